@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/foundation/Date.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+namespace vantorel {
+
+// Typed key-value store for persisted application state (the settings-store keys beginning
+// "Vantorel."). A value stored under one type reads as absent through another type's getter.
+// Implementations are used from the GUI thread only.
+class SettingsStore
+{
+public:
+    using Value = std::variant<bool, std::int64_t, double, QString, QByteArray, Date, QStringList>;
+
+    virtual ~SettingsStore() = default;
+
+    virtual std::optional<Value> value(const QString& key) const = 0;
+    // Replaces the value; persistent implementations write through before returning.
+    virtual void set(const QString& key, const Value& value) = 0;
+    virtual void remove(const QString& key) = 0;
+
+    std::optional<bool> boolValue(const QString& key) const;
+    std::optional<std::int64_t> integerValue(const QString& key) const;
+    std::optional<double> doubleValue(const QString& key) const;
+    std::optional<QString> stringValue(const QString& key) const;
+    std::optional<QByteArray> dataValue(const QString& key) const;
+    std::optional<Date> dateValue(const QString& key) const;
+    std::optional<QStringList> stringListValue(const QString& key) const;
+    bool contains(const QString& key) const { return value(key).has_value(); }
+};
+
+} // namespace vantorel
