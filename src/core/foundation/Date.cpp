@@ -1,0 +1,262 @@
+#include "core/foundation/Date.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace vantorel {
+
+Date Date::fromQDateTime(const QDateTime& dateTime)
+{
+    return fromUnixSeconds(static_cast<double>(dateTime.toMSecsSinceEpoch()) / 1000.0);
+}
+
+Date Date::now()
+{
+    return fromQDateTime(QDateTime::currentDateTimeUtc());
+}
+
+bool Date::isFinite() const
+{
+    return std::isfinite(m_seconds);
+}
+
+Date Date::truncatedToWholeUnixSeconds() const
+{
+    if (!isFinite()) {
+        return *this;
+    }
+    return fromUnixSeconds(std::floor(timeIntervalSince1970()));
+}
+
+QDateTime Date::toQDateTime() const
+{
+    if (!isFinite()) {
+        return {};
+    }
+    const double ms = std::floor(timeIntervalSince1970() * 1000.0);
+    // QDateTime covers a far wider range than any meaningful instant; guard the conversion only.
+    if (std::fabs(ms) > 9.0e18) {
+        return {};
+    }
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), QTimeZone::utc());
+}
+
+QString Date::iso8601() const
+{
+    if (!isFinite()) {
+        return {};
+    }
+    const double whole = std::floor(timeIntervalSince1970());
+    if (std::fabs(whole) > 9.0e15) {
+        return {};
+    }
+    const QDateTime dt = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(whole), QTimeZone::utc());
+    return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QLatin1Char('Z');
+}
+
+namespace {
+
+bool digits(QStringView text, qsizetype from, qsizetype count, int& out)
+{
+    if (from + count > text.size()) {
+        return false;
+    }
+    int value = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return false;
+        }
+        value = value * 10 + (c.unicode() - '0');
+    }
+    out = value;
+    return true;
+}
+
+// Parses "YYYY-MM-DDTHH:MM:SS" then an optional fraction and a zone designator.
+std::optional<Date> parseIso(QStringView text, bool lenient)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (text.size() < 20 || !digits(text, 0, 4, year) || text[4] != QLatin1Char('-') || !digits(text, 5, 2, month)
+        || text[7] != QLatin1Char('-') || !digits(text, 8, 2, day) || text[10] != QLatin1Char('T')
+        || !digits(text, 11, 2, hour) || text[13] != QLatin1Char(':') || !digits(text, 14, 2, minute)
+        || text[16] != QLatin1Char(':') || !digits(text, 17, 2, second)) {
+        return std::nullopt;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    const QDate date(year, month, day);
+    if (!date.isValid()) {
+        return std::nullopt;
+    }
+    qsizetype pos = 19;
+    double fraction = 0.0;
+    if (lenient && pos < text.size() && text[pos] == QLatin1Char('.')) {
+        ++pos;
+        const qsizetype start = pos;
+        double scale = 0.1;
+        while (pos < text.size() && text[pos].isDigit() && text[pos].unicode() < 128) {
+            fraction += (text[pos].unicode() - '0') * scale;
+            scale /= 10.0;
+            ++pos;
+        }
+        if (pos == start) {
+            return std::nullopt;
+        }
+    }
+    int offsetSeconds = 0;
+    if (pos < text.size() && text[pos] == QLatin1Char('Z')) {
+        ++pos;
+    } else if (lenient && pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
+        const int sign = text[pos] == QLatin1Char('+') ? 1 : -1;
+        ++pos;
+        int oh = 0, om = 0;
+        if (!digits(text, pos, 2, oh)) {
+            return std::nullopt;
+        }
+        pos += 2;
+        if (pos < text.size() && text[pos] == QLatin1Char(':')) {
+            ++pos;
+        }
+        if (!digits(text, pos, 2, om)) {
+            return std::nullopt;
+        }
+        pos += 2;
+        if (oh > 23 || om > 59) {
+            return std::nullopt;
+        }
+        offsetSeconds = sign * (oh * 3600 + om * 60);
+    } else {
+        return std::nullopt;
+    }
+    if (pos != text.size()) {
+        return std::nullopt;
+    }
+    const qint64 days = QDate(1970, 1, 1).daysTo(date);
+    const double unix = static_cast<double>(days) * 86400.0 + hour * 3600.0 + minute * 60.0 + second - offsetSeconds;
+    return Date::fromUnixSeconds(unix + fraction);
+}
+
+} // namespace
+
+std::optional<Date> Date::fromIso8601(QStringView text)
+{
+    return parseIso(text, false);
+}
+
+std::optional<Date> Date::fromIso8601Lenient(QStringView text)
+{
+    return parseIso(text, true);
+}
+
+namespace {
+
+// Digits and decimal exponent of the shortest round-trip form: value = 0.d1d2d3... × 10^exponent.
+struct ShortestDigits
+{
+    std::string digits;
+    int exponent = 0; // position of the decimal point relative to the first digit
+    bool negative = false;
+};
+
+ShortestDigits shortestDigits(double value)
+{
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific);
+    std::string text(buffer.data(), result.ptr);
+    ShortestDigits out;
+    std::size_t i = 0;
+    if (text[i] == '-') {
+        out.negative = true;
+        ++i;
+    }
+    const std::size_t e = text.find('e');
+    for (std::size_t k = i; k < e; ++k) {
+        if (text[k] != '.') {
+            out.digits.push_back(text[k]);
+        }
+    }
+    out.exponent = std::stoi(text.substr(e + 1)) + 1;
+    while (out.digits.size() > 1 && out.digits.back() == '0') {
+        out.digits.pop_back();
+    }
+    return out;
+}
+
+QString nonFinite(double value)
+{
+    if (std::isnan(value)) {
+        return QStringLiteral("nan");
+    }
+    return value > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
+}
+
+std::string fixedFrom(const ShortestDigits& d, bool forceFraction)
+{
+    std::string out;
+    if (d.exponent <= 0) {
+        out = "0." + std::string(static_cast<std::size_t>(-d.exponent), '0') + d.digits;
+    } else if (static_cast<std::size_t>(d.exponent) >= d.digits.size()) {
+        out = d.digits + std::string(static_cast<std::size_t>(d.exponent) - d.digits.size(), '0');
+        if (forceFraction) {
+            out += ".0";
+        }
+    } else {
+        out = d.digits.substr(0, static_cast<std::size_t>(d.exponent)) + "." + d.digits.substr(static_cast<std::size_t>(d.exponent));
+    }
+    return out;
+}
+
+std::string exponentFrom(const ShortestDigits& d)
+{
+    std::string out(1, d.digits[0]);
+    if (d.digits.size() > 1) {
+        out += "." + d.digits.substr(1);
+    }
+    const int exp = d.exponent - 1;
+    out += exp < 0 ? "e-" : "e+";
+    const int mag = exp < 0 ? -exp : exp;
+    if (mag < 10) {
+        out += '0';
+    }
+    out += std::to_string(mag);
+    return out;
+}
+
+} // namespace
+
+QString swiftDoubleDescription(double value)
+{
+    if (!std::isfinite(value)) {
+        return nonFinite(value);
+    }
+    if (value == 0.0) {
+        return std::signbit(value) ? QStringLiteral("-0.0") : QStringLiteral("0.0");
+    }
+    const ShortestDigits d = shortestDigits(value);
+    // Fixed notation for 1e-4 <= |value| < 2^53-ish (Swift switches at 1e16), exponent otherwise.
+    const int exp = d.exponent - 1;
+    const std::string body = (exp >= -4 && exp < 16) ? fixedFrom(d, true) : exponentFrom(d);
+    return QString::fromLatin1((d.negative ? "-" : "") + body);
+}
+
+QString shortestDoubleText(double value)
+{
+    if (!std::isfinite(value)) {
+        return nonFinite(value);
+    }
+    if (value == 0.0) {
+        return std::signbit(value) ? QStringLiteral("-0") : QStringLiteral("0");
+    }
+    const ShortestDigits d = shortestDigits(value);
+    const int exp = d.exponent - 1;
+    const std::string body = (exp >= -4 && exp < 16) ? fixedFrom(d, false) : exponentFrom(d);
+    return QString::fromLatin1((d.negative ? "-" : "") + body);
+}
+
+} // namespace vantorel
