@@ -1,0 +1,10 @@
+#include "core/foundation/Clock.h"
+
+namespace vantorel {
+
+Clock systemClock()
+{
+    return [] { return Date::now(); };
+}
+
+} // namespace vantorel
