@@ -1,0 +1,90 @@
+#include "core/model/HistoryRetention.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantorel {
+
+namespace {
+
+// Absent and present differ; two absent values did not move.
+bool movedLessThanTolerance(std::optional<double> previous, std::optional<double> current)
+{
+    if (!previous || !current) {
+        return !previous && !current;
+    }
+    return std::abs(*current - *previous) < HistoryRetention::duplicatePercentTolerance;
+}
+
+bool repeatsLatestSample(const UsageHistoryEntry& entry, const QList<UsageHistoryEntry>& entries)
+{
+    const UsageHistoryEntry* latest = nullptr;
+    for (const UsageHistoryEntry& existing : entries) {
+        if (existing.provider == entry.provider && (!latest || existing.recordedAt >= latest->recordedAt)) {
+            latest = &existing;
+        }
+    }
+    return latest && entry.recordedAt - latest->recordedAt < HistoryRetention::duplicateSampleIntervalSeconds
+        && movedLessThanTolerance(latest->fiveHourRemainingPercent, entry.fiveHourRemainingPercent)
+        && movedLessThanTolerance(latest->weeklyRemainingPercent, entry.weeklyRemainingPercent);
+}
+
+} // namespace
+
+QList<UsageHistoryEntry> HistoryRetention::appendingUsage(const UsageHistoryEntry& entry,
+                                                          const QList<UsageHistoryEntry>& entries)
+{
+    QList<UsageHistoryEntry> result = entries;
+    if (!repeatsLatestSample(entry, entries)) {
+        result.append(entry);
+    }
+    return prunedUsage(result, entry.recordedAt);
+}
+
+QList<UsageHistoryEntry> HistoryRetention::prunedUsage(const QList<UsageHistoryEntry>& entries, Date referenceDate)
+{
+    const Date oldest = referenceDate - usageRetentionSeconds;
+    const Date newest = referenceDate + usageFutureToleranceSeconds;
+    QList<UsageHistoryEntry> kept;
+    kept.reserve(entries.size());
+    for (const UsageHistoryEntry& entry : entries) {
+        if (entry.recordedAt >= oldest && entry.recordedAt <= newest) {
+            kept.append(entry);
+        }
+    }
+    std::stable_sort(kept.begin(), kept.end(), [](const UsageHistoryEntry& a, const UsageHistoryEntry& b) {
+        return a.recordedAt < b.recordedAt;
+    });
+    if (kept.size() > maximumUsageEntries) {
+        kept.remove(0, kept.size() - maximumUsageEntries);
+    }
+    return kept;
+}
+
+QList<NotificationHistoryEntry> HistoryRetention::appendingNotification(const NotificationHistoryEntry& entry,
+                                                                        const QList<NotificationHistoryEntry>& entries)
+{
+    QList<NotificationHistoryEntry> result;
+    result.reserve(entries.size() + 1);
+    result.append(entry);
+    for (const NotificationHistoryEntry& existing : entries) {
+        if (existing.id != entry.id) {
+            result.append(existing);
+        }
+    }
+    // Entries whose time is NaN sort last instead of breaking the ordering.
+    std::stable_sort(result.begin(), result.end(), [](const NotificationHistoryEntry& a, const NotificationHistoryEntry& b) {
+        const double x = a.createdAt.timeIntervalSinceReferenceDate();
+        const double y = b.createdAt.timeIntervalSinceReferenceDate();
+        if (std::isnan(x) || std::isnan(y)) {
+            return !std::isnan(x) && std::isnan(y);
+        }
+        return x > y;
+    });
+    if (result.size() > maximumNotificationEntries) {
+        result.resize(maximumNotificationEntries);
+    }
+    return result;
+}
+
+} // namespace vantorel

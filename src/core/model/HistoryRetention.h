@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/foundation/Date.h"
+#include "core/model/NotificationHistoryEntry.h"
+#include "core/model/UsageHistoryEntry.h"
+
+#include <QList>
+
+namespace vantorel {
+
+// The pruning rules of the usage history (oldest first) and the notification history (newest
+// first).
+struct HistoryRetention
+{
+    static constexpr qsizetype maximumNotificationEntries = 120;
+    static constexpr qsizetype maximumUsageEntries = 2'500;
+    static constexpr double usageRetentionSeconds = 2'592'000.0; // 30 days
+    // Samples stamped a little ahead survive a clock that runs slightly behind the source's.
+    static constexpr double usageFutureToleranceSeconds = 60.0;
+    static constexpr double duplicateSampleIntervalSeconds = 900.0;
+    static constexpr double duplicatePercentTolerance = 0.01;
+
+    // Adds the sample unless the provider's latest sample is under 900 s older and neither
+    // percent moved by 0.01 or more; then prunes with the sample's own time as reference.
+    static QList<UsageHistoryEntry> appendingUsage(const UsageHistoryEntry& entry,
+                                                   const QList<UsageHistoryEntry>& entries);
+    // Samples recorded from 30 days before to 60 s after the reference, oldest first (stable),
+    // at most the newest 2,500.
+    static QList<UsageHistoryEntry> prunedUsage(const QList<UsageHistoryEntry>& entries, Date referenceDate);
+    // Replaces an entry with the same id, newest first by creation time (the new entry first
+    // among equal times), at most 120.
+    static QList<NotificationHistoryEntry> appendingNotification(const NotificationHistoryEntry& entry,
+                                                                 const QList<NotificationHistoryEntry>& entries);
+};
+
+} // namespace vantorel

@@ -1,0 +1,21 @@
+#include "core/model/MenuBarGaugeLabelStyle.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 2> names{u"period", u"remainingPercent"};
+}
+
+QString rawValue(MenuBarGaugeLabelStyle value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<MenuBarGaugeLabelStyle> menuBarGaugeLabelStyleFromRaw(const QString& raw)
+{
+    return enumnames::parse<MenuBarGaugeLabelStyle>(names, raw);
+}
+
+} // namespace vantorel

@@ -1,0 +1,21 @@
+#include "core/model/MenuBarUsageWindow.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 2> names{u"fiveHour", u"weekly"};
+}
+
+QString rawValue(MenuBarUsageWindow value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<MenuBarUsageWindow> menuBarUsageWindowFromRaw(const QString& raw)
+{
+    return enumnames::parse<MenuBarUsageWindow>(names, raw);
+}
+
+} // namespace vantorel

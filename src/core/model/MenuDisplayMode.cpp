@@ -1,0 +1,21 @@
+#include "core/model/MenuDisplayMode.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 5> names{u"compactUsage", u"statusOnly", u"fiveHourRemaining", u"weeklyRemaining", u"creditsRemaining"};
+}
+
+QString rawValue(MenuDisplayMode value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<MenuDisplayMode> menuDisplayModeFromRaw(const QString& raw)
+{
+    return enumnames::parse<MenuDisplayMode>(names, raw);
+}
+
+} // namespace vantorel

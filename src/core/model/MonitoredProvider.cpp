@@ -1,0 +1,26 @@
+#include "core/model/MonitoredProvider.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 2> names{u"codex", u"claude"};
+}
+
+QString rawValue(MonitoredProvider value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<MonitoredProvider> monitoredProviderFromRaw(const QString& raw)
+{
+    return enumnames::parse<MonitoredProvider>(names, raw);
+}
+
+QString displayName(MonitoredProvider provider)
+{
+    return provider == MonitoredProvider::codex ? QStringLiteral("Codex") : QStringLiteral("Claude");
+}
+
+} // namespace vantorel

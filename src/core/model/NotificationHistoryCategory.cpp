@@ -1,0 +1,21 @@
+#include "core/model/NotificationHistoryCategory.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 4> names{u"status", u"usage", u"reset", u"authentication"};
+}
+
+QString rawValue(NotificationHistoryCategory value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<NotificationHistoryCategory> notificationHistoryCategoryFromRaw(const QString& raw)
+{
+    return enumnames::parse<NotificationHistoryCategory>(names, raw);
+}
+
+} // namespace vantorel

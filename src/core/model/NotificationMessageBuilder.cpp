@@ -1,0 +1,84 @@
+#include "core/model/NotificationMessageBuilder.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QStringList>
+
+namespace vantorel {
+
+QString NotificationMessageBuilder::applicationDisplayName()
+{
+    return QStringLiteral("Vantorel");
+}
+
+QString NotificationMessageBuilder::criticalUsage(const QString& providerName, const QString& windowName,
+                                                  const QString& remainingPercentText, const QString& nextResetText,
+                                                  std::optional<std::int64_t> bankedResetCount,
+                                                  UsageAlertThreshold threshold)
+{
+    const QString level = threshold == UsageAlertThreshold::exhausted ? QStringLiteral("0%になりました")
+                                                                        : QStringLiteral("10%以下です");
+    QStringList lines{
+        providerName + u"通知: " + windowName + u"の残りが" + level,
+        u"残り: " + remainingPercentText,
+        u"次回リセット: " + nextResetText,
+    };
+    if (bankedResetCount) {
+        lines.append(u"リセット券: 残り" + QString::number(*bankedResetCount) + u"回");
+    }
+    return lines.join(u'\n');
+}
+
+QString NotificationMessageBuilder::bankedResetGrantTitle()
+{
+    return QStringLiteral("Codex通知: リセット券が付与されました");
+}
+
+QString NotificationMessageBuilder::bankedResetGrantBody(std::int64_t grantedCount, std::int64_t availableCount,
+                                                         const std::optional<QString>& expirationText)
+{
+    QStringList lines{
+        u"新規付与: " + QString::number(grantedCount) + u"回",
+        u"残り: " + QString::number(availableCount) + u"回",
+    };
+    if (expirationText) {
+        lines.append(u"有効期限: " + *expirationText);
+    }
+    return lines.join(u'\n');
+}
+
+QString NotificationMessageBuilder::bankedResetGrant(std::int64_t grantedCount, std::int64_t availableCount,
+                                                     const std::optional<QString>& expirationText)
+{
+    return bankedResetGrantTitle() + u'\n' + bankedResetGrantBody(grantedCount, availableCount, expirationText);
+}
+
+QString NotificationMessageBuilder::bankedResetExpiryTitle()
+{
+    return QStringLiteral("Codex通知: リセット券の有効期限が近づいています");
+}
+
+QString NotificationMessageBuilder::bankedResetExpiryBody(Date expiresAt, const QTimeZone& timeZone)
+{
+    return u"対象: リセット券1回分\n有効期限: " + dateText(expiresAt, timeZone);
+}
+
+QString NotificationMessageBuilder::bankedResetExpiry(Date expiresAt, const QTimeZone& timeZone)
+{
+    return bankedResetExpiryTitle() + u'\n' + bankedResetExpiryBody(expiresAt, timeZone);
+}
+
+QString NotificationMessageBuilder::appendingAppVersion(const QString& text, const QString& versionText)
+{
+    return text + u"\n\n" + applicationDisplayName() + u": " + versionText;
+}
+
+QString NotificationMessageBuilder::dateText(Date date, const QTimeZone& timeZone)
+{
+    if (!date.isFinite()) {
+        return QString();
+    }
+    return QLocale::c().toString(date.toQDateTime().toTimeZone(timeZone), u"yyyy/MM/dd HH:mm");
+}
+
+} // namespace vantorel

@@ -1,0 +1,21 @@
+#include "core/model/OverallCodexState.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 4> names{u"normal", u"degraded", u"outage", u"fetchFailed"};
+}
+
+QString rawValue(OverallCodexState value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<OverallCodexState> overallCodexStateFromRaw(const QString& raw)
+{
+    return enumnames::parse<OverallCodexState>(names, raw);
+}
+
+} // namespace vantorel

@@ -1,0 +1,21 @@
+#include "core/model/UsageSource.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 4> names{u"pasted", u"manual", u"codexCLI", u"claudeOAuth"};
+}
+
+QString rawValue(UsageSource value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<UsageSource> usageSourceFromRaw(const QString& raw)
+{
+    return enumnames::parse<UsageSource>(names, raw);
+}
+
+} // namespace vantorel
