@@ -1,0 +1,268 @@
+#include "core/foundation/AppDiagnostics.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifndef VANTOREL_VERSION
+#define VANTOREL_VERSION ""
+#endif
+#ifndef VANTOREL_BUILD
+#define VANTOREL_BUILD ""
+#endif
+
+namespace vantorel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Constant-initialised and trivially destructible, so it can be read even while static objects
+// are being torn down at exit.
+std::atomic<bool> writerGone{false};
+
+QString defaultLogDirectory()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return base + QStringLiteral("/Vantorel");
+}
+
+struct LogPaths
+{
+    fs::path directory;
+    fs::path log;
+    fs::path previous;
+
+    static LogPaths in(const QString& directory)
+    {
+        const fs::path dir(QFile::encodeName(directory).toStdString());
+        return {dir, dir / "Vantorel.log", dir / "Vantorel.previous.log"};
+    }
+};
+
+void rotateIfNeeded(const LogPaths& paths)
+{
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(paths.log, error);
+    if (error || size <= static_cast<std::uintmax_t>(AppDiagnostics::maximumLogSize)) {
+        return;
+    }
+    fs::remove(paths.previous, error);
+    // rename(2) replaces a file left behind anyway; if it fails the line goes to the big file.
+    fs::rename(paths.log, paths.previous, error);
+}
+
+void append(const LogPaths& paths, Date time, const QString& message)
+{
+    std::error_code error;
+    fs::create_directories(paths.directory, error);
+    rotateIfNeeded(paths);
+
+    const QByteArray line = (time.iso8601() + QStringLiteral(" pid=") + QString::number(::getpid())
+                             + QLatin1Char(' ') + AppDiagnostics::escapedMessage(message)
+                             + QLatin1Char('\n'))
+                                .toUtf8();
+
+    const int fd = ::open(paths.log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    const char* data = line.constData();
+    qsizetype left = line.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            break;
+        }
+        data += written;
+        left -= written;
+    }
+    ::close(fd);
+}
+
+// One thread that owns every append, so lines never interleave and rotation never races an
+// append. It sleeps on a condition variable while the queue is empty.
+class Writer
+{
+public:
+    Writer()
+        : m_directory(defaultLogDirectory())
+        , m_paths(LogPaths::in(m_directory))
+        , m_thread([this] { run(); })
+    {
+    }
+
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+        writerGone = true;
+    }
+
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    void enqueue(const QString& message)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(message);
+            ++m_queued;
+        }
+        m_wake.notify_one();
+    }
+
+    void flush()
+    {
+        std::unique_lock lock(m_mutex);
+        const std::uint64_t target = m_queued;
+        m_idle.wait(lock, [&] { return m_written >= target; });
+    }
+
+    QString directory()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_directory;
+    }
+
+    void setDirectory(const QString& directory)
+    {
+        flush();
+        std::lock_guard lock(m_mutex);
+        m_directory = directory.isEmpty() ? defaultLogDirectory() : directory;
+        m_paths = LogPaths::in(m_directory);
+    }
+
+    void setClock(std::function<Date()> now)
+    {
+        flush();
+        std::lock_guard lock(m_mutex);
+        m_now = std::move(now);
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty()) {
+                return;
+            }
+            const QString message = std::move(m_queue.front());
+            m_queue.pop_front();
+            const LogPaths paths = m_paths;
+            const std::function<Date()> now = m_now;
+            lock.unlock();
+            // The time is the moment of writing, not of the call.
+            append(paths, now ? now() : Date::now(), message);
+            lock.lock();
+            ++m_written;
+            m_idle.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<QString> m_queue;
+    std::uint64_t m_queued = 0;
+    std::uint64_t m_written = 0;
+    bool m_stopping = false;
+    QString m_directory;
+    LogPaths m_paths;
+    std::function<Date()> m_now;
+    std::thread m_thread; // last: starts once everything above exists
+};
+
+Writer& writer()
+{
+    static Writer instance;
+    return instance;
+}
+
+QString orUnknown(const char* value)
+{
+    const QString text = QString::fromUtf8(value);
+    return text.isEmpty() ? QStringLiteral("unknown") : text;
+}
+
+} // namespace
+
+void AppDiagnostics::log(const QString& message)
+{
+    if (writerGone) {
+        return;
+    }
+    try {
+        writer().enqueue(message);
+    } catch (...) {
+        // Logging never fails visibly; a line that cannot be queued is lost.
+    }
+}
+
+AppDiagnostics::VersionAndBuild AppDiagnostics::versionAndBuild()
+{
+    return {orUnknown(VANTOREL_VERSION), orUnknown(VANTOREL_BUILD)};
+}
+
+QString AppDiagnostics::logFilePath()
+{
+    return writer().directory() + QStringLiteral("/Vantorel.log");
+}
+
+QString AppDiagnostics::previousLogFilePath()
+{
+    return writer().directory() + QStringLiteral("/Vantorel.previous.log");
+}
+
+void AppDiagnostics::flush()
+{
+    if (!writerGone) {
+        writer().flush();
+    }
+}
+
+void AppDiagnostics::setLogDirectoryForTesting(const QString& directory)
+{
+    writer().setDirectory(directory);
+}
+
+void AppDiagnostics::setClockForTesting(std::function<Date()> now)
+{
+    writer().setClock(std::move(now));
+}
+
+QString AppDiagnostics::escapedMessage(const QString& message)
+{
+    if (!message.contains(QLatin1Char('\n')) && !message.contains(QLatin1Char('\r'))) {
+        return message;
+    }
+    QString escaped = message;
+    escaped.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    escaped.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    return escaped;
+}
+
+} // namespace vantorel

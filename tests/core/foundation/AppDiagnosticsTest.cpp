@@ -1,0 +1,226 @@
+#include "core/foundation/AppDiagnostics.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace vantorel {
+namespace {
+
+// 2026-03-01T08:15:00Z
+const Date fixedTime = Date::fromUnixSeconds(1'772'352'900);
+
+// Owner, group and other: the file's mode, without Qt's "current user" view.
+const QFileDevice::Permissions modeBits = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+    | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+    | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray expectedLine(const QString& message)
+{
+    return (QStringLiteral("2026-03-01T08:15:00Z pid=") + QString::number(QCoreApplication::applicationPid())
+            + QLatin1Char(' ') + message + QLatin1Char('\n'))
+        .toUtf8();
+}
+
+class AppDiagnosticsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_directory = m_root.filePath(QStringLiteral("state/Vantorel"));
+        AppDiagnostics::setLogDirectoryForTesting(m_directory);
+        AppDiagnostics::setClockForTesting([] { return fixedTime; });
+    }
+
+    void TearDown() override
+    {
+        AppDiagnostics::setLogDirectoryForTesting({});
+        AppDiagnostics::setClockForTesting({});
+    }
+
+    QString logPath() const { return m_directory + QStringLiteral("/Vantorel.log"); }
+    QString previousPath() const { return m_directory + QStringLiteral("/Vantorel.previous.log"); }
+
+    QTemporaryDir m_root;
+    QString m_directory;
+};
+
+TEST_F(AppDiagnosticsTest, FirstLineCreatesTheDirectoryAndAPrivateFile)
+{
+    ASSERT_FALSE(QFileInfo::exists(m_directory));
+    EXPECT_EQ(AppDiagnostics::logFilePath(), logPath());
+    EXPECT_EQ(AppDiagnostics::previousLogFilePath(), previousPath());
+
+    AppDiagnostics::log(QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"));
+    AppDiagnostics::log(QStringLiteral("keychain.read.unavailable service=s status=-25308"));
+    AppDiagnostics::flush();
+
+    EXPECT_EQ(readAll(logPath()), expectedLine(QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"))
+                                      + expectedLine(QStringLiteral("keychain.read.unavailable service=s status=-25308")));
+    EXPECT_EQ(QFileInfo(logPath()).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST_F(AppDiagnosticsTest, LineBreaksInAMessageCannotStartAnotherLine)
+{
+    const struct
+    {
+        QString message;
+        QString written;
+    } cases[] = {
+        {QStringLiteral("a\nb"), QStringLiteral("a\\nb")},
+        {QStringLiteral("a\r\n2026-03-01T08:15:00Z pid=1 forged"), QStringLiteral("a\\r\\n2026-03-01T08:15:00Z pid=1 forged")},
+        {QStringLiteral("\n"), QStringLiteral("\\n")},
+        {QStringLiteral("end\r"), QStringLiteral("end\\r")},
+        {QStringLiteral("日本語 ok"), QStringLiteral("日本語 ok")},
+    };
+    QByteArray expected;
+    for (const auto& c : cases) {
+        AppDiagnostics::log(c.message);
+        expected += expectedLine(c.written);
+    }
+    AppDiagnostics::flush();
+
+    const QByteArray written = readAll(logPath());
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(written.count('\n'), qsizetype(std::size(cases)));
+}
+
+TEST_F(AppDiagnosticsTest, RotatesOnlyAFileLargerThanTheLimit)
+{
+    const struct
+    {
+        qint64 size;
+        bool rotates;
+    } cases[] = {
+        {AppDiagnostics::maximumLogSize - 1, false},
+        {AppDiagnostics::maximumLogSize, false},
+        {AppDiagnostics::maximumLogSize + 1, true},
+        {AppDiagnostics::maximumLogSize + 5000, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        ASSERT_TRUE(QDir().mkpath(m_directory));
+        const QByteArray big(c.size, 'x');
+        writeFile(logPath(), big);
+        writeFile(previousPath(), "an older generation\n");
+
+        AppDiagnostics::log(QStringLiteral("next"));
+        AppDiagnostics::flush();
+
+        if (c.rotates) {
+            EXPECT_EQ(readAll(previousPath()), big);
+            EXPECT_EQ(readAll(logPath()), expectedLine(QStringLiteral("next")));
+        } else {
+            EXPECT_EQ(readAll(previousPath()), "an older generation\n");
+            EXPECT_EQ(readAll(logPath()), big + expectedLine(QStringLiteral("next")));
+        }
+    }
+}
+
+TEST_F(AppDiagnosticsTest, ALineThatCrossesTheLimitRotatesOnTheNextLine)
+{
+    ASSERT_TRUE(QDir().mkpath(m_directory));
+    const QByteArray big(AppDiagnostics::maximumLogSize, 'x');
+    writeFile(logPath(), big);
+
+    AppDiagnostics::log(QStringLiteral("first"));
+    AppDiagnostics::log(QStringLiteral("second"));
+    AppDiagnostics::flush();
+
+    EXPECT_EQ(readAll(previousPath()), big + expectedLine(QStringLiteral("first")));
+    EXPECT_EQ(readAll(logPath()), expectedLine(QStringLiteral("second")));
+}
+
+TEST_F(AppDiagnosticsTest, ARotationFileThatCannotBeReplacedKeepsAppending)
+{
+    ASSERT_TRUE(QDir().mkpath(previousPath() + QStringLiteral("/occupied")));
+    const QByteArray big(AppDiagnostics::maximumLogSize + 1, 'x');
+    writeFile(logPath(), big);
+
+    AppDiagnostics::log(QStringLiteral("still written"));
+    AppDiagnostics::flush();
+
+    EXPECT_EQ(readAll(logPath()), big + expectedLine(QStringLiteral("still written")));
+    EXPECT_TRUE(QFileInfo(previousPath()).isDir());
+}
+
+TEST_F(AppDiagnosticsTest, ConcurrentCallersKeepLinesWholeAndInCallOrderAcrossARotation)
+{
+    constexpr int threads = 8;
+    constexpr int linesPerThread = 400;
+    // Close to the limit, so the file rotates while the threads are logging.
+    ASSERT_TRUE(QDir().mkpath(m_directory));
+    const QByteArray prefill = QByteArray(AppDiagnostics::maximumLogSize - 20'000, 'p') + '\n';
+    writeFile(logPath(), prefill);
+
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([t] {
+            for (int n = 0; n < linesPerThread; ++n) {
+                // Lengths vary so that torn or merged lines would show.
+                AppDiagnostics::log(QStringLiteral("test.line thread=%1 n=%2 pad=%3")
+                                        .arg(t)
+                                        .arg(n)
+                                        .arg(QString((n * 7 + t) % 90, QLatin1Char('z'))));
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    AppDiagnostics::flush();
+
+    const QByteArray previous = readAll(previousPath());
+    ASSERT_TRUE(previous.startsWith(prefill)) << "the file did not rotate during the run";
+    const QByteArray all = previous.mid(prefill.size()) + readAll(logPath());
+    ASSERT_TRUE(all.endsWith('\n'));
+
+    const QRegularExpression pattern(QStringLiteral("^2026-03-01T08:15:00Z pid=%1 test\\.line thread=(\\d) n=(\\d+) pad=(z*)$")
+                                         .arg(QCoreApplication::applicationPid()));
+    std::vector<int> nextExpected(threads, 0);
+    const QList<QByteArray> lines = all.chopped(1).split('\n');
+    ASSERT_EQ(lines.size(), threads * linesPerThread);
+    for (const QByteArray& line : lines) {
+        const auto match = pattern.match(QString::fromUtf8(line));
+        ASSERT_TRUE(match.hasMatch()) << line.toStdString();
+        const int t = match.captured(1).toInt();
+        const int n = match.captured(2).toInt();
+        ASSERT_EQ(n, nextExpected[t]) << "thread " << t << " out of order";
+        EXPECT_EQ(match.capturedLength(3), (n * 7 + t) % 90);
+        ++nextExpected[t];
+    }
+}
+
+TEST(AppDiagnosticsVersion, ComesFromTheBuild)
+{
+    const auto versionAndBuild = AppDiagnostics::versionAndBuild();
+    // The version is the project's dotted version, never the fallback.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(versionAndBuild.version).hasMatch())
+        << versionAndBuild.version.toStdString();
+    EXPECT_FALSE(versionAndBuild.build.isEmpty());
+}
+
+} // namespace
+} // namespace vantorel

@@ -1,0 +1,326 @@
+#include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/InMemorySettingsStore.h"
+#include "core/foundation/Json.h"
+#include "core/foundation/JsonFileSettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <limits>
+#include <sys/resource.h>
+
+namespace vantorel {
+namespace {
+
+using Value = SettingsStore::Value;
+
+const QFileDevice::Permissions modeBits = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+    | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+    | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+// 2026-03-01T08:15:00Z
+const Date fixedTime = Date::fromUnixSeconds(1'772'352'900);
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// NaN never equals itself; a stored NaN must still read back as NaN.
+bool sameValue(const Value& a, const Value& b)
+{
+    if (a.index() != b.index()) {
+        return false;
+    }
+    if (const double* x = std::get_if<double>(&a)) {
+        const double y = std::get<double>(b);
+        return (std::isnan(*x) && std::isnan(y)) || *x == y;
+    }
+    if (const Date* x = std::get_if<Date>(&a)) {
+        const double u = x->timeIntervalSinceReferenceDate();
+        const double v = std::get<Date>(b).timeIntervalSinceReferenceDate();
+        return (std::isnan(u) && std::isnan(v)) || u == v;
+    }
+    return a == b;
+}
+
+const struct
+{
+    const char* key;
+    Value value;
+} typedValues[] = {
+    {"Vantorel.true", true},
+    {"Vantorel.false", false},
+    {"Vantorel.zero", std::int64_t{0}},
+    {"Vantorel.int64Min", std::numeric_limits<std::int64_t>::min()},
+    {"Vantorel.int64Max", std::numeric_limits<std::int64_t>::max()},
+    {"Vantorel.double", 0.1},
+    {"Vantorel.wholeDouble", 3.0},
+    {"Vantorel.nan", std::nan("")},
+    {"Vantorel.infinity", std::numeric_limits<double>::infinity()},
+    {"Vantorel.minusInfinity", -std::numeric_limits<double>::infinity()},
+    {"Vantorel.string", QStringLiteral("5時間枠 \"quoted\" / \\ \u0001")},
+    {"Vantorel.emptyString", QString()},
+    {"Vantorel.bytes", QByteArray("\x00\xff{\"a\":1}", 10)},
+    {"Vantorel.emptyBytes", QByteArray()},
+    {"Vantorel.date", Date(794'045'700.25)},
+    {"Vantorel.distantPast", Date::distantPast()},
+    {"Vantorel.nanDate", Date(std::nan(""))},
+    {"Vantorel.list", QStringList{QStringLiteral("a"), QString(), QStringLiteral("週間枠")}},
+    {"Vantorel.emptyList", QStringList{}},
+};
+
+class JsonFileSettingsStoreTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_path = m_root.filePath(QStringLiteral("config/Vantorel/defaults.json"));
+        AppDiagnostics::setLogDirectoryForTesting(m_root.filePath(QStringLiteral("logs")));
+    }
+
+    void TearDown() override { AppDiagnostics::setLogDirectoryForTesting({}); }
+
+    JsonFileSettingsStore open() const { return JsonFileSettingsStore(m_path, [] { return fixedTime; }); }
+
+    QByteArray logText() const
+    {
+        AppDiagnostics::flush();
+        return readAll(m_root.filePath(QStringLiteral("logs/Vantorel.log")));
+    }
+
+    QStringList filesBesideStore() const
+    {
+        return QDir(QFileInfo(m_path).absolutePath()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    QTemporaryDir m_root;
+    QString m_path;
+};
+
+TEST(InMemorySettingsStoreTest, KeepsTypedValuesUntilRemoved)
+{
+    InMemorySettingsStore store;
+    for (const auto& [key, value] : typedValues) {
+        store.set(QString::fromLatin1(key), value);
+    }
+    for (const auto& [key, value] : typedValues) {
+        SCOPED_TRACE(key);
+        const auto read = store.value(QString::fromLatin1(key));
+        ASSERT_TRUE(read.has_value());
+        EXPECT_TRUE(sameValue(*read, value));
+    }
+    store.set(QStringLiteral("Vantorel.true"), QStringLiteral("now a string"));
+    EXPECT_FALSE(store.boolValue(QStringLiteral("Vantorel.true")));
+    EXPECT_EQ(store.stringValue(QStringLiteral("Vantorel.true")), QStringLiteral("now a string"));
+    store.remove(QStringLiteral("Vantorel.true"));
+    EXPECT_FALSE(store.contains(QStringLiteral("Vantorel.true")));
+}
+
+TEST_F(JsonFileSettingsStoreTest, TypedValuesSurviveAReload)
+{
+    {
+        auto store = open();
+        for (const auto& [key, value] : typedValues) {
+            store.set(QString::fromLatin1(key), value);
+        }
+        EXPECT_TRUE(store.lastWriteSucceeded());
+    }
+    const auto reloaded = open();
+    for (const auto& [key, value] : typedValues) {
+        SCOPED_TRACE(key);
+        const auto read = reloaded.value(QString::fromLatin1(key));
+        ASSERT_TRUE(read.has_value());
+        EXPECT_TRUE(sameValue(*read, value));
+    }
+    EXPECT_FALSE(logText().contains("settings."));
+}
+
+TEST_F(JsonFileSettingsStoreTest, AValueReadAsAnotherTypeIsAbsent)
+{
+    {
+        auto store = open();
+        for (const auto& [key, value] : typedValues) {
+            store.set(QString::fromLatin1(key), value);
+        }
+    }
+    const auto store = open();
+    for (const auto& [key, value] : typedValues) {
+        SCOPED_TRACE(key);
+        const QString k = QString::fromLatin1(key);
+        const std::size_t type = value.index();
+        EXPECT_EQ(store.boolValue(k).has_value(), type == 0);
+        EXPECT_EQ(store.integerValue(k).has_value(), type == 1);
+        EXPECT_EQ(store.doubleValue(k).has_value(), type == 2);
+        EXPECT_EQ(store.stringValue(k).has_value(), type == 3);
+        EXPECT_EQ(store.dataValue(k).has_value(), type == 4);
+        EXPECT_EQ(store.dateValue(k).has_value(), type == 5);
+        EXPECT_EQ(store.stringListValue(k).has_value(), type == 6);
+    }
+}
+
+TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    writeFile(m_path, R"({
+        "future": {"type": "colour", "value": "#fff"},
+        "badBool": {"type": "bool", "value": "yes"},
+        "fraction": {"type": "integer", "value": 2.5},
+        "badBase64": {"type": "data", "value": "***"},
+        "mixedList": {"type": "stringList", "value": ["a", 1]},
+        "untagged": 42,
+        "ok": {"type": "integer", "value": 7}
+    })");
+
+    auto store = open();
+    for (const char* key : {"future", "badBool", "fraction", "badBase64", "mixedList", "untagged"}) {
+        EXPECT_FALSE(store.contains(QString::fromLatin1(key))) << key;
+    }
+    EXPECT_EQ(store.integerValue(QStringLiteral("ok")), 7);
+
+    store.set(QStringLiteral("new"), true);
+    const auto written = json::parse(readAll(m_path));
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ((*written)["future"], (Json{{"type", "colour"}, {"value", "#fff"}}));
+    EXPECT_EQ((*written)["untagged"], 42);
+    EXPECT_EQ((*written)["new"], (Json{{"type", "bool"}, {"value", true}}));
+}
+
+TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty)
+{
+    const QByteArray damaged[] = {
+        "{\"a\": {\"type\": \"bool\", \"value\": tru",
+        "[1, 2, 3]",
+        "\"just text\"",
+        "",
+        "\xff\xfe{}",
+    };
+    const QString aside = m_path + QStringLiteral(".damaged-20260301T081500Z");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    for (const QByteArray& bytes : damaged) {
+        SCOPED_TRACE(bytes.toStdString());
+        QFile::remove(aside);
+        writeFile(m_path, bytes);
+
+        auto store = open();
+        EXPECT_FALSE(store.contains(QStringLiteral("a")));
+        EXPECT_FALSE(QFileInfo::exists(m_path));
+        EXPECT_EQ(readAll(aside), bytes);
+        EXPECT_TRUE(logText().contains(("settings.damaged path=" + m_path + " movedTo=" + aside).toUtf8()));
+
+        // The next change starts a fresh file and leaves the damaged one alone.
+        store.set(QStringLiteral("a"), true);
+        EXPECT_EQ(open().boolValue(QStringLiteral("a")), true);
+        EXPECT_EQ(readAll(aside), bytes);
+        QFile::remove(m_path);
+    }
+}
+
+TEST_F(JsonFileSettingsStoreTest, ASecondDamageInTheSameSecondDoesNotOverwriteTheFirst)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    writeFile(m_path, "first{");
+    open();
+    writeFile(m_path, "second{");
+    open();
+    EXPECT_EQ(readAll(m_path + QStringLiteral(".damaged-20260301T081500Z")), "first{");
+    EXPECT_EQ(readAll(m_path + QStringLiteral(".damaged-20260301T081500Z-2")), "second{");
+}
+
+TEST_F(JsonFileSettingsStoreTest, WritesAPrivateFileInANewDirectory)
+{
+    ASSERT_FALSE(QFileInfo::exists(QFileInfo(m_path).absolutePath()));
+    auto store = open();
+    EXPECT_FALSE(QFileInfo::exists(m_path)) << "opening alone must not write";
+
+    store.set(QStringLiteral("Vantorel.a"), std::int64_t{1});
+    EXPECT_EQ(QFileInfo(m_path).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // A file someone made readable to others is private again after the next write.
+    ASSERT_TRUE(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    store.set(QStringLiteral("Vantorel.a"), std::int64_t{2});
+    EXPECT_EQ(QFileInfo(m_path).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    store.remove(QStringLiteral("Vantorel.a"));
+    EXPECT_FALSE(open().contains(QStringLiteral("Vantorel.a")));
+    EXPECT_EQ(filesBesideStore(), QStringList{QStringLiteral("defaults.json")});
+}
+
+// Lowers the file-size limit so that writing more bytes fails part-way, as a full disk would.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        m_active = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+    bool m_active = false;
+};
+
+TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
+{
+    auto store = open();
+    store.set(QStringLiteral("Vantorel.kept"), QStringLiteral("old"));
+    const QByteArray before = readAll(m_path);
+    ASSERT_FALSE(before.isEmpty());
+
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        store.set(QStringLiteral("Vantorel.big"), QString(100'000, QLatin1Char('b')));
+    }
+
+    EXPECT_FALSE(store.lastWriteSucceeded());
+    EXPECT_EQ(readAll(m_path), before);
+    EXPECT_EQ(filesBesideStore(), QStringList{QStringLiteral("defaults.json")}) << "no temporary file may remain";
+    EXPECT_TRUE(logText().contains(("settings.write.failed path=" + m_path).toUtf8()));
+    // The change is not forgotten: it is held in memory and goes out with the next write.
+    EXPECT_EQ(store.stringValue(QStringLiteral("Vantorel.big"))->size(), 100'000);
+    store.set(QStringLiteral("Vantorel.other"), true);
+    EXPECT_TRUE(store.lastWriteSucceeded());
+    const auto reloaded = open();
+    EXPECT_EQ(reloaded.stringValue(QStringLiteral("Vantorel.kept")), QStringLiteral("old"));
+    EXPECT_EQ(reloaded.stringValue(QStringLiteral("Vantorel.big"))->size(), 100'000);
+}
+
+TEST(JsonFileSettingsStoreDefaults, FileLivesInTheConfigDirectory)
+{
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/tmp/vantorel-config-test");
+    EXPECT_EQ(JsonFileSettingsStore::defaultFilePath(), QStringLiteral("/tmp/vantorel-config-test/Vantorel/defaults.json"));
+    qputenv("XDG_CONFIG_HOME", saved);
+}
+
+} // namespace
+} // namespace vantorel
