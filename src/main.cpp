@@ -1,7 +1,9 @@
-#include <QCoreApplication>
+#include "app/shell/AppStartup.h"
+
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    return 0;
+    QApplication app(argc, argv);
+    return vantorel::runApplication(app);
 }

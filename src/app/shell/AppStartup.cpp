@@ -1,0 +1,29 @@
+#include "app/shell/AppStartup.h"
+
+#include "app/shell/TerminationSignals.h"
+#include "core/foundation/AppDiagnostics.h"
+
+#include <QApplication>
+
+namespace vantorel {
+
+int runApplication(QApplication& app)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
+    // A tray application: closing its last window never quits it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const auto versionAndBuild = AppDiagnostics::versionAndBuild();
+    AppDiagnostics::log(QStringLiteral("app.start version=") + versionAndBuild.version + QStringLiteral(" (")
+                        + versionAndBuild.build + QStringLiteral(") bundle=") + QCoreApplication::applicationFilePath());
+
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { AppDiagnostics::log(QStringLiteral("app.willTerminate")); });
+
+    const int exitCode = app.exec();
+    AppDiagnostics::flush();
+    return exitCode;
+}
+
+} // namespace vantorel
