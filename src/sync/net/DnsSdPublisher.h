@@ -1,0 +1,29 @@
+#pragma once
+
+#include "sync/net/DnsSdRegistration.h"
+#include "sync/net/NetworkError.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace vantorel {
+
+// Advertises services by DNS-SD in the default domain, without a TXT record.
+class DnsSdPublisher
+{
+public:
+    using FailureHandler = std::function<void(const NetworkError& error)>;
+
+    virtual ~DnsSdPublisher() = default;
+
+    // Advertises `name` of `type` on `port` until the registration is destroyed. Every failure,
+    // whether known at once (no daemon, a local name clash) or later (a clash with another
+    // host), reaches `onFailure` on the main thread from the event loop, unless the registration
+    // is gone by then.
+    virtual std::unique_ptr<DnsSdRegistration> publish(const QString& name, const QString& type, quint16 port,
+                                                       FailureHandler onFailure) = 0;
+};
+
+} // namespace vantorel

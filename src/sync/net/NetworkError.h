@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QString>
+
+namespace vantorel {
+
+// A failure of the network stack in the terms sync classifies: an operating-system error
+// number, a service-discovery error code, a TLS failure, or something else.
+struct NetworkError
+{
+    enum class Kind { posix, dnsServiceDiscovery, tls, other };
+
+    // Service-discovery code for "policy denied": the platform refused local-network access.
+    static constexpr int dnsServicePolicyDenied = -65570;
+    // Generic service-discovery failure (no daemon, bad parameters, collisions).
+    static constexpr int dnsServiceUnknown = -65537;
+
+    Kind kind = Kind::other;
+    int code = 0;
+    // The stack's own words, for the log only.
+    QString detail;
+
+    static NetworkError posix(int code, QString detail = {}) { return {Kind::posix, code, std::move(detail)}; }
+    static NetworkError dnsServiceDiscovery(int code, QString detail = {})
+    {
+        return {Kind::dnsServiceDiscovery, code, std::move(detail)};
+    }
+    static NetworkError tls(int status, QString detail = {}) { return {Kind::tls, status, std::move(detail)}; }
+
+    // How a Qt socket error reads: TLS failures as TLS, refused or unreachable peers and
+    // resets as their error numbers, host lookups as service-discovery failures.
+    static NetworkError fromSocketError(QAbstractSocket::SocketError error, QString detail = {});
+
+    bool operator==(const NetworkError& other) const { return kind == other.kind && code == other.code; }
+};
+
+} // namespace vantorel

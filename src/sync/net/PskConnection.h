@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sync/net/NetworkError.h"
+
+#include <QByteArray>
+
+#include <functional>
+#include <optional>
+
+namespace vantorel {
+
+// One TCP connection with TLS-PSK, as sync needs it: started once, reports its state, sends
+// byte strings and reads chunks, and is cancelled. Handlers and completions run on the main
+// thread from the event loop, never from inside a call on this object. After cancel() nothing
+// more is reported: pending completions are dropped.
+class PskConnection
+{
+public:
+    enum class State { setup, preparing, waiting, ready, failed, cancelled };
+
+    // `error` is set for `waiting` and `failed`.
+    using StateHandler = std::function<void(State state, const std::optional<NetworkError>& error)>;
+    using SendCompletion = std::function<void(const std::optional<NetworkError>& error)>;
+    // Bytes (possibly empty), whether the peer has finished sending and nothing more will come,
+    // and an error. Bytes that arrived before an error or the end are delivered first.
+    using ReceiveCompletion =
+        std::function<void(const QByteArray& bytes, bool isComplete, const std::optional<NetworkError>& error)>;
+
+    virtual ~PskConnection() = default;
+
+    // Replaces the state handler; an empty function removes it, after which no state is reported.
+    virtual void setStateHandler(StateHandler handler) = 0;
+
+    // Connects or, for an accepted connection, runs the server side of the handshake. Reports
+    // `ready` once the handshake succeeded, `failed` with the error otherwise. Failures after
+    // `ready` reach the next send or receive instead, so bytes already received are not lost.
+    virtual void start() = 0;
+
+    // Whether the platform reports the path as refused for lack of local-network access.
+    virtual bool isLocalNetworkDenied() const = 0;
+
+    // Queues `content`; the completion runs once the stack has taken all of it, or with the error.
+    virtual void send(const QByteArray& content, SendCompletion completion) = 0;
+
+    // Delivers between `minimumIncompleteLength` and `maximumLength` bytes as soon as there are
+    // any, the end of the stream, or an error. One receive at a time.
+    virtual void receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion) = 0;
+
+    // Closes gracefully (TLS close-notify, then FIN) after writes already queued went out.
+    virtual void cancel() = 0;
+};
+
+} // namespace vantorel

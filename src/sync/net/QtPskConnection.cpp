@@ -1,0 +1,276 @@
+#include "sync/net/QtPskConnection.h"
+
+#include <QCoreApplication>
+#include <QNetworkProxy>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslPreSharedKeyAuthenticator>
+#include <QSslSocket>
+#include <QTimer>
+
+#include <cerrno>
+
+namespace vantorel {
+
+namespace {
+
+QSslConfiguration pskConfiguration()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setProtocol(QSsl::TlsV1_2);
+    // A null cipher (not offered by this OpenSSL) leaves the list empty and the handshake fails.
+    const QSslCipher cipher(QString::fromLatin1(PskParameters::cipherSuite), QSsl::TlsV1_2);
+    configuration.setCiphers(cipher.isNull() ? QList<QSslCipher>{} : QList<QSslCipher>{cipher});
+    // There are no certificates with a pre-shared key; the key itself authenticates the peer.
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    configuration.setCaCertificates({});
+    // No resumption: every connection proves the key afresh.
+    configuration.setSslOption(QSsl::SslOptionDisableSessionTickets, true);
+    configuration.setSslOption(QSsl::SslOptionDisableSessionSharing, true);
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, true);
+    return configuration;
+}
+
+} // namespace
+
+std::unique_ptr<QtPskConnection> QtPskConnection::connecting(const QString& host, quint16 port,
+                                                             PskParameters parameters)
+{
+    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), false));
+    connection->m_host = host;
+    connection->m_port = port;
+    return connection;
+}
+
+std::unique_ptr<QtPskConnection> QtPskConnection::accepted(qintptr socketDescriptor, PskParameters parameters)
+{
+    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), true));
+    connection->m_socket = new QSslSocket;
+    if (!connection->m_socket->setSocketDescriptor(socketDescriptor))
+        connection->m_failure = NetworkError::fromSocketError(connection->m_socket->error(),
+                                                              connection->m_socket->errorString());
+    return connection;
+}
+
+QtPskConnection::QtPskConnection(PskParameters parameters, bool isServer)
+    : m_parameters(std::move(parameters))
+    , m_isServer(isServer)
+{
+}
+
+QtPskConnection::~QtPskConnection()
+{
+    release();
+}
+
+void QtPskConnection::setStateHandler(StateHandler handler)
+{
+    m_stateHandler = std::move(handler);
+}
+
+void QtPskConnection::later(std::function<void()> call)
+{
+    QMetaObject::invokeMethod(&m_context, std::move(call), Qt::QueuedConnection);
+}
+
+void QtPskConnection::report(State state, std::optional<NetworkError> error)
+{
+    // The handler is looked up when the call runs, so removing it also silences queued reports.
+    later([this, state, error = std::move(error)] {
+        if (m_stateHandler && !m_cancelled)
+            m_stateHandler(state, error);
+    });
+}
+
+void QtPskConnection::start()
+{
+    if (m_started || m_cancelled)
+        return;
+    m_started = true;
+    report(State::preparing);
+    if (m_failure) {
+        report(State::failed, m_failure);
+        return;
+    }
+    if (!m_isServer) {
+        m_socket = new QSslSocket;
+        m_socket->setProxy(QNetworkProxy::NoProxy);
+    }
+    m_socket->setSslConfiguration(pskConfiguration());
+    m_socket->setReadBufferSize(readBufferBytes);
+    wire();
+    if (m_isServer) {
+        if (m_socket->state() != QAbstractSocket::ConnectedState) {
+            fail(NetworkError::posix(ECONNRESET, QStringLiteral("peer left before the handshake")));
+            return;
+        }
+        m_socket->startServerEncryption();
+    } else {
+        m_socket->connectToHostEncrypted(m_host, m_port);
+    }
+}
+
+void QtPskConnection::wire()
+{
+    // The authenticator lives only during the signal: answer it directly, never queued.
+    QObject::connect(
+        m_socket, &QSslSocket::preSharedKeyAuthenticationRequired, &m_context,
+        [this](QSslPreSharedKeyAuthenticator* authenticator) {
+            if (m_isServer) {
+                if (authenticator->identity() == m_parameters.identity)
+                    authenticator->setPreSharedKey(m_parameters.key);
+            } else {
+                authenticator->setIdentity(m_parameters.identity);
+                authenticator->setPreSharedKey(m_parameters.key);
+            }
+        },
+        Qt::DirectConnection);
+    QObject::connect(m_socket, &QSslSocket::encrypted, &m_context, [this] { onEncrypted(); });
+    QObject::connect(m_socket, &QAbstractSocket::errorOccurred, &m_context, [this] { onSocketError(); });
+    QObject::connect(m_socket, &QAbstractSocket::disconnected, &m_context, [this] { onDisconnected(); });
+    QObject::connect(m_socket, &QIODevice::readyRead, &m_context, [this] { deliverReceive(); });
+    QObject::connect(m_socket, &QIODevice::bytesWritten, &m_context, [this] { onBytesWritten(); });
+    QObject::connect(m_socket, &QSslSocket::encryptedBytesWritten, &m_context, [this] { onBytesWritten(); });
+}
+
+void QtPskConnection::onEncrypted()
+{
+    if (m_failure)
+        return;
+    m_ready = true;
+    report(State::ready);
+    deliverReceive();
+}
+
+void QtPskConnection::fail(const NetworkError& error)
+{
+    if (m_failure)
+        return;
+    m_failure = error;
+    report(State::failed, error);
+    failSends(error);
+    deliverReceive();
+}
+
+void QtPskConnection::onSocketError()
+{
+    const auto socketError = m_socket->error();
+    NetworkError error = NetworkError::fromSocketError(socketError, m_socket->errorString());
+    if (!m_ready) {
+        fail(error);
+        return;
+    }
+    if (socketError == QAbstractSocket::RemoteHostClosedError)
+        m_endOfStream = true;
+    else if (!m_streamError)
+        m_streamError = error;
+    failSends(error);
+    deliverReceive();
+}
+
+void QtPskConnection::onDisconnected()
+{
+    if (!m_ready) {
+        fail(NetworkError::posix(ECONNRESET, QStringLiteral("connection closed during the handshake")));
+        return;
+    }
+    m_endOfStream = true;
+    if (!m_sends.isEmpty())
+        failSends(NetworkError::posix(EPIPE, QStringLiteral("connection closed before the data went out")));
+    deliverReceive();
+}
+
+void QtPskConnection::send(const QByteArray& content, SendCompletion completion)
+{
+    if (m_cancelled)
+        return;
+    const std::optional<NetworkError> refusal =
+        m_failure       ? m_failure
+        : m_streamError ? m_streamError
+        : !m_socket     ? std::optional(NetworkError::posix(ENOTCONN, QStringLiteral("not started")))
+                        : std::nullopt;
+    if (refusal) {
+        later([completion = std::move(completion), error = *refusal] { completion(error); });
+        return;
+    }
+    m_sends.append(std::move(completion));
+    if (m_socket->write(content) != content.size())
+        failSends(NetworkError::fromSocketError(m_socket->error(), m_socket->errorString()));
+}
+
+void QtPskConnection::onBytesWritten()
+{
+    if (m_sends.isEmpty() || !m_socket || m_socket->bytesToWrite() > 0 || m_socket->encryptedBytesToWrite() > 0)
+        return;
+    for (SendCompletion& completion : std::exchange(m_sends, {}))
+        later([completion = std::move(completion)] { completion(std::nullopt); });
+}
+
+void QtPskConnection::failSends(const NetworkError& error)
+{
+    for (SendCompletion& completion : std::exchange(m_sends, {}))
+        later([completion = std::move(completion), error] { completion(error); });
+}
+
+void QtPskConnection::receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion)
+{
+    Q_UNUSED(minimumIncompleteLength) // a read never returns zero bytes without an end or error
+    if (m_cancelled)
+        return;
+    m_receive = PendingReceive{std::max<qsizetype>(maximumLength, 1), std::move(completion)};
+    deliverReceive();
+}
+
+void QtPskConnection::deliverReceive()
+{
+    if (!m_receive)
+        return;
+    QByteArray bytes;
+    std::optional<NetworkError> error;
+    bool isComplete = false;
+    if (m_ready && m_socket && m_socket->bytesAvailable() > 0)
+        bytes = m_socket->read(m_receive->maximumLength);
+    else if (m_failure)
+        error = m_failure;
+    else if (m_streamError)
+        error = m_streamError;
+    else if (m_endOfStream)
+        isComplete = true;
+    else
+        return;
+    later([completion = std::exchange(m_receive, std::nullopt)->completion, bytes, isComplete, error] {
+        completion(bytes, isComplete, error);
+    });
+}
+
+void QtPskConnection::cancel()
+{
+    if (m_cancelled)
+        return;
+    m_cancelled = true;
+    m_stateHandler = {};
+    m_receive.reset();
+    m_sends.clear();
+    release();
+}
+
+void QtPskConnection::release()
+{
+    if (!m_socket)
+        return;
+    QSslSocket* socket = std::exchange(m_socket, nullptr);
+    QObject::disconnect(socket, nullptr, &m_context, nullptr);
+    // The socket finishes its close-notify and FIN on its own, so an answer just written is not
+    // cut off; the application owns it in case it never gets there.
+    socket->setParent(QCoreApplication::instance());
+    QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(closeGraceMilliseconds, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
+}
+
+} // namespace vantorel

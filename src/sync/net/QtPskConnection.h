@@ -1,0 +1,84 @@
+#pragma once
+
+#include "sync/net/PskConnection.h"
+#include "sync/net/PskParameters.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QSslSocket;
+
+namespace vantorel {
+
+// PskConnection over QSslSocket: TLS 1.2 with the single suite PSK-AES128-GCM-SHA256, no
+// certificate, no identity hint. The client offers the identity and key; the server hands its
+// key only to the expected identity, so any other identity fails the handshake.
+class QtPskConnection final : public PskConnection
+{
+public:
+    // How long a closed connection may take to flush what it queued before it is aborted.
+    static constexpr int closeGraceMilliseconds = 10'000;
+    // Decrypted bytes held for the reader at most; beyond it the peer waits (TCP back-pressure).
+    static constexpr qint64 readBufferBytes = 256 * 1024;
+
+    // An outgoing connection to host:port, not started.
+    static std::unique_ptr<QtPskConnection> connecting(const QString& host, quint16 port, PskParameters parameters);
+    // An accepted socket, not started: the handshake runs only on start().
+    static std::unique_ptr<QtPskConnection> accepted(qintptr socketDescriptor, PskParameters parameters);
+
+    ~QtPskConnection() override;
+
+    void setStateHandler(StateHandler handler) override;
+    void start() override;
+    bool isLocalNetworkDenied() const override { return false; }
+    void send(const QByteArray& content, SendCompletion completion) override;
+    void receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion) override;
+    void cancel() override;
+
+private:
+    struct PendingReceive
+    {
+        qsizetype maximumLength = 0;
+        ReceiveCompletion completion;
+    };
+
+    QtPskConnection(PskParameters parameters, bool isServer);
+
+    void wire();
+    void report(State state, std::optional<NetworkError> error = std::nullopt);
+    void fail(const NetworkError& error);
+    void onEncrypted();
+    void onSocketError();
+    void onDisconnected();
+    void onBytesWritten();
+    void deliverReceive();
+    void failSends(const NetworkError& error);
+    void later(std::function<void()> call);
+    void release();
+
+    PskParameters m_parameters;
+    bool m_isServer = false;
+    QString m_host;
+    quint16 m_port = 0;
+    // Owned until release(), which lets it finish closing on its own.
+    QSslSocket* m_socket = nullptr;
+    // Receiver of queued calls and socket signals: destroying it drops whatever is still queued.
+    QObject m_context;
+    StateHandler m_stateHandler;
+    bool m_started = false;
+    bool m_ready = false;
+    bool m_cancelled = false;
+    // A failure before ready, or the socket could not be taken over.
+    std::optional<NetworkError> m_failure;
+    // A failure after ready, reported to reads once buffered bytes are out.
+    std::optional<NetworkError> m_streamError;
+    bool m_endOfStream = false;
+    std::optional<PendingReceive> m_receive;
+    QList<SendCompletion> m_sends;
+};
+
+} // namespace vantorel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "sync/net/DnsSdPublisher.h"
+#include "sync/net/PskListener.h"
+#include "sync/net/PskParameters.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace vantorel {
+
+// PskListener over QTcpServer. Each accepted socket is handed over as a QtPskConnection before
+// its handshake, so the connection's owner runs the handshake under its own time-out.
+class QtPskListener final : public PskListener
+{
+public:
+    struct Advertisement
+    {
+        QString name;
+        QString type;
+    };
+
+    // Listens on `address` (every interface by default) at a free port; advertised through
+    // `publisher` when both are given.
+    explicit QtPskListener(PskParameters parameters, QHostAddress address = QHostAddress::Any,
+                           std::optional<Advertisement> advertisement = std::nullopt,
+                           DnsSdPublisher* publisher = nullptr);
+    ~QtPskListener() override;
+
+    void setStateHandler(StateHandler handler) override;
+    void setNewConnectionHandler(ConnectionHandler handler) override;
+    void start() override;
+    void cancel() override;
+    quint16 port() const override;
+
+private:
+    class Server;
+
+    void accept(qintptr socketDescriptor);
+    void report(State state, std::optional<NetworkError> error = std::nullopt);
+
+    PskParameters m_parameters;
+    QHostAddress m_address;
+    std::optional<Advertisement> m_advertisement;
+    DnsSdPublisher* m_publisher = nullptr;
+    std::unique_ptr<Server> m_server;
+    std::unique_ptr<DnsSdRegistration> m_registration;
+    QObject m_context;
+    StateHandler m_stateHandler;
+    ConnectionHandler m_connectionHandler;
+    bool m_started = false;
+    bool m_cancelled = false;
+};
+
+} // namespace vantorel

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "sync/net/DnsSdBrowser.h"
+#include "sync/net/NetworkEndpoint.h"
+#include "sync/net/PskConnection.h"
+#include "sync/net/PskListener.h"
+#include "sync/net/PskParameters.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace vantorel {
+
+// Where the sync server and transports get their listeners, connections and browsers, so that
+// tests can hand them scripted ones.
+class SyncNetworkServices
+{
+public:
+    virtual ~SyncNetworkServices() = default;
+
+    // A listener, not started, on any free port; advertised under `serviceName` with the sync
+    // service type when a name is given.
+    virtual std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,
+                                                      const std::optional<QString>& serviceName) = 0;
+
+    // A connection to `endpoint`, not started.
+    virtual std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
+                                                          const PskParameters& parameters) = 0;
+
+    // A browser, not started.
+    virtual std::unique_ptr<DnsSdBrowser> makeBrowser() = 0;
+};
+
+} // namespace vantorel

@@ -1,0 +1,258 @@
+#include "sync/net/QtPskConnection.h"
+#include "sync/net/QtPskListener.h"
+#include "sync/net/SyncNetworkFailure.h"
+
+#include <gtest/gtest.h>
+
+#include <QNetworkProxy>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslPreSharedKeyAuthenticator>
+#include <QSslSocket>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using namespace vantorel;
+
+namespace {
+
+constexpr int waitMilliseconds = 10'000;
+
+PskParameters parameters(char keyByte = 'k', QByteArray identity = "0F6C1D58-6E33-4A7B-9B52-3C5D2E1F0A99")
+{
+    return {std::move(identity), QByteArray(PskParameters::keyBytes, keyByte)};
+}
+
+// Records what a connection reports so a test can wait for it.
+struct Observed
+{
+    std::optional<PskConnection::State> state;
+    std::optional<NetworkError> error;
+    QByteArray received;
+    bool ended = false;
+    std::optional<NetworkError> readError;
+    int sendsDone = 0;
+    std::optional<NetworkError> sendError;
+};
+
+void observeState(PskConnection& connection, Observed& observed)
+{
+    connection.setStateHandler([&observed](PskConnection::State state, const std::optional<NetworkError>& error) {
+        if (state == PskConnection::State::preparing)
+            return;
+        observed.state = state;
+        observed.error = error;
+    });
+}
+
+// Keeps reading until the end, an error, or `bytes` bytes arrived.
+void readAll(PskConnection& connection, Observed& observed)
+{
+    connection.receive(1, 16'384, [&connection, &observed](const QByteArray& bytes, bool isComplete,
+                                                           const std::optional<NetworkError>& error) {
+        observed.received += bytes;
+        if (error)
+            observed.readError = error;
+        else if (isComplete)
+            observed.ended = true;
+        else
+            readAll(connection, observed);
+    });
+}
+
+void sendOn(PskConnection& connection, Observed& observed, const QByteArray& bytes)
+{
+    connection.send(bytes, [&observed](const std::optional<NetworkError>& error) {
+        if (error)
+            observed.sendError = error;
+        else
+            ++observed.sendsDone;
+    });
+}
+
+struct Loopback
+{
+    explicit Loopback(PskParameters serverParameters)
+        : listener(std::move(serverParameters), QHostAddress::LocalHost)
+    {
+        listener.setStateHandler([this](PskListener::State state, const std::optional<NetworkError>&) {
+            listenerState = state;
+        });
+        listener.setNewConnectionHandler([this](std::unique_ptr<PskConnection> connection) {
+            accepted = std::move(connection);
+            observeState(*accepted, server);
+            accepted->start();
+        });
+        listener.start();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return listenerState.has_value(); }, waitMilliseconds));
+        EXPECT_EQ(listenerState, PskListener::State::ready);
+    }
+
+    std::unique_ptr<QtPskConnection> connect(PskParameters clientParameters)
+    {
+        auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), listener.port(),
+                                                      std::move(clientParameters));
+        observeState(*connection, client);
+        connection->start();
+        return connection;
+    }
+
+    QtPskListener listener;
+    std::optional<PskListener::State> listenerState;
+    std::unique_ptr<PskConnection> accepted;
+    Observed server;
+    Observed client;
+};
+
+UsageSyncError::Code classified(const std::optional<NetworkError>& error)
+{
+    EXPECT_TRUE(error.has_value());
+    return SyncNetworkFailure::classify(error.value_or(NetworkError{}), false).code();
+}
+
+} // namespace
+
+TEST(QtPskIntegrationTest, ExchangesBytesAndClosesGracefullyAfterTheAnswer)
+{
+    Loopback loopback(parameters());
+    auto client = loopback.connect(parameters());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+    ASSERT_EQ(loopback.client.state, PskConnection::State::ready);
+    ASSERT_EQ(loopback.server.state, PskConnection::State::ready);
+
+    const QByteArray request(40'000, 'q');
+    sendOn(*client, loopback.client, request);
+    readAll(*loopback.accepted, loopback.server);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received.size() >= request.size(); }, waitMilliseconds));
+    EXPECT_EQ(loopback.server.received, request);
+    EXPECT_EQ(loopback.client.sendsDone, 1);
+
+    // The server answers and closes at once; the answer must still arrive whole.
+    const QByteArray answer(1024 * 1024, 'a');
+    sendOn(*loopback.accepted, loopback.server, answer);
+    loopback.accepted->cancel();
+    loopback.accepted.reset();
+    readAll(*client, loopback.client);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, waitMilliseconds));
+    EXPECT_EQ(loopback.client.received.size(), answer.size());
+    EXPECT_EQ(loopback.client.received, answer);
+    EXPECT_TRUE(loopback.client.ended);
+    EXPECT_FALSE(loopback.client.readError.has_value());
+}
+
+TEST(QtPskIntegrationTest, HandshakeFailsUnlessIdentityAndKeyBothMatch)
+{
+    struct Case
+    {
+        const char* name;
+        PskParameters client;
+    };
+    const QList<Case> cases = {
+        {"wrong key", parameters('x')},
+        {"wrong identity", parameters('k', "6A2E0B1C-0000-4000-8000-000000000001")},
+        {"identity in lower case", parameters('k', "0f6c1d58-6e33-4a7b-9b52-3c5d2e1f0a99")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loopback loopback(parameters());
+        auto client = loopback.connect(c.client);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+        EXPECT_EQ(loopback.client.state, PskConnection::State::failed);
+        EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
+        EXPECT_EQ(classified(loopback.client.error), UsageSyncError::Code::authenticationFailed);
+        EXPECT_EQ(classified(loopback.server.error), UsageSyncError::Code::authenticationFailed);
+    }
+}
+
+TEST(QtPskIntegrationTest, RefusesPeersOfferingAnotherVersionOrSuite)
+{
+    struct Case
+    {
+        const char* name;
+        QSsl::SslProtocol protocol;
+        QString cipher;
+    };
+    const QList<Case> cases = {
+        {"TLS 1.3 only", QSsl::TlsV1_3OrLater, {}},
+        {"another PSK suite", QSsl::TlsV1_2, QStringLiteral("PSK-AES256-GCM-SHA384")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loopback loopback(parameters());
+        const PskParameters good = parameters();
+
+        QSslSocket peer;
+        peer.setProxy(QNetworkProxy::NoProxy);
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setProtocol(c.protocol);
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        if (!c.cipher.isEmpty()) {
+            const QSslCipher cipher(c.cipher, QSsl::TlsV1_2);
+            ASSERT_FALSE(cipher.isNull());
+            configuration.setCiphers({cipher});
+        }
+        peer.setSslConfiguration(configuration);
+        QObject::connect(&peer, &QSslSocket::preSharedKeyAuthenticationRequired, &peer,
+                         [&](QSslPreSharedKeyAuthenticator* authenticator) {
+                             authenticator->setIdentity(good.identity);
+                             authenticator->setPreSharedKey(good.key);
+                         }, Qt::DirectConnection);
+        bool peerFailed = false;
+        bool peerEncrypted = false;
+        QObject::connect(&peer, &QAbstractSocket::errorOccurred, &peer, [&] { peerFailed = true; });
+        QObject::connect(&peer, &QSslSocket::encrypted, &peer, [&] { peerEncrypted = true; });
+        peer.connectToHostEncrypted(QStringLiteral("127.0.0.1"), loopback.listener.port());
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value() && (peerFailed || peerEncrypted); },
+                                    waitMilliseconds));
+        EXPECT_FALSE(peerEncrypted);
+        EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
+        EXPECT_EQ(classified(loopback.server.error), UsageSyncError::Code::authenticationFailed);
+    }
+}
+
+TEST(QtPskIntegrationTest, ReportsARefusedConnectionAsUnavailable)
+{
+    // A port that was just free: nothing listens there any more.
+    quint16 port = 0;
+    {
+        QtPskListener probe(parameters(), QHostAddress::LocalHost);
+        probe.start();
+        port = probe.port();
+    }
+    auto client = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port, parameters());
+    Observed observed;
+    observeState(*client, observed);
+    client->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return observed.state.has_value(); }, waitMilliseconds));
+    EXPECT_EQ(observed.state, PskConnection::State::failed);
+    EXPECT_EQ(observed.error->kind, NetworkError::Kind::posix);
+    EXPECT_EQ(classified(observed.error), UsageSyncError::Code::unavailable);
+
+    // Reads and sends on a failed connection get the failure, not silence.
+    readAll(*client, observed);
+    sendOn(*client, observed, "x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return observed.readError && observed.sendError; }, waitMilliseconds));
+}
+
+TEST(QtPskIntegrationTest, CancelledListenerAcceptsNothingAndLeavesAcceptedConnectionsAlone)
+{
+    Loopback loopback(parameters());
+    auto first = loopback.connect(parameters());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, waitMilliseconds));
+    const quint16 port = loopback.listener.port();
+    loopback.listener.cancel();
+
+    Observed late;
+    auto second = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port, parameters());
+    observeState(*second, late);
+    second->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.state.has_value(); }, waitMilliseconds));
+    EXPECT_EQ(late.state, PskConnection::State::failed);
+
+    sendOn(*first, loopback.client, "still here");
+    readAll(*loopback.accepted, loopback.server);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received == "still here"; }, waitMilliseconds));
+}
