@@ -32,7 +32,7 @@ public:
     std::int64_t integer(std::string_view key) const;
     std::optional<std::int64_t> optionalInteger(std::string_view key) const;
     std::uint64_t unsignedInteger(std::string_view key) const;
-    // Any finite JSON number.
+    // Any JSON number (the parser refuses literals beyond the range of a double).
     double number(std::string_view key) const;
     std::optional<double> optionalNumber(std::string_view key) const;
     // Exactly "YYYY-MM-DDTHH:MM:SSZ", the only form sync writers produce.

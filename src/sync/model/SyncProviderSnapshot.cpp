@@ -10,7 +10,7 @@ bool SyncProviderSnapshot::operator==(const SyncProviderSnapshot& other) const
 {
     return id == other.id && enabled == other.enabled && SyncText::canonicallyEqual(planName, other.planName)
         && updatedAt == other.updatedAt && SyncText::canonicallyEqual(statusText, other.statusText)
-        && SyncText::canonicallyEqual(errorMessage, other.errorMessage) && windows == other.windows
+        && SyncText::canonicallyEqual(errorMessage, other.errorMessage) && SyncText::elementsEqual(windows, other.windows)
         && bankedResetCount == other.bankedResetCount && bankedResetExpiresAt == other.bankedResetExpiresAt
         && SyncText::canonicallyEqual(creditsRemaining, other.creditsRemaining);
 }

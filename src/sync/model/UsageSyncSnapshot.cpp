@@ -101,8 +101,9 @@ bool UsageSyncSnapshot::operator==(const UsageSyncSnapshot& other) const
         && generatedAt == other.generatedAt && SyncText::canonicallyEqual(hostName, other.hostName)
         && SyncText::canonicallyEqual(sourceVersion, other.sourceVersion)
         && SyncText::canonicallyEqual(sourceBuild, other.sourceBuild)
-        && refreshIntervalSeconds == other.refreshIntervalSeconds && providers == other.providers
-        && usageHistory == other.usageHistory && notificationHistory == other.notificationHistory;
+        && refreshIntervalSeconds == other.refreshIntervalSeconds && SyncText::elementsEqual(providers, other.providers)
+        && SyncText::elementsEqual(usageHistory, other.usageHistory)
+        && SyncText::elementsEqual(notificationHistory, other.notificationHistory);
 }
 
 void UsageSyncSnapshot::validate(const std::optional<QUuid>& expectedHostID) const
