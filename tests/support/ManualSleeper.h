@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ManualClock.h"
+#include "support/ManualClock.h"
 #include "core/foundation/Sleeper.h"
 
 #include <QList>

@@ -38,10 +38,11 @@ QCoro::Task<> settleFrom(QCoro::Task<T> task, PendingCompletion<T> outcome)
 }
 
 template <typename T>
-QCoro::Task<> failAfter(Sleeper& sleeper, double seconds, CancelToken inner, PendingCompletion<T> outcome)
+QCoro::Task<> failAfter(Sleeper& sleeper, double seconds, CancelToken deadline, CancelToken inner,
+                        PendingCompletion<T> outcome)
 {
     try {
-        co_await sleeper.sleep(seconds, inner);
+        co_await sleeper.sleep(seconds, deadline);
     } catch (const CancellationError&) {
         co_return;
     }
@@ -57,7 +58,8 @@ QCoro::Task<> failAfter(Sleeper& sleeper, double seconds, CancelToken inner, Pen
 // - TimeoutError when the deadline passes first;
 // - CancellationError when `token` is cancelled first.
 // On a time-out or cancellation the inner token is cancelled, so the work stops; this returns at
-// once without waiting for it, so the work must own what it uses (arguments by value).
+// once without waiting for it, so the work must own what it uses (arguments by value). When the
+// work wins, its token is left uncancelled.
 // `work` is called with a child of `token` and must return a QCoro::Task<T>.
 template <typename Work>
 auto withTimeout(Sleeper& sleeper, double seconds, CancelToken token, Work work)
@@ -69,19 +71,22 @@ auto withTimeout(Sleeper& sleeper, double seconds, CancelToken token, Work work)
     // Registered before the child exists so an outer cancel settles as cancellation first.
     auto registration = token.onCancel([outcome] { outcome.cancel(); });
     CancelToken inner = token.child();
+    // Stops the deadline once the outcome is known; the work's token is left alone on success.
+    CancelToken deadline;
     detail::settleFrom<T>(work(inner), outcome);
     if (!outcome.isCompleted())
-        detail::failAfter<T>(sleeper, seconds, inner, outcome);
+        detail::failAfter<T>(sleeper, seconds, deadline, inner, outcome);
     try {
         if constexpr (std::is_void_v<T>) {
             co_await outcome;
-            inner.cancel();
+            deadline.cancel();
         } else {
             T value = co_await outcome;
-            inner.cancel();
+            deadline.cancel();
             co_return value;
         }
     } catch (...) {
+        deadline.cancel();
         inner.cancel();
         throw;
     }

@@ -1,0 +1,230 @@
+#include "core/foundation/HttpClient.h"
+
+#include "core/foundation/CancellationError.h"
+#include "core/foundation/HttpError.h"
+#include "core/foundation/PendingCompletion.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <cmath>
+#include <limits>
+
+namespace vantorel {
+
+namespace {
+
+// URL loading gives up after this many hops as well.
+constexpr int maximumRedirects = 16;
+
+// Milliseconds for a QTimer or a transfer time-out; 0 (none) for non-positive or NaN seconds.
+int milliseconds(double seconds)
+{
+    if (!(seconds > 0.0))
+        return 0;
+    const double ms = std::ceil(seconds * 1000.0);
+    return ms >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(ms);
+}
+
+// Errors that only restate an HTTP status the server did send; the answer is returned as is.
+bool restatesHttpStatus(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::NoError:
+    case QNetworkReply::ContentAccessDenied:
+    case QNetworkReply::ContentOperationNotPermittedError:
+    case QNetworkReply::ContentNotFoundError:
+    case QNetworkReply::AuthenticationRequiredError:
+    case QNetworkReply::ContentReSendError:
+    case QNetworkReply::ContentConflictError:
+    case QNetworkReply::ContentGoneError:
+    case QNetworkReply::UnknownContentError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+    case QNetworkReply::InternalServerError:
+    case QNetworkReply::OperationNotImplementedError:
+    case QNetworkReply::ServiceUnavailableError:
+    case QNetworkReply::UnknownServerError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+HttpError::Kind kindOf(QNetworkReply::NetworkError error)
+{
+    using Kind = HttpError::Kind;
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return Kind::cannotConnectToHost;
+    case QNetworkReply::RemoteHostClosedError:
+        return Kind::networkConnectionLost;
+    case QNetworkReply::HostNotFoundError:
+        return Kind::cannotFindHost;
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+    // Qt reports an expired transfer time-out as a cancellation; our own are told apart earlier.
+    case QNetworkReply::OperationCanceledError:
+        return Kind::timedOut;
+    case QNetworkReply::SslHandshakeFailedError:
+        return Kind::secureConnectionFailed;
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::BackgroundRequestNotAllowedError:
+        return Kind::notConnectedToInternet;
+    default:
+        return Kind::other;
+    }
+}
+
+bool sendsBodyEvenWhenEmpty(const QByteArray& method)
+{
+    return method == "POST" || method == "PUT" || method == "PATCH";
+}
+
+// What the signal handlers learn while the coroutine waits; shared because the handlers may
+// outlive the coroutine's interest in them.
+struct Exchange
+{
+    PendingCompletion<> done;
+    QByteArray body;
+    qint64 limit = 0;
+    bool tooLarge = false;
+    bool resourceTimedOut = false;
+    bool replyDestroyed = false;
+};
+
+} // namespace
+
+HttpClient::HttpClient()
+    : HttpClient(Options{})
+{
+}
+
+HttpClient::HttpClient(Options options, QNetworkAccessManager* manager)
+    : m_options(options)
+{
+    if (!manager) {
+        m_ownedManager = std::make_unique<QNetworkAccessManager>();
+        manager = m_ownedManager.get();
+    }
+    m_manager = manager;
+}
+
+HttpClient::~HttpClient() = default;
+
+QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken token)
+{
+    token.throwIfCancelled();
+    // The client may be gone when the reply finishes: nothing below the co_await touches it.
+    const Options options = m_options;
+    if (!m_manager)
+        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The network access manager is gone"));
+
+    QNetworkRequest networkRequest(request.url);
+    for (const auto& [name, value] : request.headers.fields()) {
+        const auto values = request.headers.values(name);
+        networkRequest.setRawHeader(name, values.size() == 1 ? value : values.join(", "));
+    }
+    networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    networkRequest.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    networkRequest.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                options.followRedirects ? QNetworkRequest::NoLessSafeRedirectPolicy
+                                                          : QNetworkRequest::ManualRedirectPolicy);
+    networkRequest.setMaximumRedirectsAllowed(maximumRedirects);
+    networkRequest.setTransferTimeout(milliseconds(options.requestTimeoutSeconds));
+
+    auto exchange = std::make_shared<Exchange>();
+    exchange->limit = request.maximumResponseBytes.value_or(options.maximumResponseBytes);
+
+    QNetworkReply* rawReply = (request.body.isEmpty() && !sendsBodyEvenWhenEmpty(request.method))
+        ? m_manager->sendCustomRequest(networkRequest, request.method)
+        : m_manager->sendCustomRequest(networkRequest, request.method, request.body);
+    QPointer<QNetworkReply> reply = rawReply;
+
+    const auto overLimit = [exchange, rawReply] {
+        exchange->tooLarge = true;
+        rawReply->abort();
+    };
+    QObject::connect(rawReply, &QNetworkReply::metaDataChanged, rawReply, [exchange, rawReply, overLimit] {
+        const auto length = rawReply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > exchange->limit)
+            overLimit();
+    });
+    QObject::connect(rawReply, &QIODevice::readyRead, rawReply, [exchange, rawReply, overLimit] {
+        exchange->body += rawReply->readAll();
+        if (exchange->body.size() > exchange->limit)
+            overLimit();
+    });
+    QObject::connect(rawReply, &QNetworkReply::finished, rawReply, [exchange] { exchange->done.complete(); });
+    QObject::connect(rawReply, &QObject::destroyed, [exchange] {
+        exchange->replyDestroyed = true;
+        exchange->done.complete();
+    });
+
+    QTimer resourceTimer;
+    resourceTimer.setSingleShot(true);
+    resourceTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&resourceTimer, &QTimer::timeout, rawReply, [exchange, rawReply] {
+        exchange->resourceTimedOut = true;
+        rawReply->abort();
+    });
+    if (const int ms = milliseconds(options.resourceTimeoutSeconds); ms > 0)
+        resourceTimer.start(ms);
+
+    auto registration = token.onCancel([reply] {
+        // Abort on the reply's own thread; a no-op once it has finished.
+        if (reply)
+            QMetaObject::invokeMethod(reply.data(), [reply] {
+                if (reply)
+                    reply->abort();
+            });
+    });
+
+    co_await exchange->done;
+
+    registration.reset();
+    resourceTimer.stop();
+    if (reply)
+        reply->deleteLater();
+
+    if (token.isCancelled())
+        throw CancellationError();
+    if (exchange->replyDestroyed)
+        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was abandoned with its client"));
+    if (exchange->tooLarge) {
+        throw HttpError(HttpError::Kind::responseTooLarge,
+                        QStringLiteral("The response is larger than %1 bytes").arg(exchange->limit));
+    }
+    if (exchange->resourceTimedOut) {
+        throw HttpError(HttpError::Kind::timedOut,
+                        QStringLiteral("The request did not finish within %1 s").arg(options.resourceTimeoutSeconds));
+    }
+
+    const auto error = reply->error();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid() || !restatesHttpStatus(error))
+        throw HttpError(kindOf(error), reply->errorString());
+
+    exchange->body += reply->readAll();
+    if (exchange->body.size() > exchange->limit) {
+        throw HttpError(HttpError::Kind::responseTooLarge,
+                        QStringLiteral("The response is larger than %1 bytes").arg(exchange->limit));
+    }
+
+    HttpResponse response;
+    response.statusCode = status.toInt();
+    for (const auto& [name, value] : reply->rawHeaderPairs())
+        response.headers.add(name, value);
+    response.body = std::move(exchange->body);
+    response.url = reply->url();
+    co_return response;
+}
+
+} // namespace vantorel
