@@ -213,6 +213,11 @@ TEST(SyncCodingTest, InputSizeLimitAndMalformedInput)
     };
     for (const auto& [name, bytes] : malformed)
         EXPECT_THROW(SyncCoding::decode<UsageSyncSnapshot>(bytes), JsonDecodeError) << name;
+
+    // The deepest nesting that fits the limit is read and released without exhausting the stack.
+    const qsizetype depth = SyncCoding::maximumInputBytes / 2;
+    const QByteArray nested = QByteArray(depth, '[') + QByteArray(depth, ']');
+    EXPECT_THROW(SyncCoding::decode<UsageSyncSnapshot>(nested), JsonDecodeError);
 }
 
 TEST(SyncCodingTest, DecodingErrorsNameTheField)
