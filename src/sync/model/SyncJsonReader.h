@@ -65,7 +65,7 @@ public:
     template <typename T>
     T record(std::string_view key) const
     {
-        return decodeNested<T>(required(key), std::string(key));
+        return decodeNested<T>(required(key), key, std::nullopt);
     }
 
     template <typename T>
@@ -87,7 +87,7 @@ public:
         out.reserve(static_cast<qsizetype>(array.size()));
         std::size_t index = 0;
         for (const Json& element : array) {
-            out.append(decodeNested<T>(element, std::string(key) + '[' + std::to_string(index) + ']'));
+            out.append(decodeNested<T>(element, key, index));
             ++index;
         }
         return out;
@@ -101,13 +101,17 @@ public:
 private:
     const Json& required(std::string_view key) const;
 
+    // Failures inside get the place prefixed: "windows[1].state: ...".
     template <typename T>
-    static T decodeNested(const Json& json, const std::string& path)
+    static T decodeNested(const Json& json, std::string_view key, std::optional<std::size_t> index)
     {
         T value{};
         try {
             fromSyncJson(json, value);
         } catch (const JsonDecodeError& error) {
+            std::string path(key);
+            if (index)
+                path += '[' + std::to_string(*index) + ']';
             throw JsonDecodeError(path + '.' + error.what());
         }
         return value;
