@@ -55,11 +55,6 @@ bool SyncJsonReader::boolean(std::string_view key) const
     return value.get<bool>();
 }
 
-std::optional<bool> SyncJsonReader::optionalBoolean(std::string_view key) const
-{
-    return present(key) ? std::optional(boolean(key)) : std::nullopt;
-}
-
 std::int64_t SyncJsonReader::integer(std::string_view key) const
 {
     const Json& value = required(key);
@@ -121,11 +116,6 @@ QUuid SyncJsonReader::uuid(std::string_view key) const
     if (!uuid)
         fail(key, "expected a UUID");
     return *uuid;
-}
-
-std::optional<QUuid> SyncJsonReader::optionalUuid(std::string_view key) const
-{
-    return present(key) ? std::optional(uuid(key)) : std::nullopt;
 }
 
 QByteArray SyncJsonReader::bytes(std::string_view key) const

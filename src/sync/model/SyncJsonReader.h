@@ -28,7 +28,6 @@ public:
     QString string(std::string_view key) const;
     std::optional<QString> optionalString(std::string_view key) const;
     bool boolean(std::string_view key) const;
-    std::optional<bool> optionalBoolean(std::string_view key) const;
     std::int64_t integer(std::string_view key) const;
     std::optional<std::int64_t> optionalInteger(std::string_view key) const;
     std::uint64_t unsignedInteger(std::string_view key) const;
@@ -40,7 +39,6 @@ public:
     std::optional<Date> optionalDate(std::string_view key) const;
     // 36-character hyphenated text, either case.
     QUuid uuid(std::string_view key) const;
-    std::optional<QUuid> optionalUuid(std::string_view key) const;
     // Standard Base64 with "=" padding.
     QByteArray bytes(std::string_view key) const;
 
@@ -53,27 +51,11 @@ public:
         fail(key, "unknown value \"" + raw.toStdString() + "\"");
     }
 
-    template <typename Enum>
-    std::optional<Enum> optionalEnumeration(std::string_view key, std::optional<Enum> (*fromRaw)(QStringView)) const
-    {
-        if (!present(key))
-            return std::nullopt;
-        return enumeration(key, fromRaw);
-    }
-
     // A nested record, read with its own fromSyncJson.
     template <typename T>
     T record(std::string_view key) const
     {
         return decodeNested<T>(required(key), key, std::nullopt);
-    }
-
-    template <typename T>
-    std::optional<T> optionalRecord(std::string_view key) const
-    {
-        if (!present(key))
-            return std::nullopt;
-        return record<T>(key);
     }
 
     // A list of records in array order.
