@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/foundation/Date.h"
+#include "core/foundation/Json.h"
+
+#include <QString>
+#include <QUuid>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QUuid& uuid, std::ostream* os)
+{
+    *os << uuid.toString(QUuid::WithoutBraces).toStdString();
+}
+
+namespace vantorel {
+
+inline void PrintTo(const Date& date, std::ostream* os)
+{
+    *os << swiftDoubleDescription(date.timeIntervalSinceReferenceDate()).toStdString();
+}
+
+namespace testing_support {
+
+// 2026-03-01T08:15:00Z
+inline const Date referenceTime = Date::fromUnixSeconds(1'772'352'900);
+
+inline QUuid uuid(const char* text)
+{
+    return QUuid::fromString(QLatin1StringView(text));
+}
+
+inline QString storeText(const Json& value)
+{
+    return QString::fromUtf8(json::write(value, json::Form::store));
+}
+
+} // namespace testing_support
+} // namespace vantorel
