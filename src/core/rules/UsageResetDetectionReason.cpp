@@ -1,0 +1,21 @@
+#include "core/rules/UsageResetDetectionReason.h"
+
+#include "core/model/EnumNames.h"
+
+namespace vantorel {
+
+namespace {
+constexpr std::array<QStringView, 3> names{u"scheduledTimePassed", u"earlyResetDateAdvanced", u"earlyRemainingRecovered"};
+}
+
+QString rawValue(UsageResetDetectionReason value)
+{
+    return enumnames::name(names, value);
+}
+
+std::optional<UsageResetDetectionReason> usageResetDetectionReasonFromRaw(const QString& raw)
+{
+    return enumnames::parse<UsageResetDetectionReason>(names, raw);
+}
+
+} // namespace vantorel
