@@ -25,7 +25,7 @@ DesktopAppearance::DesktopAppearance(QDBusConnection bus, QObject* parent)
     if (!bus.isConnected())
         return;
     bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+                SLOT(onSettingChanged(QDBusMessage)));
 
     auto message = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
                                                   QStringLiteral("Read"));
@@ -81,11 +81,13 @@ std::optional<DesktopAppearance::Scheme> DesktopAppearance::schemeFromPortalValu
     }
 }
 
-void DesktopAppearance::onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value)
+void DesktopAppearance::onSettingChanged(const QDBusMessage& message)
 {
-    if (group != appearanceGroup || key != colorSchemeKey)
+    const auto arguments = message.arguments();
+    if (arguments.size() != 3 || arguments.at(0).toString() != appearanceGroup
+        || arguments.at(1).toString() != colorSchemeKey)
         return;
-    if (const auto scheme = schemeFromPortalValue(value.variant()))
+    if (const auto scheme = schemeFromPortalValue(arguments.at(2)))
         apply(*scheme);
 }
 

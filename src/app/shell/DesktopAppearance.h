@@ -3,11 +3,10 @@
 #include "app/shell/MenuBarPalette.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 
 #include <optional>
-
-class QDBusVariant;
 
 namespace vantorel {
 
@@ -39,7 +38,7 @@ signals:
     void changed();
 
 private slots:
-    void onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+    void onSettingChanged(const QDBusMessage& message);
 
 private:
     void apply(Scheme scheme);

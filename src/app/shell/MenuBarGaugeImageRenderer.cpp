@@ -17,6 +17,17 @@
 #include <cmath>
 #include <vector>
 
+// The resources are compiled into a static library, whose registration code the linker keeps
+// only when something refers to it.
+static void registerApplicationResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
 namespace vantorel {
 
 namespace {
@@ -319,13 +330,19 @@ MenuBarGaugeImageRenderer::Environment MenuBarGaugeImageRenderer::systemEnvironm
                 const auto* screen = QGuiApplication::primaryScreen();
                 return screen ? screen->devicePixelRatio() : qreal(1);
             },
-        .loadBrandIcon = [](const QString& iconName) { return QImage(u":/Brand/" % iconName % u".png"); },
+        .loadBrandIcon = &MenuBarGaugeImageRenderer::bundledBrandIcon,
         .applicationIcon =
             [] {
                 const auto icon = QGuiApplication::windowIcon();
                 return icon.isNull() ? QImage() : icon.pixmap(QSize(64, 64)).toImage();
             },
     };
+}
+
+QImage MenuBarGaugeImageRenderer::bundledBrandIcon(const QString& iconName)
+{
+    registerApplicationResources();
+    return QImage(u":/Brand/" % iconName % u".png");
 }
 
 MenuBarGaugeImageRenderer::MenuBarGaugeImageRenderer(Environment environment)

@@ -61,6 +61,8 @@ public:
     // The desktop's appearance, the primary screen's pixel ratio, the brand images from
     // ":/Brand/<name>.png" and the application's window icon.
     static Environment systemEnvironment(const DesktopAppearance& appearance);
+    // The application's brand image ":/Brand/<iconName>.png", or a null image.
+    static QImage bundledBrandIcon(const QString& iconName);
 
     explicit MenuBarGaugeImageRenderer(Environment environment);
     MenuBarGaugeImageRenderer(const MenuBarGaugeImageRenderer&) = delete;
