@@ -26,7 +26,8 @@ namespace vantorel {
 // as absent and unknown keys are ignored. A stored value that does not decode therefore reads as
 // absent. Write the bytes with json::write(value, json::Form::store); a NaN or infinite number is
 // refused there with JsonEncodeError, which callers treat as "write nothing".
-// Lists of records use toJsonArray and listFromJson below. Enumerations with raw values have
+// Lists of records use toJsonArray and listFromJson below (listFromJsonSkippingInvalid for the
+// histories). Enumerations with raw values have
 // rawValue(x) and xFromRaw(text). AppSettings alone decodes key by key: a bad key takes its
 // default and only a non-object fails.
 
@@ -145,6 +146,24 @@ std::optional<QList<T>> listFromJson(const Json& value, std::optional<T> (*decod
             return std::nullopt;
         }
         items.append(std::move(*item));
+    }
+    return items;
+}
+
+// Keeps the elements that decode and drops the others, so that one damaged or newer-format entry
+// of a long-lived history does not cost every other entry; nullopt only for a non-array.
+template <typename T>
+std::optional<QList<T>> listFromJsonSkippingInvalid(const Json& value, std::optional<T> (*decode)(const Json&))
+{
+    if (!value.is_array()) {
+        return std::nullopt;
+    }
+    QList<T> items;
+    items.reserve(static_cast<qsizetype>(value.size()));
+    for (const Json& element : value) {
+        if (auto item = decode(element)) {
+            items.append(std::move(*item));
+        }
     }
     return items;
 }

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <cmath>
+
 namespace vantorel {
 
 QString NotificationMessageBuilder::applicationDisplayName()
@@ -73,12 +75,56 @@ QString NotificationMessageBuilder::appendingAppVersion(const QString& text, con
     return text + u"\n\n" + applicationDisplayName() + u": " + versionText;
 }
 
+QString NotificationMessageBuilder::percentText(double remainingPercent)
+{
+    if (!std::isfinite(remainingPercent)) {
+        return QStringLiteral("--");
+    }
+    return QString::number(static_cast<qint64>(std::round(remainingPercent))) + u'%';
+}
+
+QString NotificationMessageBuilder::lowBalanceTitle(const QString& providerName, UsageAlertThreshold threshold)
+{
+    if (threshold == UsageAlertThreshold::exhausted) {
+        return providerName + u" 利用枠が0%になりました";
+    }
+    return providerName + u" 使用量が少なくなっています";
+}
+
+QString NotificationMessageBuilder::lowBalanceBody(const QString& windowName, const QString& percentText)
+{
+    return windowName + u"の残りが " + percentText + u" です。";
+}
+
+QString NotificationMessageBuilder::resetTitle(const QString& providerName, const QString& windowName)
+{
+    return providerName + u"通知: " + windowName + u"がリセットされました";
+}
+
+QString NotificationMessageBuilder::resetBody(bool early, const std::optional<QString>& nextResetDateText)
+{
+    const QString nextReset = u"確認時点の次回リセット: "
+        + nextResetDateText.value_or(QStringLiteral("未取得（次に利用すると再表示されます）"));
+    if (!early) {
+        return nextReset;
+    }
+    return u"予定より早くリセットされました。\n" + nextReset;
+}
+
 QString NotificationMessageBuilder::dateText(Date date, const QTimeZone& timeZone)
 {
     if (!date.isFinite()) {
         return QString();
     }
     return QLocale::c().toString(date.toQDateTime().toTimeZone(timeZone), u"yyyy/MM/dd HH:mm");
+}
+
+QString NotificationMessageBuilder::shortDateTimeText(Date date, const QTimeZone& timeZone)
+{
+    if (!date.isFinite()) {
+        return QString();
+    }
+    return QLocale(QLocale::Japanese, QLocale::Japan).toString(date.toQDateTime().toTimeZone(timeZone), QLocale::ShortFormat);
 }
 
 } // namespace vantorel

@@ -40,8 +40,23 @@ struct NotificationMessageBuilder
     // The text, two line feeds, the display name, ": " and the version text.
     static QString appendingAppVersion(const QString& text, const QString& versionText);
 
+    // The remaining percent rounded half away from zero, with "%" ("38%" for 37.5); "--" when
+    // not finite.
+    static QString percentText(double remainingPercent);
+    // "<provider> 利用枠が0%になりました" when exhausted, else "<provider> 使用量が少なくなっています".
+    static QString lowBalanceTitle(const QString& providerName, UsageAlertThreshold threshold);
+    // "<window>の残りが <percent> です。"
+    static QString lowBalanceBody(const QString& windowName, const QString& percentText);
+    // "<provider>通知: <window>がリセットされました"
+    static QString resetTitle(const QString& providerName, const QString& windowName);
+    // "確認時点の次回リセット: " with the date text or the placeholder for a missing date, after
+    // the line "予定より早くリセットされました。" when the reset came early.
+    static QString resetBody(bool early, const std::optional<QString>& nextResetDateText);
+
     // "yyyy/MM/dd HH:mm" (24-hour, zero-padded) in the given zone; empty for a non-finite date.
     static QString dateText(Date date, const QTimeZone& timeZone);
+    // Japanese short date and time ("2026/03/07 9:05") in the given zone; empty when not finite.
+    static QString shortDateTimeText(Date date, const QTimeZone& timeZone);
 };
 
 } // namespace vantorel

@@ -19,8 +19,10 @@ class OnboardingProgressStore final
 public:
     // The view model's two flows.
     static constexpr auto onboardingKeyPrefix = "vantorel-mac-onboarding";
+    static constexpr std::int64_t onboardingVersion = 1;
     static constexpr std::int64_t onboardingStepCount = 9;
     static constexpr auto initialSetupKeyPrefix = "vantorel-mac-initial-setup";
+    static constexpr std::int64_t initialSetupVersion = 1;
     static constexpr std::int64_t initialSetupStepCount = 7;
 
     // stepCount and currentVersion must be at least 1 and the prefix non-empty; anything else is

@@ -199,11 +199,16 @@ TEST(ModelCoding, ABaselineOfTheWrongTypeFailsTheWholeMap)
     EXPECT_FALSE(usageResetBaselinesFromJson(json::parseOrThrow(R"({"Codex-five":{"remainingPercent":"10"}})")).has_value());
 }
 
-TEST(ModelCoding, ListsDecodeAllOrNothing)
+TEST(ModelCoding, ListsDecodeAllOrNothingUnlessAskedToSkipBadElements)
 {
     const Json list = json::parseOrThrow(
         R"([{"componentName":"A","status":"operational","updatedAt":1},{"componentName":"B","status":"exploded","updatedAt":2}])");
     EXPECT_FALSE(listFromJson(list, &serviceStatusFromJson).has_value());
+    const auto lenient = listFromJsonSkippingInvalid(list, &serviceStatusFromJson);
+    ASSERT_TRUE(lenient.has_value());
+    EXPECT_EQ(*lenient, (QList<ServiceStatus>{{"A", ComponentHealth::operational, Date(1)}}));
+    EXPECT_FALSE(listFromJsonSkippingInvalid(Json::object(), &serviceStatusFromJson).has_value());
+
     const auto empty = listFromJson(Json::array(), &serviceStatusFromJson);
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->isEmpty());

@@ -43,6 +43,24 @@ TEST(NotificationMessageBuilder, BankedResetTexts)
               "Codex通知: リセット券の有効期限が近づいています\n対象: リセット券1回分\n有効期限: 2026/03/07 08:59");
 }
 
+TEST(NotificationMessageBuilder, LowBalanceAndResetTexts)
+{
+    const std::pair<double, const char*> percents[] = {{37.5, "38%"}, {37.49, "37%"}, {0.4, "0%"}, {9.5, "10%"}, {100, "100%"}};
+    for (const auto& [value, text] : percents) {
+        EXPECT_EQ(NotificationMessageBuilder::percentText(value), text) << value;
+    }
+    EXPECT_EQ(NotificationMessageBuilder::lowBalanceTitle("Codex", UsageAlertThreshold::exhausted), "Codex 利用枠が0%になりました");
+    EXPECT_EQ(NotificationMessageBuilder::lowBalanceTitle("Claude", UsageAlertThreshold::warning), "Claude 使用量が少なくなっています");
+    EXPECT_EQ(NotificationMessageBuilder::lowBalanceBody("5時間枠", "0%"), "5時間枠の残りが 0% です。");
+    EXPECT_EQ(NotificationMessageBuilder::resetTitle("Claude", "週間枠"), "Claude通知: 週間枠がリセットされました");
+    EXPECT_EQ(NotificationMessageBuilder::resetBody(true, QString("2026/03/07 9:05")),
+              "予定より早くリセットされました。\n確認時点の次回リセット: 2026/03/07 9:05");
+    EXPECT_EQ(NotificationMessageBuilder::resetBody(false, std::nullopt), "確認時点の次回リセット: 未取得（次に利用すると再表示されます）");
+    // 2026-03-07T00:05:00Z
+    EXPECT_EQ(NotificationMessageBuilder::shortDateTimeText(Date::fromUnixSeconds(1'772'841'900), QTimeZone::utc()),
+              "2026/03/07 0:05");
+}
+
 TEST(NotificationMessageBuilder, VersionLineAndDiscordTestPreview)
 {
     EXPECT_EQ(NotificationMessageBuilder::appendingAppVersion("本文", "Version 1.2 / Build 34"),
