@@ -31,7 +31,10 @@ $(BUILD_DIR)/bench/build.ninja:
 
 bench: deps $(BUILD_DIR)/bench/build.ninja
 	cmake --build $(BUILD_DIR)/bench -j $(JOBS)
-	@for b in $(BUILD_DIR)/bench/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+	@for b in $(BUILD_DIR)/bench/bench/bench_*; do \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; \
+	  echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR)
