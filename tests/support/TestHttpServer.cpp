@@ -14,6 +14,11 @@ namespace vantorel {
 
 namespace {
 
+// The shared loopback manager and the servers alive; the manager goes with the last server,
+// because one torn down at process exit sometimes leaves its HTTP thread's objects behind.
+QPointer<QNetworkAccessManager> sharedManager;
+int liveServers = 0;
+
 // Requests larger than this are a broken test, not something to buffer.
 constexpr qsizetype maximumRequestBytes = 16 * 1024 * 1024;
 
@@ -102,6 +107,7 @@ TestHttpServer::TestHttpServer(QObject* parent)
     : QObject(parent)
     , m_server(new QTcpServer(this))
 {
+    ++liveServers;
     connect(m_server, &QTcpServer::newConnection, this, &TestHttpServer::onNewConnection);
     m_server->listen(QHostAddress::LocalHost, 0);
 }
@@ -109,6 +115,10 @@ TestHttpServer::TestHttpServer(QObject* parent)
 TestHttpServer::~TestHttpServer()
 {
     close();
+    if (--liveServers == 0 && sharedManager) {
+        delete sharedManager.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 bool TestHttpServer::isListening() const
@@ -166,12 +176,11 @@ void TestHttpServer::close()
 
 QNetworkAccessManager* TestHttpServer::networkManager()
 {
-    static QPointer<QNetworkAccessManager> manager;
-    if (!manager) {
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-        manager->setProxy(QNetworkProxy::NoProxy);
+    if (!sharedManager) {
+        sharedManager = new QNetworkAccessManager(QCoreApplication::instance());
+        sharedManager->setProxy(QNetworkProxy::NoProxy);
     }
-    return manager;
+    return sharedManager;
 }
 
 void TestHttpServer::onNewConnection()

@@ -93,7 +93,9 @@ public:
     // Stops accepting connections and closes the open ones.
     void close();
 
-    // A process-wide access manager that never uses a proxy, for clients aimed at this server.
+    // A shared access manager that never uses a proxy, for clients aimed at a TestHttpServer. It is
+    // deleted with the last live server (clients holding it then fail with `cancelled`); the next
+    // call makes a fresh one.
     static QNetworkAccessManager* networkManager();
 
 signals:

@@ -1,0 +1,296 @@
+#include "support/DrainEvents.h"
+#include "support/TestHttpServer.h"
+#include "core/foundation/CancellationError.h"
+#include "core/foundation/HttpClient.h"
+#include "core/foundation/HttpError.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace vantorel;
+
+namespace {
+
+// The outcome of one exchange, collected inside the coroutine (ASSERT cannot run there).
+struct Outcome
+{
+    std::optional<HttpResponse> response;
+    std::optional<HttpError::Kind> error;
+    bool cancelled = false;
+};
+
+QCoro::Task<Outcome> exchange(HttpTransport* client, HttpRequest request, CancelToken token)
+{
+    Outcome outcome;
+    try {
+        outcome.response = co_await client->send(std::move(request), token);
+    } catch (const HttpError& error) {
+        outcome.error = error.kind();
+    } catch (const CancellationError&) {
+        outcome.cancelled = true;
+    }
+    co_return outcome;
+}
+
+Outcome run(HttpTransport& client, HttpRequest request, CancelToken token = {})
+{
+    return QCoro::waitFor(exchange(&client, std::move(request), token));
+}
+
+HttpRequest get(const QUrl& url)
+{
+    HttpRequest request;
+    request.url = url;
+    return request;
+}
+
+// Short time-outs so the slow-server cases finish in a fraction of a second of real time.
+HttpClient::Options quick()
+{
+    HttpClient::Options options;
+    options.requestTimeoutSeconds = 0.3;
+    options.resourceTimeoutSeconds = 5.0;
+    return options;
+}
+
+class HttpClientIntegration : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(server.isListening()); }
+    // Replies are released with deleteLater; without a running outer loop they would wait for exit.
+    void TearDown() override
+    {
+        drainEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    TestHttpServer server;
+};
+
+} // namespace
+
+TEST_F(HttpClientIntegration, SendsTheRequestAndReturnsEveryHttpStatusAsAResponse)
+{
+    for (int status : {200, 204, 400, 401, 404, 429, 500, 503}) {
+        SCOPED_TRACE(status);
+        auto scripted = TestHttpResponse::json(status == 204 ? QByteArray() : R"({"ok":true})", status);
+        scripted.headers.add("X-Rate-Limit", "42");
+        server.respond(QStringLiteral("/v1/usage"), scripted);
+
+        HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+        HttpRequest request;
+        request.url = server.url(QStringLiteral("/v1/usage?window=5h"));
+        request.method = "POST";
+        request.headers = {{"Authorization", "Bearer abc"}, {"Content-Type", "application/json"}};
+        request.body = R"({"q":1})";
+        const Outcome outcome = run(client, request);
+
+        ASSERT_TRUE(outcome.response) << (outcome.error ? rawValue(*outcome.error).toStdString() : "cancelled");
+        EXPECT_EQ(outcome.response->statusCode, status);
+        EXPECT_EQ(outcome.response->body, scripted.body);
+        EXPECT_EQ(outcome.response->headers.value("x-rate-limit"), QByteArray("42"));
+        EXPECT_EQ(outcome.response->headers.value("CONTENT-TYPE"), QByteArray("application/json"));
+
+        const auto received = server.requests().last();
+        EXPECT_EQ(received.method, "POST");
+        EXPECT_EQ(received.path, QStringLiteral("/v1/usage"));
+        EXPECT_EQ(received.query, QStringLiteral("window=5h"));
+        EXPECT_EQ(received.headers.value("authorization"), QByteArray("Bearer abc"));
+        EXPECT_EQ(received.body, R"({"q":1})");
+    }
+}
+
+TEST_F(HttpClientIntegration, FollowsRedirectsUnlessRefused)
+{
+    server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(server.url(QStringLiteral("/new"))));
+    server.respond(QStringLiteral("/new"), TestHttpResponse::text("arrived"));
+
+    HttpClient following(HttpClient::Options{}, TestHttpServer::networkManager());
+    const Outcome followed = run(following, get(server.url(QStringLiteral("/old"))));
+    ASSERT_TRUE(followed.response);
+    EXPECT_EQ(followed.response->statusCode, 200);
+    EXPECT_EQ(followed.response->body, "arrived");
+    EXPECT_EQ(followed.response->url, server.url(QStringLiteral("/new")));
+    EXPECT_EQ(server.requests(QStringLiteral("/new")).size(), 1);
+
+    for (int status : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(status);
+        server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(server.url(QStringLiteral("/new")), status));
+        HttpClient::Options options;
+        options.followRedirects = false;
+        HttpClient refusing(options, TestHttpServer::networkManager());
+        const Outcome refused = run(refusing, get(server.url(QStringLiteral("/old"))));
+        ASSERT_TRUE(refused.response);
+        EXPECT_EQ(refused.response->statusCode, status);
+        EXPECT_EQ(refused.response->headers.value("Location"), server.url(QStringLiteral("/new")).toEncoded());
+        EXPECT_EQ(refused.response->url, server.url(QStringLiteral("/old")));
+    }
+    EXPECT_EQ(server.requests(QStringLiteral("/new")).size(), 1) << "a refused redirect was followed";
+}
+
+TEST_F(HttpClientIntegration, KeepsNoCookies)
+{
+    auto setter = TestHttpResponse::text("hello");
+    setter.headers.add("Set-Cookie", "session=secret; Path=/");
+    server.respond(QStringLiteral("/login"), setter);
+    server.respond(QStringLiteral("/next"), TestHttpResponse::text("next"));
+
+    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    ASSERT_TRUE(run(client, get(server.url(QStringLiteral("/login")))).response);
+    ASSERT_TRUE(run(client, get(server.url(QStringLiteral("/next")))).response);
+    EXPECT_FALSE(server.requests(QStringLiteral("/next")).last().headers.contains("Cookie"));
+}
+
+TEST_F(HttpClientIntegration, TransportFailuresMapToUrlLoadingErrors)
+{
+    QTcpServer closedPort;
+    ASSERT_TRUE(closedPort.listen(QHostAddress::LocalHost, 0));
+    const quint16 refusedPort = closedPort.serverPort();
+    closedPort.close();
+
+    server.respond(QStringLiteral("/drop"), TestHttpResponse::dropped(TestHttpResponse::Drop::beforeResponse));
+    server.respond(QStringLiteral("/half"), TestHttpResponse::dropped(TestHttpResponse::Drop::midBody));
+
+    struct Case
+    {
+        const char* name;
+        QUrl url;
+        HttpError::Kind expected;
+    };
+    const std::vector<Case> cases = {
+        {"refused", QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(refusedPort)), HttpError::Kind::cannotConnectToHost},
+        {"closed before answering", server.url(QStringLiteral("/drop")), HttpError::Kind::networkConnectionLost},
+        {"closed mid-body", server.url(QStringLiteral("/half")), HttpError::Kind::networkConnectionLost},
+    };
+    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = run(client, get(c.url));
+        ASSERT_TRUE(outcome.error) << "got a response or a cancellation";
+        EXPECT_EQ(rawValue(*outcome.error), rawValue(c.expected));
+    }
+}
+
+TEST_F(HttpClientIntegration, CapsTheBodyAtTheCallersLimit)
+{
+    server.respond(QStringLiteral("/big"), TestHttpResponse::text(QByteArray(1000, 'x')));
+    // Without a Content-Length the cap has to be enforced while reading.
+    auto unannounced = TestHttpResponse::text(QByteArray(1000, 'y'));
+    unannounced.headers.add("Transfer-Encoding", "identity");
+    unannounced.headers.add("Content-Length", "1000");
+    unannounced.trickleIntervalSeconds = 0.01;
+    unannounced.trickleChunks = 4;
+    server.respond(QStringLiteral("/trickled"), unannounced);
+
+    struct Case
+    {
+        QString path;
+        qint64 limit;
+        bool fits;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("/big"), 1000, true},
+        {QStringLiteral("/big"), 999, false},
+        {QStringLiteral("/trickled"), 1000, true},
+        {QStringLiteral("/trickled"), 600, false},
+    };
+    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.path.toStdString() << " limit " << c.limit);
+        HttpRequest request = get(server.url(c.path));
+        request.maximumResponseBytes = c.limit;
+        const Outcome outcome = run(client, request);
+        if (c.fits) {
+            ASSERT_TRUE(outcome.response);
+            EXPECT_EQ(outcome.response->body.size(), 1000);
+        } else {
+            ASSERT_TRUE(outcome.error);
+            EXPECT_EQ(*outcome.error, HttpError::Kind::responseTooLarge);
+        }
+    }
+}
+
+TEST_F(HttpClientIntegration, RequestTimeOutFiresWhenNothingArrives)
+{
+    auto slow = TestHttpResponse::text("late");
+    slow.delaySeconds = 5.0;
+    server.respond(QStringLiteral("/slow"), slow);
+
+    HttpClient client(quick(), TestHttpServer::networkManager());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const Outcome outcome = run(client, get(server.url(QStringLiteral("/slow"))));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(*outcome.error, HttpError::Kind::timedOut);
+    EXPECT_LT(elapsed.elapsed(), 4000);
+}
+
+TEST_F(HttpClientIntegration, ResourceTimeOutFiresWhileBytesKeepArriving)
+{
+    // A piece every 0.1 s keeps the request time-out (0.3 s) from firing for 2 s.
+    auto trickle = TestHttpResponse::text(QByteArray(20, 'z'));
+    trickle.trickleIntervalSeconds = 0.1;
+    trickle.trickleChunks = 20;
+    server.respond(QStringLiteral("/trickle"), trickle);
+
+    auto options = quick();
+    options.resourceTimeoutSeconds = 0.5;
+    HttpClient client(options, TestHttpServer::networkManager());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const Outcome outcome = run(client, get(server.url(QStringLiteral("/trickle"))));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(*outcome.error, HttpError::Kind::timedOut);
+    EXPECT_LT(elapsed.elapsed(), 1800) << "ended by the trickle, not the resource time-out";
+
+    // The same trickle passes when only the request time-out applies.
+    options.resourceTimeoutSeconds = 10.0;
+    HttpClient patient(options, TestHttpServer::networkManager());
+    EXPECT_TRUE(run(patient, get(server.url(QStringLiteral("/trickle")))).response);
+}
+
+TEST_F(HttpClientIntegration, CancellingAbortsThePendingReplyAtOnce)
+{
+    auto slow = TestHttpResponse::text("late");
+    slow.delaySeconds = 30.0;
+    server.respond(QStringLiteral("/slow"), slow);
+    CancelToken token;
+    QObject::connect(&server, &TestHttpServer::requestReceived, [token] { token.cancel(); });
+
+    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const Outcome outcome = run(client, get(server.url(QStringLiteral("/slow"))), token);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_FALSE(outcome.error) << "cancellation must not look like a transport failure";
+    EXPECT_LT(elapsed.elapsed(), 5000);
+
+    CancelToken already;
+    already.cancel();
+    EXPECT_TRUE(run(client, get(server.url(QStringLiteral("/slow"))), already).cancelled);
+    EXPECT_EQ(server.requestCount(), 1) << "a cancelled token must not start a request";
+}
+
+TEST_F(HttpClientIntegration, LosingTheManagerMidFlightFailsTheRequest)
+{
+    auto slow = TestHttpResponse::text("late");
+    slow.delaySeconds = 30.0;
+    server.respond(QStringLiteral("/slow"), slow);
+    auto* manager = new QNetworkAccessManager;
+    manager->setProxy(QNetworkProxy::NoProxy);
+    QObject::connect(&server, &TestHttpServer::requestReceived, manager, [manager] { manager->deleteLater(); });
+
+    HttpClient client(HttpClient::Options{}, manager);
+    const Outcome outcome = run(client, get(server.url(QStringLiteral("/slow"))));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(*outcome.error, HttpError::Kind::cancelled);
+    drainEvents();
+}
