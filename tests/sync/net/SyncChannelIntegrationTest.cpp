@@ -1,0 +1,261 @@
+#include "core/foundation/CancellationError.h"
+#include "sync/model/SyncCoding.h"
+#include "sync/net/QtPskConnection.h"
+#include "sync/net/QtPskListener.h"
+#include "sync/net/SyncChannel.h"
+#include "sync/net/SyncEnvelope.h"
+#include "sync/net/SyncNetworkParameters.h"
+#include "sync/net/SyncWire.h"
+#include "support/ManualSleeper.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTest>
+
+#include <memory>
+
+using namespace vantorel;
+
+namespace {
+
+constexpr int waitMilliseconds = 15'000;
+
+const SyncCredential credential{QUuid("{5d1e2f3a-4b5c-4d6e-8f70-8192a3b4c5d6}"), QByteArray::fromHex(
+                                    "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")};
+
+struct Outcome
+{
+    bool done = false;
+    std::string result;
+    std::optional<SyncMessage> message;
+};
+
+std::string describe(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const UsageSyncError& e) {
+        return rawValue(e.code()).toStdString();
+    } catch (const CancellationError&) {
+        return "CancellationError";
+    } catch (...) {
+        return "other";
+    }
+}
+
+// Opens, sends `request` and waits for one answer.
+QCoro::Task<> ask(std::shared_ptr<SyncChannel> channel, SyncMessage request, double timeout, CancelToken token,
+                  std::shared_ptr<Outcome> outcome)
+{
+    try {
+        co_await channel->open(token);
+        co_await channel->send(std::move(request), token);
+        outcome->message = co_await channel->receive(timeout, token);
+        outcome->result = "ok";
+    } catch (...) {
+        outcome->result = describe(std::current_exception());
+    }
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    outcome->done = true;
+}
+
+// The server's side of one exchange: the request, then `answer` (none: wait for the peer).
+QCoro::Task<> serve(std::shared_ptr<SyncChannel> channel, std::optional<SyncMessage> answer,
+                    std::shared_ptr<Outcome> outcome)
+{
+    try {
+        co_await channel->open();
+        outcome->message = co_await channel->receive(10);
+        if (answer)
+            co_await channel->send(*answer);
+        else
+            co_await channel->receive(10);
+        outcome->result = "ok";
+    } catch (...) {
+        outcome->result = describe(std::current_exception());
+    }
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    outcome->done = true;
+}
+
+struct Server
+{
+    explicit Server(std::optional<SyncMessage> answer, const SyncCredential& serverCredential = credential)
+        : listener(SyncNetworkParameters::make(serverCredential), QHostAddress::LocalHost)
+    {
+        listener.setNewConnectionHandler([this, answer](std::unique_ptr<PskConnection> connection) {
+            serve(SyncChannel::create(std::move(connection), sleeper), answer, outcome);
+        });
+        listener.start();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return listener.port() != 0; }, waitMilliseconds));
+    }
+
+    ManualSleeper sleeper;
+    QtPskListener listener;
+    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+};
+
+std::shared_ptr<Outcome> askLoopback(quint16 port, SyncMessage request, ManualSleeper& sleeper,
+                                     const SyncCredential& clientCredential = credential, double timeout = 20,
+                                     CancelToken token = {})
+{
+    auto outcome = std::make_shared<Outcome>();
+    auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port,
+                                                  SyncNetworkParameters::make(clientCredential));
+    ask(SyncChannel::create(std::move(connection), sleeper), std::move(request), timeout, token, outcome);
+    return outcome;
+}
+
+bool hasOpenssl()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty();
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+QStringList pskArguments()
+{
+    return {QStringLiteral("-tls1_2"), QStringLiteral("-cipher"), QStringLiteral("PSK-AES128-GCM-SHA256"),
+            QStringLiteral("-psk"), QString::fromLatin1(credential.key.toHex()), QStringLiteral("-psk_identity"),
+            QString::fromLatin1(SyncNetworkParameters::make(credential).identity)};
+}
+
+} // namespace
+
+TEST(SyncChannelIntegrationTest, FramedRequestAndAnswerOverTlsPsk)
+{
+    Server server(SyncMessage::failure(UsageSyncError(UsageSyncError::Code::pairingBusy)));
+    ManualSleeper sleeper;
+    // A large request crosses many 16 KiB reads.
+    const QString name(300'000, u'名');
+    auto client = askLoopback(server.listener.port(), SyncMessage::pair(name), sleeper);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
+    EXPECT_EQ(client->result, "ok");
+    ASSERT_TRUE(client->message && client->message->as<SyncMessage::Failure>());
+    EXPECT_EQ(client->message->as<SyncMessage::Failure>()->error.code(), UsageSyncError::Code::pairingBusy);
+    EXPECT_EQ(server.outcome->result, "ok");
+    ASSERT_TRUE(server.outcome->message && server.outcome->message->as<SyncMessage::Pair>());
+    EXPECT_EQ(server.outcome->message->as<SyncMessage::Pair>()->deviceName, name);
+}
+
+TEST(SyncChannelIntegrationTest, MismatchedCredentialsFailOpenWithAuthenticationFailed)
+{
+    struct Case
+    {
+        const char* name;
+        SyncCredential client;
+    };
+    const QList<Case> cases = {
+        {"wrong key", {credential.id, QByteArray(32, 'x')}},
+        {"wrong identity", {QUuid::createUuid(), credential.key}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Server server(SyncMessage::readSnapshot());
+        ManualSleeper sleeper;
+        auto client = askLoopback(server.listener.port(), SyncMessage::readSnapshot(), sleeper, c.client);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
+        EXPECT_EQ(client->result, "authenticationFailed");
+        EXPECT_EQ(server.outcome->result, "authenticationFailed");
+    }
+}
+
+TEST(SyncChannelIntegrationTest, SilentPeerTimesOutAndCancellationClosesTheConnection)
+{
+    {
+        Server server(std::nullopt);
+        ManualSleeper sleeper;
+        auto client = askLoopback(server.listener.port(), SyncMessage::readSnapshot(), sleeper, credential, 0.5);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->message.has_value(); }, waitMilliseconds));
+        EXPECT_FALSE(client->done);
+        sleeper.advance(0.5);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
+        EXPECT_EQ(client->result, "timedOut");
+        // The server saw the stream end without a frame.
+        EXPECT_EQ(server.outcome->result, "unavailable");
+    }
+    {
+        Server server(std::nullopt);
+        ManualSleeper sleeper;
+        CancelToken token;
+        auto client = askLoopback(server.listener.port(), SyncMessage::readSnapshot(), sleeper, credential, 20, token);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->message.has_value(); }, waitMilliseconds));
+        token.cancel();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
+        EXPECT_EQ(client->result, "CancellationError");
+        EXPECT_EQ(server.outcome->result, "unavailable");
+    }
+}
+
+TEST(SyncChannelIntegrationTest, OpensslClientGetsTheFramedAnswerFromOurListener)
+{
+    if (!hasOpenssl())
+        GTEST_SKIP() << "openssl not installed";
+    const auto answer = SyncMessage::failure(UsageSyncError(UsageSyncError::Code::unavailable));
+    Server server(answer);
+
+    QProcess client;
+    QStringList arguments = {QStringLiteral("s_client"), QStringLiteral("-connect"),
+                             QStringLiteral("127.0.0.1:%1").arg(server.listener.port())};
+    client.start(QStringLiteral("openssl"), arguments + pskArguments());
+    ASSERT_TRUE(client.waitForStarted());
+    client.write(SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":1})"));
+
+    const QByteArray expected = SyncWire::frame(SyncCoding::encode(SyncEnvelope{1, answer}));
+    QByteArray output;
+    // Stdin stays open: s_client ends when our side closes after answering.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        output += client.readAllStandardOutput();
+        return client.state() == QProcess::NotRunning;
+    }, waitMilliseconds)) << output.toStdString();
+    output += client.readAllStandardOutput();
+    EXPECT_TRUE(output.contains(expected)) << output.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->done; }, waitMilliseconds));
+    EXPECT_EQ(server.outcome->result, "ok");
+    EXPECT_TRUE(server.outcome->message && server.outcome->message->as<SyncMessage::ReadSnapshot>());
+}
+
+TEST(SyncChannelIntegrationTest, OurClientTalksToOpensslServer)
+{
+    if (!hasOpenssl())
+        GTEST_SKIP() << "openssl not installed";
+    const quint16 port = freePort();
+    QProcess server;
+    QStringList arguments = {QStringLiteral("s_server"), QStringLiteral("-accept"),
+                             QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-nocert"),
+                             QStringLiteral("-naccept"), QStringLiteral("1")};
+    server.start(QStringLiteral("openssl"), arguments + pskArguments());
+    ASSERT_TRUE(server.waitForStarted());
+    QByteArray serverOutput;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        serverOutput += server.readAllStandardOutput();
+        return serverOutput.contains("ACCEPT");
+    }, waitMilliseconds));
+
+    ManualSleeper sleeper;
+    auto client = askLoopback(port, SyncMessage::readSnapshot(), sleeper);
+    const QByteArray request = SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":1})");
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        serverOutput += server.readAllStandardOutput();
+        return serverOutput.contains(request);
+    }, waitMilliseconds)) << serverOutput.toStdString();
+
+    server.write(SyncWire::frame(R"({"message":{"failure":{"_0":{"notPaired":{}}}},"version":1})"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client->done; }, waitMilliseconds));
+    EXPECT_EQ(client->result, "ok");
+    ASSERT_TRUE(client->message && client->message->as<SyncMessage::Failure>());
+    EXPECT_EQ(client->message->as<SyncMessage::Failure>()->error.code(), UsageSyncError::Code::notPaired);
+
+    server.closeWriteChannel();
+    if (!server.waitForFinished(5'000))
+        server.kill();
+    server.waitForFinished();
+}
