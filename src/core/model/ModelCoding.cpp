@@ -22,94 +22,79 @@ const Json* FieldReader::required(std::string_view key)
     return value;
 }
 
+template <typename T>
+std::optional<T> FieldReader::optionalValue(std::string_view key,
+                                           std::optional<T> (*get)(const Json&, std::string_view))
+{
+    if (!present(key)) {
+        return std::nullopt;
+    }
+    auto value = get(m_object, key);
+    if (!value) {
+        m_ok = false;
+    }
+    return value;
+}
+
+template <typename T>
+T FieldReader::requiredValue(std::string_view key, std::optional<T> (*get)(const Json&, std::string_view), T fallback)
+{
+    return required(key) ? take(optionalValue(key, get), fallback) : fallback;
+}
+
 QString FieldReader::string(std::string_view key)
 {
-    return required(key) ? take(json::string(m_object, key), QString()) : QString();
+    return requiredValue(key, &json::string, QString());
 }
 
 std::optional<QString> FieldReader::optionalString(std::string_view key)
 {
-    if (!present(key)) {
-        return std::nullopt;
-    }
-    auto value = json::string(m_object, key);
-    if (!value) {
-        m_ok = false;
-    }
-    return value;
+    return optionalValue(key, &json::string);
 }
 
 bool FieldReader::boolean(std::string_view key)
 {
-    return required(key) ? take(json::boolean(m_object, key), false) : false;
+    return requiredValue(key, &json::boolean, false);
 }
 
 std::optional<bool> FieldReader::optionalBoolean(std::string_view key)
 {
-    if (!present(key)) {
-        return std::nullopt;
-    }
-    auto value = json::boolean(m_object, key);
-    if (!value) {
-        m_ok = false;
-    }
-    return value;
+    return optionalValue(key, &json::boolean);
 }
 
 double FieldReader::number(std::string_view key)
 {
-    return required(key) ? take(json::number(m_object, key), 0.0) : 0.0;
+    return requiredValue(key, &json::number, 0.0);
 }
 
 std::optional<double> FieldReader::optionalNumber(std::string_view key)
 {
-    if (!present(key)) {
-        return std::nullopt;
-    }
-    auto value = json::number(m_object, key);
-    if (!value) {
-        m_ok = false;
-    }
-    return value;
+    return optionalValue(key, &json::number);
 }
 
 std::int64_t FieldReader::integer(std::string_view key)
 {
-    return required(key) ? take(json::integer(m_object, key), std::int64_t(0)) : 0;
+    return requiredValue(key, &json::integer, std::int64_t(0));
 }
 
 std::optional<std::int64_t> FieldReader::optionalInteger(std::string_view key)
 {
-    if (!present(key)) {
-        return std::nullopt;
-    }
-    auto value = json::integer(m_object, key);
-    if (!value) {
-        m_ok = false;
-    }
-    return value;
+    return optionalValue(key, &json::integer);
 }
 
 Date FieldReader::date(std::string_view key)
 {
-    return required(key) ? take(json::storeDate(m_object, key), Date()) : Date();
+    return requiredValue(key, &json::storeDate, Date());
 }
 
 std::optional<Date> FieldReader::optionalDate(std::string_view key)
 {
-    if (!present(key)) {
-        return std::nullopt;
-    }
-    auto value = json::storeDate(m_object, key);
-    if (!value) {
-        m_ok = false;
-    }
-    return value;
+    return optionalValue(key, &json::storeDate);
 }
 
 QUuid FieldReader::uuid(std::string_view key)
 {
-    return required(key) ? take(json::uuid(m_object, key), QUuid()) : QUuid();
+    return requiredValue(key, &json::uuid, QUuid());
 }
 
 } // namespace vantorel

@@ -107,6 +107,11 @@ private:
     const Json* required(std::string_view key);
 
     template <typename T>
+    std::optional<T> optionalValue(std::string_view key, std::optional<T> (*get)(const Json&, std::string_view));
+    template <typename T>
+    T requiredValue(std::string_view key, std::optional<T> (*get)(const Json&, std::string_view), T fallback);
+
+    template <typename T>
     T take(std::optional<T> value, T fallback)
     {
         if (!value) {
