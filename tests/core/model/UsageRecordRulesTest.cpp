@@ -1,7 +1,6 @@
 #include "ModelTestSupport.h"
 
 #include "core/model/CodexPeriodValidation.h"
-#include "core/model/CodexStatusSummary.h"
 #include "core/model/RateLimitSnapshot.h"
 #include "core/model/UsageHistoryEntry.h"
 #include "core/model/UsageSnapshot.h"
@@ -162,16 +161,6 @@ TEST(UsageHistoryEntry, ClaudeSamplesAreAlwaysConfirmedCodexOnlyWithVersionOne)
         const UsageHistoryEntry entry{QUuid(), provider, referenceTime, 1.0, 2.0, version};
         EXPECT_EQ(entry.periodsAreConfirmed(), confirmed);
     }
-}
-
-TEST(CodexStatusSummary, InitialPlaceholderIsUnknownAndStamped)
-{
-    const auto summary = CodexStatusSummary::initial(referenceTime);
-    EXPECT_EQ(summary.pageIndicator, "unknown");
-    EXPECT_EQ(summary.updatedAt, referenceTime);
-    EXPECT_EQ(summary.overallStatus, OverallCodexState::normal);
-    EXPECT_TRUE(summary.services.isEmpty() && summary.incidents.isEmpty());
-    EXPECT_EQ(summary.lastSuccessfulFetchAt, std::nullopt);
 }
 
 } // namespace

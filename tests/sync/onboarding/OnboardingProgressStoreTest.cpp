@@ -145,14 +145,5 @@ TEST(OnboardingProgressStoreDeathTest, RefusesAnInvalidConfiguration)
     EXPECT_DEATH(OnboardingProgressStore(defaults, "", 1, 3), "invalid configuration");
 }
 
-TEST(OnboardingCompletionState, RawValuesAreExactAndCaseSensitive)
-{
-    for (const auto state : {State::notPresented, State::deferred, State::completed}) {
-        EXPECT_EQ(onboardingCompletionStateFromRaw(rawValue(state)), state);
-    }
-    EXPECT_EQ(rawValue(State::notPresented), "notPresented");
-    EXPECT_EQ(onboardingCompletionStateFromRaw("Deferred"), std::nullopt);
-}
-
 } // namespace
 } // namespace vantorel
