@@ -60,24 +60,25 @@ QByteArray head(const TestHttpResponse& response)
     return text + "\r\n";
 }
 
-} // namespace
-
-TestHttpResponse TestHttpResponse::text(QByteArray body, int status)
+TestHttpResponse withBody(const QByteArray& contentType, QByteArray body, int status)
 {
     TestHttpResponse response;
     response.status = status;
-    response.headers.add("Content-Type", "text/plain; charset=utf-8");
+    response.headers.add("Content-Type", contentType);
     response.body = std::move(body);
     return response;
 }
 
+} // namespace
+
+TestHttpResponse TestHttpResponse::text(QByteArray body, int status)
+{
+    return withBody("text/plain; charset=utf-8", std::move(body), status);
+}
+
 TestHttpResponse TestHttpResponse::json(QByteArray body, int status)
 {
-    TestHttpResponse response;
-    response.status = status;
-    response.headers.add("Content-Type", "application/json");
-    response.body = std::move(body);
-    return response;
+    return withBody("application/json", std::move(body), status);
 }
 
 TestHttpResponse TestHttpResponse::redirect(const QUrl& location, int status)

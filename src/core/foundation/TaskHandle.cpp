@@ -39,9 +39,12 @@ TaskHandle::TaskHandle(QCoro::Task<> task, CancelToken token)
     runToEnd(std::move(task), [state = m_state](std::exception_ptr error) {
         state->running = false;
         state->error = std::move(error);
-        auto callbacks = std::exchange(state->callbacks, {});
-        for (auto& callback : callbacks)
+        // One at a time from the state, so a callback that drops the handle stops the rest.
+        while (!state->callbacks.empty()) {
+            auto callback = std::move(state->callbacks.front());
+            state->callbacks.erase(state->callbacks.begin());
             callback();
+        }
         state->ended.complete();
     });
 }

@@ -383,6 +383,21 @@ TEST(TaskHandle, DestroyingOrReplacingTheHandleCancelsTheTask)
     EXPECT_EQ(sleeper.pendingCount(), 0);
 }
 
+TEST(TaskHandle, CallbackThatDropsTheHandleStopsTheRest)
+{
+    ManualSleeper sleeper;
+    auto probe = std::make_shared<Probe>();
+    std::optional<TaskHandle> handle = TaskHandle::start(
+        [&](CancelToken token) { return observe(sleepThenReturn(&sleeper, 1.0, token, 1), probe); });
+    int laterCalls = 0;
+    handle->onFinished([&] { handle.reset(); });
+    handle->onFinished([&] { ++laterCalls; });
+    sleeper.advance(1.0);
+    EXPECT_EQ(probe->ended, Ended::value);
+    EXPECT_FALSE(handle.has_value());
+    EXPECT_EQ(laterCalls, 0);
+}
+
 TEST(TaskHandle, FinishedLetsAnOwnerWaitForTheStop)
 {
     ManualSleeper sleeper;
