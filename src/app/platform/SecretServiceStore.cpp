@@ -1,0 +1,263 @@
+#include "app/platform/SecretServiceStore.h"
+
+// GLib headers use "signals" as an identifier, which Qt defines as a macro.
+#pragma push_macro("signals")
+#undef signals
+#include <libsecret/secret.h>
+#pragma pop_macro("signals")
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vantorel {
+
+namespace {
+
+const SecretSchema* schema()
+{
+    static const SecretSchema genericPassword = {
+        "vantorel.monitor.GenericPassword",
+        SECRET_SCHEMA_NONE,
+        {
+            {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+            {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+            {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
+        },
+        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    };
+    return &genericPassword;
+}
+
+struct GObjectDeleter
+{
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+struct GErrorDeleter
+{
+    void operator()(GError* error) const { g_error_free(error); }
+};
+struct HashTableDeleter
+{
+    void operator()(GHashTable* table) const { g_hash_table_unref(table); }
+};
+struct SecretValueDeleter
+{
+    void operator()(SecretValue* value) const { secret_value_unref(value); }
+};
+struct ItemListDeleter
+{
+    void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
+};
+
+using ServicePointer = std::unique_ptr<SecretService, GObjectDeleter>;
+using ErrorPointer = std::unique_ptr<GError, GErrorDeleter>;
+using AttributesPointer = std::unique_ptr<GHashTable, HashTableDeleter>;
+using ValuePointer = std::unique_ptr<SecretValue, SecretValueDeleter>;
+using ItemList = std::unique_ptr<GList, ItemListDeleter>;
+
+// Cancels the calls it is passed to once the time-out has passed. The watchdog thread sleeps on a
+// condition variable, so a call that returns in time costs one wake-up and no waiting.
+class Deadline
+{
+public:
+    explicit Deadline(double seconds)
+        : m_cancellable(g_cancellable_new())
+        , m_watchdog([this, seconds] { watch(seconds); })
+    {
+    }
+
+    ~Deadline()
+    {
+        {
+            const std::lock_guard guard(m_mutex);
+            m_finished = true;
+        }
+        m_wake.notify_all();
+        m_watchdog.join();
+        g_object_unref(m_cancellable);
+    }
+
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+
+    GCancellable* cancellable() const { return m_cancellable; }
+    bool expired() const { return m_expired; }
+
+private:
+    void watch(double seconds)
+    {
+        std::unique_lock lock(m_mutex);
+        const auto limit = std::chrono::duration<double>(seconds);
+        if (m_wake.wait_for(lock, limit, [this] { return m_finished; }))
+            return;
+        m_expired = true;
+        lock.unlock();
+        g_cancellable_cancel(m_cancellable);
+    }
+
+    GCancellable* m_cancellable;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_finished = false;
+    std::atomic<bool> m_expired = false;
+    std::thread m_watchdog;
+};
+
+std::int32_t statusFor(const GError* error, const Deadline& deadline)
+{
+    if (deadline.expired())
+        return SecretStore::Status::notAvailable;
+    if (!error)
+        return SecretStore::Status::internalComponent;
+    if (error->domain == SECRET_ERROR) {
+        switch (error->code) {
+        case SECRET_ERROR_IS_LOCKED:
+            return SecretStore::Status::interactionNotAllowed;
+        case SECRET_ERROR_NO_SUCH_OBJECT:
+            return SecretStore::Status::noSuchKeychain;
+        case SECRET_ERROR_ALREADY_EXISTS:
+            return SecretStore::Status::duplicateItem;
+        default:
+            return SecretStore::Status::internalComponent;
+        }
+    }
+    if (error->domain == G_IO_ERROR && error->code == G_IO_ERROR_CANCELLED)
+        return SecretStore::Status::userCanceled;
+    // No bus, no provider, the provider vanished or did not answer.
+    if (error->domain == G_DBUS_ERROR || error->domain == G_IO_ERROR)
+        return SecretStore::Status::notAvailable;
+    return SecretStore::Status::internalComponent;
+}
+
+[[noreturn]] void fail(GError* rawError, const Deadline& deadline)
+{
+    const ErrorPointer error(rawError);
+    throw SecretStoreError(statusFor(error.get(), deadline),
+                           error ? QString::fromUtf8(error->message) : QStringLiteral("no error detail"));
+}
+
+AttributesPointer attributes(const QString& service, const QString& account)
+{
+    const QByteArray serviceBytes = service.toUtf8();
+    const QByteArray accountBytes = account.toUtf8();
+    return AttributesPointer(secret_attributes_build(schema(), "service", serviceBytes.constData(), "account",
+                                                     accountBytes.constData(), nullptr));
+}
+
+// The shared service connection; sessions for secret transfer are opened on demand by the calls
+// that need them.
+ServicePointer connect(const Deadline& deadline)
+{
+    GError* error = nullptr;
+    ServicePointer service(secret_service_get_sync(SECRET_SERVICE_NONE, deadline.cancellable(), &error));
+    if (!service)
+        fail(error, deadline);
+    return service;
+}
+
+ItemList search(SecretService* service, GHashTable* attributes, SecretSearchFlags flags, const Deadline& deadline)
+{
+    GError* error = nullptr;
+    ItemList items(secret_service_search_sync(service, schema(), attributes, flags, deadline.cancellable(), &error));
+    if (error)
+        fail(error, deadline);
+    return items;
+}
+
+} // namespace
+
+SecretServiceStore::SecretServiceStore()
+    : SecretServiceStore(Options{})
+{
+}
+
+SecretServiceStore::SecretServiceStore(Options options)
+    : m_options(std::move(options))
+{
+    // Registers the Secret Service's D-Bus error names so that they arrive as SECRET_ERROR.
+    (void)secret_error_get_quark();
+}
+
+void SecretServiceStore::save(const QString& service, const QString& account, const QByteArray& value)
+{
+    const Deadline deadline(m_options.writeTimeoutSeconds);
+    const ServicePointer secretService = connect(deadline);
+    const AttributesPointer query = attributes(service, account);
+    const ValuePointer secret(secret_value_new(value.constData(), value.size(), "application/octet-stream"));
+
+    // Replace an existing item where it lives, like an update; only a new item goes to the
+    // configured collection.
+    const ItemList existing = search(secretService.get(), query.get(), SECRET_SEARCH_NONE, deadline);
+    GError* error = nullptr;
+    if (existing) {
+        auto* item = static_cast<SecretItem*>(existing->data);
+        if (secret_item_get_locked(item))
+            throw SecretStoreError(Status::interactionNotAllowed, QStringLiteral("item is locked"));
+        if (!secret_item_set_secret_sync(item, secret.get(), deadline.cancellable(), &error))
+            fail(error, deadline);
+        return;
+    }
+    const QByteArray collection = m_options.collection.toUtf8();
+    const QByteArray label = service.toUtf8();
+    if (!secret_service_store_sync(secretService.get(), schema(), query.get(), collection.constData(),
+                                   label.constData(), secret.get(), deadline.cancellable(), &error))
+        fail(error, deadline);
+}
+
+void SecretServiceStore::remove(const QString& service, const QString& account)
+{
+    const Deadline deadline(m_options.writeTimeoutSeconds);
+    const ServicePointer secretService = connect(deadline);
+    const AttributesPointer query = attributes(service, account);
+    const ItemList items = search(secretService.get(), query.get(), SECRET_SEARCH_ALL, deadline);
+    for (GList* node = items.get(); node; node = node->next) {
+        auto* item = static_cast<SecretItem*>(node->data);
+        if (secret_item_get_locked(item))
+            throw SecretStoreError(Status::interactionNotAllowed, QStringLiteral("item is locked"));
+        GError* error = nullptr;
+        if (!secret_item_delete_sync(item, deadline.cancellable(), &error))
+            fail(error, deadline);
+    }
+}
+
+bool SecretServiceStore::contains(const QString& service, const QString& account)
+{
+    try {
+        const Deadline deadline(m_options.readTimeoutSeconds);
+        const ServicePointer secretService = connect(deadline);
+        const AttributesPointer query = attributes(service, account);
+        return search(secretService.get(), query.get(), SECRET_SEARCH_NONE, deadline) != nullptr;
+    } catch (const SecretStoreError&) {
+        return false;
+    }
+}
+
+SecretStore::ReadResult SecretServiceStore::read(const QString& service, const QString& account)
+{
+    try {
+        const Deadline deadline(m_options.readTimeoutSeconds);
+        const ServicePointer secretService = connect(deadline);
+        const AttributesPointer query = attributes(service, account);
+        // Secrets are loaded for unlocked items only; without SECRET_SEARCH_UNLOCK nothing prompts.
+        const ItemList items = search(secretService.get(), query.get(), SECRET_SEARCH_LOAD_SECRETS, deadline);
+        if (!items)
+            return ReadResult::notFound();
+        auto* item = static_cast<SecretItem*>(items->data);
+        if (secret_item_get_locked(item))
+            return ReadResult::unavailable(Status::interactionNotAllowed);
+        const ValuePointer secret(secret_item_get_secret(item));
+        if (!secret)
+            return ReadResult::unavailable(Status::ioError);
+        gsize length = 0;
+        const gchar* bytes = secret_value_get(secret.get(), &length);
+        return ReadResult::found(QByteArray(bytes, qsizetype(length)));
+    } catch (const SecretStoreError& error) {
+        return ReadResult::unavailable(error.status());
+    }
+}
+
+} // namespace vantorel

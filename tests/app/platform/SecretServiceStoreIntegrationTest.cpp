@@ -1,0 +1,206 @@
+#include "app/platform/SecretServiceStore.h"
+
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+// These tests talk to the real keyring daemon that scripts/test-session.sh starts in the private
+// D-Bus session; without it they skip.
+
+namespace vantorel {
+namespace {
+
+constexpr int callTimeoutMs = 10'000;
+const char* const secretsName = "org.freedesktop.secrets";
+const char* const servicePath = "/org/freedesktop/secrets";
+// gnome-keyring's interface for creating and unlocking a collection with a known password and
+// no prompt; it lets each test run keep its own collection so that locking it cannot disturb
+// other programs using the login collection.
+const char* const masterPasswordInterface = "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface";
+const char* const testPassword = "vantorel-test-collection";
+
+struct VariantDeleter
+{
+    void operator()(GVariant* value) const { g_variant_unref(value); }
+};
+using VariantPointer = std::unique_ptr<GVariant, VariantDeleter>;
+
+// The session bus connection shared with libsecret. Kept for the whole run: a secret-transfer
+// session belongs to the connection that opened it.
+GDBusConnection* sessionBus()
+{
+    static GDBusConnection* const bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    return bus;
+}
+
+// Synchronous D-Bus call to the secret service; the error text on failure.
+std::optional<VariantPointer> call(const char* path, const char* interface, const char* method, GVariant* parameters,
+                                   QString* failure)
+{
+    GError* error = nullptr;
+    if (!sessionBus()) {
+        *failure = QStringLiteral("no session bus");
+        if (parameters)
+            g_variant_unref(g_variant_ref_sink(parameters));
+        return std::nullopt;
+    }
+    GVariant* reply = g_dbus_connection_call_sync(sessionBus(), secretsName, path, interface, method, parameters,
+                                                  nullptr, G_DBUS_CALL_FLAGS_NONE, callTimeoutMs, nullptr, &error);
+    if (!reply) {
+        *failure = QString::fromUtf8(error->message);
+        g_error_free(error);
+        return std::nullopt;
+    }
+    return VariantPointer(reply);
+}
+
+GVariant* plainSecret(const QByteArray& session, const QByteArray& value)
+{
+    GVariant* parameters = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1);
+    GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, value.constData(), gsize(value.size()), 1);
+    return g_variant_new("(o@ay@ays)", session.constData(), parameters, bytes, "text/plain");
+}
+
+class PrivateCollection
+{
+public:
+    // Creates an unlocked collection; `path()` is empty and `failure()` says why when it cannot.
+    PrivateCollection()
+    {
+        const auto session = call(servicePath, "org.freedesktop.Secret.Service", "OpenSession",
+                                  g_variant_new("(sv)", "plain", g_variant_new_string("")), &m_failure);
+        if (!session)
+            return;
+        const gchar* sessionPath = nullptr;
+        g_variant_get(session->get(), "(v&o)", nullptr, &sessionPath);
+        m_session = sessionPath;
+
+        GVariantBuilder properties;
+        g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
+        g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Collection.Label",
+                              g_variant_new_string("Vantorel test"));
+        const auto created = call(servicePath, masterPasswordInterface, "CreateWithMasterPassword",
+                                  g_variant_new("(a{sv}@(oayays))", &properties, plainSecret(m_session, testPassword)),
+                                  &m_failure);
+        if (!created)
+            return;
+        const gchar* collectionPath = nullptr;
+        g_variant_get(created->get(), "(&o)", &collectionPath);
+        m_path = collectionPath;
+    }
+
+    ~PrivateCollection()
+    {
+        if (m_path.isEmpty())
+            return;
+        QString ignored;
+        unlock(&ignored);
+        call(m_path.constData(), "org.freedesktop.Secret.Collection", "Delete", nullptr, &ignored);
+    }
+
+    QByteArray path() const { return m_path; }
+    QString failure() const { return m_failure; }
+
+    bool lock(QString* failure)
+    {
+        const char* paths[] = {m_path.constData()};
+        return call(servicePath, "org.freedesktop.Secret.Service", "Lock",
+                    g_variant_new("(@ao)", g_variant_new_objv(paths, 1)), failure)
+            .has_value();
+    }
+
+    bool unlock(QString* failure)
+    {
+        return call(servicePath, masterPasswordInterface, "UnlockWithMasterPassword",
+                    g_variant_new("(o@(oayays))", m_path.constData(), plainSecret(m_session, testPassword)), failure)
+            .has_value();
+    }
+
+private:
+    QByteArray m_session;
+    QByteArray m_path;
+    QString m_failure;
+};
+
+class SecretServiceStoreIntegration : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("VANTOREL_TEST_SECRET_SERVICE"))
+            GTEST_SKIP() << "no keyring daemon in this session (VANTOREL_TEST_SECRET_SERVICE unset)";
+        collection = std::make_unique<PrivateCollection>();
+        ASSERT_FALSE(collection->path().isEmpty()) << collection->failure().toStdString();
+        SecretServiceStore::Options options;
+        options.collection = QString::fromUtf8(collection->path());
+        store = std::make_unique<SecretServiceStore>(options);
+    }
+
+    const QString service = QStringLiteral("vantorel.test.") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString account = QStringLiteral("default");
+    std::unique_ptr<PrivateCollection> collection;
+    std::unique_ptr<SecretServiceStore> store;
+};
+
+TEST_F(SecretServiceStoreIntegration, SaveReadReplaceAndDelete)
+{
+    using Result = SecretStore::ReadResult;
+    EXPECT_EQ(store->read(service, account), Result::notFound());
+    EXPECT_FALSE(store->contains(service, account));
+
+    const QByteArray binary("a\0b\xff", 4);
+    store->save(service, account, binary);
+    EXPECT_TRUE(store->contains(service, account));
+    EXPECT_EQ(store->read(service, account), Result::found(binary));
+    EXPECT_EQ(store->read(service, QStringLiteral("other")), Result::notFound()) << "the account is part of the key";
+
+    store->save(service, account, "second");
+    EXPECT_EQ(store->read(service, account), Result::found("second"));
+
+    store->remove(service, account);
+    EXPECT_EQ(store->read(service, account), Result::notFound());
+    EXPECT_FALSE(store->contains(service, account));
+    EXPECT_NO_THROW(store->remove(service, account));
+}
+
+TEST_F(SecretServiceStoreIntegration, LockedCollectionReadsAsTemporarilyUnavailableWithoutPrompt)
+{
+    store->save(service, account, "kept");
+    QString failure;
+    ASSERT_TRUE(collection->lock(&failure)) << failure.toStdString();
+
+    EXPECT_EQ(store->read(service, account),
+              SecretStore::ReadResult::unavailable(SecretStore::Status::interactionNotAllowed));
+    EXPECT_TRUE(store->contains(service, account)) << "a locked item still exists";
+    try {
+        store->save(service, account, "changed");
+        ADD_FAILURE() << "writing a locked item should fail";
+    } catch (const SecretStoreError& error) {
+        EXPECT_EQ(error.status(), SecretStore::Status::interactionNotAllowed);
+    }
+
+    ASSERT_TRUE(collection->unlock(&failure)) << failure.toStdString();
+    EXPECT_EQ(store->read(service, account), SecretStore::ReadResult::found("kept"));
+    store->remove(service, account);
+}
+
+TEST_F(SecretServiceStoreIntegration, DefaultCollectionTakesNewItems)
+{
+    SecretServiceStore defaultStore;
+    defaultStore.save(service, account, "in the login collection");
+    EXPECT_EQ(defaultStore.read(service, account), SecretStore::ReadResult::found("in the login collection"));
+    defaultStore.remove(service, account);
+    EXPECT_FALSE(defaultStore.contains(service, account));
+}
+
+} // namespace
+} // namespace vantorel
