@@ -256,3 +256,59 @@ TEST(QtPskIntegrationTest, CancelledListenerAcceptsNothingAndLeavesAcceptedConne
     readAll(*loopback.accepted, loopback.server);
     ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received == "still here"; }, waitMilliseconds));
 }
+
+namespace {
+
+struct FakePublisher final : DnsSdPublisher
+{
+    struct Registration final : DnsSdRegistration
+    {
+        explicit Registration(FakePublisher& owner)
+            : owner(owner)
+        {
+        }
+        ~Registration() override { ++owner.withdrawn; }
+        FakePublisher& owner;
+    };
+
+    std::unique_ptr<DnsSdRegistration> publish(const QString& name, const QString& type, quint16 port,
+                                               FailureHandler handler) override
+    {
+        published = name + u' ' + type + u' ' + QString::number(port);
+        onFailure = std::move(handler);
+        return std::make_unique<Registration>(*this);
+    }
+
+    QString published;
+    FailureHandler onFailure;
+    int withdrawn = 0;
+};
+
+} // namespace
+
+TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailures)
+{
+    FakePublisher publisher;
+    QtPskListener listener(parameters(), QHostAddress::LocalHost,
+                           QtPskListener::Advertisement{QStringLiteral("host-pair"), QStringLiteral("_vantorel._tcp")},
+                           &publisher);
+    QList<PskListener::State> states;
+    std::optional<NetworkError> lastError;
+    listener.setStateHandler([&](PskListener::State state, const std::optional<NetworkError>& error) {
+        states.append(state);
+        lastError = error;
+    });
+    listener.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, waitMilliseconds));
+    EXPECT_EQ(states, QList{PskListener::State::ready});
+    EXPECT_EQ(publisher.published, QStringLiteral("host-pair _vantorel._tcp ") + QString::number(listener.port()));
+
+    publisher.onFailure(NetworkError::dnsServiceDiscovery(-65548));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return states.size() == 2; }, waitMilliseconds));
+    EXPECT_EQ(states.last(), PskListener::State::failed);
+    EXPECT_EQ(classified(lastError), UsageSyncError::Code::unavailable);
+
+    listener.cancel();
+    EXPECT_EQ(publisher.withdrawn, 1);
+    EXPECT_EQ(listener.port(), 0);
+}
