@@ -27,4 +27,7 @@ export LSAN_OPTIONS=suppressions="$(cd "$(dirname "$0")" && pwd)/lsan.supp"
 unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 
 jobs=$(nproc 2>/dev/null || echo 2)
-exec dbus-run-session -- "$(cd "$(dirname "$0")" && pwd)/test-session.sh" "$build_dir" -j"$jobs" "$@"
+# Not exec: the EXIT trap must still remove the sandbox.
+status=0
+dbus-run-session -- "$(cd "$(dirname "$0")" && pwd)/test-session.sh" "$build_dir" -j"$jobs" "$@" || status=$?
+exit $status
