@@ -5,6 +5,8 @@
 #include "sync/net/RegisteredSyncDevice.h"
 #include "sync/net/SyncCredential.h"
 
+#include "sync/net/NetTestOutcome.h"
+
 #include <gtest/gtest.h>
 
 #include <QList>
@@ -24,19 +26,6 @@ PairingInvitation invitation(double lifetime = 300.0)
 {
     return PairingInvitation(hostID, QStringLiteral("作業用Mac"), SyncCredential{QUuid("{11111111-2222-4333-8444-555555555555}"), QByteArray(32, '\x7f')},
                              now + lifetime);
-}
-
-// What a call throws: a UsageSyncError code, "decode" for a JsonDecodeError, or nothing.
-std::string outcome(const std::function<void()>& call)
-{
-    try {
-        call();
-        return "ok";
-    } catch (const UsageSyncError& error) {
-        return rawValue(error.code()).toStdString();
-    } catch (const JsonDecodeError&) {
-        return "decode";
-    }
 }
 
 QString urlOf(const QByteArray& json)
@@ -87,7 +76,7 @@ TEST(PairingInvitationTest, ValidatesInOrder)
         SCOPED_TRACE(c.name);
         PairingInvitation offer = invitation();
         c.change(offer);
-        EXPECT_EQ(outcome([&] { offer.validate(now); }), c.expected);
+        EXPECT_EQ(outcomeOf([&] { offer.validate(now); }), c.expected);
     }
 }
 
@@ -151,7 +140,7 @@ TEST(PairingInvitationTest, ParseRefusesMalformedUrls)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(outcome([&] { PairingInvitation::parse(c.text, now); }), c.expected);
+        EXPECT_EQ(outcomeOf([&] { PairingInvitation::parse(c.text, now); }), c.expected);
     }
 }
 
@@ -164,7 +153,7 @@ TEST(SyncCredentialTest, RandomCredentialsAreFreshAndFailuresMapToKeychainFailur
     EXPECT_NE(first.id, second.id);
     EXPECT_EQ(first.id.version(), QUuid::Random);
 
-    EXPECT_EQ(outcome([] { SyncCredential::random([](char*, qsizetype) { return false; }); }), "keychainFailure");
+    EXPECT_EQ(outcomeOf([] { SyncCredential::random([](char*, qsizetype) { return false; }); }), "keychainFailure");
 }
 
 TEST(SyncCredentialTest, RecordsRoundTripThroughSyncJson)

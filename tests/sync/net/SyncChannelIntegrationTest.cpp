@@ -7,6 +7,7 @@
 #include "sync/net/SyncNetworkParameters.h"
 #include "sync/net/SyncWire.h"
 #include "support/ManualSleeper.h"
+#include "sync/net/NetTestOutcome.h"
 
 #include <gtest/gtest.h>
 
@@ -26,26 +27,6 @@ constexpr int waitMilliseconds = 15'000;
 const SyncCredential credential{QUuid("{5d1e2f3a-4b5c-4d6e-8f70-8192a3b4c5d6}"), QByteArray::fromHex(
                                     "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")};
 
-struct Outcome
-{
-    bool done = false;
-    std::string result;
-    std::optional<SyncMessage> message;
-};
-
-std::string describe(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const UsageSyncError& e) {
-        return rawValue(e.code()).toStdString();
-    } catch (const CancellationError&) {
-        return "CancellationError";
-    } catch (...) {
-        return "other";
-    }
-}
-
 // Opens, sends `request` and waits for one answer.
 QCoro::Task<> ask(std::shared_ptr<SyncChannel> channel, SyncMessage request, double timeout, CancelToken token,
                   std::shared_ptr<Outcome> outcome)
@@ -56,7 +37,7 @@ QCoro::Task<> ask(std::shared_ptr<SyncChannel> channel, SyncMessage request, dou
         outcome->message = co_await channel->receive(timeout, token);
         outcome->result = "ok";
     } catch (...) {
-        outcome->result = describe(std::current_exception());
+        outcome->result = errorName(std::current_exception());
     }
     channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     outcome->done = true;
@@ -75,7 +56,7 @@ QCoro::Task<> serve(std::shared_ptr<SyncChannel> channel, std::optional<SyncMess
             co_await channel->receive(10);
         outcome->result = "ok";
     } catch (...) {
-        outcome->result = describe(std::current_exception());
+        outcome->result = errorName(std::current_exception());
     }
     channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     outcome->done = true;

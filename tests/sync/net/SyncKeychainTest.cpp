@@ -3,6 +3,8 @@
 #include "sync/net/SyncKeychain.h"
 #include "support/FakeSecretStore.h"
 
+#include "sync/net/NetTestOutcome.h"
+
 #include <gtest/gtest.h>
 
 #include <QList>
@@ -21,20 +23,6 @@ RegisteredSyncDevice device(const QString& name, double pairedAt = 1'772'323'200
 {
     return {name, SyncCredential{QUuid("{5d1e2f3a-4b5c-4d6e-8f70-8192a3b4c5d6}"), QByteArray(32, 'k')},
             Date::fromUnixSeconds(pairedAt)};
-}
-
-std::string outcome(const std::function<void()>& call)
-{
-    try {
-        call();
-        return "ok";
-    } catch (const UsageSyncError& error) {
-        return rawValue(error.code()).toStdString();
-    } catch (const JsonDecodeError&) {
-        return "decode";
-    } catch (const JsonEncodeError&) {
-        return "encode";
-    }
 }
 
 } // namespace
@@ -62,7 +50,7 @@ TEST(SyncKeychainTest, SavesLoadsAndRemovesOneItemPerAccount)
 
     keychain.remove(account);
     EXPECT_EQ(keychain.load<RegisteredSyncDevice>(account), std::nullopt);
-    EXPECT_EQ(outcome([&] { keychain.remove(account); }), "ok");
+    EXPECT_EQ(outcomeOf([&] { keychain.remove(account); }), "ok");
 }
 
 TEST(SyncKeychainTest, StoreFailuresBecomeKeychainFailureAndCodingErrorsPassThrough)
@@ -96,7 +84,7 @@ TEST(SyncKeychainTest, StoreFailuresBecomeKeychainFailureAndCodingErrorsPassThro
         keychain.save(device(QStringLiteral("old")), account);
         c.prepare(store);
         const auto before = store.stored(service, account);
-        EXPECT_EQ(outcome([&] { c.call(keychain); }), c.expected);
+        EXPECT_EQ(outcomeOf([&] { c.call(keychain); }), c.expected);
         EXPECT_EQ(store.stored(service, account), before) << "the item keeps its data";
     }
 }
