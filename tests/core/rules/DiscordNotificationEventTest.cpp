@@ -104,15 +104,6 @@ TEST(DiscordNotificationEvent, ReadsToleratedVariants)
                                                    UsageAlertThreshold::warning, std::nullopt, Date(3)}));
 }
 
-TEST(DiscordNotificationEvent, IncidentsDifferingOnlyInOrderAreNotEqual)
-{
-    const ServiceStatus a{QStringLiteral("A"), ComponentHealth::majorOutage, now};
-    const ServiceStatus b{QStringLiteral("B"), ComponentHealth::majorOutage, now};
-    EXPECT_NE(Event(Event::ServiceIncident{MonitoredProvider::codex, {a, b}, now}),
-              Event(Event::ServiceIncident{MonitoredProvider::codex, {b, a}, now}));
-    EXPECT_NE(Event(Event::ActualReset{MonitoredProvider::codex, now}), Event(Event::ActualReset{MonitoredProvider::claude, now}));
-}
-
 TEST(UsageNotificationWindow, KeysAndReadingsOfAWindow)
 {
     EXPECT_EQ(key(UsageNotificationWindow::fiveHour, MonitoredProvider::claude), QStringLiteral("Claude-five"));

@@ -66,14 +66,6 @@ TEST(UsageAlertDetector, UnsentLevelNeedsAMoreSevereOneThanAnySent)
     }
 }
 
-TEST(UsageAlertDetector, ThresholdRawValuesAreExactlyTheThreeLevels)
-{
-    EXPECT_EQ(usageAlertThresholdFromRaw(20), Level::warning);
-    EXPECT_EQ(usageAlertThresholdFromRaw(10), Level::critical);
-    EXPECT_EQ(usageAlertThresholdFromRaw(0), Level::exhausted);
-    EXPECT_EQ(usageAlertThresholdFromRaw(15), std::nullopt);
-}
-
 TEST(UsageResetDetector, RecoveryOfTheRemainingShare)
 {
     struct Case
