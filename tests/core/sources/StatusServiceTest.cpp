@@ -1,0 +1,378 @@
+#include "SourcesTestSupport.h"
+#include "core/foundation/Json.h"
+#include "core/sources/StatusService.h"
+#include "core/sources/StatusServiceError.h"
+
+#include <QElapsedTimer>
+
+using namespace vantorel;
+using namespace vantorel::testing_support;
+
+namespace {
+
+const Date fetchedAt = Date::fromUnixSeconds(1'772'352'900); // 2026-03-01T08:15:00Z
+
+// Shaped like a real summary document: groups and their children, a name listed twice, a status
+// this client does not know, nulls, fields it does not read, resolved and open incidents.
+const QByteArray realWorldSummary = R"json({
+  "page": {"id": "abc123", "name": "Example AI", "url": "https://status.example.com",
+           "time_zone": "Etc/UTC", "updated_at": "2026-03-01T08:10:11.123Z"},
+  "status": {"indicator": "minor", "description": "Partially Degraded Service"},
+  "components": [
+    {"id": "g1", "name": "APIs", "status": "degraded_performance", "group": true, "group_id": null,
+     "components": ["c1", "c2"], "created_at": "2023-01-01T00:00:00Z", "updated_at": "2026-03-01T08:00:00Z",
+     "position": 1, "description": null, "showcase": false, "start_date": null, "only_show_if_degraded": false},
+    {"id": "c1", "name": "Chat Completions", "status": "operational", "group": false, "group_id": "g1",
+     "updated_at": "2026-03-01T07:00:00-05:00"},
+    {"id": "c2", "name": "Codex", "status": "partial_outage", "group": false, "group_id": "g1",
+     "updated_at": "2026-03-01T08:05:00.5+09:00"},
+    {"id": "g2", "name": "Codex", "status": "degraded_performance", "group": true, "components": ["c3"],
+     "updated_at": "2026-03-01T08:06:00Z"},
+    {"id": "c3", "name": "Codex CLI", "status": "brand_new_state", "group_id": "g2", "updated_at": null},
+    {"id": "c4", "name": "  Codex Web  ", "status": "under_maintenance", "updated_at": "not a date"},
+    {"id": "c5", "name": null, "status": "major_outage"},
+    {"id": "c6", "status": "major_outage"},
+    {"id": "c7", "name": "Sora", "status": "major_outage", "updated_at": "2026-03-01T08:00:00Z"},
+    "not an object",
+    {"id": "c8", "name": 42, "status": "major_outage"}
+  ],
+  "incidents": [
+    {"id": "i1", "name": "Elevated errors on Codex", "status": "investigating", "impact": "minor",
+     "updated_at": "2026-03-01T08:09:00.000Z", "shortlink": "https://stspg.io/x",
+     "incident_updates": [{"body": "We are investigating.", "status": "investigating"}], "components": []},
+    {"id": "i2", "name": "Old outage", "status": "resolved", "impact": "major", "updated_at": "2026-02-28T00:00:00Z"},
+    {"id": "i3", "name": "Older outage", "status": "Postmortem", "impact": "critical"},
+    {"id": "i4", "name": "Slow logins", "status": "monitoring", "impact": null, "updated_at": null},
+    {"id": "i5", "status": "identified"}
+  ],
+  "scheduled_maintenances": [{"id": "m1", "name": "DB upgrade", "status": "scheduled"}]
+})json";
+
+ServiceStatus service(const char* name, ComponentHealth health, Date updatedAt)
+{
+    return ServiceStatus{QString::fromUtf8(name), health, updatedAt};
+}
+
+QByteArray componentsDocument(const Json& components, const char* indicator = "none")
+{
+    Json document = {{"status", {{"indicator", indicator}, {"description", "x"}}}, {"components", components}};
+    return QByteArray::fromStdString(document.dump());
+}
+
+Json component(const char* name, const char* status)
+{
+    return {{"name", name}, {"status", status}, {"updated_at", "2026-03-01T08:00:00Z"}};
+}
+
+} // namespace
+
+TEST(StatusSummaryReading, ReducesARealWorldShapedDocument)
+{
+    const CodexStatusSummary summary =
+        StatusService::summary(realWorldSummary, {QStringLiteral(" codex "), QStringLiteral("CODEX web")},
+                               {QStringLiteral("codex")}, fetchedAt);
+
+    EXPECT_EQ(summary.pageIndicator, QStringLiteral("minor"));
+    EXPECT_EQ(summary.pageDescription, QStringLiteral("Partially Degraded Service"));
+    // "Codex" is listed twice (a leaf and a group): one entry with the worse health and the later
+    // date; the keyword fallback is not used because configured names are on the page.
+    const QList<ServiceStatus> expected = {
+        service("Codex", ComponentHealth::partialOutage, Date::fromUnixSeconds(1'772'352'360)),
+        service("  Codex Web  ", ComponentHealth::underMaintenance, fetchedAt),
+    };
+    EXPECT_EQ(summary.services, expected);
+    EXPECT_EQ(summary.overallStatus, OverallCodexState::outage);
+    ASSERT_EQ(summary.incidents.size(), 2);
+    EXPECT_EQ(summary.incidents[0].name, QStringLiteral("Elevated errors on Codex"));
+    EXPECT_EQ(summary.incidents[0].status, QStringLiteral("investigating"));
+    EXPECT_EQ(summary.incidents[0].impact, QStringLiteral("minor"));
+    EXPECT_EQ(summary.incidents[0].updatedAt, Date::fromUnixSeconds(1'772'352'540));
+    EXPECT_EQ(summary.incidents[1].name, QStringLiteral("Slow logins"));
+    EXPECT_EQ(summary.incidents[1].impact, std::nullopt);
+    EXPECT_EQ(summary.incidents[1].updatedAt, std::nullopt);
+    EXPECT_EQ(summary.updatedAt, fetchedAt) << "stamped when read, not when the page last changed";
+    EXPECT_EQ(summary.lastSuccessfulFetchAt, fetchedAt);
+}
+
+TEST(StatusSummaryReading, ChoosesWatchedComponentsByNameThenByKeyword)
+{
+    struct Case
+    {
+        const char* label;
+        QStringList names;
+        QStringList keywords;
+        QStringList expected;
+    };
+    const QList<Case> cases = {
+        {"configured names, case and blanks ignored", {QStringLiteral("chat completions"), QStringLiteral("SORA ")},
+         {QStringLiteral("codex")}, {QStringLiteral("Chat Completions"), QStringLiteral("Sora")}},
+        {"empty list falls back to keywords", {}, {QStringLiteral("codex")},
+         {QStringLiteral("Codex"), QStringLiteral("Codex CLI"), QStringLiteral("  Codex Web  ")}},
+        {"names absent from the page fall back to keywords", {QStringLiteral("Nothing here"), QStringLiteral("  ")},
+         {QStringLiteral("CLI"), QStringLiteral("sora")}, {QStringLiteral("Codex CLI"), QStringLiteral("Sora")}},
+        {"a configured name is matched whole, not as a part", {QStringLiteral("Code")}, {}, {}},
+        {"blank keywords match nothing", {}, {QStringLiteral(""), QStringLiteral(" ")}, {}},
+        {"no names, no keywords", {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const auto summary = StatusService::summary(realWorldSummary, c.names, c.keywords, fetchedAt);
+        QStringList names;
+        for (const ServiceStatus& s : summary.services)
+            names.append(s.componentName);
+        EXPECT_EQ(names, c.expected);
+    }
+}
+
+TEST(StatusSummaryReading, MapsHealthsAndMergesRepeatedNames)
+{
+    const Json components = Json::array({
+        component("a", "operational"),
+        component("b", "degraded_performance"),
+        component("c", "partial_outage"),
+        component("d", "major_outage"),
+        component("e", "under_maintenance"),
+        component("f", "Operational"),
+        {{"name", "g"}, {"status", nullptr}},
+        {{"name", "h"}, {"status", 3}},
+        // Repeats: maintenance and degraded rank alike (the first stays); unknown outranks
+        // operational; a later date moves the kept date forward even when the health stays.
+        {{"name", "e"}, {"status", "degraded_performance"}, {"updated_at", "2026-03-01T09:00:00Z"}},
+        component("a", "unknown"),
+        component("d", "operational"),
+    });
+    const auto summary =
+        StatusService::summary(componentsDocument(components), {}, {QStringLiteral("")}, fetchedAt);
+    EXPECT_TRUE(summary.services.isEmpty());
+
+    const auto all = StatusService::summary(componentsDocument(components),
+                                            {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                                             QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f"),
+                                             QStringLiteral("g"), QStringLiteral("h")},
+                                            {}, fetchedAt);
+    const Date eight = Date::fromUnixSeconds(1'772'352'000);
+    const QList<ServiceStatus> expected = {
+        service("a", ComponentHealth::unknown, eight),
+        service("b", ComponentHealth::degradedPerformance, eight),
+        service("c", ComponentHealth::partialOutage, eight),
+        service("d", ComponentHealth::majorOutage, eight),
+        service("e", ComponentHealth::underMaintenance, Date::fromUnixSeconds(1'772'355'600)),
+        service("f", ComponentHealth::unknown, eight),
+        service("g", ComponentHealth::unknown, fetchedAt),
+        service("h", ComponentHealth::unknown, fetchedAt),
+    };
+    EXPECT_EQ(all.services, expected);
+}
+
+TEST(StatusSummaryReading, OverallStateFollowsTheWorstKnownWatchedHealthElseTheIndicator)
+{
+    struct Case
+    {
+        QList<const char*> statuses;
+        const char* indicator;
+        OverallCodexState expected;
+    };
+    const QList<Case> cases = {
+        {{"operational", "operational"}, "critical", OverallCodexState::normal},
+        {{"operational", "degraded_performance"}, "none", OverallCodexState::degraded},
+        {{"under_maintenance"}, "none", OverallCodexState::degraded},
+        {{"degraded_performance", "partial_outage", "operational"}, "none", OverallCodexState::outage},
+        {{"major_outage", "under_maintenance"}, "none", OverallCodexState::outage},
+        {{"mystery", "operational"}, "major", OverallCodexState::normal},
+        // Nothing watched with a known health: the page's own indicator decides.
+        {{"mystery"}, "major", OverallCodexState::outage},
+        {{}, "none", OverallCodexState::normal},
+        {{}, "minor", OverallCodexState::degraded},
+        {{}, "maintenance", OverallCodexState::degraded},
+        {{}, "major", OverallCodexState::outage},
+        {{}, "Critical", OverallCodexState::outage},
+        {{}, "something new", OverallCodexState::normal},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.indicator);
+        Json components = Json::array();
+        for (qsizetype i = 0; i < c.statuses.size(); ++i)
+            components.push_back(component(("Codex " + std::to_string(i)).c_str(), c.statuses[i]));
+        // A loud component that is not watched never counts.
+        components.push_back(component("Other", "major_outage"));
+        const auto summary = StatusService::summary(componentsDocument(components, c.indicator), {},
+                                                    {QStringLiteral("codex")}, fetchedAt);
+        EXPECT_EQ(summary.overallStatus, c.expected);
+    }
+}
+
+TEST(StatusSummaryReading, RefusesWhatIsNotASummaryAndSurvivesHostileInput)
+{
+    const QList<QByteArray> refused = {
+        "",
+        "<html><body>Service Unavailable</body></html>",
+        "[]",
+        "null",
+        "\"summary\"",
+        "{}",
+        R"({"page": {"name": "x"}})",
+        R"({"status": "none", "components": {}})",
+        R"({"status": {"indicator": "none"})",
+        "{\"status\": {\"indicator\": \"\xff\xfe\"}}",
+        QByteArray(200'000, '[') + QByteArray(200'000, ']'),
+    };
+    for (const QByteArray& document : refused) {
+        SCOPED_TRACE(document.left(60).toStdString());
+        try {
+            StatusService::summary(document, {}, {QStringLiteral("codex")}, fetchedAt);
+            ADD_FAILURE() << "accepted";
+        } catch (const JsonDecodeError& error) {
+            EXPECT_STREQ(error.what(), "ステータスAPIの応答を読み取れませんでした。");
+        }
+    }
+
+    // Wrongly typed optional parts read as missing rather than failing the page.
+    const auto odd = StatusService::summary(
+        R"({"status": {"indicator": 7, "description": ["x"]}, "components": [[], 1, {"name": ["Codex"]}],
+            "incidents": {"name": "not a list"}})",
+        {}, {QStringLiteral("codex")}, fetchedAt);
+    EXPECT_EQ(odd.pageIndicator, QStringLiteral("unknown"));
+    EXPECT_EQ(odd.pageDescription, QString());
+    EXPECT_TRUE(odd.services.isEmpty());
+    EXPECT_TRUE(odd.incidents.isEmpty());
+    EXPECT_EQ(odd.overallStatus, OverallCodexState::normal);
+
+    const auto componentsOnly =
+        StatusService::summary(R"({"components": [{"name": "Codex", "status": "major_outage"}]})", {},
+                               {QStringLiteral("codex")}, fetchedAt);
+    EXPECT_EQ(componentsOnly.pageIndicator, QStringLiteral("unknown"));
+    EXPECT_EQ(componentsOnly.overallStatus, OverallCodexState::outage);
+}
+
+namespace {
+
+class StatusServiceIntegration : public LoopbackServerTest
+{
+protected:
+    Outcome<CodexStatusSummary> fetch(StatusService& service, CancelToken token = {})
+    {
+        return outcomeOf(service.fetchSummary({QStringLiteral("Codex")}, {QStringLiteral("codex")}, token));
+    }
+
+    StatusService makeService(double requestTimeoutSeconds = 2.0)
+    {
+        return StatusService(server.url(QStringLiteral("/api/v2/summary.json")),
+                             loopbackClient(StatusService::transportOptions(), requestTimeoutSeconds),
+                             [] { return fetchedAt; });
+    }
+
+    const QString path = QStringLiteral("/api/v2/summary.json");
+};
+
+} // namespace
+
+TEST_F(StatusServiceIntegration, FetchesAndReducesThePage)
+{
+    server.respond(path, TestHttpResponse::json(realWorldSummary));
+    StatusService service = makeService();
+    const auto outcome = fetch(service);
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(outcome.value->overallStatus, OverallCodexState::outage);
+    EXPECT_EQ(outcome.value->lastSuccessfulFetchAt, fetchedAt);
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests().first().method, "GET");
+    EXPECT_EQ(server.requests().first().path, path);
+}
+
+TEST_F(StatusServiceIntegration, StatusesOtherThanSuccessFailWithTheirCode)
+{
+    struct Case
+    {
+        int status;
+        bool succeeds;
+    };
+    for (const Case c : {Case{200, true}, Case{203, true}, Case{304, false}, Case{400, false}, Case{404, false},
+                         Case{429, false}, Case{500, false}, Case{503, false}}) {
+        SCOPED_TRACE(c.status);
+        server.enqueue(path, TestHttpResponse::json(realWorldSummary, c.status));
+        StatusService service = makeService();
+        const auto outcome = fetch(service);
+        EXPECT_EQ(outcome.value.has_value(), c.succeeds);
+        if (c.succeeds)
+            continue;
+        const auto error = outcome.errorAs<StatusServiceError>();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->statusCode(), c.status);
+        EXPECT_EQ(error->message(), QStringLiteral("ステータスAPIが HTTP %1 を返しました。").arg(c.status));
+    }
+    EXPECT_EQ(StatusServiceError::badHTTPStatus(503).message(),
+              QStringLiteral("ステータスAPIが HTTP 503 を返しました。"));
+}
+
+TEST_F(StatusServiceIntegration, FollowsAMovedPage)
+{
+    server.respond(path, TestHttpResponse::redirect(server.url(QStringLiteral("/moved/summary.json")), 301));
+    server.respond(QStringLiteral("/moved/summary.json"), TestHttpResponse::json(realWorldSummary));
+    StatusService service = makeService();
+    const auto outcome = fetch(service);
+    ASSERT_TRUE(outcome.value);
+    EXPECT_EQ(outcome.value->pageIndicator, QStringLiteral("minor"));
+}
+
+TEST_F(StatusServiceIntegration, UnreadableAndOversizedBodiesFailAsDecodingErrors)
+{
+    struct Case
+    {
+        QByteArray body;
+        const char* message;
+    };
+    const QList<Case> cases = {
+        {"<html>maintenance</html>", "ステータスAPIの応答を読み取れませんでした。"},
+        {R"({"status": {"indicator": "none"}, "components": [)", "ステータスAPIの応答を読み取れませんでした。"},
+        {QByteArray(), "ステータスAPIの応答を読み取れませんでした。"},
+        {QByteArray(StatusService::maximumResponseBytes + 1, ' '),
+         "ステータスAPIの応答が大きすぎるため読み取りませんでした。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.left(40).toStdString());
+        server.enqueue(path, TestHttpResponse::json(c.body));
+        StatusService service = makeService();
+        const auto outcome = fetch(service);
+        const auto error = outcome.errorAs<JsonDecodeError>();
+        ASSERT_TRUE(error);
+        EXPECT_STREQ(error->what(), c.message);
+    }
+}
+
+TEST_F(StatusServiceIntegration, TransportFailuresPassThrough)
+{
+    auto slow = TestHttpResponse::json(realWorldSummary);
+    slow.delaySeconds = 5.0;
+    server.enqueue(path, slow);
+    StatusService impatient = makeService(0.2);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(fetch(impatient).transportError(), HttpError::Kind::timedOut);
+    EXPECT_LT(elapsed.elapsed(), 4000);
+
+    auto cut = TestHttpResponse::json(realWorldSummary);
+    cut.drop = TestHttpResponse::Drop::midBody;
+    server.enqueue(path, cut);
+    StatusService service = makeService();
+    const auto dropped = fetch(service);
+    EXPECT_TRUE(dropped.transportError());
+    EXPECT_FALSE(dropped.value);
+}
+
+TEST_F(StatusServiceIntegration, CancellationStopsTheRequestAndOutlivesTheService)
+{
+    auto slow = TestHttpResponse::json(realWorldSummary);
+    slow.delaySeconds = 30.0;
+    server.respond(path, slow);
+    CancelToken token;
+    cancelOnArrival(token);
+    auto service = std::make_unique<StatusService>(makeService());
+    auto task = service->fetchSummary({}, {QStringLiteral("codex")}, token);
+    // The caller may drop the service while the request is in flight.
+    service.reset();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto outcome = outcomeOf(std::move(task));
+    EXPECT_TRUE(outcome.cancelled());
+    EXPECT_LT(elapsed.elapsed(), 5000);
+}
