@@ -1,5 +1,9 @@
 #include "app/platform/SecretServiceStore.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -200,6 +204,71 @@ TEST_F(SecretServiceStoreIntegration, DefaultCollectionTakesNewItems)
     EXPECT_EQ(defaultStore.read(service, account), SecretStore::ReadResult::found("in the login collection"));
     defaultStore.remove(service, account);
     EXPECT_FALSE(defaultStore.contains(service, account));
+}
+
+// Runs in a child process on a bus where nobody provides the Secret Service (see below).
+TEST(SecretServiceStoreWithoutProviderIntegration, ChildSide)
+{
+    if (!std::getenv("VANTOREL_TEST_SECRET_SERVICE_ABSENT"))
+        GTEST_SKIP() << "runs only as the child of ReadsAreUnavailableNotMissing";
+    SecretServiceStore store;
+    const QString service = QStringLiteral("vantorel.test.absent");
+    EXPECT_EQ(store.read(service, QStringLiteral("default")),
+              SecretStore::ReadResult::unavailable(SecretStore::Status::notAvailable));
+    EXPECT_FALSE(store.contains(service, QStringLiteral("default")));
+    for (const bool save : {true, false}) {
+        try {
+            if (save)
+                store.save(service, QStringLiteral("default"), "x");
+            else
+                store.remove(service, QStringLiteral("default"));
+            ADD_FAILURE() << "a write without a Secret Service must fail";
+        } catch (const SecretStoreError& error) {
+            EXPECT_EQ(error.status(), SecretStore::Status::notAvailable);
+        }
+    }
+}
+
+TEST(SecretServiceStoreWithoutProviderIntegration, ReadsAreUnavailableNotMissing)
+{
+    // A bus of our own without service files, so nothing can be activated under the name.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString config = dir.filePath(QStringLiteral("bus.conf"));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>session</type><listen>unix:dir=" + dir.path().toUtf8() + "</listen>"
+               "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+               "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+               "</busconfig>\n");
+    file.close();
+
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                                             QStringLiteral("--print-address=1")});
+    if (!bus.waitForStarted(10'000))
+        GTEST_SKIP() << "dbus-daemon is not available";
+    ASSERT_TRUE(bus.waitForReadyRead(10'000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    ASSERT_FALSE(address.isEmpty());
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    environment.insert(QStringLiteral("VANTOREL_TEST_SECRET_SERVICE_ABSENT"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=SecretServiceStoreWithoutProviderIntegration.ChildSide")});
+    ASSERT_TRUE(child.waitForFinished(60'000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+
+    bus.terminate();
+    bus.waitForFinished(10'000);
 }
 
 } // namespace
