@@ -11,10 +11,15 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QScreen>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 #include <QtMath>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <vector>
 
 // The resources are compiled into a static library, whose registration code the linker keeps
@@ -163,6 +168,8 @@ int compactCellWidth(MenuBarProviderIdentityStyle style)
     return style == MenuBarProviderIdentityStyle::text ? compactTextCellWidth : compactIconCellWidth;
 }
 
+using BrandImages = std::map<QString, std::optional<QImage>>;
+
 struct RingStyle {
     qreal discInset;
     qreal trackInset;
@@ -177,10 +184,10 @@ constexpr RingStyle detailedRing{3.4, 1.55, 2.5, 0.27, 3.1};
 // Draws one image's content; all rectangles it receives are already in image coordinates.
 class GaugePainter {
 public:
-    GaugePainter(QPainter& painter, const MenuBarPalette& palette, MenuBarGaugeImageRenderer& renderer)
+    GaugePainter(QPainter& painter, const MenuBarPalette& palette, const BrandImages& brandImages)
         : m_painter(painter)
         , m_palette(palette)
-        , m_renderer(renderer)
+        , m_brandImages(brandImages)
     {
     }
 
@@ -263,8 +270,9 @@ public:
 
     void drawBrandIcon(const QString& iconName, const QRectF& rect)
     {
-        if (const auto icon = m_renderer.brandIcon(iconName)) {
-            m_painter.drawImage(rect, *icon);
+        const auto found = m_brandImages.find(iconName);
+        if (found != m_brandImages.end() && found->second) {
+            m_painter.drawImage(rect, *found->second);
             return;
         }
         const auto letters = iconName == MenuBarGaugeImageRenderer::claudeIconName ? QStringLiteral("Cl")
@@ -315,8 +323,29 @@ private:
 
     QPainter& m_painter;
     const MenuBarPalette& m_palette;
-    MenuBarGaugeImageRenderer& m_renderer;
+    const BrandImages& m_brandImages;
 };
+
+// Qt's raster engine hands every fill of more than about a hundred spans to the global thread
+// pool unless it already runs on one of the pool's threads. For images this small the hand-offs
+// cost several times the drawing itself, so the drawing runs as one task on a free pool thread.
+void drawSerially(const std::function<void()>& draw)
+{
+    auto* pool = QThreadPool::globalInstance();
+    if (pool->contains(QThread::currentThread())) {
+        draw();
+        return;
+    }
+    QSemaphore finished;
+    if (!pool->tryStart([&] {
+            draw();
+            finished.release();
+        })) {
+        draw();
+        return;
+    }
+    finished.acquire();
+}
 
 } // namespace
 
@@ -367,13 +396,22 @@ QImage MenuBarGaugeImageRenderer::make(const Input& input)
 
     const int width = imageWidth(input);
     auto image = makeCanvas(QSize(qCeil(width * ratio), qCeil(imageHeight * ratio)), ratio);
-    {
+    const auto providers = enabledProviders(input);
+    // Everything the platform supplies is fetched here, on the calling thread.
+    BrandImages brandImages;
+    for (const auto& provider : providers) {
+        if (provider.identityStyle == MenuBarProviderIdentityStyle::icon)
+            brandImages.emplace(provider.iconName, brandIcon(provider.iconName));
+    }
+    const auto applicationIcon =
+        providers.empty() && m_environment.applicationIcon ? m_environment.applicationIcon() : QImage();
+
+    drawSerially([&] {
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-        GaugePainter gauge(painter, palette, *this);
-        const auto providers = enabledProviders(input);
+        GaugePainter gauge(painter, palette, brandImages);
         if (providers.empty())
-            gauge.drawDisabledIndicator(m_environment.applicationIcon ? m_environment.applicationIcon() : QImage());
+            gauge.drawDisabledIndicator(applicationIcon);
         qreal x = 0;
         for (const auto& provider : providers) {
             if (input.compact) {
@@ -384,7 +422,7 @@ QImage MenuBarGaugeImageRenderer::make(const Input& input)
                 x += detailedProviderWidth(provider.values, input.labelStyle, provider.identityStyle) + detailedGap;
             }
         }
-    }
+    });
     cache.insert(key, new QImage(image));
     return image;
 }
