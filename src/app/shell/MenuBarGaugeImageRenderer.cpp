@@ -522,9 +522,11 @@ std::optional<QImage> MenuBarGaugeImageRenderer::brandIcon(const QString& iconNa
 {
     if (const QImage* cached = m_brandIconCache.object(iconName))
         return *cached;
-    auto image = m_environment.loadBrandIcon ? m_environment.loadBrandIcon(iconName) : QImage();
-    if (image.isNull())
+    const auto loaded = m_environment.loadBrandIcon ? m_environment.loadBrandIcon(iconName) : QImage();
+    if (loaded.isNull())
         return std::nullopt;
+    // Kept in the canvas format so drawing it needs no conversion.
+    const auto image = loaded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_brandIconCache.insert(iconName, new QImage(image));
     return image;
 }
