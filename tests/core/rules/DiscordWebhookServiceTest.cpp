@@ -443,10 +443,5 @@ TEST_F(DiscordWebhookSend, CancelledBeforeSendingThrowsCancellationAndSendsNothi
     EXPECT_EQ(loopback->requestCount(), 0);
 }
 
-TEST(DiscordWebhookErrorText, NamesTheRefusedStatus)
-{
-    EXPECT_EQ(DiscordWebhookError::badHTTPStatus(404).message(), QStringLiteral("Discord Webhook が HTTP 404 を返しました。"));
-}
-
 } // namespace
 } // namespace vantorel

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 namespace vantorel {
@@ -64,29 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
                   {Read::value(urlA), Read::value(urlB), Read::temporarilyUnavailable()},
                   Resolution::available(urlB, DiscordWebhookURLSource::memory)}),
     [](const testing::TestParamInfo<CacheCase>& info) { return std::string(info.param.name); });
-
-TEST(DiscordWebhookURLCache, ConcurrentResolvesNeverSeeATornState)
-{
-    DiscordWebhookURLCache cache;
-    std::vector<std::thread> threads;
-    std::atomic<int> wrong = 0;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&cache, &wrong, t] {
-            const QString mine = urlA + QString::number(t);
-            for (int i = 0; i < 2000; ++i) {
-                const Resolution stored = cache.resolve(Read::value(mine));
-                if (stored != Resolution::available(mine, DiscordWebhookURLSource::secureStorage))
-                    ++wrong;
-                const Resolution fallback = cache.resolve(Read::temporarilyUnavailable());
-                if (fallback.kind == Resolution::Kind::available && !fallback.url.startsWith(urlA))
-                    ++wrong;
-            }
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(wrong, 0);
-}
 
 } // namespace
 } // namespace vantorel
