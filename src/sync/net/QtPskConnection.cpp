@@ -184,11 +184,10 @@ void QtPskConnection::send(const QByteArray& content, SendCompletion completion)
 {
     if (m_cancelled)
         return;
-    const std::optional<NetworkError> refusal =
-        m_failure       ? m_failure
-        : m_streamError ? m_streamError
-        : !m_socket     ? std::optional(NetworkError::posix(ENOTCONN, QStringLiteral("not started")))
-                        : std::nullopt;
+    std::optional<NetworkError> refusal = m_failure ? m_failure : m_streamError;
+    // Before start() an accepted socket is still plain TCP: nothing may go out unencrypted.
+    if (!refusal && (!m_started || !m_socket))
+        refusal = NetworkError::posix(ENOTCONN, QStringLiteral("not started"));
     if (refusal) {
         later([completion = std::move(completion), error = *refusal] { completion(error); });
         return;

@@ -47,8 +47,8 @@ public:
     bool isClosed() const { return m_isClosed; }
 
     // Starts the connection and returns once it is ready (10 s). Throws UsageSyncError
-    // (cancelled on a closed channel, the classified network failure, timedOut) or
-    // CancellationError when `token` is cancelled, which also closes the channel.
+    // (cancelled on a closed channel or a second open, the classified network failure,
+    // timedOut) or CancellationError when `token` is cancelled, which also closes the channel.
     QCoro::Task<> open(CancelToken token = {});
 
     // Sends one message and returns once the stack has taken its frame (10 s). Encoding and
