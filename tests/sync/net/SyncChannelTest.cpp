@@ -112,6 +112,11 @@ TEST(SyncChannelTest, OpenTimesOutAfterTenSecondsAndNeverStartsAClosedChannel)
     EXPECT_EQ(f.script->cancelCount, 1);
     EXPECT_FALSE(f.script->hasStateHandler()) << "the handler goes before the connection is cancelled";
 
+    Fixture opened;
+    opened.openReady();
+    EXPECT_EQ(run(opened.channel->open())->result, "cancelled") << "a channel opens once";
+    EXPECT_FALSE(opened.channel->isClosed());
+
     Fixture closedFirst;
     closedFirst.channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     EXPECT_EQ(run(closedFirst.channel->open())->result, "cancelled");
