@@ -161,7 +161,8 @@ void JsonFileSettingsStore::set(const QString& key, const Value& value)
 {
     Json entry = std::visit(Encoder{}, value);
     Json& slot = m_entries[json::str(key)];
-    if (slot == entry) {
+    // An unchanged value is not rewritten, unless the file still lacks an earlier change.
+    if (slot == entry && m_lastWriteSucceeded) {
         return;
     }
     slot = std::move(entry);
