@@ -112,10 +112,10 @@ TEST(SyncChannelTest, OpenTimesOutAfterTenSecondsAndNeverStartsAClosedChannel)
     EXPECT_EQ(f.script->cancelCount, 1);
     EXPECT_FALSE(f.script->hasStateHandler()) << "the handler goes before the connection is cancelled";
 
-    Fixture opened;
-    opened.openReady();
-    EXPECT_EQ(run(opened.channel->open())->result, "cancelled") << "a channel opens once";
-    EXPECT_FALSE(opened.channel->isClosed());
+    Fixture once;
+    once.openReady();
+    EXPECT_EQ(run(once.channel->open())->result, "cancelled") << "a channel opens once";
+    EXPECT_FALSE(once.channel->isClosed());
 
     Fixture closedFirst;
     closedFirst.channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
