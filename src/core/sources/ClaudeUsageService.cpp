@@ -1,10 +1,9 @@
 #include "core/sources/ClaudeUsageService.h"
 
-#include "core/foundation/HttpError.h"
-#include "core/foundation/HttpTransport.h"
 #include "core/foundation/Json.h"
 #include "core/sources/BearerToken.h"
 #include "core/sources/ClaudeUsageServiceError.h"
+#include "core/sources/SourceHttp.h"
 
 #include <algorithm>
 #include <charconv>
@@ -44,17 +43,12 @@ QUrl ClaudeUsageService::defaultEndpoint()
 
 HttpClient::Options ClaudeUsageService::transportOptions()
 {
-    HttpClient::Options options;
-    options.requestTimeoutSeconds = 10.0;
-    options.resourceTimeoutSeconds = 15.0;
-    options.followRedirects = false;
-    options.maximumResponseBytes = maximumResponseBytes;
-    return options;
+    return SourceHttp::options(false, maximumResponseBytes);
 }
 
 ClaudeUsageService::ClaudeUsageService(QUrl endpoint, std::shared_ptr<HttpTransport> transport, Clock clock)
     : m_endpoint(std::move(endpoint))
-    , m_transport(transport ? std::move(transport) : std::make_shared<HttpClient>(transportOptions()))
+    , m_transport(SourceHttp::transportOr(std::move(transport), transportOptions()))
     , m_clock(std::move(clock))
 {
 }
@@ -69,24 +63,15 @@ QCoro::Task<UsageSnapshot> ClaudeUsageService::fetchUsage(QString accessToken, s
         throw ClaudeUsageServiceError(Code::emptyAccessToken);
 
     // Nothing below the await touches the service, which may be gone by then.
-    const auto transport = m_transport;
     const Clock clock = m_clock;
     HttpRequest request;
     request.url = m_endpoint;
     request.headers.set("Authorization", *authorization);
     request.headers.set("anthropic-beta", betaHeaderValue);
     request.headers.set("Accept", "application/json");
-    request.maximumResponseBytes = maximumResponseBytes;
-
-    HttpResponse response;
-    try {
-        response = co_await transport->send(std::move(request), token);
-    } catch (const HttpError& error) {
-        if (error.kind() != HttpError::Kind::responseTooLarge)
-            throw;
-        throw ClaudeUsageServiceError(Code::invalidResponse);
-    }
-    token.throwIfCancelled();
+    const HttpResponse response =
+        co_await SourceHttp::send(m_transport, std::move(request), maximumResponseBytes, token,
+                                  std::make_exception_ptr(ClaudeUsageServiceError(Code::invalidResponse)));
     switch (response.statusCode) {
     case 200:
         co_return usage(response.body, planType, clock());

@@ -2,8 +2,8 @@
 
 #include "core/foundation/HttpError.h"
 #include "core/foundation/HttpHeaders.h"
-#include "core/foundation/HttpTransport.h"
 #include "core/sources/OpenAIRateServiceError.h"
+#include "core/sources/SourceHttp.h"
 #include "core/sources/BearerToken.h"
 
 #include <charconv>
@@ -76,17 +76,12 @@ QUrl OpenAIRateService::defaultBaseURL()
 
 HttpClient::Options OpenAIRateService::transportOptions()
 {
-    HttpClient::Options options;
-    options.requestTimeoutSeconds = 10.0;
-    options.resourceTimeoutSeconds = 15.0;
-    options.followRedirects = false;
-    options.maximumResponseBytes = maximumResponseBytes;
-    return options;
+    return SourceHttp::options(false, maximumResponseBytes);
 }
 
 OpenAIRateService::OpenAIRateService(QUrl baseURL, std::shared_ptr<HttpTransport> transport, Clock clock)
     : m_baseURL(std::move(baseURL))
-    , m_transport(transport ? std::move(transport) : std::make_shared<HttpClient>(transportOptions()))
+    , m_transport(SourceHttp::transportOr(std::move(transport), transportOptions()))
     , m_clock(std::move(clock))
 {
 }
@@ -102,23 +97,14 @@ QCoro::Task<RateLimitSnapshot> OpenAIRateService::fetchRateLimits(QString apiKey
         throw HttpError(HttpError::Kind::other, QStringLiteral("The API key holds characters a header cannot carry"));
 
     // Nothing below the await touches the service, which may be gone by then.
-    const auto transport = m_transport;
     const Clock clock = m_clock;
     HttpRequest request;
     request.url = modelURL(m_baseURL, model);
     request.headers.set("Authorization", *authorization);
     request.headers.set("Accept", "application/json");
-    request.maximumResponseBytes = maximumResponseBytes;
-
-    HttpResponse response;
-    try {
-        response = co_await transport->send(std::move(request), token);
-    } catch (const HttpError& error) {
-        if (error.kind() != HttpError::Kind::responseTooLarge)
-            throw;
-        throw OpenAIRateServiceError(OpenAIRateServiceError::Code::invalidResponse);
-    }
-    token.throwIfCancelled();
+    const HttpResponse response = co_await SourceHttp::send(
+        m_transport, std::move(request), maximumResponseBytes, token,
+        std::make_exception_ptr(OpenAIRateServiceError(OpenAIRateServiceError::Code::invalidResponse)));
     if (!response.isSuccess())
         throw OpenAIRateServiceError::badHTTPStatus(response.statusCode);
     co_return snapshot(response.headers, model, clock());

@@ -1,11 +1,10 @@
 #include "core/sources/StatusService.h"
 
-#include "core/foundation/HttpError.h"
-#include "core/foundation/HttpTransport.h"
 #include "core/foundation/Json.h"
+#include "core/rules/StatusChangeDetector.h"
+#include "core/sources/SourceHttp.h"
 #include "core/sources/StatusServiceError.h"
 
-#include <QHash>
 #include <QSet>
 
 namespace vantorel {
@@ -14,26 +13,6 @@ namespace {
 
 const char* const unreadableDocument = "ステータスAPIの応答を読み取れませんでした。";
 const char* const oversizedDocument = "ステータスAPIの応答が大きすぎるため読み取りませんでした。";
-
-// Severity used when one page lists a name twice: degraded and maintenance rank alike, so the
-// first of them stays.
-int mergeRank(ComponentHealth health)
-{
-    switch (health) {
-    case ComponentHealth::operational:
-        return 0;
-    case ComponentHealth::unknown:
-        return 1;
-    case ComponentHealth::degradedPerformance:
-    case ComponentHealth::underMaintenance:
-        return 2;
-    case ComponentHealth::partialOutage:
-        return 3;
-    case ComponentHealth::majorOutage:
-        return 4;
-    }
-    return 1;
-}
 
 int severity(OverallCodexState state)
 {
@@ -122,28 +101,6 @@ QList<ServiceStatus> watchedServices(const QList<PageComponent>& components, con
     return watched;
 }
 
-// One entry per name in order of first appearance; a repeat raises the health only when it is
-// strictly more severe and moves the date forward.
-QList<ServiceStatus> merged(const QList<ServiceStatus>& services)
-{
-    QList<ServiceStatus> result;
-    QHash<QString, qsizetype> indexOf;
-    for (const ServiceStatus& service : services) {
-        const auto found = indexOf.constFind(service.componentName);
-        if (found == indexOf.cend()) {
-            indexOf.insert(service.componentName, result.size());
-            result.append(service);
-            continue;
-        }
-        ServiceStatus& kept = result[*found];
-        if (mergeRank(service.status) > mergeRank(kept.status))
-            kept.status = service.status;
-        if (service.updatedAt > kept.updatedAt)
-            kept.updatedAt = service.updatedAt;
-    }
-    return result;
-}
-
 bool isOver(const QString& incidentStatus)
 {
     const QString status = incidentStatus.trimmed();
@@ -188,17 +145,12 @@ QUrl StatusService::claudeEndpoint()
 
 HttpClient::Options StatusService::transportOptions()
 {
-    HttpClient::Options options;
-    options.requestTimeoutSeconds = 10.0;
-    options.resourceTimeoutSeconds = 15.0;
-    options.followRedirects = true;
-    options.maximumResponseBytes = maximumResponseBytes;
-    return options;
+    return SourceHttp::options(true, maximumResponseBytes);
 }
 
 StatusService::StatusService(QUrl endpoint, std::shared_ptr<HttpTransport> transport, Clock clock)
     : m_endpoint(std::move(endpoint))
-    , m_transport(transport ? std::move(transport) : std::make_shared<HttpClient>(transportOptions()))
+    , m_transport(SourceHttp::transportOr(std::move(transport), transportOptions()))
     , m_clock(std::move(clock))
 {
 }
@@ -207,22 +159,13 @@ QCoro::Task<CodexStatusSummary> StatusService::fetchSummary(QStringList componen
                                                             CancelToken token)
 {
     // Nothing below the await touches the service, which may be gone by then.
-    const auto transport = m_transport;
     const Clock clock = m_clock;
     HttpRequest request;
     request.url = m_endpoint;
     request.headers.set("Accept", "application/json");
-    request.maximumResponseBytes = maximumResponseBytes;
-
-    HttpResponse response;
-    try {
-        response = co_await transport->send(std::move(request), token);
-    } catch (const HttpError& error) {
-        if (error.kind() != HttpError::Kind::responseTooLarge)
-            throw;
-        throw JsonDecodeError(oversizedDocument);
-    }
-    token.throwIfCancelled();
+    const HttpResponse response =
+        co_await SourceHttp::send(m_transport, std::move(request), maximumResponseBytes, token,
+                                  std::make_exception_ptr(JsonDecodeError(oversizedDocument)));
     if (!response.isSuccess())
         throw StatusServiceError::badHTTPStatus(response.statusCode);
     co_return summary(response.body, componentNames, matchingKeywords, clock());
@@ -244,7 +187,8 @@ CodexStatusSummary StatusService::summary(const QByteArray& document, const QStr
     summary.pageIndicator = hasStatus ? json::string(*status, "indicator").value_or(QStringLiteral("unknown"))
                                       : QStringLiteral("unknown");
     summary.pageDescription = hasStatus ? json::string(*status, "description").value_or(QString()) : QString();
-    summary.services = merged(watchedServices(pageComponents(*parsed, now), componentNames, matchingKeywords));
+    summary.services = StatusChangeDetector::coalescedServices(
+        watchedServices(pageComponents(*parsed, now), componentNames, matchingKeywords));
     summary.incidents = openIncidents(*parsed);
 
     std::optional<OverallCodexState> worst;
