@@ -1,8 +1,9 @@
 #include "core/foundation/AppDiagnostics.h"
 
 #include <QCoreApplication>
+#include "support/TestFiles.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -17,24 +18,6 @@ namespace {
 
 // 2026-03-01T08:15:00Z
 const Date fixedTime = Date::fromUnixSeconds(1'772'352'900);
-
-// Owner, group and other: the file's mode, without Qt's "current user" view.
-const QFileDevice::Permissions modeBits = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-    | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-    | QFileDevice::WriteOther | QFileDevice::ExeOther;
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 QByteArray expectedLine(const QString& message)
 {
@@ -77,9 +60,10 @@ TEST_F(AppDiagnosticsTest, FirstLineCreatesTheDirectoryAndAPrivateFile)
     AppDiagnostics::log(QStringLiteral("keychain.read.unavailable service=s status=-25308"));
     AppDiagnostics::flush();
 
-    EXPECT_EQ(readAll(logPath()), expectedLine(QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"))
-                                      + expectedLine(QStringLiteral("keychain.read.unavailable service=s status=-25308")));
-    EXPECT_EQ(QFileInfo(logPath()).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(test::readFileBytes(logPath()),
+              expectedLine(QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"))
+                  + expectedLine(QStringLiteral("keychain.read.unavailable service=s status=-25308")));
+    EXPECT_EQ(test::fileMode(logPath()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(AppDiagnosticsTest, LineBreaksInAMessageCannotStartAnotherLine)
@@ -102,7 +86,7 @@ TEST_F(AppDiagnosticsTest, LineBreaksInAMessageCannotStartAnotherLine)
     }
     AppDiagnostics::flush();
 
-    const QByteArray written = readAll(logPath());
+    const QByteArray written = test::readFileBytes(logPath());
     EXPECT_EQ(written, expected);
     EXPECT_EQ(written.count('\n'), qsizetype(std::size(cases)));
 }
@@ -123,18 +107,18 @@ TEST_F(AppDiagnosticsTest, RotatesOnlyAFileLargerThanTheLimit)
         SCOPED_TRACE(c.size);
         ASSERT_TRUE(QDir().mkpath(m_directory));
         const QByteArray big(c.size, 'x');
-        writeFile(logPath(), big);
-        writeFile(previousPath(), "an older generation\n");
+        ASSERT_TRUE(test::writeFileBytes(logPath(), big));
+        ASSERT_TRUE(test::writeFileBytes(previousPath(), "an older generation\n"));
 
         AppDiagnostics::log(QStringLiteral("next"));
         AppDiagnostics::flush();
 
         if (c.rotates) {
-            EXPECT_EQ(readAll(previousPath()), big);
-            EXPECT_EQ(readAll(logPath()), expectedLine(QStringLiteral("next")));
+            EXPECT_EQ(test::readFileBytes(previousPath()), big);
+            EXPECT_EQ(test::readFileBytes(logPath()), expectedLine(QStringLiteral("next")));
         } else {
-            EXPECT_EQ(readAll(previousPath()), "an older generation\n");
-            EXPECT_EQ(readAll(logPath()), big + expectedLine(QStringLiteral("next")));
+            EXPECT_EQ(test::readFileBytes(previousPath()), "an older generation\n");
+            EXPECT_EQ(test::readFileBytes(logPath()), big + expectedLine(QStringLiteral("next")));
         }
     }
 }
@@ -143,26 +127,26 @@ TEST_F(AppDiagnosticsTest, ALineThatCrossesTheLimitRotatesOnTheNextLine)
 {
     ASSERT_TRUE(QDir().mkpath(m_directory));
     const QByteArray big(AppDiagnostics::maximumLogSize, 'x');
-    writeFile(logPath(), big);
+    ASSERT_TRUE(test::writeFileBytes(logPath(), big));
 
     AppDiagnostics::log(QStringLiteral("first"));
     AppDiagnostics::log(QStringLiteral("second"));
     AppDiagnostics::flush();
 
-    EXPECT_EQ(readAll(previousPath()), big + expectedLine(QStringLiteral("first")));
-    EXPECT_EQ(readAll(logPath()), expectedLine(QStringLiteral("second")));
+    EXPECT_EQ(test::readFileBytes(previousPath()), big + expectedLine(QStringLiteral("first")));
+    EXPECT_EQ(test::readFileBytes(logPath()), expectedLine(QStringLiteral("second")));
 }
 
 TEST_F(AppDiagnosticsTest, ARotationFileThatCannotBeReplacedKeepsAppending)
 {
     ASSERT_TRUE(QDir().mkpath(previousPath() + QStringLiteral("/occupied")));
     const QByteArray big(AppDiagnostics::maximumLogSize + 1, 'x');
-    writeFile(logPath(), big);
+    ASSERT_TRUE(test::writeFileBytes(logPath(), big));
 
     AppDiagnostics::log(QStringLiteral("still written"));
     AppDiagnostics::flush();
 
-    EXPECT_EQ(readAll(logPath()), big + expectedLine(QStringLiteral("still written")));
+    EXPECT_EQ(test::readFileBytes(logPath()), big + expectedLine(QStringLiteral("still written")));
     EXPECT_TRUE(QFileInfo(previousPath()).isDir());
 }
 
@@ -173,7 +157,7 @@ TEST_F(AppDiagnosticsTest, ConcurrentCallersKeepLinesWholeAndInCallOrderAcrossAR
     // Close to the limit, so the file rotates while the threads are logging.
     ASSERT_TRUE(QDir().mkpath(m_directory));
     const QByteArray prefill = QByteArray(AppDiagnostics::maximumLogSize - 20'000, 'p') + '\n';
-    writeFile(logPath(), prefill);
+    ASSERT_TRUE(test::writeFileBytes(logPath(), prefill));
 
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
@@ -192,9 +176,9 @@ TEST_F(AppDiagnosticsTest, ConcurrentCallersKeepLinesWholeAndInCallOrderAcrossAR
     }
     AppDiagnostics::flush();
 
-    const QByteArray previous = readAll(previousPath());
+    const QByteArray previous = test::readFileBytes(previousPath());
     ASSERT_TRUE(previous.startsWith(prefill)) << "the file did not rotate during the run";
-    const QByteArray all = previous.mid(prefill.size()) + readAll(logPath());
+    const QByteArray all = previous.mid(prefill.size()) + test::readFileBytes(logPath());
     ASSERT_TRUE(all.endsWith('\n'));
 
     const QRegularExpression pattern(QStringLiteral("^2026-03-01T08:15:00Z pid=%1 test\\.line thread=(\\d) n=(\\d+) pad=(z*)$")

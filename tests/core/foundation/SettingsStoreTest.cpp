@@ -3,6 +3,8 @@
 #include "core/foundation/Json.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 
+#include "support/TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,25 +22,8 @@ namespace {
 
 using Value = SettingsStore::Value;
 
-const QFileDevice::Permissions modeBits = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-    | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-    | QFileDevice::WriteOther | QFileDevice::ExeOther;
-
 // 2026-03-01T08:15:00Z
 const Date fixedTime = Date::fromUnixSeconds(1'772'352'900);
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // NaN never equals itself; a stored NaN must still read back as NaN.
 bool sameValue(const Value& a, const Value& b)
@@ -101,7 +86,7 @@ protected:
     QByteArray logText() const
     {
         AppDiagnostics::flush();
-        return readAll(m_root.filePath(QStringLiteral("logs/Vantorel.log")));
+        return test::readFileBytes(m_root.filePath(QStringLiteral("logs/Vantorel.log")));
     }
 
     QStringList filesBesideStore() const
@@ -177,7 +162,7 @@ TEST_F(JsonFileSettingsStoreTest, AValueReadAsAnotherTypeIsAbsent)
 TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
 {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
-    writeFile(m_path, R"({
+    ASSERT_TRUE(test::writeFileBytes(m_path, R"({
         "future": {"type": "colour", "value": "#fff"},
         "badBool": {"type": "bool", "value": "yes"},
         "fraction": {"type": "integer", "value": 2.5},
@@ -185,7 +170,7 @@ TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
         "mixedList": {"type": "stringList", "value": ["a", 1]},
         "untagged": 42,
         "ok": {"type": "integer", "value": 7}
-    })");
+    })"));
 
     auto store = open();
     for (const char* key : {"future", "badBool", "fraction", "badBase64", "mixedList", "untagged"}) {
@@ -194,7 +179,7 @@ TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
     EXPECT_EQ(store.integerValue(QStringLiteral("ok")), 7);
 
     store.set(QStringLiteral("new"), true);
-    const auto written = json::parse(readAll(m_path));
+    const auto written = json::parse(test::readFileBytes(m_path));
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ((*written)["future"], (Json{{"type", "colour"}, {"value", "#fff"}}));
     EXPECT_EQ((*written)["untagged"], 42);
@@ -215,18 +200,18 @@ TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty
     for (const QByteArray& bytes : damaged) {
         SCOPED_TRACE(bytes.toStdString());
         QFile::remove(aside);
-        writeFile(m_path, bytes);
+        ASSERT_TRUE(test::writeFileBytes(m_path, bytes));
 
         auto store = open();
         EXPECT_FALSE(store.contains(QStringLiteral("a")));
         EXPECT_FALSE(QFileInfo::exists(m_path));
-        EXPECT_EQ(readAll(aside), bytes);
+        EXPECT_EQ(test::readFileBytes(aside), bytes);
         EXPECT_TRUE(logText().contains(("settings.damaged path=" + m_path + " movedTo=" + aside).toUtf8()));
 
         // The next change starts a fresh file and leaves the damaged one alone.
         store.set(QStringLiteral("a"), true);
         EXPECT_EQ(open().boolValue(QStringLiteral("a")), true);
-        EXPECT_EQ(readAll(aside), bytes);
+        EXPECT_EQ(test::readFileBytes(aside), bytes);
         QFile::remove(m_path);
     }
 }
@@ -234,12 +219,12 @@ TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty
 TEST_F(JsonFileSettingsStoreTest, ASecondDamageInTheSameSecondDoesNotOverwriteTheFirst)
 {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
-    writeFile(m_path, "first{");
+    ASSERT_TRUE(test::writeFileBytes(m_path, "first{"));
     open();
-    writeFile(m_path, "second{");
+    ASSERT_TRUE(test::writeFileBytes(m_path, "second{"));
     open();
-    EXPECT_EQ(readAll(m_path + QStringLiteral(".damaged-20260301T081500Z")), "first{");
-    EXPECT_EQ(readAll(m_path + QStringLiteral(".damaged-20260301T081500Z-2")), "second{");
+    EXPECT_EQ(test::readFileBytes(m_path + QStringLiteral(".damaged-20260301T081500Z")), "first{");
+    EXPECT_EQ(test::readFileBytes(m_path + QStringLiteral(".damaged-20260301T081500Z-2")), "second{");
 }
 
 TEST_F(JsonFileSettingsStoreTest, WritesAPrivateFileInANewDirectory)
@@ -249,12 +234,12 @@ TEST_F(JsonFileSettingsStoreTest, WritesAPrivateFileInANewDirectory)
     EXPECT_FALSE(QFileInfo::exists(m_path)) << "opening alone must not write";
 
     store.set(QStringLiteral("Vantorel.a"), std::int64_t{1});
-    EXPECT_EQ(QFileInfo(m_path).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(test::fileMode(m_path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     // A file someone made readable to others is private again after the next write.
     ASSERT_TRUE(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
     store.set(QStringLiteral("Vantorel.a"), std::int64_t{2});
-    EXPECT_EQ(QFileInfo(m_path).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(test::fileMode(m_path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     store.remove(QStringLiteral("Vantorel.a"));
     EXPECT_FALSE(open().contains(QStringLiteral("Vantorel.a")));
@@ -292,7 +277,7 @@ TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
 {
     auto store = open();
     store.set(QStringLiteral("Vantorel.kept"), QStringLiteral("old"));
-    const QByteArray before = readAll(m_path);
+    const QByteArray before = test::readFileBytes(m_path);
     ASSERT_FALSE(before.isEmpty());
 
     {
@@ -302,7 +287,7 @@ TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
     }
 
     EXPECT_FALSE(store.lastWriteSucceeded());
-    EXPECT_EQ(readAll(m_path), before);
+    EXPECT_EQ(test::readFileBytes(m_path), before);
     EXPECT_EQ(filesBesideStore(), QStringList{QStringLiteral("defaults.json")}) << "no temporary file may remain";
     EXPECT_TRUE(logText().contains(("settings.write.failed path=" + m_path).toUtf8()));
     // The change is not forgotten: it is held in memory, and setting it again writes it out.
