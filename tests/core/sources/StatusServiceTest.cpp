@@ -3,8 +3,6 @@
 #include "core/sources/StatusService.h"
 #include "core/sources/StatusServiceError.h"
 
-#include <QElapsedTimer>
-
 using namespace vantorel;
 using namespace vantorel::testing_support;
 
@@ -124,32 +122,21 @@ TEST(StatusSummaryReading, ChoosesWatchedComponentsByNameThenByKeyword)
     }
 }
 
-TEST(StatusSummaryReading, MapsHealthsAndMergesRepeatedNames)
+TEST(StatusSummaryReading, MapsRawHealthsAndMergesRepeatedNames)
 {
     const Json components = Json::array({
-        component("a", "operational"),
-        component("b", "degraded_performance"),
-        component("c", "partial_outage"),
-        component("d", "major_outage"),
-        component("e", "under_maintenance"),
-        component("f", "Operational"),
+        component("a", "operational"), component("b", "degraded_performance"), component("c", "partial_outage"),
+        component("d", "major_outage"), component("e", "under_maintenance"), component("f", "Operational"),
         {{"name", "g"}, {"status", nullptr}},
-        {{"name", "h"}, {"status", 3}},
-        // Repeats: maintenance and degraded rank alike (the first stays); unknown outranks
-        // operational; a later date moves the kept date forward even when the health stays.
+        // A repeat raises the health only when more severe, and moves the date forward.
         {{"name", "e"}, {"status", "degraded_performance"}, {"updated_at", "2026-03-01T09:00:00Z"}},
-        component("a", "unknown"),
-        component("d", "operational"),
+        component("a", "unknown"), component("d", "operational"),
     });
-    const auto summary =
-        StatusService::summary(componentsDocument(components), {}, {QStringLiteral("")}, fetchedAt);
-    EXPECT_TRUE(summary.services.isEmpty());
+    const auto summary = StatusService::summary(componentsDocument(components), {}, {QStringLiteral("")}, fetchedAt);
+    EXPECT_TRUE(summary.services.isEmpty()) << "a blank keyword must not match everything";
 
-    const auto all = StatusService::summary(componentsDocument(components),
-                                            {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
-                                             QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f"),
-                                             QStringLiteral("g"), QStringLiteral("h")},
-                                            {}, fetchedAt);
+    const QStringList names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+                               QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("g")};
     const Date eight = Date::fromUnixSeconds(1'772'352'000);
     const QList<ServiceStatus> expected = {
         service("a", ComponentHealth::unknown, eight),
@@ -159,9 +146,8 @@ TEST(StatusSummaryReading, MapsHealthsAndMergesRepeatedNames)
         service("e", ComponentHealth::underMaintenance, Date::fromUnixSeconds(1'772'355'600)),
         service("f", ComponentHealth::unknown, eight),
         service("g", ComponentHealth::unknown, fetchedAt),
-        service("h", ComponentHealth::unknown, fetchedAt),
     };
-    EXPECT_EQ(all.services, expected);
+    EXPECT_EQ(StatusService::summary(componentsDocument(components), names, {}, fetchedAt).services, expected);
 }
 
 TEST(StatusSummaryReading, OverallStateFollowsTheWorstKnownWatchedHealthElseTheIndicator)
@@ -249,15 +235,15 @@ namespace {
 class StatusServiceIntegration : public LoopbackServerTest
 {
 protected:
-    Outcome<CodexStatusSummary> fetch(StatusService& service, CancelToken token = {})
+    Outcome<CodexStatusSummary> fetch(StatusService& service)
     {
-        return outcomeOf(service.fetchSummary({QStringLiteral("Codex")}, {QStringLiteral("codex")}, token));
+        return outcomeOf(service.fetchSummary({QStringLiteral("Codex")}, {QStringLiteral("codex")}));
     }
 
-    StatusService makeService(double requestTimeoutSeconds = 2.0)
+    StatusService makeService()
     {
         return StatusService(server.url(QStringLiteral("/api/v2/summary.json")),
-                             loopbackClient(StatusService::transportOptions(), requestTimeoutSeconds),
+                             loopbackClient(StatusService::transportOptions()),
                              [] { return fetchedAt; });
     }
 
@@ -265,19 +251,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(StatusServiceIntegration, FetchesAndReducesThePage)
-{
-    server.respond(path, TestHttpResponse::json(realWorldSummary));
-    StatusService service = makeService();
-    const auto outcome = fetch(service);
-    ASSERT_TRUE(outcome.value);
-    EXPECT_EQ(outcome.value->overallStatus, OverallCodexState::outage);
-    EXPECT_EQ(outcome.value->lastSuccessfulFetchAt, fetchedAt);
-    ASSERT_EQ(server.requestCount(), 1);
-    EXPECT_EQ(server.requests().first().method, "GET");
-    EXPECT_EQ(server.requests().first().path, path);
-}
 
 TEST_F(StatusServiceIntegration, StatusesOtherThanSuccessFailWithTheirCode)
 {
@@ -292,16 +265,18 @@ TEST_F(StatusServiceIntegration, StatusesOtherThanSuccessFailWithTheirCode)
         server.enqueue(path, TestHttpResponse::json(realWorldSummary, c.status));
         StatusService service = makeService();
         const auto outcome = fetch(service);
+        EXPECT_EQ(server.requests().last().method, "GET");
         EXPECT_EQ(outcome.value.has_value(), c.succeeds);
-        if (c.succeeds)
+        if (c.succeeds) {
+            EXPECT_EQ(outcome.value->overallStatus, OverallCodexState::outage);
+            EXPECT_EQ(outcome.value->lastSuccessfulFetchAt, fetchedAt);
             continue;
+        }
         const auto error = outcome.errorAs<StatusServiceError>();
         ASSERT_TRUE(error);
         EXPECT_EQ(error->statusCode(), c.status);
         EXPECT_EQ(error->message(), QStringLiteral("ステータスAPIが HTTP %1 を返しました。").arg(c.status));
     }
-    EXPECT_EQ(StatusServiceError::badHTTPStatus(503).message(),
-              QStringLiteral("ステータスAPIが HTTP 503 を返しました。"));
 }
 
 TEST_F(StatusServiceIntegration, FollowsAMovedPage)
@@ -323,8 +298,6 @@ TEST_F(StatusServiceIntegration, UnreadableAndOversizedBodiesFailAsDecodingError
     };
     const QList<Case> cases = {
         {"<html>maintenance</html>", "ステータスAPIの応答を読み取れませんでした。"},
-        {R"({"status": {"indicator": "none"}, "components": [)", "ステータスAPIの応答を読み取れませんでした。"},
-        {QByteArray(), "ステータスAPIの応答を読み取れませんでした。"},
         {QByteArray(StatusService::maximumResponseBytes + 1, ' '),
          "ステータスAPIの応答が大きすぎるため読み取りませんでした。"},
     };
@@ -337,42 +310,4 @@ TEST_F(StatusServiceIntegration, UnreadableAndOversizedBodiesFailAsDecodingError
         ASSERT_TRUE(error);
         EXPECT_STREQ(error->what(), c.message);
     }
-}
-
-TEST_F(StatusServiceIntegration, TransportFailuresPassThrough)
-{
-    auto slow = TestHttpResponse::json(realWorldSummary);
-    slow.delaySeconds = 5.0;
-    server.enqueue(path, slow);
-    StatusService impatient = makeService(0.2);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    EXPECT_EQ(fetch(impatient).transportError(), HttpError::Kind::timedOut);
-    EXPECT_LT(elapsed.elapsed(), 4000);
-
-    auto cut = TestHttpResponse::json(realWorldSummary);
-    cut.drop = TestHttpResponse::Drop::midBody;
-    server.enqueue(path, cut);
-    StatusService service = makeService();
-    const auto dropped = fetch(service);
-    EXPECT_TRUE(dropped.transportError());
-    EXPECT_FALSE(dropped.value);
-}
-
-TEST_F(StatusServiceIntegration, CancellationStopsTheRequestAndOutlivesTheService)
-{
-    auto slow = TestHttpResponse::json(realWorldSummary);
-    slow.delaySeconds = 30.0;
-    server.respond(path, slow);
-    CancelToken token;
-    cancelOnArrival(token);
-    auto service = std::make_unique<StatusService>(makeService());
-    auto task = service->fetchSummary({}, {QStringLiteral("codex")}, token);
-    // The caller may drop the service while the request is in flight.
-    service.reset();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const auto outcome = outcomeOf(std::move(task));
-    EXPECT_TRUE(outcome.cancelled());
-    EXPECT_LT(elapsed.elapsed(), 5000);
 }
