@@ -2,10 +2,11 @@
 
 #include "core/foundation/HttpError.h"
 #include "core/foundation/HttpHeaders.h"
+#include "core/sources/BearerToken.h"
 #include "core/sources/OpenAIRateServiceError.h"
 #include "core/sources/SourceHttp.h"
-#include "core/sources/BearerToken.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -94,7 +95,7 @@ QCoro::Task<RateLimitSnapshot> OpenAIRateService::fetchRateLimits(QString apiKey
         throw OpenAIRateServiceError(OpenAIRateServiceError::Code::emptyModel);
     const auto authorization = BearerToken::authorization(apiKey);
     if (!authorization)
-        throw HttpError(HttpError::Kind::other, QStringLiteral("The API key holds characters a header cannot carry"));
+        throw HttpError(HttpError::Kind::other, QStringLiteral("The API key is empty or holds characters a header cannot carry"));
 
     // Nothing below the await touches the service, which may be gone by then.
     const Clock clock = m_clock;
