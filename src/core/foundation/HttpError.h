@@ -33,6 +33,8 @@ public:
     Kind kind() const { return m_kind; }
     // Human-readable detail for logs (English, from the network layer); not a user message.
     const QString& description() const { return m_description; }
+    // The Japanese text shown to the user for this kind of failure.
+    QString localizedDescription() const;
     const char* what() const noexcept override { return m_what.constData(); }
 
 private:
