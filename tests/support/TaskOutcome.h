@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/foundation/CancellationError.h"
+#include "support/DrainEvents.h"
 
 #include <QCoroTask>
 
@@ -60,6 +61,18 @@ std::shared_ptr<TaskOutcome<T>> startTask(QCoro::Task<T> task)
     auto outcome = std::make_shared<TaskOutcome<T>>();
     detail::recordOutcome(std::move(task), outcome);
     return outcome;
+}
+
+// Runs the event loop of this thread until `task` ends (for work that finishes on another thread
+// or in another process) and returns how it ended. Wake-ups the task left posted (a cancelled
+// time-out, say) run before this returns, so nothing is left suspended.
+template <typename T>
+TaskOutcome<T> waitForOutcome(QCoro::Task<T> task)
+{
+    auto outcome = std::make_shared<TaskOutcome<T>>();
+    QCoro::waitFor(detail::recordOutcome(std::move(task), outcome));
+    drainEvents();
+    return *outcome;
 }
 
 } // namespace vantorel

@@ -43,9 +43,12 @@ private:
 // A detached thread rather than a pool: a read stuck in the kernel must not hold up shutdown,
 // which waits for pool threads.
 QCoro::Task<Contents> loadOnWorkerThread(ClaudeCodeCredentialFileReader::FileLoader load, QString path,
-                                         CancelToken)
+                                         CancelToken token)
 {
     PendingCompletion<Contents> loaded;
+    // On a time-out or cancellation this coroutine ends at once; a thread stuck in the kernel
+    // finishes on its own later and its answer is dropped.
+    const auto registration = token.onCancel([loaded] { loaded.cancel(); });
     std::thread([loaded, load = std::move(load), path = std::move(path)] {
         try {
             loaded.complete(load(path));
@@ -118,10 +121,11 @@ QCoro::Task<QByteArray> ClaudeCodeCredentialFileReader::readCredential(CancelTok
     auto load = m_load;
     auto path = m_path;
     const double timeoutSeconds = m_timeoutSeconds;
+    // A named lambda: g++ 12 destroys a lambda prvalue handed to a coroutine twice.
+    const auto work = [load, path](CancelToken inner) { return loadOnWorkerThread(load, path, inner); };
     Contents contents;
     try {
-        contents = co_await withTimeout(*sleeper, timeoutSeconds, token,
-                                        [load, path](CancelToken inner) { return loadOnWorkerThread(load, path, inner); });
+        contents = co_await withTimeout(*sleeper, timeoutSeconds, token, work);
     } catch (const TimeoutError&) {
         throw ClaudeCodeTokenStoreError(Code::keychainTimedOut);
     } catch (const CancellationError&) {
