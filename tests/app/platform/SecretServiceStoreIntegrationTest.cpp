@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -185,11 +186,14 @@ TEST_F(SecretServiceStoreIntegration, LockedCollectionReadsAsTemporarilyUnavaila
     EXPECT_EQ(store->read(service, account),
               SecretStore::ReadResult::unavailable(SecretStore::Status::interactionNotAllowed));
     EXPECT_TRUE(store->contains(service, account)) << "a locked item still exists";
-    try {
-        store->save(service, account, "changed");
-        ADD_FAILURE() << "writing a locked item should fail";
-    } catch (const SecretStoreError& error) {
-        EXPECT_EQ(error.status(), SecretStore::Status::interactionNotAllowed);
+    for (const QString& target : QStringList{service, service + QStringLiteral(".new")}) {
+        SCOPED_TRACE(target.toStdString());
+        try {
+            store->save(target, account, "changed");
+            ADD_FAILURE() << "writing into a locked collection should fail";
+        } catch (const SecretStoreError& error) {
+            EXPECT_EQ(error.status(), SecretStore::Status::interactionNotAllowed);
+        }
     }
 
     ASSERT_TRUE(collection->unlock(&failure)) << failure.toStdString();
