@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace vantorel {
+
+// One notification to show at once, with the desktop's default sound.
+struct LocalNotificationRequest
+{
+    // "vantorel-" and a fresh upper-case UUID: never reused, so equal texts show twice.
+    QString identifier;
+    QString title;
+    // Plain text; a backend whose desktop reads markup escapes it.
+    QString body;
+
+    bool operator==(const LocalNotificationRequest&) const = default;
+};
+
+} // namespace vantorel

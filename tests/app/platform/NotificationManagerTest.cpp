@@ -1,0 +1,208 @@
+#include "app/platform/FreedesktopNotificationBackend.h"
+#include "app/platform/NotificationManager.h"
+#include "core/foundation/PendingCompletion.h"
+#include "support/DrainEvents.h"
+#include "support/FakeNotificationBackend.h"
+#include "support/FakeNotificationServer.h"
+#include "support/TaskOutcome.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+namespace {
+
+using Status = NotificationBackend::AuthorizationStatus;
+using State = AppNotificationAuthorizationState;
+using Result = LocalNotificationSubmissionResult;
+
+QCoro::Task<Result> sendAndWait(const NotificationManager& manager, QString title, QString body, bool enabled = true)
+{
+    PendingCompletion<Result> done;
+    manager.send(std::move(title), std::move(body), enabled, [done](Result result) { done.complete(result); });
+    co_return co_await done;
+}
+
+class NotificationManagerTest : public ::testing::Test
+{
+protected:
+    std::shared_ptr<FakeNotificationBackend> backend = std::make_shared<FakeNotificationBackend>();
+    NotificationManager manager{backend};
+
+    std::optional<State> authorization(bool enabled)
+    {
+        auto outcome = startTask(manager.authorizationState(enabled));
+        drainEvents();
+        return outcome->value;
+    }
+};
+
+TEST_F(NotificationManagerTest, AuthorizationFollowsTheServiceUnlessSwitchedOff)
+{
+    EXPECT_EQ(authorization(false), State::disabled);
+    EXPECT_EQ(backend->statusQueryCount(), 0) << "a switched-off setting must not ask the desktop";
+
+    for (const auto& [status, state] : {std::pair{Status::authorized, State::authorized},
+                                        std::pair{Status::denied, State::denied},
+                                        std::pair{Status::notDetermined, State::notDetermined}}) {
+        backend->setAuthorizationStatus(status);
+        EXPECT_EQ(authorization(true), state);
+    }
+}
+
+TEST_F(NotificationManagerTest, PostsOnlyWhenEnabledAndAuthorizedAndReportsLater)
+{
+    struct Row
+    {
+        const char* name;
+        bool enabled;
+        Status status;
+        bool accepts;
+        Result expected;
+        int posted;
+    };
+    const Row rows[] = {
+        {"switched off", false, Status::authorized, true, Result::disabled, 0},
+        {"no service", true, Status::notDetermined, true, Result::notAuthorized, 0},
+        {"refused", true, Status::denied, true, Result::notAuthorized, 0},
+        {"accepted", true, Status::authorized, true, Result::accepted, 1},
+        {"rejected", true, Status::authorized, false, Result::failed, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        backend = std::make_shared<FakeNotificationBackend>();
+        backend->setAuthorizationStatus(row.status);
+        backend->setAccepts(row.accepts);
+        const NotificationManager manager(backend);
+        std::optional<Result> result;
+        manager.send(QStringLiteral("残量低下"), QStringLiteral("5時間枠が残り10%です"), row.enabled,
+                     [&result](Result value) { result = value; });
+        EXPECT_EQ(result, std::nullopt) << "the completion must not run inside send()";
+        drainEvents();
+        EXPECT_EQ(result, row.expected);
+        EXPECT_EQ(backend->posted().size(), row.posted);
+        EXPECT_EQ(backend->statusQueryCount(), row.enabled ? 1 : 0);
+    }
+}
+
+TEST_F(NotificationManagerTest, EveryRequestGetsAFreshPrefixedIdentifier)
+{
+    manager.send(QStringLiteral("同じ"), QStringLiteral("本文"), true);
+    manager.send(QStringLiteral("同じ"), QStringLiteral("本文"), true);
+    drainEvents();
+    const auto posted = backend->posted();
+    ASSERT_EQ(posted.size(), 2);
+    const QRegularExpression form(QStringLiteral("^vantorel-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+    for (const auto& request : posted) {
+        EXPECT_TRUE(form.match(request.identifier).hasMatch()) << request.identifier.toStdString();
+        EXPECT_EQ(request.title, QStringLiteral("同じ"));
+        EXPECT_EQ(request.body, QStringLiteral("本文"));
+    }
+    EXPECT_NE(posted[0].identifier, posted[1].identifier);
+}
+
+// Against a real bus: the private session that the test script starts.
+class FreedesktopNotificationIntegrationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no session bus";
+    }
+
+    static NotificationManager managerFor(const QString& serviceName, QDBusConnection bus = QDBusConnection::sessionBus())
+    {
+        FreedesktopNotificationBackend::Options options;
+        options.serviceName = serviceName;
+        return NotificationManager(std::make_shared<FreedesktopNotificationBackend>(bus, options));
+    }
+};
+
+TEST_F(FreedesktopNotificationIntegrationTest, ServerReceivesTitleBodyApplicationNameAndHints)
+{
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.isServing());
+    const auto manager = managerFor(server.serviceName());
+    EXPECT_EQ(waitForOutcome(manager.authorizationState(true)).value, State::authorized);
+
+    const QString incident = QStringLiteral("API <b>障害</b> & 遅延");
+    EXPECT_EQ(waitForOutcome(sendAndWait(manager, QStringLiteral("Claude: 障害"), incident)).value, Result::accepted);
+    server.setCapabilities({QStringLiteral("body"), QStringLiteral("body-markup")});
+    EXPECT_EQ(waitForOutcome(sendAndWait(manager, QStringLiteral("Claude: 障害"), incident)).value, Result::accepted);
+
+    const auto calls = server.calls();
+    ASSERT_EQ(calls.size(), 2);
+    const auto& plain = calls[0];
+    EXPECT_EQ(plain.appName, QStringLiteral("Vantorel"));
+    EXPECT_EQ(plain.replacesId, 0u);
+    EXPECT_EQ(plain.appIcon, QString());
+    EXPECT_EQ(plain.summary, QStringLiteral("Claude: 障害"));
+    EXPECT_EQ(plain.body, incident) << "a server without markup shows the text as sent";
+    EXPECT_TRUE(plain.actions.isEmpty());
+    EXPECT_EQ(plain.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("vantorel"));
+    EXPECT_EQ(plain.hints.value(QStringLiteral("sound-name")).toString(), QStringLiteral("message-new-instant"));
+    EXPECT_EQ(plain.hints.size(), 2);
+    EXPECT_EQ(plain.expireTimeout, -1);
+    EXPECT_EQ(calls[1].body, QStringLiteral("API &lt;b&gt;障害&lt;/b&gt; &amp; 遅延"))
+        << "outside text must not be read as markup";
+    EXPECT_EQ(calls[1].summary, QStringLiteral("Claude: 障害"));
+}
+
+TEST_F(FreedesktopNotificationIntegrationTest, WithoutAServerNothingIsPostedAndAnErrorAnswerIsAFailure)
+{
+    const auto absent = managerFor(FakeNotificationServer::uniqueServiceName());
+    EXPECT_EQ(waitForOutcome(absent.authorizationState(true)).value, State::notDetermined);
+    EXPECT_EQ(waitForOutcome(sendAndWait(absent, QStringLiteral("t"), QStringLiteral("b"))).value, Result::notAuthorized);
+
+    const auto noBus = managerFor(FreedesktopNotificationBackend::standardServiceName,
+                                  QDBusConnection(QStringLiteral("vantorel-not-connected")));
+    EXPECT_EQ(waitForOutcome(noBus.authorizationState(true)).value, State::notDetermined);
+    EXPECT_EQ(waitForOutcome(sendAndWait(noBus, QStringLiteral("t"), QStringLiteral("b"))).value, Result::notAuthorized);
+
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.isServing());
+    server.failNotify(QStringLiteral("org.freedesktop.Notifications.Error.Full"), QStringLiteral("too many"));
+    const auto failing = managerFor(server.serviceName());
+    EXPECT_EQ(waitForOutcome(sendAndWait(failing, QStringLiteral("t"), QStringLiteral("b"))).value, Result::failed);
+    EXPECT_EQ(server.calls().size(), 1);
+}
+
+TEST_F(FreedesktopNotificationIntegrationTest, ServiceTheBusStartsOnDemandCountsAsPresent)
+{
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        GTEST_SKIP() << "needs the bus session of the test script";
+    const QString name = FakeNotificationServer::uniqueServiceName();
+    const QString directory = dataHome + QStringLiteral("/dbus-1/services");
+    ASSERT_TRUE(QDir().mkpath(directory));
+    QFile service(directory + QStringLiteral("/") + name + QStringLiteral(".service"));
+    ASSERT_TRUE(service.open(QIODevice::WriteOnly));
+    service.write("[D-BUS Service]\nName=" + name.toUtf8() + "\nExec=/bin/false\n");
+    service.close();
+    const auto reload = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
+    ASSERT_EQ(QDBusConnection::sessionBus().call(reload).type(), QDBusMessage::ReplyMessage);
+    const auto list = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListActivatableNames"));
+    if (!QDBusConnection::sessionBus().call(list).arguments().value(0).toStringList().contains(name)) {
+        service.remove();
+        GTEST_SKIP() << "this bus was not started with the test's XDG_DATA_HOME";
+    }
+
+    const auto manager = managerFor(name);
+    EXPECT_EQ(waitForOutcome(manager.authorizationState(true)).value, State::authorized);
+    // This one fails to start, so the notification is reported as failed, not as unauthorised.
+    EXPECT_EQ(waitForOutcome(sendAndWait(manager, QStringLiteral("t"), QStringLiteral("b"))).value, Result::failed);
+    service.remove();
+    QDBusConnection::sessionBus().call(reload);
+}
+
+} // namespace
+} // namespace vantorel

@@ -1,0 +1,145 @@
+#include "support/FakeNotificationServer.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+
+namespace vantorel {
+
+namespace {
+
+struct Shared
+{
+    std::mutex mutex;
+    QStringList capabilities{QStringLiteral("body")};
+    std::optional<std::pair<QString, QString>> notifyError;
+    QList<FakeNotificationServer::Call> calls;
+};
+
+class NotificationService : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    explicit NotificationService(std::shared_ptr<Shared> shared)
+        : m_shared(std::move(shared))
+    {
+    }
+
+public slots:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+        if (m_shared->notifyError) {
+            sendErrorReply(m_shared->notifyError->first, m_shared->notifyError->second);
+            return 0;
+        }
+        return uint(m_shared->calls.size());
+    }
+
+    QStringList GetCapabilities()
+    {
+        std::lock_guard lock(m_shared->mutex);
+        return m_shared->capabilities;
+    }
+
+private:
+    std::shared_ptr<Shared> m_shared;
+};
+
+} // namespace
+
+class FakeNotificationServer::Thread : public QThread
+{
+public:
+    Thread(QString serviceName, QString connectionName)
+        : m_serviceName(std::move(serviceName))
+        , m_connectionName(std::move(connectionName))
+    {
+    }
+
+    std::shared_ptr<Shared> shared = std::make_shared<Shared>();
+    std::promise<bool> ready;
+
+protected:
+    void run() override
+    {
+        bool serving = false;
+        {
+            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_connectionName);
+            NotificationService service(shared);
+            serving = bus.isConnected()
+                && bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                      QDBusConnection::ExportAllSlots)
+                && bus.registerService(m_serviceName);
+            ready.set_value(serving);
+            if (serving)
+                exec();
+            bus.unregisterService(m_serviceName);
+            bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+        }
+        QDBusConnection::disconnectFromBus(m_connectionName);
+    }
+
+private:
+    QString m_serviceName;
+    QString m_connectionName;
+};
+
+QString FakeNotificationServer::uniqueServiceName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("test.vantorel.Notifications.p") + QString::number(QCoreApplication::applicationPid())
+        + QStringLiteral("_") + QString::number(++counter);
+}
+
+FakeNotificationServer::FakeNotificationServer(QString serviceName)
+    : m_serviceName(std::move(serviceName))
+    , m_thread(std::make_unique<Thread>(m_serviceName, QStringLiteral("fake-notification-server-") + m_serviceName))
+{
+    auto started = m_thread->ready.get_future();
+    m_thread->start();
+    m_serving = started.get();
+}
+
+FakeNotificationServer::~FakeNotificationServer()
+{
+    m_thread->quit();
+    m_thread->wait();
+}
+
+bool FakeNotificationServer::isServing() const
+{
+    return m_serving;
+}
+
+void FakeNotificationServer::setCapabilities(QStringList capabilities)
+{
+    std::lock_guard lock(m_thread->shared->mutex);
+    m_thread->shared->capabilities = std::move(capabilities);
+}
+
+void FakeNotificationServer::failNotify(QString errorName, QString message)
+{
+    std::lock_guard lock(m_thread->shared->mutex);
+    m_thread->shared->notifyError = std::pair(std::move(errorName), std::move(message));
+}
+
+QList<FakeNotificationServer::Call> FakeNotificationServer::calls() const
+{
+    std::lock_guard lock(m_thread->shared->mutex);
+    return m_thread->shared->calls;
+}
+
+} // namespace vantorel
+
+#include "FakeNotificationServer.moc"

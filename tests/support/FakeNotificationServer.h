@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+namespace vantorel {
+
+// A freedesktop notification server on the session bus, served from a thread of its own with a
+// connection of its own, so that calls from the test's thread really cross the bus and a
+// blocking caller cannot deadlock it. Each server takes a fresh well-known name by default, so
+// tests running side by side in one bus session never see each other's server.
+class FakeNotificationServer
+{
+public:
+    struct Call
+    {
+        QString appName;
+        uint replacesId = 0;
+        QString appIcon;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+        int expireTimeout = 0;
+    };
+
+    // A name no other server in this process or any other uses.
+    static QString uniqueServiceName();
+
+    // Starts serving and returns once the name is owned (check isServing()).
+    explicit FakeNotificationServer(QString serviceName = uniqueServiceName());
+    // Releases the name and stops the thread.
+    ~FakeNotificationServer();
+
+    const QString& serviceName() const { return m_serviceName; }
+    bool isServing() const;
+
+    // What GetCapabilities answers (default: "body").
+    void setCapabilities(QStringList capabilities);
+    // Later Notify calls answer this D-Bus error.
+    void failNotify(QString errorName, QString message);
+
+    QList<Call> calls() const;
+
+private:
+    class Thread;
+    QString m_serviceName;
+    std::unique_ptr<Thread> m_thread;
+    bool m_serving = false;
+};
+
+} // namespace vantorel
