@@ -46,21 +46,13 @@ using Code = ClaudeCodeTokenStoreError::Code;
 }
 
 // A key that is absent or null is nullopt; one of another type makes the document undecodable.
-std::optional<QString> optionalString(const Json& object, std::string_view key)
+template <typename T>
+std::optional<T> optionalField(const Json& object, std::string_view key,
+                               std::optional<T> (*read)(const Json&, std::string_view))
 {
     if (!json::member(object, key))
         return std::nullopt;
-    const auto value = json::string(object, key);
-    if (!value)
-        unsupportedPayload();
-    return value;
-}
-
-std::optional<std::int64_t> optionalInteger(const Json& object, std::string_view key)
-{
-    if (!json::member(object, key))
-        return std::nullopt;
-    const auto value = json::integer(object, key);
+    auto value = read(object, key);
     if (!value)
         unsupportedPayload();
     return value;
@@ -125,9 +117,9 @@ ClaudeCodeTokenInfo ClaudeCodeTokenStore::decodeCredential(const QByteArray& pay
     if (const Json* oauth = json::member(*document, "claudeAiOauth")) {
         if (!oauth->is_object())
             unsupportedPayload();
-        accessToken = optionalString(*oauth, "accessToken");
-        expiresAtMilliseconds = optionalInteger(*oauth, "expiresAt");
-        subscriptionType = optionalString(*oauth, "subscriptionType");
+        accessToken = optionalField(*oauth, "accessToken", &json::string);
+        expiresAtMilliseconds = optionalField(*oauth, "expiresAt", &json::integer);
+        subscriptionType = optionalField(*oauth, "subscriptionType", &json::string);
     }
 
     if (!accessToken || accessToken->isEmpty())

@@ -12,30 +12,28 @@
 
 #include <deque>
 #include <functional>
+#include <variant>
 
 namespace vantorel {
 namespace {
 
+using StoreError = ClaudeCodeTokenStoreError;
 using StoreCode = ClaudeCodeTokenStoreError::Code;
 
 // Claude Code's credential document as it writes it, with the parts the store reads.
-QByteArray credential(const QString& accessToken, std::optional<double> expiresAtMs = std::nullopt,
-                      std::optional<QString> plan = QStringLiteral("max"))
+QByteArray credential(const QString& accessToken, std::optional<qint64> expiresAtMs = std::nullopt)
 {
-    Json oauth = {{"accessToken", accessToken.toStdString()},
-                  {"refreshToken", "refresh"},
-                  {"scopes", {"user:inference", "user:profile"}},
-                  {"rateLimitTier", nullptr},
-                  {"clientId", "client"}};
+    Json oauth = {{"accessToken", accessToken.toStdString()}, {"refreshToken", "refresh"},
+                  {"scopes", {"user:inference"}},              {"subscriptionType", "max"},
+                  {"rateLimitTier", nullptr}};
     if (expiresAtMs)
-        oauth["expiresAt"] = std::int64_t(*expiresAtMs);
-    oauth["subscriptionType"] = plan ? Json(plan->toStdString()) : Json(nullptr);
+        oauth["expiresAt"] = *expiresAtMs;
     return QByteArray::fromStdString(Json{{"claudeAiOauth", oauth}, {"mcpOAuth", Json::object()}}.dump()) + '\n';
 }
 
-double milliseconds(Date date)
+qint64 milliseconds(Date date)
 {
-    return date.timeIntervalSince1970() * 1000.0;
+    return qint64(date.timeIntervalSince1970() * 1000.0);
 }
 
 class ClaudeCodeTokenStoreTest : public ::testing::Test
@@ -60,116 +58,74 @@ protected:
     }
 };
 
-TEST_F(ClaudeCodeTokenStoreTest, ServesTheCacheForSixtySecondsThenReadsAgain)
+TEST_F(ClaudeCodeTokenStoreTest, CacheLastsSixtySecondsUnlessReloadedInvalidatedOrStampedAhead)
 {
     reader->setPayload(credential(QStringLiteral("first")));
     EXPECT_EQ(readToken(), QStringLiteral("first"));
     reader->setPayload(credential(QStringLiteral("second")));
-
     clock.advance(59.999);
     EXPECT_EQ(readToken(), QStringLiteral("first"));
     EXPECT_EQ(reader->readCount(), 1);
-
     clock.advance(0.001);
     EXPECT_EQ(readToken(), QStringLiteral("second"));
-    EXPECT_EQ(reader->readCount(), 2);
-}
 
-TEST_F(ClaudeCodeTokenStoreTest, ForcedReloadAndInvalidateBypassTheCache)
-{
-    reader->setPayload(credential(QStringLiteral("first")));
-    EXPECT_EQ(readToken(), QStringLiteral("first"));
-    reader->setPayload(credential(QStringLiteral("second")));
-    EXPECT_EQ(readToken(true), QStringLiteral("second"));
-    EXPECT_EQ(reader->readCount(), 2);
-
-    // A forced reload that fails leaves nothing behind to serve.
-    reader->setError(ClaudeCodeTokenStoreError(StoreCode::keychainReadFailed));
-    EXPECT_EQ(read(true).errorAs<ClaudeCodeTokenStoreError>(),
-              ClaudeCodeTokenStoreError(StoreCode::keychainReadFailed));
     reader->setPayload(credential(QStringLiteral("third")));
-    EXPECT_EQ(readToken(), QStringLiteral("third"));
-    EXPECT_EQ(reader->readCount(), 4);
-
-    store->invalidate();
+    EXPECT_EQ(readToken(true), QStringLiteral("third"));
+    // A forced reload that fails leaves nothing behind to serve.
+    reader->setError(StoreError(StoreCode::keychainReadFailed));
+    EXPECT_EQ(read(true).errorAs<StoreError>(), StoreError(StoreCode::keychainReadFailed));
     reader->setPayload(credential(QStringLiteral("fourth")));
     EXPECT_EQ(readToken(), QStringLiteral("fourth"));
-    EXPECT_EQ(reader->readCount(), 5);
+
+    store->invalidate();
+    reader->setPayload(credential(QStringLiteral("fifth")));
+    EXPECT_EQ(readToken(), QStringLiteral("fifth"));
+    // The clock went back: a cache read "in the future" is not trusted.
+    clock.advance(-1.0);
+    reader->setPayload(credential(QStringLiteral("sixth")));
+    EXPECT_EQ(readToken(), QStringLiteral("sixth"));
+    EXPECT_EQ(reader->readCount(), 7);
 }
 
 TEST_F(ClaudeCodeTokenStoreTest, CachedTokenIsServedOnlyWhenItOutlivesTheSafetyMargin)
 {
-    struct Row
-    {
-        double expiresInSecondsAtSecondRead;
-        bool servedFromCache;
-    };
-    for (const Row row : {Row{60.001, true}, Row{60.0, false}, Row{30.0, false}}) {
-        SCOPED_TRACE(row.expiresInSecondsAtSecondRead);
+    for (const auto& [expiresIn, servedFromCache] : {std::pair{60.001, true}, std::pair{60.0, false}, std::pair{30.0, false}}) {
+        SCOPED_TRACE(expiresIn);
         reader = std::make_shared<FakeClaudeCodeCredentialReader>();
         store = std::make_shared<ClaudeCodeTokenStore>(reader, clock.clock());
         const Date secondRead = clock.now() + 10.0;
-        reader->setPayload(credential(QStringLiteral("token"), milliseconds(secondRead + row.expiresInSecondsAtSecondRead)));
+        reader->setPayload(credential(QStringLiteral("token"), milliseconds(secondRead + expiresIn)));
         ASSERT_EQ(readToken(), QStringLiteral("token"));
         clock.set(secondRead);
-        // The same, still valid token is accepted again and re-cached when read anew.
+        // Read anew, the same still valid token is accepted again.
         EXPECT_EQ(readToken(), QStringLiteral("token"));
-        EXPECT_EQ(reader->readCount(), row.servedFromCache ? 1 : 2);
+        EXPECT_EQ(reader->readCount(), servedFromCache ? 1 : 2);
     }
 }
 
-TEST_F(ClaudeCodeTokenStoreTest, CacheStampedInTheFutureIsNotServed)
-{
-    reader->setPayload(credential(QStringLiteral("token")));
-    readToken();
-    clock.advance(-1.0);
-    readToken();
-    EXPECT_EQ(reader->readCount(), 2);
-}
-
-TEST_F(ClaudeCodeTokenStoreTest, DecodesClaudeCodesDocumentLeniently)
+TEST_F(ClaudeCodeTokenStoreTest, DecodesTheDocumentStrictlyAndRefusesMissingOrExpiredTokens)
 {
     const Date now = clock.now();
-    reader->setPayload(credential(QStringLiteral(" token with blanks "), milliseconds(now) + 1.0, QStringLiteral("  pro\n")));
-    const auto outcome = read();
-    ASSERT_TRUE(outcome.value);
-    EXPECT_EQ(outcome.value->accessToken, QStringLiteral(" token with blanks "));
-    EXPECT_EQ(outcome.value->subscriptionType, QStringLiteral("pro"));
-    ASSERT_TRUE(outcome.value->expiresAt);
-    EXPECT_NEAR(outcome.value->expiresAt->timeIntervalSince(now), 0.001, 1e-6);
-
+    const QByteArray nowMs = QByteArray::number(milliseconds(now));
+    const StoreError decoding = StoreError::decodingFailed(QStringLiteral("unsupported-payload"));
+    const StoreError missing(StoreCode::tokenMissing);
+    using Expected = std::variant<ClaudeCodeTokenInfo, StoreError>;
+    const auto token = [](const char* text, std::optional<Date> expiry = {}, std::optional<QString> plan = {}) {
+        return Expected(ClaudeCodeTokenInfo{QString::fromUtf8(text), expiry, plan});
+    };
     struct Row
     {
         const char* name;
         QByteArray payload;
-        std::optional<QString> plan;
+        Expected expected;
     };
     const Row rows[] = {
-        {"blank plan", R"({"claudeAiOauth":{"accessToken":"t","subscriptionType":" \n\t"}})", std::nullopt},
-        {"null plan and expiry", R"({"claudeAiOauth":{"accessToken":"t","subscriptionType":null,"expiresAt":null}})", std::nullopt},
-        {"no plan", R"({"claudeAiOauth":{"accessToken":"t"},"other":[1,2]})", std::nullopt},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto info = ClaudeCodeTokenStore::decodeCredential(row.payload, now);
-        EXPECT_EQ(info.subscriptionType, row.plan);
-        EXPECT_EQ(info.expiresAt, std::nullopt);
-    }
-}
-
-TEST_F(ClaudeCodeTokenStoreTest, RefusesMalformedMissingAndExpiredCredentials)
-{
-    const Date now = clock.now();
-    const QByteArray nowMs = QByteArray::number(qint64(milliseconds(now)));
-    const auto decoding = ClaudeCodeTokenStoreError::decodingFailed(QStringLiteral("unsupported-payload"));
-    const auto missing = ClaudeCodeTokenStoreError(StoreCode::tokenMissing);
-    struct Row
-    {
-        const char* name;
-        QByteArray payload;
-        ClaudeCodeTokenStoreError expected;
-    };
-    const Row rows[] = {
+        {"token kept as stored, plan trimmed", R"({"claudeAiOauth":{"accessToken":" t ","subscriptionType":"  pro\n"}})",
+         token(" t ", std::nullopt, QStringLiteral("pro"))},
+        {"expires a millisecond from now", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":)" + QByteArray::number(milliseconds(now) + 1) + "}}",
+         token("t", Date::fromUnixSeconds(double(milliseconds(now) + 1) / 1000.0))},
+        {"blank plan", R"({"claudeAiOauth":{"accessToken":"t","subscriptionType":" \t"}})", token("t")},
+        {"nulls read as absent", R"({"claudeAiOauth":{"accessToken":"t","subscriptionType":null,"expiresAt":null}})", token("t")},
         {"not JSON", "security: item not found", decoding},
         {"empty", "", decoding},
         {"not UTF-8", "{\"claudeAiOauth\":{\"accessToken\":\"\xff\xfe\"}}", decoding},
@@ -180,34 +136,34 @@ TEST_F(ClaudeCodeTokenStoreTest, RefusesMalformedMissingAndExpiredCredentials)
         {"expiry as fraction", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":1772323200000.5}})", decoding},
         {"expiry as Boolean", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":true}})", decoding},
         {"expiry beyond 64 bits", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":1e30}})", decoding},
-        {"plan as number", R"({"claudeAiOauth":{"accessToken":"t","subscriptionType":5}})", decoding},
         // The whole document is decoded before the token is looked at.
         {"bad plan beside empty token", R"({"claudeAiOauth":{"accessToken":"","subscriptionType":5}})", decoding},
         {"no OAuth object", R"({"primaryApiKey":"x"})", missing},
         {"null OAuth object", R"({"claudeAiOauth":null})", missing},
-        {"no token", R"({"claudeAiOauth":{"expiresAt":1}})", missing},
-        {"null token", R"({"claudeAiOauth":{"accessToken":null}})", missing},
-        {"empty token", R"({"claudeAiOauth":{"accessToken":"","expiresAt":0}})", missing},
+        {"null token", R"({"claudeAiOauth":{"accessToken":null,"expiresAt":1}})", missing},
+        // What Claude Code leaves after its refresh token died.
+        {"cleared token", R"({"claudeAiOauth":{"accessToken":"","refreshToken":"","expiresAt":0}})", missing},
         {"expires now", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":)" + nowMs + "}}",
-         ClaudeCodeTokenStoreError::tokenExpired(Date::fromUnixSeconds(qint64(milliseconds(now)) / 1000.0))},
-        {"expired long ago", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":0}})",
-         ClaudeCodeTokenStoreError::tokenExpired(Date::fromUnixSeconds(0))},
+         StoreError::tokenExpired(Date::fromUnixSeconds(double(milliseconds(now)) / 1000.0))},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         reader->setPayload(row.payload);
-        EXPECT_EQ(read().errorAs<ClaudeCodeTokenStoreError>(), row.expected);
+        const auto outcome = read();
+        if (const auto* info = std::get_if<ClaudeCodeTokenInfo>(&row.expected)) {
+            EXPECT_EQ(outcome.value, *info);
+            store->invalidate();
+        } else {
+            EXPECT_EQ(outcome.errorAs<StoreError>(), std::get<StoreError>(row.expected));
+        }
     }
-
-    // Nothing was cached by the failures: a good document is read at once.
-    reader->setPayload(credential(QStringLiteral("good")));
-    EXPECT_EQ(readToken(), QStringLiteral("good"));
+    EXPECT_EQ(reader->readCount(), int(std::size(rows))) << "a failed read must cache nothing";
 }
 
 TEST_F(ClaudeCodeTokenStoreTest, ReaderErrorsPassThroughAndCancellationStaysCancellation)
 {
-    reader->setError(ClaudeCodeTokenStoreError(StoreCode::keychainTimedOut));
-    EXPECT_EQ(read().errorAs<ClaudeCodeTokenStoreError>(), ClaudeCodeTokenStoreError(StoreCode::keychainTimedOut));
+    reader->setError(StoreError(StoreCode::keychainTimedOut));
+    EXPECT_EQ(read().errorAs<StoreError>(), StoreError(StoreCode::keychainTimedOut));
 
     CancelToken cancelled;
     cancelled.cancel();
@@ -228,23 +184,6 @@ TEST_F(ClaudeCodeTokenStoreTest, ReaderErrorsPassThroughAndCancellationStaysCanc
     EXPECT_EQ(readToken(), QStringLiteral("fresh"));
 }
 
-TEST_F(ClaudeCodeTokenStoreTest, OverlappingReadsBothReadAndTheLaterResultIsCached)
-{
-    reader->setHeld(true);
-    reader->setPayload(credential(QStringLiteral("older")));
-    auto first = startTask(store->readTokenInfo(false));
-    reader->setPayload(credential(QStringLiteral("newer")));
-    auto second = startTask(store->readTokenInfo(false));
-    EXPECT_EQ(reader->heldReadCount(), 2);
-    reader->releaseHeldReads();
-    drainEvents();
-    ASSERT_TRUE(first->value && second->value);
-    EXPECT_EQ(first->value->accessToken, QStringLiteral("older"));
-    reader->setHeld(false);
-    EXPECT_EQ(readToken(), QStringLiteral("newer"));
-    EXPECT_EQ(reader->readCount(), 2);
-}
-
 TEST(ClaudeCodeTokenInfoTest, DefersARetryOnlyWithAUsableTokenAndAFutureDate)
 {
     const Date now(1000.0);
@@ -262,7 +201,6 @@ TEST(ClaudeCodeTokenInfoTest, DefersARetryOnlyWithAUsableTokenAndAFutureDate)
         {"no expiry", {QStringLiteral("token"), std::nullopt, std::nullopt}, now + 30.0, QStringLiteral("other"), true},
         {"no retry date", valid, std::nullopt, std::nullopt, false},
         {"retry date now", valid, now, std::nullopt, false},
-        {"retry date passed", valid, now - 1.0, std::nullopt, false},
         {"empty token", {QString(), std::nullopt, std::nullopt}, now + 30.0, std::nullopt, false},
         {"rejected token", valid, now + 30.0, QStringLiteral("token"), false},
         {"expires now", {QStringLiteral("token"), now, std::nullopt}, now + 30.0, std::nullopt, false},
@@ -271,54 +209,44 @@ TEST(ClaudeCodeTokenInfoTest, DefersARetryOnlyWithAUsableTokenAndAFutureDate)
         EXPECT_EQ(row.info.canDeferUsageRequest(row.retryAfter, row.rejected, now), row.expected) << row.name;
 }
 
-// The usage request the loader makes: records the tokens it is given and answers from a script.
-struct ScriptedFetch
+const ClaudeUsageServiceError unauthorized(ClaudeUsageServiceError::Code::unauthorized);
+
+class ClaudeAuthenticatedUsageLoaderTest : public ClaudeCodeTokenStoreTest
 {
-    struct State
+protected:
+    // The usage request: records the token and plan it is given, runs `beforeAnswer`, then
+    // answers the next scripted outcome (a remaining percentage or an error).
+    struct Fetches
     {
         std::deque<std::function<UsageSnapshot()>> answers;
         QStringList tokens;
         QList<std::optional<QString>> plans;
         std::function<void()> beforeAnswer;
     };
-    std::shared_ptr<State> state = std::make_shared<State>();
+    std::shared_ptr<Fetches> fetches = std::make_shared<Fetches>();
 
     template <typename E>
-    void fail(E error)
+    void answerError(E error)
     {
-        state->answers.push_back([error]() -> UsageSnapshot { throw error; });
+        fetches->answers.push_back([error]() -> UsageSnapshot { throw error; });
     }
-    void succeed(double fiveHourRemaining)
+    void answerUsage(double remaining)
     {
-        state->answers.push_back([fiveHourRemaining] {
-            UsageSnapshot snapshot;
-            snapshot.fiveHourRemainingPercent = fiveHourRemaining;
-            return snapshot;
-        });
+        fetches->answers.push_back([remaining] { return UsageSnapshot{.fiveHourRemainingPercent = remaining}; });
     }
-
-    ClaudeAuthenticatedUsageLoader::UsageFetch operation() const
-    {
-        return [state = state](ClaudeCodeTokenInfo info, CancelToken) -> QCoro::Task<UsageSnapshot> {
-            state->tokens.append(info.accessToken);
-            state->plans.append(info.subscriptionType);
-            if (state->beforeAnswer)
-                state->beforeAnswer();
-            auto answer = state->answers.front();
-            state->answers.pop_front();
-            co_return answer();
-        };
-    }
-};
-
-class ClaudeAuthenticatedUsageLoaderTest : public ClaudeCodeTokenStoreTest
-{
-protected:
-    ScriptedFetch fetch;
 
     TaskOutcome<UsageSnapshot> load(bool forceCredentialReload = false, CancelToken token = {})
     {
-        const ClaudeAuthenticatedUsageLoader loader(store, fetch.operation());
+        const auto fetch = [fetches = fetches](ClaudeCodeTokenInfo info, CancelToken) -> QCoro::Task<UsageSnapshot> {
+            fetches->tokens.append(info.accessToken);
+            fetches->plans.append(info.subscriptionType);
+            if (fetches->beforeAnswer)
+                fetches->beforeAnswer();
+            const auto answer = fetches->answers.front();
+            fetches->answers.pop_front();
+            co_return answer();
+        };
+        const ClaudeAuthenticatedUsageLoader loader(store, fetch);
         auto outcome = startTask(loader.fetchUsage(forceCredentialReload, token));
         drainEvents();
         EXPECT_TRUE(outcome->finished);
@@ -326,80 +254,56 @@ protected:
     }
 };
 
-const ClaudeUsageServiceError unauthorized(ClaudeUsageServiceError::Code::unauthorized);
-
-TEST_F(ClaudeAuthenticatedUsageLoaderTest, FetchesWithTheStoredTokenAndPlan)
-{
-    reader->setPayload(credential(QStringLiteral("token"), std::nullopt, QStringLiteral("max")));
-    fetch.succeed(40.0);
-    const auto outcome = load();
-    ASSERT_TRUE(outcome.value);
-    EXPECT_EQ(outcome.value->fiveHourRemainingPercent, 40.0);
-    EXPECT_EQ(fetch.state->tokens, QStringList{QStringLiteral("token")});
-    EXPECT_EQ(fetch.state->plans.value(0), QStringLiteral("max"));
-
-    // A forced reload passes through to the store.
-    fetch.succeed(41.0);
-    load(true);
-    EXPECT_EQ(reader->readCount(), 2);
-}
-
 TEST_F(ClaudeAuthenticatedUsageLoaderTest, RejectedTokenThatIsStillStoredEndsUnauthorizedAfterOneRequest)
 {
     reader->setPayload(credential(QStringLiteral("stale")));
-    fetch.fail(unauthorized);
+    answerError(unauthorized);
     EXPECT_EQ(load().errorAs<ClaudeUsageServiceError>(), unauthorized);
     EXPECT_EQ(reader->readCount(), 2);
-    EXPECT_EQ(fetch.state->tokens.size(), 1);
+    EXPECT_EQ(fetches->tokens, QStringList{QStringLiteral("stale")});
+    EXPECT_EQ(fetches->plans.value(0), QStringLiteral("max"));
 }
 
 TEST_F(ClaudeAuthenticatedUsageLoaderTest, RejectedTokenIsRetriedOnceWithARenewedOne)
 {
     reader->setPayload(credential(QStringLiteral("stale")));
-    fetch.fail(unauthorized);
-    fetch.state->beforeAnswer = [this] { reader->setPayload(credential(QStringLiteral("renewed"))); };
-    fetch.succeed(70.0);
-    const auto success = load();
-    ASSERT_TRUE(success.value);
-    EXPECT_EQ(success.value->fiveHourRemainingPercent, 70.0);
-    EXPECT_EQ(fetch.state->tokens, (QStringList{QStringLiteral("stale"), QStringLiteral("renewed")}));
+    answerError(unauthorized);
+    answerUsage(70.0);
+    fetches->beforeAnswer = [this] { reader->setPayload(credential(QStringLiteral("renewed"))); };
+    EXPECT_EQ(load().value->fiveHourRemainingPercent, 70.0);
+    EXPECT_EQ(fetches->tokens, (QStringList{QStringLiteral("stale"), QStringLiteral("renewed")}));
 
-    // The second answer is final, even when it is another rejection.
-    fetch.state->tokens.clear();
-    fetch.state->beforeAnswer = [this] { reader->setPayload(credential(QStringLiteral("renewed-") + QString::number(fetch.state->tokens.size()))); };
-    store->invalidate();
-    fetch.fail(unauthorized);
-    fetch.fail(unauthorized);
-    EXPECT_EQ(load().errorAs<ClaudeUsageServiceError>(), unauthorized);
-    EXPECT_EQ(fetch.state->tokens.size(), 2);
+    // The second answer is final, even another rejection.
+    fetches->tokens.clear();
+    fetches->beforeAnswer = [this] { reader->setPayload(credential(QString::number(fetches->tokens.size()))); };
+    answerError(unauthorized);
+    answerError(unauthorized);
+    EXPECT_EQ(load(true).errorAs<ClaudeUsageServiceError>(), unauthorized);
+    EXPECT_EQ(fetches->tokens.size(), 2);
 }
 
 TEST_F(ClaudeAuthenticatedUsageLoaderTest, OtherFailuresPassUnchangedWithoutRereading)
 {
     reader->setPayload(credential(QStringLiteral("token")));
-    fetch.fail(ClaudeUsageServiceError::rateLimited(30.0));
+    answerError(ClaudeUsageServiceError::rateLimited(30.0));
     EXPECT_EQ(load().errorAs<ClaudeUsageServiceError>(), ClaudeUsageServiceError::rateLimited(30.0));
-    fetch.fail(HttpError(HttpError::Kind::timedOut, QStringLiteral("slow")));
+    answerError(HttpError(HttpError::Kind::timedOut, QStringLiteral("slow")));
     EXPECT_EQ(load().errorAs<HttpError>()->kind(), HttpError::Kind::timedOut);
     EXPECT_EQ(reader->readCount(), 1);
 
     // The re-read after a rejection reports its own failure.
-    fetch.fail(unauthorized);
-    fetch.state->beforeAnswer = [this] { reader->setPayload(R"({"claudeAiOauth":{"accessToken":"t","expiresAt":0}})"); };
-    EXPECT_EQ(load().errorAs<ClaudeCodeTokenStoreError>()->code(), StoreCode::tokenExpired);
-
-    reader->setError(ClaudeCodeTokenStoreError(StoreCode::keychainReadFailed));
-    store->invalidate();
-    EXPECT_EQ(load().errorAs<ClaudeCodeTokenStoreError>()->code(), StoreCode::keychainReadFailed);
-    EXPECT_EQ(fetch.state->tokens.size(), 3);
+    answerError(unauthorized);
+    fetches->beforeAnswer = [this] { reader->setPayload(R"({"claudeAiOauth":{"accessToken":"t","expiresAt":0}})"); };
+    EXPECT_EQ(load().errorAs<StoreError>()->code(), StoreCode::tokenExpired);
+    EXPECT_EQ(fetches->tokens.size(), 3);
 }
 
 TEST_F(ClaudeAuthenticatedUsageLoaderTest, CancellationDuringTheRequestIsNotTakenForARejection)
 {
     reader->setPayload(credential(QStringLiteral("stale")));
     CancelToken token;
-    fetch.state->beforeAnswer = [token] { token.cancel(); };
-    fetch.fail(unauthorized);
+    fetches->beforeAnswer = [token] { token.cancel(); };
+    answerError(unauthorized);
     EXPECT_TRUE(load(false, token).cancelled());
     EXPECT_EQ(reader->readCount(), 1);
 }
