@@ -1,0 +1,65 @@
+#include "core/sources/BoundedProcessRunner.h"
+
+#include "core/foundation/Timeout.h"
+#include "core/foundation/TimerSleeper.h"
+#include "core/sources/BoundedProcessRunnerError.h"
+#include "core/sources/ChildProcess.h"
+
+#include <optional>
+
+namespace vantorel {
+
+namespace {
+
+using Code = BoundedProcessRunnerError::Code;
+
+QCoro::Task<BoundedProcessOutput> collect(std::shared_ptr<ChildProcess> child, CancelToken token)
+{
+    for (;;) {
+        if (const auto& reason = child->launchError())
+            throw BoundedProcessRunnerError::launchFailed(*reason);
+        if (child->outputOverflowed())
+            throw BoundedProcessRunnerError(Code::outputLimitExceeded);
+        if (child->readError())
+            throw BoundedProcessRunnerError(Code::outputReadFailed);
+        if (child->hasExited())
+            co_return BoundedProcessOutput{child->takeOutput(), child->terminationStatus()};
+        co_await child->changed(token);
+    }
+}
+
+} // namespace
+
+BoundedProcessRunner::BoundedProcessRunner(std::shared_ptr<Sleeper> sleeper)
+    : m_sleeper(sleeper ? std::move(sleeper) : std::make_shared<TimerSleeper>())
+{
+}
+
+QCoro::Task<BoundedProcessOutput> BoundedProcessRunner::run(QString executablePath, QStringList arguments,
+                                                            double timeoutSeconds, CancelToken token) const
+{
+    token.throwIfCancelled();
+    const std::shared_ptr<Sleeper> sleeper = m_sleeper;
+    auto child = std::make_shared<ChildProcess>(std::move(executablePath), std::move(arguments),
+                                                ChildProcess::Input::closed, maximumOutputBytes);
+    child->start();
+
+    // A named lambda: g++ 12 destroys a lambda prvalue handed to a coroutine twice.
+    const auto work = [child](CancelToken inner) { return collect(child, inner); };
+    std::optional<BoundedProcessOutput> output;
+    std::exception_ptr failure;
+    try {
+        output = co_await withTimeout(*sleeper, timeoutSeconds, token, work);
+    } catch (const TimeoutError&) {
+        failure = std::make_exception_ptr(BoundedProcessRunnerError(Code::timedOut));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Stops a child that is still running after a time-out, cancellation or overflow.
+    co_await child->terminate();
+    if (failure)
+        std::rethrow_exception(failure);
+    co_return std::move(*output);
+}
+
+} // namespace vantorel
