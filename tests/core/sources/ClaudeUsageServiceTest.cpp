@@ -252,14 +252,14 @@ TEST_F(ClaudeUsageServiceIntegration, TransportFailuresAndCancellationPassThroug
     ClaudeUsageService impatient = makeService(0.2);
     QElapsedTimer elapsed;
     elapsed.start();
-    EXPECT_EQ(fetch(impatient).transportError(), HttpError::Kind::timedOut);
+    EXPECT_EQ(transportError(fetch(impatient)), HttpError::Kind::timedOut);
     EXPECT_LT(elapsed.elapsed(), 4000);
 
     auto cut = answer(200);
     cut.drop = TestHttpResponse::Drop::midBody;
     server.enqueue(path, cut);
     ClaudeUsageService service = makeService();
-    EXPECT_EQ(fetch(service).transportError(), HttpError::Kind::networkConnectionLost);
+    EXPECT_EQ(transportError(fetch(service)), HttpError::Kind::networkConnectionLost);
 
     auto stalled = answer(200);
     stalled.delaySeconds = 30.0;

@@ -155,7 +155,7 @@ TEST_F(OpenAIRateServiceIntegration, RefusesBadInputBeforeSendingAnything)
         EXPECT_EQ(error->message(), QStringLiteral("モデル名が空です。設定でモデル名を入力してください。"));
     }
     for (const QString& key : {QStringLiteral("sk\r\nX-Injected: 1"), QStringLiteral("sk-ü"), QString()})
-        EXPECT_EQ(fetch(service, key, QStringLiteral("m")).transportError(), HttpError::Kind::other);
+        EXPECT_EQ(transportError(fetch(service, key, QStringLiteral("m"))), HttpError::Kind::other);
     EXPECT_EQ(server.requestCount(), 0);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/DrainEvents.h"
+#include "support/TaskOutcome.h"
 #include "support/TestHttpServer.h"
 #include "core/foundation/CancellationError.h"
 #include "core/foundation/HttpClient.h"
@@ -25,54 +26,22 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 namespace vantorel::testing_support {
 
-// What one call of a client ended with; filled inside a coroutine, inspected after it.
 template <typename T>
-struct Outcome
-{
-    std::optional<T> value;
-    std::exception_ptr error;
-
-    // The failure as E, or nullopt when it succeeded or failed otherwise.
-    template <typename E>
-    std::optional<E> errorAs() const
-    {
-        if (!error)
-            return std::nullopt;
-        try {
-            std::rethrow_exception(error);
-        } catch (const E& failure) {
-            return failure;
-        } catch (...) {
-            return std::nullopt;
-        }
-    }
-
-    bool cancelled() const { return errorAs<CancellationError>().has_value(); }
-
-    std::optional<HttpError::Kind> transportError() const
-    {
-        const auto failure = errorAs<HttpError>();
-        return failure ? std::optional(failure->kind()) : std::nullopt;
-    }
-};
-
-template <typename T>
-QCoro::Task<Outcome<T>> capture(QCoro::Task<T> task)
-{
-    Outcome<T> outcome;
-    try {
-        outcome.value = co_await std::move(task);
-    } catch (...) {
-        outcome.error = std::current_exception();
-    }
-    co_return outcome;
-}
+using Outcome = TaskOutcome<T>;
 
 // Runs the client's call to completion on a local event loop.
 template <typename T>
 Outcome<T> outcomeOf(QCoro::Task<T> task)
 {
-    return QCoro::waitFor(capture(std::move(task)));
+    return waitForOutcome(std::move(task));
+}
+
+// The transport failure a call ended with, if that is how it ended.
+template <typename T>
+std::optional<HttpError::Kind> transportError(const Outcome<T>& outcome)
+{
+    const auto failure = outcome.template errorAs<HttpError>();
+    return failure ? std::optional(failure->kind()) : std::nullopt;
 }
 
 // A client's own options with time-outs short enough that a slow-server case ends within a
