@@ -13,6 +13,7 @@ is appended to LOG as it arrives. SCENARIO holds one directive per line:
   bytes N           write N bytes of zeros, no line feed
   stderr N          write N bytes to standard error
   drain             read stdin until it ends, then log "EOF"
+  closein           close standard input
   hang              wait until killed
   signal N          send signal N to itself
   exit N            exit with status N
@@ -72,6 +73,8 @@ def main():
             for line in sys.stdin:
                 log.write(line)
             log.write("EOF\n")
+        elif verb == "closein":
+            os.close(0)
         elif verb == "hang":
             while True:
                 time.sleep(3600)
