@@ -1,0 +1,221 @@
+#include "core/sources/UsageParser.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+namespace {
+
+const QTimeZone tokyo("Asia/Tokyo");
+// Sunday 2026-03-01, 09:00 in Tokyo.
+const Date now = Date::fromUnixSeconds(1'772'323'200);
+
+Date at(int year, int month, int day, int hour, int minute, const QTimeZone& zone = tokyo)
+{
+    return Date::fromQDateTime(QDateTime(QDate(year, month, day), QTime(hour, minute), zone));
+}
+
+struct Expected
+{
+    std::optional<double> fiveHour;
+    std::optional<double> weekly;
+    std::optional<Date> fiveHourReset;
+    std::optional<Date> weeklyReset;
+    std::optional<Date> reset;
+    std::optional<QString> credits;
+};
+
+enum class Tool { codex, claude };
+
+struct Sample
+{
+    const char* name;
+    Tool tool;
+    QString text;
+    std::optional<Expected> expected;
+};
+
+const QString codexStatus = QStringLiteral(R"(
+╭────────────────────────────────────────────────────────────────────────╮
+│  >_ OpenAI Codex (v0.46.0)                                             │
+│                                                                        │
+│  Model:            gpt-5-codex (reasoning medium, summaries auto)      │
+│  Directory:        ~/src/app                                           │
+│  Session:          0199a213-81c0-7800-8aa1-bbab2a035a53                │
+│                                                                        │
+│  Context window:   58% left (135K used / 258K)                         │
+│  5h limit:         [████████████████░░░░] 72% left (resets 21:02)      │
+│  Weekly limit:     [███████████████████░] 97% left (resets 09:15 on 12 Dec) │
+│  Credits:          123 credits                                         │
+╰────────────────────────────────────────────────────────────────────────╯
+)");
+
+const QString claudeUsage = QStringLiteral(R"(> /usage
+ Settings:  Status   Config   Usage
+
+ Current session
+ █████                                              10% used
+ Resets 9pm (Asia/Tokyo)
+
+ Current week (all models)
+ ███████████████                                    30% used
+ Resets Dec 12, 8am (Asia/Tokyo)
+
+ Current week (Opus)
+                                                    0% used
+ Resets Dec 13, 8am (Asia/Tokyo)
+
+ Extra usage
+ Extra usage not enabled • /extra-usage to enable
+ Resets Jan 1 (Asia/Tokyo)
+
+ Esc to cancel
+)");
+
+std::vector<Sample> samples()
+{
+    return {
+        {"codex: full status box", Tool::codex, codexStatus,
+         Expected{72, 97, at(2026, 3, 1, 21, 2), at(2026, 12, 12, 9, 15), std::nullopt, "123 credits"}},
+        {"codex: status box with Windows line ends", Tool::codex, QString(codexStatus).replace("\n", "\r\n"),
+         Expected{72, 97, at(2026, 3, 1, 21, 2), at(2026, 12, 12, 9, 15), std::nullopt, "123 credits"}},
+        {"codex: used share and a relative reset", Tool::codex, "5h limit: [██░░] 28% used (resets in 2h 3m)",
+         Expected{72, {}, now + 7'380, {}, {}, {}}},
+        {"codex: weekly line alone", Tool::codex, "  Weekly limit: [██] 97% left (resets 09:15 on 12 Dec)",
+         Expected{{}, 97, {}, at(2026, 12, 12, 9, 15), {}, {}}},
+        {"codex: time already past today means tomorrow", Tool::codex, "5-hour limit: 40% remaining, resets at 8:30am",
+         Expected{40, {}, at(2026, 3, 2, 8, 30), {}, {}, {}}},
+        {"codex: a day already past this year means next year", Tool::codex,
+         "Weekly limit: 97% left (resets 08:00 on 1 Mar)", Expected{{}, 97, {}, at(2027, 3, 1, 8, 0), {}, {}}},
+        {"codex: japanese lines with reset lines below", Tool::codex, "5時間枠: 残り72%\nリセット: 21:02\n週間: 97%\nリセット: 12/12 9:15",
+         Expected{72, 97, at(2026, 3, 1, 21, 2), at(2026, 12, 12, 9, 15), {}, {}}},
+        {"codex: full-width digits and signs", Tool::codex, "５時間枠：残り７２％",
+         Expected{72, {}, {}, {}, {}, {}}},
+        {"codex: japanese used share, afternoon hour before the keyword", Tool::codex,
+         "5時間制限: 28%使用済み (午後9時にリセット)", Expected{72, {}, at(2026, 3, 1, 21, 0), {}, {}, {}}},
+        {"codex: japanese relative reset", Tool::codex, "週間制限: 使用率 3% (2日3時間後にリセット)",
+         Expected{{}, 97, {}, now + 2 * 86'400 + 3 * 3'600, {}, {}}},
+        {"codex: japanese date and time after the keyword", Tool::codex, "週間: 残り50% リセット 3月5日 8:00",
+         Expected{{}, 50, {}, at(2026, 3, 5, 8, 0), {}, {}}},
+        {"codex: credits only", Tool::codex, "Credits: $12.40", Expected{{}, {}, {}, {}, {}, "$12.40"}},
+        {"codex: japanese credits", Tool::codex, "クレジット残高: 300", Expected{{}, {}, {}, {}, {}, "300"}},
+        {"codex: out-of-range percent is ignored", Tool::codex, "5h limit: 140% left\nWeekly limit: 3% left",
+         Expected{{}, 3, {}, {}, {}, {}}},
+        {"codex: a reset without a window is not used", Tool::codex, "resets 21:02", std::nullopt},
+        {"codex: percents of other things", Tool::codex, "Context window: 58% left\nModel: gpt-5 (100% fun)",
+         std::nullopt},
+        {"codex: prose", Tool::codex, "hello world\nnothing to see here 5 times", std::nullopt},
+        {"codex: empty", Tool::codex, "", std::nullopt},
+        {"codex: an overlong line is skipped", Tool::codex, "5h limit: 72% left " + QString(2'000, 'x'), std::nullopt},
+        {"codex: an impossible time gives no reset", Tool::codex, "5h limit: 72% left (resets 25:99)",
+         Expected{72, {}, {}, {}, {}, {}}},
+        {"claude: full usage screen", Tool::claude, claudeUsage,
+         Expected{90, 70, at(2026, 3, 1, 21, 0), at(2026, 12, 12, 8, 0), {}, {}}},
+        {"claude: another zone", Tool::claude, "Current session\n██ 45% used\nResets 5:59pm (America/Los_Angeles)",
+         Expected{55, {}, at(2026, 2, 28, 17, 59, QTimeZone("America/Los_Angeles")), {}, {}, {}}},
+        {"claude: per-model week only", Tool::claude, "Current week (Opus)\n 5% used\n Resets Dec 12, 8am", std::nullopt},
+        {"claude: partial screen, week only", Tool::claude, " Current week (all models)\n ███ 30% used",
+         Expected{{}, 70, {}, {}, {}, {}}},
+        {"claude: a lone reset is the general reset", Tool::claude, "Resets 9pm", Expected{{}, {}, {}, {}, at(2026, 3, 1, 21, 0), {}}},
+        {"claude: midnight in UTC at this very moment is the next one", Tool::claude, "Resets 12am (UTC)",
+         Expected{{}, {}, {}, {}, at(2026, 3, 2, 0, 0, QTimeZone::utc()), {}}},
+        {"claude: relative in hours and minutes", Tool::claude, "Current session\n 50% used\n Resets in 3 hr 20 min",
+         Expected{50, {}, now + 12'000, {}, {}, {}}},
+        {"claude: japanese screen", Tool::claude, "現在のセッション\n██ 10% 使用済み\nリセット 午後9時 (Asia/Tokyo)",
+         Expected{90, {}, at(2026, 3, 1, 21, 0), {}, {}, {}}},
+        {"claude: japanese week with the date before the keyword", Tool::claude, "今週（全モデル）\n 30%使用\n 12月12日 午前8時にリセット",
+         Expected{{}, 70, {}, at(2026, 12, 12, 8, 0), {}, {}}},
+        {"claude: a date with its year", Tool::claude, "Resets 2026/03/05 10:00", Expected{{}, {}, {}, {}, at(2026, 3, 5, 10, 0), {}}},
+        {"claude: 29 February waits for a leap year", Tool::claude, "Resets Feb 29", Expected{{}, {}, {}, {}, at(2028, 2, 29, 0, 0), {}}},
+        {"claude: nothing usable", Tool::claude, "Esc to cancel\n> /usage", std::nullopt},
+    };
+}
+
+TEST(UsageParserTest, ReadsPastedScreensOfBothToolsInBothLanguages)
+{
+    for (const Sample& sample : samples()) {
+        const auto snapshot = sample.tool == Tool::codex ? UsageParser::parseCodex(sample.text, now, tokyo)
+                                                         : UsageParser::parse(sample.text, now, tokyo);
+        ASSERT_EQ(snapshot.has_value(), sample.expected.has_value()) << sample.name;
+        if (!snapshot)
+            continue;
+        const Expected& expected = *sample.expected;
+        EXPECT_EQ(snapshot->fiveHourRemainingPercent, expected.fiveHour) << sample.name;
+        EXPECT_EQ(snapshot->weeklyRemainingPercent, expected.weekly) << sample.name;
+        EXPECT_EQ(snapshot->fiveHourResetAt, expected.fiveHourReset) << sample.name;
+        EXPECT_EQ(snapshot->weeklyResetAt, expected.weeklyReset) << sample.name;
+        EXPECT_EQ(snapshot->resetAt, expected.reset) << sample.name;
+        EXPECT_EQ(snapshot->creditsRemaining, expected.credits) << sample.name;
+        EXPECT_EQ(snapshot->source, UsageSource::pasted) << sample.name;
+        EXPECT_EQ(snapshot->updatedAt, now) << sample.name;
+        EXPECT_FALSE(snapshot->bankedReset || snapshot->planType || snapshot->limitId) << sample.name;
+        EXPECT_EQ(snapshot->codexPeriodValidationVersion,
+                  sample.tool == Tool::codex ? std::optional<std::int64_t>(1) : std::nullopt)
+            << sample.name;
+    }
+}
+
+TEST(UsageParserTest, AHugeOrHostileClipboardIsReadQuicklyAndSafely)
+{
+    const QString line = "5h limit: [" + QString(40, QChar(0x2588)) + "] 90% left (resets in 99999999999999999999d 99h)\n";
+    const QString huge = line.repeated(20'000) + QString(5'000'000, QChar('['));
+    QElapsedTimer timer;
+    timer.start();
+    const auto snapshot = UsageParser::parseCodex(huge, now, tokyo);
+    EXPECT_LT(timer.elapsed(), 5'000);
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->fiveHourRemainingPercent, 90);
+
+    static const char bytes[] = "\0\xff\xfe 5h limit: \xed\xa0\x80 %";
+    const QString binary = QString::fromUtf8(QByteArray(bytes, sizeof bytes - 1));
+    EXPECT_FALSE(UsageParser::parse(binary, now, tokyo));
+}
+
+TEST(UsageParserTest, ValidatesHandTypedPercentsLikeTheCLocale)
+{
+    const std::pair<const char*, std::optional<double>> accepted[] = {
+        {"100", 100}, {"0", 0}, {"72.5", 72.5}, {"72 %", 72}, {"７２％", 72}, {" 50% ", 50},
+        {"1e1", 10}, {"+5", 5}, {"72.", 72}, {"", std::nullopt}, {"  \n", std::nullopt}, {"　", std::nullopt},
+    };
+    for (const auto& [text, value] : accepted) {
+        const auto snapshot = UsageParser::validatedManualSnapshot(QString::fromUtf8(text), "", "c", std::nullopt, now);
+        ASSERT_TRUE(snapshot) << text;
+        EXPECT_EQ(snapshot->fiveHourRemainingPercent, value) << text;
+        const auto weekly = UsageParser::validatedManualSnapshot("", QString::fromUtf8(text), "c", std::nullopt, now);
+        ASSERT_TRUE(weekly) << text;
+        EXPECT_EQ(weekly->weeklyRemainingPercent, value) << text;
+    }
+    for (const char* refused : {"101", "-1", "100.0001", "72%%", "72,5", "abc", "nan", "inf", "%", "5 0", "1,000",
+                                "0x", "٧٢"}) {
+        EXPECT_FALSE(UsageParser::validatedManualSnapshot(QString::fromUtf8(refused), "50", "", std::nullopt, now)) << refused;
+        EXPECT_FALSE(UsageParser::validatedManualSnapshot("50", QString::fromUtf8(refused), "", std::nullopt, now)) << refused;
+    }
+}
+
+TEST(UsageParserTest, BuildsTheManualSnapshotFromWhatWasGiven)
+{
+    const Date reset = now + 3'600;
+    const auto full = UsageParser::validatedManualSnapshot("72", "51", "  $12.40 \n", reset, now);
+    ASSERT_TRUE(full);
+    UsageSnapshot expected;
+    expected.fiveHourRemainingPercent = 72;
+    expected.weeklyRemainingPercent = 51;
+    expected.creditsRemaining = "$12.40";
+    expected.resetAt = reset;
+    expected.source = UsageSource::manual;
+    expected.updatedAt = now;
+    EXPECT_EQ(*full, expected);
+    EXPECT_TRUE(full->codexPeriodsAreConfirmed());
+
+    EXPECT_TRUE(UsageParser::validatedManualSnapshot("", "", "12", std::nullopt, now));
+    const auto onlyReset = UsageParser::validatedManualSnapshot(" ", "", "  ", reset, now);
+    ASSERT_TRUE(onlyReset);
+    EXPECT_FALSE(onlyReset->creditsRemaining);
+    EXPECT_FALSE(UsageParser::validatedManualSnapshot("", "", " \t", std::nullopt, now));
+    EXPECT_FALSE(UsageParser::validatedManualSnapshot("50", "101", "12", reset, now));
+}
+
+} // namespace
+} // namespace vantorel
