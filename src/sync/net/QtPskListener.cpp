@@ -81,9 +81,20 @@ void QtPskListener::start()
 
 void QtPskListener::accept(qintptr socketDescriptor)
 {
-    auto connection = QtPskConnection::accepted(socketDescriptor, m_parameters);
-    if (m_connectionHandler && !m_cancelled)
-        m_connectionHandler(std::move(connection));
+    // Handed over on a later turn, not from inside QTcpServer's accept loop, so the handler may
+    // drop this listener. A hand-over that never runs closes the connection with the lambda.
+    auto connection = std::make_shared<std::unique_ptr<PskConnection>>(
+        QtPskConnection::accepted(socketDescriptor, m_parameters));
+    QMetaObject::invokeMethod(
+        &m_context,
+        [this, connection] {
+            if (!m_connectionHandler || m_cancelled)
+                return;
+            // A copy, so the handler's captures outlive a handler that destroys this listener.
+            const ConnectionHandler handler = m_connectionHandler;
+            handler(std::move(*connection));
+        },
+        Qt::QueuedConnection);
 }
 
 void QtPskListener::cancel()

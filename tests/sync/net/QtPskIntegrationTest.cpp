@@ -257,6 +257,30 @@ TEST(QtPskIntegrationTest, CancelledListenerAcceptsNothingAndLeavesAcceptedConne
     ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received == "still here"; }, waitMilliseconds));
 }
 
+TEST(QtPskIntegrationTest, ConnectionHandlerMayDropTheListener)
+{
+    auto listener = std::make_unique<QtPskListener>(parameters(), QHostAddress::LocalHost);
+    std::unique_ptr<PskConnection> accepted;
+    Observed server;
+    listener->setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
+        accepted = std::move(connection);
+        listener.reset();
+        observeState(*accepted, server);
+        accepted->start();
+    });
+    listener->start();
+    ASSERT_NE(listener->port(), 0);
+
+    Observed client;
+    auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), listener->port(), parameters());
+    observeState(*connection, client);
+    connection->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.state && server.state; }, waitMilliseconds));
+    EXPECT_EQ(listener, nullptr);
+    EXPECT_EQ(client.state, PskConnection::State::ready);
+    EXPECT_EQ(server.state, PskConnection::State::ready);
+}
+
 namespace {
 
 struct FakePublisher final : DnsSdPublisher
