@@ -80,7 +80,9 @@ QString NotificationMessageBuilder::percentText(double remainingPercent)
     if (!std::isfinite(remainingPercent)) {
         return QStringLiteral("--");
     }
-    return QString::number(static_cast<qint64>(std::round(remainingPercent))) + u'%';
+    // Formatted as a real so that a stray huge reading cannot overflow an integer conversion;
+    // adding zero turns a rounded -0 into 0.
+    return QString::number(std::round(remainingPercent) + 0.0, 'f', 0) + u'%';
 }
 
 QString NotificationMessageBuilder::lowBalanceTitle(const QString& providerName, UsageAlertThreshold threshold)

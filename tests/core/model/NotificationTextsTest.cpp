@@ -45,7 +45,8 @@ TEST(NotificationMessageBuilder, BankedResetTexts)
 
 TEST(NotificationMessageBuilder, LowBalanceAndResetTexts)
 {
-    const std::pair<double, const char*> percents[] = {{37.5, "38%"}, {37.49, "37%"}, {0.4, "0%"}, {9.5, "10%"}, {100, "100%"}};
+    const std::pair<double, const char*> percents[] = {{37.5, "38%"}, {37.49, "37%"}, {0.4, "0%"}, {9.5, "10%"}, {100, "100%"},
+                                                     {-0.4, "0%"}, {-2.5, "-3%"}, {1e20, "100000000000000000000%"}};
     for (const auto& [value, text] : percents) {
         EXPECT_EQ(NotificationMessageBuilder::percentText(value), text) << value;
     }
