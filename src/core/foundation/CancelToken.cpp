@@ -80,18 +80,27 @@ bool CancelToken::isCancelled() const
 
 void CancelToken::cancel() const
 {
-    decltype(State::callbacks) callbacks;
-    {
-        std::lock_guard lock(m_state->mutex);
-        if (m_state->cancelled)
-            return;
-        m_state->cancelled = true;
-        callbacks.swap(m_state->callbacks);
-    }
     // Keep the state alive even if a callback drops the last other copy of this token.
-    auto keepAlive = m_state;
-    for (auto& [id, callback] : callbacks)
+    const auto state = m_state;
+    {
+        std::lock_guard lock(state->mutex);
+        if (state->cancelled)
+            return;
+        state->cancelled = true;
+    }
+    // One at a time from the state, so a callback that releases a later registration (and the
+    // object it captures) keeps that one from running.
+    for (;;) {
+        std::function<void()> callback;
+        {
+            std::lock_guard lock(state->mutex);
+            if (state->callbacks.empty())
+                break;
+            callback = std::move(state->callbacks.front().second);
+            state->callbacks.erase(state->callbacks.begin());
+        }
         callback();
+    }
 }
 
 void CancelToken::throwIfCancelled() const
