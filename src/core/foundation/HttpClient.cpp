@@ -178,21 +178,19 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
     if (const int ms = milliseconds(options.resourceTimeoutSeconds); ms > 0)
         resourceTimer.start(ms);
 
-    auto registration = token.onCancel([reply] {
-        // Abort on the reply's own thread; a no-op once it has finished.
-        if (reply)
-            QMetaObject::invokeMethod(reply.data(), [reply] {
-                if (reply)
-                    reply->abort();
-            });
-    });
+    // The token may be cancelled on any thread, where the reply must not be touched (it may be
+    // deleted at that very moment): wake this coroutine, which aborts the reply on its own thread.
+    auto registration = token.onCancel([exchange] { exchange->done.complete(); });
 
     co_await exchange->done;
 
     registration.reset();
     resourceTimer.stop();
-    if (reply)
+    if (reply) {
+        if (token.isCancelled())
+            reply->abort();
         reply->deleteLater();
+    }
 
     if (token.isCancelled())
         throw CancellationError();
