@@ -119,7 +119,7 @@ struct Patterns
     QRegularExpression japaneseMonthDay = pattern(R"((\d{1,2})\s*月\s*(\d{1,2})\s*日)");
     QRegularExpression slashMonthDay = pattern(R"((?<![\d:])(\d{1,2})/(\d{1,2})(?![\d/]))");
     QRegularExpression monthNameDay = pattern(
-        R"(\b(jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)[a-z]*\.?\s+(\d{1,2})(?:st|nd|rd|th)?(?!\d))");
+        R"(\b(jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)[a-z]*\.?\s+(\d{1,2})(?:st|nd|rd|th)?(?![\d:]))");
     QRegularExpression dayMonthName = pattern(
         R"((?<!\d)(\d{1,2})(?:st|nd|rd|th)?\s+(jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)[a-z]*)");
     QRegularExpression japaneseClock = pattern(R"((午前|午後)\s*(\d{1,2})(?::(\d{2})|時(?:\s*(\d{1,2})分)?))");

@@ -87,6 +87,8 @@ std::vector<Sample> samples()
          Expected{{}, 97, {}, at(2026, 12, 12, 9, 15), {}, {}}},
         {"codex: time already past today means tomorrow", Tool::codex, "5-hour limit: 40% remaining, resets at 8:30am",
          Expected{40, {}, at(2026, 3, 2, 8, 30), {}, {}, {}}},
+        {"codex: day and month before the time", Tool::codex, "Weekly limit: 97% left (resets 12 Dec 09:15)",
+         Expected{{}, 97, {}, at(2026, 12, 12, 9, 15), {}, {}}},
         {"codex: a day already past this year means next year", Tool::codex,
          "Weekly limit: 97% left (resets 08:00 on 1 Mar)", Expected{{}, 97, {}, at(2027, 3, 1, 8, 0), {}, {}}},
         {"codex: japanese lines with reset lines below", Tool::codex, "5時間枠: 残り72%\nリセット: 21:02\n週間: 97%\nリセット: 12/12 9:15",
