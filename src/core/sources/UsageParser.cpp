@@ -108,7 +108,7 @@ struct Patterns
     QRegularExpression label = pattern(R"(^[^\d:][^:]{0,40}:)");
     QRegularExpression resetStart = pattern(R"(^(?:resets?|resetting|リセット))");
     QRegularExpression percent = pattern(
-        R"((?:(残り|残量|使用率|使用済み|使用量|使用|残|used|left|remaining)\s*:?\s*)?(\d{1,3}(?:\.\d+)?)\s*%(?:\s*(left|remaining|used|残り|使用済み|使用|消費|残))?)");
+        R"((?:(残り|残量|使用率|使用済み|使用量|使用|残|used|left|remaining)\s*:?\s*)?(?<![\d.])(\d{1,3}(?:\.\d+)?)\s*%(?:\s*(left|remaining|used|残り|使用済み|使用|消費|残))?)");
     QRegularExpression usedWord = pattern(R"(^(?:used|使用|消費))");
     QRegularExpression reset = pattern(R"(resets?|resetting|リセット)");
     QRegularExpression zone = pattern(R"(\(\s*([a-z]+(?:/[a-z0-9_+\-]+)+|utc|gmt)\s*\))");

@@ -105,6 +105,8 @@ std::vector<Sample> samples()
         {"codex: japanese credits", Tool::codex, "クレジット残高: 300", Expected{{}, {}, {}, {}, {}, "300"}},
         {"codex: out-of-range percent is ignored", Tool::codex, "5h limit: 140% left\nWeekly limit: 3% left",
          Expected{{}, 3, {}, {}, {}, {}}},
+        {"codex: a long number is not read by its last digits", Tool::codex, "5h limit: 1000% left\n5h limit: 2.5% left",
+         Expected{2.5, {}, {}, {}, {}, {}}},
         {"codex: a reset without a window is not used", Tool::codex, "resets 21:02", std::nullopt},
         {"codex: percents of other things", Tool::codex, "Context window: 58% left\nModel: gpt-5 (100% fun)",
          std::nullopt},
