@@ -34,6 +34,11 @@ bool repeatsLatestSample(const UsageHistoryEntry& entry, const QList<UsageHistor
 QList<UsageHistoryEntry> HistoryRetention::appendingUsage(const UsageHistoryEntry& entry,
                                                           const QList<UsageHistoryEntry>& entries)
 {
+    // A sample that cannot be placed in time would also make every kept sample fall outside the
+    // window and wipe the history.
+    if (!entry.recordedAt.isFinite()) {
+        return entries;
+    }
     QList<UsageHistoryEntry> result = entries;
     if (!repeatsLatestSample(entry, entries)) {
         result.append(entry);

@@ -83,6 +83,16 @@ TEST(HistoryRetention, AppendingPrunesAroundTheNewSampleAndSortsAscending)
     EXPECT_EQ(times(result), (QList<double>{-2'592'000, 0, 50, 60}));
 }
 
+TEST(HistoryRetention, ASampleWithoutAUsableTimeLeavesTheHistoryAlone)
+{
+    const QList<UsageHistoryEntry> history{sample(MonitoredProvider::codex, 0, 1.0), sample(MonitoredProvider::claude, 10, 2.0)};
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        UsageHistoryEntry entry = sample(MonitoredProvider::codex, 20, 3.0);
+        entry.recordedAt = Date(bad);
+        EXPECT_EQ(times(HistoryRetention::appendingUsage(entry, history)), (QList<double>{0, 10}));
+    }
+}
+
 TEST(HistoryRetention, PruningKeepsTheWindowTheNewest2500AndStableOrder)
 {
     QList<UsageHistoryEntry> history;
