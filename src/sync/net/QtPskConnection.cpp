@@ -188,6 +188,10 @@ void QtPskConnection::send(const QByteArray& content, SendCompletion completion)
     // Before start() an accepted socket is still plain TCP: nothing may go out unencrypted.
     if (!refusal && (!m_started || !m_socket))
         refusal = NetworkError::posix(ENOTCONN, QStringLiteral("not started"));
+    // Qt sockets cannot half-close: once the peer ended its stream nothing more goes out, and a
+    // write would wait forever for a completion.
+    if (!refusal && m_endOfStream)
+        refusal = NetworkError::posix(EPIPE, QStringLiteral("the peer closed the connection"));
     if (refusal) {
         later([completion = std::move(completion), error = *refusal] { completion(error); });
         return;

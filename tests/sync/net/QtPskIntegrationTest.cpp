@@ -257,6 +257,20 @@ TEST(QtPskIntegrationTest, CancelledListenerAcceptsNothingAndLeavesAcceptedConne
     ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received == "still here"; }, waitMilliseconds));
 }
 
+TEST(QtPskIntegrationTest, SendAfterThePeerClosedFailsInsteadOfHanging)
+{
+    Loopback loopback(parameters());
+    auto client = loopback.connect(parameters());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+    client->cancel();
+    readAll(*loopback.accepted, loopback.server);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.ended; }, waitMilliseconds));
+
+    sendOn(*loopback.accepted, loopback.server, "too late");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.sendsDone || loopback.server.sendError; }, waitMilliseconds));
+    EXPECT_EQ(classified(loopback.server.sendError), UsageSyncError::Code::unavailable);
+}
+
 TEST(QtPskIntegrationTest, ConnectionHandlerMayDropTheListener)
 {
     auto listener = std::make_unique<QtPskListener>(parameters(), QHostAddress::LocalHost);
