@@ -98,7 +98,7 @@ QString cleaned(const QString& line)
 struct Patterns
 {
     QRegularExpression leading = pattern(R"(^[^\p{L}\p{N}]+)");
-    QRegularExpression credits = pattern(R"(^(?:credits?|credit balance|クレジット(?:残高)?|残高)(?![a-z])\s*:?\s*(.+)$)");
+    QRegularExpression credits = pattern(R"(^(?:credit balance|credits?|クレジット(?:残高)?|残高)(?![a-z])\s*:?\s*(.+)$)");
     QRegularExpression fiveHour = pattern(
         R"(^(?:5\s*-?\s*h(?:ours?|rs?)?(?![a-z])|five[\s-]?hours?(?![a-z])|5\s*時間|current session|現在のセッション))");
     QRegularExpression weekly = pattern(

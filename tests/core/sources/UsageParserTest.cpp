@@ -102,6 +102,7 @@ std::vector<Sample> samples()
         {"codex: japanese date and time after the keyword", Tool::codex, "週間: 残り50% リセット 3月5日 8:00",
          Expected{{}, 50, {}, at(2026, 3, 5, 8, 0), {}, {}}},
         {"codex: credits only", Tool::codex, "Credits: $12.40", Expected{{}, {}, {}, {}, {}, "$12.40"}},
+        {"codex: credit balance", Tool::codex, "Credit balance: $5", Expected{{}, {}, {}, {}, {}, "$5"}},
         {"codex: japanese credits", Tool::codex, "クレジット残高: 300", Expected{{}, {}, {}, {}, {}, "300"}},
         {"codex: out-of-range percent is ignored", Tool::codex, "5h limit: 140% left\nWeekly limit: 3% left",
          Expected{{}, 3, {}, {}, {}, {}}},
