@@ -57,7 +57,10 @@ using ServicePointer = std::unique_ptr<SecretService, GObjectDeleter>;
 using ErrorPointer = std::unique_ptr<GError, GErrorDeleter>;
 using AttributesPointer = std::unique_ptr<GHashTable, HashTableDeleter>;
 using ValuePointer = std::unique_ptr<SecretValue, SecretValueDeleter>;
+// A list of object references (items or collections).
 using ItemList = std::unique_ptr<GList, ItemListDeleter>;
+using CollectionPointer = std::unique_ptr<SecretCollection, GObjectDeleter>;
+using ItemPointer = std::unique_ptr<SecretItem, GObjectDeleter>;
 
 // Cancels the calls it is passed to once the time-out has passed. The watchdog thread sleeps on a
 // condition variable, so a call that returns in time costs one wake-up and no waiting.
@@ -168,6 +171,32 @@ ItemList search(SecretService* service, GHashTable* attributes, SecretSearchFlag
     return items;
 }
 
+// The collection that receives new items, looked up without creating or unlocking it: both would
+// go through a prompt, which a synchronous call must never wait on.
+CollectionPointer collection(SecretService* service, const QString& aliasOrPath, const Deadline& deadline)
+{
+    const QByteArray name = aliasOrPath.toUtf8();
+    GError* error = nullptr;
+    SecretCollection* found = nullptr;
+    if (name.startsWith('/')) {
+        if (!secret_service_load_collections_sync(service, deadline.cancellable(), &error))
+            fail(error, deadline);
+        const ItemList collections(secret_service_get_collections(service));
+        for (GList* node = collections.get(); node && !found; node = node->next) {
+            if (name == g_dbus_proxy_get_object_path(G_DBUS_PROXY(node->data)))
+                found = static_cast<SecretCollection*>(g_object_ref(node->data));
+        }
+    } else {
+        found = secret_collection_for_alias_sync(service, name.constData(), SECRET_COLLECTION_NONE,
+                                                 deadline.cancellable(), &error);
+        if (error)
+            fail(error, deadline);
+    }
+    if (!found)
+        throw SecretStoreError(SecretStore::Status::noSuchKeychain, QStringLiteral("no collection ") + aliasOrPath);
+    return CollectionPointer(found);
+}
+
 } // namespace
 
 SecretServiceStore::SecretServiceStore()
@@ -201,10 +230,16 @@ void SecretServiceStore::save(const QString& service, const QString& account, co
             fail(error, deadline);
         return;
     }
-    const QByteArray collection = m_options.collection.toUtf8();
+    // Not secret_service_store: it answers a locked or missing collection with an unlock or
+    // create prompt.
+    const CollectionPointer target = collection(secretService.get(), m_options.collection, deadline);
+    if (secret_collection_get_locked(target.get()))
+        throw SecretStoreError(Status::interactionNotAllowed, QStringLiteral("collection is locked"));
     const QByteArray label = service.toUtf8();
-    if (!secret_service_store_sync(secretService.get(), schema(), query.get(), collection.constData(),
-                                   label.constData(), secret.get(), deadline.cancellable(), &error))
+    const ItemPointer created(secret_item_create_sync(target.get(), schema(), query.get(), label.constData(),
+                                                      secret.get(), SECRET_ITEM_CREATE_REPLACE,
+                                                      deadline.cancellable(), &error));
+    if (!created)
         fail(error, deadline);
 }
 

@@ -8,7 +8,8 @@ namespace vantorel {
 
 // SecretStore on the freedesktop Secret Service (gnome-keyring, KWallet) through libsecret.
 // Items carry the attributes "service" and "account". Nothing here ever prompts: a locked
-// item reads as temporarily unavailable, writes to it fail with `interactionNotAllowed`, and
+// item reads as temporarily unavailable, writes to it (or to a locked collection) fail with
+// `interactionNotAllowed`, a new item for a missing collection fails with `noSuchKeychain`, and
 // a missing or silent service is `notAvailable`. Every call is bounded by a time-out, because
 // a half-started keyring daemon can otherwise hold a D-Bus call for its full 25 s.
 class SecretServiceStore final : public SecretStore

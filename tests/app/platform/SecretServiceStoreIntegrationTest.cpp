@@ -14,6 +14,7 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -47,9 +48,9 @@ GDBusConnection* sessionBus()
     return bus;
 }
 
-// Synchronous D-Bus call to the secret service; the error text on failure.
-std::optional<VariantPointer> call(const char* path, const char* interface, const char* method, GVariant* parameters,
-                                   QString* failure)
+// Synchronous D-Bus call; the error text on failure.
+std::optional<VariantPointer> call(const char* destination, const char* path, const char* interface,
+                                   const char* method, GVariant* parameters, QString* failure)
 {
     GError* error = nullptr;
     if (!sessionBus()) {
@@ -58,7 +59,7 @@ std::optional<VariantPointer> call(const char* path, const char* interface, cons
             g_variant_unref(g_variant_ref_sink(parameters));
         return std::nullopt;
     }
-    GVariant* reply = g_dbus_connection_call_sync(sessionBus(), secretsName, path, interface, method, parameters,
+    GVariant* reply = g_dbus_connection_call_sync(sessionBus(), destination, path, interface, method, parameters,
                                                   nullptr, G_DBUS_CALL_FLAGS_NONE, callTimeoutMs, nullptr, &error);
     if (!reply) {
         *failure = QString::fromUtf8(error->message);
@@ -75,13 +76,68 @@ GVariant* plainSecret(const QByteArray& session, const QByteArray& value)
     return g_variant_new("(o@ay@ays)", session.constData(), parameters, bytes, "text/plain");
 }
 
+// Stands in for the keyring's prompter by owning its bus name, and counts every method call the
+// keyring makes on it. A prompt the keyring starts reaches the prompter before the keyring answers
+// the call that caused it, so the count is complete when that call returns.
+class PrompterWatch
+{
+public:
+    PrompterWatch()
+        : m_calls(new std::atomic<int>(0))
+    {
+        // The filter runs on the bus thread and may outlive its removal: the counter is freed by it.
+        m_filter = g_dbus_connection_add_filter(sessionBus(), &PrompterWatch::filter, m_calls,
+                                                [](gpointer calls) { delete static_cast<std::atomic<int>*>(calls); });
+        QString ignored;
+        const auto reply = call(busName, busPath, busName, "RequestName", g_variant_new("(su)", prompterName, doNotQueue),
+                                &ignored);
+        guint32 result = 0;
+        if (reply)
+            g_variant_get(reply->get(), "(u)", &result);
+        m_owned = result == primaryOwner;
+    }
+
+    ~PrompterWatch()
+    {
+        QString ignored;
+        call(busName, busPath, busName, "ReleaseName", g_variant_new("(s)", prompterName), &ignored);
+        g_dbus_connection_remove_filter(sessionBus(), m_filter);
+    }
+
+    PrompterWatch(const PrompterWatch&) = delete;
+    PrompterWatch& operator=(const PrompterWatch&) = delete;
+
+    bool owned() const { return m_owned; }
+    int calls() const { return *m_calls; }
+
+private:
+    static constexpr const char* busName = "org.freedesktop.DBus";
+    static constexpr const char* busPath = "/org/freedesktop/DBus";
+    static constexpr const char* prompterName = "org.gnome.keyring.SystemPrompter";
+    static constexpr guint32 doNotQueue = 4;
+    static constexpr guint32 primaryOwner = 1;
+
+    static GDBusMessage* filter(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer calls)
+    {
+        const char* interface = g_dbus_message_get_interface(message);
+        if (incoming && g_dbus_message_get_message_type(message) == G_DBUS_MESSAGE_TYPE_METHOD_CALL
+            && !(interface && g_str_has_prefix(interface, busName)))
+            ++*static_cast<std::atomic<int>*>(calls);
+        return message;
+    }
+
+    std::atomic<int>* m_calls;
+    guint m_filter = 0;
+    bool m_owned = false;
+};
+
 class PrivateCollection
 {
 public:
     // Creates an unlocked collection; `path()` is empty and `failure()` says why when it cannot.
     PrivateCollection()
     {
-        const auto session = call(servicePath, "org.freedesktop.Secret.Service", "OpenSession",
+        const auto session = call(secretsName, servicePath, "org.freedesktop.Secret.Service", "OpenSession",
                                   g_variant_new("(sv)", "plain", g_variant_new_string("")), &m_failure);
         if (!session)
             return;
@@ -93,7 +149,7 @@ public:
         g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
         g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Collection.Label",
                               g_variant_new_string("Vantorel test"));
-        const auto created = call(servicePath, masterPasswordInterface, "CreateWithMasterPassword",
+        const auto created = call(secretsName, servicePath, masterPasswordInterface, "CreateWithMasterPassword",
                                   g_variant_new("(a{sv}@(oayays))", &properties, plainSecret(m_session, testPassword)),
                                   &m_failure);
         if (!created)
@@ -109,7 +165,7 @@ public:
             return;
         QString ignored;
         unlock(&ignored);
-        call(m_path.constData(), "org.freedesktop.Secret.Collection", "Delete", nullptr, &ignored);
+        call(secretsName, m_path.constData(), "org.freedesktop.Secret.Collection", "Delete", nullptr, &ignored);
     }
 
     QByteArray path() const { return m_path; }
@@ -118,14 +174,14 @@ public:
     bool lock(QString* failure)
     {
         const char* paths[] = {m_path.constData()};
-        return call(servicePath, "org.freedesktop.Secret.Service", "Lock",
+        return call(secretsName, servicePath, "org.freedesktop.Secret.Service", "Lock",
                     g_variant_new("(@ao)", g_variant_new_objv(paths, 1)), failure)
             .has_value();
     }
 
     bool unlock(QString* failure)
     {
-        return call(servicePath, masterPasswordInterface, "UnlockWithMasterPassword",
+        return call(secretsName, servicePath, masterPasswordInterface, "UnlockWithMasterPassword",
                     g_variant_new("(o@(oayays))", m_path.constData(), plainSecret(m_session, testPassword)), failure)
             .has_value();
     }
@@ -182,6 +238,8 @@ TEST_F(SecretServiceStoreIntegration, LockedCollectionReadsAsTemporarilyUnavaila
     store->save(service, account, "kept");
     QString failure;
     ASSERT_TRUE(collection->lock(&failure)) << failure.toStdString();
+    const PrompterWatch prompter;
+    ASSERT_TRUE(prompter.owned());
 
     EXPECT_EQ(store->read(service, account),
               SecretStore::ReadResult::unavailable(SecretStore::Status::interactionNotAllowed));
@@ -195,6 +253,7 @@ TEST_F(SecretServiceStoreIntegration, LockedCollectionReadsAsTemporarilyUnavaila
             EXPECT_EQ(error.status(), SecretStore::Status::interactionNotAllowed);
         }
     }
+    EXPECT_EQ(prompter.calls(), 0) << "the keyring was asked to prompt";
 
     ASSERT_TRUE(collection->unlock(&failure)) << failure.toStdString();
     EXPECT_EQ(store->read(service, account), SecretStore::ReadResult::found("kept"));
