@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace vantorel {
 
@@ -81,6 +82,27 @@ HttpError::Kind kindOf(QNetworkReply::NetworkError error)
     }
 }
 
+// A name is an HTTP token; a value holds no control characters but tab. Qt writes both as given,
+// so a line break taken from outside data (a stored token, say) would add header lines of its
+// own or split the request.
+bool isValidHeaderField(const QByteArray& name, const QByteArray& value)
+{
+    static constexpr std::string_view tokenPunctuation = "!#$%&'*+-.^_`|~";
+    if (name.isEmpty())
+        return false;
+    for (const char c : name) {
+        const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alphanumeric && tokenPunctuation.find(c) == std::string_view::npos)
+            return false;
+    }
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 bool sendsBodyEvenWhenEmpty(const QByteArray& method)
 {
     return method == "POST" || method == "PUT" || method == "PATCH";
@@ -124,6 +146,12 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
     const Options options = m_options;
     if (!m_manager)
         throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The network access manager is gone"));
+
+    for (const auto& [name, value] : request.headers.fields()) {
+        // The value may be a secret: never put it into the error.
+        if (!isValidHeaderField(name, value))
+            throw HttpError(HttpError::Kind::other, QStringLiteral("The request has a malformed header field"));
+    }
 
     QNetworkRequest networkRequest(request.url);
     for (const auto& [name, value] : request.headers.fields()) {

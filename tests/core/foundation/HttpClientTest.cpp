@@ -294,3 +294,27 @@ TEST_F(HttpClientIntegration, LosingTheManagerMidFlightFailsTheRequest)
     EXPECT_EQ(*outcome.error, HttpError::Kind::cancelled);
     drainEvents();
 }
+
+TEST_F(HttpClientIntegration, RefusesHeaderFieldsThatWouldSplitTheRequest)
+{
+    server.respond(QStringLiteral("/v1/usage"), TestHttpResponse::text("ok"));
+    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    const std::vector<HttpHeaders::Field> cases = {
+        {"Authorization", "Bearer abc\r\nX-Injected: 1"},
+        {"Authorization", "Bearer abc\nX-Injected: 1"},
+        {"Authorization", "Bearer abc\rX-Injected: 1"},
+        {"Authorization", QByteArray("Bearer abc\0X-Injected: 1", 25)},
+        {"X-Injected: 1\r\nAuthorization", "Bearer abc"},
+        {"Bad Name", "value"},
+        {"", "value"},
+    };
+    for (const auto& field : cases) {
+        SCOPED_TRACE(field.first.toStdString() + ": " + field.second.toStdString());
+        HttpRequest request = get(server.url(QStringLiteral("/v1/usage")));
+        request.headers = {field};
+        const Outcome outcome = run(client, request);
+        ASSERT_TRUE(outcome.error) << "the request was sent";
+        EXPECT_EQ(*outcome.error, HttpError::Kind::other);
+    }
+    EXPECT_EQ(server.requestCount(), 0) << "a malformed header must not leave the machine";
+}
