@@ -9,7 +9,9 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -63,6 +65,8 @@ HttpError::Kind kindOf(QNetworkReply::NetworkError error)
     case QNetworkReply::ProxyNotFoundError:
         return Kind::cannotConnectToHost;
     case QNetworkReply::RemoteHostClosedError:
+    // A request that may not be repeated lost its connection before any answer.
+    case QNetworkReply::ContentReSendError:
         return Kind::networkConnectionLost;
     case QNetworkReply::HostNotFoundError:
         return Kind::cannotFindHost;
@@ -102,6 +106,46 @@ bool isValidHeaderField(const QByteArray& name, const QByteArray& value)
     }
     return true;
 }
+
+// Methods a server may see twice without harm; Qt re-sends a request on its own when the
+// connection closes before any answer, which must not post a message twice.
+bool isIdempotent(const QByteArray& method)
+{
+    return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS";
+}
+
+// The body of a request that must go out at most once: a device Qt cannot rewind, so an
+// automatic re-send fails (ContentReSendError) instead of repeating the request.
+class OneShotUpload final : public QIODevice
+{
+public:
+    OneShotUpload(QByteArray data, QObject* parent)
+        : QIODevice(parent)
+        , m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override { return m_data.size() - m_position + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = std::min<qint64>(maxSize, m_data.size() - m_position);
+        if (count <= 0)
+            return m_position >= m_data.size() ? -1 : 0;
+        std::memcpy(data, m_data.constData() + m_position, static_cast<size_t>(count));
+        m_position += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qint64 m_position = 0;
+};
 
 bool sendsBodyEvenWhenEmpty(const QByteArray& method)
 {
@@ -171,9 +215,18 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
     auto exchange = std::make_shared<Exchange>();
     exchange->limit = request.maximumResponseBytes.value_or(options.maximumResponseBytes);
 
-    QNetworkReply* rawReply = (request.body.isEmpty() && !sendsBodyEvenWhenEmpty(request.method))
-        ? m_manager->sendCustomRequest(networkRequest, request.method)
-        : m_manager->sendCustomRequest(networkRequest, request.method, request.body);
+    QNetworkReply* rawReply = nullptr;
+    if (request.body.isEmpty() && !sendsBodyEvenWhenEmpty(request.method)) {
+        rawReply = m_manager->sendCustomRequest(networkRequest, request.method);
+    } else if (isIdempotent(request.method)) {
+        rawReply = m_manager->sendCustomRequest(networkRequest, request.method, request.body);
+    } else {
+        networkRequest.setHeader(QNetworkRequest::ContentLengthHeader, request.body.size());
+        networkRequest.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        auto* upload = new OneShotUpload(request.body, nullptr);
+        rawReply = m_manager->sendCustomRequest(networkRequest, request.method, upload);
+        upload->setParent(rawReply);
+    }
     QPointer<QNetworkReply> reply = rawReply;
 
     const auto overLimit = [exchange, rawReply] {

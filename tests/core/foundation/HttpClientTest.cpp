@@ -108,6 +108,23 @@ TEST_F(HttpClientIntegration, SendsTheRequestAndReturnsEveryHttpStatusAsARespons
     }
 }
 
+TEST_F(HttpClientIntegration, APostThatLostItsConnectionIsNeverSentAgain)
+{
+    // A server that reads the request and hangs up without answering: the post may have been
+    // acted on, so it must not be repeated behind the caller's back. A GET may be.
+    server.respond(QStringLiteral("/hook"), TestHttpResponse::dropped(TestHttpResponse::Drop::beforeResponse));
+    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    HttpRequest post = get(server.url(QStringLiteral("/hook")));
+    post.method = "POST";
+    post.body = R"({"content":"hi"})";
+
+    const Outcome outcome = run(client, post);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(rawValue(*outcome.error), rawValue(HttpError::Kind::networkConnectionLost));
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(server.requests().first().body, post.body);
+}
+
 TEST_F(HttpClientIntegration, FollowsRedirectsUnlessRefused)
 {
     server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(server.url(QStringLiteral("/new"))));
