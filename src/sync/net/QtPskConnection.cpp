@@ -77,8 +77,11 @@ void QtPskConnection::report(State state, std::optional<NetworkError> error)
 {
     // The handler is looked up when the call runs, so removing it also silences queued reports.
     later([this, state, error = std::move(error)] {
-        if (m_stateHandler && !m_cancelled)
-            m_stateHandler(state, error);
+        if (!m_stateHandler || m_cancelled)
+            return;
+        // A copy, so a handler that destroys this connection does not destroy itself mid-call.
+        const StateHandler handler = m_stateHandler;
+        handler(state, error);
     });
 }
 

@@ -54,8 +54,11 @@ void QtPskListener::report(State state, std::optional<NetworkError> error)
     QMetaObject::invokeMethod(
         &m_context,
         [this, state, error = std::move(error)] {
-            if (m_stateHandler && !m_cancelled)
-                m_stateHandler(state, error);
+            if (!m_stateHandler || m_cancelled)
+                return;
+            // A copy, so a handler that destroys this listener does not destroy itself mid-call.
+            const StateHandler handler = m_stateHandler;
+            handler(state, error);
         },
         Qt::QueuedConnection);
 }

@@ -271,26 +271,41 @@ TEST(QtPskIntegrationTest, SendAfterThePeerClosedFailsInsteadOfHanging)
     EXPECT_EQ(classified(loopback.server.sendError), UsageSyncError::Code::unavailable);
 }
 
-TEST(QtPskIntegrationTest, ConnectionHandlerMayDropTheListener)
+TEST(QtPskIntegrationTest, HandlersMayDropTheObjectThatCallsThem)
 {
+    // Each handler destroys its caller and then still uses what it captured.
     auto listener = std::make_unique<QtPskListener>(parameters(), QHostAddress::LocalHost);
+    std::optional<PskListener::State> listenerState;
+    listener->setStateHandler([&](PskListener::State state, const std::optional<NetworkError>&) {
+        listener.reset();
+        listenerState = state;
+    });
+    auto accepting = std::make_unique<QtPskListener>(parameters(), QHostAddress::LocalHost);
     std::unique_ptr<PskConnection> accepted;
     Observed server;
-    listener->setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
+    accepting->setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
+        accepting.reset();
         accepted = std::move(connection);
-        listener.reset();
         observeState(*accepted, server);
         accepted->start();
     });
     listener->start();
-    ASSERT_NE(listener->port(), 0);
+    accepting->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listenerState.has_value(); }, waitMilliseconds));
+    EXPECT_EQ(listener, nullptr);
 
     Observed client;
-    auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), listener->port(), parameters());
-    observeState(*connection, client);
+    auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), accepting->port(), parameters());
+    connection->setStateHandler([&](PskConnection::State state, const std::optional<NetworkError>&) {
+        if (state == PskConnection::State::preparing)
+            return;
+        connection.reset();
+        client.state = state;
+    });
     connection->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return client.state && server.state; }, waitMilliseconds));
-    EXPECT_EQ(listener, nullptr);
+    EXPECT_EQ(accepting, nullptr);
+    EXPECT_EQ(connection, nullptr);
     EXPECT_EQ(client.state, PskConnection::State::ready);
     EXPECT_EQ(server.state, PskConnection::State::ready);
 }
