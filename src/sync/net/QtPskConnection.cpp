@@ -46,6 +46,8 @@ std::unique_ptr<QtPskConnection> QtPskConnection::accepted(qintptr socketDescrip
 {
     std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), true));
     connection->m_socket = new QSslSocket;
+    // Bounded from the first byte: a peer must not fill memory while the connection waits to start.
+    connection->m_socket->setReadBufferSize(readBufferBytes);
     if (!connection->m_socket->setSocketDescriptor(socketDescriptor))
         connection->m_failure = NetworkError::fromSocketError(connection->m_socket->error(),
                                                               connection->m_socket->errorString());
