@@ -4,6 +4,7 @@
 #include "support/FakeCodexAppServer.h"
 #include "support/ManualSleeper.h"
 #include "support/TaskOutcome.h"
+#include "support/TestFiles.h"
 
 #include <QCoroTask>
 #include <QFile>
@@ -78,10 +79,7 @@ TEST_F(BoundedProcessRunnerTest, ReportsAProgramThatCannotStartAsLaunchFailed)
 {
     FakeCodexAppServer fake({"exit 0"});
     const QString notExecutable = fake.filePath("plain");
-    QFile file(notExecutable);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\n");
-    file.close();
+    ASSERT_TRUE(test::writeFileBytes(notExecutable, "#!/bin/sh\n"));
 
     for (const QString& path : {fake.filePath("missing"), notExecutable, fake.directory()}) {
         const RunOutcome outcome = finish(runner.run(path, {}, 8));
@@ -91,33 +89,25 @@ TEST_F(BoundedProcessRunnerTest, ReportsAProgramThatCannotStartAsLaunchFailed)
     }
 }
 
-TEST_F(BoundedProcessRunnerTest, StopsAChildThatWritesPastTheCapAndKillsIt)
-{
-    FakeCodexAppServer fake({"pid pid", "bytes 1048577", "hang"});
-    const RunOutcome outcome = finish(runner.run(fake.executablePath(), {}, 8));
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->code(), Code::outputLimitExceeded);
-    const auto pid = fake.pidFrom("pid");
-    ASSERT_TRUE(pid);
-    EXPECT_TRUE(FakeCodexAppServer::processEnds(*pid));
-}
-
-// A time-out and a cancellation both end the child and every helper it started, and the run
-// returns only once the child has been reaped.
-TEST_F(BoundedProcessRunnerTest, TimeOutAndCancellationKillTheWholeProcessGroup)
+// Output past the cap, a time-out and a cancellation all end the child and every helper it
+// started, and the run returns only once the child has been reaped.
+TEST_F(BoundedProcessRunnerTest, EveryWayOfStoppingKillsTheWholeProcessGroup)
 {
     struct Case
     {
         const char* name;
+        QStringList output;
         std::function<void(BoundedProcessRunnerTest&, CancelToken&)> stop;
-        bool expectCancelled;
+        std::optional<Code> code; // none: cancelled
     };
+    const auto nothing = [](BoundedProcessRunnerTest&, CancelToken&) {};
     const Case cases[] = {
-        {"time-out", [](BoundedProcessRunnerTest& test, CancelToken&) { test.sleeper->advance(8); }, false},
-        {"cancellation", [](BoundedProcessRunnerTest&, CancelToken& token) { token.cancel(); }, true},
+        {"output past the cap", {"bytes 1048577"}, nothing, Code::outputLimitExceeded},
+        {"time-out", {}, [](BoundedProcessRunnerTest& test, CancelToken&) { test.sleeper->advance(8); }, Code::timedOut},
+        {"cancellation", {}, [](BoundedProcessRunnerTest&, CancelToken& token) { token.cancel(); }, std::nullopt},
     };
     for (const auto& testCase : cases) {
-        FakeCodexAppServer fake({"spawn helper", "pid ready", "hang"});
+        FakeCodexAppServer fake(QStringList{"spawn helper", "pid ready"} + testCase.output + QStringList{"hang"});
         const QString ready = fake.makeFifo("ready");
         CancelToken token;
         auto task = runner.run(fake.executablePath(), {}, 8, token);
@@ -128,12 +118,8 @@ TEST_F(BoundedProcessRunnerTest, TimeOutAndCancellationKillTheWholeProcessGroup)
         sleeper->advance(7.9);
         testCase.stop(*this, token);
         const RunOutcome outcome = finish(std::move(task));
-        if (testCase.expectCancelled) {
-            EXPECT_TRUE(outcome.cancelled) << testCase.name;
-        } else {
-            ASSERT_TRUE(outcome.error) << testCase.name;
-            EXPECT_EQ(outcome.error->code(), Code::timedOut) << testCase.name;
-        }
+        EXPECT_EQ(outcome.cancelled, !testCase.code) << testCase.name;
+        EXPECT_EQ(outcome.error ? std::optional(outcome.error->code()) : std::nullopt, testCase.code) << testCase.name;
         EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(*pid))) << testCase.name << ": not reaped";
         EXPECT_TRUE(FakeCodexAppServer::processEnds(*helper)) << testCase.name << ": helper survived";
         EXPECT_EQ(sleeper->pendingCount(), 0) << testCase.name;

@@ -1,17 +1,15 @@
-#include "core/foundation/CancellationError.h"
+#include "SourcesTestSupport.h"
 #include "core/model/CodexPeriodValidation.h"
 #include "core/sources/CodexCLIUsageError.h"
 #include "core/sources/CodexCLIUsageService.h"
 #include "support/FakeCodexAppServer.h"
 #include "support/ManualClock.h"
 #include "support/ManualSleeper.h"
-#include "support/TaskOutcome.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace vantorel {
 namespace {
@@ -60,23 +58,13 @@ TEST_F(CodexCLIUsageServiceTest, SkipsNoiseAroundTheAnswersAndSpeaksTheProtocol)
         rateLimitsAnswer,
         "drain",
     });
-    const auto outcome = fetch(fake);
-    ASSERT_TRUE(outcome.value);
-    const UsageSnapshot& snapshot = *outcome.value;
-    EXPECT_EQ(snapshot.source, UsageSource::codexCLI);
-    EXPECT_EQ(snapshot.updatedAt, clock.now());
-    EXPECT_EQ(snapshot.fiveHourRemainingPercent, 72.0);
-    EXPECT_EQ(snapshot.weeklyRemainingPercent, 97.0);
-    EXPECT_EQ(snapshot.fiveHourResetAt, Date::fromUnixSeconds(1772330400));
-    EXPECT_EQ(snapshot.weeklyResetAt, Date::fromUnixSeconds(1772841600));
-    EXPECT_FALSE(snapshot.resetAt);
-    EXPECT_EQ(snapshot.creditsRemaining, "123");
-    EXPECT_EQ(snapshot.planType, "plus");
-    EXPECT_EQ(snapshot.limitId, "codex");
-    ASSERT_TRUE(snapshot.bankedReset);
-    EXPECT_EQ(snapshot.bankedReset->availableCount, 1);
-    EXPECT_FALSE(snapshot.bankedReset->credits);
-    EXPECT_EQ(snapshot.codexPeriodValidationVersion, 1);
+    const UsageSnapshot expected{.fiveHourRemainingPercent = 72.0, .weeklyRemainingPercent = 97.0,
+                                 .creditsRemaining = "123", .bankedReset = BankedResetSummary{.availableCount = 1},
+                                 .fiveHourResetAt = Date::fromUnixSeconds(1772330400),
+                                 .weeklyResetAt = Date::fromUnixSeconds(1772841600), .planType = "plus",
+                                 .limitId = "codex", .source = UsageSource::codexCLI, .updatedAt = clock.now(),
+                                 .codexPeriodValidationVersion = 1};
+    EXPECT_EQ(fetch(fake).value, expected);
 
     const QStringList log = fake.log();
     ASSERT_GE(log.size(), 4);
@@ -94,24 +82,20 @@ TEST_F(CodexCLIUsageServiceTest, SkipsNoiseAroundTheAnswersAndSpeaksTheProtocol)
 
 TEST_F(CodexCLIUsageServiceTest, MapsEveryWayTheChildFailsToAnError)
 {
+    const QString authError =
+        R"(send {"id":{id},"error":{"code":-32600,"message":"codex account authentication required to read rate limits"}})";
     struct Case
     {
         const char* name;
         QStringList scenario;
         Code code;
-        QString detail;
+        std::optional<QString> detail; // none: any text the system gives
     };
     const Case cases[] = {
-        {"error answer to the read",
-         {"expect", initializeAnswer, "expect", "expect",
-          R"(send {"id":{id},"error":{"code":-32600,"message":"codex account authentication required to read rate limits"}})",
-          "hang"},
-         Code::rpc,
+        {"error answer to the read", {"expect", initializeAnswer, "expect", "expect", authError, "hang"}, Code::rpc,
          "codex account authentication required to read rate limits"},
         {"error answer to initialize without a message",
-         {"expect", R"(send {"jsonrpc":"2.0","id":{id},"error":{"code":-32601}})", "hang"},
-         Code::rpc,
-         "code -32601"},
+         {"expect", R"(send {"jsonrpc":"2.0","id":{id},"error":{"code":-32601}})", "hang"}, Code::rpc, "code -32601"},
         {"answer without result or error", {"expect", R"(send {"id":{id}})", "hang"}, Code::rpc, "answer without result"},
         {"a line over the cap", {"expect", "big 1048578", "hang"}, Code::rpc, "answer line over 1 MiB"},
         {"an endless line without a line feed", {"expect", "bytes 2000000", "hang"}, Code::rpc, "answer line over 1 MiB"},
@@ -121,43 +105,34 @@ TEST_F(CodexCLIUsageServiceTest, MapsEveryWayTheChildFailsToAnError)
         {"crash", {"expect", initializeAnswer, "expect", "signal 9"}, Code::processExited, ""},
         {"no result object", {"expect", initializeAnswer, "expect", "expect", R"(send {"id":{id},"result":[]})", "hang"},
          Code::unconfirmedUsageFormat, ""},
+        {"input closed", {"expect", "closein", initializeAnswer, "hang"}, Code::writeFailed, std::nullopt},
     };
     for (const auto& testCase : cases) {
         FakeCodexAppServer fake(testCase.scenario);
         const auto error = fetch(fake).errorAs<CodexCLIUsageError>();
         ASSERT_TRUE(error) << testCase.name;
         EXPECT_EQ(error->code(), testCase.code) << testCase.name;
-        EXPECT_EQ(error->detail(), testCase.detail) << testCase.name;
+        if (testCase.detail) {
+            EXPECT_EQ(error->detail(), *testCase.detail) << testCase.name;
+        } else {
+            EXPECT_FALSE(error->detail().isEmpty()) << testCase.name;
+        }
     }
-}
-
-TEST_F(CodexCLIUsageServiceTest, AClosedInputIsAWriteFailure)
-{
-    FakeCodexAppServer fake({"expect", "closein", initializeAnswer, "hang"});
-    const auto error = fetch(fake).errorAs<CodexCLIUsageError>();
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), Code::writeFailed);
-    EXPECT_FALSE(error->detail().isEmpty());
 }
 
 TEST_F(CodexCLIUsageServiceTest, AnExecutableThatCannotRunIsALaunchFailure)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("codex");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("#!/nonexistent/interpreter\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    ASSERT_TRUE(test::writeFileBytes(path, "#!/nonexistent/interpreter\n"));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
 
     const auto error = waitForOutcome(service.fetchUsage(path)).errorAs<CodexCLIUsageError>();
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), Code::launchFailed);
     EXPECT_FALSE(error->detail().isEmpty());
-
-    const auto missing = waitForOutcome(service.fetchUsage(dir.filePath("none"))).errorAs<CodexCLIUsageError>();
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->code(), Code::executableNotFound);
+    EXPECT_EQ(waitForOutcome(service.fetchUsage(dir.filePath("none"))).errorAs<CodexCLIUsageError>(),
+              CodexCLIUsageError(Code::executableNotFound));
 }
 
 // Silence until the deadline and a cancelled caller both end the child before the call returns.
@@ -171,18 +146,11 @@ TEST_F(CodexCLIUsageServiceTest, TimeOutAndCancellationEndTheChild)
         const auto pid = fake.awaitPid(ready);
         ASSERT_TRUE(pid);
         sleeper->advance(7.9);
-        if (cancel)
-            token.cancel();
-        else
-            sleeper->advance(0.1);
+        cancel ? token.cancel() : sleeper->advance(0.1);
         const auto outcome = waitForOutcome(std::move(task));
-        if (cancel) {
-            EXPECT_TRUE(outcome.cancelled());
-        } else {
-            const auto error = outcome.errorAs<CodexCLIUsageError>();
-            ASSERT_TRUE(error);
-            EXPECT_EQ(error->code(), Code::timeout);
-        }
+        EXPECT_EQ(outcome.cancelled(), cancel);
+        EXPECT_EQ(outcome.errorAs<CodexCLIUsageError>(),
+                  cancel ? std::nullopt : std::optional(CodexCLIUsageError(Code::timeout)));
         EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(*pid)));
     }
 }
@@ -233,36 +201,37 @@ TEST(CodexCLIUsageServiceLookupTest, FindsTheSettingsPathThenTheCandidatesThenPa
 TEST(CodexCLIUsageServiceMappingTest, RecognisesWindowsByTheirLength)
 {
     const Date now = Date::fromUnixSeconds(1772323200);
+    const auto window = [](double used, int minutes) {
+        return Json{{"usedPercent", used}, {"windowDurationMins", minutes}};
+    };
+    const Json absent(Json::value_t::discarded);
     struct Case
     {
         const char* name;
-        const char* rateLimits;
+        Json primary;
+        Json secondary;
         std::optional<double> fiveHour;
         std::optional<double> weekly;
         bool confirmed;
     };
     const Case cases[] = {
-        {"swapped order",
-         R"({"primary":{"usedPercent":10,"windowDurationMins":10080},"secondary":{"usedPercent":40,"windowDurationMins":300}})",
-         60, 90, true},
-        {"weekly only", R"({"primary":null,"secondary":{"usedPercent":5,"windowDurationMins":10080}})", std::nullopt, 95,
-         true},
-        {"no windows", R"({})", std::nullopt, std::nullopt, true},
-        {"unknown length", R"({"primary":{"usedPercent":5,"windowDurationMins":60},"secondary":{"usedPercent":5,"windowDurationMins":10080}})",
-         std::nullopt, 95, false},
-        {"no length", R"({"primary":{"usedPercent":5}})", std::nullopt, std::nullopt, false},
-        {"the same length twice",
-         R"({"primary":{"usedPercent":5,"windowDurationMins":300},"secondary":{"usedPercent":50,"windowDurationMins":300}})",
-         95, std::nullopt, false},
-        {"no usage", R"({"primary":{"windowDurationMins":300}})", std::nullopt, std::nullopt, false},
-        {"a window that is not an object", R"({"primary":7})", std::nullopt, std::nullopt, false},
-        {"over and under the range",
-         R"({"primary":{"usedPercent":140,"windowDurationMins":300},"secondary":{"usedPercent":-3.5,"windowDurationMins":10080}})",
-         0, 100, true},
+        {"swapped order", window(10, 10080), window(40, 300), 60, 90, true},
+        {"weekly only", nullptr, window(5, 10080), {}, 95, true},
+        {"no windows", absent, absent, {}, {}, true},
+        {"unknown length", window(5, 60), window(5, 10080), {}, 95, false},
+        {"no length", {{"usedPercent", 5}}, absent, {}, {}, false},
+        {"the same length twice", window(5, 300), window(50, 300), 95, {}, false},
+        {"no usage", {{"windowDurationMins", 300}}, absent, {}, {}, false},
+        {"a window that is not an object", 7, absent, {}, {}, false},
+        {"over and under the range", window(140, 300), window(-3.5, 10080), 0, 100, true},
     };
     for (const auto& testCase : cases) {
-        const Json result = {{"rateLimits", parsed(testCase.rateLimits)}};
-        const UsageSnapshot snapshot = CodexCLIUsageService::usage(result, now);
+        Json rateLimits = Json::object();
+        if (!testCase.primary.is_discarded())
+            rateLimits["primary"] = testCase.primary;
+        if (!testCase.secondary.is_discarded())
+            rateLimits["secondary"] = testCase.secondary;
+        const UsageSnapshot snapshot = CodexCLIUsageService::usage({{"rateLimits", rateLimits}}, now);
         EXPECT_EQ(snapshot.fiveHourRemainingPercent, testCase.fiveHour) << testCase.name;
         EXPECT_EQ(snapshot.weeklyRemainingPercent, testCase.weekly) << testCase.name;
         EXPECT_EQ(snapshot.codexPeriodsAreConfirmed(), testCase.confirmed) << testCase.name;

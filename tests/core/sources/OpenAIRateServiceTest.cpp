@@ -42,7 +42,7 @@ TEST(OpenAIRateDurations, ReadsResetDurations)
     const QList<Case> cases = {
         {"1s", 1.0},         {"6m0s", 360.0},     {"20ms", 0.02},     {"1h2m3.5s", 3723.5},
         {"250us", 0.00025},  {"250\xC2\xB5s", 0.00025}, {"100ns", 1e-7}, {"0s", 0.0},
-        {" 7.25s ", 7.25},   {"2h", 7200.0},      {"0.5", 0.5},       {"3", 3.0},
+        {" 7.25s ", 7.25},   {"2h", 7200.0},      {"0.5", 0.5},
         {"", none},          {"s", none},         {"-1s", none},      {"+1s", none},
         {"1m30", none},      {"1 s", none},       {"1d", none},       {"1.2.3s", none},
         {"1e3s", none},      {"nans", none},      {"infs", none},     {"1mm", none},
@@ -61,16 +61,9 @@ TEST(OpenAIRateDurations, ReadsResetDurations)
 
 TEST(OpenAIRateHeaders, ReadsTheSixHeadersAndLeavesOutWhatItCannotRead)
 {
-    const RateLimitSnapshot full = OpenAIRateService::snapshot(fullHeaders(), QStringLiteral("gpt-5-codex"), probedAt);
-    EXPECT_EQ(full.requestLimit, 5000);
-    EXPECT_EQ(full.requestsRemaining, 4999);
-    EXPECT_EQ(full.requestResetSeconds, 0.012);
-    EXPECT_EQ(full.tokenLimit, 2000000);
-    EXPECT_EQ(full.tokensRemaining, 1999978);
-    EXPECT_EQ(full.tokenResetSeconds, 3723.5);
-    EXPECT_EQ(full.model, QStringLiteral("gpt-5-codex"));
-    EXPECT_EQ(full.source, OpenAIRateService::snapshotSource);
-    EXPECT_EQ(full.updatedAt, probedAt);
+    const RateLimitSnapshot full{5000, 4999, 2000000, 1999978, 0.012, 3723.5, "gpt-5-codex",
+                                 OpenAIRateService::snapshotSource, probedAt};
+    EXPECT_EQ(OpenAIRateService::snapshot(fullHeaders(), "gpt-5-codex", probedAt), full);
 
     HttpHeaders odd = fullHeaders();
     odd.set("x-ratelimit-limit-requests", "-5");
@@ -78,13 +71,9 @@ TEST(OpenAIRateHeaders, ReadsTheSixHeadersAndLeavesOutWhatItCannotRead)
     odd.set("x-ratelimit-limit-tokens", "99999999999999999999");
     odd.set("x-ratelimit-remaining-tokens", "");
     odd.set("x-ratelimit-reset-requests", "soon");
-    const RateLimitSnapshot partial = OpenAIRateService::snapshot(odd, QStringLiteral("m"), probedAt);
-    EXPECT_EQ(partial.requestLimit, std::nullopt);
-    EXPECT_EQ(partial.requestsRemaining, std::nullopt);
-    EXPECT_EQ(partial.tokenLimit, std::nullopt);
-    EXPECT_EQ(partial.tokensRemaining, std::nullopt);
-    EXPECT_EQ(partial.requestResetSeconds, std::nullopt);
-    EXPECT_EQ(partial.tokenResetSeconds, 3723.5);
+    const RateLimitSnapshot partial{.tokenResetSeconds = 3723.5, .model = "m",
+                                    .source = OpenAIRateService::snapshotSource, .updatedAt = probedAt};
+    EXPECT_EQ(OpenAIRateService::snapshot(odd, "m", probedAt), partial);
 
     EXPECT_EQ(failureOf({}), OpenAIRateServiceError::Code::missingRateLimitHeaders);
     EXPECT_EQ(failureOf({{"x-request-id", "req_1"}, {"openai-processing-ms", "12"}}),
@@ -114,10 +103,15 @@ protected:
         return answer;
     }
 
-    Outcome<RateLimitSnapshot> fetch(OpenAIRateService& service, const QString& key, const QString& model,
-                                     CancelToken token = {})
+    TaskOutcome<RateLimitSnapshot> fetch(OpenAIRateService& service, const QString& key, const QString& model)
     {
-        return outcomeOf(service.fetchRateLimits(key, model, token));
+        return waitForOutcome(service.fetchRateLimits(key, model));
+    }
+
+    std::optional<OpenAIRateServiceError> errorOf(const QString& key = "sk", const QString& model = "m")
+    {
+        OpenAIRateService service = makeService();
+        return fetch(service, key, model).errorAs<OpenAIRateServiceError>();
     }
 };
 
@@ -125,11 +119,11 @@ protected:
 
 TEST_F(OpenAIRateServiceIntegration, AsksForTheModelWithTheKey)
 {
-    server.respond(QStringLiteral("/v1/models/gpt-5-codex"), modelAnswer());
+    server.respond("/v1/models/gpt-5-codex", modelAnswer());
     OpenAIRateService service = makeService();
-    const auto outcome = fetch(service, QStringLiteral(" sk-test-123\n"), QStringLiteral("  gpt-5-codex "));
+    const auto outcome = fetch(service, " sk-test-123\n", "  gpt-5-codex ");
     ASSERT_TRUE(outcome.value);
-    EXPECT_EQ(outcome.value->model, QStringLiteral("gpt-5-codex"));
+    EXPECT_EQ(outcome.value->model, "gpt-5-codex");
     EXPECT_EQ(outcome.value->tokensRemaining, 1999978);
     ASSERT_EQ(server.requestCount(), 1);
     const auto request = server.requests().first();
@@ -138,76 +132,52 @@ TEST_F(OpenAIRateServiceIntegration, AsksForTheModelWithTheKey)
 
     // A model name is one path segment whatever it holds.
     server.setHandler([](const RecordedHttpRequest&) { return modelAnswer(); });
-    const auto odd = fetch(service, QStringLiteral("sk"), QStringLiteral("ft:gpt/4o?x=1#y"));
+    const auto odd = fetch(service, "sk", "ft:gpt/4o?x=1#y");
     ASSERT_TRUE(odd.value);
-    EXPECT_EQ(server.requests().last().path, QStringLiteral("/v1/models/ft%3Agpt%2F4o%3Fx%3D1%23y"));
+    EXPECT_EQ(server.requests().last().path, "/v1/models/ft%3Agpt%2F4o%3Fx%3D1%23y");
     EXPECT_EQ(server.requests().last().query, QString());
 }
 
 TEST_F(OpenAIRateServiceIntegration, RefusesBadInputBeforeSendingAnything)
 {
-    OpenAIRateService service = makeService();
-    for (const QString& model : {QString(), QStringLiteral("  \t\n")}) {
-        const auto outcome = fetch(service, QStringLiteral("sk"), model);
-        const auto error = outcome.errorAs<OpenAIRateServiceError>();
-        ASSERT_TRUE(error);
-        EXPECT_EQ(error->code(), OpenAIRateServiceError::Code::emptyModel);
-        EXPECT_EQ(error->message(), QStringLiteral("モデル名が空です。設定でモデル名を入力してください。"));
+    for (const QString model : {"", "  \t\n"}) {
+        const auto error = errorOf("sk", model);
+        ASSERT_EQ(error, OpenAIRateServiceError(OpenAIRateServiceError::Code::emptyModel));
+        EXPECT_EQ(error->message(), "モデル名が空です。設定でモデル名を入力してください。");
     }
-    for (const QString& key : {QStringLiteral("sk\r\nX-Injected: 1"), QStringLiteral("sk-ü"), QString()})
-        EXPECT_EQ(transportError(fetch(service, key, QStringLiteral("m"))), HttpError::Kind::other);
+    OpenAIRateService service = makeService();
+    for (const QString key : {"sk\r\nX-Injected: 1", "sk-ü", ""})
+        EXPECT_EQ(transportError(fetch(service, key, "m")), HttpError::Kind::other);
     EXPECT_EQ(server.requestCount(), 0);
 }
 
-TEST_F(OpenAIRateServiceIntegration, StatusesAndRedirectsFailWithTheirCode)
+TEST_F(OpenAIRateServiceIntegration, StatusesRedirectsAndUnusableAnswersFailWithTheirCase)
 {
-    const QString path = QStringLiteral("/v1/models/m");
-    server.respond(QStringLiteral("/elsewhere"), modelAnswer());
-    struct Case
-    {
-        TestHttpResponse answer;
-        std::optional<int> failure;
-    };
-    const QList<Case> cases = {
-        {modelAnswer(200), std::nullopt},
-        {modelAnswer(204), std::nullopt},
-        {TestHttpResponse::redirect(server.url(QStringLiteral("/elsewhere")), 302), 302},
-        {TestHttpResponse::redirect(server.url(QStringLiteral("/elsewhere")), 307), 307},
-        {modelAnswer(401), 401},
-        {modelAnswer(404), 404},
-        {modelAnswer(429), 429},
-        {modelAnswer(500), 500},
-        {modelAnswer(503), 503},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer.status);
-        server.enqueue(path, c.answer);
-        OpenAIRateService service = makeService();
-        const auto outcome = fetch(service, QStringLiteral("sk"), QStringLiteral("m"));
-        EXPECT_EQ(outcome.value.has_value(), !c.failure);
-        if (!c.failure)
-            continue;
-        const auto error = outcome.errorAs<OpenAIRateServiceError>();
-        ASSERT_TRUE(error);
-        EXPECT_EQ(error->code(), OpenAIRateServiceError::Code::badHTTPStatus);
-        EXPECT_EQ(error->statusCode(), *c.failure);
-        EXPECT_EQ(error->message(), QStringLiteral("OpenAI APIが HTTP %1 を返しました。").arg(*c.failure));
-    }
-    EXPECT_TRUE(server.requests(QStringLiteral("/elsewhere")).isEmpty()) << "the key followed a redirect";
-}
-
-TEST_F(OpenAIRateServiceIntegration, MissingHeadersAndOversizedBodies)
-{
-    const QString path = QStringLiteral("/v1/models/m");
-    OpenAIRateService service = makeService();
-
-    server.enqueue(path, TestHttpResponse::json(R"({"id":"m"})"));
-    EXPECT_EQ(fetch(service, QStringLiteral("sk"), QStringLiteral("m")).errorAs<OpenAIRateServiceError>(),
-              OpenAIRateServiceError(OpenAIRateServiceError::Code::missingRateLimitHeaders));
-
+    server.respond("/elsewhere", modelAnswer());
+    const auto redirect = [&](int status) { return TestHttpResponse::redirect(server.url("/elsewhere"), status); };
     auto huge = modelAnswer();
     huge.body = QByteArray(OpenAIRateService::maximumResponseBytes + 1, 'x');
-    server.enqueue(path, huge);
-    EXPECT_EQ(fetch(service, QStringLiteral("sk"), QStringLiteral("m")).errorAs<OpenAIRateServiceError>(),
-              OpenAIRateServiceError(OpenAIRateServiceError::Code::invalidResponse));
+    using Error = OpenAIRateServiceError;
+    const QList<std::pair<TestHttpResponse, std::optional<Error>>> cases = {
+        {modelAnswer(200), std::nullopt},
+        {modelAnswer(204), std::nullopt},
+        {redirect(302), Error::badHTTPStatus(302)},
+        {redirect(307), Error::badHTTPStatus(307)},
+        {modelAnswer(401), Error::badHTTPStatus(401)},
+        {modelAnswer(404), Error::badHTTPStatus(404)},
+        {modelAnswer(429), Error::badHTTPStatus(429)},
+        {modelAnswer(503), Error::badHTTPStatus(503)},
+        {TestHttpResponse::json(R"({"id":"m"})"), Error(Error::Code::missingRateLimitHeaders)},
+        {huge, Error(Error::Code::invalidResponse)},
+    };
+    for (const auto& [answer, error] : cases) {
+        SCOPED_TRACE(testing::Message() << answer.status << ' ' << answer.body.left(20).toStdString());
+        server.enqueue("/v1/models/m", answer);
+        OpenAIRateService service = makeService();
+        const auto outcome = fetch(service, "sk", "m");
+        EXPECT_EQ(outcome.value.has_value(), !error);
+        EXPECT_EQ(outcome.errorAs<Error>(), error);
+    }
+    EXPECT_EQ(Error::badHTTPStatus(429).message(), "OpenAI APIが HTTP 429 を返しました。");
+    EXPECT_TRUE(server.requests("/elsewhere").isEmpty()) << "the key followed a redirect";
 }

@@ -6,15 +6,13 @@
 #include "core/foundation/CancellationError.h"
 #include "core/foundation/HttpClient.h"
 #include "core/foundation/HttpError.h"
+#include "core/model/UsageSnapshot.h"
 
 #include <QCoreApplication>
 #include <QString>
 
-#include <QCoroTask>
-
 #include <gtest/gtest.h>
 
-#include <exception>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -24,21 +22,19 @@ inline void PrintTo(const QString& text, std::ostream* os)
     *os << '"' << text.toStdString() << '"';
 }
 
-namespace vantorel::testing_support {
+namespace vantorel {
 
-template <typename T>
-using Outcome = TaskOutcome<T>;
-
-// Runs the client's call to completion on a local event loop.
-template <typename T>
-Outcome<T> outcomeOf(QCoro::Task<T> task)
+// Failures name the differing field instead of dumping bytes.
+inline void PrintTo(const UsageSnapshot& snapshot, std::ostream* os)
 {
-    return waitForOutcome(std::move(task));
+    *os << toJson(snapshot).dump();
 }
+
+namespace testing_support {
 
 // The transport failure a call ended with, if that is how it ended.
 template <typename T>
-std::optional<HttpError::Kind> transportError(const Outcome<T>& outcome)
+std::optional<HttpError::Kind> transportError(const TaskOutcome<T>& outcome)
 {
     const auto failure = outcome.template errorAs<HttpError>();
     return failure ? std::optional(failure->kind()) : std::nullopt;
@@ -73,4 +69,5 @@ protected:
     TestHttpServer server;
 };
 
-} // namespace vantorel::testing_support
+} // namespace testing_support
+} // namespace vantorel

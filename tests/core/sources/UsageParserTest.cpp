@@ -1,9 +1,8 @@
+#include "SourcesTestSupport.h"
 #include "core/sources/UsageParser.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-
-#include <gtest/gtest.h>
 
 namespace vantorel {
 namespace {
@@ -83,8 +82,6 @@ std::vector<Sample> samples()
          Expected{72, 97, at(2026, 3, 1, 21, 2), at(2026, 12, 12, 9, 15), std::nullopt, "123 credits"}},
         {"codex: used share and a relative reset", Tool::codex, "5h limit: [██░░] 28% used (resets in 2h 3m)",
          Expected{72, {}, now + 7'380, {}, {}, {}}},
-        {"codex: weekly line alone", Tool::codex, "  Weekly limit: [██] 97% left (resets 09:15 on 12 Dec)",
-         Expected{{}, 97, {}, at(2026, 12, 12, 9, 15), {}, {}}},
         {"codex: time already past today means tomorrow", Tool::codex, "5-hour limit: 40% remaining, resets at 8:30am",
          Expected{40, {}, at(2026, 3, 2, 8, 30), {}, {}, {}}},
         {"codex: day and month before the time", Tool::codex, "Weekly limit: 97% left (resets 12 Dec 09:15)",
@@ -111,7 +108,6 @@ std::vector<Sample> samples()
         {"codex: a reset without a window is not used", Tool::codex, "resets 21:02", std::nullopt},
         {"codex: percents of other things", Tool::codex, "Context window: 58% left\nModel: gpt-5 (100% fun)",
          std::nullopt},
-        {"codex: prose", Tool::codex, "hello world\nnothing to see here 5 times", std::nullopt},
         {"codex: empty", Tool::codex, "", std::nullopt},
         {"codex: an overlong line is skipped", Tool::codex, "5h limit: 72% left " + QString(2'000, 'x'), std::nullopt},
         {"codex: an impossible time gives no reset", Tool::codex, "5h limit: 72% left (resets 25:99)",
@@ -146,19 +142,13 @@ TEST(UsageParserTest, ReadsPastedScreensOfBothToolsInBothLanguages)
         ASSERT_EQ(snapshot.has_value(), sample.expected.has_value()) << sample.name;
         if (!snapshot)
             continue;
-        const Expected& expected = *sample.expected;
-        EXPECT_EQ(snapshot->fiveHourRemainingPercent, expected.fiveHour) << sample.name;
-        EXPECT_EQ(snapshot->weeklyRemainingPercent, expected.weekly) << sample.name;
-        EXPECT_EQ(snapshot->fiveHourResetAt, expected.fiveHourReset) << sample.name;
-        EXPECT_EQ(snapshot->weeklyResetAt, expected.weeklyReset) << sample.name;
-        EXPECT_EQ(snapshot->resetAt, expected.reset) << sample.name;
-        EXPECT_EQ(snapshot->creditsRemaining, expected.credits) << sample.name;
-        EXPECT_EQ(snapshot->source, UsageSource::pasted) << sample.name;
-        EXPECT_EQ(snapshot->updatedAt, now) << sample.name;
-        EXPECT_FALSE(snapshot->bankedReset || snapshot->planType || snapshot->limitId) << sample.name;
-        EXPECT_EQ(snapshot->codexPeriodValidationVersion,
-                  sample.tool == Tool::codex ? std::optional<std::int64_t>(1) : std::nullopt)
-            << sample.name;
+        const Expected& e = *sample.expected;
+        const UsageSnapshot expected{
+            .fiveHourRemainingPercent = e.fiveHour, .weeklyRemainingPercent = e.weekly, .creditsRemaining = e.credits,
+            .resetAt = e.reset, .fiveHourResetAt = e.fiveHourReset, .weeklyResetAt = e.weeklyReset,
+            .source = UsageSource::pasted, .updatedAt = now,
+            .codexPeriodValidationVersion = sample.tool == Tool::codex ? std::optional<std::int64_t>(1) : std::nullopt};
+        EXPECT_EQ(*snapshot, expected) << sample.name;
     }
 }
 
@@ -204,14 +194,9 @@ TEST(UsageParserTest, BuildsTheManualSnapshotFromWhatWasGiven)
     const Date reset = now + 3'600;
     const auto full = UsageParser::validatedManualSnapshot("72", "51", "  $12.40 \n", reset, now);
     ASSERT_TRUE(full);
-    UsageSnapshot expected;
-    expected.fiveHourRemainingPercent = 72;
-    expected.weeklyRemainingPercent = 51;
-    expected.creditsRemaining = "$12.40";
-    expected.resetAt = reset;
-    expected.source = UsageSource::manual;
-    expected.updatedAt = now;
-    EXPECT_EQ(*full, expected);
+    EXPECT_EQ(*full, (UsageSnapshot{.fiveHourRemainingPercent = 72, .weeklyRemainingPercent = 51,
+                                    .creditsRemaining = "$12.40", .resetAt = reset, .source = UsageSource::manual,
+                                    .updatedAt = now}));
     EXPECT_TRUE(full->codexPeriodsAreConfirmed());
 
     EXPECT_TRUE(UsageParser::validatedManualSnapshot("", "", "12", std::nullopt, now));
