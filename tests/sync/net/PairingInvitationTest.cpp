@@ -35,15 +35,6 @@ QString urlOf(const QByteArray& json)
 
 } // namespace
 
-TEST(PairingInvitationTest, ConstructorDerivesServiceNames)
-{
-    const PairingInvitation offer = invitation();
-    EXPECT_EQ(offer.schemaVersion, 1);
-    EXPECT_EQ(offer.serviceName, QStringLiteral("0a1b2c3d-4e5f-4a6b-8c7d-9e0fabcdef12-pair"));
-    const PairedHost host{hostID, QStringLiteral("Mac"), offer.credential, now};
-    EXPECT_EQ(host.serviceName(), QStringLiteral("0a1b2c3d-4e5f-4a6b-8c7d-9e0fabcdef12"));
-}
-
 TEST(PairingInvitationTest, ValidatesInOrder)
 {
     struct Case
@@ -55,14 +46,12 @@ TEST(PairingInvitationTest, ValidatesInOrder)
     const QList<Case> cases = {
         {"fresh", [](PairingInvitation&) {}, "ok"},
         {"expires now", [](PairingInvitation& i) { i.expiresAt = now; }, "invitationExpired"},
-        {"expired", [](PairingInvitation& i) { i.expiresAt = now - 1; }, "invitationExpired"},
         {"one second left", [](PairingInvitation& i) { i.expiresAt = now + 1; }, "ok"},
         {"exactly 360 s", [](PairingInvitation& i) { i.expiresAt = now + 360; }, "ok"},
         {"360.5 s", [](PairingInvitation& i) { i.expiresAt = now + 360.5; }, "invalidData"},
         {"NaN expiry", [](PairingInvitation& i) { i.expiresAt = Date(std::nan("")); }, "invitationExpired"},
         {"version 2 checked before expiry", [](PairingInvitation& i) { i.schemaVersion = 2; i.expiresAt = now - 10; }, "unsupportedVersion"},
         {"expiry checked before the key", [](PairingInvitation& i) { i.expiresAt = now; i.credential.key.resize(16); }, "invitationExpired"},
-        {"empty key", [](PairingInvitation& i) { i.credential.key.clear(); }, "invalidData"},
         {"31-byte key", [](PairingInvitation& i) { i.credential.key.resize(31); }, "invalidData"},
         {"33-byte key", [](PairingInvitation& i) { i.credential.key.resize(33); }, "invalidData"},
         {"128-character host name", [](PairingInvitation& i) { i.hostName = QString(128, u'a'); }, "ok"},
@@ -90,7 +79,6 @@ TEST(PairingInvitationTest, UrlRoundTripKeepsEverythingButSubSecondExpiry)
     const PairingInvitation fractional = invitation(300.25);
     const PairingInvitation parsed = PairingInvitation::parse(fractional.encodedString(), now);
     EXPECT_NE(parsed, fractional);
-    EXPECT_EQ(parsed.expiresAt, now + 300);
     PairingInvitation truncated = fractional;
     truncated.expiresAt = now + 300;
     EXPECT_EQ(parsed, truncated);
@@ -125,7 +113,6 @@ TEST(PairingInvitationTest, ParseRefusesMalformedUrls)
         {"as written", url, "ok"},
         {"surrounding white space", QStringLiteral(" \t\n") + url + QStringLiteral("\r\n "), "ok"},
         {"line break inside the payload", url.left(40) + u'\n' + url.mid(40), "invalidData"},
-        {"space inside the payload", url.left(40) + u' ' + url.mid(40), "invalidData"},
         {"unpadded Base64", PairingInvitation::urlPrefix() + unpadded, "invalidData"},
         {"URL-safe alphabet character", PairingInvitation::urlPrefix() + u'_' + payload.mid(1), "invalidData"},
         {"upper-case scheme", QStringLiteral("VANTOREL-SYNC://pair#") + payload, "invalidData"},
@@ -163,6 +150,7 @@ TEST(SyncCredentialTest, RecordsRoundTripThroughSyncJson)
               R"({"id":"ABCDEFAB-CDEF-4ABC-8DEF-ABCDEFABCDEF","key":"\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/\/8="})");
 
     const PairedHost host{hostID, QStringLiteral("Mac"), credential, now};
+    EXPECT_EQ(host.serviceName(), QStringLiteral("0a1b2c3d-4e5f-4a6b-8c7d-9e0fabcdef12"));
     EXPECT_EQ(SyncCoding::decode<PairedHost>(SyncCoding::encode(host)), host);
     const RegisteredSyncDevice device{QStringLiteral("iPhone"), credential, now};
     EXPECT_EQ(SyncCoding::encode(device),

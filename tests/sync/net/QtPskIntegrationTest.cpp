@@ -213,31 +213,7 @@ TEST(QtPskIntegrationTest, RefusesPeersOfferingAnotherVersionOrSuite)
     }
 }
 
-TEST(QtPskIntegrationTest, ReportsARefusedConnectionAsUnavailable)
-{
-    // A port that was just free: nothing listens there any more.
-    quint16 port = 0;
-    {
-        QtPskListener probe(parameters(), QHostAddress::LocalHost);
-        probe.start();
-        port = probe.port();
-    }
-    auto client = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port, parameters());
-    Observed observed;
-    observeState(*client, observed);
-    client->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return observed.state.has_value(); }, waitMilliseconds));
-    EXPECT_EQ(observed.state, PskConnection::State::failed);
-    EXPECT_EQ(observed.error->kind, NetworkError::Kind::posix);
-    EXPECT_EQ(classified(observed.error), UsageSyncError::Code::unavailable);
-
-    // Reads and sends on a failed connection get the failure, not silence.
-    readAll(*client, observed);
-    sendOn(*client, observed, "x");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return observed.readError && observed.sendError; }, waitMilliseconds));
-}
-
-TEST(QtPskIntegrationTest, CancelledListenerAcceptsNothingAndLeavesAcceptedConnectionsAlone)
+TEST(QtPskIntegrationTest, CancelledListenerRefusesNewConnectionsAndLeavesAcceptedOnesAlone)
 {
     Loopback loopback(parameters());
     auto first = loopback.connect(parameters());
@@ -251,6 +227,12 @@ TEST(QtPskIntegrationTest, CancelledListenerAcceptsNothingAndLeavesAcceptedConne
     second->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return late.state.has_value(); }, waitMilliseconds));
     EXPECT_EQ(late.state, PskConnection::State::failed);
+    EXPECT_EQ(late.error->kind, NetworkError::Kind::posix);
+    EXPECT_EQ(classified(late.error), UsageSyncError::Code::unavailable) << "refused, not an authentication failure";
+    // Reads and sends on a failed connection get the failure, not silence.
+    readAll(*second, late);
+    sendOn(*second, late, "x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.readError && late.sendError; }, waitMilliseconds));
 
     sendOn(*first, loopback.client, "still here");
     readAll(*loopback.accepted, loopback.server);

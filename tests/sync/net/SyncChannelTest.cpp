@@ -29,11 +29,6 @@ std::shared_ptr<Outcome> run(QCoro::Task<T> task)
     return outcome;
 }
 
-QByteArray frameOf(const QByteArray& json)
-{
-    return SyncWire::frame(json);
-}
-
 const QByteArray readSnapshotJson = R"({"message":{"readSnapshot":{}},"version":1})";
 const QByteArray pairJson = R"({"message":{"pair":{"deviceName":"iPhone"}},"version":1})";
 
@@ -129,7 +124,7 @@ TEST(SyncChannelTest, SendFramesOneEnvelopeAtATime)
     f.openReady();
     auto first = run(f.channel->send(SyncMessage::readSnapshot()));
     ASSERT_EQ(f.script->sent.size(), 1);
-    EXPECT_EQ(f.script->sent.front(), frameOf(readSnapshotJson));
+    EXPECT_EQ(f.script->sent.front(), SyncWire::frame(readSnapshotJson));
     EXPECT_EQ(f.script->sent.front().size(), 47);
 
     auto second = run(f.channel->send(SyncMessage::pair(QStringLiteral("iPhone"))));
@@ -170,7 +165,7 @@ TEST(SyncChannelTest, SendThatCannotBeEncodedOrFramedLeavesTheChannelAlone)
 
 TEST(SyncChannelTest, ReceiveJudgesReadsInOrder)
 {
-    const QByteArray frame = frameOf(pairJson);
+    const QByteArray frame = SyncWire::frame(pairJson);
     struct Read
     {
         QByteArray bytes;
@@ -193,10 +188,10 @@ TEST(SyncChannelTest, ReceiveJudgesReadsInOrder)
         {"end before anything", {{{}, true}}, "unavailable"},
         {"read error", {{frame.left(3), false, NetworkError::tls(-9820)}}, "authenticationFailed"},
         {"zero length header", {{QByteArray(4, '\0')}}, "invalidData"},
-        {"payload that is not JSON", {{frameOf("not json")}}, "invalidData"},
-        {"version 2", {{frameOf(R"({"message":{"readSnapshot":{}},"version":2})")}}, "unsupportedVersion"},
-        {"version 2 with an unknown case", {{frameOf(R"({"message":{"hello":{}},"version":2})")}}, "invalidData"},
-        {"no version", {{frameOf(R"({"message":{"readSnapshot":{}}})")}}, "invalidData"},
+        {"payload that is not JSON", {{SyncWire::frame("not json")}}, "invalidData"},
+        {"version 2", {{SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":2})")}}, "unsupportedVersion"},
+        {"version 2 with an unknown case", {{SyncWire::frame(R"({"message":{"hello":{}},"version":2})")}}, "invalidData"},
+        {"no version", {{SyncWire::frame(R"({"message":{"readSnapshot":{}}})")}}, "invalidData"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -221,9 +216,9 @@ TEST(SyncChannelTest, BytesAfterAFrameWaitForTheNextReceive)
 {
     Fixture f;
     f.openReady();
-    const QByteArray next = frameOf(R"({"message":{"pair":{"deviceName":"次"}},"version":1})");
+    const QByteArray next = SyncWire::frame(R"({"message":{"pair":{"deviceName":"次"}},"version":1})");
     auto first = run(f.channel->receive(20));
-    f.script->deliver(frameOf(pairJson) + next.left(6));
+    f.script->deliver(SyncWire::frame(pairJson) + next.left(6));
     drainEvents();
     EXPECT_TRUE(isPair(*first, QStringLiteral("iPhone")));
 
@@ -289,7 +284,7 @@ TEST(SyncChannelTest, SecondReceiveIsRefusedAndCloseTwiceKeepsTheFirstError)
     EXPECT_EQ(f.script->cancelCount, 1);
 
     // A read that completes after the close is dropped.
-    EXPECT_TRUE(f.script->deliver(frameOf(pairJson)));
+    EXPECT_TRUE(f.script->deliver(SyncWire::frame(pairJson)));
     drainEvents();
     EXPECT_EQ(f.script->receiveCount, 1);
 }
@@ -331,7 +326,7 @@ TEST(SyncChannelTest, CallbacksDoNotKeepTheChannelAlive)
     drainEvents();
     EXPECT_TRUE(weak.expired());
     // Late callbacks find no channel.
-    EXPECT_TRUE(f.script->deliver(frameOf(pairJson)));
+    EXPECT_TRUE(f.script->deliver(SyncWire::frame(pairJson)));
     f.sleeper.advance(30);
     drainEvents();
 }

@@ -5,6 +5,8 @@
 #include "sync/net/SyncNetworkFailure.h"
 #include "sync/net/SyncNetworkParameters.h"
 
+#include "sync/net/NetTestOutcome.h"
+
 #include <gtest/gtest.h>
 
 #include <QList>
@@ -56,8 +58,6 @@ TEST(SyncMessageTest, EncodesEachCaseUnderItsNameInsideASortedEnvelope)
     };
     for (const Case& c : cases)
         EXPECT_EQ(SyncCoding::encode(SyncEnvelope{1, c.message}), c.json);
-    EXPECT_EQ(cases[0].json.size(), 43);
-    EXPECT_EQ(cases[2].json.size(), 65);
 
     const auto decoded = SyncCoding::decode<SyncEnvelope>(cases[3].json);
     ASSERT_NE(decoded.message.as<SyncMessage::Paired>(), nullptr);
@@ -120,31 +120,21 @@ TEST(SyncNetworkFailureTest, ClassifiesByKindAndCode)
         {NetworkError{}, false, Code::unavailable},
         {NetworkError::tls(-9806), true, Code::localNetworkDenied},
         {NetworkError::posix(ECONNREFUSED), true, Code::localNetworkDenied},
+        // Qt's socket errors reach the same verdicts.
+        {NetworkError::fromSocketError(QAbstractSocket::SslHandshakeFailedError), false, Code::authenticationFailed},
+        {NetworkError::fromSocketError(QAbstractSocket::ConnectionRefusedError), false, Code::unavailable},
+        {NetworkError::fromSocketError(QAbstractSocket::SocketAccessError), false, Code::localNetworkDenied},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SyncNetworkFailure::classify(c.error, c.denied).code(), c.expected)
             << static_cast<int>(c.error.kind) << " " << c.error.code;
-
-    // Qt's socket errors reach the same verdicts.
-    EXPECT_EQ(SyncNetworkFailure::classify(NetworkError::fromSocketError(QAbstractSocket::SslHandshakeFailedError), false).code(),
-              Code::authenticationFailed);
-    EXPECT_EQ(SyncNetworkFailure::classify(NetworkError::fromSocketError(QAbstractSocket::ConnectionRefusedError), false).code(),
-              Code::unavailable);
-    EXPECT_EQ(SyncNetworkFailure::classify(NetworkError::fromSocketError(QAbstractSocket::SocketAccessError), false).code(),
-              Code::localNetworkDenied);
 }
 
 TEST(SyncNetworkParametersTest, NeedsA32ByteKeyAndUsesTheUpperCaseIdentity)
 {
     const QUuid id("{abcdef01-2345-4678-9abc-def012345678}");
-    for (qsizetype size : {0, 31, 33}) {
-        try {
-            SyncNetworkParameters::make({id, QByteArray(size, 'k')});
-            ADD_FAILURE() << size;
-        } catch (const UsageSyncError& error) {
-            EXPECT_EQ(error.code(), UsageSyncError::Code::invalidData);
-        }
-    }
+    for (qsizetype size : {0, 31, 33})
+        EXPECT_EQ(outcomeOf([&] { SyncNetworkParameters::make({id, QByteArray(size, 'k')}); }), "invalidData") << size;
     const PskParameters parameters = SyncNetworkParameters::make({id, QByteArray(32, 'k')});
     EXPECT_EQ(parameters.identity, "ABCDEF01-2345-4678-9ABC-DEF012345678");
     EXPECT_EQ(parameters.key, QByteArray(32, 'k'));
