@@ -182,7 +182,6 @@ TEST(CodexCLIUsageServiceLookupTest, FindsTheSettingsPathThenTheCandidatesThenPa
         std::optional<QString> expected;
     };
     const Case cases[] = {
-        {"setting wins", configured, candidates, configured},
         {"setting is trimmed", "  " + configured + "\n", candidates, configured},
         {"a missing setting does not fall back", dir.filePath("none"), candidates, std::nullopt},
         {"a setting that is not executable", plain, candidates, std::nullopt},

@@ -130,7 +130,6 @@ std::vector<Sample> samples()
          Expected{{}, 70, {}, at(2026, 12, 12, 8, 0), {}, {}}},
         {"claude: a date with its year", Tool::claude, "Resets 2026/03/05 10:00", Expected{{}, {}, {}, {}, at(2026, 3, 5, 10, 0), {}}},
         {"claude: 29 February waits for a leap year", Tool::claude, "Resets Feb 29", Expected{{}, {}, {}, {}, at(2028, 2, 29, 0, 0), {}}},
-        {"claude: nothing usable", Tool::claude, "Esc to cancel\n> /usage", std::nullopt},
     };
 }
 
