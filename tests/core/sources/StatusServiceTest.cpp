@@ -46,11 +46,6 @@ const QByteArray realWorldSummary = R"json({
   "scheduled_maintenances": [{"id": "m1", "name": "DB upgrade", "status": "scheduled"}]
 })json";
 
-ServiceStatus service(const char* name, ComponentHealth health, Date updatedAt)
-{
-    return ServiceStatus{QString::fromUtf8(name), health, updatedAt};
-}
-
 QByteArray componentsDocument(const Json& components, const char* indicator = "none")
 {
     Json document = {{"status", {{"indicator", indicator}, {"description", "x"}}}, {"components", components}};
@@ -74,8 +69,8 @@ TEST(StatusSummaryReading, ReducesARealWorldShapedDocument)
     // "Codex" is listed twice (a leaf and a group): one entry with the worse health and the later
     // date; the keyword fallback is not used because configured names are on the page.
     const QList<ServiceStatus> expected = {
-        service("Codex", ComponentHealth::partialOutage, Date::fromUnixSeconds(1'772'352'360)),
-        service("  Codex Web  ", ComponentHealth::underMaintenance, fetchedAt),
+        {"Codex", ComponentHealth::partialOutage, Date::fromUnixSeconds(1'772'352'360)},
+        {"  Codex Web  ", ComponentHealth::underMaintenance, fetchedAt},
     };
     EXPECT_EQ(summary.services, expected);
     EXPECT_EQ(summary.overallStatus, OverallCodexState::outage);
@@ -129,13 +124,13 @@ TEST(StatusSummaryReading, MapsRawHealthsAndMergesRepeatedNames)
     const QStringList names = {"a", "b", "c", "d", "e", "f", "g"};
     const Date eight = Date::fromUnixSeconds(1'772'352'000);
     const QList<ServiceStatus> expected = {
-        service("a", ComponentHealth::unknown, eight),
-        service("b", ComponentHealth::degradedPerformance, eight),
-        service("c", ComponentHealth::partialOutage, eight),
-        service("d", ComponentHealth::majorOutage, eight),
-        service("e", ComponentHealth::underMaintenance, Date::fromUnixSeconds(1'772'355'600)),
-        service("f", ComponentHealth::unknown, eight),
-        service("g", ComponentHealth::unknown, fetchedAt),
+        {"a", ComponentHealth::unknown, eight},
+        {"b", ComponentHealth::degradedPerformance, eight},
+        {"c", ComponentHealth::partialOutage, eight},
+        {"d", ComponentHealth::majorOutage, eight},
+        {"e", ComponentHealth::underMaintenance, Date::fromUnixSeconds(1'772'355'600)},
+        {"f", ComponentHealth::unknown, eight},
+        {"g", ComponentHealth::unknown, fetchedAt},
     };
     EXPECT_EQ(StatusService::summary(componentsDocument(components), names, {}, fetchedAt).services, expected);
 }
