@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace vantorel {
 
@@ -53,21 +54,14 @@ struct Outcome
     std::optional<SyncMessage> message;
 };
 
-inline QCoro::Task<> track(QCoro::Task<> task, std::shared_ptr<Outcome> outcome)
+template <typename T>
+QCoro::Task<> track(QCoro::Task<T> task, std::shared_ptr<Outcome> outcome)
 {
     try {
-        co_await task;
-        outcome->result = "ok";
-    } catch (...) {
-        outcome->result = errorName(std::current_exception());
-    }
-    outcome->done = true;
-}
-
-inline QCoro::Task<> track(QCoro::Task<SyncMessage> task, std::shared_ptr<Outcome> outcome)
-{
-    try {
-        outcome->message = co_await task;
+        if constexpr (std::is_void_v<T>)
+            co_await task;
+        else
+            outcome->message = co_await task;
         outcome->result = "ok";
     } catch (...) {
         outcome->result = errorName(std::current_exception());
