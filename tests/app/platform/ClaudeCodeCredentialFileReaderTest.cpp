@@ -36,21 +36,17 @@ protected:
         file.write(contents);
         return path;
     }
-
 };
 
 TEST(ClaudeCodeCredentialPathTest, FollowsClaudeConfigDirOrTheHomeFolder)
 {
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("HOME"), QStringLiteral("/home/ada"));
-    EXPECT_EQ(ClaudeCodeCredentialFileReader::credentialPath(environment),
-              QStringLiteral("/home/ada/.claude/.credentials.json"));
-    environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), QString());
-    EXPECT_EQ(ClaudeCodeCredentialFileReader::credentialPath(environment),
-              QStringLiteral("/home/ada/.claude/.credentials.json"));
-    environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), QStringLiteral("/srv/claude/"));
-    EXPECT_EQ(ClaudeCodeCredentialFileReader::credentialPath(environment),
-              QStringLiteral("/srv/claude/.credentials.json"));
+    for (const auto& [configDir, path] : {std::pair{"", "/home/ada/.claude/.credentials.json"},
+                                          std::pair{"/srv/claude/", "/srv/claude/.credentials.json"}}) {
+        environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), QString::fromUtf8(configDir));
+        EXPECT_EQ(ClaudeCodeCredentialFileReader::credentialPath(environment), QString::fromUtf8(path));
+    }
 }
 
 TEST_F(ClaudeCodeCredentialFileReaderTest, ReadsOnlyRegularFilesUpToTheLimit)
@@ -63,7 +59,7 @@ TEST_F(ClaudeCodeCredentialFileReaderTest, ReadsOnlyRegularFilesUpToTheLimit)
         bool readable;
     };
     for (const Row row : {Row{"empty", 0, true}, Row{"exactly the limit", limit, true},
-                          Row{"one byte over", limit + 1, false}, Row{"two MiB", 2 * limit, false}}) {
+                          Row{"one byte over", limit + 1, false}}) {
         SCOPED_TRACE(row.name);
         const QByteArray contents(row.size, 'x');
         const auto read = ClaudeCodeCredentialFileReader::readBoundedFile(write(QString::fromLatin1(row.name), contents));

@@ -27,39 +27,24 @@ QList<double> times(const QList<UsageHistoryEntry>& entries)
     return result;
 }
 
-struct DuplicateCase
+TEST(HistoryRetention, SkipsOnlyARepeatWithin900Seconds)
 {
-    const char* name;
-    double secondsAfterLatest;
-    std::optional<double> fiveHour;
-    std::optional<double> weekly;
-    bool added;
-};
-
-class UsageDuplicate : public testing::TestWithParam<DuplicateCase>
-{
-};
-
-TEST_P(UsageDuplicate, SkipsOnlyARepeatWithin900Seconds)
-{
-    const DuplicateCase& c = GetParam();
     const QList<UsageHistoryEntry> history{sample(MonitoredProvider::codex, -2000, 40.0),
                                            sample(MonitoredProvider::codex, 0, 40.0, 50.0)};
-    const auto result = HistoryRetention::appendingUsage(sample(MonitoredProvider::codex, c.secondsAfterLatest, c.fiveHour, c.weekly),
-                                                         history);
-    EXPECT_EQ(result.size(), c.added ? 3 : 2);
+    const std::tuple<const char*, double, std::optional<double>, std::optional<double>, bool> cases[] = {
+        {"sameValuesSoon", 899.9, 40.0, 50.0, false},
+        {"sameValuesAt900", 900, 40.0, 50.0, true},
+        {"tinyMoveSoon", 60, 40.0099, 49.991, false},
+        {"fiveHourMovedPastTolerance", 60, 40.015, 50.0, true},
+        {"weeklyMoved", 60, 40.0, 49.0, true},
+        {"valueAppeared", 60, 40.0, std::nullopt, true},
+        {"olderThanLatest", -10, 40.0, 50.0, false},
+    };
+    for (const auto& [name, after, fiveHour, weekly, added] : cases) {
+        const auto entry = sample(MonitoredProvider::codex, after, fiveHour, weekly);
+        EXPECT_EQ(HistoryRetention::appendingUsage(entry, history).size(), added ? 3 : 2) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    HistoryRetention, UsageDuplicate,
-    testing::Values(DuplicateCase{"sameValuesSoon", 899.9, 40.0, 50.0, false},
-                    DuplicateCase{"sameValuesAt900", 900, 40.0, 50.0, true},
-                    DuplicateCase{"tinyMoveSoon", 60, 40.0099, 49.991, false},
-                    DuplicateCase{"fiveHourMovedPastTolerance", 60, 40.015, 50.0, true},
-                    DuplicateCase{"weeklyMoved", 60, 40.0, 49.0, true},
-                    DuplicateCase{"valueAppeared", 60, 40.0, std::nullopt, true},
-                    DuplicateCase{"olderThanLatest", -10, 40.0, 50.0, false}),
-    [](const testing::TestParamInfo<DuplicateCase>& info) { return info.param.name; });
 
 TEST(HistoryRetention, DuplicatesAreJudgedPerProviderAgainstItsLatestSample)
 {
@@ -160,7 +145,6 @@ TEST(BoundedEventLedger, CollapsesDuplicatesOntoTheNewestAndKeepsTheNewestKeys)
         {{"a", "b", "c", "d"}, 2, {"c", "d"}},
         {{"a", "b", "c", "a"}, 2, {"c", "a"}},
         {{"a", "b"}, 0, {"b"}},
-        {{}, 5, {}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BoundedEventLedger(c.stored, c.capacity).entries(), c.expected) << c.stored.join(',').toStdString();

