@@ -45,22 +45,6 @@ Outcome run(HttpTransport& client, HttpRequest request, CancelToken token = {})
     return QCoro::waitFor(exchange(&client, std::move(request), token));
 }
 
-HttpRequest get(const QUrl& url)
-{
-    HttpRequest request;
-    request.url = url;
-    return request;
-}
-
-// Short time-outs so the slow-server cases finish in a fraction of a second of real time.
-HttpClient::Options quick()
-{
-    HttpClient::Options options;
-    options.requestTimeoutSeconds = 0.3;
-    options.resourceTimeoutSeconds = 5.0;
-    return options;
-}
-
 class HttpClientIntegration : public testing::Test
 {
 protected:
@@ -72,7 +56,11 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    QUrl url(const char* path) const { return server.url(QString::fromLatin1(path)); }
+    HttpRequest get(const char* path) const { return HttpRequest{.url = url(path)}; }
+
     TestHttpServer server;
+    HttpClient client{HttpClient::Options{}, TestHttpServer::networkManager()};
 };
 
 } // namespace
@@ -85,12 +73,8 @@ TEST_F(HttpClientIntegration, SendsTheRequestAndReturnsEveryHttpStatusAsARespons
         scripted.headers.add("X-Rate-Limit", "42");
         server.respond(QStringLiteral("/v1/usage"), scripted);
 
-        HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
-        HttpRequest request;
-        request.url = server.url(QStringLiteral("/v1/usage?window=5h"));
-        request.method = "POST";
-        request.headers = {{"Authorization", "Bearer abc"}, {"Content-Type", "application/json"}};
-        request.body = R"({"q":1})";
+        const HttpRequest request{url("/v1/usage?window=5h"), "POST",
+                                  {{"Authorization", "Bearer abc"}, {"Content-Type", "application/json"}}, R"({"q":1})"};
         const Outcome outcome = run(client, request);
 
         ASSERT_TRUE(outcome.response) << (outcome.error ? rawValue(*outcome.error).toStdString() : "cancelled");
@@ -113,10 +97,7 @@ TEST_F(HttpClientIntegration, APostThatLostItsConnectionIsNeverSentAgain)
     // A server that reads the request and hangs up without answering: the post may have been
     // acted on, so it must not be repeated behind the caller's back. A GET may be.
     server.respond(QStringLiteral("/hook"), TestHttpResponse::dropped(TestHttpResponse::Drop::beforeResponse));
-    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
-    HttpRequest post = get(server.url(QStringLiteral("/hook")));
-    post.method = "POST";
-    post.body = R"({"content":"hi"})";
+    const HttpRequest post{url("/hook"), "POST", {}, R"({"content":"hi"})"};
 
     const Outcome outcome = run(client, post);
     ASSERT_TRUE(outcome.error);
@@ -127,28 +108,27 @@ TEST_F(HttpClientIntegration, APostThatLostItsConnectionIsNeverSentAgain)
 
 TEST_F(HttpClientIntegration, FollowsRedirectsUnlessRefused)
 {
-    server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(server.url(QStringLiteral("/new"))));
+    server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(url("/new")));
     server.respond(QStringLiteral("/new"), TestHttpResponse::text("arrived"));
 
-    HttpClient following(HttpClient::Options{}, TestHttpServer::networkManager());
-    const Outcome followed = run(following, get(server.url(QStringLiteral("/old"))));
+    const Outcome followed = run(client, get("/old"));
     ASSERT_TRUE(followed.response);
     EXPECT_EQ(followed.response->statusCode, 200);
     EXPECT_EQ(followed.response->body, "arrived");
-    EXPECT_EQ(followed.response->url, server.url(QStringLiteral("/new")));
+    EXPECT_EQ(followed.response->url, url("/new"));
     EXPECT_EQ(server.requests(QStringLiteral("/new")).size(), 1);
 
     for (int status : {301, 302, 303, 307, 308}) {
         SCOPED_TRACE(status);
-        server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(server.url(QStringLiteral("/new")), status));
+        server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(url("/new"), status));
         HttpClient::Options options;
         options.followRedirects = false;
         HttpClient refusing(options, TestHttpServer::networkManager());
-        const Outcome refused = run(refusing, get(server.url(QStringLiteral("/old"))));
+        const Outcome refused = run(refusing, get("/old"));
         ASSERT_TRUE(refused.response);
         EXPECT_EQ(refused.response->statusCode, status);
-        EXPECT_EQ(refused.response->headers.value("Location"), server.url(QStringLiteral("/new")).toEncoded());
-        EXPECT_EQ(refused.response->url, server.url(QStringLiteral("/old")));
+        EXPECT_EQ(refused.response->headers.value("Location"), url("/new").toEncoded());
+        EXPECT_EQ(refused.response->url, url("/old"));
     }
     EXPECT_EQ(server.requests(QStringLiteral("/new")).size(), 1) << "a refused redirect was followed";
 }
@@ -160,9 +140,8 @@ TEST_F(HttpClientIntegration, KeepsNoCookies)
     server.respond(QStringLiteral("/login"), setter);
     server.respond(QStringLiteral("/next"), TestHttpResponse::text("next"));
 
-    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
-    ASSERT_TRUE(run(client, get(server.url(QStringLiteral("/login")))).response);
-    ASSERT_TRUE(run(client, get(server.url(QStringLiteral("/next")))).response);
+    ASSERT_TRUE(run(client, get("/login")).response);
+    ASSERT_TRUE(run(client, get("/next")).response);
     EXPECT_FALSE(server.requests(QStringLiteral("/next")).last().headers.contains("Cookie"));
 }
 
@@ -184,13 +163,12 @@ TEST_F(HttpClientIntegration, TransportFailuresMapToUrlLoadingErrors)
     };
     const std::vector<Case> cases = {
         {"refused", QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(refusedPort)), HttpError::Kind::cannotConnectToHost},
-        {"closed before answering", server.url(QStringLiteral("/drop")), HttpError::Kind::networkConnectionLost},
-        {"closed mid-body", server.url(QStringLiteral("/half")), HttpError::Kind::networkConnectionLost},
+        {"closed before answering", url("/drop"), HttpError::Kind::networkConnectionLost},
+        {"closed mid-body", url("/half"), HttpError::Kind::networkConnectionLost},
     };
-    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome outcome = run(client, get(c.url));
+        const Outcome outcome = run(client, HttpRequest{.url = c.url});
         ASSERT_TRUE(outcome.error) << "got a response or a cancellation";
         EXPECT_EQ(rawValue(*outcome.error), rawValue(c.expected));
     }
@@ -209,20 +187,14 @@ TEST_F(HttpClientIntegration, CapsTheBodyAtTheCallersLimit)
 
     struct Case
     {
-        QString path;
+        const char* path;
         qint64 limit;
         bool fits;
     };
-    const std::vector<Case> cases = {
-        {QStringLiteral("/big"), 1000, true},
-        {QStringLiteral("/big"), 999, false},
-        {QStringLiteral("/trickled"), 1000, true},
-        {QStringLiteral("/trickled"), 600, false},
-    };
-    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
+    const std::vector<Case> cases = {{"/big", 1000, true}, {"/big", 999, false}, {"/trickled", 1000, true}, {"/trickled", 600, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.path.toStdString() << " limit " << c.limit);
-        HttpRequest request = get(server.url(c.path));
+        SCOPED_TRACE(testing::Message() << c.path << " limit " << c.limit);
+        HttpRequest request = get(c.path);
         request.maximumResponseBytes = c.limit;
         const Outcome outcome = run(client, request);
         if (c.fits) {
@@ -235,43 +207,41 @@ TEST_F(HttpClientIntegration, CapsTheBodyAtTheCallersLimit)
     }
 }
 
-TEST_F(HttpClientIntegration, RequestTimeOutFiresWhenNothingArrives)
+TEST_F(HttpClientIntegration, RequestAndResourceTimeOutsEndTheExchange)
 {
-    auto slow = TestHttpResponse::text("late");
-    slow.delaySeconds = 5.0;
-    server.respond(QStringLiteral("/slow"), slow);
-
-    HttpClient client(quick(), TestHttpServer::networkManager());
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const Outcome outcome = run(client, get(server.url(QStringLiteral("/slow"))));
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(*outcome.error, HttpError::Kind::timedOut);
-    EXPECT_LT(elapsed.elapsed(), 4000);
-}
-
-TEST_F(HttpClientIntegration, ResourceTimeOutFiresWhileBytesKeepArriving)
-{
-    // A piece every 0.1 s keeps the request time-out (0.3 s) from firing for 2 s.
+    auto silent = TestHttpResponse::text("late");
+    silent.delaySeconds = 5.0;
+    server.respond(QStringLiteral("/silent"), silent);
+    // A piece every 0.1 s for 2 s keeps the request time-out (0.3 s) from firing.
     auto trickle = TestHttpResponse::text(QByteArray(20, 'z'));
     trickle.trickleIntervalSeconds = 0.1;
     trickle.trickleChunks = 20;
     server.respond(QStringLiteral("/trickle"), trickle);
 
-    auto options = quick();
-    options.resourceTimeoutSeconds = 0.5;
-    HttpClient client(options, TestHttpServer::networkManager());
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const Outcome outcome = run(client, get(server.url(QStringLiteral("/trickle"))));
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(*outcome.error, HttpError::Kind::timedOut);
-    EXPECT_LT(elapsed.elapsed(), 1800) << "ended by the trickle, not the resource time-out";
-
-    // The same trickle passes when only the request time-out applies.
-    options.resourceTimeoutSeconds = 10.0;
-    HttpClient patient(options, TestHttpServer::networkManager());
-    EXPECT_TRUE(run(patient, get(server.url(QStringLiteral("/trickle")))).response);
+    struct Case
+    {
+        const char* path;
+        double resourceTimeoutSeconds;
+        bool timesOut;
+    };
+    const std::vector<Case> cases = {{"/silent", 5.0, true}, {"/trickle", 0.5, true}, {"/trickle", 10.0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.path << " resource time-out " << c.resourceTimeoutSeconds);
+        HttpClient::Options options;
+        options.requestTimeoutSeconds = 0.3;
+        options.resourceTimeoutSeconds = c.resourceTimeoutSeconds;
+        HttpClient timed(options, TestHttpServer::networkManager());
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const Outcome outcome = run(timed, get(c.path));
+        if (c.timesOut) {
+            ASSERT_TRUE(outcome.error);
+            EXPECT_EQ(*outcome.error, HttpError::Kind::timedOut);
+            EXPECT_LT(elapsed.elapsed(), 1800) << "ended by the server, not the time-out";
+        } else {
+            EXPECT_TRUE(outcome.response);
+        }
+    }
 }
 
 TEST_F(HttpClientIntegration, CancellingAbortsThePendingReplyAtOnce)
@@ -282,17 +252,16 @@ TEST_F(HttpClientIntegration, CancellingAbortsThePendingReplyAtOnce)
     CancelToken token;
     QObject::connect(&server, &TestHttpServer::requestReceived, [token] { token.cancel(); });
 
-    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
     QElapsedTimer elapsed;
     elapsed.start();
-    const Outcome outcome = run(client, get(server.url(QStringLiteral("/slow"))), token);
+    const Outcome outcome = run(client, get("/slow"), token);
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_FALSE(outcome.error) << "cancellation must not look like a transport failure";
     EXPECT_LT(elapsed.elapsed(), 5000);
 
     CancelToken already;
     already.cancel();
-    EXPECT_TRUE(run(client, get(server.url(QStringLiteral("/slow"))), already).cancelled);
+    EXPECT_TRUE(run(client, get("/slow"), already).cancelled);
     EXPECT_EQ(server.requestCount(), 1) << "a cancelled token must not start a request";
 }
 
@@ -305,8 +274,8 @@ TEST_F(HttpClientIntegration, LosingTheManagerMidFlightFailsTheRequest)
     manager->setProxy(QNetworkProxy::NoProxy);
     QObject::connect(&server, &TestHttpServer::requestReceived, manager, [manager] { manager->deleteLater(); });
 
-    HttpClient client(HttpClient::Options{}, manager);
-    const Outcome outcome = run(client, get(server.url(QStringLiteral("/slow"))));
+    HttpClient orphaned(HttpClient::Options{}, manager);
+    const Outcome outcome = run(orphaned, get("/slow"));
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(*outcome.error, HttpError::Kind::cancelled);
     drainEvents();
@@ -315,7 +284,6 @@ TEST_F(HttpClientIntegration, LosingTheManagerMidFlightFailsTheRequest)
 TEST_F(HttpClientIntegration, RefusesHeaderFieldsThatWouldSplitTheRequest)
 {
     server.respond(QStringLiteral("/v1/usage"), TestHttpResponse::text("ok"));
-    HttpClient client(HttpClient::Options{}, TestHttpServer::networkManager());
     const std::vector<HttpHeaders::Field> cases = {
         {"Authorization", "Bearer abc\r\nX-Injected: 1"},
         {"Authorization", "Bearer abc\nX-Injected: 1"},
@@ -327,9 +295,7 @@ TEST_F(HttpClientIntegration, RefusesHeaderFieldsThatWouldSplitTheRequest)
     };
     for (const auto& field : cases) {
         SCOPED_TRACE(field.first.toStdString() + ": " + field.second.toStdString());
-        HttpRequest request = get(server.url(QStringLiteral("/v1/usage")));
-        request.headers = {field};
-        const Outcome outcome = run(client, request);
+        const Outcome outcome = run(client, HttpRequest{url("/v1/usage"), "GET", {field}});
         ASSERT_TRUE(outcome.error) << "the request was sent";
         EXPECT_EQ(*outcome.error, HttpError::Kind::other);
     }
