@@ -50,27 +50,16 @@ protected:
     QString m_directory;
 };
 
-TEST_F(AppDiagnosticsTest, FirstLineCreatesTheDirectoryAndAPrivateFile)
+TEST_F(AppDiagnosticsTest, WritesOneLinePerMessageToANewPrivateFile)
 {
     ASSERT_FALSE(QFileInfo::exists(m_directory));
-
-    AppDiagnostics::log(QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"));
-    AppDiagnostics::log(QStringLiteral("keychain.read.unavailable service=s status=-25308"));
-    AppDiagnostics::flush();
-
-    EXPECT_EQ(test::readFileBytes(logPath()),
-              expectedLine(QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"))
-                  + expectedLine(QStringLiteral("keychain.read.unavailable service=s status=-25308")));
-    EXPECT_EQ(test::fileMode(logPath()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
-TEST_F(AppDiagnosticsTest, LineBreaksInAMessageCannotStartAnotherLine)
-{
     const struct
     {
         QString message;
         QString written;
     } cases[] = {
+        {QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel"), QStringLiteral("app.start version=1.0 (7) bundle=/opt/vantorel")},
+        // Line breaks are escaped, so a message cannot forge another line.
         {QStringLiteral("a\nb"), QStringLiteral("a\\nb")},
         {QStringLiteral("a\r\n2026-03-01T08:15:00Z pid=1 forged"), QStringLiteral("a\\r\\n2026-03-01T08:15:00Z pid=1 forged")},
         {QStringLiteral("\n"), QStringLiteral("\\n")},
@@ -87,6 +76,7 @@ TEST_F(AppDiagnosticsTest, LineBreaksInAMessageCannotStartAnotherLine)
     const QByteArray written = test::readFileBytes(logPath());
     EXPECT_EQ(written, expected);
     EXPECT_EQ(written.count('\n'), qsizetype(std::size(cases)));
+    EXPECT_EQ(test::fileMode(logPath()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(AppDiagnosticsTest, RotatesBeforeALineOnlyOnceTheFileIsLargerThanTheLimit)
