@@ -15,7 +15,8 @@ namespace {
 using rules_testing::item;
 using rules_testing::now;
 using Identity = BankedResetExpiryIdentity;
-using Kind = BankedResetExpiryDeliveryDecision::Kind;
+using D = BankedResetExpiryDeliveryDecision;
+using Credits = QList<BankedResetCredit>;
 using Reason = NotificationCancellationReason;
 
 constexpr double day = 86'400;
@@ -29,12 +30,21 @@ BankedResetCredit credit(const char* id, std::optional<Date> expiresAt, const ch
     return c;
 }
 
-BankedResetSummary summary(std::int64_t count, std::optional<QList<BankedResetCredit>> credits)
+BankedResetSummary summary(std::int64_t count, std::optional<Credits> credits = std::nullopt)
 {
     BankedResetSummary s;
     s.availableCount = count;
     s.credits = std::move(credits);
     return s;
+}
+
+QStringList creditIDs(const Credits& credits)
+{
+    QStringList ids;
+    for (const auto& credit : credits) {
+        ids.append(credit.id);
+    }
+    return ids;
 }
 
 AppSettings expirySettings(std::int64_t warningDays = 3)
@@ -47,17 +57,10 @@ AppSettings expirySettings(std::int64_t warningDays = 3)
 
 TEST(BankedResetExpiryDetector, DetectsAvailableCreditsInsideTheWarningDays)
 {
-    const auto current = summary(5, QList<BankedResetCredit>{
-                                        credit("inside", now + 3 * day),
-                                        credit("outside", now + 3 * day + 1),
-                                        credit("expired", now),
-                                        credit("spent", now + day, "used"),
-                                        credit("noExpiry", std::nullopt),
-                                        credit("", now + day),
-                                        credit("handled", now + day),
-                                        credit("inside", now + 3 * day),
-                                        credit("moved", now + 2 * day),
-                                    });
+    const auto current = summary(5, Credits{credit("inside", now + 3 * day), credit("outside", now + 3 * day + 1),
+                                            credit("expired", now), credit("spent", now + day, "used"),
+                                            credit("noExpiry", std::nullopt), credit("", now + day), credit("handled", now + day),
+                                            credit("inside", now + 3 * day), credit("moved", now + 2 * day)});
     const QList<Identity> notified{{QStringLiteral("handled"), now + day}, {QStringLiteral("moved"), now + day}};
     const auto due = BankedResetExpiryDetector::detect(current, expirySettings(), notified, now);
     EXPECT_EQ(due, (QList<Identity>{{QStringLiteral("inside"), now + 3 * day}, {QStringLiteral("moved"), now + 2 * day}}));
@@ -95,26 +98,24 @@ TEST(BankedResetExpiryDetector, DeliveryDecisionAgainstTheCurrentCredits)
         std::optional<BankedResetSummary> current;
         AppSettings settings;
         Date at;
-        BankedResetExpiryDeliveryDecision expected;
+        D expected;
     };
-    const auto listed = summary(1, QList<BankedResetCredit>{credit("c", now + 2 * day)});
+    const auto listed = summary(1, Credits{credit("c", now + 2 * day)});
     auto discordOff = expirySettings();
     discordOff.discordResetNotificationsEnabled = false;
     auto expiryOff = expirySettings();
     expiryOff.bankedResetExpiryNotificationsEnabled = false;
     const Case cases[] = {
-        {"listedInsideWarning", listed, expirySettings(), now, BankedResetExpiryDeliveryDecision::deliver()},
-        {"warningDaysShrank", listed, expirySettings(1), now, BankedResetExpiryDeliveryDecision::deferUntilThreshold(now + day)},
-        {"noReading", std::nullopt, expirySettings(), now, BankedResetExpiryDeliveryDecision::deferUntilRefresh()},
-        {"noCreditList", summary(1, std::nullopt), expirySettings(), now, BankedResetExpiryDeliveryDecision::cancel()},
-        {"creditGone", summary(0, QList<BankedResetCredit>{}), expirySettings(), now, BankedResetExpiryDeliveryDecision::cancel()},
-        {"creditSpent", summary(0, QList<BankedResetCredit>{credit("c", now + 2 * day, "redeemed")}), expirySettings(), now,
-         BankedResetExpiryDeliveryDecision::cancel()},
-        {"expiryMoved", summary(1, QList<BankedResetCredit>{credit("c", now + 2 * day + 1)}), expirySettings(), now,
-         BankedResetExpiryDeliveryDecision::cancel()},
-        {"expired", listed, expirySettings(), now + 2 * day, BankedResetExpiryDeliveryDecision::cancel()},
-        {"discordOff", listed, discordOff, now, BankedResetExpiryDeliveryDecision::cancel()},
-        {"expiryWarningsOff", listed, expiryOff, now, BankedResetExpiryDeliveryDecision::cancel()},
+        {"listedInsideWarning", listed, expirySettings(), now, D::deliver()},
+        {"warningDaysShrank", listed, expirySettings(1), now, D::deferUntilThreshold(now + day)},
+        {"noReading", std::nullopt, expirySettings(), now, D::deferUntilRefresh()},
+        {"noCreditList", summary(1), expirySettings(), now, D::cancel()},
+        {"creditGone", summary(0, Credits{}), expirySettings(), now, D::cancel()},
+        {"creditSpent", summary(0, Credits{credit("c", now + 2 * day, "redeemed")}), expirySettings(), now, D::cancel()},
+        {"expiryMoved", summary(1, Credits{credit("c", now + 2 * day + 1)}), expirySettings(), now, D::cancel()},
+        {"expired", listed, expirySettings(), now + 2 * day, D::cancel()},
+        {"discordOff", listed, discordOff, now, D::cancel()},
+        {"expiryWarningsOff", listed, expiryOff, now, D::cancel()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -125,7 +126,7 @@ TEST(BankedResetExpiryDetector, DeliveryDecisionAgainstTheCurrentCredits)
 TEST(BankedResetExpiryDetector, OutboxExpiryPassSetsWaitsAndDropsItems)
 {
     const Identity live{QStringLiteral("c"), now + 2 * day};
-    const auto listed = summary(1, QList<BankedResetCredit>{credit("c", now + 2 * day)});
+    const auto listed = summary(1, Credits{credit("c", now + 2 * day)});
     auto thresholdWaiting = item("t", 500, std::nullopt, live);
     thresholdWaiting.bankedResetExpiryWait = BankedResetExpiryWait::threshold(now + 10, now - 400);
     const auto plain = item("p", 400, DiscordNotificationEvent::CouponGrant{now});
@@ -183,12 +184,11 @@ TEST(BankedResetExpiryIdentity, NotificationIDHashesCreditAndExpiry)
 TEST(BankedResetExpiryObservation, FreshForFiveSecondsAfterCompletion)
 {
     BankedResetExpiryObservation observation;
-    observation.current = summary(1, std::nullopt);
+    observation.current = summary(1);
     observation.completedAt = now;
-    EXPECT_TRUE(observation.isFreshForDelivery(now));
-    EXPECT_TRUE(observation.isFreshForDelivery(now + 5));
-    EXPECT_FALSE(observation.isFreshForDelivery(now + 5.001));
-    EXPECT_FALSE(observation.isFreshForDelivery(now - 1));
+    for (const auto& [at, fresh] : {std::pair(now, true), {now + 5, true}, {now + 5.001, false}, {now - 1, false}}) {
+        EXPECT_EQ(observation.isFreshForDelivery(at), fresh) << at - now;
+    }
     const QUuid before = observation.generation;
     observation.reset();
     EXPECT_FALSE(observation.isFreshForDelivery(now));
@@ -206,18 +206,18 @@ TEST(BankedResetGrantDetector, GrantsFromCountRisesAndNewCreditIDs)
         std::optional<std::int64_t> granted;
         QStringList newIDs;
     };
-    const auto ab = QList<BankedResetCredit>{credit("a", now + day), credit("b", now + day)};
+    const auto ab = Credits{credit("a", now + day), credit("b", now + day)};
     const Case cases[] = {
         {"firstReadingWithCredits", std::nullopt, summary(2, ab), 2, {"a", "b"}},
-        {"firstReadingCountOnly", std::nullopt, summary(1, std::nullopt), 1, {}},
-        {"firstReadingEmpty", std::nullopt, summary(0, QList<BankedResetCredit>{}), std::nullopt, {}},
+        {"firstReadingCountOnly", std::nullopt, summary(1), 1, {}},
+        {"firstReadingEmpty", std::nullopt, summary(0, Credits{}), std::nullopt, {}},
         {"unchanged", summary(2, ab), summary(2, ab), std::nullopt, {}},
-        {"countRose", summary(1, std::nullopt), summary(3, std::nullopt), 2, {}},
-        {"spentOneGotOne", summary(2, ab), summary(2, QList<BankedResetCredit>{credit("b", now + day), credit("c", now + day)}), 1, {"c"}},
-        {"newButSpentIgnored", summary(2, ab), summary(2, QList<BankedResetCredit>{credit("a", now + day), credit("d", now, "used")}),
+        {"countRose", summary(1), summary(3), 2, {}},
+        {"spentOneGotOne", summary(2, ab), summary(2, Credits{credit("b", now + day), credit("c", now + day)}), 1, {"c"}},
+        {"newButSpentIgnored", summary(2, ab), summary(2, Credits{credit("a", now + day), credit("d", now, "used")}),
          std::nullopt, {}},
-        {"rememberedWithoutListUsesCountOnly", summary(2, std::nullopt), summary(2, ab), std::nullopt, {}},
-        {"countDropped", summary(3, ab), summary(1, QList<BankedResetCredit>{credit("a", now + day)}), std::nullopt, {}},
+        {"rememberedWithoutListUsesCountOnly", summary(2), summary(2, ab), std::nullopt, {}},
+        {"countDropped", summary(3, ab), summary(1, Credits{credit("a", now + day)}), std::nullopt, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -225,54 +225,44 @@ TEST(BankedResetGrantDetector, GrantsFromCountRisesAndNewCreditIDs)
         ASSERT_EQ(grant.has_value(), c.granted.has_value());
         if (grant) {
             EXPECT_EQ(grant->grantedCount, *c.granted);
-            QStringList newIDs;
-            for (const auto& credit : grant->newCredits) {
-                newIDs.append(credit.id);
-            }
-            EXPECT_EQ(newIDs, c.newIDs);
+            EXPECT_EQ(creditIDs(grant->newCredits), c.newIDs);
         }
     }
 }
 
 TEST(BankedResetGrantDetector, BaselineDebouncesDropsAndRemembersCreditsByID)
 {
+    constexpr auto most = std::numeric_limits<std::int64_t>::max();
     std::optional<BankedResetSummary> baseline;
     const auto remember = [&](const BankedResetSummary& reading) {
         const auto grant = BankedResetGrantDetector::detect(baseline, reading);
         baseline = BankedResetGrantDetector::updatedBaseline(baseline, reading, 100);
         return grant.has_value();
     };
-    EXPECT_TRUE(remember(summary(3, std::nullopt)));
-    EXPECT_FALSE(remember(summary(2, std::nullopt))) << "a single low reading";
+    EXPECT_TRUE(remember(summary(3)));
+    EXPECT_FALSE(remember(summary(2))) << "a single low reading";
     EXPECT_EQ(baseline->availableCount, 3);
     EXPECT_EQ(baseline->pendingAvailableCount, 2);
-    EXPECT_FALSE(remember(summary(3, std::nullopt))) << "back to normal is no grant";
+    EXPECT_FALSE(remember(summary(3))) << "back to normal is no grant";
     EXPECT_EQ(baseline->pendingAvailableCount, std::nullopt);
-    EXPECT_FALSE(remember(summary(2, std::nullopt)));
-    EXPECT_FALSE(remember(summary(2, std::nullopt)));
+    EXPECT_FALSE(remember(summary(2)));
+    EXPECT_FALSE(remember(summary(2)));
     EXPECT_EQ(baseline->availableCount, 2) << "a drop read twice is trusted";
-    EXPECT_TRUE(remember(summary(3, std::nullopt)));
+    EXPECT_TRUE(remember(summary(3)));
 
-    auto corrupt = summary(5, std::nullopt);
+    auto corrupt = summary(5);
     corrupt.pendingAvailableCount = 1;
-    corrupt.pendingAvailableCountObservations = std::numeric_limits<std::int64_t>::max();
-    EXPECT_EQ(BankedResetGrantDetector::updatedBaseline(corrupt, summary(1, std::nullopt), 100).availableCount, 1);
+    corrupt.pendingAvailableCountObservations = most;
+    EXPECT_EQ(BankedResetGrantDetector::updatedBaseline(corrupt, summary(1), 100).availableCount, 1);
 
-    const auto previous = summary(2, QList<BankedResetCredit>{credit("a", now), credit("b", now)});
+    const auto previous = summary(2, Credits{credit("a", now), credit("b", now)});
     const auto merged = BankedResetGrantDetector::updatedBaseline(
-        previous, summary(2, QList<BankedResetCredit>{credit("c", now), credit("", now), credit("a", now + 1)}), 3);
-    QStringList mergedIDs;
-    for (const auto& c : *merged.credits) {
-        mergedIDs.append(c.id);
-    }
-    EXPECT_EQ(mergedIDs, (QStringList{"c", "a", "b"}));
+        previous, summary(2, Credits{credit("c", now), credit("", now), credit("a", now + 1)}), 3);
+    EXPECT_EQ(creditIDs(*merged.credits), (QStringList{"c", "a", "b"}));
     EXPECT_EQ((*merged.credits)[1].expiresAt, now + 1);
-    EXPECT_FALSE(BankedResetGrantDetector::detect(merged, summary(2, QList<BankedResetCredit>{credit("b", now)})));
-    EXPECT_EQ(BankedResetGrantDetector::updatedBaseline(previous, summary(2, std::nullopt), 100).credits, previous.credits);
-    EXPECT_EQ(BankedResetGrantDetector::detect(summary(std::numeric_limits<std::int64_t>::min(), std::nullopt),
-                                               summary(std::numeric_limits<std::int64_t>::max(), std::nullopt))
-                  ->grantedCount,
-              std::numeric_limits<std::int64_t>::max());
+    EXPECT_FALSE(BankedResetGrantDetector::detect(merged, summary(2, Credits{credit("b", now)})));
+    EXPECT_EQ(BankedResetGrantDetector::updatedBaseline(previous, summary(2), 100).credits, previous.credits);
+    EXPECT_EQ(BankedResetGrantDetector::detect(summary(std::numeric_limits<std::int64_t>::min()), summary(most))->grantedCount, most);
 }
 
 } // namespace

@@ -107,9 +107,6 @@ TEST(DiscordNotificationEvent, ReadsToleratedVariants)
 TEST(UsageNotificationWindow, KeysAndReadingsOfAWindow)
 {
     EXPECT_EQ(key(UsageNotificationWindow::fiveHour, MonitoredProvider::claude), QStringLiteral("Claude-five"));
-    EXPECT_EQ(key(UsageNotificationWindow::weekly, MonitoredProvider::codex), QStringLiteral("Codex-weekly"));
-    EXPECT_EQ(usageNotificationWindowFromRaw(QStringLiteral("weekly")), UsageNotificationWindow::weekly);
-    EXPECT_EQ(usageNotificationWindowFromRaw(QStringLiteral("five")), std::nullopt);
 
     struct Case
     {

@@ -169,22 +169,17 @@ TEST(PendingDiscordNotification, StoredFormRoundTripsAndReadsLeniently)
 TEST(PendingDiscordNotification, OnlyCodexUsageItemsNeedConfirmedPeriods)
 {
     using Event = DiscordNotificationEvent;
-    struct Case
-    {
-        std::optional<Event> event;
-        bool expected;
+    const auto weeklyCritical = [](MonitoredProvider provider) {
+        return Event::LowBalance{provider, UsageNotificationWindow::weekly, UsageAlertThreshold::critical, std::nullopt, now};
     };
-    const Case cases[] = {
-        {Event::LowBalance{MonitoredProvider::codex, UsageNotificationWindow::weekly, UsageAlertThreshold::critical, std::nullopt, now}, true},
-        {Event::ActualReset{MonitoredProvider::codex, now}, true},
-        {Event::LowBalance{MonitoredProvider::claude, UsageNotificationWindow::weekly, UsageAlertThreshold::critical, std::nullopt, now}, false},
-        {Event::ActualReset{MonitoredProvider::claude, now}, false},
-        {Event::CouponGrant{now}, false},
-        {Event::ServiceIncident{MonitoredProvider::codex, {}, now}, false},
+    const std::pair<std::optional<Event>, bool> cases[] = {
+        {weeklyCritical(MonitoredProvider::codex), true},      {Event::ActualReset{MonitoredProvider::codex, now}, true},
+        {weeklyCritical(MonitoredProvider::claude), false},    {Event::ActualReset{MonitoredProvider::claude, now}, false},
+        {Event::CouponGrant{now}, false},                      {Event::ServiceIncident{MonitoredProvider::codex, {}, now}, false},
         {std::nullopt, false},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(item("i", 0, c.event).requiresCodexPeriodValidation(), c.expected);
+    for (const auto& [event, expected] : cases) {
+        EXPECT_EQ(item("i", 0, event).requiresCodexPeriodValidation(), expected) << (event ? storeText(toJson(*event)).toStdString() : "none");
     }
 }
 

@@ -55,7 +55,6 @@ TEST(UsageAlertDetector, UnsentLevelNeedsAMoreSevereOneThanAnySent)
         {5, {Level::exhausted}, std::nullopt},
         {5, {Level::critical}, std::nullopt},
         {15, {Level::critical}, std::nullopt},
-        {15, {Level::exhausted}, std::nullopt},
         {0, {Level::critical, Level::warning}, Level::exhausted},
         {0, {Level::warning, Level::critical}, Level::exhausted},
         {0, {Level::critical, Level::exhausted}, std::nullopt},
@@ -109,10 +108,6 @@ TEST(UsageResetDetector, ReasonsByResetDates)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(UsageResetDetector::detect(c.previousReset, c.currentReset, c.previousPercent, 100, now), c.expected);
     }
-    EXPECT_FALSE(isEarly(Reason::scheduledTimePassed));
-    EXPECT_TRUE(isEarly(Reason::earlyResetDateAdvanced));
-    EXPECT_EQ(usageResetDetectionReasonFromRaw(QStringLiteral("earlyRemainingRecovered")), Reason::earlyRemainingRecovered);
-    EXPECT_EQ(usageResetDetectionReasonFromRaw(QStringLiteral("scheduled")), std::nullopt);
 }
 
 TEST(UsageResetDetector, ObserveUpdatesTheBaseline)
