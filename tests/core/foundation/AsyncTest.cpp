@@ -89,8 +89,6 @@ void race(int count, Body body)
 
 } // namespace
 
-// --- CancelToken ------------------------------------------------------------------------------
-
 TEST(CancelToken, RunsEachCallbackOnceInOrderAndLateRegistrationsAtOnce)
 {
     CancelToken token;
@@ -155,8 +153,6 @@ TEST(CancelToken, ConcurrentCancelRunsCallbacksExactlyOnce)
         ASSERT_EQ(calls.load(), 1) << "round " << round;
     }
 }
-
-// --- PendingCompletion ------------------------------------------------------------------------
 
 TEST(PendingCompletion, FirstSettlementWinsAndLaterOnesReportFalse)
 {
@@ -226,8 +222,6 @@ TEST(PendingCompletion, ExactlyOneOfRacingThreadsWins)
     }
 }
 
-// --- Sleepers ---------------------------------------------------------------------------------
-
 TEST(ManualSleeper, WakesInDeadlineOrderAtEachDeadline)
 {
     ManualSleeper sleeper;
@@ -259,25 +253,7 @@ TEST(ManualSleeper, WakesInDeadlineOrderAtEachDeadline)
     EXPECT_EQ(sleeper.requestedDurations(), (QList<double>{30.0, 10.0, 20.0, 10.0, 45.0}));
 }
 
-TEST(Sleepers, CancellingWakesTheSleeperAtOnce)
-{
-    TimerSleeper timerSleeper;
-    ManualSleeper manualSleeper;
-    for (Sleeper* sleeper : std::vector<Sleeper*>{&timerSleeper, &manualSleeper}) {
-        CancelToken token;
-        auto probe = std::make_shared<Probe>();
-        observe(sleepThenReturn(sleeper, 3600.0, token, 1), probe);
-        drainEvents();
-        EXPECT_EQ(probe->ended, Ended::stillRunning);
-        token.cancel();
-        // No time passes and no timer runs: only the posted resumption.
-        drainEvents();
-        EXPECT_EQ(probe->ended, Ended::cancelled);
-    }
-    EXPECT_EQ(manualSleeper.pendingCount(), 0) << "a cancelled sleep must leave the schedule";
-}
-
-TEST(Sleepers, DegenerateDurationsAndCancelledTokens)
+TEST(Sleepers, CancellingWakesASleeperAtOnceAndNoTimeOrACancelledTokenNeverSleeps)
 {
     struct Case { double seconds; bool cancelledBefore; Ended expected; };
     const std::vector<Case> cases = {
@@ -290,18 +266,28 @@ TEST(Sleepers, DegenerateDurationsAndCancelledTokens)
     TimerSleeper timerSleeper;
     ManualSleeper manualSleeper;
     for (Sleeper* sleeper : std::vector<Sleeper*>{&timerSleeper, &manualSleeper}) {
+        CancelToken token;
+        auto sleeping = std::make_shared<Probe>();
+        observe(sleepThenReturn(sleeper, 3600.0, token, 1), sleeping);
+        drainEvents();
+        EXPECT_EQ(sleeping->ended, Ended::stillRunning);
+        token.cancel();
+        // No time passes and no timer runs: only the posted resumption.
+        drainEvents();
+        EXPECT_EQ(sleeping->ended, Ended::cancelled);
+
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << c.seconds << (c.cancelledBefore ? " cancelled" : ""));
-            CancelToken token;
+            CancelToken given;
             if (c.cancelledBefore)
-                token.cancel();
+                given.cancel();
             auto probe = std::make_shared<Probe>();
-            observe(sleepThenReturn(sleeper, c.seconds, token, 1), probe);
+            observe(sleepThenReturn(sleeper, c.seconds, given, 1), probe);
             // Settled without suspending.
             EXPECT_EQ(probe->ended, c.expected);
         }
     }
-    EXPECT_EQ(manualSleeper.pendingCount(), 0);
+    EXPECT_EQ(manualSleeper.pendingCount(), 0) << "a cancelled sleep must leave the schedule";
 }
 
 TEST(TimerSleeper, WakesWhenItsTimerFires)
@@ -310,8 +296,6 @@ TEST(TimerSleeper, WakesWhenItsTimerFires)
     const int value = QCoro::waitFor(sleepThenReturn(&sleeper, 0.001, CancelToken(), 42));
     EXPECT_EQ(value, 42);
 }
-
-// --- TaskHandle -------------------------------------------------------------------------------
 
 TEST(TaskHandle, ReportsItsEndAndTheError)
 {
@@ -378,8 +362,6 @@ TEST(TaskHandle, CallbackThatDropsTheHandleStopsTheRest)
     EXPECT_EQ(laterCalls, 0);
 }
 
-// --- withTimeout ------------------------------------------------------------------------------
-
 TEST(WithTimeout, TellsValueTimeOutAndCancellationApart)
 {
     struct Case
@@ -424,8 +406,6 @@ TEST(WithTimeout, TellsValueTimeOutAndCancellationApart)
         EXPECT_EQ(sleeper.pendingCount(), 0) << "the deadline and the work must not linger";
     }
 }
-
-// --- Cancelling real work ---------------------------------------------------------------------
 
 TEST(CancelTokenIntegration, CancellingKillsAChildProcess)
 {
