@@ -98,7 +98,9 @@ bool FakeCodexAppServer::processEnds(qint64 pid)
     if (fd < 0)
         return errno == ESRCH || endedNow(pid);
     pollfd entry{fd, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, 5000);
+    // Generous: the bound is only reached when the process survives, and a loaded machine can take
+    // seconds to deliver the kill and mark the process ended.
+    const int ready = ::poll(&entry, 1, 30'000);
     ::close(fd);
     return ready == 1 || endedNow(pid);
 }

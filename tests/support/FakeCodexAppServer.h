@@ -32,7 +32,7 @@ public:
     // Blocks (up to ten seconds) until the fake writes its pid into that pipe.
     std::optional<qint64> awaitPid(const QString& fifoPath) const;
 
-    // Waits (on the kernel's exit notification, up to a few seconds) until `pid` has ended.
+    // Waits (on the kernel's exit notification, up to 30 s) until `pid` has ended.
     static bool processEnds(qint64 pid);
 
 private:

@@ -147,8 +147,11 @@ public:
 
         GVariantBuilder properties;
         g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
+        // The keyring names the collection's file after its label: parallel test programs need
+        // labels of their own, or they create and delete each other's collection.
+        const QByteArray label = "Vantorel test " + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
         g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Collection.Label",
-                              g_variant_new_string("Vantorel test"));
+                              g_variant_new_string(label.constData()));
         const auto created = call(secretsName, servicePath, masterPasswordInterface, "CreateWithMasterPassword",
                                   g_variant_new("(a{sv}@(oayays))", &properties, plainSecret(m_session, testPassword)),
                                   &m_failure);
