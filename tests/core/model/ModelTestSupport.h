@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/QtPrinters.h"
+
 #include "core/foundation/Date.h"
 #include "core/foundation/Json.h"
 
@@ -7,16 +9,6 @@
 #include <QUuid>
 
 #include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QUuid& uuid, std::ostream* os)
-{
-    *os << uuid.toString(QUuid::WithoutBraces).toStdString();
-}
 
 namespace vantorel {
 

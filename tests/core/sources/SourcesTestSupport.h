@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/QtPrinters.h"
+
 #include "support/DrainEvents.h"
 #include "support/TaskOutcome.h"
 #include "support/TestHttpServer.h"
@@ -16,11 +18,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace vantorel {
 

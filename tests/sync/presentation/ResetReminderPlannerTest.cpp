@@ -1,6 +1,6 @@
 #include "sync/presentation/ResetReminderPlanner.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "sync/model/UsageSyncSnapshot.h"
 

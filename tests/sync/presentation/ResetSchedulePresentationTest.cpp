@@ -1,6 +1,6 @@
 #include "sync/presentation/ResetSchedulePresentation.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QDateTime>
 #include <QTimeZone>

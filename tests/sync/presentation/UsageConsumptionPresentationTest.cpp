@@ -1,6 +1,6 @@
 #include "sync/presentation/UsageConsumptionPresentation.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

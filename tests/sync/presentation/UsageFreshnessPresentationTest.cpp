@@ -1,6 +1,6 @@
 #include "sync/presentation/UsageFreshnessPresentation.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

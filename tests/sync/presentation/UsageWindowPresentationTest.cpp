@@ -1,6 +1,6 @@
 #include "sync/presentation/UsageWindowPresentation.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "sync/model/SyncUsageWindow.h"
 
