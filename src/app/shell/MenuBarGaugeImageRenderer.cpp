@@ -131,9 +131,10 @@ std::optional<double> knownPercent(std::optional<double> percent)
     return std::nullopt;
 }
 
+// "Colour at N % opacity": the alpha becomes N %, it is not multiplied into the colour's own.
 QColor withOpacity(QColor color, qreal opacity)
 {
-    color.setAlphaF(color.alphaF() * opacity);
+    color.setAlphaF(opacity);
     return color;
 }
 

@@ -6,11 +6,11 @@ MenuBarPalette MenuBarPalette::light()
 {
     return {
         .name = QStringLiteral("light"),
-        .label = QColor(0, 0, 0, 217),
-        .secondaryLabel = QColor(0, 0, 0, 128),
+        .label = QColor(38, 38, 38),
+        .secondaryLabel = QColor(128, 128, 128),
         .windowBackground = QColor(236, 236, 236),
         .controlBackground = QColor(255, 255, 255),
-        .separator = QColor(0, 0, 0, 26),
+        .separator = QColor(0, 0, 0),
         .systemRed = QColor(255, 59, 48),
         .systemOrange = QColor(255, 149, 0),
         .systemGreen = QColor(40, 205, 65),
@@ -21,11 +21,11 @@ MenuBarPalette MenuBarPalette::dark()
 {
     return {
         .name = QStringLiteral("dark"),
-        .label = QColor(255, 255, 255, 217),
-        .secondaryLabel = QColor(255, 255, 255, 140),
+        .label = QColor(224, 224, 224),
+        .secondaryLabel = QColor(163, 163, 163),
         .windowBackground = QColor(50, 50, 50),
         .controlBackground = QColor(30, 30, 30),
-        .separator = QColor(255, 255, 255, 26),
+        .separator = QColor(255, 255, 255),
         .systemRed = QColor(255, 69, 58),
         .systemOrange = QColor(255, 159, 10),
         .systemGreen = QColor(50, 215, 75),

@@ -76,6 +76,38 @@ TEST(MenuBarGaugeRing, ColourBandFollowsTheUnclampedValue)
     EXPECT_EQ(MenuBarGaugeImageRenderer::color(nan, palette), palette.secondaryLabel);
 }
 
+// Each use sets its own alpha on an opaque palette colour; probes sit where a stroke covers a whole
+// pixel at 4x (edge tops at y = 25.2, ring bottoms on the track's radius, no arc drawn).
+TEST(MenuBarGaugeOpacity, BordersAndTracksTakeTheirOwnAlpha)
+{
+    struct Probe {
+        const char* name;
+        Input input;
+        double x, yUp;
+        int alpha;
+        QColor MenuBarPalette::*color;
+    };
+    const std::vector<Probe> probes{
+        {"capsule border", {.codexEnabled = true, .compact = false}, 14.5, 25.2, 61, &MenuBarPalette::separator},
+        {"indicator border", {}, 15, 25.2, 61, &MenuBarPalette::separator},
+        {"compact track", compactCodex(std::nullopt), 13.5, 13 - 10.15, 71, &MenuBarPalette::secondaryLabel},
+    };
+    for (const auto& palette : {MenuBarPalette::light(), MenuBarPalette::dark()}) {
+        for (const auto& probe : probes) {
+            RendererRig rig;
+            rig.palette = palette;
+            rig.ratio = 4;
+            const auto pixel = pixelAt(rig.renderer.make(probe.input), probe.x, probe.yUp);
+            const auto expected = palette.*probe.color;
+            const auto name = palette.name.toStdString() + " " + probe.name;
+            EXPECT_EQ(expected.alpha(), 255) << name;
+            EXPECT_NEAR(pixel.alpha(), probe.alpha, 1) << name;
+            EXPECT_NEAR(pixel.red(), expected.red(), 3) << name;
+            EXPECT_NEAR(pixel.blue(), expected.blue(), 3) << name;
+        }
+    }
+}
+
 TEST(MenuBarGaugeLayout, ImageWidthFollowsTheWidthRuleAtEveryRatio)
 {
     const int hundred = MenuBarGaugeImageRenderer::percentageTextWidth(QStringLiteral("100%"));
