@@ -10,6 +10,15 @@ void AppSettings::setBankedResetExpiryWarningDays(std::int64_t days)
         = std::clamp(days, minimumBankedResetExpiryWarningDays, maximumBankedResetExpiryWarningDays);
 }
 
+std::int64_t AppSettings::effectiveRefreshIntervalSeconds(MonitoredProvider provider) const
+{
+    std::int64_t interval = refreshIntervalSeconds;
+    if (usesSeparateRefreshIntervals) {
+        interval = provider == MonitoredProvider::codex ? codexRefreshIntervalSeconds : claudeRefreshIntervalSeconds;
+    }
+    return std::clamp(interval, minimumRefreshIntervalSeconds, maximumRefreshIntervalSeconds);
+}
+
 bool AppSettings::isNotificationEnabled(NotificationCategory category, MonitoredProvider provider,
                                         NotificationChannel channel) const
 {
@@ -247,6 +256,8 @@ std::optional<AppSettings> appSettingsFromJson(const Json& value)
     reader.read("notificationCategoryOverrides", settings.notificationCategoryOverrides);
     reader.read("refreshIntervalSeconds", settings.refreshIntervalSeconds);
     reader.read("usesSeparateRefreshIntervals", settings.usesSeparateRefreshIntervals);
+    settings.codexRefreshIntervalSeconds = settings.refreshIntervalSeconds;
+    settings.claudeRefreshIntervalSeconds = settings.refreshIntervalSeconds;
     reader.read("codexRefreshIntervalSeconds", settings.codexRefreshIntervalSeconds);
     reader.read("claudeRefreshIntervalSeconds", settings.claudeRefreshIntervalSeconds);
     reader.read("backgroundMonitoringEnabled", settings.backgroundMonitoringEnabled);

@@ -24,6 +24,8 @@ struct AppSettings
 {
     static constexpr std::int64_t minimumBankedResetExpiryWarningDays = 1;
     static constexpr std::int64_t maximumBankedResetExpiryWarningDays = 30;
+    static constexpr std::int64_t minimumRefreshIntervalSeconds = 60;
+    static constexpr std::int64_t maximumRefreshIntervalSeconds = 86'400;
 
     bool launchAtLogin = true;
     bool notificationsEnabled = true;
@@ -68,6 +70,10 @@ struct AppSettings
     // Stores the value clamped into 1...30.
     void setBankedResetExpiryWarningDays(std::int64_t days);
 
+    // The provider's own interval while separate intervals are on, else the common one, clamped
+    // to 60...86,400 s.
+    std::int64_t effectiveRefreshIntervalSeconds(MonitoredProvider provider) const;
+
     // Whether a notification of this category goes out for the provider on the channel: the
     // provider's switch, the channel's master switch and the category's own switch must be on;
     // expiry warnings also need their switch and Claude incidents the Claude status page.
@@ -95,7 +101,8 @@ private:
 Json toJson(const AppSettings& settings);
 // Key by key: an absent or wrongly typed key takes its default, so only a value that is not an
 // object fails. A record without "discordMentionEveryone" reads as unsettled while Discord
-// delivery is on, else as false.
+// delivery is on, else as false. A record without a provider's own refresh interval reads it as
+// the common interval, so switching separate intervals on later keeps the cadence.
 std::optional<AppSettings> appSettingsFromJson(const Json& value);
 
 } // namespace vantorel

@@ -163,12 +163,7 @@ double DiscordNotificationOutbox::retryDelay(std::int64_t failedAttempts)
 
 double DiscordNotificationOutbox::freshnessWindow(const AppSettings& settings, MonitoredProvider provider)
 {
-    std::int64_t interval = settings.refreshIntervalSeconds;
-    if (settings.usesSeparateRefreshIntervals) {
-        interval = provider == MonitoredProvider::codex ? settings.codexRefreshIntervalSeconds
-                                                        : settings.claudeRefreshIntervalSeconds;
-    }
-    return static_cast<double>(std::clamp(interval, minimumFreshnessWindow, maximumFreshnessWindow));
+    return static_cast<double>(settings.effectiveRefreshIntervalSeconds(provider));
 }
 
 QList<PendingDiscordNotification> DiscordNotificationOutbox::pruned(const QList<PendingDiscordNotification>& items, Date now)

@@ -48,6 +48,9 @@ TEST(AppSettings, EachMissingExtraOrWronglyTypedKeyTakesOnlyItsOwnDefault)
     AppSettings expected;
     expected.codexEnabled = false;
     expected.refreshIntervalSeconds = 120;
+    // A provider interval that cannot be read follows the common one.
+    expected.codexRefreshIntervalSeconds = 120;
+    expected.claudeRefreshIntervalSeconds = 120;
     expected.codexCLIExecutablePath = "/opt/codex/bin/codex";
     expected.componentNames = {"Codex", "API"};
     expected.menuBarGaugeLabelStyle = MenuBarGaugeLabelStyle::remainingPercent;

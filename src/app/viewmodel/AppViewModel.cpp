@@ -1,0 +1,382 @@
+#include "app/viewmodel/AppViewModel.h"
+
+#include "app/viewmodel/AsyncKeychain.h"
+#include "app/viewmodel/RefreshLoop.h"
+#include "app/viewmodel/StoredState.h"
+#include "app/viewmodel/TransientMessage.h"
+#include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/InMemorySettingsStore.h"
+#include "core/foundation/PendingCompletion.h"
+#include "core/foundation/TimerSleeper.h"
+#include "core/rules/DiscordWebhookURLCache.h"
+#include "sync/onboarding/OnboardingProgressStore.h"
+
+#include <QCoreApplication>
+
+namespace vantorel {
+
+namespace {
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Fills what the caller left empty with the built-in behaviour.
+AppViewModelDependencies completed(AppViewModelDependencies dependencies)
+{
+    if (!dependencies.defaults) {
+        dependencies.defaults = std::make_shared<InMemorySettingsStore>();
+    }
+    if (!dependencies.discordWebhookURLCache) {
+        dependencies.discordWebhookURLCache = std::make_shared<DiscordWebhookURLCache>();
+    }
+    if (!dependencies.now) {
+        dependencies.now = systemClock();
+    }
+    if (!dependencies.notificationNow) {
+        dependencies.notificationNow = dependencies.now;
+    }
+    if (!dependencies.claudeNow) {
+        dependencies.claudeNow = dependencies.now;
+    }
+    if (!dependencies.sleeper) {
+        dependencies.sleeper = std::make_shared<TimerSleeper>();
+    }
+    if (!dependencies.claudeObservationPause) {
+        dependencies.claudeObservationPause = [sleeper = dependencies.sleeper](CancelToken token) {
+            return sleeper->sleep(5, token);
+        };
+    }
+    if (!dependencies.claudeCanPresentLogin) {
+        dependencies.claudeCanPresentLogin = [] { return true; };
+    }
+    if (!dependencies.log) {
+        dependencies.log = [](const QString& message) { AppDiagnostics::log(message); };
+    }
+    return dependencies;
+}
+
+bool schedulingChanged(const AppSettings& a, const AppSettings& b)
+{
+    return a.refreshIntervalSeconds != b.refreshIntervalSeconds
+        || a.usesSeparateRefreshIntervals != b.usesSeparateRefreshIntervals
+        || a.codexRefreshIntervalSeconds != b.codexRefreshIntervalSeconds
+        || a.claudeRefreshIntervalSeconds != b.claudeRefreshIntervalSeconds || a.codexEnabled != b.codexEnabled
+        || a.claudeEnabled != b.claudeEnabled || a.apiRateAutoRefreshEnabled != b.apiRateAutoRefreshEnabled
+        || a.codexCLIAutoRefreshEnabled != b.codexCLIAutoRefreshEnabled
+        || a.claudeStatusEnabled != b.claudeStatusEnabled
+        || a.claudeUsageAutoRefreshEnabled != b.claudeUsageAutoRefreshEnabled;
+}
+
+} // namespace
+
+AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* parent)
+    : QObject(parent)
+    , m_dependencies(completed(std::move(dependencies)))
+{
+    m_onboardingStore = std::make_unique<OnboardingProgressStore>(
+        *m_dependencies.defaults, QString::fromLatin1(OnboardingProgressStore::onboardingKeyPrefix),
+        OnboardingProgressStore::onboardingVersion, OnboardingProgressStore::onboardingStepCount);
+    m_initialSetupStore = std::make_unique<OnboardingProgressStore>(
+        *m_dependencies.defaults, QString::fromLatin1(OnboardingProgressStore::initialSetupKeyPrefix),
+        OnboardingProgressStore::initialSetupVersion, OnboardingProgressStore::initialSetupStepCount);
+    m_keychain = std::make_unique<AsyncKeychain>(m_dependencies.keychainStore);
+    m_storedState = std::make_unique<StoredState>(*this);
+    m_refreshLoop = std::make_unique<RefreshLoop>(*this);
+    m_transientMessage = std::make_unique<TransientMessage>(*this);
+
+    m_storedState->load();
+    if (!automaticallyStartServices()) {
+        return;
+    }
+    observeClaudeLoginAvailability();
+    const AppSettings& settings = m_state.settings;
+    log(QStringLiteral("viewModel.init refreshInterval=") + QString::number(settings.refreshIntervalSeconds)
+        + QStringLiteral(" codexEnabled=") + boolText(settings.codexEnabled) + QStringLiteral(" claudeEnabled=")
+        + boolText(settings.claudeEnabled) + QStringLiteral(" codexAuto=") + boolText(settings.codexCLIAutoRefreshEnabled)
+        + QStringLiteral(" claudeAuto=") + boolText(settings.claudeUsageAutoRefreshEnabled)
+        + QStringLiteral(" discordReset=") + boolText(settings.discordResetNotificationsEnabled)
+        + QStringLiteral(" launchAtLogin=") + boolText(settings.launchAtLogin));
+    if (auto* application = QCoreApplication::instance()) {
+        connect(application, &QCoreApplication::aboutToQuit, this,
+                [this] { log(QStringLiteral("app.willTerminate")); });
+    }
+    if (settings.launchAtLogin) {
+        updateLaunchAtLogin(true, false);
+    }
+    startRefreshTimer();
+    QPointer<AppViewModel> self(this);
+    startTask([self] { return StoredState::runStartUpTask(self); });
+}
+
+AppViewModel::~AppViewModel()
+{
+    // Tasks would otherwise resume after the state they work on is gone.
+    m_lifetime.cancel();
+}
+
+void AppViewModel::markChanged()
+{
+    if (m_changePending) {
+        return;
+    }
+    m_changePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_changePending = false;
+            emit changed();
+        },
+        Qt::QueuedConnection);
+}
+
+void AppViewModel::startTask(std::function<QCoro::Task<>()> body)
+{
+    QMetaObject::invokeMethod(this, [body = std::move(body)] { body(); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<> AppViewModel::nextTurn()
+{
+    PendingCompletion<> turn;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [turn] { turn.complete(); }, Qt::QueuedConnection);
+    co_await turn;
+}
+
+void AppViewModel::setSettings(const AppSettings& settings)
+{
+    const AppSettings previous = m_state.settings;
+    publishedState().settings = settings;
+    m_storedState->setCodable(settings, StoredState::Keys::settings);
+    if (schedulingChanged(previous, settings)) {
+        startRefreshTimer();
+    }
+}
+
+void AppViewModel::setUsageHistory(const QList<UsageHistoryEntry>& history)
+{
+    publishedState().usageHistory = history;
+}
+
+void AppViewModel::setOnboardingProgress(const OnboardingProgress& progress)
+{
+    publishedState().onboardingProgress = progress;
+}
+
+void AppViewModel::setInitialSetupProgress(const OnboardingProgress& progress)
+{
+    publishedState().initialSetupProgress = progress;
+}
+
+void AppViewModel::setDiscordTestPreview(const std::optional<DiscordTestDraft>& draft)
+{
+    publishedState().discordTestPreview = draft;
+}
+
+void AppViewModel::startRefreshTimer()
+{
+    m_refreshLoop->startRefreshTimer();
+}
+
+void AppViewModel::runDueProviderRefreshes()
+{
+    m_refreshLoop->runDueProviderRefreshes();
+}
+
+QCoro::Task<> AppViewModel::refreshScheduledItems()
+{
+    return RefreshLoop::refreshScheduledItems(QPointer<AppViewModel>(this));
+}
+
+void AppViewModel::requestRefresh(const QString& reason)
+{
+    m_refreshLoop->requestRefresh(reason);
+}
+
+void AppViewModel::persistUsageHistory()
+{
+    m_storedState->persistUsageHistory();
+}
+
+void AppViewModel::persistNotificationHistory()
+{
+    m_storedState->persistNotificationHistory();
+}
+
+void AppViewModel::updateDiscordEvidence(const PendingDiscordNotification& item, NotificationDeliveryStatus status,
+                                         std::optional<NotificationCancellationReason> reason)
+{
+    m_storedState->updateDiscordEvidence(item, status, reason);
+}
+
+void AppViewModel::persistPendingDiscordResetNotifications()
+{
+    m_storedState->persistPendingDiscordResetNotifications();
+}
+
+QCoro::Task<> AppViewModel::refreshKeychainSavedState()
+{
+    return StoredState::refreshKeychainSavedState(QPointer<AppViewModel>(this));
+}
+
+void AppViewModel::setTransientLaunchAtLoginMessage(const QString& text)
+{
+    m_transientMessage->show(&AppState::launchAtLoginMessage, text);
+}
+
+void AppViewModel::setTransientDiscordWebhookMessage(const QString& text)
+{
+    m_transientMessage->show(&AppState::discordWebhookMessage, text);
+}
+
+void AppViewModel::updateLaunchAtLogin(bool enabled, bool showSuccessMessage)
+{
+    if (m_dependencies.updateLaunchAtLogin) {
+        m_dependencies.updateLaunchAtLogin(*this, enabled, showSuccessMessage);
+    }
+}
+
+// Operations of later work return at once until their collaborators exist.
+
+QCoro::Task<> AppViewModel::refreshCodexItems()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::refreshClaudeItems()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::refreshStatus()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::refreshClaudeStatus()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::refreshAPIRateLimits()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::refreshCodexCLIUsage()
+{
+    co_return;
+}
+
+void AppViewModel::saveUsageSnapshot(const UsageSnapshot&)
+{
+}
+
+void AppViewModel::clearNotificationHistory(std::optional<MonitoredProvider>)
+{
+}
+
+void AppViewModel::invalidateCodexPeriodComparisons(bool)
+{
+}
+
+void AppViewModel::cancelUnconfirmedCodexPeriodNotifications(bool)
+{
+}
+
+void AppViewModel::revalidatePendingDiscordNotifications(Date)
+{
+}
+
+void AppViewModel::scheduleDiscordOutboxWorker(Date)
+{
+}
+
+QCoro::Task<> AppViewModel::deliverPendingDiscordResetNotifications()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::retryPendingDiscordNotificationsAfterCredentialRecovery(QString)
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::saveAPIKey(QString)
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::deleteAPIKey()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::saveDiscordWebhookURL(QString)
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::deleteDiscordWebhookURL()
+{
+    co_return;
+}
+
+void AppViewModel::sendDiscordTestNotification()
+{
+}
+
+QCoro::Task<> AppViewModel::confirmDiscordTestNotification(DiscordTestDraft)
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::refreshClaudeUsage(bool)
+{
+    co_return;
+}
+
+void AppViewModel::saveClaudeUsageSnapshot(const UsageSnapshot&)
+{
+}
+
+QCoro::Task<> AppViewModel::recoverClaudeUsage()
+{
+    co_return;
+}
+
+QCoro::Task<> AppViewModel::reconnectClaudeAuthentication(bool, bool)
+{
+    co_return;
+}
+
+bool AppViewModel::openClaudeAuthenticationCommand(bool)
+{
+    return false;
+}
+
+void AppViewModel::observeClaudeLoginAvailability()
+{
+}
+
+void AppViewModel::queueAutomaticClaudeRecoveryIfNeeded()
+{
+}
+
+void AppViewModel::cancelAutomaticClaudeRecovery()
+{
+}
+
+void AppViewModel::copyDiagnosticSummary()
+{
+}
+
+void AppViewModel::openDiagnosticsLog()
+{
+}
+
+void AppViewModel::openNotificationSettings()
+{
+}
+
+} // namespace vantorel

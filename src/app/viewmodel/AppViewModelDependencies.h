@@ -1,0 +1,81 @@
+#pragma once
+
+#include "core/foundation/CancelToken.h"
+#include "core/foundation/Clock.h"
+#include "core/model/UsageSnapshot.h"
+#include "core/rules/DiscordWebhookURLResolution.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <QCoroTask>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vantorel {
+
+class AppViewModel;
+class ClaudeCodeTokenStore;
+class ClaudeUsageService;
+class CodexCLIUsageService;
+class DiscordWebhookService;
+class DiscordWebhookURLCache;
+class KeychainStore;
+class NotificationManager;
+class OpenAIRateService;
+class SettingsStore;
+class Sleeper;
+class StatusService;
+
+// What the view model is built with: the services and hooks in the initialiser's order, then the
+// clocks, sleeper and log it uses everywhere. An empty operation means the view model's own
+// behaviour; the composition root supplies every service.
+struct AppViewModelDependencies
+{
+    std::shared_ptr<SettingsStore> defaults;
+    std::shared_ptr<StatusService> statusService;
+    std::shared_ptr<StatusService> claudeStatusService;
+    std::shared_ptr<OpenAIRateService> rateService;
+    std::shared_ptr<CodexCLIUsageService> codexCLIUsageService;
+    std::shared_ptr<ClaudeUsageService> claudeUsageService;
+    std::shared_ptr<DiscordWebhookService> discordWebhookService;
+    std::shared_ptr<DiscordWebhookURLCache> discordWebhookURLCache;
+    std::shared_ptr<ClaudeCodeTokenStore> claudeCodeTokenStore;
+    std::shared_ptr<KeychainStore> keychainStore;
+    // False: the view model only loads and repairs its state (no timer, observer, log line or
+    // start-up task).
+    bool automaticallyStartServices = true;
+    // Starts Claude's interactive login; true when it opened.
+    std::function<bool()> claudeLoginLauncher;
+    std::function<void(const QUrl&)> claudeURLLauncher;
+    // Clock of the Claude authentication recovery; `now` when empty.
+    Clock claudeNow;
+    std::function<bool()> claudeCodeLauncher;
+    // Pause of the Claude login watch; 5 s on `sleeper` when empty. Throws CancellationError.
+    std::function<QCoro::Task<>(CancelToken)> claudeObservationPause;
+    std::shared_ptr<NotificationManager> notificationManager;
+    // Replaces the keychain lookup of the webhook URL.
+    std::function<QCoro::Task<DiscordWebhookURLResolution>()> discordWebhookResolver;
+    // Clock of the start-up pruning and the notification rules; `now` when empty.
+    Clock notificationNow;
+    // Replaces the keychain write of the webhook URL (none deletes it). Throws on failure.
+    std::function<void(const std::optional<QString>&)> discordWebhookWriter;
+    // Replaces the Codex app-server fetch.
+    std::function<QCoro::Task<UsageSnapshot>(CancelToken)> codexUsageLoader;
+    // Whether an interactive login may be shown now; true when empty.
+    std::function<bool()> claudeCanPresentLogin;
+
+    // The current time everywhere else; the system clock when empty.
+    Clock now;
+    // Every sleep of the core; a timer sleeper when null.
+    std::shared_ptr<Sleeper> sleeper;
+    // Diagnostics lines; AppDiagnostics::log when empty.
+    std::function<void(const QString&)> log;
+    // Registers (true) or unregisters the login item; the message goes to the view model's
+    // launch-at-login text. Does nothing when empty.
+    std::function<void(AppViewModel&, bool enabled, bool showSuccessMessage)> updateLaunchAtLogin;
+};
+
+} // namespace vantorel

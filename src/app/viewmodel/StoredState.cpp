@@ -1,0 +1,411 @@
+#include "app/viewmodel/StoredState.h"
+
+#include "app/platform/KeychainStore.h"
+#include "app/platform/NotificationManager.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/AsyncKeychain.h"
+#include "core/model/HistoryRetention.h"
+#include "core/model/ModelCoding.h"
+#include "core/rules/BankedResetExpiryDetector.h"
+#include "core/rules/DiscordNotificationOutbox.h"
+#include "core/rules/DiscordWebhookService.h"
+#include "core/rules/DiscordWebhookURLCache.h"
+#include "sync/onboarding/OnboardingProgressStore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vantorel {
+
+namespace {
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// A stored map from key to date; one value that is not a number fails the whole map.
+std::optional<QMap<QString, Date>> dateMapFromJson(const Json& value)
+{
+    if (!value.is_object()) {
+        return std::nullopt;
+    }
+    QMap<QString, Date> dates;
+    for (const auto& [key, element] : value.items()) {
+        if (!element.is_number()) {
+            return std::nullopt;
+        }
+        dates.insert(json::qstr(key), Date(element.get<double>()));
+    }
+    return dates;
+}
+
+std::optional<QList<NotificationHistoryEntry>> notificationHistoryFromJson(const Json& value)
+{
+    return listFromJsonSkippingInvalid(value, &notificationHistoryEntryFromJson);
+}
+
+std::optional<QList<UsageHistoryEntry>> usageHistoryFromJson(const Json& value)
+{
+    return listFromJsonSkippingInvalid(value, &usageHistoryEntryFromJson);
+}
+
+std::optional<QList<BankedResetExpiryIdentity>> expiryIdentitiesFromJson(const Json& value)
+{
+    return listFromJson(value, &bankedResetExpiryIdentityFromJson);
+}
+
+// Creation time as a sort key; a NaN time sorts as the oldest so the order stays strict.
+double sortTime(const NotificationHistoryEntry& entry)
+{
+    const double seconds = entry.createdAt.timeIntervalSinceReferenceDate();
+    return std::isnan(seconds) ? -std::numeric_limits<double>::infinity() : seconds;
+}
+
+// A delivery that was in flight when the application ended has an unknown outcome.
+void repairInterruptedDelivery(NotificationHistoryEntry& entry)
+{
+    if (!entry.delivery) {
+        return;
+    }
+    if (entry.delivery->discord == NotificationDeliveryStatus::submitting) {
+        entry.delivery->discord = NotificationDeliveryStatus::outcomeUnknown;
+        entry.delivery->discordResultWasUnknown = true;
+    }
+    if (entry.delivery->local == NotificationDeliveryStatus::submitting) {
+        entry.delivery->local = NotificationDeliveryStatus::notRecorded;
+    }
+}
+
+} // namespace
+
+StoredState::StoredState(AppViewModel& viewModel)
+    : m_viewModel(viewModel)
+{
+}
+
+SettingsStore& StoredState::defaults() const
+{
+    return m_viewModel.defaults();
+}
+
+std::optional<Json> StoredState::storedJson(const QString& key) const
+{
+    const auto bytes = defaults().dataValue(key);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return json::parse(*bytes);
+}
+
+void StoredState::setJson(const Json& document, const QString& key)
+{
+    try {
+        defaults().set(key, json::write(document, json::Form::store));
+    } catch (const JsonEncodeError&) {
+        // The previous value stays.
+    }
+}
+
+void StoredState::load()
+{
+    AppState& state = m_viewModel.mutableState();
+    state.onboardingProgress = m_viewModel.onboardingStore().load();
+    state.initialSetupProgress = m_viewModel.initialSetupStore().load();
+    state.codexPeriodsUnconfirmed = defaults().boolValue(Keys::codexPeriodsUnconfirmed).value_or(false);
+    state.discordServerRetryNotBefore = defaults().dateValue(Keys::discordServerRetryNotBefore);
+    state.discordWebhookNeedsAttention = defaults().boolValue(Keys::discordWebhookNeedsAttention).value_or(false);
+    loadLedgers();
+    loadOutboxAndExpiries();
+    loadHistories();
+    loadSettings();
+    loadReadings();
+    setJson(toJsonArray(state.notifiedBankedResetExpiries), Keys::notifiedBankedResetExpiries);
+    recordDroppedOutboxItems();
+    persistPendingDiscordResetNotifications();
+    persistNotificationHistory();
+    checkCodexPeriods();
+}
+
+void StoredState::loadLedgers()
+{
+    AppState& state = m_viewModel.mutableState();
+    auto keyList = [this](const QString& key) {
+        QStringList keys = defaults().stringListValue(key).value_or(QStringList());
+        keys.removeDuplicates();
+        return keys;
+    };
+    state.sentUsageNotifications = keyList(Keys::usageNotifications);
+    state.sentDiscordUsageNotifications = keyList(Keys::discordUsageNotifications);
+    state.sentResetNotificationKeys = BoundedEventLedger(defaults().stringListValue(Keys::resetNotifications).value_or(QStringList()),
+                                                         AppState::resetNotificationLedgerCapacity);
+    state.lastResetNotificationDates = codable(Keys::lastResetNotificationDates, &dateMapFromJson).value_or(QMap<QString, Date>());
+}
+
+void StoredState::loadOutboxAndExpiries()
+{
+    AppState& state = m_viewModel.mutableState();
+    m_storedOutbox = codable(Keys::pendingDiscordResetNotifications, &pendingDiscordNotificationsFromJson)
+                         .value_or(QList<PendingDiscordNotification>());
+    const Date now = m_viewModel.notificationNow();
+    state.pendingDiscordResetNotifications = DiscordNotificationOutbox::pruned(m_storedOutbox, now);
+
+    state.usageResetBaselines = codable(Keys::usageResetBaselines, &usageResetBaselinesFromJson)
+                                    .value_or(QMap<QString, UsageResetBaseline>());
+    state.lastObservedBankedReset = codable(Keys::lastObservedBankedReset, &bankedResetSummaryFromJson);
+
+    // Expiry warnings still queued count as handled, so a lost ledger write never sends one twice.
+    QList<BankedResetExpiryIdentity> queued;
+    for (const PendingDiscordNotification& item : state.pendingDiscordResetNotifications) {
+        if (item.bankedResetExpiry) {
+            queued.append(*item.bankedResetExpiry);
+        }
+    }
+    const auto stored = codable(Keys::notifiedBankedResetExpiries, &expiryIdentitiesFromJson)
+                            .value_or(QList<BankedResetExpiryIdentity>());
+    state.notifiedBankedResetExpiries = BankedResetExpiryDetector::recording(queued, stored, now);
+}
+
+void StoredState::loadHistories()
+{
+    AppState& state = m_viewModel.mutableState();
+    auto history = codable(Keys::notificationHistory, &notificationHistoryFromJson)
+                       .value_or(QList<NotificationHistoryEntry>());
+    std::stable_sort(history.begin(), history.end(), [](const auto& a, const auto& b) { return sortTime(a) > sortTime(b); });
+    if (history.size() > HistoryRetention::maximumNotificationEntries) {
+        history.resize(HistoryRetention::maximumNotificationEntries);
+    }
+    for (NotificationHistoryEntry& entry : history) {
+        repairInterruptedDelivery(entry);
+    }
+    state.notificationHistory = std::move(history);
+
+    const auto usage = codable(Keys::usageHistory, &usageHistoryFromJson).value_or(QList<UsageHistoryEntry>());
+    state.usageHistory = HistoryRetention::prunedUsage(usage, m_viewModel.notificationNow());
+}
+
+void StoredState::loadSettings()
+{
+    AppState& state = m_viewModel.mutableState();
+    AppSettings settings = codable(Keys::settings, &appSettingsFromJson).value_or(AppSettings());
+    if (!defaults().boolValue(Keys::defaultsApplied).value_or(false)) {
+        settings.launchAtLogin = true;
+        settings.menuDisplayMode = MenuDisplayMode::compactUsage;
+        settings.codexCLIAutoRefreshEnabled = true;
+        setCodable(settings, Keys::settings);
+        defaults().set(Keys::defaultsApplied, true);
+    }
+    if (!settings.claudeEnabled) {
+        defaults().remove(Keys::claudeAuthFailureEpisode);
+    }
+    state.settings = settings;
+}
+
+void StoredState::loadReadings()
+{
+    AppState& state = m_viewModel.mutableState();
+    state.usageSnapshot = codable(Keys::usage, &usageSnapshotFromJson);
+    state.claudeUsageSnapshot = codable(Keys::claudeUsage, &usageSnapshotFromJson);
+    state.claudeFailedSnapshotDate = defaults().dateValue(Keys::claudeFailedSnapshotDate);
+    state.apiRateSnapshot = codable(Keys::apiRate, &rateLimitSnapshotFromJson);
+    const Date now = m_viewModel.now();
+    state.statusSummary = CodexStatusSummary::initial(now);
+    state.claudeStatusSummary = CodexStatusSummary::initial(now);
+    state.apiKeyIsSaved = false;
+    state.discordWebhookIsSaved = false;
+    state.notificationAuthorizationState = state.settings.notificationsEnabled
+        ? AppNotificationAuthorizationState::checking
+        : AppNotificationAuthorizationState::disabled;
+    const auto& claude = state.claudeUsageSnapshot;
+    state.claudeAuthenticatedPlanType = claude && claude->source == UsageSource::claudeOAuth ? claude->planType : std::nullopt;
+}
+
+void StoredState::recordDroppedOutboxItems()
+{
+    const Date now = m_viewModel.notificationNow();
+    const auto& kept = m_viewModel.state().pendingDiscordResetNotifications;
+    const QList<PendingDiscordNotification> stored = std::exchange(m_storedOutbox, {});
+    for (const PendingDiscordNotification& item : stored) {
+        const bool isKept = std::any_of(kept.begin(), kept.end(), [&](const auto& other) { return other.isSameItem(item); });
+        if (isKept) {
+            continue;
+        }
+        // An item that would survive pruning on its own was only dropped for room.
+        const auto reason = DiscordNotificationOutbox::pruned({item}, now).isEmpty()
+            ? NotificationCancellationReason::retentionExpired
+            : NotificationCancellationReason::capacityLimit;
+        m_viewModel.updateDiscordEvidence(item, NotificationDeliveryStatus::cancelled, reason);
+    }
+}
+
+void StoredState::checkCodexPeriods()
+{
+    const AppState& state = m_viewModel.state();
+    bool legacy = state.usageSnapshot && !state.usageSnapshot->codexPeriodsAreConfirmed();
+    if (!legacy) {
+        for (auto it = state.usageResetBaselines.cbegin(); it != state.usageResetBaselines.cend(); ++it) {
+            if (it.key().startsWith(QStringLiteral("Codex-")) && it.value().codexPeriodValidationVersion != 1) {
+                legacy = true;
+                break;
+            }
+        }
+    }
+    const bool needsConfirmation = m_viewModel.codexPeriodsNeedConfirmation();
+    if (legacy) {
+        m_viewModel.invalidateCodexPeriodComparisons(true);
+    } else if (needsConfirmation) {
+        m_viewModel.invalidateCodexPeriodComparisons(false);
+    } else {
+        m_viewModel.cancelUnconfirmedCodexPeriodNotifications(false);
+    }
+}
+
+QCoro::Task<> StoredState::runStartUpTask(QPointer<AppViewModel> viewModel)
+{
+    if (!viewModel) {
+        co_return;
+    }
+    // The desktop has no permission request: the state is the service's answer alone.
+    if (const auto manager = viewModel->dependencies().notificationManager) {
+        const auto state = co_await manager->authorizationState(viewModel->settings().notificationsEnabled);
+        if (!viewModel) {
+            co_return;
+        }
+        viewModel->publishedState().notificationAuthorizationState = state;
+    }
+    co_await viewModel->refreshKeychainSavedState();
+    if (!viewModel) {
+        co_return;
+    }
+    co_await viewModel->retryPendingDiscordNotificationsAfterCredentialRecovery(QStringLiteral("launch"));
+    if (!viewModel) {
+        co_return;
+    }
+    co_await viewModel->refreshScheduledItems();
+}
+
+QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> viewModel)
+{
+    if (!viewModel) {
+        co_return;
+    }
+    struct Answers
+    {
+        bool apiKeySaved = false;
+        bool webhookSaved = false;
+        SecureValueReadResult webhook;
+    };
+    const Answers answers = co_await viewModel->keychain().run<Answers>([](const KeychainStore* store) {
+        Answers found;
+        if (store) {
+            found.apiKeySaved = store->contains(KeychainStore::openAIAPIKeyService);
+            found.webhookSaved = store->contains(KeychainStore::discordWebhookURLService);
+            found.webhook = store->readResult(KeychainStore::discordWebhookURLService);
+        }
+        return found;
+    });
+    if (!viewModel) {
+        co_return;
+    }
+    viewModel->publishedState().apiKeyIsSaved = answers.apiKeySaved;
+    const auto resolution = viewModel->dependencies().discordWebhookURLCache->resolve(answers.webhook);
+    switch (resolution.kind) {
+    case DiscordWebhookURLResolution::Kind::missing: {
+        viewModel->publishedState().discordWebhookIsSaved = false;
+        AppSettings settings = viewModel->settings();
+        if (!settings.discordMentionEveryone) {
+            settings.discordMentionEveryone = false;
+            settings.discordMentionMigratedFromLegacy = false;
+        }
+        viewModel->setSettings(settings);
+        break;
+    }
+    case DiscordWebhookURLResolution::Kind::temporarilyUnavailable:
+        viewModel->publishedState().discordWebhookIsSaved = answers.webhookSaved;
+        break;
+    case DiscordWebhookURLResolution::Kind::available: {
+        viewModel->publishedState().discordWebhookIsSaved = true;
+        AppSettings settings = viewModel->settings();
+        if (!settings.discordMentionEveryone) {
+            const bool mention = settings.discordResetNotificationsEnabled
+                && DiscordWebhookService::isValidWebhookURL(resolution.url);
+            settings.discordMentionEveryone = mention;
+            settings.discordMentionMigratedFromLegacy = mention;
+        }
+        viewModel->setSettings(settings);
+        break;
+    }
+    }
+    viewModel->log(QStringLiteral("keychain.savedStateLoaded api=") + boolText(viewModel->apiKeyIsSaved())
+                   + QStringLiteral(" discord=") + boolText(viewModel->discordWebhookIsSaved()));
+}
+
+void StoredState::persistUsageHistory()
+{
+    const auto& history = m_viewModel.state().usageHistory;
+    if (history.isEmpty()) {
+        defaults().remove(Keys::usageHistory);
+    } else {
+        setJson(toJsonArray(history), Keys::usageHistory);
+    }
+}
+
+void StoredState::persistNotificationHistory()
+{
+    const auto& history = m_viewModel.state().notificationHistory;
+    if (history.isEmpty()) {
+        defaults().remove(Keys::notificationHistory);
+    } else {
+        setJson(toJsonArray(history), Keys::notificationHistory);
+    }
+}
+
+void StoredState::persistPendingDiscordResetNotifications()
+{
+    const auto& outbox = m_viewModel.state().pendingDiscordResetNotifications;
+    if (outbox.isEmpty()) {
+        defaults().remove(Keys::pendingDiscordResetNotifications);
+    } else {
+        setJson(toJsonArray(outbox), Keys::pendingDiscordResetNotifications);
+    }
+}
+
+void StoredState::updateDiscordEvidence(const PendingDiscordNotification& item, NotificationDeliveryStatus status,
+                                        std::optional<NotificationCancellationReason> reason)
+{
+    auto& history = m_viewModel.publishedState().notificationHistory;
+    const auto found = std::find_if(history.begin(), history.end(), [&](const auto& entry) { return entry.id == item.generation; });
+    if (found != history.end()) {
+        const NotificationDeliveryEvidence old = found->delivery.value_or(NotificationDeliveryEvidence());
+        NotificationDeliveryEvidence evidence = old;
+        if (old.discord == NotificationDeliveryStatus::cancelled) {
+            evidence.discord = status == NotificationDeliveryStatus::accepted ? NotificationDeliveryStatus::accepted
+                                                                              : NotificationDeliveryStatus::cancelled;
+        } else {
+            evidence.discord = status;
+        }
+        evidence.discordResultWasUnknown = old.discordResultWasUnknown || status == NotificationDeliveryStatus::outcomeUnknown;
+        evidence.discordCancellationReason = reason ? reason : old.discordCancellationReason;
+        found->delivery = evidence;
+        persistNotificationHistory();
+        return;
+    }
+    if (!item.event && !item.bankedResetExpiry) {
+        return;
+    }
+    const MonitoredProvider provider = item.event ? item.event->provider() : MonitoredProvider::codex;
+    NotificationHistoryEntry entry;
+    entry.id = item.generation;
+    entry.provider = provider;
+    entry.category = NotificationHistoryCategory::status;
+    entry.title = displayName(provider) + QStringLiteral(" Discord通知の処理");
+    entry.body = QStringLiteral("保存済みの送信待ちを処理しました。");
+    entry.createdAt = m_viewModel.notificationNow();
+    entry.delivery = NotificationDeliveryEvidence{NotificationDeliveryStatus::notRecorded, status,
+                                                  status == NotificationDeliveryStatus::outcomeUnknown, reason};
+    history = HistoryRetention::appendingNotification(entry, history);
+    persistNotificationHistory();
+}
+
+} // namespace vantorel

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "core/foundation/Json.h"
+#include "core/foundation/SettingsStore.h"
+#include "core/model/NotificationCancellationReason.h"
+#include "core/model/NotificationDeliveryStatus.h"
+#include "core/rules/PendingDiscordNotification.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <QCoroTask>
+
+#include <optional>
+
+namespace vantorel {
+
+class AppViewModel;
+
+// The application state in the settings store: the keys, the JSON coding of stored records, the
+// start-up load (every value read, repaired and pruned, the one-time first-run migration), the
+// start-up task, the keychain check and the writers of the histories and the outbox.
+class StoredState final
+{
+public:
+    struct Keys
+    {
+        static inline const QString settings = QStringLiteral("Vantorel.settings");
+        static inline const QString defaultsApplied = QStringLiteral("Vantorel.defaultsApplied.startupUI.1");
+        static inline const QString usage = QStringLiteral("Vantorel.usage");
+        static inline const QString claudeUsage = QStringLiteral("Vantorel.claudeUsage");
+        static inline const QString claudeFailedSnapshotDate = QStringLiteral("Vantorel.claudeFailedSnapshotDate");
+        static inline const QString apiRate = QStringLiteral("Vantorel.apiRate");
+        static inline const QString usageHistory = QStringLiteral("Vantorel.usageHistory");
+        static inline const QString notificationHistory = QStringLiteral("Vantorel.notificationHistory");
+        static inline const QString usageNotifications = QStringLiteral("Vantorel.usageNotifications");
+        static inline const QString discordUsageNotifications = QStringLiteral("Vantorel.discordUsageNotifications");
+        static inline const QString resetNotifications = QStringLiteral("Vantorel.resetNotifications");
+        static inline const QString lastResetNotificationDates = QStringLiteral("Vantorel.lastResetNotificationDates");
+        static inline const QString usageResetBaselines = QStringLiteral("Vantorel.usageResetBaselines");
+        static inline const QString lastObservedBankedReset = QStringLiteral("Vantorel.lastObservedBankedReset");
+        static inline const QString notifiedBankedResetExpiries = QStringLiteral("Vantorel.notifiedBankedResetExpiries");
+        static inline const QString pendingDiscordResetNotifications = QStringLiteral("Vantorel.pendingDiscordResetNotifications");
+        static inline const QString discordWebhookNeedsAttention = QStringLiteral("Vantorel.discordWebhookNeedsAttention");
+        static inline const QString discordServerRetryNotBefore = QStringLiteral("Vantorel.discordServerRetryNotBefore");
+        static inline const QString codexPeriodsUnconfirmed = QStringLiteral("Vantorel.codexPeriodsUnconfirmed");
+        static inline const QString claudeAuthFailureEpisode = QStringLiteral("Vantorel.claudeAuthFailureEpisode");
+        static inline const QString claudeAutomaticRecoveryAttemptAt = QStringLiteral("Vantorel.claudeAutomaticRecoveryAttemptAt");
+    };
+
+    explicit StoredState(AppViewModel& viewModel);
+
+    // The JSON document stored under the key, decoded; none when absent, not data, not JSON or
+    // not the record.
+    template <typename T>
+    std::optional<T> codable(const QString& key, std::optional<T> (*decode)(const Json&)) const
+    {
+        const auto document = storedJson(key);
+        return document ? decode(*document) : std::nullopt;
+    }
+    std::optional<Json> storedJson(const QString& key) const;
+
+    // Stores the value's JSON document; a value that cannot be encoded writes nothing.
+    template <typename T>
+    void setCodable(const T& value, const QString& key)
+    {
+        setJson(toJson(value), key);
+    }
+    void setJson(const Json& document, const QString& key);
+
+    // Initialiser steps up to the period check: loads and repairs everything and writes back the
+    // repaired history, the pruned outbox and the expiry ledger.
+    void load();
+
+    // The work started once at launch: notification permission, keychain check, outbox retry,
+    // first refresh.
+    static QCoro::Task<> runStartUpTask(QPointer<AppViewModel> viewModel);
+    static QCoro::Task<> refreshKeychainSavedState(QPointer<AppViewModel> viewModel);
+
+    void persistUsageHistory();
+    void persistNotificationHistory();
+    void persistPendingDiscordResetNotifications();
+    // Writes a Discord outcome into the history record whose id is the item's generation.
+    void updateDiscordEvidence(const PendingDiscordNotification& item, NotificationDeliveryStatus status,
+                               std::optional<NotificationCancellationReason> reason);
+
+private:
+    SettingsStore& defaults() const;
+    void loadLedgers();
+    void loadOutboxAndExpiries();
+    void loadHistories();
+    void loadSettings();
+    void loadReadings();
+    void recordDroppedOutboxItems();
+    void checkCodexPeriods();
+
+    AppViewModel& m_viewModel;
+    QList<PendingDiscordNotification> m_storedOutbox;
+};
+
+} // namespace vantorel
