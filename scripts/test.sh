@@ -21,6 +21,7 @@ export QT_QPA_PLATFORM=offscreen
 export TZ=Asia/Tokyo
 export LANG=C.UTF-8
 export LC_ALL=C.UTF-8
+export VANTOREL_TEST_ARTEFACTS="$build_dir/artefacts"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=suppressions="$(cd "$(dirname "$0")" && pwd)/lsan.supp"

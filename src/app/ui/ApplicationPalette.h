@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/ui/SystemColors.h"
+
+class QApplication;
+
+namespace vantorel {
+
+class DesktopAppearance;
+
+// Puts the system colours into the application-wide QPalette and keeps them following the
+// desktop's light or dark preference. The Fusion style is set as well, so sizes and margins
+// never depend on the desktop's widget style.
+class ApplicationPalette
+{
+public:
+    ApplicationPalette() = delete;
+
+    // Sets the style and the palette for the appearance's current scheme and follows its
+    // `changed()` for as long as it lives.
+    static void install(QApplication& application, DesktopAppearance& appearance);
+
+    // Applies one set of colours; widgets repaint through the palette change.
+    static void apply(const SystemColors& colors);
+
+    static const SystemColors& colors();
+};
+
+} // namespace vantorel

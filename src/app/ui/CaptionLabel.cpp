@@ -1,0 +1,26 @@
+#include "app/ui/CaptionLabel.h"
+
+#include "app/ui/TextColor.h"
+#include "app/ui/UiFont.h"
+
+namespace vantorel {
+
+CaptionLabel::CaptionLabel(const QString& text, QWidget* parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setWordWrap(true);
+    setFont(UiFont::caption());
+    setTextColor(this, colors::secondary);
+    setText(text);
+}
+
+SectionTitle::SectionTitle(const QString& text, QWidget* parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setFont(UiFont::sectionTitle());
+    setText(text);
+}
+
+} // namespace vantorel

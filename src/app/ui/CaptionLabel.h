@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QLabel>
+
+namespace vantorel {
+
+// Explanations and status lines: caption font, secondary colour, plain text, wrapping.
+class CaptionLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit CaptionLabel(const QString& text = QString(), QWidget* parent = nullptr);
+};
+
+// A settings section's title: 13 px semibold, plain text.
+class SectionTitle : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit SectionTitle(const QString& text, QWidget* parent = nullptr);
+};
+
+} // namespace vantorel

@@ -1,0 +1,84 @@
+#include "app/ui/LineLimitedLabel.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTextLayout>
+
+namespace vantorel {
+
+LineLimitedLabel::LineLimitedLabel(int maximumLines, const QString& text, QWidget* parent)
+    : QLabel(parent)
+    , m_maximumLines(std::max(1, maximumLines))
+{
+    setTextFormat(Qt::PlainText);
+    setWordWrap(true);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    setText(text);
+}
+
+QStringList LineLimitedLabel::layoutLines(int width) const
+{
+    QStringList lines;
+    const QString content = text();
+    if (content.isEmpty() || width <= 0)
+        return lines;
+    const QFontMetrics metrics(font());
+    QString flat = content;
+    flat.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(flat, font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        if (lines.size() + 1 == m_maximumLines) {
+            // The last allowed line takes the rest of the text, elided to the width.
+            QString rest = flat.mid(line.textStart());
+            rest.replace(QChar::LineSeparator, u' ');
+            lines.append(metrics.elidedText(rest, Qt::ElideRight, width));
+            break;
+        }
+        lines.append(flat.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+int LineLimitedLabel::heightForWidth(int width) const
+{
+    const QMargins margins = contentsMargins();
+    const int lines = int(layoutLines(width - margins.left() - margins.right()).size());
+    return std::max(1, lines) * QFontMetrics(font()).lineSpacing() + margins.top() + margins.bottom();
+}
+
+QSize LineLimitedLabel::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    const int width = std::min(metrics.horizontalAdvance(text()) + 1, 360);
+    return {width, heightForWidth(width)};
+}
+
+QSize LineLimitedLabel::minimumSizeHint() const
+{
+    return {QFontMetrics(font()).horizontalAdvance(QStringLiteral("…")) * 2, QFontMetrics(font()).lineSpacing()};
+}
+
+void LineLimitedLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const QRect area = contentsRect();
+    const int lineSpacing = QFontMetrics(font()).lineSpacing();
+    int y = area.top();
+    for (const QString& line : layoutLines(area.width())) {
+        painter.drawText(QRect(area.left(), y, area.width(), lineSpacing), int(alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, line);
+        y += lineSpacing;
+    }
+}
+
+} // namespace vantorel

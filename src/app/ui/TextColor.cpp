@@ -1,0 +1,64 @@
+#include "app/ui/TextColor.h"
+
+#include "app/ui/SystemColors.h"
+
+#include <QEvent>
+#include <QPalette>
+#include <QWidget>
+
+namespace vantorel {
+
+namespace colors {
+QColor label(const SystemColors& c) { return c.label; }
+QColor secondary(const SystemColors& c) { return c.secondaryLabel; }
+QColor tertiary(const SystemColors& c) { return c.tertiaryLabel; }
+QColor accent(const SystemColors& c) { return c.accent; }
+} // namespace colors
+
+namespace {
+
+void applyTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Active, role, color);
+        palette.setColor(QPalette::Inactive, role, color);
+    }
+    widget->setPalette(palette);
+}
+
+class TextColorFollower final : public QObject
+{
+public:
+    TextColorFollower(QWidget* widget, ColorPick pick)
+        : QObject(widget)
+        , m_pick(std::move(pick))
+    {
+        setObjectName(QStringLiteral("textColorFollower"));
+    }
+
+    void apply() { applyTextColor(static_cast<QWidget*>(parent()), m_pick(SystemColors::current())); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == parent() && event->type() == QEvent::ApplicationPaletteChange)
+            apply();
+        return false;
+    }
+
+private:
+    ColorPick m_pick;
+};
+
+} // namespace
+
+void setTextColor(QWidget* widget, ColorPick pick)
+{
+    // One follower per widget: a second call replaces the colour.
+    delete widget->findChild<TextColorFollower*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* follower = new TextColorFollower(widget, std::move(pick));
+    widget->installEventFilter(follower);
+    follower->apply();
+}
+
+} // namespace vantorel

@@ -1,0 +1,189 @@
+#include "app/ui/Binding.h"
+#include "app/ui/CompactButton.h"
+#include "app/ui/DisclosureGroup.h"
+#include "app/ui/IconButton.h"
+#include "app/ui/IconProvider.h"
+#include "app/ui/LineLimitedLabel.h"
+#include "app/ui/PillButton.h"
+#include "app/ui/SegmentedControl.h"
+#include "app/ui/SystemColors.h"
+#include "support/ViewTest.h"
+
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace vantorel {
+namespace {
+
+const QStringList symbolNames = QStringLiteral(
+    "1.circle 2.circle 3.circle arrow.clockwise arrow.counterclockwise arrow.left arrow.left.arrow.right "
+    "arrow.triangle.2.circlepath arrow.up.right arrow.up.right.square battery.100percent battery.25 battery.50 bell "
+    "bell.badge bell.slash book.pages bubble.left.and.bubble.right calendar.badge.clock chart.line.downtrend.xyaxis "
+    "chart.xyaxis.line checklist checkmark checkmark.circle checkmark.message checkmark.seal checkmark.seal.fill "
+    "checkmark.shield chevron.left chevron.right clock clock.badge.checkmark desktopcomputer doc.on.clipboard "
+    "doc.on.doc doc.text.magnifyingglass exclamationmark.icloud exclamationmark.octagon.fill exclamationmark.triangle "
+    "exclamationmark.triangle.fill eye.slash gauge.with.dots.needle.50percent gearshape hand.raised hourglass icloud "
+    "icloud.and.arrow.up icloud.slash info.circle iphone iphone.and.arrow.forward iphone.slash key laptopcomputer lock "
+    "lock.shield macbook menubar.rectangle moon.zzz network paperplane pause.circle pause.circle.fill percent "
+    "person.badge.key person.crop.circle.badge.checkmark power powersleep qrcode qrcode.viewfinder "
+    "questionmark.circle rectangle.3.group restart slider.horizontal.3 sparkles speedometer square.and.arrow.down "
+    "square.and.pencil switch.2 terminal text.bubble ticket timer trash waveform.path.ecg wifi wifi.exclamationmark "
+    "wifi.slash xmark xmark.circle").split(u' ');
+
+// Renders the widget over white and returns the image (1:1 pixels).
+QImage render(QWidget* widget)
+{
+    widget->resize(widget->sizeHint());
+    QImage image(widget->size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    widget->render(&image, {}, {}, QWidget::DrawChildren);
+    return image;
+}
+
+int inkedPixels(const QImage& image, const QColor& ink)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == ink)
+                ++count;
+    return count;
+}
+
+QColor over(const QColor& color, qreal opacity, const QColor& background)
+{
+    return QColor::fromRgbF(color.redF() * opacity + background.redF() * (1 - opacity),
+                            color.greenF() * opacity + background.greenF() * (1 - opacity),
+                            color.blueF() * opacity + background.blueF() * (1 - opacity));
+}
+
+void expectNear(const QColor& actual, const QColor& expected, int tolerance, const char* what)
+{
+    EXPECT_LE(std::abs(actual.red() - expected.red()), tolerance) << what;
+    EXPECT_LE(std::abs(actual.green() - expected.green()), tolerance) << what;
+    EXPECT_LE(std::abs(actual.blue() - expected.blue()), tolerance) << what;
+}
+
+class UiKitTest : public ViewTest
+{
+};
+
+TEST_F(UiKitTest, EverySymbolIsAValidDrawingInTheAskedColourAndAnUnknownOneAPlaceholder)
+{
+    ASSERT_EQ(symbolNames.size(), 90);
+    const QColor ink(200, 30, 60);
+    QImage sheet(10 * 36, 9 * 36, QImage::Format_ARGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    for (int i = 0; i < symbolNames.size(); ++i) {
+        const QString& name = symbolNames[i];
+        EXPECT_TRUE(IconProvider::hasSymbol(name)) << name.toStdString();
+        const QPixmap pixmap = IconProvider::pixmap(name, 16, ink, 2.0);
+        EXPECT_EQ(pixmap.size(), QSize(32, 32)) << name.toStdString();
+        EXPECT_GT(inkedPixels(pixmap.toImage(), ink), 20) << name.toStdString() << " draws almost nothing";
+        painter.drawPixmap(QRect((i % 10) * 36 + 2, (i / 10) * 36 + 2, 32, 32), IconProvider::pixmap(name, 32, Qt::black, 1.0));
+    }
+    painter.end();
+    QLabel sheetLabel;
+    sheetLabel.setPixmap(QPixmap::fromImage(sheet));
+    saveGrab(&sheetLabel, QStringLiteral("icons"));
+
+    EXPECT_FALSE(IconProvider::hasSymbol(QStringLiteral("no.such.symbol")));
+    EXPECT_GT(inkedPixels(IconProvider::pixmap(QStringLiteral("no.such.symbol"), 16, ink, 1.0).toImage(), ink), 0);
+}
+
+TEST_F(UiKitTest, ButtonsKeepTheirGeometryAndOrder)
+{
+    for (const auto* name : {"xmark", "arrow.left.arrow.right"}) {
+        QWidget host;
+        auto* layout = new QHBoxLayout(&host);
+        auto* button = new IconButton(QString::fromLatin1(name), QStringLiteral("閉じる"));
+        layout->addWidget(button, 1);
+        host.resize(200, 80);
+        show(&host);
+        EXPECT_EQ(button->size(), QSize(25, 25)) << name;
+    }
+
+    // With a blank title every inked pixel is the symbol's: it must sit after the title.
+    CompactButton compact(QStringLiteral("    "), QStringLiteral("xmark"));
+    const QImage image = render(&compact);
+    const QColor label = SystemColors::current().label;
+    int leftmostInk = image.width();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == label)
+                leftmostInk = std::min(leftmostInk, x);
+    EXPECT_GT(leftmostInk, image.width() / 2);
+}
+
+TEST_F(UiKitTest, PillButtonTintsFillOutlineAndTitleFromOneColour)
+{
+    const QColor tint(255, 59, 48);
+    PillButton pill(QStringLiteral("終了"), tint);
+    const QImage image = render(&pill);
+    const int middle = image.height() / 2;
+    expectNear(image.pixelColor(0, middle), over(tint, 0.7, Qt::white), 12, "outline");
+    expectNear(image.pixelColor(6, middle), over(tint, 0.08, Qt::white), 2, "fill");
+    EXPECT_GT(inkedPixels(image, tint), 10) << "title in the full colour";
+
+    pill.setEnabled(false);
+    const QImage dimmed = render(&pill);
+    EXPECT_EQ(inkedPixels(dimmed, tint), 0);
+}
+
+TEST_F(UiKitTest, ControlsReportUserChangesApartFromProgrammaticOnes)
+{
+    SegmentedControl segments({QStringLiteral("アイコン"), QStringLiteral("文字")});
+    segments.resize(segments.sizeHint());
+    QSignalSpy changed(&segments, &SegmentedControl::currentIndexChanged);
+    QSignalSpy activated(&segments, &SegmentedControl::activated);
+    segments.setCurrentIndex(1);
+    QTest::mouseClick(find<QAbstractButton>(&segments, QStringLiteral("segment.0")), Qt::LeftButton);
+    EXPECT_EQ(segments.currentIndex(), 0);
+    EXPECT_EQ(changed.size(), 2);
+    ASSERT_EQ(activated.size(), 1);
+    EXPECT_EQ(activated[0][0].toInt(), 0);
+
+    DisclosureGroup group(QStringLiteral("詳細"));
+    group.setContent(new QLabel(QStringLiteral("中身")));
+    show(&group);
+    EXPECT_FALSE(group.content()->isVisible());
+    QTest::mouseClick(find<QAbstractButton>(&group, QStringLiteral("disclosure.header")), Qt::LeftButton);
+    EXPECT_TRUE(group.isExpanded());
+    EXPECT_TRUE(group.content()->isVisible());
+}
+
+TEST_F(UiKitTest, LineLimitedLabelElidesTheLastAllowedLine)
+{
+    LineLimitedLabel label(2, QStringLiteral("サービスの状態ページから取得した長いメッセージが三行以上に折り返されるとき"));
+    label.resize(120, label.heightForWidth(120));
+    const QStringList lines = label.visibleLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines.last().endsWith(QStringLiteral("…")));
+    EXPECT_EQ(label.heightForWidth(120), 2 * label.fontMetrics().lineSpacing());
+
+    label.setText(QStringLiteral("短い"));
+    EXPECT_EQ(label.visibleLines(), QStringList{QStringLiteral("短い")});
+}
+
+TEST_F(UiKitTest, MemberBindingWritesTheWholeValueBack)
+{
+    struct Pair {
+        int a = 1;
+        int b = 2;
+    };
+    Pair stored;
+    int writes = 0;
+    const Binding<Pair> whole{[&] { return stored; }, [&](Pair value) { stored = value; ++writes; }};
+    memberBinding(whole, &Pair::b).set(5);
+    EXPECT_EQ(stored.a, 1);
+    EXPECT_EQ(stored.b, 5);
+    EXPECT_EQ(writes, 1);
+}
+
+} // namespace
+} // namespace vantorel

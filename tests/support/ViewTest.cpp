@@ -1,0 +1,110 @@
+#include "support/ViewTest.h"
+
+#include "app/ui/ApplicationPalette.h"
+#include "app/ui/UiFont.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QLabel>
+#include <QLocale>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTextDocument>
+#include <QTextLayout>
+
+namespace vantorel {
+
+namespace {
+
+QStringList missingGlyphTexts(const QString& text, const QFont& font)
+{
+    QStringList missing;
+    for (const QString& line : text.split(u'\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        QTextLayout layout(line, font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            if (run.glyphIndexes().contains(0)) {
+                missing.append(line);
+                break;
+            }
+        }
+    }
+    return missing;
+}
+
+QString shownText(const QWidget* widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        if (label->textFormat() == Qt::PlainText)
+            return label->text();
+        QTextDocument document;
+        document.setHtml(label->text());
+        return document.toPlainText();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    return {};
+}
+
+} // namespace
+
+void ViewTest::SetUp()
+{
+    ASSERT_TRUE(QFontDatabase::hasFamily(QString::fromLatin1(UiFont::japaneseFamily)))
+        << "the Japanese font (fonts-noto-cjk) is not installed";
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    setDark(false);
+}
+
+void ViewTest::TearDown()
+{
+    setDark(false);
+}
+
+void ViewTest::setDark(bool dark)
+{
+    ApplicationPalette::apply(dark ? SystemColors::dark() : SystemColors::light());
+}
+
+void ViewTest::show(QWidget* widget)
+{
+    widget->show();
+    QApplication::processEvents();
+}
+
+void ViewTest::saveGrab(QWidget* widget, const QString& name)
+{
+    const QPixmap pixmap = widget->grab();
+    EXPECT_FALSE(pixmap.isNull()) << name.toStdString();
+    const QString folder = qEnvironmentVariable("VANTOREL_TEST_ARTEFACTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    EXPECT_TRUE(pixmap.save(folder + u'/' + name + QStringLiteral(".png"))) << name.toStdString();
+}
+
+void ViewTest::expectNoMissingGlyphs(const QWidget* root)
+{
+    QList<const QWidget*> widgets{root};
+    for (const QWidget* child : root->findChildren<QWidget*>())
+        widgets.append(child);
+    for (const QWidget* widget : widgets) {
+        if (widget != root && !widget->isVisibleTo(root))
+            continue;
+        for (const QString& line : missingGlyphTexts(shownText(widget), widget->font()))
+            ADD_FAILURE() << "missing glyph in " << widget->metaObject()->className() << " \""
+                          << widget->objectName().toStdString() << "\": " << line.toStdString();
+    }
+}
+
+} // namespace vantorel

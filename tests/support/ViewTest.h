@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+
+// Base fixture of widget tests: offscreen, the Japanese locale, the Fusion style and the light
+// palette. A machine without the Japanese font fails at once instead of rendering boxes.
+class ViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    static void setDark(bool dark);
+
+    // The descendant of `root` with that object name and type; a test failure when there is none.
+    template <typename T>
+    static T* find(const QWidget* root, const QString& objectName)
+    {
+        T* found = root->findChild<T*>(objectName);
+        if (!found)
+            ADD_FAILURE() << "no " << T::staticMetaObject.className() << " named " << objectName.toStdString();
+        return found;
+    }
+
+    // Shows the widget as a window and lets it lay out.
+    static void show(QWidget* widget);
+
+    // Saves widget->grab() as <name>.png under $VANTOREL_TEST_ARTEFACTS (nothing when unset).
+    static void saveGrab(QWidget* widget, const QString& name);
+
+    // Lays out the text of every visible label and button below `root` in its own font and
+    // fails for each one that needs a glyph no installed font has.
+    static void expectNoMissingGlyphs(const QWidget* root);
+};
+
+} // namespace vantorel
