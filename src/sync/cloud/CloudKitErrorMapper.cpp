@@ -1,0 +1,103 @@
+#include "sync/cloud/CloudKitErrorMapper.h"
+
+#include "core/foundation/CancellationError.h"
+#include "sync/cloud/CloudSnapshotCodec.h"
+#include "sync/cloud/CloudSyncError.h"
+#include "sync/model/UsageSyncError.h"
+
+#include <cmath>
+
+namespace vantorel {
+
+namespace {
+
+using Code = CloudKitError::Code;
+
+template <typename E>
+std::optional<E> errorAs(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const E& e) {
+        return e;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// Only a finite, non-negative number counts as a retry hint; a text never does.
+std::optional<double> retryHint(const CloudKitError& error)
+{
+    const double* seconds = std::get_if<double>(&error.retryAfter());
+    if (!seconds || !std::isfinite(*seconds) || *seconds < 0)
+        return std::nullopt;
+    return *seconds;
+}
+
+std::exception_ptr retryRule(const CloudKitError& item, const CloudKitError& outer)
+{
+    std::optional<double> best;
+    for (const auto hint : {retryHint(item), retryHint(outer)}) {
+        if (hint && (!best || *hint > *best))
+            best = hint;
+    }
+    if (!best)
+        return std::make_exception_ptr(CloudSyncError(CloudSyncError::Code::unavailable));
+    return std::make_exception_ptr(CloudSyncError::retryLater(*best));
+}
+
+std::exception_ptr syncError(CloudSyncError::Code code)
+{
+    return std::make_exception_ptr(CloudSyncError(code));
+}
+
+} // namespace
+
+std::optional<CloudKitError> CloudKitErrorMapper::itemError(std::exception_ptr error)
+{
+    auto outer = errorAs<CloudKitError>(error);
+    if (!outer || outer->code() != Code::partialFailure)
+        return outer;
+    const auto entry = outer->partialErrorsByItemID().value(CloudSnapshotCodec::recordID());
+    if (entry) {
+        if (auto item = errorAs<CloudKitError>(entry))
+            return item;
+    }
+    return outer;
+}
+
+std::exception_ptr CloudKitErrorMapper::map(std::exception_ptr error)
+{
+    if (errorAs<CancellationError>(error) || errorAs<CloudSyncError>(error) || errorAs<UsageSyncError>(error))
+        return error;
+    const auto item = itemError(error);
+    if (!item)
+        return syncError(CloudSyncError::Code::unavailable);
+    switch (item->code()) {
+    case Code::notAuthenticated:
+        return syncError(CloudSyncError::Code::notSignedIn);
+    case Code::permissionFailure:
+    case Code::managedAccountRestricted:
+        return syncError(CloudSyncError::Code::restricted);
+    case Code::badContainer:
+    case Code::missingEntitlement:
+    case Code::invalidArguments:
+    case Code::serverRejectedRequest:
+    case Code::badDatabase:
+        return syncError(CloudSyncError::Code::invalidConfiguration);
+    case Code::serverRecordChanged:
+        return std::make_exception_ptr(UsageSyncError(UsageSyncError::Code::olderSnapshot));
+    case Code::assetFileNotFound:
+    case Code::assetFileModified:
+    case Code::limitExceeded:
+        return syncError(CloudSyncError::Code::invalidData);
+    case Code::operationCancelled:
+        return std::make_exception_ptr(CancellationError());
+    case Code::quotaExceeded:
+        return syncError(CloudSyncError::Code::quotaExceeded);
+    default:
+        return retryRule(*item, *errorAs<CloudKitError>(error));
+    }
+}
+
+} // namespace vantorel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <optional>
+
+namespace vantorel {
+
+// The failures of the cloud snapshot store, each with a fixed Japanese text shown to the user
+// unchanged. Only retryLater carries a value: the seconds the server asked to wait.
+class CloudSyncError : public std::exception
+{
+public:
+    enum class Code {
+        retryLater,
+        notSignedIn,
+        restricted,
+        accountChanged,
+        notPublished,
+        anotherMac,
+        unavailable,
+        invalidConfiguration,
+        quotaExceeded,
+        invalidData,
+    };
+
+    // For retryLater use retryLater(seconds).
+    explicit CloudSyncError(Code code);
+    static CloudSyncError retryLater(double seconds);
+
+    Code code() const { return m_code; }
+    QString message() const;
+    const char* what() const noexcept override;
+
+    // True when the user has to sign in or enable sync again.
+    bool requiresReauthorization() const;
+    // retryLater's seconds when finite and not negative (zero and -0 included); otherwise absent.
+    std::optional<double> retryAfterSeconds() const;
+
+    // Same case, and for retryLater equal seconds (so NaN seconds equal nothing).
+    bool operator==(const CloudSyncError& other) const;
+
+private:
+    Code m_code;
+    double m_seconds = 0;
+};
+
+} // namespace vantorel
