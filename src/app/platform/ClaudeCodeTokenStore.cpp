@@ -122,15 +122,22 @@ ClaudeCodeTokenInfo ClaudeCodeTokenStore::decodeCredential(const QByteArray& pay
         subscriptionType = optionalField(*oauth, "subscriptionType", &json::string);
     }
 
-    if (!accessToken || accessToken->isEmpty())
+    const auto expiresAt = expiresAtMilliseconds
+        ? std::optional(Date::fromUnixSeconds(double(*expiresAtMilliseconds) / 1000.0))
+        : std::nullopt;
+    if (!accessToken || accessToken->isEmpty()) {
+        // Claude Code clears the token and zeroes the expiry once its refresh token is dead: that
+        // is a signed-out login, not a storage this application cannot read.
+        if (expiresAt && !(*expiresAt > now))
+            throw ClaudeCodeTokenStoreError(Code::signedOut);
         throw ClaudeCodeTokenStoreError(Code::tokenMissing);
+    }
 
     ClaudeCodeTokenInfo info;
     info.accessToken = *accessToken;
-    if (expiresAtMilliseconds) {
-        const Date expiresAt = Date::fromUnixSeconds(double(*expiresAtMilliseconds) / 1000.0);
-        if (!(expiresAt > now))
-            throw ClaudeCodeTokenStoreError::tokenExpired(expiresAt);
+    if (expiresAt) {
+        if (!(*expiresAt > now))
+            throw ClaudeCodeTokenStoreError::tokenExpired(*expiresAt);
         info.expiresAt = expiresAt;
     }
     if (subscriptionType) {

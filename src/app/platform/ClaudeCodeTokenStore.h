@@ -40,8 +40,9 @@ public:
 
     // Decodes Claude Code's credential document ({"claudeAiOauth":{"accessToken", "expiresAt" in
     // milliseconds since 1970, "subscriptionType"}}; other keys ignored, null reads as absent):
-    // decodingFailed("unsupported-payload") for anything else, tokenMissing without a non-empty
-    // token, tokenExpired when the expiry is not later than `now`.
+    // decodingFailed("unsupported-payload") for anything else; without a non-empty token
+    // signedOut when the expiry is not later than `now`, else tokenMissing; tokenExpired when the
+    // expiry is not later than `now`.
     static ClaudeCodeTokenInfo decodeCredential(const QByteArray& payload, Date now);
 
 private:

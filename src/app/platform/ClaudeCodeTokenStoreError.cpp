@@ -6,9 +6,10 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 6> names{u"decodingFailed",   u"tokenExpired",
+constexpr std::array<QStringView, 7> names{u"decodingFailed",   u"tokenExpired",
                                            u"tokenMissing",     u"keychainTimedOut",
-                                           u"keychainPermissionDenied", u"keychainReadFailed"};
+                                           u"keychainPermissionDenied", u"keychainReadFailed",
+                                           u"signedOut"};
 }
 
 ClaudeCodeTokenStoreError::ClaudeCodeTokenStoreError(Code code, QString reason, std::optional<Date> expiresAt)

@@ -29,11 +29,15 @@ public:
         keychainPermissionDenied,
         // The credential could not be read (absent, unreadable, too large).
         keychainReadFailed,
+        // Claude Code signed itself out after its refresh token died: an OAuth object without a
+        // token and with an expiry that has passed. Only a new login helps.
+        signedOut,
     };
 
     static constexpr std::array allCodes{Code::decodingFailed,   Code::tokenExpired,
                                          Code::tokenMissing,     Code::keychainTimedOut,
-                                         Code::keychainPermissionDenied, Code::keychainReadFailed};
+                                         Code::keychainPermissionDenied, Code::keychainReadFailed,
+                                         Code::signedOut};
 
     // The only payload text the store uses.
     static inline const QString unsupportedPayload = QStringLiteral("unsupported-payload");

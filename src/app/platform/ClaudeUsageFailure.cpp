@@ -33,6 +33,8 @@ ClaudeUsageFailure classify(const ClaudeCodeTokenStoreError& error)
         return ClaudeUsageFailure::keychainPermission;
     case Code::keychainReadFailed:
         return ClaudeUsageFailure::keychainUnavailable;
+    case Code::signedOut:
+        return ClaudeUsageFailure::reauthenticationRequired;
     }
     return ClaudeUsageFailure::serviceUnavailable;
 }

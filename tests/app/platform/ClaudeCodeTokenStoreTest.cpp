@@ -135,9 +135,10 @@ TEST_F(ClaudeCodeTokenStoreTest, DecodesTheDocumentStrictlyAndRefusesMissingOrEx
         // The whole document is decoded before the token is looked at.
         {"bad plan beside empty token", R"({"claudeAiOauth":{"accessToken":"","subscriptionType":5}})", decoding},
         {"no OAuth object", R"({"primaryApiKey":"x"})", missing},
-        {"null token", R"({"claudeAiOauth":{"accessToken":null,"expiresAt":1}})", missing},
+        {"null token", R"({"claudeAiOauth":{"accessToken":null}})", missing},
+        {"empty token expiring later", R"({"claudeAiOauth":{"accessToken":"","expiresAt":)" + QByteArray::number(milliseconds(now) + 1) + "}}", missing},
         // What Claude Code leaves after its refresh token died.
-        {"cleared token", R"({"claudeAiOauth":{"accessToken":"","refreshToken":"","expiresAt":0}})", missing},
+        {"cleared token", R"({"claudeAiOauth":{"accessToken":"","refreshToken":"","expiresAt":0}})", StoreError(StoreCode::signedOut)},
         {"expires now", R"({"claudeAiOauth":{"accessToken":"t","expiresAt":)" + nowMs + "}}",
          StoreError::tokenExpired(Date::fromUnixSeconds(double(milliseconds(now)) / 1000.0))},
     };

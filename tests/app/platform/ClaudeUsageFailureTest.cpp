@@ -75,6 +75,7 @@ std::vector<ErrorCase> errorCases()
         {"store keychainTimedOut", raise(Store(Store::Code::keychainTimedOut)), F::keychainPermission},
         {"store keychainPermissionDenied", raise(Store(Store::Code::keychainPermissionDenied)), F::keychainPermission},
         {"store keychainReadFailed", raise(Store(Store::Code::keychainReadFailed)), F::keychainUnavailable},
+        {"store signedOut", raise(Store(Store::Code::signedOut)), F::reauthenticationRequired},
         {"usage rateLimited with wait", raise(Service::rateLimited(120.0)), F::rateLimited},
         {"usage rateLimited without wait", raise(Service::rateLimited(std::nullopt)), F::rateLimited},
         {"usage 403", raise(Service::badHTTPStatus(403)), F::accessDenied},
