@@ -1,5 +1,6 @@
 #include "app/shell/MenuBarGaugeImageRenderer.h"
 
+#include "app/shell/ApplicationResources.h"
 #include "app/shell/DesktopAppearance.h"
 #include "core/model/MenuBarGaugeLabelFormatter.h"
 #include "core/model/UsageGaugeStyle.h"
@@ -21,17 +22,6 @@
 #include <functional>
 #include <map>
 #include <vector>
-
-// The resources are compiled into a static library, whose registration code the linker keeps
-// only when something refers to it.
-static void registerApplicationResources()
-{
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(resources);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
 
 namespace vantorel {
 
@@ -327,6 +317,90 @@ private:
     const BrandImages& m_brandImages;
 };
 
+// Proportions of the square tray form, as shares of its side: a round badge holding one ring per
+// provider, the rings thinner when there are two so that the number keeps room at 22 pixels.
+constexpr qreal squarePadding = 0.02;
+constexpr qreal squareSingleRingWidth = 0.13;
+constexpr qreal squareDoubleRingWidth = 0.095;
+constexpr qreal squareRingGap = 0.01;
+constexpr qreal squareTrackOpacity = 0.28;
+// The number fills this share of the free centre's diameter in height, and never more in width.
+constexpr qreal squareNumberHeightShare = 0.8;
+constexpr qreal squareNumberWidthShare = 0.98;
+
+struct SquareRing {
+    std::optional<double> percent;
+};
+
+void drawSquare(QPainter& painter, qreal side, const MenuBarPalette& palette, const std::vector<SquareRing>& rings,
+                const std::optional<int>& number, const QImage& applicationIcon)
+{
+    if (rings.empty()) {
+        // The disabled indicator, in the proportions of its 30 × 26 form.
+        const qreal inset = side * 0.05;
+        const QRectF frameRect(inset, inset + side * 0.04, side - 2 * inset, side - 2 * inset - side * 0.08);
+        QPainterPath frame;
+        frame.addRoundedRect(frameRect, side * 0.27, side * 0.27);
+        painter.fillPath(frame, withOpacity(palette.controlBackground, 0.72));
+        painter.strokePath(frame, QPen(withOpacity(palette.separator, 0.24), std::max<qreal>(side * 0.025, 0.7)));
+        if (applicationIcon.isNull())
+            return;
+        const qreal iconInset = side * 0.17;
+        painter.setOpacity(0.72);
+        painter.drawImage(QRectF(iconInset, iconInset, side - 2 * iconInset, side - 2 * iconInset), applicationIcon);
+        painter.setOpacity(1);
+        return;
+    }
+
+    const QPointF centre(side / 2, side / 2);
+    const qreal width = side * (rings.size() > 1 ? squareDoubleRingWidth : squareSingleRingWidth);
+    const qreal outerRadius = side / 2 - side * squarePadding;
+    const auto circle = [&](qreal radius) {
+        return QRectF(centre - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius));
+    };
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withOpacity(palette.windowBackground, 0.92));
+    painter.drawEllipse(circle(outerRadius));
+
+    qreal radius = outerRadius - width / 2;
+    for (const auto& ring : rings) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(withOpacity(palette.secondaryLabel, squareTrackOpacity), width));
+        painter.drawEllipse(circle(radius));
+        const auto known = knownPercent(ring.percent);
+        const double fraction = known ? std::clamp(*known / 100.0, 0.0, 1.0) : 0.0;
+        if (fraction > 0) {
+            QPainterPath arc;
+            arc.arcMoveTo(circle(radius), 90);
+            arc.arcTo(circle(radius), 90, -360 * fraction);
+            painter.setPen(QPen(MenuBarGaugeImageRenderer::color(known, palette), width, Qt::SolidLine, Qt::RoundCap));
+            painter.drawPath(arc);
+        }
+        radius -= width + side * squareRingGap;
+    }
+
+    if (!number || side < MenuBarGaugeImageRenderer::squareNumberMinimumSize)
+        return;
+    const qreal freeDiameter = 2 * (radius + side * squareRingGap);
+    const auto text = QString::number(*number);
+    // Sized by the height of a digit, then narrowed until the text fits across the centre.
+    const qreal digitHeight = freeDiameter * squareNumberHeightShare;
+    auto font = sansFont(digitHeight, QFont::Bold);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    font.setPointSizeF(digitHeight * digitHeight / metrics(font).tightBoundingRect(QStringLiteral("0")).height());
+    const qreal textWidth = metrics(font).tightBoundingRect(text).width();
+    if (textWidth > freeDiameter * squareNumberWidthShare)
+        font.setPointSizeF(font.pointSizeF() * freeDiameter * squareNumberWidthShare / textWidth);
+    const auto bounds = metrics(font).tightBoundingRect(text);
+    // On whole device pixels, so that the few pixels of a small digit stay sharp.
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const QPointF origin = centre - bounds.center();
+    painter.setFont(font);
+    painter.setPen(palette.label);
+    painter.drawText(QPointF(std::round(origin.x() * ratio), std::round(origin.y() * ratio)) / ratio, text);
+}
+
 // Qt's raster engine hands every fill of more than about a hundred spans to the global thread
 // pool unless it already runs on one of the pool's threads. For images this small the hand-offs
 // cost several times the drawing itself, so the drawing runs as one task on a free pool thread.
@@ -371,7 +445,7 @@ MenuBarGaugeImageRenderer::Environment MenuBarGaugeImageRenderer::systemEnvironm
 
 QImage MenuBarGaugeImageRenderer::bundledBrandIcon(const QString& iconName)
 {
-    registerApplicationResources();
+    ApplicationResources::registerAll();
     return QImage(u":/Brand/" % iconName % u".png");
 }
 
@@ -382,13 +456,18 @@ MenuBarGaugeImageRenderer::MenuBarGaugeImageRenderer(Environment environment)
 
 MenuBarGaugeImageRenderer::~MenuBarGaugeImageRenderer() = default;
 
+qreal MenuBarGaugeImageRenderer::devicePixelRatio() const
+{
+    const qreal ratio = m_environment.devicePixelRatio();
+    if (!std::isfinite(ratio) || ratio < 1)
+        return 1;
+    return std::min(ratio, largestDevicePixelRatio);
+}
+
 QImage MenuBarGaugeImageRenderer::make(const Input& input)
 {
     const auto palette = m_environment.appearance();
-    qreal ratio = m_environment.devicePixelRatio();
-    if (!std::isfinite(ratio) || ratio < 1)
-        ratio = 1;
-    ratio = std::min(ratio, largestDevicePixelRatio);
+    const qreal ratio = devicePixelRatio();
 
     auto& cache = renderedImageCache(ratio);
     const auto key = cacheKey(palette.name, input);
@@ -426,6 +505,41 @@ QImage MenuBarGaugeImageRenderer::make(const Input& input)
     });
     cache.insert(key, new QImage(image));
     return image;
+}
+
+QIcon MenuBarGaugeImageRenderer::makeSquare(const Input& input)
+{
+    const auto palette = m_environment.appearance();
+    const qreal ratio = devicePixelRatio();
+    auto& cache = renderedIconCache(ratio);
+    const auto key = squareCacheKey(palette.name, input);
+    if (const QIcon* cached = cache.object(key))
+        return *cached;
+
+    std::vector<SquareRing> rings;
+    for (const auto& provider : enabledProviders(input)) {
+        const auto selected = compactSelection(provider.values);
+        rings.push_back({selected ? selected->remainingPercent : std::nullopt});
+    }
+    const auto number = squareNumber(input);
+    const auto applicationIcon =
+        rings.empty() && m_environment.applicationIcon ? m_environment.applicationIcon() : QImage();
+
+    std::vector<QImage> images;
+    for (const int side : squareIconSizes)
+        images.push_back(makeCanvas(QSize(qCeil(side * ratio), qCeil(side * ratio)), ratio));
+    drawSerially([&] {
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            QPainter painter(&images[i]);
+            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+            drawSquare(painter, squareIconSizes[i], palette, rings, number, applicationIcon);
+        }
+    });
+    QIcon icon;
+    for (const auto& image : images)
+        icon.addPixmap(QPixmap::fromImage(image));
+    cache.insert(key, new QIcon(icon));
+    return icon;
 }
 
 int MenuBarGaugeImageRenderer::imageWidth(const Input& input)
@@ -504,6 +618,32 @@ QString MenuBarGaugeImageRenderer::cacheKey(const QString& appearanceName, const
     return fields.join(u'|');
 }
 
+QString MenuBarGaugeImageRenderer::squareCacheKey(const QString& appearanceName, const Input& input)
+{
+    const auto ring = [](bool enabled, const Values& values) {
+        if (!enabled)
+            return QStringLiteral("off");
+        const auto selected = compactSelection(values);
+        return selected ? UsageGaugeStyle::cacheToken(selected->remainingPercent) : QStringLiteral("none");
+    };
+    return appearanceName % u"|square|" % ring(input.codexEnabled, input.codexValues) % u'|'
+        % ring(input.claudeEnabled, input.claudeValues);
+}
+
+std::optional<int> MenuBarGaugeImageRenderer::squareNumber(const Input& input)
+{
+    std::optional<double> lowest;
+    for (const auto& provider : enabledProviders(input)) {
+        const auto selected = compactSelection(provider.values);
+        const auto known = selected ? knownPercent(selected->remainingPercent) : std::nullopt;
+        if (known && (!lowest || *known < *lowest))
+            lowest = known;
+    }
+    if (!lowest)
+        return std::nullopt;
+    return int(std::round(std::clamp(*lowest, 0.0, 100.0)));
+}
+
 QColor MenuBarGaugeImageRenderer::color(std::optional<double> percent, const MenuBarPalette& palette)
 {
     switch (UsageGaugeStyle::colorBand(knownPercent(percent))) {
@@ -530,6 +670,14 @@ std::optional<QImage> MenuBarGaugeImageRenderer::brandIcon(const QString& iconNa
     const auto image = loaded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_brandIconCache.insert(iconName, new QImage(image));
     return image;
+}
+
+MenuBarGaugeImageRenderer::IconCache& MenuBarGaugeImageRenderer::renderedIconCache(qreal devicePixelRatio)
+{
+    auto& cache = m_renderedIconCaches[devicePixelRatio];
+    if (!cache)
+        cache = std::make_unique<IconCache>(renderedImageCacheLimit);
+    return *cache;
 }
 
 MenuBarGaugeImageRenderer::ImageCache& MenuBarGaugeImageRenderer::renderedImageCache(qreal devicePixelRatio)

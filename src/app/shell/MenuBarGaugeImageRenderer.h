@@ -6,10 +6,12 @@
 #include "core/model/MenuBarProviderIdentityStyle.h"
 
 #include <QCache>
+#include <QIcon>
 #include <QImage>
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -30,6 +32,10 @@ public:
     static constexpr int disabledWidth = 30;
     static constexpr int renderedImageCacheLimit = 512;
     static constexpr int brandIconCacheLimit = 8;
+    // Tray hosts show square icons only; the square form comes in these sizes (logical pixels)
+    // and shows its number from `squareNumberMinimumSize` up.
+    static constexpr std::array<int, 6> squareIconSizes{16, 22, 24, 32, 48, 64};
+    static constexpr int squareNumberMinimumSize = 22;
     static inline const QString codexIconName = QStringLiteral("codex-menu");
     static inline const QString claudeIconName = QStringLiteral("claude-menu");
 
@@ -71,6 +77,12 @@ public:
 
     // The picture for `input`, from the cache of the current pixel ratio when its key is there.
     QImage make(const Input& input);
+    // The square tray form of the same picture: one ring per enabled provider (Codex outside,
+    // Claude inside) for the window a compact cell would show, the lowest known remaining
+    // percentage in the centre, or the disabled indicator. One icon with every size of
+    // `squareIconSizes` at the current pixel ratio, cached like `make` (a hit returns an icon
+    // with the same `cacheKey()`).
+    QIcon makeSquare(const Input& input);
 
     // Width in points of the image `make` returns for `input`; the status item's length.
     static int imageWidth(const Input& input);
@@ -83,6 +95,10 @@ public:
     static std::optional<MenuBarGaugeValue> compactSelection(const QList<MenuBarGaugeValue>& values);
     static QString cacheValues(const QList<MenuBarGaugeValue>& values);
     static QString cacheKey(const QString& appearanceName, const Input& input);
+    static QString squareCacheKey(const QString& appearanceName, const Input& input);
+    // The number the square form shows: the lowest known percentage among its rings' values,
+    // clamped to 0...100 and rounded; nothing when no ring has one.
+    static std::optional<int> squareNumber(const Input& input);
     // Arc colour of a remaining percentage: secondary when unknown, then red, orange, green.
     static QColor color(std::optional<double> percent, const MenuBarPalette& palette);
 
@@ -92,11 +108,15 @@ public:
 
 private:
     using ImageCache = QCache<QString, QImage>;
+    using IconCache = QCache<QString, QIcon>;
 
+    qreal devicePixelRatio() const;
     ImageCache& renderedImageCache(qreal devicePixelRatio);
+    IconCache& renderedIconCache(qreal devicePixelRatio);
 
     Environment m_environment;
     std::map<qreal, std::unique_ptr<ImageCache>> m_renderedImageCaches;
+    std::map<qreal, std::unique_ptr<IconCache>> m_renderedIconCaches;
     QCache<QString, QImage> m_brandIconCache{brandIconCacheLimit};
 };
 

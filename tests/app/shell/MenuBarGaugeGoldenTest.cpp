@@ -34,6 +34,23 @@ double differingShare(const QImage& actual, const QImage& expected)
 
 // VANTOREL_UPDATE_GOLDEN=1 rewrites the reference images after a deliberate change; a mismatch
 // leaves what was drawn in golden-actual/ beside the test program for review.
+void checkGolden(const QImage& image, const QString& name)
+{
+    const QString path = QStringLiteral(VANTOREL_TEST_SOURCE_DIR "/app/shell/golden/") + name + u".png";
+    if (qEnvironmentVariableIntValue("VANTOREL_UPDATE_GOLDEN") == 1) {
+        EXPECT_TRUE(image.save(path));
+        return;
+    }
+    const QImage golden(path);
+    const bool matches = golden.size() == image.size() && differingShare(image, golden) <= differingShareLimit;
+    EXPECT_TRUE(matches) << name.toStdString();
+    if (!matches) {
+        const QDir out(QCoreApplication::applicationDirPath() + u"/golden-actual");
+        out.mkpath(QStringLiteral("."));
+        image.save(out.filePath(name + u".png"));
+    }
+}
+
 TEST(MenuBarGaugeGolden, LayoutsMatchTheirReferenceImages)
 {
     const std::vector<std::pair<QString, MenuBarGaugeImageRenderer::Input>> cases{
@@ -52,21 +69,24 @@ TEST(MenuBarGaugeGolden, LayoutsMatchTheirReferenceImages)
             rig.codexIcon = MenuBarGaugeImageRenderer::bundledBrandIcon(MenuBarGaugeImageRenderer::codexIconName);
             rig.claudeIcon = MenuBarGaugeImageRenderer::bundledBrandIcon(MenuBarGaugeImageRenderer::claudeIconName);
             ASSERT_FALSE(rig.codexIcon.isNull() || rig.claudeIcon.isNull()) << "brand images missing from resources";
-            const auto image = rig.renderer.make(input);
-            const QString name = layout + u'@' + QString::number(ratio) + u'x';
-            const QString path = QStringLiteral(VANTOREL_TEST_SOURCE_DIR "/app/shell/golden/") + name + u".png";
-            if (qEnvironmentVariableIntValue("VANTOREL_UPDATE_GOLDEN") == 1) {
-                EXPECT_TRUE(image.save(path));
-                continue;
-            }
-            const QImage golden(path);
-            const bool matches = golden.size() == image.size() && differingShare(image, golden) <= differingShareLimit;
-            EXPECT_TRUE(matches) << name.toStdString();
-            if (!matches) {
-                const QDir out(QCoreApplication::applicationDirPath() + u"/golden-actual");
-                out.mkpath(QStringLiteral("."));
-                image.save(out.filePath(name + u".png"));
-            }
+            checkGolden(rig.renderer.make(input), layout + u'@' + QString::number(ratio) + u'x');
+        }
+    }
+}
+
+TEST(MenuBarGaugeGolden, SquareFormMatchesItsReferenceImages)
+{
+    const MenuBarGaugeImageRenderer::Input input{.codexEnabled = true, .claudeEnabled = true,
+                                                 .codexValues = {fiveHour(37.2), weekly(80)},
+                                                 .claudeValues = {fiveHour(15), weekly(60)}};
+    for (const int ratio : {1, 2}) {
+        RendererRig rig;
+        rig.ratio = ratio;
+        const auto icon = rig.renderer.makeSquare(input);
+        for (const int side : {22, 64}) {
+            const auto image = icon.pixmap(QSize(side, side), ratio).toImage();
+            const QString name = u"square" + QString::number(side) + u'@' + QString::number(ratio) + u'x';
+            checkGolden(image, name);
         }
     }
 }

@@ -215,6 +215,80 @@ TEST(MenuBarGaugeBrand, IconIsLoadedOnceAndAMissingOneDrawsLettersAndIsLookedFor
     EXPECT_EQ(pixelAt(capsule, 14, 13), QColor(Qt::blue));
 }
 
+// A pixel of the square form of side `side` at `radius` from its centre, `degrees` counter-clockwise
+// from 3 o'clock.
+QColor squarePixel(const QIcon& icon, int side, qreal ratio, double radius, double degrees)
+{
+    const auto image = icon.pixmap(QSize(side, side), ratio).toImage();
+    const double radians = degrees * M_PI / 180;
+    return image.pixelColor(int((side / 2.0 + radius * std::cos(radians)) * ratio),
+                            int((side / 2.0 - radius * std::sin(radians)) * ratio));
+}
+
+TEST(MenuBarGaugeSquare, CodexRingOutsideClaudeRingInsideEachForItsSelectedWindow)
+{
+    // Codex shows its weekly 42 % (the lower), Claude its five-hour 8 %; rings at 0.4325 and 0.3275
+    // of the side from the centre.
+    const Input input{.codexEnabled = true, .claudeEnabled = true, .codexValues = {fiveHour(80), weekly(42)},
+                      .claudeValues = {fiveHour(8)}};
+    for (const double ratio : {1.0, 2.0}) {
+        RendererRig rig;
+        rig.ratio = ratio;
+        const auto icon = rig.renderer.makeSquare(input);
+        EXPECT_EQ(icon.availableSizes().size(), qsizetype(MenuBarGaugeImageRenderer::squareIconSizes.size()));
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(64, 64) * ratio));
+        const auto green = rig.palette.systemGreen, red = rig.palette.systemRed;
+        EXPECT_TRUE(isArc(squarePixel(icon, 64, ratio, 27.68, 0), green)) << ratio;
+        EXPECT_FALSE(isArc(squarePixel(icon, 64, ratio, 27.68, 180), green)) << ratio;
+        EXPECT_TRUE(isArc(squarePixel(icon, 64, ratio, 20.96, 80), red)) << ratio;
+        EXPECT_FALSE(isArc(squarePixel(icon, 64, ratio, 20.96, 0), red)) << ratio;
+    }
+}
+
+TEST(MenuBarGaugeSquare, NumberIsTheLowestShownPercentFrom22Pixels)
+{
+    const std::vector<std::pair<Input, std::optional<int>>> cases{
+        {{.codexEnabled = true, .claudeEnabled = true, .codexValues = {fiveHour(37.2), weekly(80)},
+          .claudeValues = {weekly(15.4)}}, 15},
+        {{.codexEnabled = true, .codexValues = {fiveHour(120)}, .claudeValues = {fiveHour(3)}}, 100},
+        {{.codexEnabled = true, .claudeEnabled = true, .codexValues = {fiveHour(-5)}, .claudeValues = {fiveHour(2)}}, 0},
+        {{.codexEnabled = true, .claudeEnabled = true, .codexValues = {fiveHour(std::nullopt), weekly(3)},
+          .claudeValues = {weekly(44.5)}}, 45},
+        {{.codexEnabled = true, .codexValues = {fiveHour(nan)}}, std::nullopt},
+        {{.claudeEnabled = true}, std::nullopt},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(MenuBarGaugeImageRenderer::squareNumber(cases[i].first), cases[i].second) << "case " << i;
+
+    RendererRig rig;
+    const auto icon = rig.renderer.makeSquare(cases[0].first);
+    const auto inkAtCentre = [&](int side) {
+        const auto image = icon.pixmap(QSize(side, side), 1).toImage();
+        int ink = 0;
+        for (int y = side / 2 - 3; y <= side / 2 + 3; ++y)
+            for (int x = side / 2 - 3; x <= side / 2 + 3; ++x)
+                ink += image.pixelColor(x, y).lightness() < 120 ? 1 : 0;
+        return ink;
+    };
+    EXPECT_EQ(inkAtCentre(16), 0);
+    EXPECT_GT(inkAtCentre(22), 4);
+}
+
+TEST(MenuBarGaugeSquare, CachedLikeTheWideImageAndDisabledDrawsTheIndicator)
+{
+    RendererRig rig;
+    const auto first = rig.renderer.makeSquare(compactCodex(37.2));
+    EXPECT_EQ(rig.renderer.makeSquare(compactCodex(37.4)).cacheKey(), first.cacheKey());
+    EXPECT_NE(rig.renderer.makeSquare(compactCodex(38)).cacheKey(), first.cacheKey());
+    rig.palette = MenuBarPalette::dark();
+    EXPECT_NE(rig.renderer.makeSquare(compactCodex(37.2)).cacheKey(), first.cacheKey());
+
+    rig.applicationIcon = solidImage(QColor(255, 0, 255));
+    const auto disabled = rig.renderer.makeSquare({.codexValues = {fiveHour(5)}});
+    const auto centre = squarePixel(disabled, 64, 1, 0, 0);
+    EXPECT_TRUE(centre.red() > 180 && centre.blue() > 180 && centre.green() < 110 && centre.alpha() > 200) << centre.name().toStdString();
+}
+
 TEST(MenuBarGaugeCache, KeySumsUpEverythingThePictureShows)
 {
     Input input{.codexEnabled = true, .codexValues = {fiveHour(37.2), weekly(80)}, .compact = false,
