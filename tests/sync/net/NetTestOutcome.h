@@ -3,7 +3,10 @@
 #include "core/foundation/CancellationError.h"
 #include "core/foundation/Json.h"
 #include "sync/model/UsageSyncError.h"
+#include "sync/net/QtPskConnection.h"
+#include "sync/net/SyncChannel.h"
 #include "sync/net/SyncMessage.h"
+#include "sync/net/SyncNetworkParameters.h"
 
 #include <QCoroTask>
 
@@ -67,6 +70,37 @@ QCoro::Task<> track(QCoro::Task<T> task, std::shared_ptr<Outcome> outcome)
         outcome->result = errorName(std::current_exception());
     }
     outcome->done = true;
+}
+
+namespace detail {
+
+inline QCoro::Task<> exchange(std::shared_ptr<SyncChannel> channel, SyncMessage request, double timeout,
+                              CancelToken token, std::shared_ptr<Outcome> outcome)
+{
+    try {
+        co_await channel->open(token);
+        co_await channel->send(std::move(request), token);
+        outcome->message = co_await channel->receive(timeout, token);
+        outcome->result = "ok";
+    } catch (...) {
+        outcome->result = errorName(std::current_exception());
+    }
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    outcome->done = true;
+}
+
+} // namespace detail
+
+// Connects to 127.0.0.1:`port` with `credential`, sends `request` and waits `timeout` for one
+// answer; the outcome fills in once the exchange has ended.
+inline std::shared_ptr<Outcome> ask(quint16 port, SyncMessage request, Sleeper& sleeper,
+                                    const SyncCredential& credential, double timeout = 20, CancelToken token = {})
+{
+    auto outcome = std::make_shared<Outcome>();
+    auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port,
+                                                  SyncNetworkParameters::make(credential));
+    detail::exchange(SyncChannel::create(std::move(connection), sleeper), std::move(request), timeout, token, outcome);
+    return outcome;
 }
 
 } // namespace vantorel

@@ -7,13 +7,12 @@
 #include "sync/net/SyncNetworkParameters.h"
 #include "sync/net/SyncWire.h"
 #include "support/ManualSleeper.h"
+#include "support/OpensslPeer.h"
 #include "sync/net/NetTestOutcome.h"
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -26,22 +25,6 @@ constexpr int waitMilliseconds = 15'000;
 
 const SyncCredential credential{QUuid("{5d1e2f3a-4b5c-4d6e-8f70-8192a3b4c5d6}"), QByteArray::fromHex(
                                     "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")};
-
-// Opens, sends `request` and waits for one answer.
-QCoro::Task<> ask(std::shared_ptr<SyncChannel> channel, SyncMessage request, double timeout, CancelToken token,
-                  std::shared_ptr<Outcome> outcome)
-{
-    try {
-        co_await channel->open(token);
-        co_await channel->send(std::move(request), token);
-        outcome->message = co_await channel->receive(timeout, token);
-        outcome->result = "ok";
-    } catch (...) {
-        outcome->result = errorName(std::current_exception());
-    }
-    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
-    outcome->done = true;
-}
 
 // The server's side of one exchange: the request, then `answer` (none: wait for the peer).
 QCoro::Task<> serve(std::shared_ptr<SyncChannel> channel, std::optional<SyncMessage> answer,
@@ -79,34 +62,9 @@ struct Server
     std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
 };
 
-std::shared_ptr<Outcome> askLoopback(quint16 port, SyncMessage request, ManualSleeper& sleeper,
-                                     const SyncCredential& clientCredential = credential, double timeout = 20,
-                                     CancelToken token = {})
-{
-    auto outcome = std::make_shared<Outcome>();
-    auto connection = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port,
-                                                  SyncNetworkParameters::make(clientCredential));
-    ask(SyncChannel::create(std::move(connection), sleeper), std::move(request), timeout, token, outcome);
-    return outcome;
-}
-
-bool hasOpenssl()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty();
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 QStringList pskArguments()
 {
-    return {QStringLiteral("-tls1_2"), QStringLiteral("-cipher"), QStringLiteral("PSK-AES128-GCM-SHA256"),
-            QStringLiteral("-psk"), QString::fromLatin1(credential.key.toHex()), QStringLiteral("-psk_identity"),
-            QString::fromLatin1(SyncNetworkParameters::make(credential).identity)};
+    return OpensslPeer::pskArguments(credential.key, SyncNetworkParameters::make(credential).identity);
 }
 
 } // namespace
@@ -117,7 +75,7 @@ TEST(SyncChannelIntegrationTest, FramedRequestAndAnswerOverTlsPsk)
     ManualSleeper sleeper;
     // A large request crosses many 16 KiB reads.
     const QString name(300'000, u'名');
-    auto client = askLoopback(server.listener.port(), SyncMessage::pair(name), sleeper);
+    auto client = ask(server.listener.port(), SyncMessage::pair(name), sleeper, credential);
     ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
     EXPECT_EQ(client->result, "ok");
     ASSERT_TRUE(client->message && client->message->as<SyncMessage::Failure>());
@@ -134,7 +92,7 @@ TEST(SyncChannelIntegrationTest, SilentPeerTimesOutAndCancellationClosesTheConne
         Server server(std::nullopt);
         ManualSleeper sleeper;
         CancelToken token;
-        auto client = askLoopback(server.listener.port(), SyncMessage::readSnapshot(), sleeper, credential, 0.5, token);
+        auto client = ask(server.listener.port(), SyncMessage::readSnapshot(), sleeper, credential, 0.5, token);
         ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->message.has_value(); }, waitMilliseconds));
         EXPECT_FALSE(client->done);
         if (cancel)
@@ -150,7 +108,7 @@ TEST(SyncChannelIntegrationTest, SilentPeerTimesOutAndCancellationClosesTheConne
 
 TEST(SyncChannelIntegrationTest, OpensslClientGetsTheFramedAnswerFromOurListener)
 {
-    if (!hasOpenssl())
+    if (!OpensslPeer::isInstalled())
         GTEST_SKIP() << "openssl not installed";
     const auto answer = SyncMessage::failure(UsageSyncError(UsageSyncError::Code::unavailable));
     Server server(answer);
@@ -178,9 +136,9 @@ TEST(SyncChannelIntegrationTest, OpensslClientGetsTheFramedAnswerFromOurListener
 
 TEST(SyncChannelIntegrationTest, OurClientTalksToOpensslServer)
 {
-    if (!hasOpenssl())
+    if (!OpensslPeer::isInstalled())
         GTEST_SKIP() << "openssl not installed";
-    const quint16 port = freePort();
+    const quint16 port = OpensslPeer::freePort();
     QProcess server;
     QStringList arguments = {QStringLiteral("s_server"), QStringLiteral("-accept"),
                              QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-nocert"),
@@ -194,7 +152,7 @@ TEST(SyncChannelIntegrationTest, OurClientTalksToOpensslServer)
     }, waitMilliseconds));
 
     ManualSleeper sleeper;
-    auto client = askLoopback(port, SyncMessage::readSnapshot(), sleeper);
+    auto client = ask(port, SyncMessage::readSnapshot(), sleeper, credential);
     const QByteArray request = SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":1})");
     ASSERT_TRUE(QTest::qWaitFor([&] {
         serverOutput += server.readAllStandardOutput();

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "core/foundation/Clock.h"
+#include "core/foundation/TaskHandle.h"
+#include "sync/net/MacSyncServing.h"
+#include "sync/net/PskListener.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+
+#include <memory>
+
+namespace vantorel {
+
+class Sleeper;
+class SyncChannel;
+class SyncNetworkServices;
+struct SyncCredential;
+struct SyncMessage;
+
+// The Mac's end of local-network sync: keeps the latest accepted snapshot and answers one
+// `readSnapshot` per connection from the registered iPhone, over a TLS-PSK listener keyed by the
+// device's credential and advertised under the lower-case host id; pairing runs through a second
+// listener. Everything runs on the main thread; network events re-check that the server is still
+// running and the listener still current before they touch anything.
+class LocalSyncServer final : public QObject, public MacSyncServing
+{
+public:
+    static constexpr int maximumConnections = 8;
+    // How long a connection may take to open and send its request.
+    static constexpr double requestTimeoutSeconds = 10.0;
+
+    // The status texts sent through onStatusChange.
+    static QString statusOff() { return QStringLiteral("連携OFF"); }
+    static QString statusAwaitingRegistration() { return QStringLiteral("iPhoneの登録待ち"); }
+    static QString statusAwaitingConnection() { return QStringLiteral("iPhoneの接続待ち"); }
+    static QString statusPairingReady() { return QStringLiteral("接続コードを読み取れます"); }
+    static QString statusCheckNetwork() { return QStringLiteral("ローカルネットワークの接続を確認してください"); }
+    static QString statusInvalidSnapshot() { return QStringLiteral("同期データを確認できませんでした"); }
+    static QString statusOlderSnapshot() { return QStringLiteral("古い同期データを受け付けませんでした"); }
+
+    // `hostName` is kept sanitized (fallback "Mac", at most 128 characters). `services`,
+    // `sleeper` and the clock's target must outlive the server. Without `advertiseBonjour` the
+    // listeners are not published by DNS-SD.
+    LocalSyncServer(const QUuid& hostID, const QString& hostName, SyncNetworkServices& services, Sleeper& sleeper,
+                    Clock clock, bool advertiseBonjour = true);
+    // Cancels the listeners and closes open connections without calling either callback.
+    ~LocalSyncServer() override;
+
+    QUuid hostID() const { return m_hostID; }
+    QString hostName() const { return m_hostName; }
+
+    PairingRequestHandler onPairingRequest() const override { return m_onPairingRequest; }
+    void setOnPairingRequest(PairingRequestHandler handler) override { m_onPairingRequest = std::move(handler); }
+    StatusHandler onStatusChange() const override { return m_onStatusChange; }
+    void setOnStatusChange(StatusHandler handler) override { m_onStatusChange = std::move(handler); }
+
+    void updateSnapshot(const UsageSyncSnapshot& snapshot) override;
+    void start(const std::optional<RegisteredSyncDevice>& registeredDevice) override;
+    void stop() override;
+    void cancelPairing() override;
+    PairingInvitation beginPairing() override;
+    void approvePairing(const QUuid& requestID, const Persist& persist) override;
+    void rejectPairing(const QUuid& requestID) override;
+
+private:
+    struct OwnedListener
+    {
+        std::unique_ptr<PskListener> listener;
+        // Which listener a late report or connection came from; never reused.
+        quint64 serial = 0;
+    };
+
+    OwnedListener makeListener(const SyncCredential& credential, const QString& name, bool isPairing);
+    static void cancelListener(OwnedListener& owned);
+    bool isCurrentListener(quint64 serial, bool isPairing) const;
+    void handleListenerState(quint64 serial, bool isPairing, PskListener::State state);
+    void handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection);
+    static QCoro::Task<> serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel, bool isPairing);
+    QCoro::Task<> answerRead(const SyncMessage& request, std::shared_ptr<SyncChannel> channel);
+    void endConnection(const QUuid& channelID);
+    // Stops without the closing text; false when a callback destroyed, stopped or restarted the
+    // server meanwhile.
+    bool stopQuietly();
+
+    // Call the handler through a copy; false when it destroyed, stopped or restarted the server,
+    // so the caller must not go on.
+    bool notifyStatus(const QString& text);
+    bool notifyPairingRequest(const std::optional<SyncPairingRequest>& request);
+
+    PairingRequestHandler m_onPairingRequest;
+    StatusHandler m_onStatusChange;
+    const QUuid m_hostID;
+    const QString m_hostName;
+    const bool m_advertiseBonjour;
+    SyncNetworkServices& m_services;
+    Sleeper& m_sleeper;
+    Clock m_clock;
+    bool m_running = false;
+    QUuid m_generation;
+    OwnedListener m_registeredListener;
+    OwnedListener m_pairingListener;
+    quint64 m_lastListenerSerial = 0;
+    std::optional<UsageSyncSnapshot> m_snapshot;
+    std::optional<PairingInvitation> m_invitation;
+    TaskHandle m_expiryTask;
+    struct Pending
+    {
+        SyncPairingRequest request;
+        std::shared_ptr<SyncChannel> channel;
+    };
+    std::optional<Pending> m_pending;
+    // Every connection from hand-over until its serving task ends; at most maximumConnections.
+    QHash<QUuid, std::shared_ptr<SyncChannel>> m_channels;
+    QSet<QUuid> m_pairingChannels;
+};
+
+} // namespace vantorel

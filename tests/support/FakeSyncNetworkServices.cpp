@@ -1,0 +1,65 @@
+#include "support/FakeSyncNetworkServices.h"
+
+namespace vantorel {
+
+namespace {
+
+class FakeListener final : public PskListener
+{
+public:
+    explicit FakeListener(std::shared_ptr<FakeSyncNetworkServices::Listener> script)
+        : m_script(std::move(script))
+    {
+    }
+    void setStateHandler(StateHandler handler) override { m_script->stateHandler = std::move(handler); }
+    void setNewConnectionHandler(ConnectionHandler handler) override
+    {
+        m_script->connectionHandler = std::move(handler);
+    }
+    void start() override { m_script->started = true; }
+    void cancel() override { m_script->cancelled = true; }
+    quint16 port() const override { return 0; }
+
+private:
+    std::shared_ptr<FakeSyncNetworkServices::Listener> m_script;
+};
+
+} // namespace
+
+void FakeSyncNetworkServices::Listener::report(PskListener::State state, std::optional<NetworkError> error) const
+{
+    if (stateHandler)
+        stateHandler(state, error);
+}
+
+std::shared_ptr<FakePskConnection::Script> FakeSyncNetworkServices::Listener::connect() const
+{
+    auto connection = std::make_unique<FakePskConnection>();
+    auto script = connection->script();
+    if (connectionHandler)
+        connectionHandler(std::move(connection));
+    return script;
+}
+
+std::unique_ptr<PskListener> FakeSyncNetworkServices::makeListener(const PskParameters& parameters,
+                                                                   const std::optional<QString>& serviceName)
+{
+    if (const auto error = std::exchange(nextListenerError, std::nullopt))
+        throw *error;
+    auto script = std::make_shared<Listener>();
+    script->parameters = parameters;
+    script->serviceName = serviceName;
+    listeners.append(script);
+    return std::make_unique<FakeListener>(script);
+}
+
+std::unique_ptr<PskConnection> FakeSyncNetworkServices::makeConnection(const NetworkEndpoint& endpoint,
+                                                                       const PskParameters&)
+{
+    auto connection = std::make_unique<FakePskConnection>();
+    connections.append(connection->script());
+    endpoints.append(endpoint);
+    return connection;
+}
+
+} // namespace vantorel

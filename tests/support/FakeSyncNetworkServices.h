@@ -1,0 +1,51 @@
+#pragma once
+
+#include "sync/model/UsageSyncError.h"
+#include "sync/net/SyncNetworkServices.h"
+#include "support/FakePskConnection.h"
+
+#include <QList>
+
+#include <memory>
+#include <optional>
+
+namespace vantorel {
+
+// Scripted listeners and connections for what real sockets cannot produce on demand: listener
+// states at any moment (late ones from a replaced listener included), a listener that cannot be
+// made, and connections whose every step the test plays (FakePskConnection).
+class FakeSyncNetworkServices final : public SyncNetworkServices
+{
+public:
+    // One listener as the code under test set it up. Cancelling it keeps the handlers, so a test
+    // can play a report that was already on its way.
+    struct Listener
+    {
+        PskParameters parameters;
+        std::optional<QString> serviceName;
+        bool started = false;
+        bool cancelled = false;
+        PskListener::StateHandler stateHandler;
+        PskListener::ConnectionHandler connectionHandler;
+
+        void report(PskListener::State state, std::optional<NetworkError> error = std::nullopt) const;
+        // Hands over a new connection and returns its script.
+        std::shared_ptr<FakePskConnection::Script> connect() const;
+    };
+
+    std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,
+                                              const std::optional<QString>& serviceName) override;
+    std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
+                                                  const PskParameters& parameters) override;
+    std::unique_ptr<DnsSdBrowser> makeBrowser() override { return nullptr; }
+
+    // Every listener made, in order, kept after the code under test dropped it.
+    QList<std::shared_ptr<Listener>> listeners;
+    // Every outgoing connection made, with where it went.
+    QList<std::shared_ptr<FakePskConnection::Script>> connections;
+    QList<NetworkEndpoint> endpoints;
+    // When set, the next makeListener throws it.
+    std::optional<UsageSyncError> nextListenerError;
+};
+
+} // namespace vantorel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "sync/net/QtSyncNetworkServices.h"
+
+#include <QList>
+
+#include <memory>
+
+namespace vantorel {
+
+// Real TLS-PSK listeners and connections on 127.0.0.1, without DNS-SD, remembering the port of
+// every listener started so a test can reach a server's listener directly.
+class LoopbackSyncNetworkServices final : public SyncNetworkServices
+{
+public:
+    std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,
+                                              const std::optional<QString>& serviceName) override;
+    std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
+                                                  const PskParameters& parameters) override;
+    std::unique_ptr<DnsSdBrowser> makeBrowser() override { return nullptr; }
+
+    // Ports of the listeners started so far, in order.
+    const QList<quint16>& listenerPorts() const { return *m_ports; }
+    // The listener started last.
+    HostPortEndpoint lastListener() const;
+
+private:
+    QtSyncNetworkServices m_inner{nullptr, {}, QHostAddress::LocalHost};
+    std::shared_ptr<QList<quint16>> m_ports = std::make_shared<QList<quint16>>();
+};
+
+} // namespace vantorel

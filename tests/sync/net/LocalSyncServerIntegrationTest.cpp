@@ -1,0 +1,229 @@
+#include "sync/model/SyncModelFixtures.h"
+#include "sync/net/LocalNetworkTransport.h"
+#include "sync/net/LocalSyncServer.h"
+#include "sync/net/NetTestOutcome.h"
+#include "sync/net/QtPskConnection.h"
+#include "sync/net/SyncChannel.h"
+#include "sync/net/SyncNetworkParameters.h"
+#include "sync/net/SyncWire.h"
+#include "support/LoopbackSyncNetworkServices.h"
+#include "support/ManualSleeper.h"
+#include "support/OpensslPeer.h"
+#include "support/QtPrinters.h"
+#include "support/TaskOutcome.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace vantorel;
+using namespace vantorel::test;
+
+namespace {
+
+constexpr int waitMilliseconds = 15'000;
+
+const SyncCredential deviceCredential{
+    QUuid::fromString(QStringLiteral("123E4567-E89B-12D3-A456-426614174000")),
+    QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")};
+
+// A running server on 127.0.0.1 serving the device of `deviceCredential`, advertising off.
+struct Harness
+{
+    Harness()
+    {
+        server.setOnStatusChange([this](const QString& text) { statuses.append(text); });
+        server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), deviceCredential, Date()});
+        EXPECT_TRUE(QTest::qWaitFor([this] { return statuses.contains(LocalSyncServer::statusAwaitingConnection()); },
+                                    waitMilliseconds));
+    }
+
+    // One fetch through the companion's transport, as host `hostID` with `credential`.
+    TaskOutcome<UsageSyncSnapshot> read(const SyncCredential& credential = deviceCredential, QUuid hostID = hostA)
+    {
+        ManualSleeper clientSleeper;
+        LocalNetworkTransport transport(PairedHost{hostID, QStringLiteral("Mac"), credential, Date()}, services,
+                                        clientSleeper, services.lastListener());
+        return waitForOutcome(transport.fetchSnapshot());
+    }
+
+    ManualSleeper sleeper;
+    LoopbackSyncNetworkServices services;
+    LocalSyncServer server{hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock(), false};
+    QStringList statuses;
+};
+
+std::string outcomeName(const TaskOutcome<UsageSyncSnapshot>& outcome)
+{
+    return outcome.error ? errorName(outcome.error) : "ok";
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+} // namespace
+
+TEST(LocalSyncServerIntegrationTest, ServesTheAcceptedSnapshotToTheRegisteredDevice)
+{
+    Harness h;
+    const UsageSyncSnapshot current = emptySnapshot();
+    UsageSyncSnapshot older = current;
+    --older.revision;
+    UsageSyncSnapshot sameRevisionOtherContent = current;
+    sameRevisionOtherContent.hostName = QStringLiteral("Other");
+    UsageSyncSnapshot invalid = current;
+    invalid.hostID = hostB;
+
+    struct Step
+    {
+        const char* name;
+        std::function<void()> act;
+        std::string expected;
+        QString status;
+    };
+    const QList<Step> steps = {
+        {"before any update", [] {}, "unavailable", {}},
+        {"valid update", [&] { h.server.updateSnapshot(current); }, "ok", {}},
+        {"invalid update clears", [&] { h.server.updateSnapshot(invalid); }, "unavailable",
+         LocalSyncServer::statusInvalidSnapshot()},
+        {"valid again", [&] { h.server.updateSnapshot(current); }, "ok", {}},
+        {"older revision refused", [&] { h.server.updateSnapshot(older); }, "ok", LocalSyncServer::statusOlderSnapshot()},
+        {"same revision, other content", [&] { h.server.updateSnapshot(sameRevisionOtherContent); }, "ok",
+         LocalSyncServer::statusOlderSnapshot()},
+        {"stop and start keep it", [&] {
+             h.server.stop();
+             h.statuses.clear();
+             h.server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), deviceCredential, Date()});
+             ASSERT_TRUE(QTest::qWaitFor([&] { return h.statuses.size() == 2; }, waitMilliseconds));
+         }, "ok", LocalSyncServer::statusAwaitingConnection()},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        h.statuses.clear();
+        step.act();
+        const auto outcome = h.read();
+        EXPECT_EQ(outcomeName(outcome), step.expected);
+        if (outcome.value) {
+            EXPECT_EQ(*outcome.value, current);
+        }
+        EXPECT_EQ(h.statuses.value(h.statuses.size() - 1), step.status);
+    }
+
+    const auto pair = ask(h.services.lastListener().port, SyncMessage::pair(QStringLiteral("iPhone")), h.sleeper,
+                          deviceCredential);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pair->done; }, waitMilliseconds));
+    ASSERT_TRUE(pair->message && pair->message->as<SyncMessage::Failure>());
+    EXPECT_EQ(pair->message->as<SyncMessage::Failure>()->error.code(), UsageSyncError::Code::invalidData);
+
+    const SyncCredential wrongKey{deviceCredential.id, QByteArray(32, 'x')};
+    EXPECT_EQ(outcomeName(h.read(wrongKey)), "authenticationFailed");
+    EXPECT_EQ(outcomeName(h.read(deviceCredential, hostB)), "wrongHost");
+}
+
+TEST(LocalSyncServerIntegrationTest, OpensslClientReadsTheRefusalAndNeedsTheExactIdentity)
+{
+    if (!OpensslPeer::isInstalled())
+        GTEST_SKIP() << "openssl not installed";
+    Harness h;
+    const QByteArray request = SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":1})");
+    ASSERT_EQ(request.size(), 47);
+    for (const bool lowerCase : {false, true}) {
+        SCOPED_TRACE(lowerCase ? "lower-case identity" : "upper-case identity");
+        const QByteArray identity = lowerCase ? SyncNetworkParameters::make(deviceCredential).identity.toLower()
+                                              : SyncNetworkParameters::make(deviceCredential).identity;
+        QProcess client;
+        client.start(QStringLiteral("openssl"),
+                     QStringList{QStringLiteral("s_client"), QStringLiteral("-quiet"), QStringLiteral("-connect"),
+                                 QStringLiteral("127.0.0.1:%1").arg(h.services.lastListener().port)}
+                         + OpensslPeer::pskArguments(deviceCredential.key, identity));
+        ASSERT_TRUE(client.waitForStarted());
+        client.write(request);
+        // Stdin stays open: the client ends when the server closes or refuses the handshake.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, waitMilliseconds));
+        const QByteArray expected = lowerCase ? QByteArray()
+                                              : QByteArray::fromHex("0000003D")
+                + R"({"message":{"failure":{"_0":{"unavailable":{}}}},"version":1})";
+        EXPECT_EQ(client.readAllStandardOutput(), expected);
+    }
+}
+
+TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothingBehind)
+{
+    Harness h;
+    h.server.updateSnapshot(emptySnapshot());
+    const quint16 port = h.services.lastListener().port;
+    QObject parent;
+    const auto rawPeer = [&] {
+        auto* socket = new QTcpSocket(&parent);
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        return socket;
+    };
+    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i)
+        rawPeer();
+    // Handed over after the eight, so refused: closed without a byte.
+    QTcpSocket* ninth = rawPeer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ninth->state() == QAbstractSocket::UnconnectedState; }, waitMilliseconds));
+    EXPECT_EQ(ninth->readAll(), QByteArray());
+
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const int descriptors = openDescriptors();
+    constexpr int attempts = 1'000;
+    constexpr int inFlight = 32;
+    int launched = 0;
+    int ended = 0;
+    qint64 bytes = 0;
+    std::function<void()> launch = [&] {
+        QTcpSocket* socket = rawPeer();
+        ++launched;
+        QObject::connect(socket, &QAbstractSocket::stateChanged, socket, [&, socket](QAbstractSocket::SocketState s) {
+            if (s != QAbstractSocket::UnconnectedState)
+                return;
+            bytes += socket->readAll().size();
+            ++ended;
+            socket->deleteLater();
+            if (launched < attempts)
+                launch();
+        });
+    };
+    for (int i = 0; i < inFlight; ++i)
+        launch();
+    // A connection the server started would stay open until its time-out, which never comes here.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts; }, 60'000)) << ended;
+    EXPECT_EQ(bytes, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openDescriptors() <= descriptors; }, waitMilliseconds))
+        << openDescriptors() << " open, " << descriptors << " before";
+
+    h.sleeper.advance(LocalSyncServer::requestTimeoutSeconds);
+    const auto outcome = h.read();
+    EXPECT_EQ(outcomeName(outcome), "ok");
+}
+
+TEST(LocalSyncServerIntegrationTest, SilentPeerIsClosedAfterTenSecondsWithoutAnAnswer)
+{
+    Harness h;
+    h.server.updateSnapshot(emptySnapshot());
+    ManualSleeper clientSleeper;
+    auto channel = SyncChannel::create(QtPskConnection::connecting(QStringLiteral("127.0.0.1"),
+                                                                   h.services.lastListener().port,
+                                                                   SyncNetworkParameters::make(deviceCredential)),
+                                       clientSleeper);
+    auto opened = std::make_shared<Outcome>();
+    track(channel->open(), opened);
+    // The server has opened its side and waits for the request.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opened->done && h.sleeper.requestedDurations().size() == 2; },
+                                waitMilliseconds));
+    ASSERT_EQ(opened->result, "ok");
+    auto answer = std::make_shared<Outcome>();
+    track(channel->receive(20), answer);
+
+    h.sleeper.advance(LocalSyncServer::requestTimeoutSeconds - 0.5);
+    EXPECT_FALSE(answer->done);
+    h.sleeper.advance(0.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer->done; }, waitMilliseconds));
+    EXPECT_EQ(answer->result, "unavailable") << "the stream ended without a frame";
+}
