@@ -11,8 +11,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPixmap>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -61,8 +59,7 @@ void ViewTest::SetUp()
     ASSERT_TRUE(QFontDatabase::hasFamily(QString::fromLatin1(UiFont::japaneseFamily)))
         << "the Japanese font (fonts-noto-cjk) is not installed";
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    ApplicationPalette::applyStyleAndFont();
     setDark(false);
 }
 

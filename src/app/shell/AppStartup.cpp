@@ -1,6 +1,8 @@
 #include "app/shell/AppStartup.h"
 
+#include "app/shell/DesktopAppearance.h"
 #include "app/shell/TerminationSignals.h"
+#include "app/ui/ApplicationPalette.h"
 #include "core/foundation/AppDiagnostics.h"
 
 #include <QApplication>
@@ -12,6 +14,9 @@ int runApplication(QApplication& app)
     QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
     // A tray application: closing its last window never quits it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    DesktopAppearance appearance(QDBusConnection::sessionBus());
+    ApplicationPalette::install(appearance);
 
     const auto versionAndBuild = AppDiagnostics::versionAndBuild();
     AppDiagnostics::log(QStringLiteral("app.start version=") + versionAndBuild.version + QStringLiteral(" (")

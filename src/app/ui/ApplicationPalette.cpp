@@ -1,9 +1,11 @@
 #include "app/ui/ApplicationPalette.h"
 
 #include "app/shell/DesktopAppearance.h"
+#include "app/ui/UiFont.h"
 
 #include <QApplication>
 #include <QPalette>
+#include <QStyle>
 #include <QStyleFactory>
 
 namespace vantorel {
@@ -51,14 +53,21 @@ QPalette paletteFor(const SystemColors& c)
 
 } // namespace
 
-void ApplicationPalette::install(QApplication& application, DesktopAppearance& appearance)
+void ApplicationPalette::install(DesktopAppearance& appearance)
 {
-    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    applyStyleAndFont();
     const auto follow = [&appearance] {
         apply(appearance.isDark() ? SystemColors::dark() : SystemColors::light());
     };
     follow();
-    QObject::connect(&appearance, &DesktopAppearance::changed, &application, follow);
+    QObject::connect(&appearance, &DesktopAppearance::changed, &appearance, follow);
+}
+
+void ApplicationPalette::applyStyleAndFont()
+{
+    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(UiFont::system(13));
 }
 
 void ApplicationPalette::apply(const SystemColors& colors)

@@ -2,8 +2,6 @@
 
 #include "app/ui/SystemColors.h"
 
-class QApplication;
-
 namespace vantorel {
 
 class DesktopAppearance;
@@ -16,9 +14,13 @@ class ApplicationPalette
 public:
     ApplicationPalette() = delete;
 
-    // Sets the style and the palette for the appearance's current scheme and follows its
-    // `changed()` for as long as it lives.
-    static void install(QApplication& application, DesktopAppearance& appearance);
+    // Sets the style, the font and the palette for the appearance's current scheme and follows
+    // its `changed()` for as long as it lives.
+    static void install(DesktopAppearance& appearance);
+
+    // The Fusion style and the 13 px window font with Japanese glyph forms, for widgets that set
+    // no font of their own.
+    static void applyStyleAndFont();
 
     // Applies one set of colours; widgets repaint through the palette change.
     static void apply(const SystemColors& colors);
