@@ -55,11 +55,14 @@ QPalette paletteFor(const SystemColors& c)
 
 void ApplicationPalette::install(DesktopAppearance& appearance)
 {
-    applyStyleAndFont();
     const auto follow = [&appearance] {
         apply(appearance.isDark() ? SystemColors::dark() : SystemColors::light());
     };
-    follow();
+    // Without a portal answer the desktop's own palette tells dark from light; setting the style
+    // replaces that palette, so read it first.
+    const bool darkAtStart = appearance.isDark();
+    applyStyleAndFont();
+    apply(darkAtStart ? SystemColors::dark() : SystemColors::light());
     QObject::connect(&appearance, &DesktopAppearance::changed, &appearance, follow);
 }
 

@@ -9,6 +9,8 @@
 #include "app/ui/SystemColors.h"
 #include "support/ViewTest.h"
 
+#include <gtest/gtest-spi.h>
+
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -168,6 +170,19 @@ TEST_F(UiKitTest, LineLimitedLabelElidesTheLastAllowedLine)
 
     label.setText(QStringLiteral("短い"));
     EXPECT_EQ(label.visibleLines(), QStringList{QStringLiteral("短い")});
+}
+
+TEST_F(UiKitTest, GlyphCheckFindsACharacterNoFontHas)
+{
+    QWidget root;
+    auto* layout = new QHBoxLayout(&root);
+    layout->addWidget(new QLabel(QStringLiteral("残量と回復予定")));
+    auto* missing = new QLabel(QString(QChar(0x0378)));
+    layout->addWidget(missing);
+    missing->hide();
+    expectNoMissingGlyphs(&root);
+    missing->show();
+    EXPECT_NONFATAL_FAILURE(expectNoMissingGlyphs(&root), "missing glyph");
 }
 
 TEST_F(UiKitTest, MemberBindingWritesTheWholeValueBack)
