@@ -98,7 +98,12 @@ AppViewModelDependencies ViewModelHarness::dependencies(bool automaticallyStartS
     };
     d.now = clock.clock();
     d.sleeper = sleeper;
-    d.log = [this](const QString& line) { m_log.append(line); };
+    d.log = [this](const QString& line) {
+        m_log.append(line);
+        if (onLog) {
+            onLog(line);
+        }
+    };
     d.updateLaunchAtLogin = [this](AppViewModel&, bool enabled, bool showSuccessMessage) {
         m_launchAtLoginCalls.append({enabled, showSuccessMessage});
     };

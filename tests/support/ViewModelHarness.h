@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <variant>
 
@@ -63,6 +64,9 @@ public:
     // Log lines written so far, and those that start with `prefix`.
     QStringList logLines() const { return m_log; }
     QStringList logLines(const QString& prefix) const;
+
+    // Called with every log line after it is recorded.
+    std::function<void(const QString&)> onLog;
 
     // Calls of the login-item hook: (enabled, showSuccessMessage).
     QList<std::pair<bool, bool>> launchAtLoginCalls() const { return m_launchAtLoginCalls; }

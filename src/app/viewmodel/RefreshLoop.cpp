@@ -93,8 +93,10 @@ QCoro::Task<> RefreshLoop::refreshProvider(QPointer<AppViewModel> viewModel, Mon
     // A started task runs on a later turn, after the code that started it.
     co_await AppViewModel::nextTurn();
     if (viewModel && !token.isCancelled()) {
-        co_await settle(provider == MonitoredProvider::claude ? viewModel->refreshClaudeItems()
-                                                              : viewModel->refreshCodexItems());
+        // Named, not a conditional inside co_await: g++ 12 destroys such a temporary twice.
+        QCoro::Task<> refresh = provider == MonitoredProvider::claude ? viewModel->refreshClaudeItems()
+                                                                      : viewModel->refreshCodexItems();
+        co_await settle(std::move(refresh));
         if (viewModel) {
             viewModel->publishedState().lastRefreshCompletedAt = viewModel->now();
             co_await settle(viewModel->deliverPendingDiscordResetNotifications());
