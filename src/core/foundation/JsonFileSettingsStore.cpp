@@ -8,7 +8,11 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace vantorel {
 
@@ -133,13 +137,129 @@ QString fileNameStamp(Date date)
     return text;
 }
 
+// Replaces the file with `bytes`; the old file stays in place until the new one is on disk.
+bool writeFile(const QString& filePath, const QByteArray& bytes)
+{
+    auto fail = [&filePath](const QString& error) {
+        AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + filePath + QStringLiteral(" error=") + error);
+        return false;
+    };
+    const QString directory = QFileInfo(filePath).absolutePath();
+    if (!QFileInfo::exists(directory)) {
+        if (!QDir().mkpath(directory)) {
+            return fail(QStringLiteral("cannot create ") + directory);
+        }
+        QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return fail(file.errorString());
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return fail(error);
+    }
+    return true;
+}
+
 } // namespace
+
+// Writes the latest handed-over bytes on its own thread, one file at a time.
+struct JsonFileSettingsStore::Writer
+{
+    explicit Writer(QString filePath)
+        : path(std::move(filePath))
+        , thread([this] { run(); })
+    {
+    }
+
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+
+    void hand(QByteArray bytes)
+    {
+        {
+            std::lock_guard lock(mutex);
+            pending = std::move(bytes);
+        }
+        wake.notify_all();
+    }
+
+    void waitUntilIdle()
+    {
+        std::unique_lock lock(mutex);
+        idle.wait(lock, [this] { return !pending && !busy; });
+    }
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return pending || stopping; });
+            if (!pending) {
+                return;
+            }
+            const QByteArray bytes = std::move(*pending);
+            pending.reset();
+            busy = true;
+            lock.unlock();
+            succeeded = writeFile(path, bytes);
+            ++written;
+            lock.lock();
+            busy = false;
+            idle.notify_all();
+        }
+    }
+
+    const QString path;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::optional<QByteArray> pending;
+    bool busy = false;
+    bool stopping = false;
+    std::atomic<bool> succeeded{true};
+    std::atomic<int> written{0};
+    std::thread thread;
+};
 
 JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now)
     : m_filePath(filePath)
     , m_now(std::move(now))
+    , m_context(std::make_unique<QObject>())
 {
     load();
+    m_writer = std::make_unique<Writer>(m_filePath);
+}
+
+JsonFileSettingsStore::~JsonFileSettingsStore()
+{
+    flush();
+}
+
+bool JsonFileSettingsStore::lastWriteSucceeded() const
+{
+    return m_writer->succeeded;
+}
+
+int JsonFileSettingsStore::completedWriteCount() const
+{
+    return m_writer->written;
+}
+
+void JsonFileSettingsStore::flush()
+{
+    handOverPendingWrite();
+    m_writer->waitUntilIdle();
 }
 
 QString JsonFileSettingsStore::defaultFilePath()
@@ -162,17 +282,17 @@ void JsonFileSettingsStore::set(const QString& key, const Value& value)
     Json entry = std::visit(Encoder{}, value);
     Json& slot = m_entries[json::str(key)];
     // An unchanged value is not rewritten, unless the file still lacks an earlier change.
-    if (slot == entry && m_lastWriteSucceeded) {
+    if (slot == entry && lastWriteSucceeded()) {
         return;
     }
     slot = std::move(entry);
-    save();
+    scheduleWrite();
 }
 
 void JsonFileSettingsStore::remove(const QString& key)
 {
     if (m_entries.erase(json::str(key)) > 0) {
-        save();
+        scheduleWrite();
     }
 }
 
@@ -226,43 +346,28 @@ void JsonFileSettingsStore::moveAside(const QString& reason)
     }
 }
 
-void JsonFileSettingsStore::save()
+void JsonFileSettingsStore::scheduleWrite()
 {
-    auto fail = [this](const QString& error) {
-        m_lastWriteSucceeded = false;
-        AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + m_filePath + QStringLiteral(" error=") + error);
-    };
+    if (m_writeScheduled) {
+        return;
+    }
+    m_writeScheduled = true;
+    QMetaObject::invokeMethod(m_context.get(), [this] { handOverPendingWrite(); }, Qt::QueuedConnection);
+}
 
-    QByteArray bytes;
+void JsonFileSettingsStore::handOverPendingWrite()
+{
+    if (!m_writeScheduled) {
+        return;
+    }
+    m_writeScheduled = false;
     try {
-        bytes = json::write(m_entries, json::Form::store);
+        m_writer->hand(json::write(m_entries, json::Form::store));
     } catch (const JsonEncodeError& error) {
-        fail(QString::fromUtf8(error.what()));
-        return;
+        m_writer->succeeded = false;
+        AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + m_filePath + QStringLiteral(" error=")
+                            + QString::fromUtf8(error.what()));
     }
-
-    const QString directory = QFileInfo(m_filePath).absolutePath();
-    if (!QFileInfo::exists(directory)) {
-        if (!QDir().mkpath(directory)) {
-            fail(QStringLiteral("cannot create ") + directory);
-            return;
-        }
-        QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-
-    // The old file stays in place until the new one is complete on disk.
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(file.errorString());
-        return;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        fail(file.errorString());
-        file.cancelWriting();
-        return;
-    }
-    m_lastWriteSucceeded = true;
 }
 
 } // namespace vantorel

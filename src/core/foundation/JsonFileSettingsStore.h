@@ -3,15 +3,25 @@
 #include "core/foundation/Json.h"
 #include "core/foundation/SettingsStore.h"
 
+#include <QByteArray>
+#include <QObject>
+
 #include <functional>
+#include <memory>
 
 namespace vantorel {
 
 // The settings store of the application: one JSON file mapping each key to a tagged value,
 // {"type": "bool" | "integer" | "double" | "string" | "data" | "date" | "stringList", "value": …},
-// rewritten atomically (mode 0600) on every change. A file that cannot be read or parsed is moved
-// aside as "<file>.damaged-<UTC time>", logged, and the store starts empty. An entry whose tag or
-// value does not decode reads as absent but is kept in the file.
+// replaced atomically (mode 0600). A file that cannot be read or parsed is moved aside as
+// "<file>.damaged-<UTC time>", logged, and the store starts empty. An entry whose tag or value
+// does not decode reads as absent but is kept in the file.
+//
+// Writes happen behind: set and remove change memory at once and schedule one write of the whole
+// file for the next event-loop turn, done on a writer thread of the store's own. One write is in
+// flight at a time and a newer state replaces one still waiting, so a burst of changes costs one
+// serialisation on the GUI thread and at most two file writes. flush() (also run by the
+// destructor) writes what is pending and waits for it.
 class JsonFileSettingsStore final : public SettingsStore
 {
 public:
@@ -25,8 +35,17 @@ public:
     static QString defaultFilePath();
 
     QString filePath() const { return m_filePath; }
-    // False after a change that could not be written; the value is still held in memory.
-    bool lastWriteSucceeded() const { return m_lastWriteSucceeded; }
+    ~JsonFileSettingsStore() override;
+    JsonFileSettingsStore(const JsonFileSettingsStore&) = delete;
+    JsonFileSettingsStore& operator=(const JsonFileSettingsStore&) = delete;
+
+    // False after a write that failed; the value is still held in memory. Reflects the writes
+    // finished so far (flush first to include the latest change).
+    bool lastWriteSucceeded() const;
+    // Writes the pending state now and waits until the file holds it. Call at quit.
+    void flush();
+    // Files written so far.
+    int completedWriteCount() const;
 
     std::optional<Value> value(const QString& key) const override;
     void set(const QString& key, const Value& value) override;
@@ -35,12 +54,17 @@ public:
 private:
     void load();
     void moveAside(const QString& reason);
-    void save();
+    void scheduleWrite();
+    void handOverPendingWrite();
+
+    struct Writer;
 
     QString m_filePath;
     std::function<Date()> m_now;
     Json m_entries = Json::object();
-    bool m_lastWriteSucceeded = true;
+    bool m_writeScheduled = false;
+    std::unique_ptr<QObject> m_context;
+    std::unique_ptr<Writer> m_writer;
 };
 
 } // namespace vantorel

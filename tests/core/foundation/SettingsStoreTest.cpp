@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <csignal>
 #include <limits>
 #include <sys/resource.h>
@@ -154,6 +157,7 @@ TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
     EXPECT_EQ(store.integerValue(QStringLiteral("ok")), 7);
 
     store.set(QStringLiteral("new"), true);
+    store.flush();
     const auto written = json::parse(test::readFileBytes(m_path));
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ((*written)["future"], (Json{{"type", "colour"}, {"value", "#fff"}}));
@@ -184,6 +188,7 @@ TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty
 
         // The next change starts a fresh file and leaves the damaged one alone.
         store.set(QStringLiteral("a"), true);
+        store.flush();
         EXPECT_EQ(open().boolValue(QStringLiteral("a")), true);
         EXPECT_EQ(test::readFileBytes(aside), bytes);
         QFile::remove(m_path);
@@ -208,14 +213,17 @@ TEST_F(JsonFileSettingsStoreTest, WritesAPrivateFileInANewDirectory)
     EXPECT_FALSE(QFileInfo::exists(m_path)) << "opening alone must not write";
 
     store.set(QStringLiteral("Vantorel.a"), std::int64_t{1});
+    store.flush();
     EXPECT_EQ(test::fileMode(m_path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     // A file someone made readable to others is private again after the next write.
     ASSERT_TRUE(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
     store.set(QStringLiteral("Vantorel.a"), std::int64_t{2});
+    store.flush();
     EXPECT_EQ(test::fileMode(m_path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     store.remove(QStringLiteral("Vantorel.a"));
+    store.flush();
     EXPECT_FALSE(open().contains(QStringLiteral("Vantorel.a")));
     EXPECT_EQ(filesBesideStore(), QStringList{QStringLiteral("defaults.json")});
 }
@@ -246,6 +254,7 @@ TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
 {
     auto store = open();
     store.set(QStringLiteral("Vantorel.kept"), QStringLiteral("old"));
+    store.flush();
     const QByteArray before = test::readFileBytes(m_path);
     ASSERT_FALSE(before.isEmpty());
 
@@ -253,6 +262,7 @@ TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
         FileSizeLimit limit(4096);
         ASSERT_TRUE(limit.active);
         store.set(QStringLiteral("Vantorel.big"), QString(100'000, QLatin1Char('b')));
+        store.flush();
     }
 
     EXPECT_FALSE(store.lastWriteSucceeded());
@@ -262,10 +272,65 @@ TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
     // The change is not forgotten: it is held in memory, and setting it again writes it out.
     EXPECT_EQ(store.stringValue(QStringLiteral("Vantorel.big"))->size(), 100'000);
     store.set(QStringLiteral("Vantorel.big"), QString(100'000, QLatin1Char('b')));
+    store.flush();
     EXPECT_TRUE(store.lastWriteSucceeded());
     const auto reloaded = open();
     EXPECT_EQ(reloaded.stringValue(QStringLiteral("Vantorel.kept")), QStringLiteral("old"));
     EXPECT_EQ(reloaded.stringValue(QStringLiteral("Vantorel.big"))->size(), 100'000);
+}
+
+TEST_F(JsonFileSettingsStoreTest, ABurstOfChangesIsWrittenOnceOnTheNextTurn)
+{
+    auto store = open();
+    for (int i = 0; i < 10; ++i) {
+        store.set(QStringLiteral("Vantorel.n"), std::int64_t{i});
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_path)) << "nothing is written inside the turn";
+    QCoreApplication::processEvents();
+    store.flush();
+    EXPECT_EQ(store.completedWriteCount(), 1);
+    EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.n")), 9);
+}
+
+// Run by the test below in a child process, which it kills in the middle of a burst.
+TEST(DISABLED_JsonFileSettingsStoreBurst, WritesUntilKilled)
+{
+    JsonFileSettingsStore store(qEnvironmentVariable("VANTOREL_BURST_FILE"));
+    const QString padding(50'000, QLatin1Char('p'));
+    bool announced = false;
+    for (std::int64_t i = 0;; ++i) {
+        store.set(QStringLiteral("Vantorel.n"), i);
+        store.set(QStringLiteral("Vantorel.padding"), padding + QString::number(i));
+        QCoreApplication::processEvents();
+        if (!announced && store.completedWriteCount() >= 50) {
+            announced = true;
+            std::fputs("written\n", stdout);
+            std::fflush(stdout);
+        }
+    }
+}
+
+TEST_F(JsonFileSettingsStoreTest, KillingTheProcessMidBurstLeavesAWholeFile)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VANTOREL_BURST_FILE"), m_path);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=DISABLED_JsonFileSettingsStoreBurst.*")});
+    ASSERT_TRUE(child.waitForStarted());
+    QByteArray output;
+    while (!output.contains("written\n") && child.waitForReadyRead(30'000)) {
+        output += child.readAllStandardOutput();
+    }
+    child.kill();
+    child.waitForFinished();
+    ASSERT_TRUE(output.contains("written\n"));
+    auto store = open();
+    const auto n = store.integerValue(QStringLiteral("Vantorel.n"));
+    ASSERT_TRUE(n.has_value()) << "the file must parse whole";
+    EXPECT_TRUE(store.stringValue(QStringLiteral("Vantorel.padding"))->endsWith(QString::number(*n)));
 }
 
 TEST(JsonFileSettingsStoreDefaults, FileLivesInTheConfigDirectory)
