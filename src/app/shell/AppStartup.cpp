@@ -1,13 +1,52 @@
 #include "app/shell/AppStartup.h"
 
+#include "app/platform/ClaudeCodeCredentialFileReader.h"
+#include "app/platform/ClaudeCodeTokenStore.h"
+#include "app/platform/FreedesktopNotificationBackend.h"
+#include "app/platform/KeychainStore.h"
+#include "app/platform/NotificationManager.h"
+#include "app/platform/SecretServiceStore.h"
 #include "app/shell/DesktopAppearance.h"
 #include "app/shell/TerminationSignals.h"
 #include "app/ui/ApplicationPalette.h"
+#include "app/viewmodel/AppViewModel.h"
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/JsonFileSettingsStore.h"
+#include "core/rules/DiscordWebhookService.h"
+#include "core/rules/DiscordWebhookURLCache.h"
+#include "core/sources/ClaudeUsageService.h"
+#include "core/sources/CodexCLIUsageService.h"
+#include "core/sources/OpenAIRateService.h"
+#include "core/sources/StatusService.h"
 
 #include <QApplication>
 
 namespace vantorel {
+
+namespace {
+
+// The real services, one of each.
+AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSettingsStore> defaults)
+{
+    AppViewModelDependencies dependencies;
+    dependencies.defaults = std::move(defaults);
+    dependencies.statusService = std::make_shared<StatusService>(StatusService::openAIEndpoint());
+    dependencies.claudeStatusService = std::make_shared<StatusService>(StatusService::claudeEndpoint());
+    dependencies.rateService = std::make_shared<OpenAIRateService>();
+    dependencies.codexCLIUsageService = std::make_shared<CodexCLIUsageService>();
+    dependencies.claudeUsageService = std::make_shared<ClaudeUsageService>();
+    dependencies.discordWebhookService = std::make_shared<DiscordWebhookService>();
+    dependencies.discordWebhookURLCache = std::make_shared<DiscordWebhookURLCache>();
+    dependencies.claudeCodeTokenStore
+        = std::make_shared<ClaudeCodeTokenStore>(std::make_shared<ClaudeCodeCredentialFileReader>());
+    dependencies.keychainStore = std::make_shared<KeychainStore>(std::make_shared<SecretServiceStore>());
+    dependencies.automaticallyStartServices = true;
+    dependencies.notificationManager
+        = std::make_shared<NotificationManager>(std::make_shared<FreedesktopNotificationBackend>());
+    return dependencies;
+}
+
+} // namespace
 
 int runApplication(QApplication& app)
 {
@@ -24,9 +63,15 @@ int runApplication(QApplication& app)
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { AppDiagnostics::log(QStringLiteral("app.willTerminate")); });
+
+    auto defaults = std::make_shared<JsonFileSettingsStore>();
+    // The view model logs "app.willTerminate" itself.
+    auto viewModel = std::make_unique<AppViewModel>(applicationDependencies(defaults));
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&defaults] { defaults->flush(); });
 
     const int exitCode = app.exec();
+    viewModel.reset();
+    defaults->flush();
     AppDiagnostics::flush();
     return exitCode;
 }
