@@ -62,4 +62,11 @@ std::unique_ptr<PskConnection> FakeSyncNetworkServices::makeConnection(const Net
     return connection;
 }
 
+std::unique_ptr<DnsSdBrowser> FakeSyncNetworkServices::makeBrowser()
+{
+    auto browser = std::make_unique<FakeBrowser>();
+    browsers.append(browser->script());
+    return browser;
+}
+
 } // namespace vantorel

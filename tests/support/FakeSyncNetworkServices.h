@@ -2,6 +2,7 @@
 
 #include "sync/model/UsageSyncError.h"
 #include "sync/net/SyncNetworkServices.h"
+#include "support/FakeDnsSd.h"
 #include "support/FakePskConnection.h"
 
 #include <QList>
@@ -37,13 +38,14 @@ public:
                                               const std::optional<QString>& serviceName) override;
     std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
                                                   const PskParameters& parameters) override;
-    std::unique_ptr<DnsSdBrowser> makeBrowser() override { return nullptr; }
+    std::unique_ptr<DnsSdBrowser> makeBrowser() override;
 
     // Every listener made, in order, kept after the code under test dropped it.
     QList<std::shared_ptr<Listener>> listeners;
     // Every outgoing connection made, with where it went.
     QList<std::shared_ptr<FakePskConnection::Script>> connections;
     QList<NetworkEndpoint> endpoints;
+    QList<std::shared_ptr<FakeBrowser::Script>> browsers;
     // When set, the next makeListener throws it.
     std::optional<UsageSyncError> nextListenerError;
 };

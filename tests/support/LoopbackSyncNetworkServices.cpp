@@ -35,6 +35,8 @@ private:
 std::unique_ptr<PskListener> LoopbackSyncNetworkServices::makeListener(const PskParameters& parameters,
                                                                        const std::optional<QString>& serviceName)
 {
+    if (const auto error = std::exchange(nextListenerError, std::nullopt))
+        throw *error;
     return std::make_unique<RecordingListener>(m_inner.makeListener(parameters, serviceName), m_ports);
 }
 

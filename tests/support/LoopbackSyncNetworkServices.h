@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/model/UsageSyncError.h"
 #include "sync/net/QtSyncNetworkServices.h"
 
 #include <QList>
@@ -23,6 +24,9 @@ public:
     const QList<quint16>& listenerPorts() const { return *m_ports; }
     // The listener started last.
     HostPortEndpoint lastListener() const;
+
+    // When set, the next makeListener throws it.
+    std::optional<UsageSyncError> nextListenerError;
 
 private:
     QtSyncNetworkServices m_inner{nullptr, {}, QHostAddress::LocalHost};

@@ -1,7 +1,9 @@
 #include "sync/net/LocalNetworkTransport.h"
 
 #include "core/foundation/CancellationError.h"
+#include "sync/model/SyncDisplayName.h"
 #include "sync/net/SyncChannel.h"
+#include "sync/net/SyncDiscovery.h"
 #include "sync/net/SyncNetworkParameters.h"
 #include "sync/net/SyncNetworkServices.h"
 
@@ -26,15 +28,20 @@ LocalNetworkTransport::~LocalNetworkTransport()
 void LocalNetworkTransport::cancel()
 {
     m_operationID.reset();
+    if (const auto discovery = std::exchange(m_discovery, nullptr))
+        discovery->cancel();
     if (const auto channel = std::exchange(m_channel, nullptr))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
 }
 
-QCoro::Task<NetworkEndpoint> LocalNetworkTransport::resolveEndpoint(CancelToken)
+QCoro::Task<NetworkEndpoint> LocalNetworkTransport::resolveEndpoint(CancelToken token)
 {
-    if (!m_testEndpoint)
-        throw UsageSyncError(UsageSyncError::Code::unavailable);
-    co_return *m_testEndpoint;
+    if (m_testEndpoint)
+        co_return *m_testEndpoint;
+    const auto discovery = SyncDiscovery::create(m_services, m_sleeper);
+    m_discovery = discovery;
+    // Nothing of this transport is touched after the wait: cancel() may end it, or drop the transport.
+    co_return co_await discovery->resolve(m_host.serviceName(), token);
 }
 
 QCoro::Task<UsageSyncSnapshot> LocalNetworkTransport::fetchSnapshot(CancelToken token)
@@ -78,6 +85,51 @@ QCoro::Task<UsageSyncSnapshot> LocalNetworkTransport::fetchSnapshot(CancelToken 
     if (const auto* refusal = answer->as<SyncMessage::Failure>())
         throw refusal->error;
     throw UsageSyncError(UsageSyncError::Code::invalidData);
+}
+
+QCoro::Task<PairedHost> LocalNetworkTransport::pair(PairingInvitation invitation, QString deviceName,
+                                                    SyncNetworkServices& services, Sleeper& sleeper, Clock clock,
+                                                    std::optional<NetworkEndpoint> endpoint, CancelToken token)
+{
+    invitation.validate(clock());
+    const auto discovery = SyncDiscovery::create(services, sleeper);
+    std::shared_ptr<SyncChannel> channel;
+    std::optional<SyncMessage> answer;
+    std::exception_ptr failure;
+    try {
+        if (!endpoint)
+            endpoint = co_await discovery->resolve(invitation.serviceName, token);
+        invitation.validate(clock());
+        channel = SyncChannel::create(
+            services.makeConnection(*endpoint, SyncNetworkParameters::make(invitation.credential)), sleeper);
+        co_await channel->open(token);
+        co_await channel->send(SyncMessage::pair(SyncDisplayName::sanitized(
+                                   deviceName, SyncDisplayName::deviceNameFallback(),
+                                   SyncDisplayName::maximumDeviceNameCharacters)),
+                               token);
+        answer = co_await channel->receive(std::max(invitation.expiresAt - clock(), minimumPairingWaitSeconds), token);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (channel)
+        channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    discovery->cancel();
+    if (failure)
+        std::rethrow_exception(failure);
+    token.throwIfCancelled();
+    if (const auto* refusal = answer->as<SyncMessage::Failure>())
+        throw refusal->error;
+    const auto* paired = answer->as<SyncMessage::Paired>();
+    if (!paired)
+        throw UsageSyncError(UsageSyncError::Code::invalidData);
+    const PairedHost& host = paired->host;
+    const bool reusesInvitationKey = host.credential == invitation.credential;
+    if (host.hostID != invitation.hostID || host.credential.key.size() != SyncCredential::keyBytes
+        || reusesInvitationKey
+        || !SyncDisplayName::isValid(host.hostName, SyncDisplayName::maximumHostNameCharacters)) {
+        throw UsageSyncError(UsageSyncError::Code::invalidData);
+    }
+    co_return PairedHost(host);
 }
 
 } // namespace vantorel

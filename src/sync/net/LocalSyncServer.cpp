@@ -1,6 +1,7 @@
 #include "sync/net/LocalSyncServer.h"
 
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/Sleeper.h"
 #include "sync/model/SyncDisplayName.h"
 #include "sync/net/SyncChannel.h"
 #include "sync/net/SyncNetworkParameters.h"
@@ -125,10 +126,8 @@ bool LocalSyncServer::stopQuietly()
 
 void LocalSyncServer::cancelPairing()
 {
-    m_expiryTask.cancel();
-    m_invitation.reset();
     m_pending.reset();
-    cancelListener(m_pairingListener);
+    endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
@@ -138,15 +137,144 @@ void LocalSyncServer::cancelPairing()
 
 PairingInvitation LocalSyncServer::beginPairing()
 {
-    throw UsageSyncError(UsageSyncError::Code::unavailable);
+    if (!m_running)
+        throw UsageSyncError(UsageSyncError::Code::unavailable);
+    const QPointer<LocalSyncServer> self(this);
+    cancelPairing();
+    if (!self || !m_running)
+        throw UsageSyncError(UsageSyncError::Code::unavailable);
+    const PairingInvitation invitation(m_hostID, m_hostName, SyncCredential::random(),
+                                       m_clock() + invitationLifetimeSeconds);
+    OwnedListener listener = makeListener(invitation.credential, invitation.serviceName, true);
+    m_invitation = invitation;
+    m_pairingListener = std::move(listener);
+    m_pairingListener.listener->start();
+    m_expiryTask = TaskHandle::start([self, &sleeper = m_sleeper](CancelToken token) {
+        return expire(self, sleeper, token);
+    });
+    return invitation;
 }
 
-void LocalSyncServer::approvePairing(const QUuid&, const Persist&)
+QCoro::Task<> LocalSyncServer::expire(QPointer<LocalSyncServer> server, Sleeper& sleeper, CancelToken token)
 {
+    try {
+        co_await sleeper.sleep(invitationLifetimeSeconds, token);
+    } catch (const CancellationError&) {
+        co_return;
+    }
+    if (!server || token.isCancelled())
+        co_return;
+    server->cancelPairing();
+    if (server)
+        server->notifyStatus(statusPairingExpired());
 }
 
-void LocalSyncServer::rejectPairing(const QUuid&)
+QCoro::Task<> LocalSyncServer::answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
+                                             std::shared_ptr<SyncChannel> channel)
 {
+    const auto* pair = request.as<SyncMessage::Pair>();
+    if (!pair || !server->m_invitation)
+        throw UsageSyncError(UsageSyncError::Code::invalidData);
+    const PairingInvitation invitation = *server->m_invitation;
+    invitation.validate(server->m_clock());
+    if (server->m_pending)
+        throw UsageSyncError(UsageSyncError::Code::pairingBusy);
+    const SyncPairingRequest pending{QUuid::createUuid(),
+                                     SyncDisplayName::sanitized(pair->deviceName, SyncDisplayName::deviceNameFallback(),
+                                                                SyncDisplayName::maximumDeviceNameCharacters),
+                                     invitation.expiresAt};
+    server->m_pending = Pending{pending, channel};
+    const double wait = std::max(invitation.expiresAt - server->m_clock(), minimumPairingWaitSeconds);
+    if (!server->notifyPairingRequest(pending))
+        throw UsageSyncError(UsageSyncError::Code::cancelled);
+    // The iPhone sends nothing more: approval or rejection ends this wait by closing the channel.
+    co_await channel->receive(wait);
+    throw UsageSyncError(UsageSyncError::Code::invalidData);
+}
+
+void LocalSyncServer::approvePairing(const QUuid& requestID, const Persist& persist)
+{
+    if (!m_pending || m_pending->request.id != requestID || !m_invitation)
+        throw UsageSyncError(UsageSyncError::Code::notPaired);
+    m_invitation->validate(m_clock());
+    const RegisteredSyncDevice device{m_pending->request.deviceName, SyncCredential::random(), m_clock()};
+    // Made before the device is persisted: a listener that cannot be made must leave the old
+    // device registered rather than both devices without a working key.
+    OwnedListener listener = makeListener(device.credential, SyncServiceName::registered(m_hostID), false);
+    const QPointer<LocalSyncServer> self(this);
+    const QUuid generation = m_generation;
+    persist(device);
+    if (!self || m_generation != generation || !m_pending || m_pending->request.id != requestID)
+        return;
+
+    cancelListener(m_registeredListener);
+    for (auto it = m_channels.cbegin(); it != m_channels.cend(); ++it) {
+        if (!m_pairingChannels.contains(it.key()))
+            it.value()->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    }
+    m_registeredListener = std::move(listener);
+    m_registeredListener.listener->start();
+
+    const std::shared_ptr<SyncChannel> channel = std::exchange(m_pending, std::nullopt)->channel;
+    endPairingOffer();
+    for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
+        if (id == channel->id())
+            continue;
+        if (const auto other = m_channels.take(id))
+            other->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    }
+    if (!notifyPairingRequest(std::nullopt))
+        return;
+    reply(self, m_generation, channel, PairedHost{m_hostID, m_hostName, device.credential, m_clock()});
+}
+
+QCoro::Task<> LocalSyncServer::reply(QPointer<LocalSyncServer> server, QUuid generation,
+                                     std::shared_ptr<SyncChannel> channel, PairedHost host)
+{
+    bool sent = true;
+    try {
+        co_await channel->send(SyncMessage::paired(std::move(host)));
+    } catch (...) {
+        sent = false;
+    }
+    if (server && server->m_running && server->m_generation == generation)
+        server->notifyStatus(sent ? statusPaired() : statusPairingReplyFailed());
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    if (server)
+        server->m_channels.remove(channel->id());
+}
+
+void LocalSyncServer::rejectPairing(const QUuid& requestID)
+{
+    if (!m_pending || m_pending->request.id != requestID)
+        return;
+    const std::shared_ptr<SyncChannel> channel = std::exchange(m_pending, std::nullopt)->channel;
+    endPairingOffer();
+    const QPointer<LocalSyncServer> self(this);
+    if (!notifyPairingRequest(std::nullopt))
+        return;
+    refuse(self, channel);
+}
+
+QCoro::Task<> LocalSyncServer::refuse(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel)
+{
+    try {
+        co_await channel->send(SyncMessage::failure(UsageSyncError(UsageSyncError::Code::pairingRejected)));
+    } catch (...) {
+    }
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    if (server) {
+        server->m_channels.remove(channel->id());
+        server->m_pairingChannels.remove(channel->id());
+    }
+}
+
+// Drops the invitation, its expiry and its listener.
+void LocalSyncServer::endPairingOffer()
+{
+    m_invitation.reset();
+    m_expiryTask.cancel();
+    cancelListener(m_pairingListener);
 }
 
 LocalSyncServer::OwnedListener LocalSyncServer::makeListener(const SyncCredential& credential, const QString& name,
@@ -225,8 +353,9 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
         if (!server)
             throw UsageSyncError(UsageSyncError::Code::cancelled);
         if (isPairing)
-            throw UsageSyncError(UsageSyncError::Code::invalidData);
-        co_await server->answerRead(request, channel);
+            co_await answerPairing(server, request, channel);
+        else
+            co_await server->answerRead(request, channel);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -3,6 +3,7 @@
 #include "core/foundation/Clock.h"
 #include "core/foundation/TaskHandle.h"
 #include "sync/net/MacSyncServing.h"
+#include "sync/net/PairedHost.h"
 #include "sync/net/PskListener.h"
 
 #include <QCoroTask>
@@ -32,6 +33,9 @@ public:
     static constexpr int maximumConnections = 8;
     // How long a connection may take to open and send its request.
     static constexpr double requestTimeoutSeconds = 10.0;
+    static constexpr double invitationLifetimeSeconds = 300.0;
+    // A pending request is held at least this long, however close the invitation's expiry.
+    static constexpr double minimumPairingWaitSeconds = 1.0;
 
     // The status texts sent through onStatusChange.
     static QString statusOff() { return QStringLiteral("連携OFF"); }
@@ -41,6 +45,12 @@ public:
     static QString statusCheckNetwork() { return QStringLiteral("ローカルネットワークの接続を確認してください"); }
     static QString statusInvalidSnapshot() { return QStringLiteral("同期データを確認できませんでした"); }
     static QString statusOlderSnapshot() { return QStringLiteral("古い同期データを受け付けませんでした"); }
+    static QString statusPairingExpired() { return QStringLiteral("接続コードの有効期限が切れました"); }
+    static QString statusPaired() { return QStringLiteral("iPhone登録済み"); }
+    static QString statusPairingReplyFailed()
+    {
+        return QStringLiteral("登録結果を送信できませんでした。再登録してください");
+    }
 
     // `hostName` is kept sanitized (fallback "Mac", at most 128 characters). `services`,
     // `sleeper` and the clock's target must outlive the server. Without `advertiseBonjour` the
@@ -81,6 +91,14 @@ private:
     void handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection);
     static QCoro::Task<> serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel, bool isPairing);
     QCoro::Task<> answerRead(const SyncMessage& request, std::shared_ptr<SyncChannel> channel);
+    static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
+                                       std::shared_ptr<SyncChannel> channel);
+    static QCoro::Task<> expire(QPointer<LocalSyncServer> server, Sleeper& sleeper, CancelToken token);
+    static QCoro::Task<> reply(QPointer<LocalSyncServer> server, QUuid generation, std::shared_ptr<SyncChannel> channel,
+                               PairedHost host);
+    static QCoro::Task<> refuse(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel);
+    // Drops the invitation, its expiry and its listener.
+    void endPairingOffer();
     void endConnection(const QUuid& channelID);
     // Stops without the closing text; false when a callback destroyed, stopped or restarted the
     // server meanwhile.

@@ -1,6 +1,7 @@
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
+#include "support/FakeDnsSd.h"
 
 #include <gtest/gtest.h>
 
@@ -291,35 +292,6 @@ TEST(QtPskIntegrationTest, HandlersMayDropTheObjectThatCallsThem)
     EXPECT_EQ(client.state, PskConnection::State::ready);
     EXPECT_EQ(server.state, PskConnection::State::ready);
 }
-
-namespace {
-
-struct FakePublisher final : DnsSdPublisher
-{
-    struct Registration final : DnsSdRegistration
-    {
-        explicit Registration(FakePublisher& owner)
-            : owner(owner)
-        {
-        }
-        ~Registration() override { ++owner.withdrawn; }
-        FakePublisher& owner;
-    };
-
-    std::unique_ptr<DnsSdRegistration> publish(const QString& name, const QString& type, quint16 port,
-                                               FailureHandler handler) override
-    {
-        published = name + u' ' + type + u' ' + QString::number(port);
-        onFailure = std::move(handler);
-        return std::make_unique<Registration>(*this);
-    }
-
-    QString published;
-    FailureHandler onFailure;
-    int withdrawn = 0;
-};
-
-} // namespace
 
 TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailures)
 {
