@@ -143,6 +143,27 @@ QCoro::Task<> AppViewModel::nextTurn()
     co_await turn;
 }
 
+MenuBarGaugeImageRenderer::Input AppViewModel::menuBarGaugeInput() const
+{
+    return MenuBarGaugePresenter::menuBarGaugeInput(MenuBarGaugePresenter::stateOf(m_state, claudeNow()));
+}
+
+int AppViewModel::menuBarGaugeWidth() const
+{
+    return MenuBarGaugePresenter::menuBarGaugeWidth(MenuBarGaugePresenter::stateOf(m_state, claudeNow()));
+}
+
+QString AppViewModel::menuBarGaugeHelpText() const
+{
+    return MenuBarGaugePresenter::menuBarGaugeHelpText(MenuBarGaugePresenter::stateOf(m_state, claudeNow()));
+}
+
+bool AppViewModel::codexFiveHourWindowIsTemporarilyUnavailable() const
+{
+    return MenuBarGaugePresenter::codexFiveHourWindowIsTemporarilyUnavailable(
+        MenuBarGaugePresenter::stateOf(m_state, claudeNow()));
+}
+
 void AppViewModel::setSettings(const AppSettings& settings)
 {
     const AppSettings previous = m_state.settings;

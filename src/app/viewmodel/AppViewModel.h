@@ -4,6 +4,7 @@
 #include "app/viewmodel/AppTasks.h"
 #include "app/viewmodel/AppViewModelDependencies.h"
 #include "app/viewmodel/DerivedDisplayState.h"
+#include "app/viewmodel/MenuBarGaugePresenter.h"
 #include "core/foundation/CancelToken.h"
 
 #include <QObject>
@@ -99,6 +100,12 @@ public:
     QStringList planBadgeTexts() const { return derived::planBadgeTexts(m_state); }
     bool autoRefreshIsEnabled() const { return derived::autoRefreshIsEnabled(m_state); }
     bool codexPeriodsNeedConfirmation() const { return derived::codexPeriodsNeedConfirmation(m_state); }
+
+    // Menu bar: the gauge picture's input, its width, the tool tip; also read by other views.
+    MenuBarGaugeImageRenderer::Input menuBarGaugeInput() const;
+    int menuBarGaugeWidth() const;
+    QString menuBarGaugeHelpText() const;
+    bool codexFiveHourWindowIsTemporarilyUnavailable() const;
 
     // Construction-time values.
     bool automaticallyStartServices() const { return m_dependencies.automaticallyStartServices; }

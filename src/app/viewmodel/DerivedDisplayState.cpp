@@ -29,12 +29,27 @@ OverallCodexState combinedOverallStatus(const AppState&)
 
 std::optional<UsageSnapshot> displayedCodexUsageSnapshot(const AppState& state)
 {
-    return state.settings.codexEnabled ? state.usageSnapshot : std::nullopt;
+    if (!state.settings.codexEnabled || !state.usageSnapshot)
+        return std::nullopt;
+    if (!codexPeriodsNeedConfirmation(state))
+        return state.usageSnapshot;
+    // Values of unconfirmed windows could belong to either window: none of them is shown.
+    auto snapshot = *state.usageSnapshot;
+    snapshot.fiveHourRemainingPercent.reset();
+    snapshot.weeklyRemainingPercent.reset();
+    snapshot.resetAt.reset();
+    snapshot.fiveHourResetAt.reset();
+    snapshot.weeklyResetAt.reset();
+    return snapshot;
 }
 
 std::optional<UsageSnapshot> displayedClaudeUsageSnapshot(const AppState& state)
 {
-    return state.settings.claudeEnabled ? state.claudeUsageSnapshot : std::nullopt;
+    if (!state.settings.claudeEnabled || !state.claudeUsageSnapshot)
+        return std::nullopt;
+    if (state.claudeUsageErrorHidesOAuthSnapshot && state.claudeUsageSnapshot->source == UsageSource::claudeOAuth)
+        return std::nullopt;
+    return state.claudeUsageSnapshot;
 }
 
 bool isRefreshingAny(const AppState& state)
@@ -48,8 +63,17 @@ std::optional<QString> codexUsageDisplayErrorMessage(const AppState&)
     return std::nullopt;
 }
 
-std::optional<QString> claudeUsageDisplayErrorMessage(const AppState&)
+std::optional<QString> claudeUsageDisplayErrorMessage(const AppState& state)
 {
+    if (!state.settings.claudeEnabled)
+        return std::nullopt;
+    const auto displayed = displayedClaudeUsageSnapshot(state);
+    if (displayed && displayed->source != UsageSource::claudeOAuth)
+        return std::nullopt;
+    if (state.claudeUsageErrorMessage)
+        return state.claudeUsageErrorMessage;
+    if (displayed && displayed->updatedAt == state.claudeFailedSnapshotDate)
+        return QStringLiteral("更新できません・最終値。最後の取得は失敗しています。");
     return std::nullopt;
 }
 
