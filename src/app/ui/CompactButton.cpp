@@ -70,6 +70,9 @@ void CompactButton::paintEvent(QPaintEvent*)
     if (isDown())
         fill = fill.darker(110);
     painter.fillPath(background, fill);
+    // On a dark window the shadow cannot be seen; a faint edge keeps the chip's shape.
+    if (colors.name == QLatin1String("dark"))
+        painter.strokePath(background, QPen(QColor(255, 255, 255, 28), 1));
 
     const int symbol = IconProvider::symbolSize(fontSize);
     const QFontMetrics metrics(font());
