@@ -1,0 +1,91 @@
+#include "app/platform/SystemTrayStatusItemBackend.h"
+
+#include <QCursor>
+#include <QDBusServiceWatcher>
+#include <QGuiApplication>
+
+namespace vantorel {
+
+namespace {
+
+StatusItemBackend::Activation activationOf(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Context:
+        return StatusItemBackend::Activation::context;
+    case QSystemTrayIcon::DoubleClick:
+        return StatusItemBackend::Activation::doubleClick;
+    case QSystemTrayIcon::MiddleClick:
+        return StatusItemBackend::Activation::middleClick;
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+    return StatusItemBackend::Activation::trigger;
+}
+
+} // namespace
+
+SystemTrayStatusItemBackend::SystemTrayStatusItemBackend(QDBusConnection sessionBus, QObject* parent)
+    : StatusItemBackend(parent)
+    , m_watcher(new QDBusServiceWatcher(statusNotifierWatcherService, sessionBus,
+                                        QDBusServiceWatcher::WatchForOwnerChange, this))
+{
+    connect(&m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { emit activated(activationOf(reason)); });
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            &StatusItemBackend::availabilityMayHaveChanged);
+    followXEmbedTrayWindow();
+}
+
+SystemTrayStatusItemBackend::~SystemTrayStatusItemBackend() = default;
+
+// Qt's X11 platform announces every change of the XEmbed tray window, but only through its
+// native interface, whose class is private to Qt. It is a QObject, so the signal is reached by
+// name; on other platforms the signal does not exist and nothing is connected.
+void SystemTrayStatusItemBackend::followXEmbedTrayWindow()
+{
+    auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+    if (!native)
+        return;
+    const char* signature = "systemTrayWindowChanged(QScreen*)";
+    if (native->metaObject()->indexOfSignal(signature) < 0)
+        return;
+    connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SIGNAL(availabilityMayHaveChanged()));
+}
+
+bool SystemTrayStatusItemBackend::isAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SystemTrayStatusItemBackend::setIcon(const QIcon& icon)
+{
+    m_icon.setIcon(icon);
+}
+
+void SystemTrayStatusItemBackend::setToolTip(const QString& toolTip)
+{
+    m_icon.setToolTip(toolTip);
+}
+
+void SystemTrayStatusItemBackend::setVisible(bool visible)
+{
+    m_icon.setVisible(visible);
+}
+
+bool SystemTrayStatusItemBackend::isVisible() const
+{
+    return m_icon.isVisible();
+}
+
+QRect SystemTrayStatusItemBackend::anchorRectangle() const
+{
+    // An XEmbed icon knows its window; a StatusNotifierItem host keeps the position to itself.
+    const QRect frame = m_icon.geometry();
+    if (!frame.isEmpty())
+        return frame;
+    return QRect(QCursor::pos(), QSize(1, 1));
+}
+
+} // namespace vantorel

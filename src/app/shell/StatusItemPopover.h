@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+
+#include <functional>
+
+namespace vantorel {
+
+// The window the status item opens: a frameless 482 × 560 tool window hosting the application's
+// content, placed by the item. It hides when the application loses activation to another one;
+// moving between the application's own windows (dialogs opened from its pages) keeps it open.
+class StatusItemPopover final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr QSize popoverSize{482, 560};
+    // A click on the item this soon after the popover hid itself is the click that hid it.
+    static constexpr qint64 closingClickWindowMs = 400;
+
+    using ContentFactory = std::function<QWidget*()>;
+
+    // The content is built once, now, and kept with its state between openings.
+    explicit StatusItemPopover(const ContentFactory& content, QWidget* parent = nullptr);
+
+    // Shows the popover beside `anchor` (global coordinates) on the anchor's screen and activates
+    // it. Without an anchor, or where the window system places windows itself, it is only shown.
+    void open(const QRect& anchor);
+    // True for a short while after the popover hid itself because another application took over.
+    bool justHidDueToDeactivation() const;
+
+    // Below the anchor when it sits in the upper half of the screen, else above it; centred on
+    // the anchor horizontally and kept inside the available geometry.
+    static QRect frameFor(const QRect& anchor, const QRect& screenGeometry, const QRect& availableGeometry);
+
+private:
+    void onApplicationStateChanged(Qt::ApplicationState state);
+
+    QPointer<QWidget> m_content;
+    QElapsedTimer m_hiddenByDeactivation;
+};
+
+} // namespace vantorel

@@ -1,0 +1,168 @@
+#include "app/platform/SystemTrayStatusItemBackend.h"
+#include "app/shell/StatusItemController.h"
+#include "app/shell/StatusItemFallbackPanel.h"
+#include "app/shell/StatusItemPopover.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "support/DrainEvents.h"
+#include "support/FakeStatusItemBackend.h"
+#include "support/ViewModelHarness.h"
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+namespace {
+
+// A view model showing Codex (icon) and Claude (text) with both windows each, and a controller on
+// a fake tray whose log lines are kept.
+struct ControllerRig {
+    ViewModelHarness harness;
+    AppViewModel& viewModel = harness.makeViewModel();
+    FakeStatusItemBackend* backend = nullptr;
+    QStringList lines;
+    std::unique_ptr<StatusItemController> controller;
+
+    explicit ControllerRig(std::unique_ptr<StatusItemBackend> tray = nullptr)
+    {
+        auto settings = viewModel.settings();
+        settings.codexEnabled = settings.claudeEnabled = true;
+        settings.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
+        viewModel.setSettings(settings);
+        setCodexFiveHour(37);
+        if (!tray) {
+            auto fake = std::make_unique<FakeStatusItemBackend>();
+            backend = fake.get();
+            tray = std::move(fake);
+        }
+        controller = std::make_unique<StatusItemController>(
+            viewModel, StatusItemController::Dependencies{
+                           .backend = std::move(tray),
+                           .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
+                                                   .devicePixelRatio = [] { return 1.0; }},
+                           .popoverContent = [] { return new QWidget; },
+                           .log = [this](const QString& line) { lines.append(line); }});
+        drainEvents();
+    }
+
+    void setCodexFiveHour(double percent)
+    {
+        UsageSnapshot snapshot;
+        snapshot.fiveHourRemainingPercent = percent;
+        snapshot.weeklyRemainingPercent = 80;
+        snapshot.source = UsageSource::manual;
+        viewModel.publishedState().usageSnapshot = snapshot;
+        drainEvents();
+    }
+};
+
+TEST(StatusItemController, LogsOneLinePerPresentationAndSetsTheIconOnlyWhenThePictureChanges)
+{
+    ControllerRig rig;
+    EXPECT_EQ(rig.lines, (QStringList{"statusItem.updated width=117 compact=true nativeVisible=true notchFallback=false",
+                                      "statusItem.created"}));
+    EXPECT_EQ(rig.backend->toolTip(), QStringLiteral("Codex 5h 残り37% / Codex 1W 残り80% / Claude 5h 未取得 / Claude 1W 未取得"));
+    const int icons = rig.backend->iconSetCount();
+    rig.setCodexFiveHour(37.2);
+    rig.setCodexFiveHour(37.4);
+    EXPECT_EQ(rig.backend->iconSetCount(), icons);
+    rig.setCodexFiveHour(50);
+    EXPECT_EQ(rig.backend->iconSetCount(), icons + 1);
+    EXPECT_EQ(rig.backend->toolTipSetCount(), 2);
+    EXPECT_EQ(rig.lines.size(), 2);
+
+    auto settings = rig.viewModel.settings();
+    settings.menuBarCompactMode = false;
+    rig.viewModel.setSettings(settings);
+    drainEvents();
+    EXPECT_EQ(rig.lines.last(), QStringLiteral("statusItem.updated width=180 compact=false nativeVisible=true notchFallback=false"));
+}
+
+TEST(StatusItemController, FallbackPanelStandsInWhileNoHostIsThere)
+{
+    ControllerRig rig;
+    rig.backend->setAvailable(false);
+    drainEvents();
+    auto* panel = rig.controller->fallbackPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_FALSE(rig.backend->isVisible());
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->size(), QSize(119, 28));
+    EXPECT_EQ(rig.lines.mid(2), (QStringList{"statusItem.notchFallbackCreated",
+                                             "statusItem.updated width=117 compact=true nativeVisible=false notchFallback=true"}));
+
+    auto settings = rig.viewModel.settings();
+    settings.codexEnabled = settings.claudeEnabled = false;
+    rig.viewModel.setSettings(settings);
+    drainEvents();
+    EXPECT_EQ(panel->size(), QSize(32, 28));
+    EXPECT_EQ(rig.lines.filter(QStringLiteral("notchFallbackCreated")).size(), 1);
+
+    rig.backend->setAvailable(true);
+    drainEvents();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(rig.backend->isVisible());
+}
+
+TEST(StatusItemController, ClicksToggleThePopoverAndNothingFollowsTheViewModelsEnd)
+{
+    ControllerRig rig;
+    using Activation = StatusItemBackend::Activation;
+    rig.backend->click(Activation::doubleClick);
+    rig.backend->click(Activation::middleClick);
+    EXPECT_FALSE(rig.controller->popover().isVisible());
+    rig.backend->click(Activation::trigger);
+    EXPECT_TRUE(rig.controller->popover().isVisible());
+    rig.backend->click(Activation::context);
+    EXPECT_FALSE(rig.controller->popover().isVisible());
+    EXPECT_EQ(rig.lines.mid(2), (QStringList{"popover.open", "popover.close"}));
+
+    const int icons = rig.backend->iconSetCount();
+    rig.harness.destroyViewModel();
+    rig.backend->setAvailable(false);
+    drainEvents();
+    EXPECT_FALSE(rig.controller->fallbackPanel());
+    EXPECT_EQ(rig.backend->iconSetCount(), icons);
+    EXPECT_EQ(rig.lines.size(), 4);
+}
+
+// Offscreen there is no tray host: the real backend says so and the panel takes over; a click on
+// it opens the popover below it, on the screen.
+TEST(StatusItemController, OffscreenFallbackEndToEnd)
+{
+    ControllerRig rig(std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()));
+    auto* panel = rig.controller->fallbackPanel();
+    ASSERT_TRUE(panel);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(panel->geometry(), QRect(available.left() + available.width() / 2 + 6, available.top(), 119, 28));
+    auto* button = panel->findChild<QAbstractButton*>(QStringLiteral("statusItemFallbackButton"));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->toolTip(), rig.viewModel.menuBarGaugeHelpText());
+    QTest::mouseClick(button, Qt::LeftButton);
+    const auto& popover = rig.controller->popover();
+    ASSERT_TRUE(popover.isVisible());
+    EXPECT_EQ(popover.geometry(), StatusItemPopover::frameFor(panel->frameGeometry(),
+                                                              QGuiApplication::primaryScreen()->geometry(), available));
+    EXPECT_EQ(popover.geometry().top(), panel->frameGeometry().bottom() + 1);
+    EXPECT_TRUE(available.contains(popover.geometry()));
+}
+
+TEST(StatusItemPopover, OpensBelowAnUpperAnchorAboveALowerOneInsideTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    const QRect available(0, 32, 1920, 1048);
+    const std::vector<std::pair<QRect, QRect>> cases{
+        {{1500, 0, 22, 32}, {1270, 32, 482, 560}},
+        {{1900, 1050, 20, 30}, {1438, 490, 482, 560}},
+        {{5, 40, 1, 1}, {0, 41, 482, 560}},
+        {{900, 700, 20, 20}, {669, 140, 482, 560}},
+    };
+    for (const auto& [anchor, frame] : cases)
+        EXPECT_EQ(StatusItemPopover::frameFor(anchor, screen, available), frame);
+}
+
+} // namespace
+} // namespace vantorel
