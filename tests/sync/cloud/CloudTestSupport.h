@@ -51,6 +51,19 @@ inline std::string nameOf(const TaskOutcome<QString>& outcome)
     return !outcome.finished ? "waiting" : outcome.error ? errorName(outcome.error) : outcome.value->toStdString();
 }
 
+// A task without a value as one that gives "ok", so its outcome can be named.
+inline QCoro::Task<QString> named(QCoro::Task<> task)
+{
+    co_await std::move(task);
+    co_return QStringLiteral("ok");
+}
+
+// Runs the task to its end (answers may come from other threads) and names how it ended.
+inline std::string finish(QCoro::Task<> task)
+{
+    return nameOf(waitForOutcome(named(std::move(task))));
+}
+
 inline std::exception_ptr ck(CloudKitError::Code code, CloudKitError::RetryAfter retryAfter = {})
 {
     return std::make_exception_ptr(CloudKitError(code, std::move(retryAfter)));

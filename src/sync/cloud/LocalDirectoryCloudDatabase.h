@@ -1,0 +1,60 @@
+#pragma once
+
+#include "sync/cloud/CloudContainer.h"
+#include "sync/cloud/LocalCloudFiles.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace vantorel {
+
+// The per-user stand-in for the cloud's private database: a folder that holds the account and,
+// per account, the records, their assets and a lock file.
+//
+//     <root>/account                          the user record name, "_" + 32 lower-case hex
+//     <root>/<account>/records/<name>.json    one record with its fields and change tag
+//     <root>/<account>/assets/<UUID>          asset files the records refer to
+//     <root>/<account>/lock                   flock held around each read-compare-write
+//
+// The account is made together with the folder, on the first account call; removing the file
+// signs out. Another process on the same folder plays another Mac: every operation takes the
+// lock, and a save under ifServerRecordUnchanged is refused when the stored change tag moved.
+// All work runs on one worker thread, which also delivers the answers; constructing touches no
+// file.
+class LocalDirectoryCloudDatabase final : public CloudContainer
+{
+public:
+    static constexpr double defaultLockWaitSeconds = 2;
+    // Asset files larger than this are refused.
+    static constexpr qint64 maximumAssetBytes = 16 * 1'048'576;
+
+    struct Options
+    {
+        double lockWaitSeconds = defaultLockWaitSeconds;
+        // Bytes of records and assets one account may hold.
+        std::optional<qint64> byteQuota;
+        LocalCloudFiles::Fault fault;
+    };
+
+    explicit LocalDirectoryCloudDatabase(QString root);
+    LocalDirectoryCloudDatabase(QString root, Options options);
+    // Waits for the operation in progress, if any; queued ones are dropped unanswered.
+    ~LocalDirectoryCloudDatabase() override;
+
+    // $XDG_DATA_HOME/Vantorel/cloud
+    static QString defaultRoot();
+    // Whether `name` may name a record: [A-Za-z0-9._-], 1 to 255 characters.
+    static bool isValidRecordName(const QString& name);
+
+    void accountStatus(StatusCompletion completion) override;
+    void fetchUserRecordID(UserRecordIDCompletion completion) override;
+    void add(std::shared_ptr<CloudDatabaseOperation> operation) override;
+
+private:
+    class Worker;
+    std::unique_ptr<Worker> m_worker;
+};
+
+} // namespace vantorel

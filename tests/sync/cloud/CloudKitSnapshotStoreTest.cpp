@@ -1,0 +1,394 @@
+#include "CloudTestSupport.h"
+#include "../model/SyncModelFixtures.h"
+
+#include "core/foundation/Json.h"
+#include "sync/cloud/CloudAccountChangeNotifier.h"
+#include "sync/cloud/CloudFetchRecordsOperation.h"
+#include "sync/cloud/CloudKitDatabaseClient.h"
+#include "sync/cloud/CloudKitErrorMapper.h"
+#include "sync/cloud/CloudKitSnapshotStore.h"
+#include "sync/cloud/CloudTemporaryAsset.h"
+#include "sync/cloud/LocalDirectoryCloudDatabase.h"
+#include "support/FakeCloudContainer.h"
+#include "support/ManualSleeper.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace vantorel {
+namespace {
+
+using test::finish;
+using test::hostA;
+using test::hostB;
+using test::nameOf;
+
+// Passes everything on to the database and notes what reached it.
+class CountingContainer final : public CloudContainer
+{
+public:
+    explicit CountingContainer(std::shared_ptr<CloudContainer> inner)
+        : m_inner(std::move(inner))
+    {
+    }
+    void accountStatus(StatusCompletion completion) override
+    {
+        ++requests;
+        m_inner->accountStatus(std::move(completion));
+    }
+    void fetchUserRecordID(UserRecordIDCompletion completion) override
+    {
+        ++requests;
+        m_inner->fetchUserRecordID(std::move(completion));
+    }
+    void add(std::shared_ptr<CloudDatabaseOperation> operation) override
+    {
+        ++requests;
+        if (const auto fetch = std::dynamic_pointer_cast<CloudFetchRecordsOperation>(operation))
+            fetches.append(fetch->desiredKeys->contains("payload") ? "full" : "metadata");
+        m_inner->add(std::move(operation));
+    }
+
+    int requests = 0;
+    QStringList fetches;
+
+private:
+    std::shared_ptr<CloudContainer> m_inner;
+};
+
+UsageSyncSnapshot snapshot(QUuid host, quint64 revision, int minutesLater = 0)
+{
+    UsageSyncSnapshot s = test::emptySnapshot();
+    s.hostID = host;
+    s.revision = revision;
+    s.generatedAt = s.generatedAt + minutesLater * 60.0;
+    return s;
+}
+
+QCoro::Task<QString> fetched(CloudSnapshotStoring& store, QString account)
+{
+    const auto found = co_await store.fetchSnapshot(std::move(account), {});
+    co_return found ? QString::number(found->revision) : QStringLiteral("none");
+}
+
+class CloudStoreOnDiskTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("TMPDIR", temp.path().toUtf8());
+        open({});
+        account = *waitForOutcome(store->accountIdentifier({})).value;
+    }
+    void TearDown() override { qputenv("TMPDIR", savedTemp); }
+
+    void open(LocalDirectoryCloudDatabase::Options options)
+    {
+        store.reset();
+        container = std::make_shared<CountingContainer>(std::make_shared<LocalDirectoryCloudDatabase>(root, options));
+        notifier = std::make_unique<CloudAccountChangeNotifier>(root);
+        store = std::make_unique<CloudKitSnapshotStore>(std::make_shared<CloudKitDatabaseClient>(container, sleeper),
+                                                        notifier.get());
+    }
+
+    std::string save(QUuid host, quint64 revision, int minutesLater = 0)
+    {
+        return finish(store->saveSnapshot(snapshot(host, revision, minutesLater), account, {}));
+    }
+    QString folder() const { return root + QLatin1Char('/') + account; }
+    QString recordFile() const { return folder() + QStringLiteral("/records/latest-usage-snapshot.json"); }
+    Json storedRecord() const { return json::parse(test::readFileBytes(recordFile())).value_or(Json::object()); }
+    QStringList entries(const QString& directory) const
+    {
+        return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    QTemporaryDir dir;
+    QTemporaryDir temp;
+    const QString root = dir.filePath("cloud");
+    ManualSleeper sleeper;
+    std::shared_ptr<CountingContainer> container;
+    std::unique_ptr<CloudAccountChangeNotifier> notifier;
+    std::unique_ptr<CloudKitSnapshotStore> store;
+    QString account;
+};
+
+TEST_F(CloudStoreOnDiskTest, RecordRules)
+{
+    const struct
+    {
+        const char* action;
+        QUuid host;
+        quint64 revision;
+        std::string expected;
+        const char* record; // "written", "same" or "tombstone"
+    } steps[] = {
+        {"save", hostA, 7, "ok", "written"},
+        {"save", hostA, 7, "ok", "same"},
+        {"save", hostA, 5, "usage.olderSnapshot", "same"},
+        {"saveLater", hostA, 7, "usage.olderSnapshot", "same"},
+        {"fetch", {}, 0, "7", "same"},
+        {"save", hostB, 9, "anotherMac", "same"},
+        {"delete", hostB, 0, "anotherMac", "same"},
+        {"delete", hostA, 0, "ok", "tombstone"},
+        {"delete", hostA, 0, "ok", "same"},
+        {"fetch", {}, 0, "none", "same"},
+        {"save", hostB, 1, "ok", "written"},
+    };
+    const QString plainFile = temp.filePath("plain");
+    ASSERT_TRUE(test::writeFileBytes(plainFile, "x"));
+    for (const auto& step : steps) {
+        const Json before = storedRecord();
+        const std::string action = step.action;
+        // Where nothing may be written, no payload file may be made either.
+        if (std::string(step.record) == "same" && action != "fetch")
+            qputenv("TMPDIR", plainFile.toUtf8());
+        const std::string outcome = action == "fetch" ? nameOf(waitForOutcome(fetched(*store, account)))
+            : action == "delete"                      ? finish(store->deleteSnapshot(step.host, account, {}))
+                                                      : save(step.host, step.revision, action == "saveLater" ? 1 : 0);
+        qputenv("TMPDIR", temp.path().toUtf8());
+        EXPECT_EQ(outcome, step.expected) << action << ' ' << step.revision;
+        const Json after = storedRecord();
+        EXPECT_EQ(after.value("changeTag", "") != before.value("changeTag", ""), std::string(step.record) != "same")
+            << action;
+        if (std::string(step.record) == "tombstone") {
+            EXPECT_EQ(after["fields"].dump(), R"({"isDeleted":{"integer":1},"schemaVersion":{"integer":1}})");
+        }
+    }
+    EXPECT_EQ(entries(folder() + "/assets").size(), 1);
+    EXPECT_TRUE(entries(temp.path()) == QStringList{"plain"});
+}
+
+TEST_F(CloudStoreOnDiskTest, RepeatedFetchReadsOnlyMetadataUntilANewerRevision)
+{
+    ASSERT_EQ(save(hostA, 7), "ok");
+    container->fetches.clear();
+    for (const char* expected : {"7", "7"})
+        EXPECT_EQ(nameOf(waitForOutcome(fetched(*store, account))), expected);
+    ASSERT_EQ(save(hostA, 8), "ok");
+    EXPECT_EQ(nameOf(waitForOutcome(fetched(*store, account))), "8");
+    EXPECT_EQ(container->fetches, QStringList({"metadata", "full", "metadata", "metadata", "metadata", "full"}));
+
+    const int before = container->requests;
+    EXPECT_EQ(nameOf(waitForOutcome(fetched(*store, QString()))), "accountChanged");
+    EXPECT_EQ(finish(store->saveSnapshot(snapshot(hostA, 9), QString(), {})), "accountChanged");
+    EXPECT_EQ(container->requests, before);
+}
+
+TEST_F(CloudStoreOnDiskTest, AccountChangeEndsASaveWaitingOnTheLockAndSigningOutIsNotSignedIn)
+{
+    // The database's second lock (the save's) finds the lock taken by another holder.
+    std::atomic<int> lockCalls = 0;
+    std::atomic<int> heldLock = -1;
+    LocalDirectoryCloudDatabase::Options options;
+    options.lockWaitSeconds = 60;
+    options.fault = [&](const QString& call, const QString& path) {
+        if (call == "lock" && ++lockCalls == 2) {
+            heldLock = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+            ::flock(heldLock, LOCK_EX);
+        }
+        return 0;
+    };
+    open(options);
+    QSignalSpy changes(notifier.get(), &CloudAccountChangeNotifier::accountChanged);
+    const auto saving = startTask(test::named(store->saveSnapshot(snapshot(hostA, 7), account, {})));
+    while (lockCalls < 2)
+        QCoreApplication::processEvents();
+    LocalCloudFiles().write(root + "/account", "_" + QByteArray(32, 'b'));
+    ASSERT_TRUE(changes.wait(10'000));
+    drainEvents();
+    EXPECT_EQ(nameOf(*saving), "accountChanged");
+    EXPECT_EQ(entries(temp.path()), QStringList());
+    ::close(heldLock);
+
+    ASSERT_TRUE(QFile::remove(root + "/account"));
+    ASSERT_TRUE(changes.wait(10'000));
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), "notSignedIn");
+    EXPECT_EQ(changes.size(), 2);
+}
+
+TEST_F(CloudStoreOnDiskTest, FileSystemFailures)
+{
+    const struct
+    {
+        int injected;
+        std::optional<qint64> quota;
+        std::string expected;
+    } rows[] = {
+        {EROFS, std::nullopt, "restricted"},
+        {EACCES, std::nullopt, "restricted"},
+        {ENOSPC, std::nullopt, "quotaExceeded"},
+        {EIO, std::nullopt, "unavailable"},
+        {0, 100, "quotaExceeded"},
+        {0, 1'000'000, "ok"},
+    };
+    for (const auto& row : rows) {
+        LocalDirectoryCloudDatabase::Options options;
+        options.byteQuota = row.quota;
+        options.fault = [&](const QString& call, const QString&) { return call == "write" ? row.injected : 0; };
+        open(options);
+        EXPECT_EQ(save(hostA, 7), row.expected) << row.injected;
+    }
+
+    // A damaged record file is moved aside, and the next save writes a fresh one.
+    ASSERT_TRUE(test::writeFileBytes(recordFile(), "{not json"));
+    EXPECT_EQ(save(hostA, 3), "ok");
+    EXPECT_EQ(entries(folder() + "/records").filter(".damaged-").size(), 1);
+
+    // A record name that could leave the records folder is refused.
+    std::promise<std::exception_ptr> reported;
+    LocalDirectoryCloudDatabase database(root);
+    auto fetch = std::make_shared<CloudFetchRecordsOperation>(QList{CloudRecordID{"../x"}});
+    fetch->perRecordResultBlock = [&](const CloudRecordID&, const CloudRecordOutcome& outcome) {
+        reported.set_value(std::get<std::exception_ptr>(outcome));
+    };
+    database.add(fetch);
+    EXPECT_EQ(test::errorName(CloudKitErrorMapper::map(reported.get_future().get())), "invalidConfiguration");
+}
+
+// Another Mac: a second process on the same folder.
+class CloudPeer
+{
+public:
+    CloudPeer(const QString& root, const QStringList& arguments)
+    {
+        m_process.start(QStringLiteral(VANTOREL_CLOUD_PEER), QStringList{arguments.first(), root} + arguments.mid(1));
+    }
+    ~CloudPeer()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(30'000);
+    }
+    // Its printed outcomes, once it has ended.
+    QStringList outcomes()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(60'000);
+        return QString::fromUtf8(m_process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    }
+    QByteArray firstLine()
+    {
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(30'000)) {
+        }
+        return m_process.readLine().trimmed();
+    }
+
+private:
+    QProcess m_process;
+};
+
+TEST_F(CloudStoreOnDiskTest, AnotherProcessIntegration)
+{
+    EXPECT_EQ(CloudPeer(root, {"save", hostB.toString(), "4", "1"}).outcomes(), QStringList{"ok"});
+    EXPECT_EQ(save(hostA, 7), "anotherMac");
+    ASSERT_TRUE(QFile::remove(recordFile()));
+
+    // A save by the other process between our fetch and our save wins; ours is refused.
+    ManualSleeper clientSleeper;
+    CloudKitDatabaseClient client(std::make_shared<LocalDirectoryCloudDatabase>(root), clientSleeper);
+    const auto fetchedRecord = waitForOutcome(client.fetchRecord(CloudSnapshotCodec::metadataKeys(), {}));
+    ASSERT_TRUE(fetchedRecord.value && !*fetchedRecord.value);
+    EXPECT_EQ(CloudPeer(root, {"save", hostA.toString(), "8", "1"}).outcomes(), QStringList{"ok"});
+    const CloudSnapshotPayload payload = CloudSnapshotCodec::encode(snapshot(hostA, 9));
+    const CloudTemporaryAsset asset(payload.data);
+    const auto ours = waitForOutcome(client.saveRecord(CloudSnapshotCodec::record(payload, asset.url(), std::nullopt), {}));
+    asset.remove();
+    const auto item = CloudKitErrorMapper::itemError(ours.error);
+    EXPECT_EQ(item ? item->code() : CloudKitError::Code{}, CloudKitError::Code::serverRecordChanged);
+    EXPECT_EQ(test::errorName(CloudKitErrorMapper::map(ours.error)), "usage.olderSnapshot");
+
+    // Fifty saves of one host from each process at once.
+    LocalDirectoryCloudDatabase::Options options;
+    open(options);
+    CloudPeer racing(root, {"save", hostA.toString(), "10", "50"});
+    QStringList outcomes;
+    for (quint64 revision = 10; revision < 60; ++revision)
+        outcomes.append(QString::fromStdString(save(hostA, revision, 1)));
+    outcomes += racing.outcomes();
+    EXPECT_EQ(outcomes.size(), 100);
+    for (const QString& outcome : outcomes)
+        EXPECT_TRUE(outcome == "ok" || outcome == "usage.olderSnapshot" || outcome == "retryLater(1)") << outcome.toStdString();
+    EXPECT_TRUE(CloudSnapshotCodec::metadata(*waitForOutcome(client.fetchRecord(std::nullopt, {})).value.value()));
+    EXPECT_EQ(entries(folder() + "/records"), QStringList{"latest-usage-snapshot.json"});
+    EXPECT_EQ(entries(folder() + "/assets").size(), 1);
+    EXPECT_EQ(entries(temp.path()), QStringList());
+
+    // While the other process holds the lock, a save is told to come back in a second.
+    options.lockWaitSeconds = 0.05;
+    open(options);
+    CloudPeer holder(root, {"hold"});
+    ASSERT_EQ(holder.firstLine(), "locked");
+    EXPECT_EQ(save(hostA, 100), "retryLater(1)");
+}
+
+// The store against a container that answers only when told.
+class CloudStoreRaceTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cloud->onRequest = [this] {
+            if (cloud->statusRequests.size() > statusAnswered) {
+                ++statusAnswered;
+                cloud->answerStatus(CloudAccountStatus::available);
+            }
+            if (cloud->identityRequests.size() > identityAnswered) {
+                ++identityAnswered;
+                cloud->answerIdentity(CloudRecordID{"_user"});
+            }
+        };
+    }
+
+    std::shared_ptr<FakeCloudContainer> cloud = std::make_shared<FakeCloudContainer>();
+    qsizetype statusAnswered = 0;
+    qsizetype identityAnswered = 0;
+    ManualSleeper sleeper;
+    CloudKitSnapshotStore store{std::make_shared<CloudKitDatabaseClient>(cloud, sleeper), nullptr};
+};
+
+TEST_F(CloudStoreRaceTest, CancelAndNewerOperationsWinOverLateAnswers)
+{
+    const CloudSnapshotPayload payload = CloudSnapshotCodec::encode(snapshot(hostA, 7));
+    const CloudRecord record = CloudSnapshotCodec::record(payload, QUrl(), std::nullopt);
+    const auto fetch = startTask(fetched(store, "_user"));
+    drainEvents();
+    cloud->report(CloudSnapshotCodec::recordID(), record);
+    cloud->finish(nullptr);
+    drainEvents();
+    ASSERT_EQ(cloud->operations.size(), 2); // the metadata, then the payload
+    store.cancel();
+    cloud->report(CloudSnapshotCodec::recordID(), record);
+    cloud->finish(nullptr);
+    drainEvents();
+    EXPECT_EQ(nameOf(*fetch), "cancelled");
+    // Nothing was cached: the next fetch reads the payload again.
+    const auto again = startTask(fetched(store, "_user"));
+    drainEvents();
+    cloud->report(CloudSnapshotCodec::recordID(), record);
+    cloud->finish(nullptr);
+    drainEvents();
+    EXPECT_EQ(cloud->operations.size(), 4);
+
+    const auto saving = startTask(test::named(store.saveSnapshot(snapshot(hostA, 8), "_user", {})));
+    drainEvents();
+    const auto account = startTask(store.accountIdentifier({}));
+    drainEvents();
+    EXPECT_EQ(nameOf(*saving), "cancelled");
+    EXPECT_EQ(nameOf(*account), "_user");
+}
+
+} // namespace
+} // namespace vantorel
