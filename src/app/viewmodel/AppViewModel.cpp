@@ -1,6 +1,9 @@
 #include "app/viewmodel/AppViewModel.h"
 
+#include "app/platform/MacClaudeLoginAvailability.h"
 #include "app/viewmodel/AsyncKeychain.h"
+#include "app/viewmodel/ClaudeAuthenticationRecovery.h"
+#include "app/viewmodel/ClaudeUsageRefresh.h"
 #include "app/viewmodel/RefreshLoop.h"
 #include "app/viewmodel/StoredState.h"
 #include "app/viewmodel/TransientMessage.h"
@@ -49,7 +52,9 @@ AppViewModelDependencies completed(AppViewModelDependencies dependencies)
         };
     }
     if (!dependencies.claudeCanPresentLogin) {
-        dependencies.claudeCanPresentLogin = [] { return true; };
+        dependencies.claudeCanPresentLogin = [availability = dependencies.claudeLoginAvailability] {
+            return !availability || availability->canPresent();
+        };
     }
     if (!dependencies.log) {
         dependencies.log = [](const QString& message) { AppDiagnostics::log(message); };
@@ -85,6 +90,8 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
     m_storedState = std::make_unique<StoredState>(*this);
     m_refreshLoop = std::make_unique<RefreshLoop>(*this);
     m_transientMessage = std::make_unique<TransientMessage>(*this);
+    m_claudeUsageRefresh = std::make_unique<ClaudeUsageRefresh>(*this);
+    m_claudeAuthenticationRecovery = std::make_unique<ClaudeAuthenticationRecovery>(*this);
 
     m_storedState->load();
     if (!automaticallyStartServices()) {
@@ -352,39 +359,19 @@ QCoro::Task<> AppViewModel::confirmDiscordTestNotification(DiscordTestDraft)
     co_return;
 }
 
-QCoro::Task<> AppViewModel::refreshClaudeUsage(bool)
-{
-    co_return;
-}
-
-void AppViewModel::saveClaudeUsageSnapshot(const UsageSnapshot&)
+void AppViewModel::logUsageSnapshot(const UsageSnapshot&, const QString&)
 {
 }
 
-QCoro::Task<> AppViewModel::recoverClaudeUsage()
-{
-    co_return;
-}
-
-QCoro::Task<> AppViewModel::reconnectClaudeAuthentication(bool, bool)
-{
-    co_return;
-}
-
-bool AppViewModel::openClaudeAuthenticationCommand(bool)
-{
-    return false;
-}
-
-void AppViewModel::observeClaudeLoginAvailability()
+void AppViewModel::recordUsageHistory(MonitoredProvider, const UsageSnapshot&)
 {
 }
 
-void AppViewModel::queueAutomaticClaudeRecoveryIfNeeded()
+void AppViewModel::evaluateUsageNotifications(const UsageSnapshot&, const QString&)
 {
 }
 
-void AppViewModel::cancelAutomaticClaudeRecovery()
+void AppViewModel::evaluateResetNotifications(const QString&, const std::optional<UsageSnapshot>&, const UsageSnapshot&)
 {
 }
 
@@ -398,6 +385,82 @@ void AppViewModel::openDiagnosticsLog()
 
 void AppViewModel::openNotificationSettings()
 {
+}
+
+QCoro::Task<> AppViewModel::refreshClaudeUsage(bool forceCredentialReload, CancelToken token)
+{
+    return ClaudeUsageRefresh::refreshClaudeUsage(QPointer<AppViewModel>(this), forceCredentialReload, std::move(token));
+}
+
+void AppViewModel::saveClaudeUsageSnapshot(const UsageSnapshot& snapshot)
+{
+    m_claudeUsageRefresh->saveClaudeUsageSnapshot(snapshot);
+}
+
+QString AppViewModel::claudeFailureMessage(ClaudeUsageFailure failure) const
+{
+    return m_claudeUsageRefresh->claudeFailureMessage(failure);
+}
+
+void AppViewModel::rememberRejectedClaudeToken(const QString& accessToken, const QUuid& generation)
+{
+    m_claudeUsageRefresh->rememberRejectedClaudeToken(accessToken, generation);
+}
+
+void AppViewModel::presentClaudeUsageFailure(const std::exception_ptr& error)
+{
+    m_claudeUsageRefresh->presentClaudeUsageFailure(error);
+}
+
+void AppViewModel::clearStaleClaudeOAuthSnapshotIfNeeded()
+{
+    m_claudeUsageRefresh->clearStaleClaudeOAuthSnapshotIfNeeded();
+}
+
+bool AppViewModel::deferClaudeUsageUntilRetry(const ClaudeCodeTokenInfo& info)
+{
+    return m_claudeUsageRefresh->deferClaudeUsageUntilRetry(info);
+}
+
+QCoro::Task<> AppViewModel::recoverClaudeUsage()
+{
+    return ClaudeAuthenticationRecovery::recoverClaudeUsage(QPointer<AppViewModel>(this));
+}
+
+QCoro::Task<> AppViewModel::reconnectClaudeAuthentication(bool forceLogin, bool automatically, CancelToken token)
+{
+    return ClaudeAuthenticationRecovery::reconnectClaudeAuthentication(QPointer<AppViewModel>(this), forceLogin,
+                                                                       automatically, std::move(token));
+}
+
+bool AppViewModel::openClaudeAuthenticationCommand(bool login)
+{
+    return m_claudeAuthenticationRecovery->openClaudeAuthenticationCommand(login);
+}
+
+void AppViewModel::observeClaudeLoginAvailability()
+{
+    m_claudeAuthenticationRecovery->observeClaudeLoginAvailability();
+}
+
+void AppViewModel::queueAutomaticClaudeRecoveryIfNeeded()
+{
+    m_claudeAuthenticationRecovery->queueAutomaticClaudeRecoveryIfNeeded();
+}
+
+void AppViewModel::cancelAutomaticClaudeRecovery()
+{
+    m_claudeAuthenticationRecovery->cancelAutomaticClaudeRecovery();
+}
+
+bool AppViewModel::canAutomaticallyRecoverClaude() const
+{
+    return m_claudeAuthenticationRecovery->canAutomaticallyRecoverClaude();
+}
+
+void AppViewModel::handleClaudeAuthFailureIfNeeded(const std::exception_ptr& error)
+{
+    m_claudeAuthenticationRecovery->handleClaudeAuthFailureIfNeeded(error);
 }
 
 } // namespace vantorel

@@ -18,6 +18,9 @@
 namespace vantorel {
 
 class AsyncKeychain;
+class ClaudeAuthenticationRecovery;
+struct ClaudeCodeTokenInfo;
+class ClaudeUsageRefresh;
 class OnboardingProgressStore;
 class RefreshLoop;
 class SettingsStore;
@@ -134,11 +137,17 @@ public:
     QCoro::Task<> refreshClaudeStatus();
     QCoro::Task<> refreshAPIRateLimits();
     QCoro::Task<> refreshCodexCLIUsage();
-    QCoro::Task<> refreshClaudeUsage(bool forceCredentialReload);
+    // Cancelling `token` cancels the request and discards its result.
+    QCoro::Task<> refreshClaudeUsage(bool forceCredentialReload, CancelToken token = CancelToken());
 
     // Readings and histories.
     void saveUsageSnapshot(const UsageSnapshot& snapshot);
     void saveClaudeUsageSnapshot(const UsageSnapshot& snapshot);
+    void logUsageSnapshot(const UsageSnapshot& snapshot, const QString& providerName);
+    void recordUsageHistory(MonitoredProvider provider, const UsageSnapshot& snapshot);
+    void evaluateUsageNotifications(const UsageSnapshot& snapshot, const QString& providerName);
+    void evaluateResetNotifications(const QString& providerName, const std::optional<UsageSnapshot>& previous,
+                                    const UsageSnapshot& current);
     void persistUsageHistory();
     void persistNotificationHistory();
     void clearNotificationHistory(std::optional<MonitoredProvider> provider);
@@ -165,11 +174,18 @@ public:
 
     // Claude authentication.
     QCoro::Task<> recoverClaudeUsage();
-    QCoro::Task<> reconnectClaudeAuthentication(bool forceLogin, bool automatically);
+    QCoro::Task<> reconnectClaudeAuthentication(bool forceLogin, bool automatically, CancelToken token = CancelToken());
     bool openClaudeAuthenticationCommand(bool login);
     void observeClaudeLoginAvailability();
     void queueAutomaticClaudeRecoveryIfNeeded();
     void cancelAutomaticClaudeRecovery();
+    bool canAutomaticallyRecoverClaude() const;
+    void handleClaudeAuthFailureIfNeeded(const std::exception_ptr& error);
+    QString claudeFailureMessage(ClaudeUsageFailure failure) const;
+    void rememberRejectedClaudeToken(const QString& accessToken, const QUuid& generation);
+    void presentClaudeUsageFailure(const std::exception_ptr& error);
+    void clearStaleClaudeOAuthSnapshotIfNeeded();
+    bool deferClaudeUsageUntilRetry(const ClaudeCodeTokenInfo& info);
 
     // Messages, login item, help actions.
     void setTransientLaunchAtLoginMessage(const QString& text);
@@ -197,6 +213,7 @@ public:
     Sleeper& sleeper() const { return *m_dependencies.sleeper; }
     StoredState& storedState() const { return *m_storedState; }
     RefreshLoop& refreshLoop() const { return *m_refreshLoop; }
+    ClaudeUsageRefresh& claudeUsageRefresh() const { return *m_claudeUsageRefresh; }
     Date now() const { return m_dependencies.now(); }
     Date notificationNow() const { return m_dependencies.notificationNow(); }
     Date claudeNow() const { return m_dependencies.claudeNow(); }
@@ -226,6 +243,8 @@ private:
     std::unique_ptr<StoredState> m_storedState;
     std::unique_ptr<RefreshLoop> m_refreshLoop;
     std::unique_ptr<TransientMessage> m_transientMessage;
+    std::unique_ptr<ClaudeUsageRefresh> m_claudeUsageRefresh;
+    std::unique_ptr<ClaudeAuthenticationRecovery> m_claudeAuthenticationRecovery;
 };
 
 } // namespace vantorel

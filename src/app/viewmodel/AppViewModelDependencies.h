@@ -5,6 +5,7 @@
 #include "core/model/UsageSnapshot.h"
 #include "core/rules/DiscordWebhookURLResolution.h"
 
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -23,6 +24,7 @@ class CodexCLIUsageService;
 class DiscordWebhookService;
 class DiscordWebhookURLCache;
 class KeychainStore;
+class MacClaudeLoginAvailability;
 class NotificationManager;
 class OpenAIRateService;
 class SettingsStore;
@@ -64,8 +66,11 @@ struct AppViewModelDependencies
     std::function<void(const std::optional<QString>&)> discordWebhookWriter;
     // Replaces the Codex app-server fetch.
     std::function<QCoro::Task<UsageSnapshot>(CancelToken)> codexUsageLoader;
-    // Whether an interactive login may be shown now; true when empty.
+    // Whether an interactive login may be shown now; when empty, what claudeLoginAvailability
+    // says, or true without it.
     std::function<bool()> claudeCanPresentLogin;
+    // Tells when the user may be back at an unlocked screen, so a deferred recovery can start.
+    QPointer<MacClaudeLoginAvailability> claudeLoginAvailability;
 
     // The current time everywhere else; the system clock when empty.
     Clock now;
