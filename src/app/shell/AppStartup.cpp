@@ -12,12 +12,17 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
+#include "core/foundation/TimerSleeper.h"
 #include "core/rules/DiscordWebhookService.h"
 #include "core/rules/DiscordWebhookURLCache.h"
 #include "core/sources/ClaudeUsageService.h"
 #include "core/sources/CodexCLIUsageService.h"
 #include "core/sources/OpenAIRateService.h"
 #include "core/sources/StatusService.h"
+#include "sync/cloud/CloudAccountChangeNotifier.h"
+#include "sync/cloud/CloudKitDatabaseClient.h"
+#include "sync/cloud/CloudKitSnapshotStore.h"
+#include "sync/cloud/LocalDirectoryCloudDatabase.h"
 
 #include <QApplication>
 
@@ -46,6 +51,23 @@ AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSetting
     return dependencies;
 }
 
+// The cloud snapshot store over the local-directory database, with the account-change notifier
+// that the store and the cloud sync coordinator both listen to.
+struct CloudSnapshotServices
+{
+    explicit CloudSnapshotServices(const QString& root)
+        : notifier(root)
+        , store(std::make_shared<CloudKitSnapshotStore>(
+              std::make_shared<CloudKitDatabaseClient>(std::make_shared<LocalDirectoryCloudDatabase>(root), sleeper),
+              &notifier))
+    {
+    }
+
+    TimerSleeper sleeper;
+    CloudAccountChangeNotifier notifier;
+    std::shared_ptr<CloudKitSnapshotStore> store;
+};
+
 } // namespace
 
 int runApplication(QApplication& app)
@@ -65,6 +87,7 @@ int runApplication(QApplication& app)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
 
     auto defaults = std::make_shared<JsonFileSettingsStore>();
+    const CloudSnapshotServices cloud(LocalDirectoryCloudDatabase::defaultRoot());
     // The view model logs "app.willTerminate" itself.
     auto viewModel = std::make_unique<AppViewModel>(applicationDependencies(defaults));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&defaults] { defaults->flush(); });
