@@ -2,11 +2,14 @@
 #include "app/viewmodel/StoredState.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/model/ModelCoding.h"
+#include "support/DrainEvents.h"
 #include "support/FakeNotificationBackend.h"
 #include "support/ManualSleeper.h"
 #include "support/QtPrinters.h"
 #include "support/ViewModelHarness.h"
 #include "support/WaitUntil.h"
+
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -211,6 +214,19 @@ TEST(AppViewModelStartUp, Table)
         AppViewModel& vm = harness.makeViewModel(c.automaticallyStartServices);
         c.check(harness, vm);
     }
+}
+
+TEST(AppViewModelChanges, ATurnsChangesAreAnnouncedOnceOnTheNextTurn)
+{
+    ViewModelHarness harness;
+    AppViewModel& vm = harness.makeViewModel();
+    drainEvents();
+    QSignalSpy spy(&vm, &AppViewModel::changed);
+    vm.setOnboardingProgress(OnboardingProgress{1, OnboardingCompletionState::deferred, 2});
+    vm.setDiscordTestPreview(DiscordTestDraft{QUuid::createUuid(), QStringLiteral("x")});
+    EXPECT_EQ(spy.count(), 0);
+    drainEvents();
+    EXPECT_EQ(spy.count(), 1);
 }
 
 } // namespace
