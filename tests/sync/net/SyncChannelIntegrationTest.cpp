@@ -1,9 +1,7 @@
 #include "core/foundation/CancellationError.h"
-#include "sync/model/SyncCoding.h"
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncChannel.h"
-#include "sync/net/SyncEnvelope.h"
 #include "sync/net/SyncNetworkParameters.h"
 #include "sync/net/SyncWire.h"
 #include "support/ManualSleeper.h"
@@ -104,34 +102,6 @@ TEST(SyncChannelIntegrationTest, SilentPeerTimesOutAndCancellationClosesTheConne
         // The server saw the stream end without a frame.
         EXPECT_EQ(server.outcome->result, "unavailable");
     }
-}
-
-TEST(SyncChannelIntegrationTest, OpensslClientGetsTheFramedAnswerFromOurListener)
-{
-    if (!OpensslPeer::isInstalled())
-        GTEST_SKIP() << "openssl not installed";
-    const auto answer = SyncMessage::failure(UsageSyncError(UsageSyncError::Code::unavailable));
-    Server server(answer);
-
-    QProcess client;
-    QStringList arguments = {QStringLiteral("s_client"), QStringLiteral("-connect"),
-                             QStringLiteral("127.0.0.1:%1").arg(server.listener.port())};
-    client.start(QStringLiteral("openssl"), arguments + pskArguments());
-    ASSERT_TRUE(client.waitForStarted());
-    client.write(SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":1})"));
-
-    const QByteArray expected = SyncWire::frame(SyncCoding::encode(SyncEnvelope{1, answer}));
-    QByteArray output;
-    // Stdin stays open: s_client ends when our side closes after answering.
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        output += client.readAllStandardOutput();
-        return client.state() == QProcess::NotRunning;
-    }, waitMilliseconds)) << output.toStdString();
-    output += client.readAllStandardOutput();
-    EXPECT_TRUE(output.contains(expected)) << output.toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->done; }, waitMilliseconds));
-    EXPECT_EQ(server.outcome->result, "ok");
-    EXPECT_TRUE(server.outcome->message && server.outcome->message->as<SyncMessage::ReadSnapshot>());
 }
 
 TEST(SyncChannelIntegrationTest, OurClientTalksToOpensslServer)
