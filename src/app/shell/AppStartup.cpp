@@ -4,8 +4,14 @@
 #include "app/platform/ClaudeCodeTokenStore.h"
 #include "app/platform/FreedesktopNotificationBackend.h"
 #include "app/platform/KeychainStore.h"
+#include "app/platform/LogindManager.h"
+#include "app/platform/LogindSession.h"
+#include "app/platform/MacBackgroundMonitoring.h"
+#include "app/platform/MacClaudeLoginAvailability.h"
 #include "app/platform/NotificationManager.h"
+#include "app/platform/ScreenSaverMonitor.h"
 #include "app/platform/SecretServiceStore.h"
+#include "app/platform/UPowerMonitor.h"
 #include "app/shell/DesktopAppearance.h"
 #include "app/shell/TerminationSignals.h"
 #include "app/ui/ApplicationPalette.h"
@@ -25,6 +31,7 @@
 #include "sync/cloud/LocalDirectoryCloudDatabase.h"
 
 #include <QApplication>
+#include <QPointer>
 
 namespace vantorel {
 
@@ -86,10 +93,37 @@ int runApplication(QApplication& app)
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
 
+    // Session, lock, power and sleep state, kept current by signals of the desktop's services.
+    const QDBusConnection systemBus = QDBusConnection::systemBus();
+    LogindManager logind(systemBus);
+    LogindSession session(systemBus);
+    UPowerMonitor power(systemBus);
+    ScreenSaverMonitor screenSaver(QDBusConnection::sessionBus());
+    session.start();
+    power.start();
+    screenSaver.start();
+    MacClaudeLoginAvailability loginAvailability(&session, &screenSaver);
+
     auto defaults = std::make_shared<JsonFileSettingsStore>();
     const CloudSnapshotServices cloud(LocalDirectoryCloudDatabase::defaultRoot());
+    auto dependencies = applicationDependencies(defaults);
+    dependencies.claudeLoginAvailability = &loginAvailability;
     // The view model logs "app.willTerminate" itself.
-    auto viewModel = std::make_unique<AppViewModel>(applicationDependencies(defaults));
+    auto viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
+
+    // Cloud sync has no switch here yet: the monitor runs as with sync off.
+    MacBackgroundMonitoring monitoring(&logind, &power);
+    const QPointer<AppViewModel> core(viewModel.get());
+    MacBackgroundMonitoring::Core observed;
+    observed.subscribe = [core](QObject* context, std::function<void()> callback) {
+        return QObject::connect(core, &AppViewModel::changed, context, std::move(callback));
+    };
+    observed.settings = [core] { return core ? core->settings() : AppSettings(); };
+    observed.refreshScheduledItems = [core] {
+        if (core)
+            core->startTask([core] { return core->refreshScheduledItems(); });
+    };
+    monitoring.observe(std::move(observed), nullptr);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&defaults] { defaults->flush(); });
 
     const int exitCode = app.exec();
