@@ -8,15 +8,9 @@ namespace {
 
 UsageSnapshot reading(UsageSource source, std::optional<std::int64_t> version = 1)
 {
-    UsageSnapshot snapshot;
-    snapshot.fiveHourRemainingPercent = 40;
-    snapshot.weeklyRemainingPercent = 70;
-    snapshot.fiveHourResetAt = Date(100);
-    snapshot.planType = QStringLiteral("plus");
-    snapshot.source = source;
-    snapshot.codexPeriodValidationVersion = version;
-    snapshot.updatedAt = Date(500);
-    return snapshot;
+    return {.fiveHourRemainingPercent = 40, .weeklyRemainingPercent = 70, .fiveHourResetAt = Date(100),
+            .planType = QStringLiteral("plus"), .source = source, .updatedAt = Date(500),
+            .codexPeriodValidationVersion = version};
 }
 
 TEST(DerivedDisplayState, UnconfirmedCodexPeriodsShowTheReadingWithoutValues)
@@ -27,44 +21,34 @@ TEST(DerivedDisplayState, UnconfirmedCodexPeriodsShowTheReadingWithoutValues)
     ASSERT_TRUE(shown);
     EXPECT_FALSE(shown->fiveHourRemainingPercent || shown->weeklyRemainingPercent || shown->fiveHourResetAt);
     EXPECT_EQ(shown->planType, QStringLiteral("plus"));
-    state.usageSnapshot = reading(UsageSource::codexCLI);
-    EXPECT_EQ(derived::displayedCodexUsageSnapshot(state), state.usageSnapshot);
-    state.settings.codexEnabled = false;
-    EXPECT_FALSE(derived::displayedCodexUsageSnapshot(state));
 }
 
 TEST(DerivedDisplayState, ClaudeErrorFollowsTheShownReading)
 {
-    struct Case {
-        const char* name;
-        std::optional<UsageSnapshot> reading;
-        bool hidesOAuth;
-        std::optional<QString> error;
-        std::optional<Date> failedAt;
-        bool shown;
-        std::optional<QString> message;
-    };
     const auto oauth = reading(UsageSource::claudeOAuth);
     const auto error = QStringLiteral("認証エラー");
-    const std::vector<Case> cases{
-        {"pasted reading hides the error", reading(UsageSource::pasted), false, error, {}, true, {}},
-        {"OAuth reading with error", oauth, false, error, {}, true, error},
-        {"hidden OAuth reading", oauth, true, error, {}, false, error},
-        {"last values after a failed fetch", oauth, false, {}, Date(500), true,
-         QStringLiteral("更新できません・最終値。最後の取得は失敗しています。")},
-        {"failure of an older reading", oauth, false, {}, Date(499), true, {}},
-    };
-    for (const auto& c : cases) {
+    const auto lastValues = QStringLiteral("更新できません・最終値。最後の取得は失敗しています。");
+    const std::optional<QString> none;
+    const std::optional<Date> never;
+    // reading, hidden OAuth reading, error, failed reading's date -> shown, message
+    const std::vector<std::tuple<UsageSnapshot, bool, std::optional<QString>, std::optional<Date>, bool,
+                                 std::optional<QString>>>
+        cases{
+            {reading(UsageSource::pasted), false, error, never, true, none},
+            {oauth, false, error, never, true, error},
+            {oauth, true, error, never, false, error},
+            {oauth, false, none, Date(500), true, lastValues},
+            {oauth, false, none, Date(499), true, none},
+        };
+    for (const auto& [snapshot, hides, message, failedAt, shown, expected] : cases) {
         AppState state;
         state.settings.claudeEnabled = true;
-        state.claudeUsageSnapshot = c.reading;
-        state.claudeUsageErrorHidesOAuthSnapshot = c.hidesOAuth;
-        state.claudeUsageErrorMessage = c.error;
-        state.claudeFailedSnapshotDate = c.failedAt;
-        EXPECT_EQ(derived::displayedClaudeUsageSnapshot(state).has_value(), c.shown) << c.name;
-        EXPECT_EQ(derived::claudeUsageDisplayErrorMessage(state), c.message) << c.name;
-        state.settings.claudeEnabled = false;
-        EXPECT_FALSE(derived::claudeUsageDisplayErrorMessage(state)) << c.name;
+        state.claudeUsageSnapshot = snapshot;
+        state.claudeUsageErrorHidesOAuthSnapshot = hides;
+        state.claudeUsageErrorMessage = message;
+        state.claudeFailedSnapshotDate = failedAt;
+        EXPECT_EQ(derived::displayedClaudeUsageSnapshot(state).has_value(), shown);
+        EXPECT_EQ(derived::claudeUsageDisplayErrorMessage(state), expected);
     }
 }
 

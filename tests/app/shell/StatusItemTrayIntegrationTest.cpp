@@ -1,0 +1,103 @@
+#include "StatusItemRig.h"
+
+#include "app/platform/SystemTrayStatusItemBackend.h"
+#include "app/shell/StatusItemFallbackPanel.h"
+#include "support/WaitUntil.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+namespace {
+
+using namespace statusitemtest;
+
+// The integration tests run this program again inside tray-session.sh, which sets
+// VANTOREL_TRAY_HOST; in the normal run the StatusItemTrayHost tests skip themselves.
+QString runInTraySession(const QStringList& sessionArguments, const QString& innerTest)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("bash"), QStringList{QStringLiteral(VANTOREL_TEST_SOURCE_DIR "/app/shell/tray-session.sh")}
+                                              + sessionArguments
+                                              + QStringList{QCoreApplication::applicationFilePath(),
+                                                            u"--gtest_filter=StatusItemTrayHost." + innerTest});
+    if (!process.waitForFinished(100'000))
+        process.kill();
+    return QString::fromUtf8(process.readAll()) + u"\nexit " + QString::number(process.exitCode());
+}
+
+bool hostIs(const char* mode)
+{
+    return qEnvironmentVariable("VANTOREL_TRAY_HOST") == QLatin1String(mode);
+}
+
+// An embedded item knows its window; without one it anchors at the pointer, one pixel wide.
+bool embedded(const StatusItemController& controller)
+{
+    return controller.backend().anchorRectangle().width() >= 16;
+}
+
+bool panelShown(const StatusItemController& controller)
+{
+    return controller.fallbackPanel() && controller.fallbackPanel()->isVisible();
+}
+
+TEST(StatusItemTrayHost, XEmbed)
+{
+    if (!hostIs("xembed"))
+        GTEST_SKIP() << "runs inside tray-session.sh";
+    QProcess trayer;
+    const QStringList arguments{QStringLiteral("--edge"), QStringLiteral("top")};
+    trayer.start(QStringLiteral("trayer"), arguments);
+    ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+    ControllerRig rig(std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()));
+    ASSERT_TRUE(waitUntil([&] { return embedded(*rig.controller); }));
+    EXPECT_FALSE(panelShown(*rig.controller));
+
+    trayer.kill();
+    trayer.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return panelShown(*rig.controller); }));
+    trayer.start(QStringLiteral("trayer"), arguments);
+    ASSERT_TRUE(waitUntil([&] { return !panelShown(*rig.controller) && embedded(*rig.controller); }));
+    trayer.kill();
+    trayer.waitForFinished();
+}
+
+TEST(StatusItemTrayHost, StatusNotifier)
+{
+    if (!hostIs("sni"))
+        GTEST_SKIP() << "runs inside tray-session.sh";
+    ControllerRig rig(std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()));
+    EXPECT_FALSE(rig.controller->usesNotchFallback());
+    // The watcher reads the item and quits: the host is gone.
+    ASSERT_TRUE(waitUntil([&] { return panelShown(*rig.controller); }));
+}
+
+TEST(StatusItemTrayIntegration, XEmbedHostComesAndGoes)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb and trayer";
+    const auto output = runInTraySession({QStringLiteral("xembed")}, QStringLiteral("XEmbed"));
+    EXPECT_TRUE(output.contains(u"[  PASSED  ] 1 test.") && output.endsWith(u"exit 0")) << output.toStdString();
+}
+
+TEST(StatusItemTrayIntegration, StatusNotifierWatcherReadsSquareIconsAndToolTip)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb";
+    const auto output = runInTraySession({QStringLiteral("sni"), QStringLiteral(VANTOREL_FAKE_SNI_WATCHER)},
+                                         QStringLiteral("StatusNotifier"));
+    EXPECT_TRUE(output.contains(u"[  PASSED  ] 1 test.") && output.endsWith(u"exit 0")) << output.toStdString();
+    EXPECT_TRUE(output.contains(u"watcher: IconPixmap 16x16 22x22 24x24 32x32 48x48 64x64\n"
+                                u"watcher: ToolTip Codex 5h 残り37% / Codex 1W 残り80% / Claude 5h 未取得 / Claude 1W 未取得\n"))
+        << output.toStdString();
+}
+
+} // namespace
+} // namespace vantorel
