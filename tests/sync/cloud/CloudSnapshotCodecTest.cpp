@@ -194,7 +194,7 @@ TEST(CloudSnapshotCodec, PayloadMustMatchItsMetadata)
     EXPECT_EQ(outcomeOf([&] { Codec::decode(otherData, claimed); }), "invalidData");
 }
 
-TEST(CloudSnapshotCodec, PayloadFileMustBeARegularFileOfTheStatedSize)
+TEST(CloudSnapshotCodec, PayloadFilesAreRegularPrivateFilesOfTheStatedSize)
 {
     QTemporaryDir dir;
     const QByteArray data = Codec::encode(test::emptySnapshot()).data;
@@ -215,10 +215,8 @@ TEST(CloudSnapshotCodec, PayloadFileMustBeARegularFileOfTheStatedSize)
     CancelToken cancelled;
     cancelled.cancel();
     EXPECT_EQ(outcomeOf([&] { Codec::decode(liveRecord(meta, QUrl::fromLocalFile(good)), cancelled); }), "cancelled");
-}
 
-TEST(CloudSnapshotCodec, TemporaryAssetIsPrivateAndLeavesNothingBehind)
-{
+    // The payload file the store attaches: private, and gone without a trace.
     QTemporaryDir temp;
     const QByteArray savedTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", temp.path().toUtf8());
