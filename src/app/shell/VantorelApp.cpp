@@ -1,0 +1,143 @@
+#include "app/shell/VantorelApp.h"
+
+#include "app/platform/ClaudeCodeCredentialFileReader.h"
+#include "app/platform/ClaudeCodeTokenStore.h"
+#include "app/platform/FreedesktopNotificationBackend.h"
+#include "app/platform/KeychainStore.h"
+#include "app/platform/LogindManager.h"
+#include "app/platform/LogindSession.h"
+#include "app/platform/MacBackgroundMonitoring.h"
+#include "app/platform/MacClaudeLoginAvailability.h"
+#include "app/platform/NotificationManager.h"
+#include "app/platform/ScreenSaverMonitor.h"
+#include "app/platform/SecretServiceStore.h"
+#include "app/platform/UPowerMonitor.h"
+#include "app/shell/DesktopAppearance.h"
+#include "app/shell/TerminationSignals.h"
+#include "app/ui/ApplicationPalette.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/JsonFileSettingsStore.h"
+#include "core/foundation/TimerSleeper.h"
+#include "core/rules/DiscordWebhookService.h"
+#include "core/rules/DiscordWebhookURLCache.h"
+#include "core/sources/ClaudeUsageService.h"
+#include "core/sources/CodexCLIUsageService.h"
+#include "core/sources/OpenAIRateService.h"
+#include "core/sources/StatusService.h"
+#include "sync/cloud/CloudAccountChangeNotifier.h"
+#include "sync/cloud/CloudKitDatabaseClient.h"
+#include "sync/cloud/CloudKitSnapshotStore.h"
+#include "sync/cloud/LocalDirectoryCloudDatabase.h"
+
+#include <QApplication>
+#include <QPointer>
+
+namespace vantorel {
+
+namespace {
+
+// The real services, one of each.
+AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSettingsStore> defaults)
+{
+    AppViewModelDependencies dependencies;
+    dependencies.defaults = std::move(defaults);
+    dependencies.statusService = std::make_shared<StatusService>(StatusService::openAIEndpoint());
+    dependencies.claudeStatusService = std::make_shared<StatusService>(StatusService::claudeEndpoint());
+    dependencies.rateService = std::make_shared<OpenAIRateService>();
+    dependencies.codexCLIUsageService = std::make_shared<CodexCLIUsageService>();
+    dependencies.claudeUsageService = std::make_shared<ClaudeUsageService>();
+    dependencies.discordWebhookService = std::make_shared<DiscordWebhookService>();
+    dependencies.discordWebhookURLCache = std::make_shared<DiscordWebhookURLCache>();
+    dependencies.claudeCodeTokenStore
+        = std::make_shared<ClaudeCodeTokenStore>(std::make_shared<ClaudeCodeCredentialFileReader>());
+    dependencies.keychainStore = std::make_shared<KeychainStore>(std::make_shared<SecretServiceStore>());
+    dependencies.automaticallyStartServices = true;
+    dependencies.notificationManager
+        = std::make_shared<NotificationManager>(std::make_shared<FreedesktopNotificationBackend>());
+    return dependencies;
+}
+
+} // namespace
+
+// The cloud snapshot store over the local-directory database, with the account-change notifier
+// that the store and the cloud sync coordinator both listen to.
+struct VantorelApp::CloudSnapshotServices
+{
+    explicit CloudSnapshotServices(const QString& root)
+        : notifier(root)
+        , store(std::make_shared<CloudKitSnapshotStore>(
+              std::make_shared<CloudKitDatabaseClient>(std::make_shared<LocalDirectoryCloudDatabase>(root), sleeper),
+              &notifier))
+    {
+    }
+
+    TimerSleeper sleeper;
+    CloudAccountChangeNotifier notifier;
+    std::shared_ptr<CloudKitSnapshotStore> store;
+};
+
+VantorelApp::VantorelApp(QApplication& app)
+    : m_app(app)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
+    // A tray application: closing its last window never quits it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    m_appearance = std::make_unique<DesktopAppearance>(QDBusConnection::sessionBus());
+    ApplicationPalette::install(*m_appearance);
+
+    const auto versionAndBuild = AppDiagnostics::versionAndBuild();
+    AppDiagnostics::log(QStringLiteral("app.start version=") + versionAndBuild.version + QStringLiteral(" (")
+                        + versionAndBuild.build + QStringLiteral(") bundle=") + QCoreApplication::applicationFilePath());
+
+    m_termination = std::make_unique<TerminationSignals>();
+    QObject::connect(m_termination.get(), &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
+
+    // Session, lock, power and sleep state, kept current by signals of the desktop's services.
+    const QDBusConnection systemBus = QDBusConnection::systemBus();
+    m_logind = std::make_unique<LogindManager>(systemBus);
+    m_session = std::make_unique<LogindSession>(systemBus);
+    m_power = std::make_unique<UPowerMonitor>(systemBus);
+    m_screenSaver = std::make_unique<ScreenSaverMonitor>(QDBusConnection::sessionBus());
+    m_session->start();
+    m_power->start();
+    m_screenSaver->start();
+    m_loginAvailability = std::make_unique<MacClaudeLoginAvailability>(m_session.get(), m_screenSaver.get());
+
+    m_defaults = std::make_shared<JsonFileSettingsStore>();
+    m_cloud = std::make_unique<CloudSnapshotServices>(LocalDirectoryCloudDatabase::defaultRoot());
+    auto dependencies = applicationDependencies(m_defaults);
+    dependencies.claudeLoginAvailability = m_loginAvailability.get();
+    // The view model logs "app.willTerminate" itself.
+    m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
+
+    // Cloud sync has no switch here yet: the monitor runs as with sync off.
+    m_monitoring = std::make_unique<MacBackgroundMonitoring>(m_logind.get(), m_power.get());
+    const QPointer<AppViewModel> core(m_viewModel.get());
+    MacBackgroundMonitoring::Core observed;
+    observed.subscribe = [core](QObject* context, std::function<void()> callback) {
+        return QObject::connect(core, &AppViewModel::changed, context, std::move(callback));
+    };
+    observed.settings = [core] { return core ? core->settings() : AppSettings(); };
+    observed.refreshScheduledItems = [core] {
+        if (core)
+            core->startTask([core] { return core->refreshScheduledItems(); });
+    };
+    m_monitoring->observe(std::move(observed), nullptr);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
+}
+
+VantorelApp::~VantorelApp() = default;
+
+int VantorelApp::exec()
+{
+    const int exitCode = m_app.exec();
+    m_monitoring.reset();
+    m_viewModel.reset();
+    m_defaults->flush();
+    AppDiagnostics::flush();
+    return exitCode;
+}
+
+} // namespace vantorel
