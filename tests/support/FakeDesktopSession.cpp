@@ -8,7 +8,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QThread>
+#include <QEventLoop>
 #include <QVariantMap>
 
 #include <atomic>
@@ -23,128 +23,111 @@ namespace vantorel {
 
 namespace {
 
-const QString managerPath = QStringLiteral("/org/freedesktop/login1");
-const QString userPath = QStringLiteral("/org/freedesktop/login1/user/self");
-const QString sessionPath = QStringLiteral("/org/freedesktop/login1/session/_1");
-const QString upowerPath = QStringLiteral("/org/freedesktop/UPower");
-const QString screenSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+using Object = FakeDesktopSession::Object;
+
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString sessionPath = QStringLiteral("/org/freedesktop/login1/session/_1");
+
+struct Address
+{
+    QString path;
+    QString interface;
+};
+
+Address address(Object object)
+{
+    switch (object) {
+    case Object::manager:
+        return {QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager")};
+    case Object::user:
+        return {QStringLiteral("/org/freedesktop/login1/user/self"), QStringLiteral("org.freedesktop.login1.User")};
+    case Object::session:
+        return {sessionPath, QStringLiteral("org.freedesktop.login1.Session")};
+    case Object::upower:
+        return {QStringLiteral("/org/freedesktop/UPower"), QStringLiteral("org.freedesktop.UPower")};
+    case Object::screenSaver:
+        return {QStringLiteral("/org/freedesktop/ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver")};
+    }
+    return {};
+}
 
 } // namespace
 
-struct FakeDesktopSession::State
+struct FakeDesktopSession::State final : QDBusVirtualObject
 {
     mutable std::mutex mutex;
     // Properties by object path.
     QMap<QString, QVariantMap> properties;
-    bool hasDisplaySession = true;
-    bool screenSaverActive = false;
-    bool screenSaverAnswers = true;
     QList<InhibitCall> inhibitCalls;
     QList<int> inhibitReadEnds;
     QString connectionName;
+    QStringList names;
+    std::promise<bool> ready;
 
-    ~State()
+    ~State() override
     {
         for (int fd : std::as_const(inhibitReadEnds))
             ::close(fd);
     }
 
+    QString introspect(const QString&) const override { return {}; }
+
     // Runs on the serving thread.
-    bool handle(const QDBusMessage& message, const QDBusConnection& connection)
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
         std::unique_lock lock(mutex);
-        const QString& member = message.member();
         const QVariantList arguments = message.arguments();
+        const QVariantMap& served = properties[message.path()];
         QDBusMessage reply = message.createReply();
-        if (message.interface() == propertiesInterface && member == QLatin1String("GetAll")) {
-            reply << properties.value(message.path());
-        } else if (message.interface() == propertiesInterface && member == QLatin1String("Get")) {
-            if (message.path() != userPath)
-                return false;
-            // The user's Display property, "(so)": session id and path.
+        if (message.member() == QLatin1String("GetAll")) {
+            reply << served;
+        } else if (message.member() == QLatin1String("Get") && served.contains(QStringLiteral("Display"))) {
+            // "(so)": session id and path; no graphical session is an empty id and "/".
+            const QString path = served.value(QStringLiteral("Display")).toString();
             QDBusArgument display;
             display.beginStructure();
-            display << (hasDisplaySession ? QStringLiteral("1") : QString())
-                    << QDBusObjectPath(hasDisplaySession ? sessionPath : QStringLiteral("/"));
+            display << (path.isEmpty() ? QString() : QStringLiteral("1")) << QDBusObjectPath(path.isEmpty() ? QStringLiteral("/") : path);
             display.endStructure();
             reply << QVariant::fromValue(QDBusVariant(QVariant::fromValue(display)));
-        } else if (member == QLatin1String("Inhibit") && arguments.size() == 4) {
+        } else if (message.member() == QLatin1String("Inhibit") && arguments.size() == 4) {
             int ends[2];
             if (::pipe2(ends, O_CLOEXEC) != 0)
                 return false;
-            inhibitCalls.append({arguments[0].toString(), arguments[1].toString(), arguments[2].toString(),
-                                 arguments[3].toString()});
+            inhibitCalls.append({arguments[0].toString(), arguments[1].toString(), arguments[2].toString(), arguments[3].toString()});
             inhibitReadEnds.append(ends[0]);
             QDBusUnixFileDescriptor descriptor;
             descriptor.giveFileDescriptor(ends[1]);
             reply << QVariant::fromValue(descriptor);
-        } else if (member == QLatin1String("GetActive")) {
-            reply = screenSaverAnswers ? reply << screenSaverActive
-                                       : message.createErrorReply(QDBusError::NotSupported, QStringLiteral("no"));
+        } else if (message.member() == QLatin1String("GetActive")) {
+            const QVariant active = served.value(QStringLiteral("Active"));
+            reply = active.isValid() ? reply << active.toBool()
+                                     : message.createErrorReply(QDBusError::NotSupported, QStringLiteral("no"));
         } else {
             return false;
         }
         lock.unlock();
         return connection.send(reply);
     }
-};
 
-namespace {
-
-class Service final : public QDBusVirtualObject
-{
-public:
-    explicit Service(FakeDesktopSession::State* state)
-        : m_state(state)
+    // The serving thread's body: one connection, every name, then the event loop.
+    void serve()
     {
-    }
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
-        return m_state->handle(message, connection);
-    }
-
-private:
-    FakeDesktopSession::State* m_state;
-};
-
-// Serves from its own thread with its own connection, so calls from the test's thread really
-// cross the bus.
-class ServingThread final : public QThread
-{
-public:
-    ServingThread(FakeDesktopSession::State* state, QStringList names)
-        : m_state(state)
-        , m_names(std::move(names))
-    {
-    }
-    std::promise<bool> ready;
-
-protected:
-    void run() override
-    {
-        const QString connectionName = m_state->connectionName;
+        bool serving = false;
         {
             QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
-            Service service(m_state);
-            bool serving = bus.isConnected() && bus.registerVirtualObject(QStringLiteral("/"), &service, QDBusConnection::SubPath);
-            for (const QString& name : std::as_const(m_names))
+            serving = bus.isConnected() && bus.registerVirtualObject(QStringLiteral("/"), this, QDBusConnection::SubPath);
+            for (const QString& name : std::as_const(names))
                 serving = serving && bus.registerService(name);
             ready.set_value(serving);
+            // QThread::quit() ends every event loop of the thread.
+            QEventLoop loop;
             if (serving)
-                exec();
+                loop.exec();
             bus.unregisterObject(QStringLiteral("/"));
         }
         QDBusConnection::disconnectFromBus(connectionName);
     }
-
-private:
-    FakeDesktopSession::State* m_state;
-    QStringList m_names;
 };
-
-} // namespace
 
 FakeDesktopSession::FakeDesktopSession()
     : m_state(std::make_shared<State>())
@@ -156,15 +139,19 @@ FakeDesktopSession::FakeDesktopSession()
     m_upowerService = QStringLiteral("test.vantorel.UPower") + suffix;
     m_screenSaverService = QStringLiteral("test.vantorel.ScreenSaver") + suffix;
     m_state->connectionName = QStringLiteral("fake-desktop-session") + suffix;
+    m_state->names = {m_logindService, m_upowerService, m_screenSaverService};
+    m_state->properties[address(Object::user).path] = {{QStringLiteral("Display"), sessionPath}};
     m_state->properties[sessionPath] = {{QStringLiteral("Active"), true},
                                         {QStringLiteral("Class"), QStringLiteral("user")},
                                         {QStringLiteral("LockedHint"), false}};
-    m_state->properties[upowerPath] = {{QStringLiteral("OnBattery"), false}};
-    auto thread = std::make_unique<ServingThread>(m_state.get(), QStringList{m_logindService, m_upowerService, m_screenSaverService});
-    auto started = thread->ready.get_future();
-    thread->start();
+    m_state->properties[address(Object::upower).path] = {{QStringLiteral("OnBattery"), false}};
+    m_state->properties[address(Object::screenSaver).path] = {{QStringLiteral("Active"), false}};
+    auto started = m_state->ready.get_future();
+    m_thread.reset(QThread::create([state = m_state.get()] { state->serve(); }));
+    // The virtual object must live where its connection delivers.
+    m_state->moveToThread(m_thread.get());
+    m_thread->start();
     m_serving = started.get();
-    m_thread = std::move(thread);
 }
 
 FakeDesktopSession::~FakeDesktopSession()
@@ -173,72 +160,27 @@ FakeDesktopSession::~FakeDesktopSession()
     m_thread->wait();
 }
 
-void FakeDesktopSession::setProperty(const QString& path, const QString& interface, const QString& name,
-                                     const QVariant& value)
+void FakeDesktopSession::set(Object object, const QString& name, const QVariant& value)
 {
+    const Address target = address(object);
     {
         std::lock_guard lock(m_state->mutex);
-        if (m_state->properties[path].value(name) == value)
-            return;
-        m_state->properties[path].insert(name, value);
+        m_state->properties[target.path].insert(name, value);
     }
-    send(path, propertiesInterface, QStringLiteral("PropertiesChanged"),
-         {interface, QVariantMap{{name, value}}, QStringList()});
+    if (object == Object::screenSaver)
+        send(object, QStringLiteral("ActiveChanged"), {value.toBool()});
+    else if (value.isValid() && object != Object::user)
+        QDBusConnection(m_state->connectionName)
+            .send(QDBusMessage::createSignal(target.path, propertiesInterface, QStringLiteral("PropertiesChanged"))
+                  << target.interface << QVariantMap{{name, value}} << QStringList());
 }
 
-void FakeDesktopSession::send(const QString& path, const QString& interface, const QString& member,
-                              const QVariantList& arguments)
+void FakeDesktopSession::send(Object object, const QString& member, const QVariantList& arguments)
 {
-    auto signal = QDBusMessage::createSignal(path, interface, member);
+    const Address target = address(object);
+    auto signal = QDBusMessage::createSignal(target.path, target.interface, member);
     signal.setArguments(arguments);
     QDBusConnection(m_state->connectionName).send(signal);
-}
-
-void FakeDesktopSession::setSession(bool active, const QString& sessionClass, bool lockedHint)
-{
-    const QString interface = QStringLiteral("org.freedesktop.login1.Session");
-    {
-        std::lock_guard lock(m_state->mutex);
-        m_state->properties[sessionPath].insert(QStringLiteral("Class"), sessionClass);
-    }
-    setProperty(sessionPath, interface, QStringLiteral("Active"), active);
-    setProperty(sessionPath, interface, QStringLiteral("LockedHint"), lockedHint);
-}
-
-void FakeDesktopSession::setHasDisplaySession(bool hasSession)
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->hasDisplaySession = hasSession;
-}
-
-void FakeDesktopSession::sendUnlock()
-{
-    send(sessionPath, QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("Unlock"), {});
-}
-
-void FakeDesktopSession::sendPrepareForSleep(bool start)
-{
-    send(managerPath, QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), {start});
-}
-
-void FakeDesktopSession::setOnBattery(bool onBattery)
-{
-    setProperty(upowerPath, QStringLiteral("org.freedesktop.UPower"), QStringLiteral("OnBattery"), onBattery);
-}
-
-void FakeDesktopSession::setScreenSaverActive(bool active)
-{
-    {
-        std::lock_guard lock(m_state->mutex);
-        m_state->screenSaverActive = active;
-    }
-    send(screenSaverPath, QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("ActiveChanged"), {active});
-}
-
-void FakeDesktopSession::setScreenSaverAnswersGetActive(bool answers)
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->screenSaverAnswers = answers;
 }
 
 QList<FakeDesktopSession::InhibitCall> FakeDesktopSession::inhibitCalls() const
@@ -247,7 +189,7 @@ QList<FakeDesktopSession::InhibitCall> FakeDesktopSession::inhibitCalls() const
     return m_state->inhibitCalls;
 }
 
-bool FakeDesktopSession::inhibitorReleased(int index, int timeoutMs) const
+bool FakeDesktopSession::inhibitorReleased(int index) const
 {
     int fd = -1;
     {
@@ -256,7 +198,7 @@ bool FakeDesktopSession::inhibitorReleased(int index, int timeoutMs) const
     }
     // The read end of a pipe reports a hang-up once no write end is open anywhere.
     pollfd entry{fd, POLLIN, 0};
-    return fd >= 0 && ::poll(&entry, 1, timeoutMs) == 1 && (entry.revents & POLLHUP) != 0;
+    return fd >= 0 && ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLHUP) != 0;
 }
 
 } // namespace vantorel

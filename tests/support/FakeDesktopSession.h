@@ -2,28 +2,26 @@
 
 #include <QList>
 #include <QString>
-#include <QVariant>
-
 #include <QThread>
+#include <QVariant>
 
 #include <memory>
 
 namespace vantorel {
 
-// Fake login manager (Manager, the calling user, one session), UPower and screen saver on the
+// Fake login manager (manager, the calling user, one session), UPower and screen saver on the
 // session bus, served from a thread with a connection of its own (like FakeNotificationServer),
-// under fresh well-known names. Setters change the served state and send the signals the real
-// services send.
+// under fresh well-known names. Starts as an active, unlocked "user" session on mains power with
+// the screen saver off.
 class FakeDesktopSession
 {
 public:
+    enum class Object { manager, user, session, upower, screenSaver };
     struct InhibitCall
     {
-        QString what;
-        QString who;
-        QString why;
-        QString mode;
+        QString what, who, why, mode;
     };
+    struct State;
 
     FakeDesktopSession();
     ~FakeDesktopSession();
@@ -33,30 +31,17 @@ public:
     const QString& upowerService() const { return m_upowerService; }
     const QString& screenSaverService() const { return m_screenSaverService; }
 
-    // Initially active, class "user", unlocked; PropertiesChanged for Active and LockedHint.
-    void setSession(bool active, const QString& sessionClass, bool lockedHint);
-    // With false the user has no graphical session (Display is empty).
-    void setHasDisplaySession(bool hasSession);
-    void sendUnlock();
-    void sendPrepareForSleep(bool start);
-    // Initially on mains power.
-    void setOnBattery(bool onBattery);
-    // Initially inactive; sends ActiveChanged.
-    void setScreenSaverActive(bool active);
-    // With false GetActive answers an error, as on desktops that only proxy inhibition.
-    void setScreenSaverAnswersGetActive(bool answers);
+    // Serves the value and sends the change as the real service does (PropertiesChanged; the
+    // screen saver's "Active" as ActiveChanged). The user's "Display" is the session path or
+    // empty; an invalid value makes GetActive fail, as on desktops that only proxy inhibition.
+    void set(Object object, const QString& name, const QVariant& value);
+    void send(Object object, const QString& member, const QVariantList& arguments = {});
 
     QList<InhibitCall> inhibitCalls() const;
-    // Whether every copy of the descriptor handed out by inhibit call `index` is closed, waiting
-    // up to `timeoutMs` for it (0: look once).
-    bool inhibitorReleased(int index, int timeoutMs) const;
-
-    struct State;
+    // Whether every copy of the descriptor of inhibit call `index` is closed (looks once).
+    bool inhibitorReleased(int index) const;
 
 private:
-    void setProperty(const QString& path, const QString& interface, const QString& name, const QVariant& value);
-    void send(const QString& path, const QString& interface, const QString& member, const QVariantList& arguments);
-
     QString m_logindService;
     QString m_upowerService;
     QString m_screenSaverService;

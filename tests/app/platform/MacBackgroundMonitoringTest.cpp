@@ -6,44 +6,26 @@
 #include "app/platform/ScreenSaverMonitor.h"
 #include "app/platform/UPowerMonitor.h"
 #include "support/FakeDesktopSession.h"
+#include "support/WaitUntil.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace vantorel {
 namespace {
 
-constexpr int busTimeoutMs = 10'000;
+using Object = FakeDesktopSession::Object;
 
 class FakeCloud final : public CloudSyncSwitch
 {
 public:
     bool on = false;
     int resumeCount = 0;
-
     bool enabled() const override { return on; }
     void resumeAfterWake() override { ++resumeCount; }
-    void set(bool value)
-    {
-        on = value;
-        emit enabledChanged(value);
-    }
 };
-
-// Monitoring on, Codex off, Claude on with neither usage refresh nor status: nothing to watch.
-AppSettings idleProviders()
-{
-    AppSettings settings;
-    settings.backgroundMonitoringEnabled = true;
-    settings.codexEnabled = false;
-    settings.claudeEnabled = true;
-    settings.claudeUsageAutoRefreshEnabled = false;
-    settings.claudeStatusEnabled = false;
-    return settings;
-}
 
 TEST(MacBackgroundMonitoringTest, FollowsSettingsCloudPowerAndWakeOverTheBus)
 {
@@ -53,7 +35,7 @@ TEST(MacBackgroundMonitoringTest, FollowsSettingsCloudPowerAndWakeOverTheBus)
     LogindManager logind(bus, fake.logindService());
     UPowerMonitor power(bus, fake.upowerService());
     power.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return power.hasExternalPower(); }, busTimeoutMs));
+    ASSERT_TRUE(waitUntil([&] { return power.hasExternalPower(); }));
 
     QStringList activityLog;
     const auto inhibitor = MacBackgroundMonitoring::idleInhibitor(&logind);
@@ -61,11 +43,15 @@ TEST(MacBackgroundMonitoringTest, FollowsSettingsCloudPowerAndWakeOverTheBus)
         activityLog << QStringLiteral("begin ") + QString::number(options, 16);
         return inhibitor(options);
     };
-    MacBackgroundMonitoring monitor(&logind, &power, begin, [&](const MacBackgroundMonitoring::ActivityToken&) {
-        activityLog << QStringLiteral("end");
-    });
+    MacBackgroundMonitoring monitor(&logind, &power, begin,
+                                    [&](const MacBackgroundMonitoring::ActivityToken&) { activityLog << QStringLiteral("end"); });
 
-    AppSettings settings = idleProviders();
+    // Monitoring on, Codex off, Claude on with neither usage refresh nor status: nothing to watch.
+    AppSettings settings;
+    settings.codexEnabled = false;
+    settings.claudeEnabled = true;
+    settings.claudeUsageAutoRefreshEnabled = false;
+    settings.claudeStatusEnabled = false;
     QObject notifier;
     int refreshCount = 0;
     FakeCloud cloud;
@@ -77,56 +63,54 @@ TEST(MacBackgroundMonitoringTest, FollowsSettingsCloudPowerAndWakeOverTheBus)
     core.refreshScheduledItems = [&refreshCount] { ++refreshCount; };
     monitor.observe(core, &cloud);
 
-    const auto publishSettings = [&](auto change) {
+    const auto publish = [&](auto change) {
         change(settings);
         notifier.setObjectName(notifier.objectName() + QStringLiteral("x"));
+    };
+    const auto battery = [&](bool on) {
+        fake.set(Object::upower, QStringLiteral("OnBattery"), on);
+        ASSERT_TRUE(waitUntil([&] { return power.hasExternalPower() != on; }));
     };
     struct Step
     {
         const char* name;
         std::function<void()> act;
-        // Waited for: the bus delivers the change asynchronously.
-        std::function<bool()> settled;
         std::optional<quint32> options;
         QStringList log;
     };
-    const std::function<bool()> now = [] { return true; };
     const Step steps[] = {
-        {"no active provider, cloud off", [] {}, now, std::nullopt, {}},
-        {"cloud on", [&] { cloud.set(true); }, now, 0xFFFFFF, {"begin ffffff"}},
-        {"an unrelated setting", [&] { publishSettings([](AppSettings& s) { s.menuDisplayMode = MenuDisplayMode::statusOnly; }); },
-         now, 0xFFFFFF, {"begin ffffff"}},
-        {"unplugged", [&] { fake.setOnBattery(true); }, [&] { return !power.hasExternalPower(); }, 0xEFFFFF,
-         {"begin ffffff", "end", "begin efffff"}},
-        {"plugged in", [&] { fake.setOnBattery(false); }, [&] { return power.hasExternalPower(); }, 0xFFFFFF,
-         {"begin ffffff", "end", "begin efffff", "end", "begin ffffff"}},
-        {"monitoring off", [&] { publishSettings([](AppSettings& s) { s.backgroundMonitoringEnabled = false; }); }, now,
-         std::nullopt, {"begin ffffff", "end", "begin efffff", "end", "begin ffffff", "end"}},
+        {"no active provider, cloud off", [] {}, std::nullopt, {}},
+        {"cloud on", [&] { cloud.on = true, emit cloud.enabledChanged(true); }, 0xFFFFFF, {"begin ffffff"}},
+        {"an unrelated setting", [&] { publish([](AppSettings& s) { s.menuDisplayMode = MenuDisplayMode::statusOnly; }); },
+         0xFFFFFF, {"begin ffffff"}},
+        {"unplugged", [&] { battery(true); }, 0xEFFFFF, {"begin ffffff", "end", "begin efffff"}},
+        {"plugged in", [&] { battery(false); }, 0xFFFFFF, {"begin ffffff", "end", "begin efffff", "end", "begin ffffff"}},
+        {"monitoring off", [&] { publish([](AppSettings& s) { s.backgroundMonitoringEnabled = false; }); }, std::nullopt,
+         {"begin ffffff", "end", "begin efffff", "end", "begin ffffff", "end"}},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         step.act();
-        ASSERT_TRUE(QTest::qWaitFor(step.settled, busTimeoutMs));
         EXPECT_EQ(monitor.options(), step.options);
         EXPECT_EQ(activityLog, step.log);
     }
 
-    // Only mains power holds an inhibitor; the one released on unplugging is closed for logind.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fake.inhibitCalls().size() >= 2; }, busTimeoutMs));
+    // Only mains power holds an inhibitor. The event loop runs while waiting: a lock dropped
+    // before logind's answer closes it when the answer arrives.
+    const auto released = [&](int index) { return waitUntil([&] { return fake.inhibitorReleased(index); }); };
+    ASSERT_TRUE(waitUntil([&] { return fake.inhibitCalls().size() == 2; }));
     const auto call = fake.inhibitCalls().constFirst();
     EXPECT_EQ(QStringList({call.what, call.who, call.why, call.mode}),
               QStringList({"idle", "Vantorel", "AI usage monitoring requested by the user", "block"}));
-    // The event loop runs meanwhile: a lock dropped before logind's answer closes it on arrival.
-    const auto released = [&](int index) { return QTest::qWaitFor([&] { return fake.inhibitorReleased(index, 0); }, busTimeoutMs); };
     EXPECT_TRUE(released(0));
     EXPECT_TRUE(released(1)) << "monitoring off must release the lock";
 
-    publishSettings([](AppSettings& s) { s.backgroundMonitoringEnabled = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fake.inhibitCalls().size() == 3; }, busTimeoutMs));
-    EXPECT_FALSE(fake.inhibitorReleased(2, 0));
-    fake.sendPrepareForSleep(true);
-    fake.sendPrepareForSleep(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return refreshCount > 0; }, busTimeoutMs));
+    publish([](AppSettings& s) { s.backgroundMonitoringEnabled = true; });
+    ASSERT_TRUE(waitUntil([&] { return fake.inhibitCalls().size() == 3; }));
+    EXPECT_FALSE(fake.inhibitorReleased(2));
+    fake.send(Object::manager, QStringLiteral("PrepareForSleep"), {true});
+    fake.send(Object::manager, QStringLiteral("PrepareForSleep"), {false});
+    ASSERT_TRUE(waitUntil([&] { return refreshCount > 0; }));
     EXPECT_EQ(refreshCount, 1);
     EXPECT_EQ(cloud.resumeCount, 1);
     EXPECT_EQ(fake.inhibitCalls().size(), 3) << "a wake on unchanged power keeps the activity";
@@ -134,88 +118,55 @@ TEST(MacBackgroundMonitoringTest, FollowsSettingsCloudPowerAndWakeOverTheBus)
     monitor.stop();
     EXPECT_EQ(monitor.options(), std::nullopt);
     EXPECT_TRUE(released(2));
-    cloud.set(false);
-    cloud.set(true);
+    emit cloud.enabledChanged(true);
     EXPECT_EQ(monitor.options(), std::nullopt) << "stopped monitoring follows nothing";
 }
 
 TEST(MacClaudeLoginAvailabilityTest, PresentOnlyInAnActiveUnlockedUserSessionWithoutScreenSaver)
 {
-    enum class Saver { inactive, active, silent, absent };
     struct Row
     {
         const char* name;
-        bool logind;
-        bool display;
-        bool active;
-        const char* sessionClass;
-        bool locked;
-        Saver saver;
+        Object object;
+        const char* property;
+        QVariant value;
         bool expected;
     };
+    const QString unowned = QStringLiteral("test.vantorel.nobody");
     const Row rows[] = {
-        {"present", true, true, true, "user", false, Saver::inactive, true},
-        {"session in the background", true, true, false, "user", false, Saver::inactive, false},
-        {"greeter session", true, true, true, "greeter", false, Saver::inactive, false},
-        {"locked", true, true, true, "user", true, Saver::inactive, false},
-        {"screen saver running", true, true, true, "user", false, Saver::active, false},
-        {"screen saver without GetActive", true, true, true, "user", false, Saver::silent, true},
-        {"no screen saver service", true, true, true, "user", false, Saver::absent, true},
-        {"no graphical session", true, false, true, "user", false, Saver::inactive, false},
-        {"no login manager", false, true, true, "user", false, Saver::inactive, false},
+        {"present", Object::session, "Active", true, true},
+        {"session in the background", Object::session, "Active", false, false},
+        {"greeter session", Object::session, "Class", QStringLiteral("greeter"), false},
+        {"locked", Object::session, "LockedHint", true, false},
+        {"no graphical session", Object::user, "Display", QString(), false},
+        {"screen saver running", Object::screenSaver, "Active", true, false},
+        {"screen saver without GetActive", Object::screenSaver, "Active", QVariant(), true},
+        {"no screen saver service", Object::screenSaver, nullptr, {}, true},
+        {"no login manager", Object::manager, nullptr, {}, false},
     };
     const QDBusConnection bus = QDBusConnection::sessionBus();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FakeDesktopSession fake;
         ASSERT_TRUE(fake.isServing());
-        fake.setSession(row.active, QString::fromLatin1(row.sessionClass), row.locked);
-        fake.setHasDisplaySession(row.display);
-        fake.setScreenSaverActive(row.saver == Saver::active);
-        fake.setScreenSaverAnswersGetActive(row.saver != Saver::silent);
-        const QString unowned = QStringLiteral("test.vantorel.nobody");
-        LogindSession session(bus, row.logind ? fake.logindService() : unowned);
-        ScreenSaverMonitor screenSaver(bus, row.saver == Saver::absent ? unowned : fake.screenSaverService());
+        if (row.property)
+            fake.set(row.object, QString::fromLatin1(row.property), row.value);
+        const bool unserved = !row.property;
+        LogindSession session(bus, unserved && row.object == Object::manager ? unowned : fake.logindService());
+        ScreenSaverMonitor screenSaver(bus, unserved && row.object == Object::screenSaver ? unowned : fake.screenSaverService());
         MacClaudeLoginAvailability availability(&session, &screenSaver);
         QSignalSpy sessionKnown(&session, &LogindSession::stateChanged);
+        QSignalSpy resumed(&availability, &MacClaudeLoginAvailability::interactionResumed);
         session.start();
         screenSaver.start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return sessionKnown.size() > 0 && screenSaver.isActive(); }, busTimeoutMs));
+        ASSERT_TRUE(waitUntil([&] { return sessionKnown.size() > 0 && screenSaver.isActive(); }));
         EXPECT_EQ(availability.canPresent(), row.expected);
+        if (row.property && QByteArray(row.property) == "LockedHint") {
+            fake.set(Object::session, QStringLiteral("LockedHint"), false);
+            EXPECT_TRUE(waitUntil([&] { return resumed.size() == 1; })) << "unlocking is a moment to try again";
+            EXPECT_TRUE(availability.canPresent());
+        }
     }
-}
-
-TEST(MacClaudeLoginAvailabilityTest, ReportsWhenTheUserCanBeReachedAgain)
-{
-    FakeDesktopSession fake;
-    ASSERT_TRUE(fake.isServing());
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    fake.setSession(true, QStringLiteral("user"), true);
-    LogindSession session(bus, fake.logindService());
-    ScreenSaverMonitor screenSaver(bus, fake.screenSaverService());
-    MacClaudeLoginAvailability availability(&session, &screenSaver);
-    QSignalSpy resumed(&availability, &MacClaudeLoginAvailability::interactionResumed);
-    QSignalSpy sessionState(&session, &LogindSession::stateChanged);
-    session.start();
-    screenSaver.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sessionState.size() > 0 && screenSaver.isActive(); }, busTimeoutMs));
-    EXPECT_FALSE(availability.canPresent());
-
-    const std::pair<const char*, std::function<void()>> triggers[] = {
-        {"unlocked", [&] { fake.setSession(true, QStringLiteral("user"), false); }},
-        {"unlock requested", [&] { fake.sendUnlock(); }},
-        {"screen saver ended", [&] { fake.setScreenSaverActive(true), fake.setScreenSaverActive(false); }},
-        {"session active again", [&] { fake.setSession(false, QStringLiteral("user"), false),
-                                       fake.setSession(true, QStringLiteral("user"), false); }},
-    };
-    for (const auto& [name, act] : triggers) {
-        SCOPED_TRACE(name);
-        const auto before = resumed.size();
-        act();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return resumed.size() > before; }, busTimeoutMs));
-        EXPECT_EQ(resumed.size(), before + 1);
-    }
-    EXPECT_TRUE(availability.canPresent());
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 #include "support/ViewModelHarness.h"
 #include "support/WaitUntil.h"
 
-#include <QCoroTask>
-
 #include <gtest/gtest.h>
 
 namespace vantorel {
@@ -17,11 +15,6 @@ namespace {
 using Keys = StoredState::Keys;
 const QString usagePath = QStringLiteral("/api/oauth/usage");
 const QByteArray usageBody = R"({"five_hour":{"utilization":40},"seven_day":{"utilization":10}})";
-
-QByteArray credential(const char* token)
-{
-    return QByteArray(R"({"claudeAiOauth":{"accessToken":")") + token + R"(","subscriptionType":"max"}})";
-}
 
 void run(QCoro::Task<> task)
 {
@@ -36,21 +29,20 @@ protected:
     AppViewModel* vm = nullptr;
 
     void SetUp() override { makeViewModel(); }
+    // A fresh view model with Claude on and a plain credential.
     void makeViewModel()
     {
         vm = &h.makeViewModel();
         AppSettings settings;
         settings.claudeEnabled = true;
         vm->setSettings(settings);
-        h.claudeCredentials->setPayload(credential("tok-1"));
+        h.claudeCredentials->setPayload(R"({"claudeAiOauth":{"accessToken":"tok-1","subscriptionType":"max"}})");
     }
-    UsageSnapshot reading(UsageSource source)
+    void store(UsageSource source)
     {
         UsageSnapshot snapshot;
-        snapshot.fiveHourRemainingPercent = 50.0;
         snapshot.source = source;
-        snapshot.updatedAt = h.clock.now();
-        return snapshot;
+        vm->saveClaudeUsageSnapshot(snapshot);
     }
 };
 
@@ -99,7 +91,7 @@ TEST_F(ClaudeUsageRefreshTest, RateLimitAndRefusalOpenRetryWindowsThatEveryCallH
 
 TEST_F(ClaudeUsageRefreshTest, RejectedTokenEndsInReauthenticationOncePerEpisode)
 {
-    vm->saveClaudeUsageSnapshot(reading(UsageSource::claudeOAuth));
+    store(UsageSource::claudeOAuth);
     h.server.respond(usagePath, TestHttpResponse::json("{}", 401));
     const int reads = h.claudeCredentials->readCount();
     run(vm->refreshClaudeUsage(false));
@@ -112,7 +104,7 @@ TEST_F(ClaudeUsageRefreshTest, RejectedTokenEndsInReauthenticationOncePerEpisode
     EXPECT_EQ(h.defaults->stringValue(Keys::claudeAuthFailureEpisode), QStringLiteral("reauthentication-required"));
 
     // A manual reading stays; a second failure in the same episode adds no entry.
-    vm->saveClaudeUsageSnapshot(reading(UsageSource::manual));
+    store(UsageSource::manual);
     run(vm->refreshClaudeUsage(false));
     EXPECT_EQ(vm->claudeUsageSnapshot()->source, UsageSource::manual);
     ASSERT_EQ(vm->notificationHistory().size(), 1);
