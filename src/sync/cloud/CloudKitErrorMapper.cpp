@@ -16,6 +16,8 @@ using Code = CloudKitError::Code;
 template <typename E>
 std::optional<E> errorAs(const std::exception_ptr& error)
 {
+    if (!error)
+        return std::nullopt;
     try {
         std::rethrow_exception(error);
     } catch (const E& e) {
