@@ -111,7 +111,7 @@ QCoro::Task<> ClaudeAuthenticationRecovery::reconnectClaudeAuthentication(QPoint
                                                                           bool forceLogin, bool automatically,
                                                                           CancelToken token)
 {
-    if (!viewModel)
+    if (!viewModel || !viewModel->dependencies().claudeCodeTokenStore)
         co_return;
     const AppState& state = viewModel->state();
     if (!state.settings.claudeEnabled || state.isRefreshingClaudeUsage || state.isWaitingForClaudeLogin)

@@ -90,7 +90,9 @@ ClaudeUsageRefresh::ClaudeUsageRefresh(AppViewModel& viewModel)
 QCoro::Task<> ClaudeUsageRefresh::refreshClaudeUsage(QPointer<AppViewModel> viewModel, bool forceCredentialReload,
                                                      CancelToken token)
 {
-    if (!viewModel || !viewModel->settings().claudeEnabled)
+    // Without the usage client or Claude Code's credential there is nothing to ask.
+    if (!viewModel || !viewModel->settings().claudeEnabled || !viewModel->dependencies().claudeUsageService
+        || !viewModel->dependencies().claudeCodeTokenStore)
         co_return;
     if (viewModel->state().isRefreshingClaudeUsage) {
         // A refresh asked for while a cancelled request winds down runs once that one is over.
