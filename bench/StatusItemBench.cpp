@@ -1,0 +1,72 @@
+// Cost of one status-item update when nothing visible changed, the common case: the view model
+// announces every change, and most do not touch the menu bar. Measured with a tray host (the
+// item is left alone) and without one (the fallback panel is presented again).
+#include "app/shell/StatusItemController.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "core/foundation/InMemorySettingsStore.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+namespace vantorel {
+namespace {
+
+class QuietTray final : public StatusItemBackend {
+public:
+    explicit QuietTray(bool available)
+        : m_available(available)
+    {
+    }
+    bool isAvailable() const override { return m_available; }
+    void setIcon(const QIcon&) override {}
+    void setToolTip(const QString&) override {}
+    void setVisible(bool visible) override { m_visible = visible; }
+    bool isVisible() const override { return m_visible; }
+    QRect anchorRectangle() const override { return {}; }
+
+private:
+    bool m_available;
+    bool m_visible = false;
+};
+
+void unchangedUpdate(benchmark::State& state)
+{
+    AppViewModelDependencies dependencies;
+    dependencies.defaults = std::make_shared<InMemorySettingsStore>();
+    dependencies.automaticallyStartServices = false;
+    dependencies.log = [](const QString&) {};
+    AppViewModel viewModel(std::move(dependencies));
+    auto settings = viewModel.settings();
+    settings.codexEnabled = settings.claudeEnabled = true;
+    viewModel.setSettings(settings);
+    viewModel.publishedState().usageSnapshot = UsageSnapshot{.fiveHourRemainingPercent = 37.2,
+                                                             .weeklyRemainingPercent = 80,
+                                                             .source = UsageSource::manual};
+    StatusItemController controller(
+        viewModel, {.backend = std::make_unique<QuietTray>(state.range(0) == 1),
+                    .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
+                                            .devicePixelRatio = [] { return 1.0; }},
+                    .log = [](const QString&) {}});
+    for (auto _ : state)
+        controller.updateButton();
+    state.SetLabel(state.range(0) == 1 ? "tray" : "fallback panel");
+}
+
+BENCHMARK(unchangedUpdate)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace vantorel
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
