@@ -12,6 +12,7 @@
 #include "app/platform/ScreenSaverMonitor.h"
 #include "app/platform/SecretServiceStore.h"
 #include "app/platform/UPowerMonitor.h"
+#include "app/shell/ApplicationResources.h"
 #include "app/shell/DesktopAppearance.h"
 #include "app/shell/TerminationSignals.h"
 #include "app/ui/ApplicationPalette.h"
@@ -83,6 +84,8 @@ VantorelApp::VantorelApp(QApplication& app)
     QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
     // A tray application: closing its last window never quits it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Windows show it, and the menu-bar gauge draws it when no service is shown.
+    QGuiApplication::setWindowIcon(ApplicationResources::applicationIcon());
 
     m_appearance = std::make_unique<DesktopAppearance>(QDBusConnection::sessionBus());
     ApplicationPalette::install(*m_appearance);
