@@ -41,24 +41,20 @@ std::shared_ptr<FakePskConnection::Script> FakeSyncNetworkServices::Listener::co
     return script;
 }
 
-std::unique_ptr<PskListener> FakeSyncNetworkServices::makeListener(const PskParameters& parameters,
+std::unique_ptr<PskListener> FakeSyncNetworkServices::makeListener(const PskParameters&,
                                                                    const std::optional<QString>& serviceName)
 {
-    if (const auto error = std::exchange(nextListenerError, std::nullopt))
-        throw *error;
     auto script = std::make_shared<Listener>();
-    script->parameters = parameters;
     script->serviceName = serviceName;
     listeners.append(script);
     return std::make_unique<FakeListener>(script);
 }
 
-std::unique_ptr<PskConnection> FakeSyncNetworkServices::makeConnection(const NetworkEndpoint& endpoint,
+std::unique_ptr<PskConnection> FakeSyncNetworkServices::makeConnection(const NetworkEndpoint&,
                                                                        const PskParameters&)
 {
     auto connection = std::make_unique<FakePskConnection>();
     connections.append(connection->script());
-    endpoints.append(endpoint);
     return connection;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "sync/model/UsageSyncError.h"
 #include "sync/net/SyncNetworkServices.h"
 #include "support/FakeDnsSd.h"
 #include "support/FakePskConnection.h"
@@ -12,9 +11,9 @@
 
 namespace vantorel {
 
-// Scripted listeners and connections for what real sockets cannot produce on demand: listener
-// states at any moment (late ones from a replaced listener included), a listener that cannot be
-// made, and connections whose every step the test plays (FakePskConnection).
+// Scripted listeners, connections and browsers for what real sockets cannot produce on demand:
+// listener states at any moment (late ones from a replaced listener included), and connections
+// and browsers whose every step the test plays.
 class FakeSyncNetworkServices final : public SyncNetworkServices
 {
 public:
@@ -22,7 +21,6 @@ public:
     // can play a report that was already on its way.
     struct Listener
     {
-        PskParameters parameters;
         std::optional<QString> serviceName;
         bool started = false;
         bool cancelled = false;
@@ -42,12 +40,9 @@ public:
 
     // Every listener made, in order, kept after the code under test dropped it.
     QList<std::shared_ptr<Listener>> listeners;
-    // Every outgoing connection made, with where it went.
+    // Every outgoing connection made.
     QList<std::shared_ptr<FakePskConnection::Script>> connections;
-    QList<NetworkEndpoint> endpoints;
     QList<std::shared_ptr<FakeBrowser::Script>> browsers;
-    // When set, the next makeListener throws it.
-    std::optional<UsageSyncError> nextListenerError;
 };
 
 } // namespace vantorel
