@@ -87,6 +87,8 @@ void LogindSession::apply(const QVariantMap& properties)
     emit stateChanged();
     if ((wasInactive && m_active == true) || (wasLocked && m_lockedHint == false))
         emit interactionResumed();
+    if (wasInactive && m_active == true)
+        emit becameActive();
 }
 
 void LogindSession::handleUnlock()

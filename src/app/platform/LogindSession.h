@@ -37,6 +37,8 @@ signals:
     void stateChanged();
     // The session became active again, or was unlocked.
     void interactionResumed();
+    // The session became active again (the user switched back to it).
+    void becameActive();
 
 private slots:
     void handleUnlock();

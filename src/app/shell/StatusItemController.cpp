@@ -1,5 +1,6 @@
 #include "app/shell/StatusItemController.h"
 
+#include "app/shell/MainWindowController.h"
 #include "app/shell/StatusItemFallbackPanel.h"
 #include "app/shell/StatusItemPopover.h"
 #include "app/viewmodel/AppViewModel.h"
@@ -26,6 +27,8 @@ StatusItemController::StatusItemController(AppViewModel& viewModel, Dependencies
     , m_renderer(std::move(dependencies.rendererEnvironment))
     , m_log(std::move(dependencies.log))
     , m_popover(std::make_unique<StatusItemPopover>(dependencies.popoverContent))
+    , m_mainWindowController(
+          std::make_unique<MainWindowController>(std::move(dependencies.mainWindowContent), m_log))
 {
     connect(m_backend.get(), &StatusItemBackend::activated, this, &StatusItemController::onActivated);
     connect(m_backend.get(), &StatusItemBackend::availabilityMayHaveChanged, this,
@@ -75,6 +78,18 @@ void StatusItemController::updateButton()
     m_lastStatusItemLogKey = key;
     log(u"statusItem.updated width=" + QString::number(width) + u" compact=" + flag(compact) + u" nativeVisible="
         + flag(m_backend->isVisible()) + u" notchFallback=" + flag(fallback));
+}
+
+void StatusItemController::showMainWindow(const QString& reason)
+{
+    if (!m_viewModel)
+        return;
+    m_mainWindowController->show(reason);
+}
+
+QWidget* StatusItemController::mainWindow() const
+{
+    return m_mainWindowController->window();
 }
 
 bool StatusItemController::usesNotchFallback() const

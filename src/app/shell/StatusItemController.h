@@ -17,6 +17,7 @@ class QWidget;
 namespace vantorel {
 
 class AppViewModel;
+class MainWindowController;
 class StatusItemFallbackPanel;
 class StatusItemPopover;
 
@@ -33,6 +34,8 @@ public:
         MenuBarGaugeImageRenderer::Environment rendererEnvironment;
         // Builds the popover's content once, with the controller; empty leaves it blank.
         std::function<QWidget*()> popoverContent;
+        // Builds the main window's content on its first showing; empty leaves it blank.
+        std::function<QWidget*()> mainWindowContent;
         // Diagnostics lines; AppDiagnostics::log when empty.
         std::function<void(const QString&)> log;
     };
@@ -48,6 +51,12 @@ public:
     bool usesNotchFallback() const;
     // Closes the popover when it is shown, else opens it beside `anchor` (global coordinates).
     void togglePopover(const QRect& anchor);
+
+    // Builds the main window once and brings it to the front; does nothing once the view model
+    // is gone.
+    void showMainWindow(const QString& reason);
+    // The main window once built, else null.
+    QWidget* mainWindow() const;
 
     StatusItemBackend& backend() const { return *m_backend; }
     StatusItemPopover& popover() const { return *m_popover; }
@@ -69,6 +78,7 @@ private:
     std::function<void(const QString&)> m_log;
     std::unique_ptr<StatusItemPopover> m_popover;
     std::unique_ptr<StatusItemFallbackPanel> m_fallbackPanel;
+    std::unique_ptr<MainWindowController> m_mainWindowController;
     std::optional<QString> m_lastStatusItemLogKey;
     std::optional<qint64> m_shownIconKey;
     std::optional<QString> m_shownToolTip;

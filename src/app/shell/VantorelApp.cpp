@@ -12,11 +12,19 @@
 #include "app/platform/ScreenSaverMonitor.h"
 #include "app/platform/SecretServiceStore.h"
 #include "app/platform/UPowerMonitor.h"
+#include "app/platform/SystemTrayStatusItemBackend.h"
+#include "app/platform/UrlOpener.h"
+#include "app/shell/AppLifecycleBridge.h"
+#include "app/shell/AppLifecycleDelegate.h"
 #include "app/shell/ApplicationResources.h"
 #include "app/shell/DesktopAppearance.h"
+#include "app/shell/MenuBarGaugeImageRenderer.h"
+#include "app/shell/SingleInstance.h"
+#include "app/shell/StatusItemController.h"
 #include "app/shell/TerminationSignals.h"
 #include "app/ui/ApplicationPalette.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "core/foundation/TimerSleeper.h"
@@ -33,6 +41,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 namespace vantorel {
 
@@ -90,12 +99,18 @@ VantorelApp::VantorelApp(QApplication& app)
     m_appearance = std::make_unique<DesktopAppearance>(QDBusConnection::sessionBus());
     ApplicationPalette::install(*m_appearance);
 
+    m_delegate = std::make_unique<AppLifecycleDelegate>();
     const auto versionAndBuild = AppDiagnostics::versionAndBuild();
     AppDiagnostics::log(QStringLiteral("app.start version=") + versionAndBuild.version + QStringLiteral(" (")
                         + versionAndBuild.build + QStringLiteral(") bundle=") + QCoreApplication::applicationFilePath());
 
+    // Every way out (quit, a newer copy taking over, SIGTERM) returns from exec(), which writes
+    // out the settings and the log.
     m_termination = std::make_unique<TerminationSignals>();
     QObject::connect(m_termination.get(), &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
+    m_singleInstance = std::make_unique<SingleInstance>(QDBusConnection::sessionBus());
+    QObject::connect(m_singleInstance.get(), &SingleInstance::nameLost, &app, &QCoreApplication::quit);
+    m_singleInstance->terminateOtherRunningInstances();
 
     // Session, lock, power and sleep state, kept current by signals of the desktop's services.
     const QDBusConnection systemBus = QDBusConnection::systemBus();
@@ -128,14 +143,52 @@ VantorelApp::VantorelApp(QApplication& app)
             core->startTask([core] { return core->refreshScheduledItems(); });
     };
     m_monitoring->observe(std::move(observed), nullptr);
+
+    m_urlOpener = std::make_unique<DesktopUrlOpener>();
+    m_statusItemController = std::make_unique<StatusItemController>(
+        *m_viewModel, StatusItemController::Dependencies{
+                          .backend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()),
+                          .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
+                          .popoverContent = [this] { return makeContentView(); },
+                          .mainWindowContent = [this] { return makeContentView(); },
+                          .log = {}});
+
+    const QPointer<StatusItemController> controller(m_statusItemController.get());
+    AppLifecycleBridge::showMainWindow = [controller](const QString& reason) {
+        if (controller)
+            controller->showMainWindow(reason);
+    };
+    AppLifecycleBridge::refreshScheduledItems = [core](const QString& reason) {
+        if (core)
+            core->requestRefresh(reason);
+    };
+
+    QObject::connect(m_session.get(), &LogindSession::becameActive, m_delegate.get(),
+                     &AppLifecycleDelegate::sessionDidBecomeActive, Qt::QueuedConnection);
+    QObject::connect(m_singleInstance.get(), &SingleInstance::activateRequested, m_delegate.get(), [this] {
+        const QWidget* window = m_statusItemController->mainWindow();
+        m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());
+    });
+    // Launching has finished once the event loop turns.
+    QTimer::singleShot(0, m_delegate.get(), &AppLifecycleDelegate::applicationDidFinishLaunching);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
 }
 
 VantorelApp::~VantorelApp() = default;
 
+QWidget* VantorelApp::makeContentView()
+{
+    ContentEnvironment environment;
+    environment.viewModel = m_viewModel.get();
+    environment.urlOpener = m_urlOpener.get();
+    environment.quit = [] { QCoreApplication::quit(); };
+    return new ContentView(std::move(environment), ContentPages{}, PopoverPage::main);
+}
+
 int VantorelApp::exec()
 {
     const int exitCode = m_app.exec();
+    m_statusItemController.reset();
     m_monitoring.reset();
     m_viewModel.reset();
     m_defaults->flush();

@@ -3,9 +3,11 @@
 #include <memory>
 
 class QApplication;
+class QWidget;
 
 namespace vantorel {
 
+class AppLifecycleDelegate;
 class AppViewModel;
 class DesktopAppearance;
 class JsonFileSettingsStore;
@@ -14,8 +16,11 @@ class LogindSession;
 class MacBackgroundMonitoring;
 class MacClaudeLoginAvailability;
 class ScreenSaverMonitor;
+class SingleInstance;
+class StatusItemController;
 class TerminationSignals;
 class UPowerMonitor;
+class UrlOpener;
 
 // The composition root: the one place that builds the long-lived objects of the process, in
 // start-up order, and connects them. Everything lives until the process ends; nothing is
@@ -35,9 +40,14 @@ public:
 private:
     struct CloudSnapshotServices;
 
+    // A root view over the shared objects, for the main window and the popover.
+    QWidget* makeContentView();
+
     QApplication& m_app;
     std::unique_ptr<DesktopAppearance> m_appearance;
+    std::unique_ptr<AppLifecycleDelegate> m_delegate;
     std::unique_ptr<TerminationSignals> m_termination;
+    std::unique_ptr<SingleInstance> m_singleInstance;
     std::unique_ptr<LogindManager> m_logind;
     std::unique_ptr<LogindSession> m_session;
     std::unique_ptr<UPowerMonitor> m_power;
@@ -47,6 +57,8 @@ private:
     std::unique_ptr<CloudSnapshotServices> m_cloud;
     std::unique_ptr<AppViewModel> m_viewModel;
     std::unique_ptr<MacBackgroundMonitoring> m_monitoring;
+    std::unique_ptr<UrlOpener> m_urlOpener;
+    std::unique_ptr<StatusItemController> m_statusItemController;
 };
 
 } // namespace vantorel

@@ -1,0 +1,64 @@
+#include "app/shell/MainWindowController.h"
+
+#include "core/foundation/AppDiagnostics.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace vantorel {
+
+MainWindowController::MainWindowController(ContentFactory content, std::function<void(const QString&)> log)
+    : m_content(std::move(content))
+    , m_log(std::move(log))
+{
+}
+
+MainWindowController::~MainWindowController()
+{
+    delete m_window;
+}
+
+void MainWindowController::show(const QString& reason)
+{
+    if (!m_window)
+        create();
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    log(QStringLiteral("mainWindow.open reason=") + reason);
+}
+
+void MainWindowController::create()
+{
+    // Title, close and minimise only: the window has one size.
+    auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                            | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    window->setObjectName(QStringLiteral("mainWindow"));
+    window->setWindowTitle(windowTitle);
+    window->setFixedSize(windowSize);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (m_content) {
+        if (QWidget* content = m_content())
+            layout->addWidget(content);
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), windowSize);
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    m_window = window;
+    log(QStringLiteral("mainWindow.created"));
+}
+
+void MainWindowController::log(const QString& message) const
+{
+    if (m_log)
+        m_log(message);
+    else
+        AppDiagnostics::log(message);
+}
+
+} // namespace vantorel
