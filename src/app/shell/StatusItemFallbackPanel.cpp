@@ -43,7 +43,9 @@ StatusItemFallbackPanel::StatusItemFallbackPanel(QWidget* parent)
 {
     setObjectName(QStringLiteral("statusItemFallbackPanel"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Filled with the window colour: no menu bar need be behind it, and without a compositing
+    // manager a translucent window shows black.
+    setAutoFillBackground(true);
     setFocusPolicy(Qt::NoFocus);
     auto* button = new ImageButton(this);
     button->setObjectName(QStringLiteral("statusItemFallbackButton"));
