@@ -213,8 +213,11 @@ private:
             if (!bytes || !isAccountName(*bytes))
                 return {CloudAccountStatus::noAccount, {}};
             return {CloudAccountStatus::available, QString::fromLatin1(*bytes)};
-        } catch (const LocalCloudFileError&) {
-            return {CloudAccountStatus::couldNotDetermine, {}};
+        } catch (const LocalCloudFileError& failure) {
+            // A link, a directory or an oversized file in its place is an account of another form.
+            const int error = failure.errorNumber;
+            const bool otherForm = error == ELOOP || error == EINVAL || error == EFBIG;
+            return {otherForm ? CloudAccountStatus::noAccount : CloudAccountStatus::couldNotDetermine, {}};
         }
     }
 
