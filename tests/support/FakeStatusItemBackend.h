@@ -4,7 +4,7 @@
 
 namespace vantorel {
 
-// A tray in memory: the test sets whether a host is there, clicks, and reads what was shown and
+// A tray in memory: the test sets whether a host is there and clicks; it reads the tool tip and
 // how often the icon and tool tip were set.
 class FakeStatusItemBackend final : public StatusItemBackend {
     Q_OBJECT
@@ -19,28 +19,21 @@ public:
         emit availabilityMayHaveChanged();
     }
     void click(Activation activation) { emit activated(activation); }
-
     QString toolTip() const { return m_toolTip; }
     int iconSetCount() const { return m_iconSetCount; }
     int toolTipSetCount() const { return m_toolTipSetCount; }
 
     bool isAvailable() const override { return m_available; }
     void setIcon(const QIcon&) override { ++m_iconSetCount; }
-    void setToolTip(const QString& toolTip) override
-    {
-        m_toolTip = toolTip;
-        ++m_toolTipSetCount;
-    }
+    void setToolTip(const QString& toolTip) override { m_toolTip = toolTip, ++m_toolTipSetCount; }
     void setVisible(bool visible) override { m_visible = visible; }
     bool isVisible() const override { return m_visible; }
     QRect anchorRectangle() const override { return {1500, 0, 22, 26}; }
 
 private:
-    bool m_available = true;
-    bool m_visible = false;
+    bool m_available = true, m_visible = false;
     QString m_toolTip;
-    int m_iconSetCount = 0;
-    int m_toolTipSetCount = 0;
+    int m_iconSetCount = 0, m_toolTipSetCount = 0;
 };
 
 } // namespace vantorel

@@ -10,8 +10,8 @@
 
 namespace vantorel::statusitemtest {
 
-// A view model showing Codex (icon) and Claude (text) with both windows each, and a controller on
-// a fake tray whose log lines are kept.
+// A view model showing Codex (icon) and Claude (text), Codex at 37 % and 80 %, and a controller on
+// the given tray (a fake one by default) whose log lines are kept.
 struct ControllerRig {
     ViewModelHarness harness;
     AppViewModel& viewModel = harness.makeViewModel();
@@ -21,16 +21,14 @@ struct ControllerRig {
 
     explicit ControllerRig(std::unique_ptr<StatusItemBackend> tray = nullptr)
     {
-        auto settings = viewModel.settings();
-        settings.codexEnabled = settings.claudeEnabled = true;
-        settings.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
-        viewModel.setSettings(settings);
+        changeSettings([](AppSettings& s) {
+            s.codexEnabled = s.claudeEnabled = true;
+            s.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
+        });
         setCodexFiveHour(37);
-        if (!tray) {
-            auto fake = std::make_unique<FakeStatusItemBackend>();
-            backend = fake.get();
-            tray = std::move(fake);
-        }
+        if (!tray)
+            tray = std::make_unique<FakeStatusItemBackend>();
+        backend = qobject_cast<FakeStatusItemBackend*>(tray.get());
         controller = std::make_unique<StatusItemController>(
             viewModel, StatusItemController::Dependencies{
                            .backend = std::move(tray),
@@ -41,13 +39,18 @@ struct ControllerRig {
         drainEvents();
     }
 
+    void changeSettings(const std::function<void(AppSettings&)>& change)
+    {
+        auto settings = viewModel.settings();
+        change(settings);
+        viewModel.setSettings(settings);
+        drainEvents();
+    }
+
     void setCodexFiveHour(double percent)
     {
-        UsageSnapshot snapshot;
-        snapshot.fiveHourRemainingPercent = percent;
-        snapshot.weeklyRemainingPercent = 80;
-        snapshot.source = UsageSource::manual;
-        viewModel.publishedState().usageSnapshot = snapshot;
+        viewModel.publishedState().usageSnapshot = UsageSnapshot{
+            .fiveHourRemainingPercent = percent, .weeklyRemainingPercent = 80, .source = UsageSource::manual};
         drainEvents();
     }
 };
