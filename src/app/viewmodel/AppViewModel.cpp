@@ -4,9 +4,14 @@
 #include "app/viewmodel/AsyncKeychain.h"
 #include "app/viewmodel/ClaudeAuthenticationRecovery.h"
 #include "app/viewmodel/ClaudeUsageRefresh.h"
+#include "app/viewmodel/BankedResetNotifications.h"
+#include "app/viewmodel/DiscordOutboxQueue.h"
+#include "app/viewmodel/ProviderRefreshTasks.h"
+#include "app/viewmodel/ReadingIntake.h"
 #include "app/viewmodel/RefreshLoop.h"
 #include "app/viewmodel/StoredState.h"
 #include "app/viewmodel/TransientMessage.h"
+#include "app/viewmodel/UsageNotifications.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/foundation/PendingCompletion.h"
@@ -92,6 +97,10 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
     m_transientMessage = std::make_unique<TransientMessage>(*this);
     m_claudeUsageRefresh = std::make_unique<ClaudeUsageRefresh>(*this);
     m_claudeAuthenticationRecovery = std::make_unique<ClaudeAuthenticationRecovery>(*this);
+    m_readingIntake = std::make_unique<ReadingIntake>(*this);
+    m_usageNotifications = std::make_unique<UsageNotifications>(*this);
+    m_bankedResetNotifications = std::make_unique<BankedResetNotifications>(*this);
+    m_discordOutboxQueue = std::make_unique<DiscordOutboxQueue>(*this);
 
     m_storedState->load();
     if (!automaticallyStartServices()) {
@@ -264,57 +273,166 @@ void AppViewModel::updateLaunchAtLogin(bool enabled, bool showSuccessMessage)
     }
 }
 
-// Operations of later work return at once until their collaborators exist.
-
 QCoro::Task<> AppViewModel::refreshCodexItems()
 {
-    co_return;
+    return ProviderRefreshTasks::refreshCodexItems(QPointer<AppViewModel>(this));
 }
 
 QCoro::Task<> AppViewModel::refreshClaudeItems()
 {
-    co_return;
+    return ProviderRefreshTasks::refreshClaudeItems(QPointer<AppViewModel>(this));
 }
 
 QCoro::Task<> AppViewModel::refreshStatus()
 {
-    co_return;
+    return ProviderRefreshTasks::refreshStatus(QPointer<AppViewModel>(this));
 }
 
 QCoro::Task<> AppViewModel::refreshClaudeStatus()
 {
-    co_return;
+    return ProviderRefreshTasks::refreshClaudeStatus(QPointer<AppViewModel>(this));
 }
 
 QCoro::Task<> AppViewModel::refreshAPIRateLimits()
 {
-    co_return;
+    return ProviderRefreshTasks::refreshAPIRateLimits(QPointer<AppViewModel>(this));
 }
 
 QCoro::Task<> AppViewModel::refreshCodexCLIUsage()
 {
-    co_return;
+    return ProviderRefreshTasks::refreshCodexCLIUsage(QPointer<AppViewModel>(this));
 }
 
-void AppViewModel::saveUsageSnapshot(const UsageSnapshot&)
+QCoro::Task<std::optional<QString>> AppViewModel::readAPIKeyFromKeychain()
 {
+    return ProviderRefreshTasks::readAPIKeyFromKeychain(QPointer<AppViewModel>(this));
 }
 
-void AppViewModel::clearNotificationHistory(std::optional<MonitoredProvider>)
+void AppViewModel::saveUsageSnapshot(const UsageSnapshot& snapshot)
 {
+    m_readingIntake->saveUsageSnapshot(snapshot);
 }
 
-void AppViewModel::invalidateCodexPeriodComparisons(bool)
+void AppViewModel::logUsageSnapshot(const UsageSnapshot& snapshot, const QString& providerName)
 {
+    m_readingIntake->logUsageSnapshot(snapshot, providerName);
 }
 
-void AppViewModel::cancelUnconfirmedCodexPeriodNotifications(bool)
+void AppViewModel::recordUsageHistory(MonitoredProvider provider, const UsageSnapshot& snapshot)
 {
+    m_readingIntake->recordUsageHistory(provider, snapshot);
 }
 
-void AppViewModel::revalidatePendingDiscordNotifications(Date)
+void AppViewModel::recordObservedNotification(const QUuid& id, MonitoredProvider provider,
+                                              NotificationHistoryCategory category, const QString& title,
+                                              const QString& body, bool localEnabled, NotificationDeliveryStatus discord)
 {
+    m_readingIntake->recordObservedNotification(id, provider, category, title, body, localEnabled, discord);
 }
+
+void AppViewModel::clearNotificationHistory(std::optional<MonitoredProvider> provider)
+{
+    m_readingIntake->clearNotificationHistory(provider);
+}
+
+void AppViewModel::invalidateCodexPeriodComparisons(bool rearmWarnings)
+{
+    m_readingIntake->invalidateCodexPeriodComparisons(rearmWarnings);
+}
+
+void AppViewModel::cancelUnconfirmedCodexPeriodNotifications(bool all)
+{
+    m_readingIntake->cancelUnconfirmedCodexPeriodNotifications(all);
+}
+
+void AppViewModel::evaluateStatusNotifications(const CodexStatusSummary& summary,
+                                               const QMap<QString, ComponentHealth>& previousStatuses,
+                                               const QString& providerName)
+{
+    m_usageNotifications->evaluateStatusNotifications(summary, previousStatuses, providerName);
+}
+
+void AppViewModel::evaluateRateNotifications(const RateLimitSnapshot& snapshot)
+{
+    m_usageNotifications->evaluateRateNotifications(snapshot);
+}
+
+void AppViewModel::evaluateUsageNotifications(const UsageSnapshot& snapshot, const QString& providerName)
+{
+    m_usageNotifications->evaluateUsageNotifications(snapshot, providerName);
+}
+
+void AppViewModel::checkUsageThreshold(const QString& providerName, const QString& name, std::optional<double> value,
+                                       std::optional<Date> resetAt, std::optional<std::int64_t> bankedResetCount,
+                                       bool sendsDiscordCriticalAlert, Date observedAt)
+{
+    m_usageNotifications->checkUsageThreshold(providerName, name, value, resetAt, bankedResetCount,
+                                              sendsDiscordCriticalAlert, observedAt);
+}
+
+void AppViewModel::rearmUsageNotifications(const QString& prefix)
+{
+    m_usageNotifications->rearmUsageNotifications(prefix);
+}
+
+void AppViewModel::persistUsageNotificationKeys()
+{
+    m_usageNotifications->persistUsageNotificationKeys();
+}
+
+void AppViewModel::evaluateResetNotifications(const QString& providerName, const std::optional<UsageSnapshot>& previous,
+                                              const UsageSnapshot& current)
+{
+    m_usageNotifications->evaluateResetNotifications(providerName, previous, current);
+}
+
+void AppViewModel::checkResetNotification(const QString& providerName, const QString& windowName,
+                                          std::optional<Date> previousResetAt, std::optional<Date> currentResetAt,
+                                          UsageResetDetectionReason detectionReason, Date observedAt)
+{
+    m_usageNotifications->checkResetNotification(providerName, windowName, previousResetAt, currentResetAt,
+                                                 detectionReason, observedAt);
+}
+
+void AppViewModel::evaluateBankedResetNotification(const UsageSnapshot& snapshot)
+{
+    m_bankedResetNotifications->evaluateBankedResetNotification(snapshot);
+}
+
+void AppViewModel::evaluateBankedResetExpiryNotifications()
+{
+    m_bankedResetNotifications->evaluateBankedResetExpiryNotifications();
+}
+
+bool AppViewModel::enqueueDiscordNotification(const QString& id, const QString& message, Date now,
+                                              const std::optional<BankedResetExpiryIdentity>& bankedResetExpiry,
+                                              const std::optional<DiscordNotificationEvent>& event,
+                                              const QUuid& historyID)
+{
+    return m_discordOutboxQueue->enqueueDiscordNotification(id, message, now, bankedResetExpiry, event, historyID);
+}
+
+NotificationDeliveryStatus AppViewModel::discordStatus(const QString& id, const QUuid& historyID) const
+{
+    return m_discordOutboxQueue->discordStatus(id, historyID);
+}
+
+void AppViewModel::persistDiscordUsageNotificationKeys()
+{
+    m_discordOutboxQueue->persistDiscordUsageNotificationKeys();
+}
+
+void AppViewModel::revalidatePendingDiscordNotifications(Date now)
+{
+    m_discordOutboxQueue->revalidatePendingDiscordNotifications(now);
+}
+
+NotificationDeliveryContext AppViewModel::notificationDeliveryContext() const
+{
+    return m_discordOutboxQueue->notificationDeliveryContext();
+}
+
+// Operations of later work return at once until their collaborators exist.
 
 void AppViewModel::scheduleDiscordOutboxWorker(Date)
 {
@@ -357,22 +475,6 @@ void AppViewModel::sendDiscordTestNotification()
 QCoro::Task<> AppViewModel::confirmDiscordTestNotification(DiscordTestDraft)
 {
     co_return;
-}
-
-void AppViewModel::logUsageSnapshot(const UsageSnapshot&, const QString&)
-{
-}
-
-void AppViewModel::recordUsageHistory(MonitoredProvider, const UsageSnapshot&)
-{
-}
-
-void AppViewModel::evaluateUsageNotifications(const UsageSnapshot&, const QString&)
-{
-}
-
-void AppViewModel::evaluateResetNotifications(const QString&, const std::optional<UsageSnapshot>&, const UsageSnapshot&)
-{
 }
 
 void AppViewModel::copyDiagnosticSummary()

@@ -6,6 +6,8 @@
 #include "app/viewmodel/DerivedDisplayState.h"
 #include "app/viewmodel/MenuBarGaugePresenter.h"
 #include "core/foundation/CancelToken.h"
+#include "core/rules/NotificationDeliveryContext.h"
+#include "core/rules/UsageResetDetectionReason.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,11 +23,15 @@ class AsyncKeychain;
 class ClaudeAuthenticationRecovery;
 struct ClaudeCodeTokenInfo;
 class ClaudeUsageRefresh;
+class BankedResetNotifications;
+class DiscordOutboxQueue;
 class OnboardingProgressStore;
+class ReadingIntake;
 class RefreshLoop;
 class SettingsStore;
 class StoredState;
 class TransientMessage;
+class UsageNotifications;
 
 // The application core: holds the whole application state, loads and persists it, runs the
 // refresh schedule and the notification and Discord work. One per process, GUI thread only.
@@ -139,26 +145,52 @@ public:
     QCoro::Task<> refreshCodexCLIUsage();
     // Cancelling `token` cancels the request and discards its result.
     QCoro::Task<> refreshClaudeUsage(bool forceCredentialReload, CancelToken token = CancelToken());
+    QCoro::Task<std::optional<QString>> readAPIKeyFromKeychain();
 
     // Readings and histories.
     void saveUsageSnapshot(const UsageSnapshot& snapshot);
     void saveClaudeUsageSnapshot(const UsageSnapshot& snapshot);
     void logUsageSnapshot(const UsageSnapshot& snapshot, const QString& providerName);
     void recordUsageHistory(MonitoredProvider provider, const UsageSnapshot& snapshot);
-    void evaluateUsageNotifications(const UsageSnapshot& snapshot, const QString& providerName);
-    void evaluateResetNotifications(const QString& providerName, const std::optional<UsageSnapshot>& previous,
-                                    const UsageSnapshot& current);
+    void recordObservedNotification(const QUuid& id, MonitoredProvider provider, NotificationHistoryCategory category,
+                                    const QString& title, const QString& body, bool localEnabled,
+                                    NotificationDeliveryStatus discord);
     void persistUsageHistory();
     void persistNotificationHistory();
     void clearNotificationHistory(std::optional<MonitoredProvider> provider);
     void invalidateCodexPeriodComparisons(bool rearmWarnings);
     void cancelUnconfirmedCodexPeriodNotifications(bool all);
 
+    // Status, usage, reset and banked-reset notifications.
+    void evaluateStatusNotifications(const CodexStatusSummary& summary,
+                                     const QMap<QString, ComponentHealth>& previousStatuses, const QString& providerName);
+    void evaluateRateNotifications(const RateLimitSnapshot& snapshot);
+    void evaluateUsageNotifications(const UsageSnapshot& snapshot, const QString& providerName);
+    void checkUsageThreshold(const QString& providerName, const QString& name, std::optional<double> value,
+                             std::optional<Date> resetAt, std::optional<std::int64_t> bankedResetCount,
+                             bool sendsDiscordCriticalAlert, Date observedAt);
+    void rearmUsageNotifications(const QString& prefix);
+    void persistUsageNotificationKeys();
+    void evaluateResetNotifications(const QString& providerName, const std::optional<UsageSnapshot>& previous,
+                                    const UsageSnapshot& current);
+    void checkResetNotification(const QString& providerName, const QString& windowName,
+                                std::optional<Date> previousResetAt, std::optional<Date> currentResetAt,
+                                UsageResetDetectionReason detectionReason, Date observedAt);
+    void evaluateBankedResetNotification(const UsageSnapshot& snapshot);
+    void evaluateBankedResetExpiryNotifications();
+
     // Discord outbox.
     void updateDiscordEvidence(const PendingDiscordNotification& item, NotificationDeliveryStatus status,
                                std::optional<NotificationCancellationReason> reason);
     void persistPendingDiscordResetNotifications();
+    bool enqueueDiscordNotification(const QString& id, const QString& message, Date now,
+                                    const std::optional<BankedResetExpiryIdentity>& bankedResetExpiry,
+                                    const std::optional<DiscordNotificationEvent>& event, const QUuid& historyID);
+    // The Discord status of a new history record after enqueueing `id` under `historyID`.
+    NotificationDeliveryStatus discordStatus(const QString& id, const QUuid& historyID) const;
+    void persistDiscordUsageNotificationKeys();
     void revalidatePendingDiscordNotifications(Date now);
+    NotificationDeliveryContext notificationDeliveryContext() const;
     void scheduleDiscordOutboxWorker(Date now);
     QCoro::Task<> deliverPendingDiscordResetNotifications();
     QCoro::Task<> retryPendingDiscordNotificationsAfterCredentialRecovery(QString reason);
@@ -245,6 +277,10 @@ private:
     std::unique_ptr<TransientMessage> m_transientMessage;
     std::unique_ptr<ClaudeUsageRefresh> m_claudeUsageRefresh;
     std::unique_ptr<ClaudeAuthenticationRecovery> m_claudeAuthenticationRecovery;
+    std::unique_ptr<ReadingIntake> m_readingIntake;
+    std::unique_ptr<UsageNotifications> m_usageNotifications;
+    std::unique_ptr<BankedResetNotifications> m_bankedResetNotifications;
+    std::unique_ptr<DiscordOutboxQueue> m_discordOutboxQueue;
 };
 
 } // namespace vantorel
