@@ -50,6 +50,8 @@ TEST(RefreshLoop, VirtualTime)
          [](ViewModelHarness& h, AppViewModel& vm, Date t0) {
              EXPECT_EQ(h.sleeper->nextDeadline(), t0 + 300);
              h.sleeper->advance(300);
+             // The status fetch answers over loopback HTTP.
+             EXPECT_TRUE(waitUntil([&] { return vm.tasks().scheduledProviderTasks.empty(); }));
              EXPECT_EQ(vm.lastRefreshCompletedAt(), t0 + 300);
              EXPECT_EQ(vm.nextAutoRefreshAt(), t0 + 600);
              EXPECT_EQ(h.sleeper->nextDeadline(), t0 + 600);
