@@ -67,6 +67,12 @@ TEST(StatusItemController, ClicksToggleThePopoverAndNothingFollowsTheViewModelsE
     rig.backend->click(Activation::context);
     EXPECT_FALSE(rig.controller->popover().isVisible());
     EXPECT_EQ(rig.lines.mid(2), (QStringList{"popover.open", "popover.close"}));
+    // Another application takes over, as a click on the tray host does: the popover hides, and
+    // the click that follows does not open it again.
+    rig.backend->click(Activation::trigger);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    rig.backend->click(Activation::trigger);
+    EXPECT_FALSE(rig.controller->popover().isVisible());
 
     const int icons = rig.backend->iconSetCount();
     rig.harness.destroyViewModel();
@@ -74,7 +80,7 @@ TEST(StatusItemController, ClicksToggleThePopoverAndNothingFollowsTheViewModelsE
     drainEvents();
     EXPECT_FALSE(rig.controller->fallbackPanel());
     EXPECT_EQ(rig.backend->iconSetCount(), icons);
-    EXPECT_EQ(rig.lines.size(), 4);
+    EXPECT_EQ(rig.lines.size(), 5);
 }
 
 // Offscreen there is no tray host: the real backend says so, the panel takes the right half of the
