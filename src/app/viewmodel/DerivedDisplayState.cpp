@@ -2,10 +2,51 @@
 
 #include "app/viewmodel/AppState.h"
 #include "app/viewmodel/ProviderRefreshSchedule.h"
-
-// Interim bodies: the derived display state replaces the ones that only return a neutral value.
+#include "core/model/CodexPeriodValidation.h"
+#include "core/model/ProviderPlanFormatter.h"
+#include "sync/onboarding/OnboardingProgressStore.h"
 
 namespace vantorel::derived {
+
+namespace {
+
+// Higher is more severe: an outage outweighs a degradation, which outweighs a failed fetch.
+int severity(OverallCodexState state)
+{
+    switch (state) {
+    case OverallCodexState::outage:
+        return 3;
+    case OverallCodexState::degraded:
+        return 2;
+    case OverallCodexState::fetchFailed:
+        return 1;
+    case OverallCodexState::normal:
+        break;
+    }
+    return 0;
+}
+
+bool claudeStatusPageShown(const AppSettings& settings)
+{
+    return settings.claudeEnabled && settings.claudeStatusEnabled;
+}
+
+QString progressText(const OnboardingProgress& progress, std::int64_t stepCount, const QString& notPresented,
+                     const QString& completed)
+{
+    switch (progress.state) {
+    case OnboardingCompletionState::notPresented:
+        return notPresented;
+    case OnboardingCompletionState::completed:
+        return completed;
+    case OnboardingCompletionState::deferred:
+        break;
+    }
+    return QStringLiteral("途中（") + QString::number(progress.currentStep + 1) + u'/' + QString::number(stepCount)
+        + QStringLiteral("）");
+}
+
+} // namespace
 
 bool hasEnabledProvider(const AppState& state)
 {
@@ -22,9 +63,18 @@ QString activeProviderTitle(const AppState& state)
     return QStringLiteral("AI");
 }
 
-OverallCodexState combinedOverallStatus(const AppState&)
+OverallCodexState combinedOverallStatus(const AppState& state)
 {
-    return OverallCodexState::normal;
+    OverallCodexState combined = OverallCodexState::normal;
+    const auto fold = [&combined](OverallCodexState next) {
+        if (severity(next) > severity(combined))
+            combined = next;
+    };
+    if (state.settings.codexEnabled)
+        fold(state.statusSummary.overallStatus);
+    if (claudeStatusPageShown(state.settings))
+        fold(state.claudeStatusSummary.overallStatus);
+    return combined;
 }
 
 std::optional<UsageSnapshot> displayedCodexUsageSnapshot(const AppState& state)
@@ -58,8 +108,15 @@ bool isRefreshingAny(const AppState& state)
         || state.isRefreshingCodexCLI || state.isRefreshingClaudeUsage;
 }
 
-std::optional<QString> codexUsageDisplayErrorMessage(const AppState&)
+std::optional<QString> codexUsageDisplayErrorMessage(const AppState& state)
 {
+    if (!state.settings.codexEnabled)
+        return std::nullopt;
+    if (codexPeriodsNeedConfirmation(state))
+        return CodexPeriodValidation::unconfirmedMessage();
+    // A manual or pasted reading is what the user sees; the CLI's failure does not concern it.
+    if (!state.usageSnapshot || state.usageSnapshot->source == UsageSource::codexCLI)
+        return state.settings.codexCLIAutoRefreshEnabled ? state.codexCLIErrorMessage : std::nullopt;
     return std::nullopt;
 }
 
@@ -88,29 +145,76 @@ QList<UsageHistoryEntry> confirmedUsageHistory(const AppState& state)
     return confirmed;
 }
 
-QStringList activeErrorMessages(const AppState&)
+QStringList activeErrorMessages(const AppState& state)
 {
-    return {};
+    const AppSettings& settings = state.settings;
+    QStringList messages;
+    const auto add = [&messages](const std::optional<QString>& message) {
+        if (message)
+            messages.append(*message);
+    };
+    if (settings.codexEnabled) {
+        add(state.lastErrorMessage);
+        add(codexUsageDisplayErrorMessage(state));
+        if (settings.apiRateAutoRefreshEnabled)
+            add(state.apiRateErrorMessage);
+    }
+    if (settings.claudeEnabled) {
+        if (settings.claudeStatusEnabled)
+            add(state.claudeStatusErrorMessage);
+        add(claudeUsageDisplayErrorMessage(state));
+    }
+    return messages;
 }
 
-std::optional<QString> firstActiveIncidentName(const AppState&)
+std::optional<QString> firstActiveIncidentName(const AppState& state)
 {
+    QList<const CodexStatusSummary*> summaries;
+    if (state.settings.codexEnabled)
+        summaries.append(&state.statusSummary);
+    if (claudeStatusPageShown(state.settings))
+        summaries.append(&state.claudeStatusSummary);
+    for (const CodexStatusSummary* summary : summaries) {
+        for (const Incident& incident : summary->incidents) {
+            if (incident.status.toLower() != u"resolved")
+                return incident.name;
+        }
+    }
     return std::nullopt;
 }
 
-QString onboardingStatusText(const AppState&)
+QString onboardingStatusText(const AppState& state)
 {
-    return {};
+    return progressText(state.onboardingProgress, OnboardingProgressStore::onboardingStepCount,
+                        QStringLiteral("未確認"), QStringLiteral("確認済み"));
 }
 
-QString initialSetupStatusText(const AppState&)
+QString initialSetupStatusText(const AppState& state)
 {
-    return {};
+    return progressText(state.initialSetupProgress, OnboardingProgressStore::initialSetupStepCount,
+                        QStringLiteral("未設定"), QStringLiteral("設定済み"));
 }
 
-QStringList planBadgeTexts(const AppState&)
+QStringList planBadgeTexts(const AppState& state)
 {
-    return {};
+    QStringList badges;
+    if (state.settings.codexEnabled) {
+        const auto shown = displayedCodexUsageSnapshot(state);
+        badges.append(ProviderPlanFormatter::badgeText(QStringLiteral("Codex"), shown ? shown->planType : std::nullopt,
+                                                       shown && shown->source == UsageSource::codexCLI));
+    }
+    if (state.settings.claudeEnabled) {
+        const auto shown = displayedClaudeUsageSnapshot(state);
+        std::optional<QString> plan = shown ? shown->planType : std::nullopt;
+        if (!plan)
+            plan = state.claudeAuthenticatedPlanType;
+        const bool authenticated = (shown && shown->source == UsageSource::claudeOAuth)
+            || state.claudeAuthenticatedPlanType.has_value();
+        badges.append(ProviderPlanFormatter::badgeText(QStringLiteral("Claude"), plan, authenticated));
+    }
+    if (badges.isEmpty())
+        badges.append(QStringLiteral("待機中"));
+    return badges;
 }
 
 bool autoRefreshIsEnabled(const AppState& state)
