@@ -103,9 +103,12 @@ void DiscordOutboxQueue::revalidatePendingDiscordNotifications(Date now)
     const AppSettings settings = m_viewModel.settings();
     const auto revalidated = DiscordNotificationOutbox::revalidating(
         previous, m_viewModel.state().bankedResetExpiryObservation.current, settings, notificationDeliveryContext(), now);
-    if (revalidated != previous) {
-        m_viewModel.publishedState().pendingDiscordResetNotifications = revalidated;
+    // Every other change of the outbox stores it at once, so an unchanged one is stored already;
+    // skipping it spares serialising up to 128 items after every reading.
+    if (revalidated == previous) {
+        return;
     }
+    m_viewModel.publishedState().pendingDiscordResetNotifications = revalidated;
     for (const PendingDiscordNotification& old : previous) {
         if (!contains(revalidated, old)) {
             m_viewModel.updateDiscordEvidence(old, NotificationDeliveryStatus::cancelled,
