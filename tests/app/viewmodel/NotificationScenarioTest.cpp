@@ -1,3 +1,4 @@
+#include "app/platform/KeychainStore.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/StoredState.h"
 #include "core/foundation/InMemorySettingsStore.h"
@@ -8,6 +9,7 @@
 #include "support/QtPrinters.h"
 #include "support/TaskOutcome.h"
 #include "support/ViewModelHarness.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -321,6 +323,28 @@ TEST_F(NotificationScenarioTest, ASupersededOrSwitchedOffCodexRefreshDropsItsRea
         EXPECT_FALSE(vm.isRefreshingCodexCLI());
         EXPECT_FALSE(vm.usageSnapshot().has_value());
     }
+}
+
+TEST_F(NotificationScenarioTest, RateLimitsNeedAKeyAndTwoCallsFetchOnce)
+{
+    AppViewModel& vm = start();
+    run(vm.refreshAPIRateLimits());
+    EXPECT_EQ(vm.apiRateErrorMessage(), "API Key が未保存です。設定から保存してください。");
+    EXPECT_EQ(harness.logLines("refreshAPIRateLimits.skipped missingAPIKey").size(), 1);
+    EXPECT_FALSE(vm.isRefreshingRate());
+
+    harness.keychainStore->save(QStringLiteral("sk-test"), KeychainStore::openAIAPIKeyService);
+    TestHttpResponse limits = TestHttpResponse::json("{}");
+    limits.headers.set("x-ratelimit-limit-requests", "100");
+    limits.headers.set("x-ratelimit-remaining-requests", "5");
+    harness.server.respond(QStringLiteral("/v1/models/gpt-5-codex"), limits);
+    // Both calls pass the first test while the key is read; only one may fetch.
+    auto first = startTask(finished(vm.refreshAPIRateLimits()));
+    run(vm.refreshAPIRateLimits());
+    ASSERT_TRUE(waitUntil([&] { return first->finished; }));
+    EXPECT_EQ(harness.server.requestCount(), 1);
+    EXPECT_EQ(vm.apiRateSnapshot()->requestsRemaining, 5);
+    EXPECT_EQ(vm.notificationHistory().first().body, "APIリクエストの残りが 5% です。");
 }
 
 } // namespace
