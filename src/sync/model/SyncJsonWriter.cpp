@@ -17,10 +17,15 @@ QString SyncJsonWriter::dateText(Date date)
 {
     if (!date.isFinite())
         throw JsonEncodeError("date is not finite");
-    const double unix = date.timeIntervalSince1970();
-    if (unix < earliestUnixSeconds || unix >= latestUnixSeconds + 1.0)
+    if (!canWrite(date))
         throw JsonEncodeError("date outside the years 1 to 9999");
     return date.iso8601();
+}
+
+bool SyncJsonWriter::canWrite(Date date)
+{
+    const double unix = date.timeIntervalSince1970();
+    return unix >= earliestUnixSeconds && unix < latestUnixSeconds + 1.0;
 }
 
 void SyncJsonWriter::set(std::string_view key, const QString& value)

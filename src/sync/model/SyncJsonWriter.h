@@ -52,6 +52,8 @@ public:
     // The text of a date in the sync form; throws JsonEncodeError for a date that is not
     // finite or lies outside the years 1 to 9999, which the form cannot spell.
     static QString dateText(Date date);
+    // Whether dateText() can spell the date.
+    static bool canWrite(Date date);
 
 private:
     Json m_json = Json::object();

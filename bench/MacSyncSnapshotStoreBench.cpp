@@ -1,0 +1,91 @@
+#include "app/syncui/MacSyncDisplayInput.h"
+#include "app/syncui/MacSyncSnapshotStore.h"
+#include "core/foundation/InMemorySettingsStore.h"
+#include "core/model/NotificationMessageBuilder.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+using namespace vantorel;
+
+namespace {
+
+const Date benchNow = Date::fromUnixSeconds(1'772'323'200.0);
+
+// Full histories: 2,500 confirmed samples and 120 notifications, half of them trusted texts.
+MacSyncDisplayInput fullInput()
+{
+    MacSyncDisplayInput input;
+    UsageSnapshot reading;
+    reading.fiveHourRemainingPercent = 40.0;
+    reading.weeklyRemainingPercent = 70.0;
+    reading.fiveHourResetAt = benchNow + 3'600;
+    reading.weeklyResetAt = benchNow + 86'400;
+    reading.creditsRemaining = QStringLiteral("¥1,200円");
+    reading.source = UsageSource::codexCLI;
+    reading.updatedAt = benchNow;
+    reading.codexPeriodValidationVersion = 1;
+    input.codex = {true, reading, OverallCodexState::normal, false, false, false, false, std::nullopt};
+    input.claude = {true, reading, OverallCodexState::degraded, false, false, false, false, QStringLiteral("max")};
+    input.refreshIntervalSeconds = 300;
+    for (int i = 0; i < 2'500; ++i) {
+        input.usageHistory.append({QUuid::createUuid(), i % 2 ? MonitoredProvider::claude : MonitoredProvider::codex,
+                                   benchNow - 900.0 * i, 50.0, 80.0, 1});
+    }
+    for (int i = 0; i < 120; ++i) {
+        const bool trusted = i % 2 == 0;
+        input.notificationHistory.append(
+            {QUuid::createUuid(), MonitoredProvider::codex,
+             trusted ? NotificationHistoryCategory::usage : NotificationHistoryCategory::status,
+             trusted ? NotificationMessageBuilder::lowBalanceTitle(QStringLiteral("Codex"), UsageAlertThreshold::warning)
+                     : QStringLiteral("Codex 状態"),
+             trusted ? NotificationMessageBuilder::lowBalanceBody(QStringLiteral("週間枠"), QStringLiteral("18%")) : QStringLiteral("本文"),
+             benchNow - 60.0 * i, std::nullopt});
+    }
+    return input;
+}
+
+// Unchanged input: encoding and hashing only, the last snapshot comes back.
+void updateUnchanged(benchmark::State& state)
+{
+    InMemorySettingsStore defaults;
+    MacSyncSnapshotStore store(QUuid::createUuid(), defaults, QStringLiteral("Studio"), QStringLiteral("1.0"),
+                               QStringLiteral("1"));
+    const MacSyncDisplayInput input = fullInput();
+    store.update(input, benchNow);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(store.update(input, benchNow).revision);
+    }
+}
+
+// Changed input on every call: a new revision, validation and the counter write as well.
+void updateChanged(benchmark::State& state)
+{
+    InMemorySettingsStore defaults;
+    MacSyncSnapshotStore store(QUuid::createUuid(), defaults, QStringLiteral("Studio"), QStringLiteral("1.0"),
+                               QStringLiteral("1"));
+    MacSyncDisplayInput input = fullInput();
+    double percent = 0.0;
+    for (auto _ : state) {
+        percent = percent >= 100.0 ? 0.0 : percent + 1.0;
+        input.codex.snapshot->fiveHourRemainingPercent = percent;
+        benchmark::DoNotOptimize(store.update(input, benchNow).revision);
+    }
+}
+
+} // namespace
+
+BENCHMARK(updateUnchanged)->Unit(benchmark::kMillisecond);
+BENCHMARK(updateChanged)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/foundation/Date.h"
+#include "sync/model/UsageSyncSnapshot.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace vantorel {
+
+class SettingsStore;
+struct MacSyncDisplayInput;
+
+// Builds the snapshot the Mac publishes and numbers it: content that differs from the last
+// snapshot returned gets the next revision of a counter kept in the settings store, unchanged
+// content gets the last snapshot back untouched. GUI thread only.
+class MacSyncSnapshotStore
+{
+public:
+    static QString revisionKey() { return QStringLiteral("Vantorel.sync.revision"); }
+    static constexpr std::int64_t minimumRefreshIntervalSeconds = 60;
+
+    // `defaults` must outlive the store. The host name is not sanitised here: one that fails the
+    // snapshot's check makes every update throw.
+    MacSyncSnapshotStore(const QUuid& hostID, SettingsStore& defaults, QString hostName, QString sourceVersion,
+                         QString sourceBuild);
+
+    const QUuid& hostID() const { return m_hostID; }
+
+    // The snapshot of `input` at `now`. Throws JsonEncodeError when the candidate cannot be
+    // encoded, UsageSyncError(invalidData) when the counter is at its maximum, and the
+    // validation's UsageSyncError; a failure changes nothing, the stored counter included.
+    UsageSyncSnapshot update(const MacSyncDisplayInput& input, Date now);
+
+private:
+    QUuid m_hostID;
+    SettingsStore& m_defaults;
+    QString m_hostName;
+    QString m_sourceVersion;
+    QString m_sourceBuild;
+    std::optional<QByteArray> m_lastFingerprint;
+    std::optional<UsageSyncSnapshot> m_lastSnapshot;
+};
+
+} // namespace vantorel
