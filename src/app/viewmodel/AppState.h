@@ -58,6 +58,8 @@ struct AppState
     std::optional<QString> lastErrorMessage;
     std::optional<QString> claudeStatusErrorMessage;
     std::optional<QString> apiRateErrorMessage;
+    // Outcome of the last API key save or delete.
+    std::optional<QString> apiKeyMessage;
     std::optional<QString> codexCLIErrorMessage;
     std::optional<QString> claudeUsageErrorMessage;
     std::optional<ClaudeUsageFailure> claudeUsageFailure;

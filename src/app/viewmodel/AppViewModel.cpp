@@ -6,6 +6,8 @@
 #include "app/viewmodel/ClaudeUsageRefresh.h"
 #include "app/viewmodel/BankedResetNotifications.h"
 #include "app/viewmodel/DiscordOutboxQueue.h"
+#include "app/viewmodel/DiscordOutboxWorker.h"
+#include "app/viewmodel/DiscordSettingsActions.h"
 #include "app/viewmodel/ProviderRefreshTasks.h"
 #include "app/viewmodel/ReadingIntake.h"
 #include "app/viewmodel/RefreshLoop.h"
@@ -101,6 +103,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
     m_usageNotifications = std::make_unique<UsageNotifications>(*this);
     m_bankedResetNotifications = std::make_unique<BankedResetNotifications>(*this);
     m_discordOutboxQueue = std::make_unique<DiscordOutboxQueue>(*this);
+    m_discordOutboxWorker = std::make_unique<DiscordOutboxWorker>(*this);
 
     m_storedState->load();
     if (!automaticallyStartServices()) {
@@ -249,6 +252,71 @@ void AppViewModel::updateDiscordEvidence(const PendingDiscordNotification& item,
 void AppViewModel::persistPendingDiscordResetNotifications()
 {
     m_storedState->persistPendingDiscordResetNotifications();
+}
+
+void AppViewModel::scheduleDiscordOutboxWorker(Date now)
+{
+    m_discordOutboxWorker->scheduleDiscordOutboxWorker(now);
+}
+
+QCoro::Task<> AppViewModel::deliverPendingDiscordResetNotifications()
+{
+    return DiscordOutboxWorker::deliverPendingDiscordResetNotifications(QPointer<AppViewModel>(this));
+}
+
+QCoro::Task<> AppViewModel::retryPendingDiscordNotificationsAfterCredentialRecovery(QString reason)
+{
+    return DiscordOutboxWorker::retryPendingDiscordNotificationsAfterCredentialRecovery(QPointer<AppViewModel>(this),
+                                                                                        std::move(reason));
+}
+
+bool AppViewModel::canDeliverPendingDiscordNotification(const PendingDiscordNotification& item) const
+{
+    return m_discordOutboxWorker->canDeliverPendingDiscordNotification(item);
+}
+
+QCoro::Task<DiscordWebhookURLResolution> AppViewModel::resolveDiscordWebhookURL()
+{
+    return DiscordOutboxWorker::resolveDiscordWebhookURL(QPointer<AppViewModel>(this));
+}
+
+QCoro::Task<> AppViewModel::saveAPIKey(QString key)
+{
+    return DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel>(this), std::move(key));
+}
+
+QCoro::Task<> AppViewModel::deleteAPIKey()
+{
+    return DiscordSettingsActions::deleteAPIKey(QPointer<AppViewModel>(this));
+}
+
+QCoro::Task<> AppViewModel::saveDiscordWebhookURL(QString text)
+{
+    return DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewModel>(this), std::move(text));
+}
+
+QCoro::Task<> AppViewModel::deleteDiscordWebhookURL()
+{
+    return DiscordSettingsActions::deleteDiscordWebhookURL(QPointer<AppViewModel>(this));
+}
+
+void AppViewModel::sendDiscordTestNotification()
+{
+    DiscordSettingsActions::sendDiscordTestNotification(*this);
+}
+
+QCoro::Task<> AppViewModel::confirmDiscordTestNotification(DiscordTestDraft draft)
+{
+    return DiscordSettingsActions::confirmDiscordTestNotification(QPointer<AppViewModel>(this), std::move(draft));
+}
+
+QCoro::Task<DiscordSendOutcome> AppViewModel::sendDiscordMessage(QString content, bool requiresEnabledSetting,
+                                                                 std::optional<PendingDiscordNotification> pendingNotification,
+                                                                 bool includesAppVersion)
+{
+    return DiscordSettingsActions::sendDiscordMessage(QPointer<AppViewModel>(this), std::move(content),
+                                                      requiresEnabledSetting, std::move(pendingNotification),
+                                                      includesAppVersion);
 }
 
 QCoro::Task<> AppViewModel::refreshKeychainSavedState()
@@ -433,49 +501,6 @@ NotificationDeliveryContext AppViewModel::notificationDeliveryContext() const
 }
 
 // Operations of later work return at once until their collaborators exist.
-
-void AppViewModel::scheduleDiscordOutboxWorker(Date)
-{
-}
-
-QCoro::Task<> AppViewModel::deliverPendingDiscordResetNotifications()
-{
-    co_return;
-}
-
-QCoro::Task<> AppViewModel::retryPendingDiscordNotificationsAfterCredentialRecovery(QString)
-{
-    co_return;
-}
-
-QCoro::Task<> AppViewModel::saveAPIKey(QString)
-{
-    co_return;
-}
-
-QCoro::Task<> AppViewModel::deleteAPIKey()
-{
-    co_return;
-}
-
-QCoro::Task<> AppViewModel::saveDiscordWebhookURL(QString)
-{
-    co_return;
-}
-
-QCoro::Task<> AppViewModel::deleteDiscordWebhookURL()
-{
-    co_return;
-}
-
-void AppViewModel::sendDiscordTestNotification()
-{
-}
-
-QCoro::Task<> AppViewModel::confirmDiscordTestNotification(DiscordTestDraft)
-{
-    co_return;
-}
 
 void AppViewModel::copyDiagnosticSummary()
 {

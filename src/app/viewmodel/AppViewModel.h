@@ -4,6 +4,7 @@
 #include "app/viewmodel/AppTasks.h"
 #include "app/viewmodel/AppViewModelDependencies.h"
 #include "app/viewmodel/DerivedDisplayState.h"
+#include "app/viewmodel/DiscordSendOutcome.h"
 #include "app/viewmodel/MenuBarGaugePresenter.h"
 #include "core/foundation/CancelToken.h"
 #include "core/rules/NotificationDeliveryContext.h"
@@ -25,6 +26,7 @@ struct ClaudeCodeTokenInfo;
 class ClaudeUsageRefresh;
 class BankedResetNotifications;
 class DiscordOutboxQueue;
+class DiscordOutboxWorker;
 class OnboardingProgressStore;
 class ReadingIntake;
 class RefreshLoop;
@@ -69,6 +71,7 @@ public:
     const std::optional<QString>& lastErrorMessage() const { return m_state.lastErrorMessage; }
     const std::optional<QString>& claudeStatusErrorMessage() const { return m_state.claudeStatusErrorMessage; }
     const std::optional<QString>& apiRateErrorMessage() const { return m_state.apiRateErrorMessage; }
+    const std::optional<QString>& apiKeyMessage() const { return m_state.apiKeyMessage; }
     const std::optional<QString>& codexCLIErrorMessage() const { return m_state.codexCLIErrorMessage; }
     const std::optional<QString>& claudeUsageErrorMessage() const { return m_state.claudeUsageErrorMessage; }
     const std::optional<ClaudeUsageFailure>& claudeUsageFailure() const { return m_state.claudeUsageFailure; }
@@ -194,6 +197,9 @@ public:
     void scheduleDiscordOutboxWorker(Date now);
     QCoro::Task<> deliverPendingDiscordResetNotifications();
     QCoro::Task<> retryPendingDiscordNotificationsAfterCredentialRecovery(QString reason);
+    // The last check before `item` is posted: still queued unchanged, due and deliverable.
+    bool canDeliverPendingDiscordNotification(const PendingDiscordNotification& item) const;
+    QCoro::Task<DiscordWebhookURLResolution> resolveDiscordWebhookURL();
 
     // Secrets and Discord settings actions.
     QCoro::Task<> refreshKeychainSavedState();
@@ -203,6 +209,11 @@ public:
     QCoro::Task<> deleteDiscordWebhookURL();
     void sendDiscordTestNotification();
     QCoro::Task<> confirmDiscordTestNotification(DiscordTestDraft draft);
+    // The one place that posts to Discord. `includesAppVersion`: the content already ends with
+    // the version line and is sent as given.
+    QCoro::Task<DiscordSendOutcome> sendDiscordMessage(QString content, bool requiresEnabledSetting,
+                                                       std::optional<PendingDiscordNotification> pendingNotification,
+                                                       bool includesAppVersion);
 
     // Claude authentication.
     QCoro::Task<> recoverClaudeUsage();
@@ -281,6 +292,7 @@ private:
     std::unique_ptr<UsageNotifications> m_usageNotifications;
     std::unique_ptr<BankedResetNotifications> m_bankedResetNotifications;
     std::unique_ptr<DiscordOutboxQueue> m_discordOutboxQueue;
+    std::unique_ptr<DiscordOutboxWorker> m_discordOutboxWorker;
 };
 
 } // namespace vantorel

@@ -4,6 +4,7 @@
 #include "app/platform/NotificationManager.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/AsyncKeychain.h"
+#include "app/viewmodel/DiscordOutboxWorker.h"
 #include "core/model/HistoryRetention.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
@@ -121,6 +122,9 @@ void StoredState::load()
     loadHistories();
     loadSettings();
     loadReadings();
+    if (DiscordOutboxWorker::capServerHolds(state, m_viewModel.notificationNow()) && state.discordServerRetryNotBefore) {
+        defaults().set(Keys::discordServerRetryNotBefore, *state.discordServerRetryNotBefore);
+    }
     setJson(toJsonArray(state.notifiedBankedResetExpiries), Keys::notifiedBankedResetExpiries);
     recordDroppedOutboxItems();
     persistPendingDiscordResetNotifications();
