@@ -96,7 +96,8 @@ TEST_F(MainRoadIntegrationTest, ALowCodexReadingReachesTheStateTheDesktopAndTheS
     const NotificationHistoryEntry entry = vm.notificationHistory().first();
     EXPECT_EQ(entry.title, title);
     EXPECT_EQ(entry.body, body);
-    EXPECT_EQ(entry.delivery->discord, NotificationDeliveryStatus::waiting);
+    // No webhook is saved: the delivery pass after the refresh records that and keeps the item.
+    EXPECT_EQ(entry.delivery->discord, NotificationDeliveryStatus::credentialUnavailable);
     ASSERT_EQ(desktop.calls().size(), 1);
     EXPECT_EQ(desktop.calls().first().summary, title);
     EXPECT_EQ(desktop.calls().first().body, body);
