@@ -14,45 +14,34 @@ PendingDiscordNotification itemWith(DiscordNotificationEvent event)
     return PendingDiscordNotification(QStringLiteral("id"), stored, t0, 0, std::nullopt, std::nullopt, event, QUuid());
 }
 
-DiscordNotificationEvent lowBalance(UsageAlertThreshold threshold)
+PendingDiscordNotification lowBalance(UsageAlertThreshold threshold)
 {
-    return DiscordNotificationEvent::LowBalance{MonitoredProvider::codex, UsageNotificationWindow::fiveHour, threshold,
-                                                std::nullopt, t0};
+    return itemWith(DiscordNotificationEvent::LowBalance{MonitoredProvider::codex, UsageNotificationWindow::fiveHour,
+                                                         threshold, std::nullopt, t0});
 }
 
 NotificationDeliveryContext codexAt(double percent)
 {
     UsageSnapshot reading;
     reading.fiveHourRemainingPercent = percent;
-    reading.updatedAt = t0;
     return {{{MonitoredProvider::codex, reading}}, {}, {}};
 }
 
-QString critical(const QString& percent, const QString& level = QStringLiteral("10%以下です"))
+NotificationDeliveryContext statuses(ComponentHealth api, ComponentHealth web)
 {
-    return QStringLiteral("Codex通知: 5時間枠の残りが") + level + QStringLiteral("\n残り: ") + percent
-        + QStringLiteral("\n次回リセット: 未取得");
+    CodexStatusSummary summary = CodexStatusSummary::initial(t0);
+    summary.services = {{QStringLiteral("API"), api, t0}, {QStringLiteral("Web"), web, t0}};
+    return {{}, {{MonitoredProvider::codex, summary}}, {}};
 }
 
 TEST(MacNotificationDelivery, TextByEventAndReading)
 {
-    CodexStatusSummary summary = CodexStatusSummary::initial(t0);
-    summary.services = {{QStringLiteral("API"), ComponentHealth::partialOutage, t0},
-                        {QStringLiteral("Web"), ComponentHealth::underMaintenance, t0},
-                        {QStringLiteral("CLI"), ComponentHealth::operational, t0}};
-    const DiscordNotificationEvent incident = DiscordNotificationEvent::ServiceIncident{
+    const QString low = QStringLiteral("Codex通知: 5時間枠の残りが%1\n残り: %2\n次回リセット: 未取得");
+    const auto incident = itemWith(DiscordNotificationEvent::ServiceIncident{
         MonitoredProvider::codex,
-        {{QStringLiteral("Web"), ComponentHealth::underMaintenance, t0},
-         {QStringLiteral("API"), ComponentHealth::partialOutage, t0},
-         {QStringLiteral("CLI"), ComponentHealth::majorOutage, t0}},
-        t0};
-    const NotificationDeliveryContext statuses{{}, {{MonitoredProvider::codex, summary}}, {}};
-    CodexStatusSummary recovered = summary;
-    for (ServiceStatus& service : recovered.services) {
-        service.status = ComponentHealth::operational;
-    }
-    const Date lateNight = Date::fromUnixSeconds(1'772'323'200 + 86'370); // 23:59:30Z
-
+        {{QStringLiteral("Web"), ComponentHealth::underMaintenance, t0}, {QStringLiteral("API"), ComponentHealth::partialOutage, t0}},
+        t0});
+    const auto lateNight = itemWith(DiscordNotificationEvent::ActualReset{MonitoredProvider::codex, t0 + 86'370});
     struct Case
     {
         const char* name;
@@ -61,20 +50,15 @@ TEST(MacNotificationDelivery, TextByEventAndReading)
         QString expected;
     };
     const Case cases[] = {
-        {"warning keeps the stored text", itemWith(lowBalance(UsageAlertThreshold::warning)), codexAt(5), stored},
-        {"exhausted at 0 % is written again", itemWith(lowBalance(UsageAlertThreshold::exhausted)), codexAt(0),
-         critical(QStringLiteral("0%"), QStringLiteral("0%になりました"))},
-        {"exhausted at 0.4 % keeps", itemWith(lowBalance(UsageAlertThreshold::exhausted)), codexAt(0.4), stored},
-        {"critical at 9.5 % rounds to 10%", itemWith(lowBalance(UsageAlertThreshold::critical)), codexAt(9.5),
-         critical(QStringLiteral("10%"))},
-        {"critical at 10.2 % keeps", itemWith(lowBalance(UsageAlertThreshold::critical)), codexAt(10.2), stored},
-        {"critical without a reading keeps", itemWith(lowBalance(UsageAlertThreshold::critical)), {}, stored},
-        {"incident lists the services still affected", itemWith(incident), statuses,
+        {"warning keeps the stored text", lowBalance(UsageAlertThreshold::warning), codexAt(5), stored},
+        {"exhausted at 0 %", lowBalance(UsageAlertThreshold::exhausted), codexAt(0), low.arg("0%になりました", "0%")},
+        {"exhausted at 0.4 % keeps", lowBalance(UsageAlertThreshold::exhausted), codexAt(0.4), stored},
+        {"critical at 9.5 % rounds", lowBalance(UsageAlertThreshold::critical), codexAt(9.5), low.arg("10%以下です", "10%")},
+        {"critical at 10.2 % keeps", lowBalance(UsageAlertThreshold::critical), codexAt(10.2), stored},
+        {"incident lines by name", incident, statuses(ComponentHealth::partialOutage, ComponentHealth::underMaintenance),
          QStringLiteral("Codex Status が悪化しました\nAPI: 一部障害\nWeb: メンテナンス")},
-        {"incident whose services recovered is empty", itemWith(incident),
-         {{}, {{MonitoredProvider::codex, recovered}}, {}}, QString()},
-        {"a reset is stamped in the given zone",
-         itemWith(DiscordNotificationEvent::ActualReset{MonitoredProvider::codex, lateNight}), {},
+        {"incident recovered: empty", incident, statuses(ComponentHealth::operational, ComponentHealth::operational), QString()},
+        {"reset at 23:59:30Z stamped in UTC+9", lateNight, {},
          QStringLiteral("確認日時: 2026/03/02 08:59（確認時点の記録）\nstored text")},
     };
     for (const Case& c : cases) {
