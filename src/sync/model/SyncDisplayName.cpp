@@ -2,8 +2,6 @@
 
 #include "sync/model/SyncText.h"
 
-#include <QTextBoundaryFinder>
-
 namespace vantorel {
 
 namespace {
@@ -60,22 +58,6 @@ qsizetype utf8Length(char32_t v)
     return 4;
 }
 
-// The UTF-16 length of the first `characters` user-perceived characters.
-qsizetype prefixOfCharacters(QStringView text, qsizetype characters)
-{
-    if (text.size() <= characters)
-        return text.size();
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
-    qsizetype end = 0;
-    for (qsizetype i = 0; i < characters; ++i) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next == -1)
-            break;
-        end = next;
-    }
-    return end;
-}
-
 } // namespace
 
 bool SyncDisplayName::isValid(QStringView name, qsizetype maximumCharacters)
@@ -120,7 +102,7 @@ QString SyncDisplayName::sanitized(const QString& name, const QString& fallback,
         --end;
     const QStringView trimmed = QStringView(kept).mid(begin, end - begin);
 
-    const QString result = trimmed.left(prefixOfCharacters(trimmed, maximumCharacters)).toString();
+    const QString result = trimmed.left(SyncText::prefixLength(trimmed, maximumCharacters)).toString();
     if (result.isEmpty() || !isValid(result, maximumCharacters))
         return fallback;
     return result;

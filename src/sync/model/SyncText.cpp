@@ -37,4 +37,24 @@ bool SyncText::exceedsCharacters(QStringView text, qsizetype limit)
     return characterCount(text) > limit;
 }
 
+qsizetype SyncText::prefixLength(QStringView text, qsizetype characters)
+{
+    if (text.size() <= characters)
+        return text.size();
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    qsizetype end = 0;
+    for (qsizetype i = 0; i < characters; ++i) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next == -1)
+            break;
+        end = next;
+    }
+    return end;
+}
+
+QString SyncText::prefix(const QString& text, qsizetype characters)
+{
+    return text.left(prefixLength(text, characters));
+}
+
 } // namespace vantorel

@@ -27,6 +27,9 @@ struct SyncText
     static qsizetype characterCount(QStringView text);
     // characterCount(text) > limit, without segmenting text that cannot exceed it.
     static bool exceedsCharacters(QStringView text, qsizetype limit);
+    // The UTF-16 length of the first `characters` user-perceived characters, and that prefix.
+    static qsizetype prefixLength(QStringView text, qsizetype characters);
+    static QString prefix(const QString& text, qsizetype characters);
 };
 
 } // namespace vantorel

@@ -1,0 +1,502 @@
+#include "app/syncui/MacSyncCoordinator.h"
+
+#include "app/syncui/MacSyncDeviceStorage.h"
+#include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/CancellationError.h"
+#include "core/foundation/SettingsStore.h"
+#include "core/foundation/Sleeper.h"
+#include "core/foundation/UuidText.h"
+#include "sync/model/SyncDisplayName.h"
+#include "sync/model/SyncText.h"
+#include "sync/model/UsageSyncError.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace vantorel {
+
+namespace {
+
+QString text(const char16_t* literal)
+{
+    return QString::fromUtf16(literal);
+}
+
+const char16_t* const offText = u"連携OFF";
+const char16_t* const revocationPendingText = u"登録解除が完了していません。解除を再試行してください。";
+
+// A pretty host name often carries emoji or invisible characters the snapshot's name check
+// refuses; cleaned here once, so a refused name cannot switch sync off on every rebuild.
+QString publishableHostName(const QString& name)
+{
+    const QString cleaned = SyncDisplayName::sanitized(name, SyncDisplayName::hostNameFallback(),
+                                                       SyncDisplayName::maximumHostNameCharacters);
+    return SyncText::prefix(cleaned, MacSyncCoordinator::maximumHostNameCharacters);
+}
+
+QUuid storedOrNewHostID(SettingsStore& defaults)
+{
+    const std::optional<QString> stored = defaults.stringValue(MacSyncCoordinator::hostIDKey());
+    const std::optional<QUuid> parsed = stored ? parseUuidStrict(*stored) : std::nullopt;
+    const QUuid hostID = parsed ? *parsed : QUuid::createUuid();
+    defaults.set(MacSyncCoordinator::hostIDKey(), uuidText(hostID));
+    return hostID;
+}
+
+bool isKeychainFailure(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const UsageSyncError& failure) {
+        return failure.code() == UsageSyncError::Code::keychainFailure;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+// Emits changed() once when the outermost operation that marked a change ends.
+class MacSyncCoordinator::ChangeScope
+{
+public:
+    explicit ChangeScope(MacSyncCoordinator& owner)
+        : m_owner(&owner)
+    {
+        ++owner.m_changeDepth;
+    }
+    ~ChangeScope()
+    {
+        if (!m_owner || --m_owner->m_changeDepth > 0 || !m_owner->m_changePending)
+            return;
+        m_owner->m_changePending = false;
+        emit m_owner->changed();
+    }
+    ChangeScope(const ChangeScope&) = delete;
+    ChangeScope& operator=(const ChangeScope&) = delete;
+
+private:
+    QPointer<MacSyncCoordinator> m_owner;
+};
+
+MacSyncCoordinator::MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults,
+                                       std::shared_ptr<MacSyncDeviceStorage> deviceStorage, const QString& hostName,
+                                       Clock now, std::shared_ptr<Sleeper> sleeper, ServerFactory serverFactory,
+                                       QObject* parent)
+    : QObject(parent)
+    , m_statusText(text(offText))
+    , m_defaults(std::move(defaults))
+    , m_deviceStorage(std::move(deviceStorage))
+    , m_hostName(publishableHostName(hostName))
+    , m_now(std::move(now))
+    , m_sleeper(std::move(sleeper))
+    , m_serverFactory(std::move(serverFactory))
+{
+    const AppDiagnostics::VersionAndBuild version = AppDiagnostics::versionAndBuild();
+    m_snapshotStore = std::make_unique<MacSyncSnapshotStore>(storedOrNewHostID(*m_defaults), *m_defaults, m_hostName,
+                                                             version.version, version.build);
+    m_enabled = m_defaults->boolValue(enabledKey()).value_or(false);
+    m_revocationPending = m_defaults->boolValue(revocationPendingKey()).value_or(false);
+    if (m_revocationPending) {
+        m_enabled = false;
+        m_defaults->set(enabledKey(), false);
+        m_errorMessage = text(revocationPendingText);
+    }
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, &MacSyncCoordinator::handleTermination);
+    }
+    ChangeScope scope(*this);
+    loadRegistration(m_enabled);
+}
+
+MacSyncCoordinator::~MacSyncCoordinator() = default;
+
+void MacSyncCoordinator::setStatusText(const QString& statusText)
+{
+    if (m_statusText != statusText) {
+        m_statusText = statusText;
+        m_changePending = true;
+    }
+}
+
+void MacSyncCoordinator::setErrorMessage(const std::optional<QString>& message)
+{
+    if (m_errorMessage != message) {
+        m_errorMessage = message;
+        m_changePending = true;
+    }
+}
+
+void MacSyncCoordinator::storeEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    m_defaults->set(enabledKey(), enabled);
+    m_changePending = true;
+}
+
+void MacSyncCoordinator::setEnabled(bool on)
+{
+    ChangeScope scope(*this);
+    if (!on) {
+        storeEnabled(false);
+        stopServing();
+        setStatusText(text(offText));
+        return;
+    }
+    if (m_revocationPending) {
+        setErrorMessage(text(revocationPendingText));
+        return;
+    }
+    if (m_enabled && m_server)
+        return;
+    storeEnabled(true);
+    loadRegistration(true);
+}
+
+void MacSyncCoordinator::loadRegistration(bool startServing)
+{
+    if (startServing) {
+        if (!m_enabled || m_revocationPending)
+            return;
+        m_startAfterRegistrationLoad = true;
+        setStatusText(text(u"接続情報を確認しています"));
+    }
+    if (m_registrationLoadTask.isRunning())
+        return;
+    const QUuid generation = QUuid::createUuid();
+    m_registrationLoadGeneration = generation;
+    m_registrationLoadTask = TaskHandle::start([this, generation](CancelToken token) {
+        return runRegistrationLoad(QPointer<MacSyncCoordinator>(this), m_deviceStorage, generation, token);
+    });
+}
+
+QCoro::Task<> MacSyncCoordinator::runRegistrationLoad(QPointer<MacSyncCoordinator> self,
+                                                      std::shared_ptr<MacSyncDeviceStorage> storage, QUuid generation,
+                                                      CancelToken token)
+{
+    std::optional<RegisteredSyncDevice> device;
+    bool failed = false;
+    try {
+        token.throwIfCancelled();
+        device = co_await storage->load(token);
+        token.throwIfCancelled();
+    } catch (const CancellationError&) {
+        co_return;
+    } catch (...) {
+        failed = true;
+    }
+    if (!self || token.isCancelled() || self->m_registrationLoadGeneration != generation)
+        co_return;
+    ChangeScope scope(*self);
+    if (failed) {
+        self->failClosed(text(u"接続情報をキーチェーンから確認できませんでした。"), true);
+    } else {
+        self->finishRegistrationLoad(device);
+    }
+}
+
+void MacSyncCoordinator::finishRegistrationLoad(const std::optional<RegisteredSyncDevice>& device)
+{
+    const bool start = m_startAfterRegistrationLoad;
+    m_registrationLoadTask = TaskHandle();
+    m_registrationLoadGeneration.reset();
+    m_startAfterRegistrationLoad = false;
+    m_registeredDevice = device;
+    m_registrationNeedsAttention = false;
+    m_changePending = true;
+    if (start)
+        startServing();
+}
+
+void MacSyncCoordinator::startServing()
+{
+    if (!m_enabled || m_revocationPending)
+        return;
+    refreshSnapshot(now());
+    if (!m_enabled)
+        return;
+    m_server = m_serverFactory(hostID(), m_hostName);
+    const QUuid generation = QUuid::createUuid();
+    m_serverGeneration = generation;
+    const QPointer<MacSyncCoordinator> self(this);
+    auto current = [self, generation] { return self && self->m_enabled && self->m_serverGeneration == generation; };
+    m_server->setOnPairingRequest([self, current](const std::optional<SyncPairingRequest>& request) {
+        if (!current())
+            return;
+        ChangeScope scope(*self);
+        self->m_pendingRequest = request;
+        self->m_changePending = true;
+    });
+    m_server->setOnStatusChange([self, current](const QString& status) {
+        if (!current())
+            return;
+        ChangeScope scope(*self);
+        self->setStatusText(SyncText::prefix(status, maximumStatusTextCharacters));
+    });
+    if (m_latestSnapshot)
+        m_server->updateSnapshot(*m_latestSnapshot);
+    setErrorMessage(std::nullopt);
+    setStatusText(text(u"接続を開始しています"));
+    try {
+        m_server->start(m_registeredDevice);
+    } catch (...) {
+        failClosed(text(u"ローカルネットワークの接続を開始できませんでした。"), false);
+        return;
+    }
+    updateMaintenanceTask();
+}
+
+void MacSyncCoordinator::stopServing()
+{
+    m_registrationLoadGeneration.reset();
+    m_registrationLoadTask = TaskHandle();
+    m_startAfterRegistrationLoad = false;
+    m_serverGeneration.reset();
+    // Reports the server makes while stopping are ignored: its generation is gone.
+    if (std::unique_ptr<MacSyncServing> server = std::move(m_server))
+        server->stop();
+    clearPairingDisplay();
+    updateMaintenanceTask();
+}
+
+void MacSyncCoordinator::failClosed(const QString& message, bool storageFailure)
+{
+    storeEnabled(false);
+    stopServing();
+    setStatusText(text(offText));
+    setErrorMessage(message);
+    if (storageFailure)
+        m_registrationNeedsAttention = true;
+}
+
+void MacSyncCoordinator::refreshSnapshotNow()
+{
+    ChangeScope scope(*this);
+    refreshSnapshot(now());
+}
+
+void MacSyncCoordinator::refreshSnapshot(Date date)
+{
+    if (!m_captureDisplay)
+        return;
+    const std::optional<MacSyncDisplayInput> input = m_captureDisplay();
+    if (!input)
+        return;
+    UsageSyncSnapshot snapshot;
+    try {
+        snapshot = m_snapshotStore->update(*input, date);
+    } catch (...) {
+        failClosed(text(u"同期データを作成できませんでした。Mac側の表示を確認してください。"), false);
+        return;
+    }
+    if (m_latestSnapshot && *m_latestSnapshot == snapshot)
+        return;
+    m_latestSnapshot = std::move(snapshot);
+    m_changePending = true;
+    emit latestSnapshotChanged(*m_latestSnapshot);
+    if (m_server && m_latestSnapshot)
+        m_server->updateSnapshot(*m_latestSnapshot);
+}
+
+void MacSyncCoordinator::clearPairingDisplay()
+{
+    if (m_invitation || m_connectionString || m_pendingRequest)
+        m_changePending = true;
+    m_invitation.reset();
+    m_connectionString.reset();
+    m_pendingRequest.reset();
+}
+
+void MacSyncCoordinator::beginPairing()
+{
+    if (!m_enabled || m_revocationPending || !m_server)
+        return;
+    ChangeScope scope(*this);
+    clearPairingDisplay();
+    setErrorMessage(std::nullopt);
+    try {
+        const PairingInvitation invitation = m_server->beginPairing();
+        if (!(invitation.expiresAt > now()) || !(invitation.expiresAt <= now() + maximumInvitationLifetimeSeconds))
+            throw UsageSyncError(UsageSyncError::Code::invitationExpired);
+        m_connectionString = invitation.encodedString();
+        m_invitation = invitation;
+        m_changePending = true;
+        restartMaintenanceLoop();
+    } catch (...) {
+        if (m_server)
+            m_server->cancelPairing();
+        m_invitation.reset();
+        m_connectionString.reset();
+        setErrorMessage(text(u"接続コードを作成できませんでした。連携を入れ直してください。"));
+    }
+}
+
+int MacSyncCoordinator::remainingPairingSeconds(Date date) const
+{
+    if (!m_invitation)
+        return 0;
+    const double left = std::ceil(m_invitation->expiresAt - date);
+    if (!(left > 0.0))
+        return 0;
+    return int(std::min(left, double(maximumPairingSeconds)));
+}
+
+void MacSyncCoordinator::approvePendingDevice()
+{
+    ChangeScope scope(*this);
+    if (!m_enabled || !m_server || !m_pendingRequest || !(m_pendingRequest->expiresAt > now())
+        || remainingPairingSeconds(now()) == 0) {
+        maintain(now());
+        return;
+    }
+    const QUuid requestID = m_pendingRequest->id;
+    std::optional<RegisteredSyncDevice> persisted;
+    const std::shared_ptr<MacSyncDeviceStorage> storage = m_deviceStorage;
+    try {
+        m_server->approvePairing(requestID, [&persisted, storage](const RegisteredSyncDevice& device) {
+            storage->save(device);
+            persisted = device;
+        });
+        if (!persisted)
+            throw UsageSyncError(UsageSyncError::Code::keychainFailure);
+    } catch (...) {
+        const std::exception_ptr error = std::current_exception();
+        m_changePending = true;
+        if (persisted) {
+            m_registeredDevice = persisted;
+            failClosed(text(u"登録情報は保存しましたが、接続を開始できませんでした。連携を入れ直してください。"), false);
+        } else {
+            m_registrationNeedsAttention = isKeychainFailure(error);
+            setErrorMessage(text(u"登録できませんでした。接続期限とキーチェーンの状態を確認してください。"));
+        }
+        return;
+    }
+    m_registeredDevice = persisted;
+    m_registrationNeedsAttention = false;
+    m_changePending = true;
+    setErrorMessage(std::nullopt);
+    clearPairingDisplay();
+    setStatusText(text(u"iPhone登録済み"));
+}
+
+void MacSyncCoordinator::rejectPendingDevice()
+{
+    if (!m_pendingRequest)
+        return;
+    ChangeScope scope(*this);
+    const QUuid requestID = m_pendingRequest->id;
+    if (m_server)
+        m_server->rejectPairing(requestID);
+    clearPairingDisplay();
+    setStatusText(text(u"接続を承認しませんでした"));
+}
+
+void MacSyncCoordinator::revokeDevice()
+{
+    ChangeScope scope(*this);
+    storeEnabled(false);
+    stopServing();
+    setStatusText(text(offText));
+    // Written before the keychain is touched: an interrupted revocation blocks sync until it is
+    // retried.
+    m_revocationPending = true;
+    m_defaults->set(revocationPendingKey(), true);
+    try {
+        m_deviceStorage->remove();
+    } catch (...) {
+        m_registrationNeedsAttention = true;
+        setErrorMessage(text(u"通信は停止しましたが、キーチェーンの登録を削除できませんでした。解除を再試行してください。"));
+        return;
+    }
+    m_registeredDevice.reset();
+    m_revocationPending = false;
+    m_defaults->remove(revocationPendingKey());
+    m_registrationNeedsAttention = false;
+    setErrorMessage(std::nullopt);
+    setStatusText(text(u"登録を解除しました"));
+}
+
+void MacSyncCoordinator::maintain(Date date)
+{
+    ChangeScope scope(*this);
+    if (m_invitation && remainingPairingSeconds(date) == 0) {
+        if (m_server)
+            m_server->cancelPairing();
+        clearPairingDisplay();
+        setStatusText(text(u"接続コードの有効期限が切れました"));
+    }
+    if (!m_enabled && !m_displayMaintenanceEnabled)
+        return;
+    // A date before the last check means the clock was set back: rebuild rather than wait for
+    // that time to come round again.
+    if (m_lastRetentionCheck && date >= *m_lastRetentionCheck && date - *m_lastRetentionCheck < rebuildIntervalSeconds)
+        return;
+    m_lastRetentionCheck = date;
+    refreshSnapshot(date);
+}
+
+double MacSyncCoordinator::secondsUntilMaintenance() const
+{
+    const Date current = now();
+    double wait = rebuildIntervalSeconds;
+    if (m_invitation)
+        wait = std::fmin(wait, m_invitation->expiresAt - current);
+    if (m_enabled || m_displayMaintenanceEnabled)
+        wait = std::fmin(wait, m_lastRetentionCheck ? *m_lastRetentionCheck + rebuildIntervalSeconds - current : 0.0);
+    // Never busier than the one-second tick this replaces.
+    return std::fmax(wait, 1.0);
+}
+
+void MacSyncCoordinator::updateMaintenanceTask()
+{
+    if (!m_server && !m_displayMaintenanceEnabled) {
+        m_maintenanceTask = TaskHandle();
+        return;
+    }
+    if (!m_maintenanceTask.isRunning())
+        restartMaintenanceLoop();
+}
+
+void MacSyncCoordinator::restartMaintenanceLoop()
+{
+    m_maintenanceTask = TaskHandle::start([this](CancelToken token) {
+        return runMaintenance(QPointer<MacSyncCoordinator>(this), m_sleeper, token);
+    });
+}
+
+QCoro::Task<> MacSyncCoordinator::runMaintenance(QPointer<MacSyncCoordinator> self, std::shared_ptr<Sleeper> sleeper,
+                                                 CancelToken token)
+{
+    while (self && !token.isCancelled()) {
+        try {
+            co_await sleeper->sleep(self->secondsUntilMaintenance(), token);
+        } catch (const CancellationError&) {
+            co_return;
+        }
+        if (!self || token.isCancelled())
+            co_return;
+        self->maintain(self->now());
+    }
+}
+
+void MacSyncCoordinator::handleSystemWake()
+{
+    if (!m_enabled)
+        return;
+    ChangeScope scope(*this);
+    stopServing();
+    loadRegistration(true);
+}
+
+void MacSyncCoordinator::handleTermination()
+{
+    ChangeScope scope(*this);
+    if (m_displayMaintenanceEnabled) {
+        m_displayMaintenanceEnabled = false;
+        updateMaintenanceTask();
+    }
+    stopServing();
+}
+
+} // namespace vantorel
