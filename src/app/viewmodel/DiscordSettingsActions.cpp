@@ -296,7 +296,7 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     QPointer<AppViewModel> viewModel, QString content, bool requiresEnabledSetting,
     std::optional<PendingDiscordNotification> pendingNotification, bool includesAppVersion)
 {
-    if (!viewModel || viewModel->lifetime().isCancelled()) {
+    if (!viewModel || viewModel->lifetime().isCancelled() || !viewModel->dependencies().discordWebhookService) {
         co_return Outcome::notSent();
     }
     const QUuid destination = viewModel->state().discordDestinationGeneration;
