@@ -54,8 +54,46 @@ QString Date::iso8601() const
     if (std::fabs(whole) > 9.0e15) {
         return {};
     }
-    const QDateTime dt = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(whole), QTimeZone::utc());
-    return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QLatin1Char('Z');
+    const auto seconds = static_cast<qint64>(whole);
+    // Four-digit years are formatted by plain arithmetic: the diagnostics writer thread formats
+    // times while the process exits, when Qt's calendar registry may already be gone.
+    const qint64 days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const qint64 secondOfDay = seconds - days * 86400;
+    // Civil date from days since 1970-01-01 (proleptic Gregorian).
+    const qint64 z = days + 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 dayOfEra = z - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 mp = (5 * dayOfYear + 2) / 153;
+    const qint64 day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const qint64 month = mp < 10 ? mp + 3 : mp - 9;
+    const qint64 year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 1 || year > 9999) {
+        const QDateTime dt = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+        return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QLatin1Char('Z');
+    }
+    char text[21];
+    const auto put = [&text](int at, qint64 value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            text[at + i] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+    };
+    put(0, year, 4);
+    text[4] = '-';
+    put(5, month, 2);
+    text[7] = '-';
+    put(8, day, 2);
+    text[10] = 'T';
+    put(11, secondOfDay / 3600, 2);
+    text[13] = ':';
+    put(14, secondOfDay / 60 % 60, 2);
+    text[16] = ':';
+    put(17, secondOfDay % 60, 2);
+    text[19] = 'Z';
+    text[20] = '\0';
+    return QString::fromLatin1(text, 20);
 }
 
 namespace {

@@ -34,6 +34,14 @@ TEST(DateTest, WritesIso8601WithWholeSecondsInUtc)
     // Before 1970 the fraction still goes toward the earlier second.
     EXPECT_EQ(Date::fromUnixSeconds(-0.5).iso8601(), QStringLiteral("1969-12-31T23:59:59Z"));
     EXPECT_TRUE(Date(std::numeric_limits<double>::infinity()).iso8601().isEmpty());
+    // The hand-made calendar agrees with Qt's over leap days, century rules and the year range.
+    for (const qint64 seconds : {-62135596800LL, -11644473600LL, -1LL, 951782400LL, 951868799LL, 4107542400LL,
+                                 253402300799LL, 253402300800LL, -62135596801LL}) {
+        EXPECT_EQ(Date::fromUnixSeconds(double(seconds)).iso8601(),
+                  QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                      + QLatin1Char('Z'))
+            << seconds;
+    }
 }
 
 TEST(DateTest, ParsesIso8601StrictlyAndLeniently)
