@@ -15,6 +15,8 @@
 #include "app/platform/SystemTrayStatusItemBackend.h"
 #include "app/platform/UrlOpener.h"
 #include "app/shell/AppLifecycleBridge.h"
+#include "app/syncui/MacSyncCoordinator.h"
+#include "app/syncui/MacSyncKeychainStorage.h"
 #include "app/shell/AppLifecycleDelegate.h"
 #include "app/shell/ApplicationResources.h"
 #include "app/shell/DesktopAppearance.h"
@@ -38,9 +40,13 @@
 #include "sync/cloud/CloudKitDatabaseClient.h"
 #include "sync/cloud/CloudKitSnapshotStore.h"
 #include "sync/cloud/LocalDirectoryCloudDatabase.h"
+#include "sync/net/AvahiDnsSdPublisher.h"
+#include "sync/net/LocalSyncServer.h"
+#include "sync/net/QtSyncNetworkServices.h"
 
 #include <QApplication>
 #include <QPointer>
+#include <QSysInfo>
 #include <QTimer>
 
 namespace vantorel {
@@ -87,6 +93,27 @@ struct VantorelApp::CloudSnapshotServices
     std::shared_ptr<CloudKitSnapshotStore> store;
 };
 
+// What every local sync server the coordinator starts runs on: the LAN listeners advertised
+// through Avahi, and a real-time sleeper for its pairing expiry.
+struct VantorelApp::LocalSyncServices
+{
+    LocalSyncServices()
+        : network(&publisher)
+    {
+    }
+
+    MacSyncCoordinator::ServerFactory serverFactory()
+    {
+        return [this](const QUuid& hostID, const QString& hostName) -> std::unique_ptr<MacSyncServing> {
+            return std::make_unique<LocalSyncServer>(hostID, hostName, network, sleeper, systemClock());
+        };
+    }
+
+    AvahiDnsSdPublisher publisher;
+    QtSyncNetworkServices network;
+    TimerSleeper sleeper;
+};
+
 VantorelApp::VantorelApp(QApplication& app)
     : m_app(app)
 {
@@ -129,6 +156,15 @@ VantorelApp::VantorelApp(QApplication& app)
     dependencies.claudeLoginAvailability = m_loginAvailability.get();
     // The view model logs "app.willTerminate" itself.
     m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
+
+    // The local sync coordinator comes before the cloud one, which follows its snapshots.
+    m_localSync = std::make_unique<LocalSyncServices>();
+    m_sync = std::make_unique<MacSyncCoordinator>(
+        m_defaults, std::make_shared<MacSyncKeychainStorage>(std::make_shared<SecretServiceStore>()),
+        QSysInfo::machineHostName(), systemClock(), std::make_shared<TimerSleeper>(), m_localSync->serverFactory());
+    m_sync->observe<AppViewModel>(m_viewModel.get(),
+                                  [](const AppViewModel& viewModel) { return MacSyncDisplayInput::capture(viewModel); });
+    QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, m_sync.get(), &MacSyncCoordinator::handleSystemWake);
 
     // Cloud sync has no switch here yet: the monitor runs as with sync off.
     m_monitoring = std::make_unique<MacBackgroundMonitoring>(m_logind.get(), m_power.get());
@@ -190,6 +226,7 @@ int VantorelApp::exec()
     const int exitCode = m_app.exec();
     m_statusItemController.reset();
     m_monitoring.reset();
+    m_sync.reset();
     m_viewModel.reset();
     m_defaults->flush();
     AppDiagnostics::flush();

@@ -15,6 +15,7 @@ class LogindManager;
 class LogindSession;
 class MacBackgroundMonitoring;
 class MacClaudeLoginAvailability;
+class MacSyncCoordinator;
 class ScreenSaverMonitor;
 class SingleInstance;
 class StatusItemController;
@@ -36,9 +37,11 @@ public:
     int exec();
 
     AppViewModel& viewModel() const { return *m_viewModel; }
+    MacSyncCoordinator& syncCoordinator() const { return *m_sync; }
 
 private:
     struct CloudSnapshotServices;
+    struct LocalSyncServices;
 
     // A root view over the shared objects, for the main window and the popover.
     QWidget* makeContentView();
@@ -56,6 +59,8 @@ private:
     std::shared_ptr<JsonFileSettingsStore> m_defaults;
     std::unique_ptr<CloudSnapshotServices> m_cloud;
     std::unique_ptr<AppViewModel> m_viewModel;
+    std::unique_ptr<LocalSyncServices> m_localSync;
+    std::unique_ptr<MacSyncCoordinator> m_sync;
     std::unique_ptr<MacBackgroundMonitoring> m_monitoring;
     std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<StatusItemController> m_statusItemController;
