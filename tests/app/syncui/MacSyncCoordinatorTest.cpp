@@ -5,12 +5,20 @@
 #include "core/foundation/UuidText.h"
 #include "sync/model/SyncDisplayName.h"
 #include "sync/model/UsageSyncError.h"
+#include "app/syncui/MacSyncKeychainStorage.h"
 #include "support/DrainEvents.h"
+#include "support/FakeSecretStore.h"
+#include "support/LoopbackSyncNetworkServices.h"
+#include "support/TaskOutcome.h"
+#include "sync/net/LocalNetworkTransport.h"
+#include "sync/net/LocalSyncServer.h"
 #include "support/FakeMacSyncServing.h"
 #include "support/ManualSleeper.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
+
+#include <QTest>
 
 using namespace vantorel;
 using namespace vantorel::test;
@@ -232,6 +240,39 @@ TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
     rig.servers.pairingHandlers.first()(SyncPairingRequest{idNumber(3), u"x"_s, syncNow + 60});
     EXPECT_EQ(rig.sync->statusText(), u"接続を開始しています"_s);
     EXPECT_FALSE(rig.sync->pendingRequest());
+}
+
+TEST(MacSyncCoordinatorIntegration, ThePairedIPhoneReadsTheLatestSnapshotUntilRevoked)
+{
+    auto sleeper = std::make_shared<ManualSleeper>();
+    const ManualClock clock = sleeper->clock();
+    ManualSleeper clientSleeper(clock);
+    LoopbackSyncNetworkServices services;
+    auto secrets = std::make_shared<FakeSecretStore>();
+    auto factory = [&](const QUuid& hostID, const QString& hostName) -> std::unique_ptr<MacSyncServing> {
+        return std::make_unique<LocalSyncServer>(hostID, hostName, services, *sleeper, clock.clock(), false);
+    };
+    DisplaySource source;
+    MacSyncCoordinator sync(std::make_shared<InMemorySettingsStore>(), std::make_shared<MacSyncKeychainStorage>(secrets),
+                            u"Studio"_s, clock.clock(), sleeper, factory);
+    sync.observe<DisplaySource>(&source, [](const DisplaySource& s) { return s.input; });
+    sync.setEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sync.server() != nullptr; }, 10'000));
+    sync.beginPairing();
+    ASSERT_TRUE(sync.invitation());
+    const auto iPhone = startTask(LocalNetworkTransport::pair(*sync.invitation(), u"Phone"_s, services, clientSleeper,
+                                                              clock.clock(), services.lastListener()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sync.pendingRequest().has_value(); }, 10'000));
+    sync.approvePendingDevice();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return iPhone->finished; }, 10'000));
+    ASSERT_TRUE(iPhone->value);
+    EXPECT_EQ(sync.registeredDevice()->credential, iPhone->value->credential);
+
+    LocalNetworkTransport transport(*iPhone->value, services, clientSleeper, services.lastListener());
+    EXPECT_EQ(waitForOutcome(transport.fetchSnapshot()).value, sync.latestSnapshot());
+    sync.revokeDevice();
+    EXPECT_TRUE(waitForOutcome(transport.fetchSnapshot()).error);
+    EXPECT_FALSE(secrets->stored(MacSyncKeychainStorage::defaultService(), MacSyncKeychainStorage::defaultAccount()));
 }
 
 #include "MacSyncCoordinatorTest.moc"
