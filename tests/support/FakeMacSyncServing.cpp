@@ -1,64 +1,59 @@
 #include "support/FakeMacSyncServing.h"
 
-#include "sync/net/SyncCredential.h"
+#include "sync/model/UsageSyncError.h"
 
 namespace vantorel {
 
 namespace {
 
+void rethrowIf(const std::exception_ptr& error)
+{
+    if (error)
+        std::rethrow_exception(error);
+}
+
 class FakeServer final : public MacSyncServing
 {
 public:
-    FakeServer(FakeMacSyncServers& log, qsizetype index)
-        : m_log(log)
-        , m_index(index)
-    {
-    }
+    FakeServer(FakeMacSyncServers& log, qsizetype index) : m(log), i(index) {}
 
-    PairingRequestHandler onPairingRequest() const override { return m_log.pairingHandlers[m_index]; }
-    void setOnPairingRequest(PairingRequestHandler handler) override { m_log.pairingHandlers[m_index] = handler; }
-    StatusHandler onStatusChange() const override { return m_log.statusHandlers[m_index]; }
-    void setOnStatusChange(StatusHandler handler) override { m_log.statusHandlers[m_index] = handler; }
-
-    void updateSnapshot(const UsageSyncSnapshot& snapshot) override
-    {
-        m_log.calls << u"snapshot " + QString::number(snapshot.revision);
-    }
+    PairingRequestHandler onPairingRequest() const override { return m.pairingHandlers[i]; }
+    void setOnPairingRequest(PairingRequestHandler handler) override { m.pairingHandlers[i] = handler; }
+    StatusHandler onStatusChange() const override { return m.statusHandlers[i]; }
+    void setOnStatusChange(StatusHandler handler) override { m.statusHandlers[i] = handler; }
+    void updateSnapshot(const UsageSyncSnapshot& s) override { m.calls << u"snapshot " + QString::number(s.revision); }
     void start(const std::optional<RegisteredSyncDevice>&) override
     {
-        m_log.calls << QStringLiteral("start");
-        if (m_log.startError)
-            std::rethrow_exception(m_log.startError);
+        m.calls << QStringLiteral("start");
+        rethrowIf(m.startError);
     }
     void stop() override
     {
-        m_log.calls << QStringLiteral("stop");
-        if (auto handler = m_log.statusHandlers[m_index])
-            handler(QStringLiteral("連携OFF"));
+        m.calls << QStringLiteral("stop");
+        if (m.statusHandlers[i])
+            m.statusHandlers[i](QStringLiteral("連携OFF"));
     }
-    void cancelPairing() override { m_log.calls << QStringLiteral("cancelPairing"); }
+    void cancelPairing() override { m.calls << QStringLiteral("cancelPairing"); }
     PairingInvitation beginPairing() override
     {
-        m_log.calls << QStringLiteral("beginPairing");
-        if (m_log.beginPairingError)
-            std::rethrow_exception(m_log.beginPairingError);
-        return *m_log.invitation;
+        m.calls << QStringLiteral("beginPairing");
+        if (!m.invitation)
+            throw UsageSyncError(UsageSyncError::Code::unavailable);
+        return *m.invitation;
     }
     void approvePairing(const QUuid&, const Persist& persist) override
     {
-        m_log.calls << QStringLiteral("approve");
-        if (m_log.approveError)
-            std::rethrow_exception(m_log.approveError);
-        if (!m_log.approveSkipsPersist)
-            persist(m_log.approvedDevice);
-        if (m_log.approveErrorAfterPersist)
-            std::rethrow_exception(m_log.approveErrorAfterPersist);
+        m.calls << QStringLiteral("approve");
+        rethrowIf(m.approveError);
+        if (!m.approveSkipsPersist)
+            persist(m.approvedDevice);
+        rethrowIf(m.approveErrorAfterPersist);
     }
-    void rejectPairing(const QUuid&) override { m_log.calls << QStringLiteral("reject"); }
+    void rejectPairing(const QUuid&) override { m.calls << QStringLiteral("reject"); }
 
 private:
-    FakeMacSyncServers& m_log;
-    qsizetype m_index;
+    FakeMacSyncServers& m;
+    qsizetype i;
 };
 
 QCoro::Task<std::optional<RegisteredSyncDevice>> awaitLoad(PendingCompletion<std::optional<RegisteredSyncDevice>> loaded,
@@ -82,42 +77,24 @@ MacSyncCoordinator::ServerFactory FakeMacSyncServers::factory()
 
 QCoro::Task<std::optional<RegisteredSyncDevice>> FakeMacSyncDeviceStorage::load(CancelToken token)
 {
-    ++loads;
     PendingCompletion<std::optional<RegisteredSyncDevice>> loaded;
-    if (loadsAtOnce) {
-        if (loadError)
-            loaded.fail(loadError);
-        else
-            loaded.complete(stored);
-    } else {
+    if (loadsAtOnce)
+        loaded.complete(stored);
+    else
         waiting.append(loaded);
-    }
     return awaitLoad(loaded, std::move(token));
 }
 
 void FakeMacSyncDeviceStorage::save(const RegisteredSyncDevice& device)
 {
-    ++saves;
-    if (saveError)
-        std::rethrow_exception(saveError);
+    rethrowIf(saveError);
     stored = device;
 }
 
 void FakeMacSyncDeviceStorage::remove()
 {
-    if (removeError)
-        std::rethrow_exception(removeError);
+    rethrowIf(removeError);
     stored.reset();
-}
-
-void FakeMacSyncDeviceStorage::completeLoad(const std::optional<RegisteredSyncDevice>& device)
-{
-    waiting.takeFirst().complete(device);
-}
-
-void FakeMacSyncDeviceStorage::failLoad(std::exception_ptr error)
-{
-    waiting.takeFirst().fail(error);
 }
 
 } // namespace vantorel

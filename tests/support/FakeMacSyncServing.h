@@ -4,60 +4,47 @@
 #include "app/syncui/MacSyncDeviceStorage.h"
 #include "core/foundation/PendingCompletion.h"
 
-#include <QList>
 #include <QStringList>
 
 #include <exception>
-#include <memory>
 
 namespace vantorel {
 
-// Every server a coordinator makes through factory(), recorded in one place that outlives them:
-// calls in order ("start", "stop", "snapshot 3", "beginPairing", "cancelPairing", "approve",
-// "reject"), the handlers each server was given (so a test can fire those of a stopped one), and
-// scripted answers.
-class FakeMacSyncServers
+// The servers a coordinator makes through factory(), recorded where they outlive them: calls
+// in order ("start", "stop", "snapshot <revision>", "beginPairing", "cancelPairing", "approve",
+// "reject"), each server's handlers (a test may fire those of a stopped one) and scripted answers.
+struct FakeMacSyncServers
 {
-public:
     MacSyncCoordinator::ServerFactory factory();
 
     QStringList calls;
     QList<std::pair<QUuid, QString>> created;
     QList<MacSyncServing::PairingRequestHandler> pairingHandlers;
     QList<MacSyncServing::StatusHandler> statusHandlers;
-
     std::exception_ptr startError;
-    std::exception_ptr beginPairingError;
-    // What beginPairing() answers; set it before pairing.
+    // What beginPairing() answers, or throws without it.
     std::optional<PairingInvitation> invitation;
-    // approvePairing: throws `approveError` before calling persist, or `approveErrorAfterPersist`
-    // after it; `approveSkipsPersist` returns without calling it.
+    // approvePairing throws `approveError` before persisting, `approveErrorAfterPersist` after.
     std::exception_ptr approveError;
     std::exception_ptr approveErrorAfterPersist;
     bool approveSkipsPersist = false;
     RegisteredSyncDevice approvedDevice;
 };
 
-// A device storage whose loads wait until the test settles them (or answer `stored` at once with
-// `loadsAtOnce`), and whose save and remove fail when told to.
+// Loads answer `stored` at once, or with `loadsAtOnce` false wait in `waiting` until the test
+// settles them; save and remove throw what they are given.
 class FakeMacSyncDeviceStorage final : public MacSyncDeviceStorage
 {
 public:
     QCoro::Task<std::optional<RegisteredSyncDevice>> load(CancelToken token) override;
     void save(const RegisteredSyncDevice& device) override;
     void remove() override;
-
-    // Settles the oldest waiting load.
-    void completeLoad(const std::optional<RegisteredSyncDevice>& device);
-    void failLoad(std::exception_ptr error);
+    void completeLoad(const std::optional<RegisteredSyncDevice>& device) { waiting.takeFirst().complete(device); }
 
     bool loadsAtOnce = true;
     std::optional<RegisteredSyncDevice> stored;
-    std::exception_ptr loadError;
     std::exception_ptr saveError;
     std::exception_ptr removeError;
-    int loads = 0;
-    int saves = 0;
     QList<PendingCompletion<std::optional<RegisteredSyncDevice>>> waiting;
 };
 
