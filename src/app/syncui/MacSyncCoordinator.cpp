@@ -301,6 +301,7 @@ void MacSyncCoordinator::refreshSnapshot(Date date)
 
 void MacSyncCoordinator::clearPairingDisplay()
 {
+    ChangeScope scope(*this);
     if (m_invitation || m_connectionString || m_pendingRequest)
         m_changePending = true;
     m_invitation.reset();

@@ -233,6 +233,15 @@ TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
     EXPECT_TRUE(rebuiltAfter(60));
     EXPECT_TRUE(rebuiltAfter(-3'600)); // the clock was set back
 
+    // Observing the same source again rebuilds nothing; each change signal rebuilds once, later.
+    const std::uint64_t revision = rig.sync->latestSnapshot()->revision;
+    rig.source.input.refreshIntervalSeconds = 900;
+    rig.sync->observe<DisplaySource>(&rig.source, [](const DisplaySource& s) { return s.input; });
+    emit rig.source.changed();
+    EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision);
+    drainEvents();
+    EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision + 1);
+
     rig.servers.statusHandlers.last()(QString(300, u'x'));
     EXPECT_EQ(rig.sync->statusText(), QString(256, u'x'));
     rig.sync->handleSystemWake(); // the replaced server's reports are ignored
