@@ -68,7 +68,10 @@ QStringList TerminalLauncher::arguments(const QString& terminal, const QString& 
             break;
         }
     }
-    result << QStringLiteral("sh") << QStringLiteral("-c") << command;
+    // The command stays one argument (eval runs it as `sh -c` would); an interactive shell
+    // follows, so the window stays open with the command's output.
+    result << QStringLiteral("sh") << QStringLiteral("-c") << QString::fromLatin1(keepOpenScript)
+           << QStringLiteral("sh") << command;
     return result;
 }
 

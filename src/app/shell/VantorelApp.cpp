@@ -6,6 +6,7 @@
 #include "app/platform/KeychainStore.h"
 #include "app/platform/LogindManager.h"
 #include "app/platform/LogindSession.h"
+#include "app/platform/LoginItemService.h"
 #include "app/platform/MacBackgroundMonitoring.h"
 #include "app/platform/MacClaudeLoginAvailability.h"
 #include "app/platform/NotificationManager.h"
@@ -26,6 +27,7 @@
 #include "app/shell/TerminationSignals.h"
 #include "app/ui/ApplicationPalette.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/LaunchAtLogin.h"
 #include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
@@ -71,6 +73,9 @@ AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSetting
     dependencies.automaticallyStartServices = true;
     dependencies.notificationManager
         = std::make_shared<NotificationManager>(std::make_shared<FreedesktopNotificationBackend>());
+    dependencies.updateLaunchAtLogin = [](AppViewModel& viewModel, bool enabled, bool showSuccessMessage) {
+        LaunchAtLogin::update(viewModel, LoginItemService::mainApp(), enabled, showSuccessMessage);
+    };
     return dependencies;
 }
 
@@ -218,6 +223,10 @@ QWidget* VantorelApp::makeContentView()
     environment.viewModel = m_viewModel.get();
     environment.urlOpener = m_urlOpener.get();
     environment.quit = [] { QCoreApplication::quit(); };
+    environment.openCodexCLI = [viewModel = QPointer<AppViewModel>(m_viewModel.get())] {
+        if (viewModel)
+            viewModel->openCodexCLI();
+    };
     return new ContentView(std::move(environment), ContentPages{}, PopoverPage::main);
 }
 

@@ -12,6 +12,7 @@
 #include "app/viewmodel/ReadingIntake.h"
 #include "app/viewmodel/RefreshLoop.h"
 #include "app/viewmodel/StoredState.h"
+#include "app/viewmodel/SystemCommands.h"
 #include "app/viewmodel/TransientMessage.h"
 #include "app/viewmodel/UsageNotifications.h"
 #include "core/foundation/AppDiagnostics.h"
@@ -339,6 +340,16 @@ void AppViewModel::updateLaunchAtLogin(bool enabled, bool showSuccessMessage)
     if (m_dependencies.updateLaunchAtLogin) {
         m_dependencies.updateLaunchAtLogin(*this, enabled, showSuccessMessage);
     }
+}
+
+void AppViewModel::restartApp()
+{
+    SystemCommands::restartApp(*this);
+}
+
+void AppViewModel::openCodexCLI()
+{
+    SystemCommands::openCodexCLI(*this);
 }
 
 QCoro::Task<> AppViewModel::refreshCodexItems()

@@ -234,6 +234,8 @@ public:
     void setTransientLaunchAtLoginMessage(const QString& text);
     void setTransientDiscordWebhookMessage(const QString& text);
     void updateLaunchAtLogin(bool enabled, bool showSuccessMessage);
+    void restartApp();
+    void openCodexCLI();
     void copyDiagnosticSummary();
     void openDiagnosticsLog();
     void openNotificationSettings();

@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <QCoroTask>
@@ -81,6 +82,16 @@ struct AppViewModelDependencies
     // Registers (true) or unregisters the login item; the message goes to the view model's
     // launch-at-login text. Does nothing when empty.
     std::function<void(AppViewModel&, bool enabled, bool showSuccessMessage)> updateLaunchAtLogin;
+    // Starts a program that outlives the application; the failure text, or none once started.
+    // QProcess's detached start when empty.
+    std::function<std::optional<QString>(const QString& program, const QStringList& arguments)> startDetachedProcess;
+    // Runs a shell command in a new terminal window; false when none opened. TerminalLauncher
+    // when empty.
+    std::function<bool(const QString& command)> runInTerminal;
+    // The executable a restart starts again; this process's own when empty.
+    QString applicationPath;
+    // Quits the application; QCoreApplication::quit when empty.
+    std::function<void()> quitApplication;
 };
 
 } // namespace vantorel

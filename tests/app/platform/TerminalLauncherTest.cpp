@@ -10,7 +10,7 @@
 namespace vantorel {
 namespace {
 
-TEST(TerminalLauncherTest, RunsTheCommandUnchangedThroughSh)
+TEST(TerminalLauncherTest, HandsTheCommandToShUnchanged)
 {
     const QString command = QStringLiteral(R"(export PATH="$HOME/.local/bin:$PATH"; echo "a\"b" 'c\d' \\)");
     struct Row
@@ -46,7 +46,9 @@ TEST(TerminalLauncherTest, RunsTheCommandUnchangedThroughSh)
         for (const QByteArray& part : pipe.readAll().split('\0'))
             argv << QString::fromUtf8(part);
         argv.removeLast();
-        const QStringList expected = row.prefix + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), command};
+        const QStringList expected = row.prefix
+            + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), QString::fromLatin1(TerminalLauncher::keepOpenScript),
+                          QStringLiteral("sh"), command};
         EXPECT_EQ(argv, expected);
     }
     qputenv("PATH", "/nonexistent");

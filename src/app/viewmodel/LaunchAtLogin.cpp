@@ -1,0 +1,65 @@
+#include "app/viewmodel/LaunchAtLogin.h"
+
+#include "app/platform/LoginItemService.h"
+#include "app/viewmodel/AppViewModel.h"
+
+namespace vantorel {
+
+namespace {
+
+using Status = LoginItemService::Status;
+
+void fail(AppViewModel& viewModel, bool enabled, const LoginItemError& error)
+{
+    viewModel.publishedState().launchAtLoginMessage = QStringLiteral("自動開始の設定に失敗しました: ") + error.message();
+    viewModel.log(QStringLiteral("launchAtLogin.error enabled=") + (enabled ? QStringLiteral("true") : QStringLiteral("false"))
+                  + u' ' + error.message());
+}
+
+void succeed(AppViewModel& viewModel, const QString& text, bool showSuccessMessage)
+{
+    if (showSuccessMessage)
+        viewModel.setTransientLaunchAtLoginMessage(text);
+    else
+        viewModel.publishedState().launchAtLoginMessage.reset();
+}
+
+} // namespace
+
+void LaunchAtLogin::update(AppViewModel& viewModel, const LoginItemService& service, bool enabled,
+                           bool showSuccessMessage)
+{
+    Status status = service.status();
+    if (enabled) {
+        if (status != Status::enabled && status != Status::requiresApproval) {
+            try {
+                service.registerApp();
+            } catch (const LoginItemError& error) {
+                fail(viewModel, true, error);
+                return;
+            }
+            status = service.status();
+        }
+        if (status == Status::requiresApproval) {
+            viewModel.publishedState().launchAtLoginMessage
+                = QStringLiteral("自動開始には、システム設定の「ログイン項目」で許可が必要です。");
+            viewModel.log(QStringLiteral("launchAtLogin.requiresApproval"));
+            return;
+        }
+        succeed(viewModel, QStringLiteral("自動開始を有効にしました。"), showSuccessMessage);
+        viewModel.log(QStringLiteral("launchAtLogin.enabled"));
+        return;
+    }
+    if (status == Status::enabled || service.status() == Status::requiresApproval) {
+        try {
+            service.unregisterApp();
+        } catch (const LoginItemError& error) {
+            fail(viewModel, false, error);
+            return;
+        }
+    }
+    succeed(viewModel, QStringLiteral("自動開始を無効にしました。"), showSuccessMessage);
+    viewModel.log(QStringLiteral("launchAtLogin.disabled"));
+}
+
+} // namespace vantorel
