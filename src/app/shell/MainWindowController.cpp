@@ -38,6 +38,8 @@ void MainWindowController::create()
     window->setObjectName(QStringLiteral("mainWindow"));
     window->setWindowTitle(windowTitle);
     window->setFixedSize(windowSize);
+    // Closing hides the window; only an explicit quit ends the application.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (m_content) {

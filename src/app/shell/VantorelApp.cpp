@@ -31,6 +31,7 @@
 #include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
+#include "core/foundation/PendingCompletion.h"
 #include "core/foundation/TimerSleeper.h"
 #include "core/rules/DiscordWebhookService.h"
 #include "core/rules/DiscordWebhookURLCache.h"
@@ -54,6 +55,9 @@
 namespace vantorel {
 
 namespace {
+
+// Cancelled tasks finish in a few turns; the bound only guards against one that never ends.
+constexpr int maximumUnwindRounds = 1000;
 
 // The real services, one of each.
 AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSettingsStore> defaults)
@@ -237,6 +241,10 @@ int VantorelApp::exec()
     m_monitoring.reset();
     m_sync.reset();
     m_viewModel.reset();
+    // The tasks the view model cancelled resume on later turns: let them unwind and free their
+    // frames before the process ends.
+    for (int round = 0; round < maximumUnwindRounds && detail::pendingResumeCount() > 0; ++round)
+        QCoreApplication::sendPostedEvents();
     m_defaults->flush();
     AppDiagnostics::flush();
     return exitCode;

@@ -1,0 +1,99 @@
+#include "app/shell/SingleInstance.h"
+#include "support/TestFiles.h"
+#include "support/WaitUntil.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+namespace {
+
+// A real copy of the application on the test's session bus, with folders of its own.
+struct Copy {
+    QTemporaryDir home;
+    QProcess process;
+    qint64 pid = 0;
+
+    void start()
+    {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+            environment.insert(QString::fromLatin1(variable), home.filePath(QString::fromLatin1(variable)));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VANTOREL_APP_BINARY), QStringList());
+        process.waitForStarted();
+        pid = process.processId();
+    }
+    QString log() const
+    {
+        return QString::fromUtf8(test::readFileBytes(home.filePath(QStringLiteral("XDG_STATE_HOME/Vantorel/Vantorel.log"))));
+    }
+    bool running() const { return process.state() != QProcess::NotRunning; }
+    // SIGTERM ends the copy normally, with its last log line written.
+    void terminate()
+    {
+        process.terminate();
+        EXPECT_TRUE(process.waitForFinished(20'000) && process.exitCode() == 0);
+        EXPECT_TRUE(log().contains(u"app.willTerminate"));
+    }
+};
+
+qint64 ownerPid()
+{
+    const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(SingleInstance::serviceName);
+    return pid.isValid() ? pid.value() : -1;
+}
+
+TEST(SingleInstanceIntegration, SecondCopyReplacesTheFirst)
+{
+    Copy first, second;
+    first.start();
+    ASSERT_TRUE(waitUntil([&] { return ownerPid() == first.pid; }, 30'000));
+    second.start();
+    ASSERT_TRUE(waitUntil([&] { return !first.running(); }, 30'000));
+    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_TRUE(first.log().contains(u"app.willTerminate"));
+    EXPECT_TRUE(second.log().contains(u"singleInstance.terminateOther pid=" + QString::number(first.pid)
+                                      + u" name=vantorel bundle=" VANTOREL_APP_BINARY))
+        << second.log().toStdString();
+    EXPECT_EQ(ownerPid(), second.pid);
+    second.terminate();
+}
+
+TEST(SingleInstanceIntegration, CopiesStartedTogetherLeaveOne)
+{
+    std::array<Copy, 3> copies;
+    for (auto& copy : copies)
+        copy.start();
+    const auto running = [&] { return std::count_if(copies.begin(), copies.end(), [](auto& c) { return c.running(); }); };
+    ASSERT_TRUE(waitUntil([&] { return running() == 1 && ownerPid() > 0; }, 60'000));
+    for (auto& copy : copies) {
+        if (copy.running()) {
+            EXPECT_EQ(ownerPid(), copy.pid);
+            copy.terminate();
+        } else {
+            EXPECT_EQ(copy.process.exitCode(), 0);
+        }
+    }
+}
+
+TEST(SingleInstanceIntegration, CopyIgnoringReplacementIsKilledAfterTheGraceTime)
+{
+    QProcess holder;
+    holder.start(QStringLiteral(VANTOREL_BUS_NAME_HOLDER), {SingleInstance::serviceName});
+    ASSERT_TRUE(holder.waitForReadyRead(10'000));
+    const qint64 holderPid = holder.processId();
+    Copy copy;
+    copy.start();
+    ASSERT_TRUE(waitUntil([&] { return holder.state() == QProcess::NotRunning; }, SingleInstance::forceTerminateAfterMs + 20'000));
+    EXPECT_EQ(holder.exitStatus(), QProcess::CrashExit);
+    EXPECT_TRUE(copy.log().contains(u"singleInstance.forceTerminateOther pid=" + QString::number(holderPid)));
+    copy.terminate();
+}
+
+} // namespace
+} // namespace vantorel

@@ -1,0 +1,22 @@
+// Owns a session-bus name, allowing replacement, and keeps running after losing it: a copy that
+// ignores being replaced. Prints "ready" once the name is its own.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    const auto reply = QDBusConnection::sessionBus().interface()->registerService(
+        QString::fromLocal8Bit(argv[1]), QDBusConnectionInterface::ReplaceExistingService,
+        QDBusConnectionInterface::AllowReplacement);
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered)
+        return 1;
+    std::puts("ready");
+    std::fflush(stdout);
+    return app.exec();
+}
