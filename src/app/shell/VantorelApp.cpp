@@ -5,6 +5,7 @@
 #include "app/platform/FreedesktopNotificationBackend.h"
 #include "app/platform/KeychainStore.h"
 #include "app/platform/LogindManager.h"
+#include "app/platform/LocalHostName.h"
 #include "app/platform/LogindSession.h"
 #include "app/platform/LoginItemService.h"
 #include "app/platform/MacBackgroundMonitoring.h"
@@ -49,7 +50,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QSysInfo>
 #include <QTimer>
 
 namespace vantorel {
@@ -170,7 +170,7 @@ VantorelApp::VantorelApp(QApplication& app)
     m_localSync = std::make_unique<LocalSyncServices>();
     m_sync = std::make_unique<MacSyncCoordinator>(
         m_defaults, std::make_shared<MacSyncKeychainStorage>(std::make_shared<SecretServiceStore>()),
-        QSysInfo::machineHostName(), systemClock(), std::make_shared<TimerSleeper>(), m_localSync->serverFactory());
+        LocalHostName::current(), systemClock(), std::make_shared<TimerSleeper>(), m_localSync->serverFactory());
     m_sync->observe<AppViewModel>(m_viewModel.get(),
                                   [](const AppViewModel& viewModel) { return MacSyncDisplayInput::capture(viewModel); });
     QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, m_sync.get(), &MacSyncCoordinator::handleSystemWake);
@@ -225,6 +225,7 @@ QWidget* VantorelApp::makeContentView()
 {
     ContentEnvironment environment;
     environment.viewModel = m_viewModel.get();
+    environment.syncCoordinator = m_sync.get();
     environment.urlOpener = m_urlOpener.get();
     environment.quit = [] { QCoreApplication::quit(); };
     environment.openCodexCLI = [viewModel = QPointer<AppViewModel>(m_viewModel.get())] {
