@@ -11,6 +11,7 @@
 #include "app/platform/MacBackgroundMonitoring.h"
 #include "app/platform/MacClaudeLoginAvailability.h"
 #include "app/platform/NotificationManager.h"
+#include "app/platform/QtPasteboard.h"
 #include "app/platform/ScreenSaverMonitor.h"
 #include "app/platform/SecretServiceStore.h"
 #include "app/platform/UPowerMonitor.h"
@@ -30,6 +31,7 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/LaunchAtLogin.h"
 #include "app/window/ContentView.h"
+#include "app/window/ManualInputPanel.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "core/foundation/PendingCompletion.h"
@@ -190,6 +192,7 @@ VantorelApp::VantorelApp(QApplication& app)
     m_monitoring->observe(std::move(observed), nullptr);
 
     m_urlOpener = std::make_unique<DesktopUrlOpener>();
+    m_pasteboard = std::make_unique<QtPasteboard>();
     m_statusItemController = std::make_unique<StatusItemController>(
         *m_viewModel, StatusItemController::Dependencies{
                           .backend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()),
@@ -232,7 +235,11 @@ QWidget* VantorelApp::makeContentView()
         if (viewModel)
             viewModel->openCodexCLI();
     };
-    return new ContentView(std::move(environment), ContentPages{}, PopoverPage::main);
+    ContentPages pages;
+    pages.manual = [pasteboard = m_pasteboard.get()](const ContentEnvironment& environment, Binding<PopoverPage> page) {
+        return new ManualInputPanel(*environment.viewModel, std::move(page), pasteboard);
+    };
+    return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
 }
 
 int VantorelApp::exec()

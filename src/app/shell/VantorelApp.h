@@ -16,6 +16,7 @@ class LogindSession;
 class MacBackgroundMonitoring;
 class MacClaudeLoginAvailability;
 class MacSyncCoordinator;
+class Pasteboard;
 class ScreenSaverMonitor;
 class SingleInstance;
 class StatusItemController;
@@ -63,6 +64,7 @@ private:
     std::unique_ptr<MacSyncCoordinator> m_sync;
     std::unique_ptr<MacBackgroundMonitoring> m_monitoring;
     std::unique_ptr<UrlOpener> m_urlOpener;
+    std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<StatusItemController> m_statusItemController;
 };
 

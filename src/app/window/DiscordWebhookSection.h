@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace vantorel {
+
+class AppViewModel;
+
+// The Discord part of the settings page: the masked webhook field and its save, test and delete
+// buttons. The typed URL lives only in the field and is emptied by every save and delete; the
+// outcome lines and the test confirmation are the host's.
+class DiscordWebhookSection : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DiscordWebhookSection(AppViewModel& model, QWidget* parent = nullptr);
+
+private:
+    void refresh();
+
+    AppViewModel& m_model;
+    QLineEdit* m_url;
+    QPushButton* m_test;
+    QPushButton* m_delete;
+};
+
+} // namespace vantorel
