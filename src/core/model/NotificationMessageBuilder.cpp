@@ -1,5 +1,7 @@
 #include "core/model/NotificationMessageBuilder.h"
 
+#include "core/foundation/DateTexts.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QStringList>
@@ -126,7 +128,7 @@ QString NotificationMessageBuilder::shortDateTimeText(Date date, const QTimeZone
     if (!date.isFinite()) {
         return QString();
     }
-    return QLocale(QLocale::Japanese, QLocale::Japan).toString(date.toQDateTime().toTimeZone(timeZone), QLocale::ShortFormat);
+    return DateTexts::dateText(date, timeZone);
 }
 
 } // namespace vantorel
