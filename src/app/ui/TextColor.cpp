@@ -39,9 +39,13 @@ public:
 
     void apply() { applyTextColor(static_cast<QWidget*>(parent()), m_pick(SystemColors::current())); }
 
+    // Only windows receive ApplicationPaletteChange; a child hears of a new application palette
+    // as the PaletteChange of its inherited roles. Setting the same colours again sends nothing,
+    // so reacting to our own change ends there.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == parent() && event->type() == QEvent::ApplicationPaletteChange)
+        if (watched == parent()
+            && (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange))
             apply();
         return false;
     }

@@ -7,6 +7,7 @@
 #include "app/ui/PillButton.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/SystemColors.h"
+#include "app/ui/TextColor.h"
 #include "support/ViewTest.h"
 
 #include <gtest/gtest-spi.h>
@@ -183,6 +184,17 @@ TEST_F(UiKitTest, GlyphCheckFindsACharacterNoFontHas)
     expectNoMissingGlyphs(&root);
     missing->show();
     EXPECT_NONFATAL_FAILURE(expectNoMissingGlyphs(&root), "missing glyph");
+}
+
+TEST_F(UiKitTest, TextColourOfAChildFollowsADarkSwitch)
+{
+    QWidget window;
+    auto* label = new QLabel(QStringLiteral("残り"), &window);
+    setTextColor(label, colors::label);
+    show(&window);
+    setDark(true);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), SystemColors::dark().label);
 }
 
 TEST_F(UiKitTest, MemberBindingWritesTheWholeValueBack)
