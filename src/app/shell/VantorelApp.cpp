@@ -31,6 +31,7 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/LaunchAtLogin.h"
 #include "app/window/ContentView.h"
+#include "app/window/MainPanel.h"
 #include "app/window/ManualInputPanel.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
@@ -238,6 +239,9 @@ QWidget* VantorelApp::makeContentView()
     ContentPages pages;
     pages.manual = [pasteboard = m_pasteboard.get()](const ContentEnvironment& environment, Binding<PopoverPage> page) {
         return new ManualInputPanel(*environment.viewModel, std::move(page), pasteboard);
+    };
+    pages.main = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
+        return new MainPanel(environment, std::move(page));
     };
     return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
 }
