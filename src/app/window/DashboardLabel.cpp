@@ -26,7 +26,7 @@ QLabel* dashboardLabel(const QString& objectName, const QFont& font, std::option
     label->setObjectName(objectName);
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
-    setTextColor(label, pick(tint));
+    setDashboardTint(label, tint);
     return label;
 }
 
@@ -36,18 +36,35 @@ LineLimitedLabel* dashboardLines(const QString& objectName, int lines, const QFo
     auto* label = new LineLimitedLabel(lines, QString(), parent);
     label->setObjectName(objectName);
     label->setFont(font);
-    setTextColor(label, pick(tint));
+    setDashboardTint(label, tint);
     return label;
 }
 
+namespace {
+
+// The page re-applies every tint on each change of the model; only a different one is set.
+bool tintChanged(QWidget* widget, std::optional<DashboardTint> tint)
+{
+    const int code = tint ? int(*tint) : -1;
+    const QVariant previous = widget->property("dashboardTint");
+    if (previous.isValid() && previous.toInt() == code)
+        return false;
+    widget->setProperty("dashboardTint", code);
+    return true;
+}
+
+} // namespace
+
 void setDashboardTint(QWidget* widget, std::optional<DashboardTint> tint)
 {
-    setTextColor(widget, pick(tint));
+    if (tintChanged(widget, tint))
+        setTextColor(widget, pick(tint));
 }
 
 void setDashboardTint(SymbolView* symbol, std::optional<DashboardTint> tint)
 {
-    symbol->setColor(pick(tint));
+    if (tintChanged(symbol, tint))
+        symbol->setColor(pick(tint));
 }
 
 } // namespace vantorel
