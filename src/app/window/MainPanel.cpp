@@ -317,9 +317,12 @@ void MainPanel::buildCredits(QVBoxLayout* column)
     m_creditsRow = rowOf(m_credits, {creditsTitle, nullptr, m_creditsText}, 8);
     lines->addWidget(m_creditsRow);
 
-    m_statusLine = dashboardLines(QStringLiteral("credits.statusLine"), 2, UiFont::caption2(), DashboardTint::orange,
-                                  m_credits);
-    lines->addWidget(m_statusLine);
+    m_errorLine = dashboardLines(QStringLiteral("credits.errorLine"), 2, UiFont::caption2(), DashboardTint::orange,
+                                 m_credits);
+    m_incidentLine = dashboardLines(QStringLiteral("credits.incidentLine"), 1, UiFont::caption2(),
+                                    DashboardTint::secondary, m_credits);
+    lines->addWidget(m_errorLine);
+    lines->addWidget(m_incidentLine);
     column->addWidget(m_credits);
 }
 
@@ -428,11 +431,9 @@ void MainPanel::refresh()
     m_creditsRow->setVisible(credits.has_value());
     m_creditsText->setText(credits.value_or(QString()));
     const std::optional<DashboardStatusLine> statusLine = DashboardPresenter::statusLine(state);
-    m_statusLine->setVisible(statusLine.has_value());
-    if (statusLine) {
-        m_statusLine->setText(statusLine->text);
-        setDashboardTint(m_statusLine, statusLine->isError ? DashboardTint::orange : DashboardTint::secondary);
-    }
+    m_errorLine->setVisible(statusLine && statusLine->isError);
+    m_incidentLine->setVisible(statusLine && !statusLine->isError);
+    (statusLine && statusLine->isError ? m_errorLine : m_incidentLine)->setText(statusLine ? statusLine->text : QString());
 
     m_autoRefresh->setText(DashboardPresenter::autoRefreshText(state));
     m_refreshTimes->setText(DashboardPresenter::refreshTimesText(state));

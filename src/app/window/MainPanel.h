@@ -86,7 +86,9 @@ private:
     QLabel* m_bankedResetExpiry = nullptr;
     QWidget* m_creditsRow = nullptr;
     QLabel* m_creditsText = nullptr;
-    LineLimitedLabel* m_statusLine = nullptr;
+    // The first error (two lines, orange), else the first open incident (one line).
+    LineLimitedLabel* m_errorLine = nullptr;
+    LineLimitedLabel* m_incidentLine = nullptr;
     QLabel* m_autoRefresh = nullptr;
     QLabel* m_refreshTimes = nullptr;
 };

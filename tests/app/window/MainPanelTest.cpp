@@ -221,7 +221,7 @@ TEST_F(MainPanelTest, OutsideTextStaysPlain)
     build();
     EXPECT_EQ(text("mainPanel.bannerMessage"), markup);
     EXPECT_EQ(text("credits.text"), markup);
-    EXPECT_EQ(text("credits.statusLine"), markup);
+    EXPECT_EQ(text("credits.errorLine"), markup);
     EXPECT_TRUE(find<QLabel>(panel.get(), "planBadge")->text().contains(markup));
     auto* card = find<QWidget>(panel.get(), "providerCard.Codex");
     EXPECT_TRUE(find<QWidget>(card, "providerCard.failure")->toolTip().contains("&lt;b&gt;x&lt;/b&gt;"));
