@@ -130,7 +130,9 @@ TEST_F(ClaudeUsageRefreshTest, OvertakenResultsAreDroppedAndACancelledRequestRun
     EXPECT_FALSE(vm->claudeUsageSnapshot()) << "a result of an older generation is discarded";
     EXPECT_FALSE(vm->claudeUsageFailure());
 
-    QCoro::Task<> cancelled = vm->refreshClaudeUsage(false);
+    // A forced reload reads the held credential, so the cancel lands before anything is sent.
+    QCoro::Task<> cancelled = vm->refreshClaudeUsage(true);
+    ASSERT_EQ(h.claudeCredentials->heldReadCount(), 1);
     vm->tasks().claudeUsageRequestTask.cancel();
     run(vm->refreshClaudeUsage(false));
     run(vm->refreshClaudeUsage(false));
