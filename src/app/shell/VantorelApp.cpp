@@ -18,6 +18,7 @@
 #include "app/platform/SystemTrayStatusItemBackend.h"
 #include "app/platform/UrlOpener.h"
 #include "app/shell/AppLifecycleBridge.h"
+#include "app/syncui/MacCloudSyncCoordinator.h"
 #include "app/syncui/MacSyncCoordinator.h"
 #include "app/syncui/MacSyncKeychainStorage.h"
 #include "app/shell/AppLifecycleDelegate.h"
@@ -177,8 +178,10 @@ VantorelApp::VantorelApp(QApplication& app)
     m_sync->observe<AppViewModel>(m_viewModel.get(),
                                   [](const AppViewModel& viewModel) { return MacSyncDisplayInput::capture(viewModel); });
     QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, m_sync.get(), &MacSyncCoordinator::handleSystemWake);
+    m_cloudSync = std::make_unique<MacCloudSyncCoordinator>(m_sync->hostID(), m_cloud->store, m_defaults, systemClock(),
+                                                            std::make_shared<TimerSleeper>(), &m_cloud->notifier);
+    m_cloudSync->observe(*m_sync);
 
-    // Cloud sync has no switch here yet: the monitor runs as with sync off.
     m_monitoring = std::make_unique<MacBackgroundMonitoring>(m_logind.get(), m_power.get());
     const QPointer<AppViewModel> core(m_viewModel.get());
     MacBackgroundMonitoring::Core observed;
@@ -190,7 +193,7 @@ VantorelApp::VantorelApp(QApplication& app)
         if (core)
             core->startTask([core] { return core->refreshScheduledItems(); });
     };
-    m_monitoring->observe(std::move(observed), nullptr);
+    m_monitoring->observe(std::move(observed), m_cloudSync.get());
 
     m_urlOpener = std::make_unique<DesktopUrlOpener>();
     m_pasteboard = std::make_unique<QtPasteboard>();
@@ -231,6 +234,8 @@ QWidget* VantorelApp::makeContentView()
     environment.viewModel = m_viewModel.get();
     environment.syncCoordinator = m_sync.get();
     environment.urlOpener = m_urlOpener.get();
+    environment.syncCoordinator = m_sync.get();
+    environment.cloudCoordinator = m_cloudSync.get();
     environment.quit = [] { QCoreApplication::quit(); };
     environment.openCodexCLI = [viewModel = QPointer<AppViewModel>(m_viewModel.get())] {
         if (viewModel)
@@ -251,6 +256,7 @@ int VantorelApp::exec()
     const int exitCode = m_app.exec();
     m_statusItemController.reset();
     m_monitoring.reset();
+    m_cloudSync.reset();
     m_sync.reset();
     m_viewModel.reset();
     // The tasks the view model cancelled resume on later turns: let them unwind and free their

@@ -15,6 +15,7 @@ class LogindManager;
 class LogindSession;
 class MacBackgroundMonitoring;
 class MacClaudeLoginAvailability;
+class MacCloudSyncCoordinator;
 class MacSyncCoordinator;
 class Pasteboard;
 class ScreenSaverMonitor;
@@ -39,6 +40,7 @@ public:
 
     AppViewModel& viewModel() const { return *m_viewModel; }
     MacSyncCoordinator& syncCoordinator() const { return *m_sync; }
+    MacCloudSyncCoordinator& cloudSyncCoordinator() const { return *m_cloudSync; }
 
 private:
     struct CloudSnapshotServices;
@@ -62,6 +64,7 @@ private:
     std::unique_ptr<AppViewModel> m_viewModel;
     std::unique_ptr<LocalSyncServices> m_localSync;
     std::unique_ptr<MacSyncCoordinator> m_sync;
+    std::unique_ptr<MacCloudSyncCoordinator> m_cloudSync;
     std::unique_ptr<MacBackgroundMonitoring> m_monitoring;
     std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<Pasteboard> m_pasteboard;

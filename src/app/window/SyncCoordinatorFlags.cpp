@@ -1,16 +1,18 @@
 #include "app/window/SyncCoordinatorFlags.h"
 
+#include "app/syncui/MacCloudSyncCoordinator.h"
+#include "app/syncui/MacSyncCoordinator.h"
+
 namespace vantorel {
 
-// The coordinators are not built yet, so no pointer to one can exist; the flags read false.
-bool wifiSyncEnabled(const MacSyncCoordinator*)
+bool wifiSyncEnabled(const MacSyncCoordinator* coordinator)
 {
-    return false;
+    return coordinator && coordinator->enabled();
 }
 
-bool cloudSyncEnabled(const MacCloudSyncCoordinator*)
+bool cloudSyncEnabled(const MacCloudSyncCoordinator* coordinator)
 {
-    return false;
+    return coordinator && coordinator->enabled();
 }
 
 } // namespace vantorel
