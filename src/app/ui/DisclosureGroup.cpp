@@ -76,6 +76,13 @@ DisclosureGroup::DisclosureGroup(const QString& title, QWidget* parent)
     connect(m_header, &QAbstractButton::clicked, this, [this](bool checked) { setExpanded(checked); });
 }
 
+void DisclosureGroup::setTitle(const QString& title)
+{
+    m_header->setText(title);
+    m_header->setAccessibleName(title);
+    m_header->updateGeometry();
+}
+
 void DisclosureGroup::setContent(QWidget* content)
 {
     delete m_content;

@@ -16,6 +16,8 @@ class DisclosureGroup : public QWidget
 public:
     explicit DisclosureGroup(const QString& title, QWidget* parent = nullptr);
 
+    void setTitle(const QString& title);
+
     // Takes ownership; replaces and deletes any earlier content.
     void setContent(QWidget* content);
     QWidget* content() const { return m_content; }

@@ -26,4 +26,16 @@ QList<NotificationCategory> availableNotificationCategories(MonitoredProvider pr
     return {allNotificationCategories.begin(), allNotificationCategories.end()};
 }
 
+QString label(NotificationCategory category)
+{
+    switch (category) {
+    case NotificationCategory::lowBalance: return QStringLiteral("残量低下");
+    case NotificationCategory::actualReset: return QStringLiteral("リセット完了");
+    case NotificationCategory::couponGrant: return QStringLiteral("リセット券の付与");
+    case NotificationCategory::couponExpiry: return QStringLiteral("リセット券の有効期限");
+    case NotificationCategory::serviceIncidents: return QStringLiteral("サービス障害");
+    }
+    return QString();
+}
+
 } // namespace vantorel

@@ -19,5 +19,7 @@ QString rawValue(NotificationCategory value);
 std::optional<NotificationCategory> notificationCategoryFromRaw(const QString& raw);
 // The categories offered for a provider, in case order; Claude has no banked reset credits.
 QList<NotificationCategory> availableNotificationCategories(MonitoredProvider provider);
+// The Japanese name of a category ("残量低下" ... "サービス障害").
+QString label(NotificationCategory category);
 
 } // namespace vantorel
