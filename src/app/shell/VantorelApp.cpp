@@ -32,6 +32,7 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/LaunchAtLogin.h"
 #include "app/window/ContentView.h"
+#include "app/window/HistoryPanel.h"
 #include "app/window/MainPanel.h"
 #include "app/window/ManualInputPanel.h"
 #include "core/foundation/AppDiagnostics.h"
@@ -247,6 +248,9 @@ QWidget* VantorelApp::makeContentView()
     };
     pages.main = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
         return new MainPanel(environment, std::move(page));
+    };
+    pages.history = [](const ContentEnvironment& environment, Binding<PopoverPage>) -> QWidget* {
+        return new HistoryPanel(*environment.viewModel);
     };
     return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
 }

@@ -1,0 +1,162 @@
+#include "app/window/HistoryPanel.h"
+
+#include "app/ui/IconButton.h"
+#include "app/ui/SegmentedControl.h"
+#include "app/ui/TextColor.h"
+#include "app/ui/UiFont.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "app/window/NotificationHistoryRules.h"
+#include "app/window/NotificationHistorySection.h"
+#include "app/window/UsageHistorySection.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vantorel {
+
+namespace {
+
+QStringList sectionLabels()
+{
+    QStringList labels;
+    for (const HistorySection section : allHistorySections)
+        labels.append(segmentLabel(section));
+    return labels;
+}
+
+} // namespace
+
+HistoryPanel::HistoryPanel(AppViewModel& viewModel, QWidget* parent)
+    : QWidget(parent)
+    , m_viewModel(viewModel)
+    , m_storageNote(new QLabel(this))
+    , m_clearButton(new IconButton(QStringLiteral("trash"), QString(), this))
+    , m_sectionPicker(new SegmentedControl(sectionLabels(), this))
+    , m_usage(new UsageHistorySection(viewModel, this))
+    , m_notifications(new NotificationHistorySection(viewModel, this))
+{
+    setObjectName(QStringLiteral("historyPanel"));
+    setMaximumHeight(maximumHeight);
+    auto* title = new QLabel(QStringLiteral("履歴"), this);
+    title->setFont(UiFont::system(20, QFont::Bold));
+    m_storageNote->setObjectName(QStringLiteral("storageNote"));
+    m_storageNote->setTextFormat(Qt::PlainText);
+    m_storageNote->setFont(UiFont::caption2());
+    setTextColor(m_storageNote, colors::secondary);
+    m_clearButton->setObjectName(QStringLiteral("clearHistory"));
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(2);
+    titles->addWidget(title);
+    titles->addWidget(m_storageNote);
+    auto* header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addLayout(titles);
+    header->addStretch(1);
+    header->addWidget(m_clearButton, 0, Qt::AlignVCenter);
+
+    m_sectionPicker->setObjectName(QStringLiteral("historySection"));
+    m_sectionPicker->setAccessibleName(QStringLiteral("履歴の種類"));
+    m_sectionPicker->setCurrentIndex(int(m_section));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(12);
+    layout->addLayout(header);
+    layout->addWidget(m_sectionPicker);
+    layout->addWidget(m_usage, 1);
+    layout->addWidget(m_notifications, 1);
+    m_notifications->hide();
+
+    connect(m_sectionPicker, &SegmentedControl::activated, this,
+            [this](int index) { setSection(allHistorySections[std::size_t(index)]); });
+    connect(m_clearButton, &QAbstractButton::clicked, this, &HistoryPanel::confirmClear);
+    connect(m_usage, &UsageHistorySection::entriesChanged, this, &HistoryPanel::updateHeader);
+    connect(m_notifications, &NotificationHistorySection::entriesChanged, this, &HistoryPanel::updateHeader);
+    connect(&m_viewModel, &AppViewModel::changed, this, &HistoryPanel::refresh, Qt::QueuedConnection);
+    updateHeader();
+}
+
+void HistoryPanel::setSection(HistorySection section)
+{
+    if (section == m_section)
+        return;
+    m_section = section;
+    m_sectionPicker->setCurrentIndex(int(section));
+    m_usage->setVisible(section == HistorySection::usage);
+    m_notifications->setVisible(section == HistorySection::notifications);
+    refresh();
+}
+
+QMessageBox* HistoryPanel::confirmation() const
+{
+    return m_confirmation;
+}
+
+void HistoryPanel::refresh()
+{
+    // The hidden section catches up when it is shown again.
+    if (m_section == HistorySection::usage)
+        m_usage->refresh();
+    else
+        m_notifications->refresh();
+    updateHeader();
+}
+
+void HistoryPanel::updateHeader()
+{
+    const bool usage = m_section == HistorySection::usage;
+    m_storageNote->setText(usage ? QStringLiteral("端末内に最大30日保存") : QStringLiteral("端末内に最大120件保存"));
+    m_clearButton->setAccessibleName(usage ? QStringLiteral("使用率履歴を削除") : QStringLiteral("通知履歴を削除"));
+    m_clearButton->setToolTip(usage ? QStringLiteral("選択中の使用率履歴を削除")
+                                    : QStringLiteral("表示中の通知履歴を削除"));
+    m_clearButton->setEnabled(usage ? !m_usage->filteredEntries().isEmpty()
+                                    : !m_notifications->filteredEntries().isEmpty());
+}
+
+void HistoryPanel::confirmClear()
+{
+    if (m_confirmation)
+        return;
+    const bool usage = m_section == HistorySection::usage;
+    auto* box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("historyClearConfirmation"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setIcon(QMessageBox::Warning);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(usage ? QStringLiteral("使用率履歴を削除しますか？") : QStringLiteral("通知履歴を削除しますか？"));
+    box->setInformativeText(QStringLiteral("削除した履歴は元に戻せません。"));
+    // What the action deletes is fixed when the dialog opens, like its button's title.
+    const MonitoredProvider usageProvider = m_usage->provider();
+    const NotificationProviderFilter filter = m_notifications->filter();
+    QPushButton* destructive = box->addButton(
+        usage ? displayName(usageProvider) + QStringLiteral("の履歴を削除")
+              : notificationhistory::notificationClearButtonTitle(filter),
+        QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    connect(box, &QMessageBox::buttonClicked, this, [this, destructive, usage, usageProvider, filter](QAbstractButton* button) {
+        if (button != destructive)
+            return;
+        if (usage) {
+            QList<UsageHistoryEntry> kept;
+            for (const UsageHistoryEntry& entry : m_viewModel.usageHistory()) {
+                if (entry.provider != usageProvider)
+                    kept.append(entry);
+            }
+            m_viewModel.setUsageHistory(kept);
+            m_viewModel.persistUsageHistory();
+        } else {
+            m_viewModel.clearNotificationHistory(provider(filter));
+        }
+        refresh();
+    });
+    m_confirmation = box;
+    box->open();
+}
+
+} // namespace vantorel

@@ -1,0 +1,149 @@
+#include "app/window/UsageHistoryChart.h"
+
+#include "app/ui/SystemColors.h"
+#include "app/ui/UiFont.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QEvent>
+#include <QGraphicsLayout>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <cmath>
+
+namespace vantorel {
+
+namespace {
+
+constexpr qreal lineWidth = 2;
+// The original marks the newest sample with a symbol of 34 square points; a circle of the same
+// area is about 6.6 px across.
+const qreal latestMarkerDiameter = 2 * std::sqrt(34 / M_PI);
+
+QColor weeklyColor(const SystemColors& colors)
+{
+    return colors.systemGreen;
+}
+
+QPen linePen(const QColor& color)
+{
+    QPen pen(color, lineWidth);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+QScatterSeries* latestMarker()
+{
+    auto* series = new QScatterSeries;
+    series->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    series->setMarkerSize(latestMarkerDiameter);
+    series->setPen(Qt::NoPen);
+    return series;
+}
+
+} // namespace
+
+UsageHistoryChart::UsageHistoryChart(QWidget* parent)
+    : QChartView(new QChart, parent)
+    , m_fiveHour(new QLineSeries)
+    , m_weekly(new QLineSeries)
+    , m_latestFiveHour(latestMarker())
+    , m_latestWeekly(latestMarker())
+    , m_xAxis(new QDateTimeAxis)
+    , m_yAxis(new QValueAxis)
+    , m_fiveHourColor([](const SystemColors& c) { return c.systemBlue; })
+{
+    setObjectName(QStringLiteral("usageChart"));
+    // 224 px when the page has room; with both notes and the pace details shown the chart gives
+    // up some height so that its axis labels stay inside the window.
+    setMinimumHeight(minimumChartHeight);
+    setMaximumHeight(chartHeight);
+    setFrameShape(QFrame::NoFrame);
+    setRenderHint(QPainter::Antialiasing);
+    setBackgroundBrush(Qt::NoBrush);
+    setStyleSheet(QStringLiteral("background: transparent"));
+
+    QChart* chart = this->chart();
+    chart->legend()->hide();
+    chart->setBackgroundVisible(false);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(0, 4, 0, 0));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    // Only the date labels follow the locale: with localised numbers Qt 6.4 drops every label of
+    // a "%d" format.
+    chart->setLocale(QLocale());
+    chart->setPlotAreaBackgroundVisible(true);
+    m_fiveHour->setName(QStringLiteral("5時間"));
+    m_weekly->setName(QStringLiteral("週間"));
+    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(m_fiveHour), static_cast<QAbstractSeries*>(m_weekly),
+                                    static_cast<QAbstractSeries*>(m_latestFiveHour),
+                                    static_cast<QAbstractSeries*>(m_latestWeekly)})
+        chart->addSeries(series);
+
+    const QFont labelFont = UiFont::system(9);
+    m_xAxis->setTickCount(4);
+    m_xAxis->setLabelsFont(labelFont);
+    m_xAxis->setLineVisible(false);
+    m_yAxis->setRange(0, 100);
+    m_yAxis->setTickCount(5);
+    m_yAxis->setLabelFormat(QStringLiteral("%d%"));
+    m_yAxis->setLabelsFont(labelFont);
+    chart->addAxis(m_xAxis, Qt::AlignBottom);
+    chart->addAxis(m_yAxis, Qt::AlignLeft);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(m_xAxis);
+        series->attachAxis(m_yAxis);
+    }
+    applyColors();
+}
+
+void UsageHistoryChart::apply(const UsageChartData& data, bool timeAxis, ColorPick fiveHourColor)
+{
+    m_fiveHourColor = std::move(fiveHourColor);
+    m_fiveHour->replace(data.fiveHour);
+    m_weekly->replace(data.weekly);
+    m_latestFiveHour->replace(data.latestFiveHour ? QList<QPointF>{*data.latestFiveHour} : QList<QPointF>());
+    m_latestWeekly->replace(data.latestWeekly ? QList<QPointF>{*data.latestWeekly} : QList<QPointF>());
+    m_xAxis->setFormat(axisLabelFormat(timeAxis, chart()->locale()));
+    m_xAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(data.minimumX)),
+                      QDateTime::fromMSecsSinceEpoch(qint64(data.maximumX)));
+    applyColors();
+}
+
+QString UsageHistoryChart::axisLabelFormat(bool timeAxis, const QLocale& locale)
+{
+    if (timeAxis)
+        return locale.timeFormat(QLocale::ShortFormat);
+    // Qt's "MMM" is "12月" in Japanese, so "MMM d" would read "12月 5".
+    if (locale.language() == QLocale::Japanese)
+        return QStringLiteral("M月d日");
+    return QStringLiteral("MMM d");
+}
+
+void UsageHistoryChart::changeEvent(QEvent* event)
+{
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColors();
+}
+
+void UsageHistoryChart::applyColors()
+{
+    const SystemColors& colors = SystemColors::current();
+    const QColor fiveHour = m_fiveHourColor(colors);
+    m_fiveHour->setPen(linePen(fiveHour));
+    m_latestFiveHour->setColor(fiveHour);
+    m_weekly->setPen(linePen(weeklyColor(colors)));
+    m_latestWeekly->setColor(weeklyColor(colors));
+    m_xAxis->setGridLineColor(SystemColors::withOpacity(colors.secondaryLabel, 0.1));
+    m_yAxis->setGridLineColor(SystemColors::withOpacity(colors.secondaryLabel, 0.16));
+    m_yAxis->setLinePenColor(SystemColors::withOpacity(colors.secondaryLabel, 0.16));
+    m_xAxis->setLabelsColor(colors.secondaryLabel);
+    m_yAxis->setLabelsColor(colors.secondaryLabel);
+    chart()->setPlotAreaBackgroundBrush(SystemColors::withOpacity(colors.secondaryLabel, 0.035));
+}
+
+} // namespace vantorel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/ui/TextColor.h"
+#include "app/window/UsageHistoryRules.h"
+
+#include <QChartView>
+#include <QLocale>
+
+class QDateTimeAxis;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+namespace vantorel {
+
+// The line chart of the usage section: the five-hour and weekly remaining percent over time,
+// with a dot on the newest drawn sample of each line. Qt's legend stays hidden (the section
+// draws its own); colours follow the light or dark palette.
+class UsageHistoryChart : public QChartView
+{
+    Q_OBJECT
+
+public:
+    explicit UsageHistoryChart(QWidget* parent = nullptr);
+
+    // Replaces every point at once and sets the horizontal range and label format.
+    void apply(const UsageChartData& data, bool timeAxis, ColorPick fiveHourColor);
+
+    // The label format of the horizontal axis: the locale's short clock time for a time axis
+    // (hour, AM/PM where the locale uses it, minute), else the short month and the day.
+    static QString axisLabelFormat(bool timeAxis, const QLocale& locale);
+
+    static constexpr int chartHeight = 224;
+    static constexpr int minimumChartHeight = 140;
+
+    QSize sizeHint() const override { return {QChartView::sizeHint().width(), chartHeight}; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyColors();
+
+    QLineSeries* m_fiveHour;
+    QLineSeries* m_weekly;
+    QScatterSeries* m_latestFiveHour;
+    QScatterSeries* m_latestWeekly;
+    QDateTimeAxis* m_xAxis;
+    QValueAxis* m_yAxis;
+    ColorPick m_fiveHourColor;
+};
+
+} // namespace vantorel
