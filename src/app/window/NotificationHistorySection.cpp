@@ -10,6 +10,7 @@
 #include "app/window/NotificationHistoryRules.h"
 
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -69,6 +70,7 @@ void NotificationHistorySection::refresh()
 void NotificationHistorySection::rebuildList()
 {
     delete m_list;
+    m_rows = nullptr;
     if (m_filtered.isEmpty()) {
         m_list = new HistoryEmptyState(QStringLiteral("bell.slash"), QStringLiteral("通知履歴はありません"),
                                        QStringLiteral("状態変化、残量低下、リセット、認証更新を記録します。"), this);
@@ -82,22 +84,39 @@ void NotificationHistorySection::rebuildList()
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->setMaximumHeight(listMaximumHeight);
-    auto* rows = new QWidget;
-    rows->setObjectName(QStringLiteral("notificationRows"));
-    auto* layout = new QVBoxLayout(rows);
+    m_rows = new QWidget;
+    m_rows->setObjectName(QStringLiteral("notificationRows"));
+    auto* layout = new QVBoxLayout(m_rows);
     // Keeps the dates clear of the scroll bar.
     layout->setContentsMargins(0, 0, 6, 0);
     layout->setSpacing(0);
-    for (qsizetype index = 0; index < m_filtered.size(); ++index) {
-        const NotificationHistoryEntry& entry = m_filtered[index];
-        layout->addWidget(new NotificationHistoryRow(entry, notificationhistory::pendingItem(entry, m_outbox), rows));
-        if (index + 1 < m_filtered.size())
-            layout->addWidget(new Divider(Qt::Horizontal, dividerIndent, rows));
-    }
     layout->addStretch(1);
-    scroll->setWidget(rows);
+    m_builtRows = 0;
+    appendRows();
+    // Further rows are built as the list is scrolled towards its end.
+    QScrollBar* bar = scroll->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (value >= bar->maximum() - bar->pageStep())
+            appendRows();
+    });
+    scroll->setWidget(m_rows);
     m_list = scroll;
     m_layout->addWidget(m_list, 1);
+}
+
+void NotificationHistorySection::appendRows()
+{
+    auto* layout = static_cast<QVBoxLayout*>(m_rows->layout());
+    const qsizetype end = std::min(m_filtered.size(), m_builtRows + rowBatch);
+    for (qsizetype index = m_builtRows; index < end; ++index) {
+        const NotificationHistoryEntry& entry = m_filtered[index];
+        // Before the closing stretch; a divider separates rows and none follows the last one.
+        if (index > 0)
+            layout->insertWidget(layout->count() - 1, new Divider(Qt::Horizontal, dividerIndent, m_rows));
+        layout->insertWidget(layout->count() - 1, new NotificationHistoryRow(
+                                                      entry, notificationhistory::pendingItem(entry, m_outbox), m_rows));
+    }
+    m_builtRows = end;
 }
 
 } // namespace vantorel

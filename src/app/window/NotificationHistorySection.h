@@ -34,6 +34,8 @@ public:
 
     static constexpr int listMaximumHeight = 414;
     static constexpr int dividerIndent = 38;
+    // Rows built at once; the history holds at most 120.
+    static constexpr qsizetype rowBatch = 12;
 
 signals:
     // The filtered list may have changed.
@@ -41,6 +43,7 @@ signals:
 
 private:
     void rebuildList();
+    void appendRows();
 
     AppViewModel& m_viewModel;
     NotificationProviderFilter m_filter = NotificationProviderFilter::all;
@@ -48,6 +51,8 @@ private:
     SegmentedControl* m_filterPicker;
     QVBoxLayout* m_layout;
     QWidget* m_list = nullptr;
+    QWidget* m_rows = nullptr;
+    qsizetype m_builtRows = 0;
     QList<NotificationHistoryEntry> m_filtered;
     QList<PendingDiscordNotification> m_outbox;
     bool m_built = false;

@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <cmath>
 
@@ -147,6 +149,7 @@ TEST_F(HistoryPanelTest, NotificationListFiltersMatchesTheOutboxAndKeepsRowsForE
                                     std::nullopt, std::nullopt, queuedEntry.id);
     PendingDiscordNotification stray = item;
     stray.generation = QUuid::createUuid();
+    stray.attemptCount = 5;
     model().publishedState().notificationHistory = {queuedEntry, claude};
     model().publishedState().pendingDiscordResetNotifications = {stray, item};
     const auto panel = makePanel();
@@ -175,6 +178,19 @@ TEST_F(HistoryPanelTest, NotificationListFiltersMatchesTheOutboxAndKeepsRowsForE
     publish();
     EXPECT_EQ(model().notificationHistory(), QList<NotificationHistoryEntry>{queuedEntry});
     EXPECT_TRUE(find<QWidget>(find<QWidget>(panel.get(), "notificationSection"), "historyEmptyState")->isVisible());
+}
+
+TEST_F(HistoryPanelTest, RowsAreBuiltAsTheListScrolls)
+{
+    for (int index = 0; index < 30; ++index)
+        model().publishedState().notificationHistory.append(
+            entry(MonitoredProvider::codex, NotificationHistoryCategory::reset, "リセット", "本文", index * 60.0));
+    const auto panel = makePanel();
+    pick(panel.get(), "historySection", 1);
+    EXPECT_EQ(panel->findChildren<NotificationHistoryRow*>().size(), 12);
+    QScrollBar* bar = find<QScrollArea>(panel.get(), "notificationList")->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(panel->findChildren<NotificationHistoryRow*>().size(), 24);
 }
 
 // Artefacts to look at: the three periods, a paused Codex window, the empty state and the list
