@@ -35,6 +35,7 @@
 #include "app/window/HistoryPanel.h"
 #include "app/window/MainPanel.h"
 #include "app/window/ManualInputPanel.h"
+#include "app/window/SettingsPanel.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "core/foundation/PendingCompletion.h"
@@ -251,6 +252,9 @@ QWidget* VantorelApp::makeContentView()
     };
     pages.history = [](const ContentEnvironment& environment, Binding<PopoverPage>) -> QWidget* {
         return new HistoryPanel(*environment.viewModel);
+    };
+    pages.settings = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
+        return new SettingsPanel(environment, std::move(page));
     };
     return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
 }

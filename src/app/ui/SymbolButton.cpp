@@ -23,6 +23,13 @@ void SymbolButton::setTint(ColorPick pick)
     updateIcon();
 }
 
+void SymbolButton::setSymbol(const QString& systemName)
+{
+    m_symbol = systemName;
+    setProperty(IconProvider::symbolProperty, systemName);
+    updateIcon();
+}
+
 void SymbolButton::changeEvent(QEvent* event)
 {
     QPushButton::changeEvent(event);

@@ -18,6 +18,7 @@ public:
 
     // Title and symbol in `pick` of the current system colours (a destructive action's red).
     void setTint(ColorPick pick);
+    void setSymbol(const QString& systemName);
     QString symbol() const { return m_symbol; }
 
 protected:

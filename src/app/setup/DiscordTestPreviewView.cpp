@@ -1,0 +1,102 @@
+#include "app/setup/DiscordTestPreviewView.h"
+
+#include "app/ui/IconProvider.h"
+#include "app/ui/SymbolButton.h"
+#include "app/ui/SymbolView.h"
+#include "app/ui/TextColor.h"
+#include "app/ui/UiFont.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vantorel {
+
+namespace {
+
+QLabel* wrappingLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::function<void()> cancel,
+                                               std::function<void()> confirm, QWidget* parent)
+    : QDialog(parent)
+    , m_draft(std::move(draft))
+    , m_cancel(std::move(cancel))
+{
+    setObjectName(QStringLiteral("discordTestPreview"));
+    setWindowTitle(QStringLiteral("Discord送信前の確認"));
+    setWindowModality(Qt::WindowModal);
+    setFixedWidth(sheetWidth);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(16);
+
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(6);
+    titleRow->addWidget(new SymbolView(QStringLiteral("paperplane"), IconProvider::symbolSize(13), colors::label, this));
+    auto* title = new QLabel(QStringLiteral("Discord送信前の確認"), this);
+    title->setFont(UiFont::headline());
+    titleRow->addWidget(title);
+    titleRow->addStretch();
+    column->addLayout(titleRow);
+
+    column->addWidget(wrappingLabel(QStringLiteral("保存済みWebhookの宛先へ、以下の合成データを実際に送信します。"), this));
+
+    auto* content = wrappingLabel(m_draft.content, this);
+    content->setObjectName(QStringLiteral("discordTestPreview.content"));
+    content->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    content->setMinimumWidth(sheetWidth - 40);
+    column->addWidget(content);
+
+    auto* note = wrappingLabel(QStringLiteral("メンションなし。受付確認は表示・閲覧の保証ではありません。"), this);
+    setTextColor(note, colors::secondary);
+    column->addWidget(note);
+
+    auto* buttons = new QHBoxLayout;
+    auto* cancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancelButton->setObjectName(QStringLiteral("discordTestPreview.cancel"));
+    cancelButton->setAutoDefault(false);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    auto* send = new SymbolButton(QStringLiteral("この内容を送信"), QStringLiteral("paperplane"), this);
+    send->setObjectName(QStringLiteral("discordTestPreview.confirm"));
+    send->setAutoDefault(false);
+    connect(send, &QPushButton::clicked, this, [this, confirm = std::move(confirm)] {
+        // Closing may delete the sheet and this closure with it.
+        const std::function<void()> action = confirm;
+        m_quiet = true;
+        accept();
+        if (action)
+            action();
+    });
+    buttons->addWidget(cancelButton);
+    buttons->addStretch();
+    buttons->addWidget(send);
+    column->addLayout(buttons);
+}
+
+void DiscordTestPreviewView::dismissQuietly()
+{
+    m_quiet = true;
+    QDialog::reject();
+}
+
+void DiscordTestPreviewView::reject()
+{
+    // Escape, the close button and "キャンセル" all come here.
+    const std::function<void()> cancel = m_quiet ? std::function<void()>() : m_cancel;
+    m_quiet = true;
+    QDialog::reject();
+    if (cancel)
+        cancel();
+}
+
+} // namespace vantorel
