@@ -1,5 +1,6 @@
 #include "app/window/SettingsPanel.h"
 
+#include "app/setup/DiscordQueueView.h"
 #include "app/setup/DiscordTestPreviewView.h"
 #include "app/setup/RefreshPreferencesView.h"
 #include "app/ui/CaptionLabel.h"
@@ -200,8 +201,11 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     addEntry(m_discordAttention, QStringLiteral("settings.discordAttention"));
     m_discordRetry = new CaptionLabel(QString(), content);
     addEntry(m_discordRetry, QStringLiteral("settings.discordRetry"));
-    // 19: the Discord outbox list takes this slot.
-    addEntry(new QWidget(content), QStringLiteral("settings.discordQueue"))->hide();
+    auto* queue = new DiscordQueueView(content);
+    m_refreshers.push_back([this, queue] {
+        queue->setItems(m_model.pendingDiscordResetNotifications(), m_model.notificationHistory());
+    });
+    addEntry(queue, QStringLiteral("settings.discordQueue"));
 
     auto* targets = new DisclosureGroup(QStringLiteral("現在の通知対象"), content);
     targets->setContent(buildTargets());
