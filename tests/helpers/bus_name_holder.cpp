@@ -1,5 +1,6 @@
-// Owns a session-bus name, allowing replacement, and keeps running after losing it: a copy that
-// ignores being replaced. Prints "ready" once the name is its own.
+// Owns a session-bus name and keeps running after losing it: a copy that ignores being replaced.
+// With "refuse" after the name it does not allow replacement either. Prints "ready" once the name
+// is its own.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -13,7 +14,7 @@ int main(int argc, char** argv)
         return 2;
     const auto reply = QDBusConnection::sessionBus().interface()->registerService(
         QString::fromLocal8Bit(argv[1]), QDBusConnectionInterface::ReplaceExistingService,
-        QDBusConnectionInterface::AllowReplacement);
+        argc > 2 ? QDBusConnectionInterface::DontAllowReplacement : QDBusConnectionInterface::AllowReplacement);
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered)
         return 1;
     std::puts("ready");

@@ -53,23 +53,35 @@ void SingleInstance::terminateOtherRunningInstances()
             emit nameLost();
     });
     m_bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots);
-    const auto registered = bus->registerService(serviceName, QDBusConnectionInterface::ReplaceExistingService,
-                                                 QDBusConnectionInterface::AllowReplacement);
-    if (!registered.isValid() || registered.value() != QDBusConnectionInterface::ServiceRegistered)
-        log(QStringLiteral("singleInstance.nameNotAcquired"));
+    const bool acquired = takeName();
 
     if (replacedName.isEmpty() || replacedPid == 0)
         return;
     // The replaced copy quits on NameLost; only one still on the bus after the grace time is
-    // ended by force, so a copy writing out its state is never cut short.
+    // ended by force, so a copy writing out its state is never cut short. A copy that did not
+    // allow the take-over leaves the name free only when it is gone.
     auto* watcher = new QDBusServiceWatcher(replacedName, m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
     m_forceTimer = new QTimer(this);
     m_forceTimer->setSingleShot(true);
     connect(m_forceTimer, &QTimer::timeout, this, [this, replacedName, replacedPid] {
         forceTerminate(replacedName, replacedPid);
     });
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, m_forceTimer, &QTimer::stop);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this, acquired] {
+        m_forceTimer->stop();
+        if (!acquired)
+            takeName();
+    });
     m_forceTimer->start(forceTerminateAfterMs);
+}
+
+bool SingleInstance::takeName()
+{
+    const auto registered = m_bus.interface()->registerService(
+        serviceName, QDBusConnectionInterface::ReplaceExistingService, QDBusConnectionInterface::AllowReplacement);
+    const bool acquired = registered.isValid() && registered.value() == QDBusConnectionInterface::ServiceRegistered;
+    if (!acquired)
+        log(QStringLiteral("singleInstance.nameNotAcquired"));
+    return acquired;
 }
 
 void SingleInstance::forceTerminate(const QString& uniqueName, uint pid)

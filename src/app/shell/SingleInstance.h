@@ -48,6 +48,8 @@ public slots:
     Q_SCRIPTABLE void Activate(const QVariantMap& platformData);
 
 private:
+    // Takes the name over, allowing a later copy to do the same; false when the owner refused.
+    bool takeName();
     void forceTerminate(const QString& uniqueName, uint pid);
     void log(const QString& message) const;
 

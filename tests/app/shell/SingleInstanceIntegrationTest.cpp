@@ -83,16 +83,20 @@ TEST(SingleInstanceIntegration, CopiesStartedTogetherLeaveOne)
 
 TEST(SingleInstanceIntegration, CopyIgnoringReplacementIsKilledAfterTheGraceTime)
 {
-    QProcess holder;
-    holder.start(QStringLiteral(VANTOREL_BUS_NAME_HOLDER), {SingleInstance::serviceName});
-    ASSERT_TRUE(holder.waitForReadyRead(10'000));
-    const qint64 holderPid = holder.processId();
-    Copy copy;
-    copy.start();
-    ASSERT_TRUE(waitUntil([&] { return holder.state() == QProcess::NotRunning; }, SingleInstance::forceTerminateAfterMs + 20'000));
-    EXPECT_EQ(holder.exitStatus(), QProcess::CrashExit);
-    EXPECT_TRUE(copy.log().contains(u"singleInstance.forceTerminateOther pid=" + QString::number(holderPid)));
-    copy.terminate();
+    // One that ignores losing the name, and one that did not even let it go.
+    for (const QStringList& arguments : {QStringList{SingleInstance::serviceName}, {SingleInstance::serviceName, QStringLiteral("refuse")}}) {
+        QProcess holder;
+        holder.start(QStringLiteral(VANTOREL_BUS_NAME_HOLDER), arguments);
+        ASSERT_TRUE(holder.waitForReadyRead(10'000));
+        const qint64 holderPid = holder.processId();
+        Copy copy;
+        copy.start();
+        ASSERT_TRUE(waitUntil([&] { return holder.state() == QProcess::NotRunning; }, SingleInstance::forceTerminateAfterMs + 20'000));
+        EXPECT_EQ(holder.exitStatus(), QProcess::CrashExit);
+        EXPECT_TRUE(copy.log().contains(u"singleInstance.forceTerminateOther pid=" + QString::number(holderPid)));
+        EXPECT_TRUE(waitUntil([&] { return ownerPid() == copy.pid; })) << "the name ends with the new copy";
+        copy.terminate();
+    }
 }
 
 } // namespace
