@@ -296,6 +296,8 @@ TEST_F(SettingsPanelTest, EntryOrderFlowsAndRebuild)
                                "settings.refreshPreferences settings.menuBar settings.actions settings.claudeLine "
                                "settings.error settings.discord settings.discordMessage settings.discordAttention "
                                "settings.discordRetry settings.discordQueue settings.targets settings.advanced");
+    for (const char* group : {"settings.categories.local", "settings.targets"})
+        at<DisclosureGroup>(group)->setExpanded(true);
     grabBoth(at("settings.content"), QStringLiteral("settings-defaults"));
 
     vm->onboardingStore().begin();
