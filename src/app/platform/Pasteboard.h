@@ -16,7 +16,8 @@ public:
     // The plain text held now; empty when there is none.
     virtual QString string() const = 0;
     // Replaces the contents with `text`; true only when the clipboard then holds exactly it.
-    virtual bool writeString(const QString& text) = 0;
+    // `currentHostOnly` asks clipboard histories and sync tools to leave the entry alone.
+    virtual bool writeString(const QString& text, bool currentHostOnly) = 0;
     virtual void clearContents() = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 namespace vantorel {
 
@@ -23,9 +24,13 @@ QString QtPasteboard::string() const
     return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
 }
 
-bool QtPasteboard::writeString(const QString& text)
+bool QtPasteboard::writeString(const QString& text, bool currentHostOnly)
 {
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    auto* data = new QMimeData;
+    data->setText(text);
+    if (currentHostOnly)
+        data->setData(secretHintType(), QByteArrayLiteral("secret"));
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     return string() == text;
 }
 

@@ -18,8 +18,11 @@ public:
 
     int changeCount() const override { return m_changeCount; }
     QString string() const override;
-    bool writeString(const QString& text) override;
+    bool writeString(const QString& text, bool currentHostOnly) override;
     void clearContents() override;
+
+    // The MIME entry by which clipboard managers recognise a secret they should not keep.
+    static QString secretHintType() { return QStringLiteral("x-kde-passwordManagerHint"); }
 
 private:
     int m_changeCount = 0;

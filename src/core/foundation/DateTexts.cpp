@@ -43,6 +43,11 @@ QString DateTexts::abbreviatedDateTimeText(std::optional<Date> date, const QTime
     return formatted(date, zone, u"yyyy年M月d日 H:mm").value_or(QStringLiteral("--"));
 }
 
+QString DateTexts::abbreviatedDateStandardTimeText(std::optional<Date> date, const QTimeZone& zone)
+{
+    return formatted(date, zone, u"yyyy年M月d日 H:mm:ss").value_or(QStringLiteral("--"));
+}
+
 QString DateTexts::durationText(double seconds)
 {
     if (!std::isfinite(seconds))

@@ -23,6 +23,9 @@ struct DateTexts
     // "2026年12月5日 9:05"; "--" when absent.
     static QString abbreviatedDateTimeText(std::optional<Date> date,
                                            const QTimeZone& zone = QTimeZone::systemTimeZone());
+    // "2026年12月5日 9:05:07", the same with seconds; "--" when absent.
+    static QString abbreviatedDateStandardTimeText(std::optional<Date> date,
+                                                   const QTimeZone& zone = QTimeZone::systemTimeZone());
     // A compact duration of whole minutes, truncated: "2d 3h", "1h 5m", "42m"; "0m" below one
     // minute, for negative and for non-finite values.
     static QString durationText(double seconds);

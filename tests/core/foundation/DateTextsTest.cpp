@@ -23,6 +23,7 @@ TEST(DateTexts, FixedPatternsAndAbsentDates)
     EXPECT_EQ(DateTexts::dateText(morning, tokyo), "2026/12/05 9:05");
     EXPECT_EQ(DateTexts::historyDateText(morning, tokyo), "12/5 9:05");
     EXPECT_EQ(DateTexts::abbreviatedDateTimeText(morning, tokyo), "2026年12月5日 9:05");
+    EXPECT_EQ(DateTexts::abbreviatedDateStandardTimeText(morning + 7, tokyo), "2026年12月5日 9:05:07");
     for (const std::optional<Date> absent : {std::optional<Date>(), std::optional<Date>(notANumber)}) {
         EXPECT_EQ(DateTexts::shortTimeText(absent, tokyo), "--:--");
         EXPECT_EQ(DateTexts::dateText(absent, tokyo), "未取得");
