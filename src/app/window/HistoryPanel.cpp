@@ -39,7 +39,6 @@ HistoryPanel::HistoryPanel(AppViewModel& viewModel, QWidget* parent)
     , m_notifications(new NotificationHistorySection(viewModel, this))
 {
     setObjectName(QStringLiteral("historyPanel"));
-    setMaximumHeight(maximumHeight);
     auto* title = new QLabel(QStringLiteral("履歴"), this);
     title->setFont(UiFont::system(20, QFont::Bold));
     m_storageNote->setObjectName(QStringLiteral("storageNote"));

@@ -32,8 +32,6 @@ public:
     // The open delete confirmation, if any.
     QMessageBox* confirmation() const;
 
-    static constexpr int maximumHeight = 548;
-
 private:
     void refresh();
     void updateHeader();
