@@ -24,6 +24,7 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace vantorel {
 namespace {
@@ -115,6 +116,13 @@ protected:
 TEST_F(SettingsPanelTest, DefaultsAndEnablingRules)
 {
     make();
+    // A wheel turned over the stepper while scrolling the page writes nothing.
+    const int before = store->writes;
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(at("settings.warningDays"), &wheel);
+    EXPECT_EQ(at<QSpinBox>("settings.warningDays")->value(), 3);
+    EXPECT_EQ(store->writes, before);
     for (const char* name : {"settings.claudeStatusEnabled", "settings.claudeUsageAutoRefresh"}) {
         EXPECT_TRUE(at<ToggleSwitch>(name)->isChecked()) << name;
         EXPECT_FALSE(at(name)->isEnabled()) << name;
