@@ -222,6 +222,15 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
 
     connect(&m_model, &AppViewModel::changed, this, &SettingsPanel::refresh);
     refresh();
+    // A pending test draft opens its sheet once the host has placed the panel in its window, so
+    // the sheet is modal to that window.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_sheetAllowed = true;
+            updateSheet();
+        },
+        Qt::QueuedConnection);
 }
 
 SettingsPanel::~SettingsPanel()
@@ -649,6 +658,8 @@ void SettingsPanel::updateClaudeLine()
 
 void SettingsPanel::updateSheet()
 {
+    if (!m_sheetAllowed)
+        return;
     const std::optional<DiscordTestDraft>& preview = m_model.discordTestPreview();
     if (m_sheet && (!preview || m_sheet->draft() != *preview)) {
         // The view model moved on (confirmed, replaced or cleared): the shown draft is stale.

@@ -91,6 +91,7 @@ private:
     QPointer<DiscordTestPreviewView> m_sheet;
     // The last draft the user answered in the sheet, which must not open again.
     std::optional<DiscordTestDraft> m_answeredDraft;
+    bool m_sheetAllowed = false;
 };
 
 } // namespace vantorel
