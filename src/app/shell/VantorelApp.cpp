@@ -238,6 +238,8 @@ QWidget* VantorelApp::makeContentView()
     environment.urlOpener = m_urlOpener.get();
     environment.syncCoordinator = m_sync.get();
     environment.cloudCoordinator = m_cloudSync.get();
+    environment.pasteboard = m_pasteboard.get();
+    environment.sleeper = std::make_shared<TimerSleeper>();
     environment.quit = [] { QCoreApplication::quit(); };
     environment.openCodexCLI = [viewModel = QPointer<AppViewModel>(m_viewModel.get())] {
         if (viewModel)

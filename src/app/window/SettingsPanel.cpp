@@ -3,6 +3,8 @@
 #include "app/setup/DiscordQueueView.h"
 #include "app/setup/DiscordTestPreviewView.h"
 #include "app/setup/RefreshPreferencesView.h"
+#include "app/syncui/MacCloudSyncSettingsView.h"
+#include "app/syncui/MacSyncSettingsView.h"
 #include "app/ui/CaptionLabel.h"
 #include "app/ui/DisclosureGroup.h"
 #include "app/ui/IconProvider.h"
@@ -161,9 +163,17 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     addEntry(new PanelHeader(QStringLiteral("設定"), m_page, content), QStringLiteral("settings.header"));
     addEntry(buildFlowRow(SettingsPresenter::Flow::guide), QStringLiteral("settings.guide"));
     addEntry(buildFlowRow(SettingsPresenter::Flow::setup), QStringLiteral("settings.setup"));
-    // 4, 5: the iPhone and cloud sync sections take these slots.
-    addEntry(new QWidget(content), QStringLiteral("settings.sync"))->hide();
-    addEntry(new QWidget(content), QStringLiteral("settings.cloudSync"))->hide();
+    // 4, 5: the iPhone and cloud sync sections, left empty by a host without the coordinators.
+    if (environment.syncCoordinator && environment.pasteboard && environment.sleeper)
+        addEntry(new MacSyncSettingsView(*environment.syncCoordinator, *environment.pasteboard, environment.sleeper,
+                                         content),
+                 QStringLiteral("settings.sync"));
+    else
+        addEntry(new QWidget(content), QStringLiteral("settings.sync"))->hide();
+    if (environment.cloudCoordinator)
+        addEntry(new MacCloudSyncSettingsView(*environment.cloudCoordinator, content), QStringLiteral("settings.cloudSync"));
+    else
+        addEntry(new QWidget(content), QStringLiteral("settings.cloudSync"))->hide();
     addEntry(buildServices(), QStringLiteral("settings.services"));
     addEntry(buildAutomaticFetch(), QStringLiteral("settings.automaticFetch"));
     addEntry(buildAppSection(), QStringLiteral("settings.app"));
