@@ -28,12 +28,19 @@ struct CloudRig
     std::unique_ptr<MacCloudSyncCoordinator> cloud;
     std::unique_ptr<MacCloudSyncSettingsView> view;
 
-    CloudRig()
+    CloudRig() { make(); }
+    void make()
     {
+        view.reset();
         cloud = std::make_unique<MacCloudSyncCoordinator>(test::hostA, store, defaults, sleeper->clock().clock(),
                                                           sleeper, nullptr);
         drainEvents();
         view = std::make_unique<MacCloudSyncSettingsView>(*cloud);
+    }
+    void on()
+    {
+        cloud->setEnabled(true);
+        drainEvents();
     }
     ~CloudRig()
     {
@@ -71,37 +78,22 @@ TEST_F(MacCloudSyncSettingsViewTest, RowsFollowTheCoordinator)
     } rows[] = {
         {u"off"_s, [](CloudRig&) {}, u"icloud.slash"_s, u"最終送信: 未送信"_s, false, false, false},
         {u"checking"_s, [](CloudRig& r) { r.cloud->setEnabled(true); }, u"icloud"_s, u"最終送信: 確認中"_s, true, false, false},
-        {u"busy"_s,
-         [](CloudRig& r) {
-             r.cloud->setEnabled(true);
-             drainEvents();
-             r.store->holdWrites = true;
-             r.upload(3);
-         },
-         u"icloud"_s, u"最終送信: 未送信"_s, true, false, false},
-        {u"uploaded"_s,
-         [](CloudRig& r) {
-             r.cloud->setEnabled(true);
-             drainEvents();
-             r.upload(3);
-         },
-         u"icloud"_s, u"最終送信: "_s + DateTexts::abbreviatedDateTimeText(test::syncNow), false, true, false},
+        {u"busy"_s, [](CloudRig& r) { r.on(); r.store->holdWrites = true; r.upload(3); }, u"icloud"_s,
+         u"最終送信: 未送信"_s, true, false, false},
+        {u"uploaded"_s, [](CloudRig& r) { r.on(); r.upload(3); }, u"icloud"_s,
+         u"最終送信: "_s + DateTexts::abbreviatedDateTimeText(test::syncNow), false, true, false},
         {u"failed"_s,
          [](CloudRig& r) {
              r.store->failures = {std::make_exception_ptr(CloudSyncError(CloudSyncError::Code::quotaExceeded))};
-             r.cloud->setEnabled(true);
-             drainEvents();
+             r.on();
              r.upload(3);
          },
          u"exclamationmark.icloud"_s, u"最終送信: 未送信"_s, false, true, false},
-        {u"reconfirm"_s,
+        {u"reconfirm"_s, // switched on for another account
          [](CloudRig& r) {
              r.defaults->set(MacCloudSyncCoordinator::enabledKey(), true);
              r.defaults->set(MacCloudSyncCoordinator::accountIDKey(), u"_"_s + QString(32, u'c'));
-             r.cloud = std::make_unique<MacCloudSyncCoordinator>(test::hostA, r.store, r.defaults,
-                                                                 r.sleeper->clock().clock(), r.sleeper, nullptr);
-             drainEvents();
-             r.view = std::make_unique<MacCloudSyncSettingsView>(*r.cloud);
+             r.make();
          },
          u"exclamationmark.icloud"_s, u"最終送信: 未送信"_s, false, false, true},
     };
@@ -121,9 +113,6 @@ TEST_F(MacCloudSyncSettingsViewTest, RowsFollowTheCoordinator)
             EXPECT_EQ(rig.child(u"uploadButton"_s)->isEnabled(), c.canUpload()) << name;
             EXPECT_EQ(rig.child(u"cloudSwitch"_s)->isEnabled(), !c.isDeleting()) << name;
             EXPECT_EQ(rig.shown(u"nextUpload"_s), c.nextUploadAt().has_value()) << name;
-            if (c.nextUploadAt()) {
-                EXPECT_EQ(rig.text(u"nextUpload"_s), u"次回送信: "_s + DateTexts::abbreviatedDateStandardTimeText(*c.nextUploadAt()));
-            }
             rig.view->resize(360, 10);
             show(rig.view.get());
             expectNoMissingGlyphs(rig.view.get());
@@ -137,8 +126,7 @@ TEST_F(MacCloudSyncSettingsViewTest, DeletionHandsBackTheSessionOfThePress)
     // Cancel, confirm, and confirm after the session changed while the dialog was open.
     for (int step : {0, 1, 2}) {
         CloudRig rig;
-        rig.cloud->setEnabled(true);
-        drainEvents();
+        rig.on();
         rig.upload(3);
         show(rig.view.get());
         rig.press(u"deleteButton"_s);

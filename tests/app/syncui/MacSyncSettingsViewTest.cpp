@@ -175,11 +175,7 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
         QString symbol, registerText;
     } rows[] = {
         {u"off"_s, [](SyncRig& r) { r.make(false); }, {u"noDevice"_s}, true, u"wifi.slash"_s, {}},
-        {u"revocation-pending"_s,
-         [](SyncRig& r) {
-             r.defaults->set(MacSyncCoordinator::revocationPendingKey(), true);
-             r.make(false);
-         },
+        {u"revocation-pending"_s, [](SyncRig& r) { r.defaults->set(MacSyncCoordinator::revocationPendingKey(), true); r.make(false); },
          {u"errorText"_s, u"noDevice"_s, u"retryRevocationButton"_s}, false, u"wifi.slash"_s, {}},
         {u"registration-unreadable"_s,
          [](SyncRig& r) {
@@ -189,25 +185,16 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
              drainEvents();
          },
          {u"errorText"_s, u"revokeButton"_s}, true, u"wifi.slash"_s, {}},
-        {u"registered"_s,
-         [](SyncRig& r) {
-             r.storage->stored = phone;
-             r.make(true);
-         },
+        {u"registered"_s, [](SyncRig& r) { r.storage->stored = phone; r.make(true); },
          {u"deviceName"_s, u"revokeButton"_s, u"registerButton"_s}, true, u"wifi"_s, u"iPhoneを再登録"_s},
-        {u"pairing"_s,
-         [](SyncRig& r) {
-             r.make(true);
-             r.pair();
-         },
-         {u"noDevice"_s, u"countdown"_s}, true, u"wifi"_s, u"iPhoneを登録"_s},
+        {u"pairing"_s, [](SyncRig& r) { r.make(true); r.pair(); }, {u"noDevice"_s, u"countdown"_s}, true, u"wifi"_s, {}},
         {u"pending-request"_s,
          [](SyncRig& r) {
              r.make(true);
              r.pair();
              r.servers.pairingHandlers.last()(SyncPairingRequest{idNumber(2), u"<b>x</b>"_s, syncNow + 300});
          },
-         {u"noDevice"_s, u"countdown"_s, u"requestName"_s}, true, u"wifi"_s, u"iPhoneを登録"_s},
+         {u"noDevice"_s, u"countdown"_s, u"requestName"_s}, true, u"wifi"_s, {}},
     };
     for (bool dark : {false, true}) {
         setDark(dark);
