@@ -17,6 +17,7 @@
 #include "app/platform/UPowerMonitor.h"
 #include "app/platform/SystemTrayStatusItemBackend.h"
 #include "app/platform/UrlOpener.h"
+#include "app/setup/MacOnboardingView.h"
 #include "app/shell/AppLifecycleBridge.h"
 #include "app/syncui/MacCloudSyncCoordinator.h"
 #include "app/syncui/MacSyncCoordinator.h"
@@ -257,6 +258,10 @@ QWidget* VantorelApp::makeContentView()
     };
     pages.settings = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
         return new SettingsPanel(environment, std::move(page));
+    };
+    pages.setup = [](const ContentEnvironment& environment, ContentPages::Action dismiss,
+                     ContentPages::Action proceedToSetup) {
+        return new MacOnboardingView(*environment.viewModel, std::move(dismiss), std::move(proceedToSetup));
     };
     return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
 }

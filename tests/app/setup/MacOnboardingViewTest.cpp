@@ -1,0 +1,169 @@
+#include "app/setup/MacOnboardingPage.h"
+#include "app/setup/MacOnboardingView.h"
+#include "app/ui/IconProvider.h"
+#include "app/ui/SymbolButton.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "core/foundation/InMemorySettingsStore.h"
+#include "sync/onboarding/OnboardingProgressStore.h"
+#include "support/DrainEvents.h"
+#include "support/ViewModelHarness.h"
+#include "support/ViewTest.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+
+#include <memory>
+
+namespace vantorel {
+namespace {
+
+const QString prefix = QStringLiteral("vantorel-mac-onboarding");
+
+class MacOnboardingViewTest : public ViewTest
+{
+protected:
+    MacOnboardingView& build()
+    {
+        view.reset();
+        view = std::make_unique<MacOnboardingView>(harness.viewModel(), [this] { ++dismissals; },
+                                                   [this] { ++handOvers; });
+        view->resize(386, 520);
+        show(view.get());
+        view->activateWindow();
+        return *view;
+    }
+    void click(const QString& name) { QTest::mouseClick(find<QPushButton>(view.get(), name), Qt::LeftButton); }
+    QString text(const QString& name) const { return find<QLabel>(view.get(), name)->text(); }
+    SymbolButton* forward() const
+    {
+        auto* next = view->findChild<SymbolButton*>(QStringLiteral("onboarding.next"));
+        return next ? next : find<SymbolButton>(view.get(), QStringLiteral("onboarding.complete"));
+    }
+    QVariant stored(const char* suffix) const
+    {
+        const auto value = harness.defaults->value(prefix + QLatin1String(suffix));
+        if (!value)
+            return {};
+        if (const auto* text = std::get_if<QString>(&*value))
+            return *text;
+        return QVariant::fromValue(std::get<std::int64_t>(*value));
+    }
+
+    ViewModelHarness harness;
+    std::unique_ptr<MacOnboardingView> view;
+    int dismissals = 0;
+    int handOvers = 0;
+};
+
+TEST_F(MacOnboardingViewTest, ShowsThePageOfTheClampedPublishedStep)
+{
+    struct Row {
+        std::int64_t step;
+        int page;
+        bool backEnabled;
+        const char* forwardTitle;
+        const char* forwardSymbol;
+        const char* forwardName;
+    };
+    const Row rows[] = {
+        {-1, 0, false, "次へ", "chevron.right", "onboarding.next"},
+        {0, 0, false, "次へ", "chevron.right", "onboarding.next"},
+        {7, 7, true, "次へ", "chevron.right", "onboarding.next"},
+        {8, 8, true, "設定へ", "slider.horizontal.3", "onboarding.complete"},
+        {42, 8, true, "設定へ", "slider.horizontal.3", "onboarding.complete"},
+    };
+    harness.makeViewModel();
+    build();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.step);
+        harness.viewModel().setOnboardingProgress({1, OnboardingCompletionState::notPresented, row.step});
+        drainEvents();
+        EXPECT_EQ(text(QStringLiteral("onboarding.title")), MacOnboardingPage::all()[row.page].title);
+        EXPECT_EQ(text(QStringLiteral("onboarding.counter")), QString::number(row.page + 1) + QStringLiteral(" / 9"));
+        EXPECT_EQ(find<QProgressBar>(view.get(), QStringLiteral("onboarding.progress"))->value(), row.page + 1);
+        EXPECT_EQ(find<QPushButton>(view.get(), QStringLiteral("onboarding.back"))->isEnabled(), row.backEnabled);
+        EXPECT_EQ(forward()->objectName(), QLatin1String(row.forwardName));
+        EXPECT_EQ(forward()->text(), QString::fromUtf8(row.forwardTitle));
+        EXPECT_EQ(forward()->symbol(), QLatin1String(row.forwardSymbol));
+    }
+}
+
+TEST_F(MacOnboardingViewTest, ActionsWriteOnlyTheGuidesProgress)
+{
+    const AppSettings settings = harness.makeViewModel().settings();
+    build();
+    click(QStringLiteral("onboarding.next"));
+    click(QStringLiteral("onboarding.next"));
+    click(QStringLiteral("onboarding.back"));
+    EXPECT_EQ(stored(".step"), QVariant::fromValue(std::int64_t{1}));
+    EXPECT_TRUE(harness.viewModel().onboardingProgress().shouldAutoPresent());
+
+    click(QStringLiteral("onboarding.defer"));
+    EXPECT_EQ(stored(".state"), QStringLiteral("deferred"));
+    EXPECT_EQ(stored(".step"), QVariant::fromValue(std::int64_t{1}));
+    EXPECT_EQ(dismissals, 1);
+
+    // Return clicks the forward button, on the page just shown, up to the hand-over.
+    build();
+    for (int press = 0; press < 7; ++press)
+        QTest::keyClick(view.get(), Qt::Key_Return);
+    EXPECT_EQ(text(QStringLiteral("onboarding.counter")), QStringLiteral("9 / 9"));
+    EXPECT_EQ(handOvers, 0);
+    QTest::keyClick(view.get(), Qt::Key_Enter);
+    EXPECT_EQ(stored(".state"), QStringLiteral("completed"));
+    EXPECT_EQ(stored(".step"), QVariant::fromValue(std::int64_t{8}));
+    EXPECT_EQ(handOvers, 1);
+    EXPECT_EQ(dismissals, 1);
+
+    build();
+    click(QStringLiteral("onboarding.complete"));
+    EXPECT_EQ(handOvers, 2);
+    EXPECT_EQ(harness.viewModel().settings(), settings);
+    for (const char* key : {".version", ".state", ".step"})
+        EXPECT_FALSE(harness.defaults->value(QStringLiteral("vantorel-mac-initial-setup") + QLatin1String(key)));
+}
+
+TEST_F(MacOnboardingViewTest, ReopensOnTheStoredPageAfterARestart)
+{
+    harness.makeViewModel();
+    build();
+    for (int press = 0; press < 4; ++press)
+        click(QStringLiteral("onboarding.next"));
+    view.reset();
+    harness.destroyViewModel();
+    harness.makeViewModel(true);
+    build();
+    EXPECT_EQ(text(QStringLiteral("onboarding.counter")), QStringLiteral("5 / 9"));
+}
+
+TEST_F(MacOnboardingViewTest, EveryPageHasThreePointsWithDrawnSymbols)
+{
+    for (const MacOnboardingPage& page : MacOnboardingPage::all()) {
+        EXPECT_EQ(page.points.size(), 3) << page.title.toStdString();
+        EXPECT_TRUE(IconProvider::hasSymbol(page.symbol)) << page.symbol.toStdString();
+        for (const MacOnboardingPoint& point : page.points)
+            EXPECT_TRUE(IconProvider::hasSymbol(point.symbol)) << point.symbol.toStdString();
+    }
+}
+
+TEST_F(MacOnboardingViewTest, RendersEveryPageInBothAppearances)
+{
+    harness.makeViewModel();
+    build();
+    for (int page = 0; page < 9; ++page) {
+        harness.viewModel().setOnboardingProgress(harness.viewModel().onboardingStore().move(page));
+        drainEvents();
+        const QString name = QStringLiteral("onboarding-page-") + QString::number(page + 1);
+        saveGrab(view.get(), name + QStringLiteral("-light"));
+        setDark(true);
+        drainEvents();
+        saveGrab(view.get(), name + QStringLiteral("-dark"));
+        setDark(false);
+        drainEvents();
+        expectNoMissingGlyphs(view.get());
+    }
+}
+
+} // namespace
+} // namespace vantorel
