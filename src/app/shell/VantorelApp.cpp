@@ -247,8 +247,8 @@ QWidget* VantorelApp::makeContentView()
             viewModel->openCodexCLI();
     };
     ContentPages pages;
-    pages.manual = [pasteboard = m_pasteboard.get()](const ContentEnvironment& environment, Binding<PopoverPage> page) {
-        return new ManualInputPanel(*environment.viewModel, std::move(page), pasteboard);
+    pages.manual = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
+        return new ManualInputPanel(*environment.viewModel, std::move(page), environment.pasteboard);
     };
     pages.main = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
         return new MainPanel(environment, std::move(page));
