@@ -4,6 +4,7 @@
 #include "app/platform/KeychainStore.h"
 #include "app/platform/NotificationManager.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/StoredState.h"
 #include "core/foundation/HttpClient.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/rules/DiscordWebhookService.h"
@@ -17,6 +18,7 @@
 #include "support/FakeClaudeCodeCredentialReader.h"
 #include "support/FakeNotificationBackend.h"
 #include "support/FakeSecretStore.h"
+#include "support/FakeUrlOpener.h"
 #include "support/LoopbackTransport.h"
 #include "support/ManualSleeper.h"
 
@@ -48,6 +50,7 @@ ViewModelHarness::ViewModelHarness()
     , notificationManager(std::make_shared<NotificationManager>(notificationBackend))
     , discordWebhookURLCache(std::make_shared<DiscordWebhookURLCache>())
     , claudeCredentials(std::make_shared<FakeClaudeCodeCredentialReader>())
+    , urlOpener(std::make_shared<FakeUrlOpener>())
 {
     const Clock now = clock.clock();
     statusService = std::make_shared<StatusService>(
@@ -107,7 +110,14 @@ AppViewModelDependencies ViewModelHarness::dependencies(bool automaticallyStartS
     d.updateLaunchAtLogin = [this](AppViewModel&, bool enabled, bool showSuccessMessage) {
         m_launchAtLoginCalls.append({enabled, showSuccessMessage});
     };
+    d.urlOpener = urlOpener;
+    d.openNotificationSettings = [this] { ++m_notificationSettingsOpens; };
     return d;
+}
+
+void ViewModelHarness::storeSettings(const AppSettings& settings)
+{
+    defaults->set(StoredState::Keys::settings, json::write(toJson(settings), json::Form::store));
 }
 
 AppViewModel& ViewModelHarness::makeViewModel(bool automaticallyStartServices)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/viewmodel/AppViewModelDependencies.h"
+#include "core/model/AppSettings.h"
 #include "core/model/UsageSnapshot.h"
 #include "support/ManualClock.h"
 #include "support/TestHttpServer.h"
@@ -25,6 +26,7 @@ class DiscordWebhookURLCache;
 class FakeClaudeCodeCredentialReader;
 class FakeNotificationBackend;
 class FakeSecretStore;
+class FakeUrlOpener;
 class InMemorySettingsStore;
 class KeychainStore;
 class LoopbackTransport;
@@ -48,6 +50,8 @@ public:
 
     // The dependencies as the harness wires them; tests may change fields before building.
     AppViewModelDependencies dependencies(bool automaticallyStartServices = false);
+    // The record the next view model loads at construction (no change handling runs for it).
+    void storeSettings(const AppSettings& settings);
     // Builds the view model (replacing an earlier one) and returns it.
     AppViewModel& makeViewModel(bool automaticallyStartServices = false);
     AppViewModel& makeViewModel(AppViewModelDependencies dependencies);
@@ -70,6 +74,8 @@ public:
 
     // Calls of the login-item hook: (enabled, showSuccessMessage).
     QList<std::pair<bool, bool>> launchAtLoginCalls() const { return m_launchAtLoginCalls; }
+    // How often the desktop's notification settings were asked to open.
+    int notificationSettingsOpenCount() const { return m_notificationSettingsOpens; }
 
     ManualClock clock;
     std::shared_ptr<ManualSleeper> sleeper;
@@ -88,12 +94,15 @@ public:
     std::shared_ptr<DiscordWebhookURLCache> discordWebhookURLCache;
     std::shared_ptr<FakeClaudeCodeCredentialReader> claudeCredentials;
     std::shared_ptr<ClaudeCodeTokenStore> claudeCodeTokenStore;
+    // Files and folders the view model opens. The clipboard is the real one (offscreen, in-process).
+    std::shared_ptr<FakeUrlOpener> urlOpener;
 
 private:
     QList<std::variant<UsageSnapshot, std::exception_ptr>> m_codexScript;
     int m_codexLoads = 0;
     QStringList m_log;
     QList<std::pair<bool, bool>> m_launchAtLoginCalls;
+    int m_notificationSettingsOpens = 0;
     std::unique_ptr<AppViewModel> m_viewModel;
 };
 

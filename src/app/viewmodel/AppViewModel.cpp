@@ -1,6 +1,9 @@
 #include "app/viewmodel/AppViewModel.h"
 
 #include "app/platform/MacClaudeLoginAvailability.h"
+#include "app/platform/NotificationSettingsOpener.h"
+#include "app/platform/QtPasteboard.h"
+#include "app/platform/UrlOpener.h"
 #include "app/viewmodel/AsyncKeychain.h"
 #include "app/viewmodel/ClaudeAuthenticationRecovery.h"
 #include "app/viewmodel/ClaudeUsageRefresh.h"
@@ -10,7 +13,9 @@
 #include "app/viewmodel/DiscordSettingsActions.h"
 #include "app/viewmodel/ProviderRefreshTasks.h"
 #include "app/viewmodel/ReadingIntake.h"
+#include "app/viewmodel/DiagnosticSummary.h"
 #include "app/viewmodel/RefreshLoop.h"
+#include "app/viewmodel/SettingsChangeHandler.h"
 #include "app/viewmodel/StoredState.h"
 #include "app/viewmodel/SystemCommands.h"
 #include "app/viewmodel/TransientMessage.h"
@@ -23,6 +28,8 @@
 #include "sync/onboarding/OnboardingProgressStore.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
 
 namespace vantorel {
 
@@ -64,22 +71,19 @@ AppViewModelDependencies completed(AppViewModelDependencies dependencies)
             return !availability || availability->canPresent();
         };
     }
+    if (!dependencies.pasteboard && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        dependencies.pasteboard = std::make_shared<QtPasteboard>();
+    }
+    if (!dependencies.urlOpener) {
+        dependencies.urlOpener = std::make_shared<DesktopUrlOpener>();
+    }
+    if (!dependencies.openNotificationSettings) {
+        dependencies.openNotificationSettings = [] { NotificationSettingsOpener::open(); };
+    }
     if (!dependencies.log) {
         dependencies.log = [](const QString& message) { AppDiagnostics::log(message); };
     }
     return dependencies;
-}
-
-bool schedulingChanged(const AppSettings& a, const AppSettings& b)
-{
-    return a.refreshIntervalSeconds != b.refreshIntervalSeconds
-        || a.usesSeparateRefreshIntervals != b.usesSeparateRefreshIntervals
-        || a.codexRefreshIntervalSeconds != b.codexRefreshIntervalSeconds
-        || a.claudeRefreshIntervalSeconds != b.claudeRefreshIntervalSeconds || a.codexEnabled != b.codexEnabled
-        || a.claudeEnabled != b.claudeEnabled || a.apiRateAutoRefreshEnabled != b.apiRateAutoRefreshEnabled
-        || a.codexCLIAutoRefreshEnabled != b.codexCLIAutoRefreshEnabled
-        || a.claudeStatusEnabled != b.claudeStatusEnabled
-        || a.claudeUsageAutoRefreshEnabled != b.claudeUsageAutoRefreshEnabled;
 }
 
 } // namespace
@@ -98,6 +102,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
     m_storedState = std::make_unique<StoredState>(*this);
     m_refreshLoop = std::make_unique<RefreshLoop>(*this);
     m_transientMessage = std::make_unique<TransientMessage>(*this);
+    m_settingsChangeHandler = std::make_unique<SettingsChangeHandler>(*this);
     m_claudeUsageRefresh = std::make_unique<ClaudeUsageRefresh>(*this);
     m_claudeAuthenticationRecovery = std::make_unique<ClaudeAuthenticationRecovery>(*this);
     m_readingIntake = std::make_unique<ReadingIntake>(*this);
@@ -188,10 +193,7 @@ void AppViewModel::setSettings(const AppSettings& settings)
 {
     const AppSettings previous = m_state.settings;
     publishedState().settings = settings;
-    m_storedState->setCodable(settings, StoredState::Keys::settings);
-    if (schedulingChanged(previous, settings)) {
-        startRefreshTimer();
-    }
+    m_settingsChangeHandler->settingsDidChange(previous);
 }
 
 void AppViewModel::setUsageHistory(const QList<UsageHistoryEntry>& history)
@@ -511,18 +513,29 @@ NotificationDeliveryContext AppViewModel::notificationDeliveryContext() const
     return m_discordOutboxQueue->notificationDeliveryContext();
 }
 
-// Operations of later work return at once until their collaborators exist.
-
 void AppViewModel::copyDiagnosticSummary()
 {
+    if (const auto& pasteboard = m_dependencies.pasteboard) {
+        pasteboard->clearContents();
+        pasteboard->writeString(diagnosticSummaryText());
+    }
+    m_transientMessage->show(&AppState::lastCopiedSummaryMessage, QStringLiteral("診断サマリーをコピーしました。"), 2.5);
+}
+
+QString AppViewModel::diagnosticSummaryText() const
+{
+    return DiagnosticSummary::diagnosticSummaryText(m_state, now());
 }
 
 void AppViewModel::openDiagnosticsLog()
 {
+    const QFileInfo log(AppDiagnostics::logFilePath());
+    m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath()));
 }
 
 void AppViewModel::openNotificationSettings()
 {
+    m_dependencies.openNotificationSettings();
 }
 
 QCoro::Task<> AppViewModel::refreshClaudeUsage(bool forceCredentialReload, CancelToken token)

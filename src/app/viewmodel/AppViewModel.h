@@ -30,6 +30,7 @@ class DiscordOutboxWorker;
 class OnboardingProgressStore;
 class ReadingIntake;
 class RefreshLoop;
+class SettingsChangeHandler;
 class SettingsStore;
 class StoredState;
 class TransientMessage;
@@ -236,7 +237,10 @@ public:
     void updateLaunchAtLogin(bool enabled, bool showSuccessMessage);
     void restartApp();
     void openCodexCLI();
+    // Puts the diagnostic summary on the clipboard and confirms it for 2.5 s.
     void copyDiagnosticSummary();
+    QString diagnosticSummaryText() const;
+    // Opens the diagnostics log, or its folder before anything was written.
     void openDiagnosticsLog();
     void openNotificationSettings();
 
@@ -288,6 +292,7 @@ private:
     std::unique_ptr<StoredState> m_storedState;
     std::unique_ptr<RefreshLoop> m_refreshLoop;
     std::unique_ptr<TransientMessage> m_transientMessage;
+    std::unique_ptr<SettingsChangeHandler> m_settingsChangeHandler;
     std::unique_ptr<ClaudeUsageRefresh> m_claudeUsageRefresh;
     std::unique_ptr<ClaudeAuthenticationRecovery> m_claudeAuthenticationRecovery;
     std::unique_ptr<ReadingIntake> m_readingIntake;

@@ -28,9 +28,11 @@ class KeychainStore;
 class MacClaudeLoginAvailability;
 class NotificationManager;
 class OpenAIRateService;
+class Pasteboard;
 class SettingsStore;
 class Sleeper;
 class StatusService;
+class UrlOpener;
 
 // What the view model is built with: the services and hooks in the initialiser's order, then the
 // clocks, sleeper and log it uses everywhere. An empty operation means the view model's own
@@ -92,6 +94,12 @@ struct AppViewModelDependencies
     QString applicationPath;
     // Quits the application; QCoreApplication::quit when empty.
     std::function<void()> quitApplication;
+    // The general clipboard; the system one when null and a QGuiApplication exists.
+    std::shared_ptr<Pasteboard> pasteboard;
+    // Opens files and folders; the desktop's handler when null.
+    std::shared_ptr<UrlOpener> urlOpener;
+    // Opens the desktop's notification settings; NotificationSettingsOpener when empty.
+    std::function<void()> openNotificationSettings;
 };
 
 } // namespace vantorel

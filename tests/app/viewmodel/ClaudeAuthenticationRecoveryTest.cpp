@@ -33,12 +33,12 @@ protected:
         dependencies.claudeCodeLauncher = [this] { return opened << QStringLiteral("claude"), true; };
         dependencies.claudeCanPresentLogin = [this] { return canPresent; };
         dependencies.claudeLoginAvailability = &availability;
-        vm = &h.makeViewModel(dependencies);
-        vm->observeClaudeLoginAvailability();
         AppSettings settings;
         settings.claudeEnabled = true;
         settings.claudeAuthenticationAutoRecoveryEnabled = true;
-        vm->setSettings(settings);
+        h.storeSettings(settings);
+        vm = &h.makeViewModel(dependencies);
+        vm->observeClaudeLoginAvailability();
         h.claudeCredentials->setPayload(R"({"claudeAiOauth":{"accessToken":"tok-1"}})");
         // The failure a refresh left behind: the stored token was rejected.
         vm->publishedState().claudeUsageFailure = ClaudeUsageFailure::reauthenticationRequired;

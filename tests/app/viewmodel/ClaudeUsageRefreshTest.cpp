@@ -32,10 +32,10 @@ protected:
     // A fresh view model with Claude on and a plain credential.
     void makeViewModel()
     {
-        vm = &h.makeViewModel();
         AppSettings settings;
         settings.claudeEnabled = true;
-        vm->setSettings(settings);
+        h.storeSettings(settings);
+        vm = &h.makeViewModel();
         h.claudeCredentials->setPayload(R"({"claudeAiOauth":{"accessToken":"tok-1","subscriptionType":"max"}})");
     }
     void store(UsageSource source)
