@@ -517,7 +517,7 @@ void AppViewModel::copyDiagnosticSummary()
 {
     if (const auto& pasteboard = m_dependencies.pasteboard) {
         pasteboard->clearContents();
-        pasteboard->writeString(diagnosticSummaryText());
+        pasteboard->writeString(diagnosticSummaryText(), false);
     }
     m_transientMessage->show(&AppState::lastCopiedSummaryMessage, QStringLiteral("診断サマリーをコピーしました。"), 2.5);
 }
