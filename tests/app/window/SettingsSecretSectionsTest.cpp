@@ -7,6 +7,7 @@
 #include "core/foundation/InMemorySettingsStore.h"
 #include "support/DrainEvents.h"
 #include "support/FakeSecretStore.h"
+#include "support/FakeUrlOpener.h"
 #include "support/ViewModelHarness.h"
 #include "support/ViewTest.h"
 #include "support/WaitUntil.h"
@@ -167,6 +168,8 @@ TEST_F(SettingsSecretSectionsTest, SecretsStayOutOfTheSettingsAndTheLogAndMessag
     auto* message = find<QLabel>(advanced, "advanced.apiKeyMessage");
     EXPECT_EQ(message->textFormat(), Qt::PlainText);
     EXPECT_EQ(message->text(), "<b>x</b>");
+    submit(advanced, {}, {}, "advanced.openLog");
+    EXPECT_EQ(harness.urlOpener->opened.size(), 1);
     for (const bool dark : {false, true}) {
         setDark(dark);
         show(&group);
