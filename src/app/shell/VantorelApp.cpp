@@ -17,6 +17,7 @@
 #include "app/platform/UPowerMonitor.h"
 #include "app/platform/SystemTrayStatusItemBackend.h"
 #include "app/platform/UrlOpener.h"
+#include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/shell/AppLifecycleBridge.h"
 #include "app/syncui/MacCloudSyncCoordinator.h"
@@ -262,6 +263,11 @@ QWidget* VantorelApp::makeContentView()
     pages.setup = [](const ContentEnvironment& environment, ContentPages::Action dismiss,
                      ContentPages::Action proceedToSetup) {
         return new MacOnboardingView(*environment.viewModel, std::move(dismiss), std::move(proceedToSetup));
+    };
+    pages.initialSetup = [](const ContentEnvironment& environment, MacInitialSetupDraft draft,
+                            ContentPages::Action dismiss) -> QWidget* {
+        return new MacInitialSetupView(*environment.viewModel, environment.syncCoordinator,
+                                       environment.cloudCoordinator, std::move(draft), std::move(dismiss));
     };
     return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
 }

@@ -14,39 +14,26 @@ namespace {
 AppSettings everyFieldChanged()
 {
     AppSettings s;
-    s.launchAtLogin = false;
-    s.notificationsEnabled = false;
-    s.codexEnabled = false;
-    s.claudeEnabled = true;
-    s.claudeStatusEnabled = false;
-    s.claudeUsageAutoRefreshEnabled = false;
-    s.codexCLIAutoRefreshEnabled = false;
-    s.apiRateAutoRefreshEnabled = true;
+    s.launchAtLogin = s.notificationsEnabled = s.codexEnabled = s.claudeStatusEnabled = false;
+    s.claudeUsageAutoRefreshEnabled = s.codexCLIAutoRefreshEnabled = s.bankedResetExpiryNotificationsEnabled = false;
+    s.menuBarCompactMode = s.backgroundMonitoringEnabled = false;
+    s.showCodexFiveHourInMenuBar = s.showCodexWeeklyInMenuBar = false;
+    s.showClaudeFiveHourInMenuBar = s.showClaudeWeeklyInMenuBar = false;
+    s.claudeEnabled = s.apiRateAutoRefreshEnabled = s.discordResetNotificationsEnabled = true;
+    s.discordMentionMigratedFromLegacy = s.claudeAuthenticationAutoRecoveryEnabled = true;
+    s.claudeAuthAutoOpenOnExpiry = s.usesSeparateRefreshIntervals = true;
+    s.discordMentionEveryone = true;
     s.apiRateModel = QStringLiteral("other-model");
     s.codexCLIExecutablePath = QStringLiteral("/opt/codex");
     s.componentNames = {QStringLiteral("A")};
     s.claudeComponentNames = {QStringLiteral("B")};
-    s.discordResetNotificationsEnabled = true;
-    s.discordMentionEveryone = true;
-    s.discordMentionMigratedFromLegacy = true;
-    s.bankedResetExpiryNotificationsEnabled = false;
     s.setBankedResetExpiryWarningDays(12);
-    s.menuBarCompactMode = false;
     s.menuBarGaugeLabelStyle = MenuBarGaugeLabelStyle::remainingPercent;
-    s.showCodexFiveHourInMenuBar = false;
-    s.showCodexWeeklyInMenuBar = false;
-    s.showClaudeFiveHourInMenuBar = false;
-    s.showClaudeWeeklyInMenuBar = false;
-    s.codexMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
-    s.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
-    s.claudeAuthenticationAutoRecoveryEnabled = true;
-    s.claudeAuthAutoOpenOnExpiry = true;
+    s.codexMenuBarIdentityStyle = s.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
     s.notificationCategoryOverrides.insert(QStringLiteral("codex.discord.lowBalance"), false);
     s.refreshIntervalSeconds = 900;
-    s.usesSeparateRefreshIntervals = true;
     s.codexRefreshIntervalSeconds = 600;
     s.claudeRefreshIntervalSeconds = 1800;
-    s.backgroundMonitoringEnabled = false;
     s.menuDisplayMode = MenuDisplayMode::statusOnly;
     return s;
 }
@@ -66,24 +53,6 @@ TEST(MacInitialSetupTest, MergeTakesTheWizardFieldsFromTheDraftAndKeepsTheRest)
     for (const auto& [key, value] : merged.items()) {
         ASSERT_NE(fromCurrent.at(key), fromDraft.at(key)) << key;
         EXPECT_EQ(value, kept.count(key) ? fromCurrent.at(key) : fromDraft.at(key)) << key;
-    }
-}
-
-TEST(MacInitialSetupTest, MergeReadsTheCurrentSettingsAtApplyTime)
-{
-    const AppSettings opened;
-    MacInitialSetupDraft draft{opened, false, false};
-    AppSettings changedMeanwhile = opened;
-    changedMeanwhile.apiRateModel = QStringLiteral("changed-elsewhere");
-    changedMeanwhile.refreshIntervalSeconds = 60;
-    const AppSettings merged = draft.applying(changedMeanwhile);
-    EXPECT_EQ(merged.apiRateModel, QStringLiteral("changed-elsewhere"));
-    EXPECT_EQ(merged.refreshIntervalSeconds, opened.refreshIntervalSeconds);
-
-    // The record clamps on every write, so the merge must go through the setter.
-    for (const auto& [days, expected] : {std::pair{0, 1}, {1, 1}, {30, 30}, {45, 30}}) {
-        draft.settings.setBankedResetExpiryWarningDays(days);
-        EXPECT_EQ(draft.applying(changedMeanwhile).bankedResetExpiryWarningDays(), expected) << days;
     }
 }
 

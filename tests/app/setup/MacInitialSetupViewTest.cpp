@@ -1,0 +1,156 @@
+#include "SetupRig.h"
+
+#include "app/setup/MacInitialSetupView.h"
+#include "app/ui/NoticeLabel.h"
+#include "app/ui/ToggleSwitch.h"
+#include "support/ViewTest.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QSpinBox>
+
+#include <memory>
+
+namespace vantorel {
+namespace {
+
+class MacInitialSetupViewTest : public ViewTest
+{
+protected:
+    std::unique_ptr<MacInitialSetupView> open(std::int64_t step)
+    {
+        rig.moveTo(step);
+        auto view = std::make_unique<MacInitialSetupView>(rig.model, &rig.wifi, &rig.cloud, rig.draft(),
+                                                          [this] { ++dismissals; });
+        view->resize(520, 640);
+        show(view.get());
+        return view;
+    }
+    void click(QWidget* view, const char* objectName)
+    {
+        find<QAbstractButton>(view, QStringLiteral("initial-setup.") + QString::fromLatin1(objectName))->click();
+    }
+    bool shown(QWidget* view, const char* objectName)
+    {
+        return find<QWidget>(view, QStringLiteral("initial-setup.") + QString::fromLatin1(objectName))->isVisibleTo(view);
+    }
+    bool enabled(QWidget* view, const char* objectName)
+    {
+        return find<QWidget>(view, QStringLiteral("initial-setup.") + QString::fromLatin1(objectName))->isEnabled();
+    }
+
+    SetupRig rig;
+    int dismissals = 0;
+};
+
+TEST_F(MacInitialSetupViewTest, WalksEveryStepAndApplies)
+{
+    AppSettings settings = rig.model.settings();
+    settings.launchAtLogin = false;
+    rig.model.setSettings(settings);
+    const auto calls = rig.harness.launchAtLoginCalls().size();
+    auto view = open(0);
+    click(view.get(), "claudeEnabled");
+    for (int step = 0; step < 6; ++step) {
+        if (step == 1) {
+            click(view.get(), "openCodexCLI");
+            EXPECT_EQ(rig.terminalCommands, QStringList{QStringLiteral("codex")});
+        }
+        if (step == 3) {
+            auto* days = find<QSpinBox>(view.get(), QStringLiteral("initial-setup.warningDays"));
+            days->setValue(1);
+            days->stepDown();
+            EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.warningDaysLabel"))->text(), "期限の 1 日前");
+        }
+        EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.counter"))->text(), QStringLiteral("%1 / 7").arg(step + 1));
+        expectNoMissingGlyphs(view.get());
+        saveGrab(view.get(), QStringLiteral("initial-setup-step%1").arg(step));
+        click(view.get(), "next");
+    }
+    EXPECT_EQ(rig.harness.defaults->integerValue(stepKey), 6);
+    EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.review.provider"))->text(), "Codex・Claude");
+    expectNoMissingGlyphs(view.get());
+    saveGrab(view.get(), QStringLiteral("initial-setup-step6"));
+    click(view.get(), "apply");
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_TRUE(rig.model.settings().claudeEnabled);
+    EXPECT_EQ(rig.harness.launchAtLoginCalls().size(), calls);
+    EXPECT_EQ(rig.model.initialSetupProgress().state, OnboardingCompletionState::completed);
+}
+
+TEST_F(MacInitialSetupViewTest, DeferAfterEditsChangesNothing)
+{
+    const AppSettings before = rig.model.settings();
+    auto view = open(0);
+    click(view.get(), "claudeEnabled");
+    click(view.get(), "next");
+    click(view.get(), "next");
+    click(view.get(), "launchAtLogin");
+    click(view.get(), "next");
+    click(view.get(), "notifications");
+    click(view.get(), "next");
+    click(view.get(), "cloudSync");
+    click(view.get(), "back");
+    click(view.get(), "defer");
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_EQ(rig.model.settings(), before);
+    EXPECT_FALSE(rig.cloud.enabled());
+    EXPECT_EQ(rig.model.initialSetupProgress().state, OnboardingCompletionState::deferred);
+    EXPECT_EQ(rig.model.initialSetupProgress().currentStep, 3);
+    EXPECT_EQ(open(3)->draft().settings, before);
+}
+
+TEST_F(MacInitialSetupViewTest, StepRules)
+{
+    auto view = open(0);
+    EXPECT_FALSE(shown(view.get(), "noServiceNotice"));
+    click(view.get(), "codexEnabled");
+    EXPECT_TRUE(shown(view.get(), "noServiceNotice"));
+
+    click(view.get(), "next");
+    EXPECT_TRUE(shown(view.get(), "noAuthenticationNotice"));
+    EXPECT_FALSE(shown(view.get(), "codexSection") || shown(view.get(), "claudeSection"));
+    click(view.get(), "back");
+    click(view.get(), "claudeEnabled");
+    click(view.get(), "next");
+    click(view.get(), "claudeAutoRecovery");
+    click(view.get(), "claudeUsageAutoRefresh");
+    EXPECT_FALSE(enabled(view.get(), "claudeAutoRecovery"));
+    EXPECT_TRUE(view->draft().settings.claudeAuthenticationAutoRecoveryEnabled);
+    click(view.get(), "openClaudeCode");
+    EXPECT_EQ(rig.terminalCommands, QStringList{QStringLiteral("claude")});
+
+    click(view.get(), "next");
+    click(view.get(), "next");
+    // No webhook saved and Discord off: it cannot be switched on here.
+    EXPECT_FALSE(enabled(view.get(), "discord"));
+    EXPECT_FALSE(shown(view.get(), "expiryGroup"));
+
+    click(view.get(), "next");
+    auto* notice = find<NoticeLabel>(view.get(), QStringLiteral("initial-setup.syncNotice"));
+    const struct {
+        const char* toggle;
+        bool shown;
+        QString text;
+    } sync[] = {{"wifiSync", false, {}},
+                {"cloudSync", true, QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけ同じMacのiCloudデータへ自動で切り替えます。")},
+                {"wifiSync", false, {}},
+                {"cloudSync", true, QStringLiteral("iPhone連携はOFFです。Macだけで利用する場合は、このままで問題ありません。")}};
+    for (const auto& row : sync) {
+        click(view.get(), row.toggle);
+        EXPECT_EQ(notice->isVisibleTo(view.get()), row.shown) << row.toggle;
+        if (row.shown) {
+            EXPECT_EQ(notice->text(), row.text) << row.toggle;
+        }
+    }
+
+    click(view.get(), "next");
+    EXPECT_FALSE(enabled(view.get(), "remainingPercent"));
+    click(view.get(), "compactMode");
+    EXPECT_TRUE(enabled(view.get(), "remainingPercent"));
+    EXPECT_FALSE(view->findChild<QWidget*>(QStringLiteral("menuBarOptions.codex"))->isVisibleTo(view.get()));
+    EXPECT_TRUE(view->findChild<QWidget*>(QStringLiteral("menuBarOptions.claude"))->isVisibleTo(view.get()));
+}
+
+} // namespace
+} // namespace vantorel
