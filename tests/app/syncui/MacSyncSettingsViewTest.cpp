@@ -157,6 +157,7 @@ TEST(MacSyncClipboard, CopiesOnlyShortLivedStringsAndClearsOnlyItsOwn)
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(QtPasteboard::secretHintType()), "secret");
     real.clearOwnedContents();
     EXPECT_EQ(system.string(), QString());
+    drainEvents(); // the cancelled expiry wait ends on a later turn
 }
 
 class MacSyncSettingsViewTest : public ViewTest
