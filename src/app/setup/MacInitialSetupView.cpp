@@ -5,6 +5,7 @@
 #include "app/setup/RefreshPreferencesView.h"
 #include "app/setup/SetupPageFrame.h"
 #include "app/ui/CaptionLabel.h"
+#include "app/ui/FocusedWheel.h"
 #include "app/ui/HorizontalDivider.h"
 #include "app/ui/NoticeLabel.h"
 #include "app/ui/SymbolButton.h"
@@ -334,6 +335,7 @@ QWidget* MacInitialSetupView::notificationStep()
     days->setRange(int(AppSettings::minimumBankedResetExpiryWarningDays),
                    int(AppSettings::maximumBankedResetExpiryWarningDays));
     days->setAccessibleName(QStringLiteral("有効期限の日数"));
+    takeWheelOnlyWhenFocused(days);
     daysRow->addWidget(daysLabel);
     daysRow->addStretch(1);
     daysRow->addWidget(days);

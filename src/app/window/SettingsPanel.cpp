@@ -26,16 +26,14 @@
 #include "app/window/ProviderBrandIcon.h"
 #include "app/window/SettingsBindings.h"
 #include "core/foundation/AppDiagnostics.h"
+#include "app/ui/FocusedWheel.h"
 #include "core/foundation/DateTexts.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QCoreApplication>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -251,19 +249,6 @@ SettingsPanel::~SettingsPanel()
     delete m_sheet;
 }
 
-bool SettingsPanel::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Wheel) {
-        auto* spin = qobject_cast<QSpinBox*>(watched);
-        if (spin && !spin->hasFocus()) {
-            // The page scrolls instead.
-            QCoreApplication::sendEvent(m_scroll->verticalScrollBar(), event);
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 QWidget* SettingsPanel::addEntry(QWidget* entry, const QString& name)
 {
     entry->setObjectName(name);
@@ -430,9 +415,7 @@ QWidget* SettingsPanel::buildAppSection()
     days->setRange(int(AppSettings::minimumBankedResetExpiryWarningDays),
                    int(AppSettings::maximumBankedResetExpiryWarningDays));
     days->setAccessibleName(QStringLiteral("有効期限の日数"));
-    // Scrolling the page over the stepper must not change the days; only a focused one takes the wheel.
-    days->setFocusPolicy(Qt::StrongFocus);
-    days->installEventFilter(this);
+    takeWheelOnlyWhenFocused(days);
     daysRow->addWidget(daysLabel);
     daysRow->addStretch();
     daysRow->addWidget(days);

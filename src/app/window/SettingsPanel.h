@@ -47,9 +47,6 @@ public:
     // The column's entries, top to bottom (the test of their order reads it).
     QList<QWidget*> entries() const { return m_entries; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QWidget* addEntry(QWidget* entry, const QString& name);
     QWidget* section(const QString& name, const QString& title, int spacing, QVBoxLayout** column);
