@@ -2,26 +2,129 @@
 
 #include "core/foundation/UuidText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace vantorel::json {
 
+namespace {
+
+using SortedJson = nlohmann::json;
+
+class NestingTooDeep
+{
+};
+
+// Builds the document as nlohmann's own parser does, refusing it once arrays and objects nest
+// deeper than the bound.
+class BoundedDomParser : public nlohmann::detail::json_sax_dom_parser<SortedJson>
+{
+    using Base = nlohmann::detail::json_sax_dom_parser<SortedJson>;
+
+public:
+    using Base::Base;
+
+    bool start_object(std::size_t elements)
+    {
+        enter();
+        return Base::start_object(elements);
+    }
+    bool end_object()
+    {
+        --m_depth;
+        return Base::end_object();
+    }
+    bool start_array(std::size_t elements)
+    {
+        enter();
+        return Base::start_array(elements);
+    }
+    bool end_array()
+    {
+        --m_depth;
+        return Base::end_array();
+    }
+
+private:
+    void enter()
+    {
+        if (++m_depth > maximumNestingDepth)
+            throw NestingTooDeep();
+    }
+
+    std::size_t m_depth = 0;
+};
+
+// The sorted map finds keys in logarithmic time while parsing; the result is then moved into the
+// insertion-ordered form (keys unique and already in byte order), at most maximumNestingDepth deep.
+Json ordered(SortedJson&& value)
+{
+    switch (value.type()) {
+    case SortedJson::value_t::object: {
+        Json object = Json::object();
+        auto& members = object.get_ref<Json::object_t&>();
+        members.reserve(value.size());
+        for (auto it = value.begin(); it != value.end(); ++it)
+            members.emplace_back(it.key(), ordered(std::move(it.value())));
+        return object;
+    }
+    case SortedJson::value_t::array: {
+        Json array = Json::array();
+        auto& elements = array.get_ref<Json::array_t&>();
+        elements.reserve(value.size());
+        for (SortedJson& element : value)
+            elements.push_back(ordered(std::move(element)));
+        return array;
+    }
+    case SortedJson::value_t::string:
+        return Json(std::move(value.get_ref<std::string&>()));
+    case SortedJson::value_t::boolean:
+        return Json(value.get<bool>());
+    case SortedJson::value_t::number_integer:
+        return Json(value.get<std::int64_t>());
+    case SortedJson::value_t::number_unsigned:
+        return Json(value.get<std::uint64_t>());
+    case SortedJson::value_t::number_float:
+        return Json(value.get<double>());
+    case SortedJson::value_t::null:
+    case SortedJson::value_t::binary:
+    case SortedJson::value_t::discarded:
+        break;
+    }
+    return Json();
+}
+
+// Throws nlohmann's parse error, or NestingTooDeep.
+Json parseBounded(const QByteArray& bytes)
+{
+    SortedJson document;
+    BoundedDomParser handler(document, true);
+    SortedJson::sax_parse(bytes.constBegin(), bytes.constEnd(), &handler);
+    return ordered(std::move(document));
+}
+
+} // namespace
+
 std::optional<Json> parse(const QByteArray& bytes)
 {
-    Json value = Json::parse(bytes.constBegin(), bytes.constEnd(), nullptr, false);
-    if (value.is_discarded()) {
-        return std::nullopt;
+    try {
+        return parseBounded(bytes);
+    } catch (const NestingTooDeep&) {
+    } catch (const SortedJson::exception&) {
     }
-    return value;
+    return std::nullopt;
 }
 
 Json parseOrThrow(const QByteArray& bytes)
 {
     try {
-        return Json::parse(bytes.constBegin(), bytes.constEnd());
-    } catch (const Json::exception& error) {
+        return parseBounded(bytes);
+    } catch (const NestingTooDeep&) {
+        throw JsonDecodeError("nested deeper than " + std::to_string(maximumNestingDepth) + " levels");
+    } catch (const SortedJson::exception& error) {
         throw JsonDecodeError(error.what());
     }
 }
@@ -274,17 +377,27 @@ void writeValue(QByteArray& out, const Json& value, Form form)
         break;
     }
     case Json::value_t::object: {
-        // nlohmann::json keeps keys in a std::map: iteration is already byte order.
         out.append('{');
-        bool first = true;
-        for (auto it = value.begin(); it != value.end(); ++it) {
-            if (!first) {
+        auto member = [&out, form, first = true](const std::string& key, const Json& element) mutable {
+            if (!first)
                 out.append(',');
-            }
             first = false;
-            writeString(out, it.key(), form);
+            writeString(out, key, form);
             out.append(':');
-            writeValue(out, it.value(), form);
+            writeValue(out, element, form);
+        };
+        const auto& members = value.get_ref<const Json::object_t&>();
+        if (form == Form::store) {
+            for (const auto& [key, element] : members)
+                member(key, element);
+        } else {
+            std::vector<const Json::object_t::value_type*> sorted;
+            sorted.reserve(members.size());
+            for (const auto& entry : members)
+                sorted.push_back(&entry);
+            std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+            for (const auto* entry : sorted)
+                member(entry->first, entry->second);
         }
         out.append('}');
         break;

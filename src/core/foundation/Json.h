@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/foundation/Date.h"
+#include "core/foundation/JsonFwd.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -15,8 +17,6 @@
 #include <string_view>
 
 namespace vantorel {
-
-using Json = nlohmann::json;
 
 // A decoding failure with the path of the offending field ("providers[1].windows").
 class JsonDecodeError : public std::runtime_error
@@ -40,7 +40,12 @@ public:
 
 namespace json {
 
-// Parses UTF-8 JSON text; nullopt when the bytes are not one valid JSON document.
+// Arrays and objects nested deeper than this are refused when reading: every reader of outside
+// text goes through parse, and a deeper document could exhaust the stack of any recursive walk.
+constexpr std::size_t maximumNestingDepth = 128;
+
+// Parses UTF-8 JSON text; nullopt when the bytes are not one valid JSON document within
+// maximumNestingDepth. Objects keep their keys in byte order; a repeated key keeps its last value.
 std::optional<Json> parse(const QByteArray& bytes);
 // Same, but throws JsonDecodeError with the parser's reason.
 Json parseOrThrow(const QByteArray& bytes);
@@ -74,11 +79,11 @@ Json isoDateValue(Date date);
 Json uuidValue(const QUuid& uuid);
 
 // Which byte form to write.
-//  - store: the settings store's documents; "/" unescaped.
-//  - sync: documents that cross the wire and are fingerprinted; "/" written as "\/".
-// Both are compact with keys in byte order (the DOM keeps them sorted), integers exact up to
-// uint64, doubles in their shortest round-trip text without a needless ".0"; NaN and
-// infinities throw JsonEncodeError.
+//  - store: the settings store's documents; keys in the order they were inserted, "/" unescaped.
+//  - sync: documents that cross the wire and are fingerprinted; keys in byte order, "/" written
+//    as "\/".
+// Both are compact, integers exact up to uint64, doubles in their shortest round-trip text
+// without a needless ".0"; NaN and infinities throw JsonEncodeError.
 enum class Form { store, sync };
 
 QByteArray write(const Json& value, Form form);

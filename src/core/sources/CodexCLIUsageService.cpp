@@ -65,7 +65,7 @@ std::optional<QString> onPath(const QString& name, const QString& pathVariable)
 // else (a notification, a server request, another id, noise). Throws rpc for an error answer.
 std::optional<Json> answerIn(const QByteArray& text, std::int64_t id)
 {
-    const auto message = json::parse(text);
+    auto message = json::parse(text);
     if (!message || !message->is_object() || message->contains("method"))
         return std::nullopt;
     if (json::integer(*message, "id") != id)
@@ -79,7 +79,7 @@ std::optional<Json> answerIn(const QByteArray& text, std::int64_t id)
     const auto result = message->find("result");
     if (result == message->end())
         throw CodexCLIUsageError::rpc(QStringLiteral("answer without result"));
-    return *result;
+    return std::move(*result);
 }
 
 QCoro::Task<Json> answer(std::shared_ptr<ChildProcess> child, std::int64_t id, CancelToken token)

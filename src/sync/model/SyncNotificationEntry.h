@@ -1,16 +1,13 @@
 #pragma once
 
 #include "core/foundation/Date.h"
+#include "core/foundation/JsonFwd.h"
 #include "sync/model/SyncProviderID.h"
 
 #include <QString>
 #include <QUuid>
 
-#include <nlohmann/json_fwd.hpp>
-
 namespace vantorel {
-
-using Json = nlohmann::json;
 
 // One notification recorded on the Mac; its identity is `id`.
 struct SyncNotificationEntry

@@ -1,17 +1,14 @@
 #pragma once
 
 #include "core/foundation/Date.h"
+#include "core/foundation/JsonFwd.h"
 #include "sync/model/SyncProviderID.h"
 
 #include <QUuid>
 
-#include <nlohmann/json_fwd.hpp>
-
 #include <optional>
 
 namespace vantorel {
-
-using Json = nlohmann::json;
 
 // One recorded usage point; its identity is `id`.
 struct SyncUsageHistoryEntry

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "core/foundation/Date.h"
+#include "core/foundation/JsonFwd.h"
 #include "sync/model/SyncValueState.h"
 #include "sync/model/SyncWindowKind.h"
-
-#include <nlohmann/json_fwd.hpp>
 
 #include <optional>
 
 namespace vantorel {
-
-using Json = nlohmann::json;
 
 // One usage window of a synced provider; its identity is its kind.
 struct SyncUsageWindow

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "core/foundation/JsonFwd.h"
 
-#include <nlohmann/json_fwd.hpp>
+#include <QString>
 
 #include <array>
 #include <cstddef>
@@ -11,8 +11,6 @@
 #include <string>
 
 namespace vantorel {
-
-using Json = nlohmann::json;
 
 // The one failure vocabulary of sync between the Mac and the companion. Each case has a fixed
 // message shown to the user unchanged; the error also travels inside protocol messages.

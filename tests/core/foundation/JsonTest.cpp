@@ -13,13 +13,14 @@ std::string written(const Json& value, json::Form form = json::Form::sync)
 }
 } // namespace
 
-TEST(JsonWriterTest, WritesSortedCompactExactBytes)
+TEST(JsonWriterTest, StoreFormKeepsInsertionOrderSyncFormSortsKeys)
 {
     Json object = Json::object();
     object["zeta"] = 1;
     object["alpha"] = Json::array({true, nullptr, "x"});
     object["Beta"] = Json::object({{"b", 2}, {"a", 1}});
     EXPECT_EQ(written(object), R"({"Beta":{"a":1,"b":2},"alpha":[true,null,"x"],"zeta":1})");
+    EXPECT_EQ(written(object, json::Form::store), R"({"zeta":1,"alpha":[true,null,"x"],"Beta":{"b":2,"a":1}})");
 }
 
 TEST(JsonWriterTest, WritesNumbersExactly)
@@ -95,4 +96,14 @@ TEST(JsonReaderTest, RefusesMalformedInput)
         EXPECT_FALSE(json::parse(QByteArray(bad))) << bad;
     }
     EXPECT_THROW(json::parseOrThrow("{"), JsonDecodeError);
+}
+
+TEST(JsonReaderTest, RefusesNestingBeyondTheBound)
+{
+    const auto nested = [](std::size_t depth) -> QByteArray {
+        return QByteArray(qsizetype(depth) - 1, '[') + "{\"a\":1}" + QByteArray(qsizetype(depth) - 1, ']');
+    };
+    EXPECT_TRUE(json::parse(nested(json::maximumNestingDepth)));
+    EXPECT_FALSE(json::parse(nested(json::maximumNestingDepth + 1)));
+    EXPECT_THROW(json::parseOrThrow(nested(100'000)), JsonDecodeError);
 }

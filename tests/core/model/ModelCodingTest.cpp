@@ -107,15 +107,16 @@ TEST(ModelCoding, WritesDatesAsSecondsSince2001UpperCaseUuidsAndLeavesAbsentOpti
     const UsageHistoryEntry entry{entryId, MonitoredProvider::codex, Date::fromUnixSeconds(978'307'260.5), 40.0,
                                   std::nullopt, std::nullopt};
     EXPECT_EQ(storeText(toJson(entry)),
-              R"({"fiveHourRemainingPercent":40,"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","provider":"codex","recordedAt":60.5})");
+              R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","provider":"codex","recordedAt":60.5,"fiveHourRemainingPercent":40})");
 
-    EXPECT_EQ(storeText(toJson(UsageResetBaseline{.remainingPercent = 30.0})), R"({"remainingPercent":30})");
+    EXPECT_EQ(storeText(toJson(UsageResetBaseline{Date(5), 30.0, Date(6), 1})),
+              R"({"resetAt":5,"remainingPercent":30,"lastConfirmedResetAt":6,"codexPeriodValidationVersion":1})");
     EXPECT_EQ(storeText(toJson(ServiceStatus{"API", ComponentHealth::degradedPerformance, Date(-1.5)})),
               R"({"componentName":"API","status":"degraded_performance","updatedAt":-1.5})");
     EXPECT_EQ(storeText(toJson(UsageSnapshot{.source = UsageSource::pasted, .updatedAt = Date(2)})),
               R"({"source":"pasted","updatedAt":2})");
     EXPECT_EQ(storeText(toJson(NotificationDeliveryEvidence{})),
-              R"({"discord":"notRecorded","discordResultWasUnknown":false,"local":"notRecorded"})");
+              R"({"local":"notRecorded","discord":"notRecorded","discordResultWasUnknown":false})");
 }
 
 TEST(ModelCoding, ANonFiniteValueIsRefusedWhenWritten)

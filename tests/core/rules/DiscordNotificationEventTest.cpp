@@ -32,19 +32,19 @@ TEST(DiscordNotificationEvent, RoundTripsEveryCaseWithItsStoredForm)
     const Case cases[] = {
         {Event::LowBalance{MonitoredProvider::claude, UsageNotificationWindow::weekly, UsageAlertThreshold::exhausted,
                            Date(794'100'000), observed},
-         R"({"lowBalance":{"observedAt":794000000.5,"provider":"claude","resetAt":794100000,"threshold":0,"window":"weekly"}})",
+         R"({"lowBalance":{"provider":"claude","window":"weekly","threshold":0,"resetAt":794100000,"observedAt":794000000.5}})",
          MonitoredProvider::claude, NotificationCategory::lowBalance},
         {Event::LowBalance{MonitoredProvider::codex, UsageNotificationWindow::fiveHour, UsageAlertThreshold::critical,
                            std::nullopt, observed},
-         R"({"lowBalance":{"observedAt":794000000.5,"provider":"codex","threshold":10,"window":"fiveHour"}})",
+         R"({"lowBalance":{"provider":"codex","window":"fiveHour","threshold":10,"observedAt":794000000.5}})",
          MonitoredProvider::codex, NotificationCategory::lowBalance},
         {Event::ActualReset{MonitoredProvider::claude, observed},
-         R"({"actualReset":{"observedAt":794000000.5,"provider":"claude"}})", MonitoredProvider::claude,
+         R"({"actualReset":{"provider":"claude","observedAt":794000000.5}})", MonitoredProvider::claude,
          NotificationCategory::actualReset},
         {Event::CouponGrant{observed}, R"({"couponGrant":{"observedAt":794000000.5}})", MonitoredProvider::codex,
          NotificationCategory::couponGrant},
         {Event::ServiceIncident{MonitoredProvider::codex, {{QStringLiteral("API"), ComponentHealth::partialOutage, Date(7)}}, observed},
-         R"({"serviceIncident":{"observedAt":794000000.5,"provider":"codex","services":[{"componentName":"API","status":"partial_outage","updatedAt":7}]}})",
+         R"({"serviceIncident":{"provider":"codex","services":[{"componentName":"API","status":"partial_outage","updatedAt":7}],"observedAt":794000000.5}})",
          MonitoredProvider::codex, NotificationCategory::serviceIncidents},
     };
     for (const Case& c : cases) {

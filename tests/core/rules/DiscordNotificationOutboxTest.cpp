@@ -153,7 +153,7 @@ TEST(PendingDiscordNotification, StoredFormRoundTripsAndReadsLeniently)
     ASSERT_TRUE(read);
     EXPECT_EQ(read->nextAttemptAt, Date(5));
     EXPECT_EQ(storeText(toJson(*read)),
-              QStringLiteral(R"({"attemptCount":0,"content":"c","createdAt":5,"generation":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","id":"x","nextAttemptAt":5})"));
+              QStringLiteral(R"({"id":"x","generation":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","content":"c","createdAt":5,"attemptCount":0,"nextAttemptAt":5})"));
 
     const char* badEvent = R"([{"id":"x","generation":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","content":"c","createdAt":5,"attemptCount":1,"event":{"lowBalance":{"threshold":15}}},
                               {"id":"broken","content":"c","createdAt":5,"attemptCount":1},
