@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -21,9 +22,13 @@ namespace {
 constexpr std::string_view typeKey = "type";
 constexpr std::string_view valueKey = "value";
 
-// JSON has no NaN or infinities; such numbers are kept as their text so they survive a reload.
+// JSON has no NaN or infinities, and -0.0 is written "-0", which reads back as the integer 0; such
+// numbers are kept as their text so they survive a reload.
 Json numberValue(double number)
 {
+    if (number == 0.0 && std::signbit(number)) {
+        return "-0";
+    }
     if (std::isfinite(number)) {
         return number;
     }
@@ -45,6 +50,9 @@ std::optional<double> numberFrom(const Json& value)
         }
         if (text == "-inf") {
             return -HUGE_VAL;
+        }
+        if (text == "-0") {
+            return -0.0;
         }
     }
     return std::nullopt;
@@ -296,8 +304,23 @@ void JsonFileSettingsStore::remove(const QString& key)
     }
 }
 
+// A save killed after QSaveFile linked its complete copy into the directory ("<file>.XXXXXX") but
+// before the rename leaves that copy behind; nothing else would ever remove it.
+void JsonFileSettingsStore::removeSaveLeftovers()
+{
+    const QFileInfo target(m_filePath);
+    const QString name = target.fileName();
+    const QRegularExpression leftover(QStringLiteral("^%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(name)));
+    const QDir directory = target.absoluteDir();
+    for (const QString& entry : directory.entryList({name + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden)) {
+        if (leftover.match(entry).hasMatch())
+            QFile::remove(directory.filePath(entry));
+    }
+}
+
 void JsonFileSettingsStore::load()
 {
+    removeSaveLeftovers();
     QFile file(m_filePath);
     if (!file.exists()) {
         return;

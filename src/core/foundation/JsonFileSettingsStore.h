@@ -15,7 +15,8 @@ namespace vantorel {
 // {"type": "bool" | "integer" | "double" | "string" | "data" | "date" | "stringList", "value": …},
 // replaced atomically (mode 0600). A file that cannot be read or parsed is moved aside as
 // "<file>.damaged-<UTC time>", logged, and the store starts empty. An entry whose tag or value
-// does not decode reads as absent but is kept in the file.
+// does not decode reads as absent but is kept in the file. Copies that an interrupted save left
+// beside the file are removed at start.
 //
 // Writes happen behind: set and remove change memory at once and schedule one write of the whole
 // file for the next event-loop turn, done on a writer thread of the store's own. One write is in
@@ -52,6 +53,7 @@ public:
     void remove(const QString& key) override;
 
 private:
+    void removeSaveLeftovers();
     void load();
     void moveAside(const QString& reason);
     void scheduleWrite();

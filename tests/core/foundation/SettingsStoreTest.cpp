@@ -28,7 +28,7 @@ using Value = SettingsStore::Value;
 // 2026-03-01T08:15:00Z
 const Date fixedTime = Date::fromUnixSeconds(1'772'352'900);
 
-// NaN never equals itself; a stored NaN must still read back as NaN.
+// NaN never equals itself and -0.0 equals 0.0; both must still read back as they were.
 bool sameValue(const Value& a, const Value& b)
 {
     if (a.index() != b.index()) {
@@ -36,7 +36,7 @@ bool sameValue(const Value& a, const Value& b)
     }
     if (const double* x = std::get_if<double>(&a)) {
         const double y = std::get<double>(b);
-        return (std::isnan(*x) && std::isnan(y)) || *x == y;
+        return (std::isnan(*x) && std::isnan(y)) || (*x == y && std::signbit(*x) == std::signbit(y));
     }
     if (const Date* x = std::get_if<Date>(&a)) {
         const double u = x->timeIntervalSinceReferenceDate();
@@ -57,6 +57,7 @@ const struct
     {"Vantorel.int64Max", std::numeric_limits<std::int64_t>::max()},
     {"Vantorel.double", 0.1},
     {"Vantorel.wholeDouble", 3.0},
+    {"Vantorel.negativeZero", -0.0},
     {"Vantorel.nan", std::nan("")},
     {"Vantorel.infinity", std::numeric_limits<double>::infinity()},
     {"Vantorel.minusInfinity", -std::numeric_limits<double>::infinity()},
@@ -172,6 +173,7 @@ TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty
         "[1, 2, 3]",
         "",
         "\xff\xfe{}",
+        "{\"a\":" + QByteArray(200, '[') + QByteArray(200, ']') + "}",
     };
     const QString aside = m_path + QStringLiteral(".damaged-20260301T081500Z");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
@@ -204,6 +206,16 @@ TEST_F(JsonFileSettingsStoreTest, ASecondDamageInTheSameSecondDoesNotOverwriteTh
     open();
     EXPECT_EQ(test::readFileBytes(m_path + QStringLiteral(".damaged-20260301T081500Z")), "first{");
     EXPECT_EQ(test::readFileBytes(m_path + QStringLiteral(".damaged-20260301T081500Z-2")), "second{");
+}
+
+TEST_F(JsonFileSettingsStoreTest, CopiesLeftByAnInterruptedSaveAreRemovedAtStart)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    const QStringList kept{QStringLiteral("defaults.json.damaged-20260301T081500Z"), QStringLiteral("defaults.json.notes")};
+    for (const QString& name : kept + QStringList{QStringLiteral("defaults.json.aB3xY9")})
+        ASSERT_TRUE(test::writeFileBytes(QFileInfo(m_path).absolutePath() + QLatin1Char('/') + name, "{}"));
+    open();
+    EXPECT_EQ(filesBesideStore(), kept);
 }
 
 TEST_F(JsonFileSettingsStoreTest, WritesAPrivateFileInANewDirectory)
