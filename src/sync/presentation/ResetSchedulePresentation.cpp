@@ -19,16 +19,10 @@ constexpr QStringView timePattern = u"HH:mm";
 constexpr QStringView monthDayPattern = u"M/d HH:mm";
 constexpr QStringView fullDatePattern = u"yyyy/M/d HH:mm";
 
-// Instants beyond the years 1...9999 are not placed on the calendar: the patterns and the
-// zone rules are not meant for them.
-constexpr double earliestPlaceable = -63'113'904'000.0; // 0001-01-01T00:00:00Z
-constexpr double latestPlaceable = 252'423'993'599.0;   // 9999-12-31T23:59:59Z
-
+// Any finite instant within QDateTime's range (about 292 million years either way) is placed on
+// the calendar; beyond it there is no date to show, only the countdown.
 std::optional<QDateTime> localDateTime(Date instant, const QTimeZone& timeZone)
 {
-    const double seconds = instant.timeIntervalSinceReferenceDate();
-    if (!std::isfinite(seconds) || seconds < earliestPlaceable || seconds > latestPlaceable)
-        return std::nullopt;
     QDateTime local = instant.toQDateTime().toTimeZone(timeZone);
     if (!local.isValid())
         return std::nullopt;
@@ -61,27 +55,33 @@ QString countdown(Date resetAt, Date now)
 ResetScheduleText ResetSchedulePresentation::text(std::optional<Date> resetAt, Date now,
                                                   const QTimeZone& timeZone)
 {
-    const auto reset = resetAt ? localDateTime(*resetAt, timeZone) : std::nullopt;
-    const auto current = localDateTime(now, timeZone);
-    if (!reset || !current)
+    if (!resetAt || !resetAt->isFinite() || !now.isFinite())
         return {u"リセット予定 未取得"_s, std::nullopt, false};
 
-    const QDate resetDay = reset->date();
-    const QDate today = current->date();
+    const auto reset = localDateTime(*resetAt, timeZone);
+    const auto current = localDateTime(now, timeZone);
     QString datePart;
-    if (resetDay == today) {
-        datePart = u"今日 "_s + reset->toString(timePattern);
-    } else if (const QDate tomorrow = today.addDays(1); tomorrow.isValid() && resetDay == tomorrow) {
-        datePart = u"明日 "_s + reset->toString(timePattern);
-    } else if (resetDay.year() == today.year()) {
-        datePart = reset->toString(monthDayPattern);
-    } else {
+    if (reset && current) {
+        const QDate resetDay = reset->date();
+        const QDate today = current->date();
+        if (resetDay == today) {
+            datePart = u"今日 "_s + reset->toString(timePattern);
+        } else if (const QDate tomorrow = today.addDays(1); tomorrow.isValid() && resetDay == tomorrow) {
+            datePart = u"明日 "_s + reset->toString(timePattern);
+        } else if (resetDay.year() == today.year()) {
+            datePart = reset->toString(monthDayPattern);
+        } else {
+            datePart = reset->toString(fullDatePattern);
+        }
+    } else if (reset) {
         datePart = reset->toString(fullDatePattern);
     }
+    // Without a date the line starts with the word itself.
+    const auto afterDate = [&datePart](const QString& word) { return datePart.isEmpty() ? word : datePart + u' ' + word; };
 
     if (*resetAt <= now)
-        return {datePart + u" 予定"_s, u"予定経過・更新待ち"_s, true};
-    return {datePart + u" リセット予定"_s, countdown(*resetAt, now), false};
+        return {afterDate(u"予定"_s), u"予定経過・更新待ち"_s, true};
+    return {afterDate(u"リセット予定"_s), countdown(*resetAt, now), false};
 }
 
 } // namespace vantorel

@@ -111,17 +111,32 @@ TEST(ResetSchedulePresentationTest, NamesTheDayInTheGivenZoneAndCountsDown)
     }
 }
 
-TEST(ResetSchedulePresentationTest, UnknownOrUnplaceableInstantsReadAsMissing)
+TEST(ResetSchedulePresentationTest, OnlyMissingOrNonFiniteInstantsReadAsMissing)
 {
     const Date now = jst(2026, 3, 10, 10, 0);
     const ResetScheduleText missing{u"リセット予定 未取得"_s, std::nullopt, false};
     const std::vector<std::pair<std::optional<Date>, Date>> cases = {
-        {std::nullopt, now},   {Date(nan), now},         {Date(inf), now},    {Date(-inf), now},
-        {now + 60, Date(nan)}, {now + 60, Date(inf)},    {Date(1e300), now},  {Date(-1e300), now},
-        {Date(1e15), now},
+        {std::nullopt, now}, {Date(nan), now}, {Date(inf), now}, {Date(-inf), now}, {now + 60, Date(nan)}, {now + 60, Date(inf)},
     };
     for (const auto& [reset, current] : cases)
         EXPECT_EQ(ResetSchedulePresentation::text(reset, current, tokyo), missing);
+}
+
+// Far instants keep their date while the calendar can hold it, and the countdown stays the capped
+// one that the usage meters show for the same instant.
+TEST(ResetSchedulePresentationTest, FarInstantsKeepADateAndTheCappedCountdown)
+{
+    const Date now = jst(2026, 3, 10, 10, 0);
+    const QString capped = u"あと1491308日2時間"_s;
+    const std::vector<std::pair<Date, ResetScheduleText>> cases = {
+        {jst(9000, 1, 1, 9, 0), upcoming(u"9000/1/1 09:00"_s, capped)},
+        {jst(10000, 1, 1, 9, 0), upcoming(u"10000/1/1 09:00"_s, capped)},
+        {Date(1e12), upcoming(u"33689/9/27 10:46"_s, capped)},
+        {Date(1e300), {u"リセット予定"_s, capped, false}},
+        {Date(-1e300), {u"予定"_s, u"予定経過・更新待ち"_s, true}},
+    };
+    for (const auto& [reset, expected] : cases)
+        EXPECT_EQ(ResetSchedulePresentation::text(reset, now, tokyo), expected) << expected.primary.toStdString();
 }
 
 } // namespace
