@@ -56,11 +56,11 @@ ChildProcess::~ChildProcess()
     for (const auto& waiter : m_waiters)
         waiter.cancel();
     QObject::disconnect(m_process, nullptr, nullptr, nullptr);
+    kill();
     if (m_process->state() == QProcess::NotRunning) {
         delete m_process;
         return;
     }
-    kill();
     // QProcess's own destructor would wait for the child; let it reap the child first.
     QProcess* process = m_process;
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
@@ -134,11 +134,16 @@ void ChildProcess::closeInput()
 
 void ChildProcess::kill()
 {
-    // Until QProcess has reaped the child its pid, and with it the group id, cannot be reused.
-    if (m_processId <= 0 || m_process->state() == QProcess::NotRunning)
+    if (m_processId <= 0 || m_groupEnded)
         return;
+    // Helpers the child started stay in its group after the child itself has exited, so the
+    // group is signalled whatever the child's state. While any member lives the group id cannot
+    // be reused; once the child is reaped the group is signalled this one last time only.
     ::kill(-static_cast<pid_t>(m_processId), SIGKILL);
-    ::kill(static_cast<pid_t>(m_processId), SIGKILL);
+    if (m_process->state() == QProcess::NotRunning)
+        m_groupEnded = true;
+    else
+        ::kill(static_cast<pid_t>(m_processId), SIGKILL);
 }
 
 QCoro::Task<> ChildProcess::terminate()

@@ -30,7 +30,7 @@ public:
 
     ChildProcess(QString program, QStringList arguments, Input input, qsizetype outputLimit,
                  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment());
-    // Kills the group if the child still runs. The process object then lives on, unowned, until
+    // Kills the group (and the child if it still runs). The process object then lives on, unowned, until
     // the child is reaped, so no zombie stays behind and the destructor never waits.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -65,7 +65,8 @@ public:
     void write(const QByteArray& bytes);
     void closeInput();
 
-    // SIGKILL to the whole group while the child is not yet reaped.
+    // SIGKILL to the whole group, also when the child has already exited: helpers it started
+    // may still run.
     void kill();
     // Kills the group and resumes once the child has been reaped. Never throws.
     QCoro::Task<> terminate();
@@ -82,6 +83,7 @@ private:
     std::optional<QString> m_readError;
     bool m_overflowed = false;
     bool m_changed = false;
+    bool m_groupEnded = false;
     std::int32_t m_terminationStatus = 0;
     qint64 m_processId = 0;
     std::vector<PendingCompletion<>> m_waiters;

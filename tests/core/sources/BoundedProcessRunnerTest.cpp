@@ -49,7 +49,8 @@ TEST_F(BoundedProcessRunnerTest, ReturnsTheOutputAndExitStatusOfWhatTheChildDid)
         std::int32_t status;
     };
     const Case cases[] = {
-        {"text and status", {"send {\"ok\":1}", "exit 3"}, "{\"ok\":1}\n", 3},
+        // The helper it leaves behind is killed with the run.
+        {"text and status", {"spawn helper", "send {\"ok\":1}", "exit 3"}, "{\"ok\":1}\n", 3},
         {"exactly the cap", {"bytes 1048576"}, QByteArray(BoundedProcessRunner::maximumOutputBytes, '\0'), 0},
         {"standard error is discarded, however much", {"stderr 3000000", "raw ok"}, "ok", 0},
         {"killed by a signal reports the signal", {"raw partial", "signal 15"}, "partial", 15},
@@ -62,6 +63,9 @@ TEST_F(BoundedProcessRunnerTest, ReturnsTheOutputAndExitStatusOfWhatTheChildDid)
         ASSERT_TRUE(outcome.output) << testCase.name;
         EXPECT_EQ(outcome.output->standardOutput, testCase.output) << testCase.name;
         EXPECT_EQ(outcome.output->terminationStatus, testCase.status) << testCase.name;
+        if (const auto helper = fake.pidFrom("helper")) {
+            EXPECT_TRUE(FakeCodexAppServer::processEnds(*helper)) << testCase.name;
+        }
     }
 }
 
