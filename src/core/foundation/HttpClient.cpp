@@ -43,7 +43,6 @@ bool restatesHttpStatus(QNetworkReply::NetworkError error)
     case QNetworkReply::ContentReSendError:
     case QNetworkReply::ContentConflictError:
     case QNetworkReply::ContentGoneError:
-    case QNetworkReply::UnknownContentError:
     case QNetworkReply::ProtocolInvalidOperationError:
     case QNetworkReply::InternalServerError:
     case QNetworkReply::OperationNotImplementedError:
@@ -53,6 +52,15 @@ bool restatesHttpStatus(QNetworkReply::NetworkError error)
     default:
         return false;
     }
+}
+
+// Qt also reports a body it cannot decompress as UnknownContentError; only with a 4xx status
+// does that error merely restate the status.
+bool restatesHttpStatus(QNetworkReply::NetworkError error, int status)
+{
+    if (error == QNetworkReply::UnknownContentError)
+        return status >= 400 && status < 500;
+    return restatesHttpStatus(error);
 }
 
 HttpError::Kind kindOf(QNetworkReply::NetworkError error)
@@ -161,6 +169,7 @@ struct Exchange
     qint64 limit = 0;
     bool tooLarge = false;
     bool resourceTimedOut = false;
+    bool headersTimedOut = false;
     bool replyDestroyed = false;
 };
 
@@ -228,12 +237,27 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
         upload->setParent(rawReply);
     }
     QPointer<QNetworkReply> reply = rawReply;
+    // Qt reads ahead of readyRead into an unbounded buffer; bound it so the cap holds in memory.
+    rawReply->setReadBufferSize(exchange->limit + 1);
 
     const auto overLimit = [exchange, rawReply] {
         exchange->tooLarge = true;
         rawReply->abort();
     };
-    QObject::connect(rawReply, &QNetworkReply::metaDataChanged, rawReply, [exchange, rawReply, overLimit] {
+    // Bytes of an endless header block keep the transfer time-out from firing, and Qt holds the
+    // whole block in memory: the head must be complete within the request time-out.
+    QTimer headersTimer;
+    headersTimer.setSingleShot(true);
+    QObject::connect(&headersTimer, &QTimer::timeout, rawReply, [exchange, rawReply] {
+        exchange->headersTimedOut = true;
+        rawReply->abort();
+    });
+    if (const int ms = milliseconds(options.requestTimeoutSeconds); ms > 0)
+        headersTimer.start(ms);
+    QObject::connect(rawReply, &QNetworkReply::metaDataChanged, rawReply,
+                     [exchange, rawReply, overLimit, headers = QPointer<QTimer>(&headersTimer)] {
+        if (headers)
+            headers->stop();
         const auto length = rawReply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > exchange->limit)
             overLimit();
@@ -267,6 +291,7 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
 
     registration.reset();
     resourceTimer.stop();
+    headersTimer.stop();
     if (reply) {
         if (token.isCancelled())
             reply->abort();
@@ -281,6 +306,10 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
         throw HttpError(HttpError::Kind::responseTooLarge,
                         QStringLiteral("The response is larger than %1 bytes").arg(exchange->limit));
     }
+    if (exchange->headersTimedOut) {
+        throw HttpError(HttpError::Kind::timedOut, QStringLiteral("The response head did not arrive within %1 s")
+                                                       .arg(options.requestTimeoutSeconds));
+    }
     if (exchange->resourceTimedOut) {
         throw HttpError(HttpError::Kind::timedOut,
                         QStringLiteral("The request did not finish within %1 s").arg(options.resourceTimeoutSeconds));
@@ -288,7 +317,7 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
 
     const auto error = reply->error();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid() || !restatesHttpStatus(error))
+    if (!status.isValid() || !restatesHttpStatus(error, status.toInt()))
         throw HttpError(kindOf(error), reply->errorString());
 
     exchange->body += reply->readAll();

@@ -9,6 +9,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -67,7 +68,7 @@ protected:
 
 TEST_F(HttpClientIntegration, SendsTheRequestReturnsEveryStatusAndKeepsNoCookies)
 {
-    for (int status : {200, 204, 400, 401, 404, 429, 500, 503}) {
+    for (int status : {200, 204, 400, 401, 404, 418, 429, 500, 503}) {
         SCOPED_TRACE(status);
         auto scripted = TestHttpResponse::json(status == 204 ? QByteArray() : R"({"ok":true})", status);
         scripted.headers.add("X-Rate-Limit", "42");
@@ -185,6 +186,36 @@ TEST_F(HttpClientIntegration, CapsTheBodyAtTheCallersLimit)
             EXPECT_EQ(*outcome.error, HttpError::Kind::responseTooLarge);
         }
     }
+}
+
+TEST_F(HttpClientIntegration, ABodyThatCannotBeDecompressedIsAFailure)
+{
+    auto broken = TestHttpResponse::text("not gzip at all");
+    broken.headers.add("Content-Encoding", "gzip");
+    server.respond(QStringLiteral("/broken"), broken);
+    const Outcome outcome = run(client, get("/broken"));
+    ASSERT_TRUE(outcome.error) << "returned as an answer";
+    EXPECT_EQ(*outcome.error, HttpError::Kind::other);
+}
+
+// Header lines that never end keep bytes moving, which the transfer time-out alone would allow.
+TEST_F(HttpClientIntegration, AnEndlessHeadEndsAtTheRequestTimeOut)
+{
+    QTcpServer endless;
+    ASSERT_TRUE(endless.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&endless, &QTcpServer::newConnection, [&endless] {
+        QTcpSocket* peer = endless.nextPendingConnection();
+        peer->write("HTTP/1.1 200 OK\r\n");
+        auto* drip = new QTimer(peer);
+        QObject::connect(drip, &QTimer::timeout, peer, [peer] { peer->write("X-More: 1\r\n"); });
+        drip->start(50);
+    });
+    HttpClient timed({.requestTimeoutSeconds = 0.3, .resourceTimeoutSeconds = 5.0}, TestHttpServer::networkManager());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const Outcome outcome = run(timed, HttpRequest{.url = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(endless.serverPort()))});
+    EXPECT_EQ(outcome.error, HttpError::Kind::timedOut);
+    EXPECT_LT(elapsed.elapsed(), 2500);
 }
 
 TEST_F(HttpClientIntegration, RequestAndResourceTimeOutsEndTheExchange)
