@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -61,25 +62,37 @@ void rotateIfNeeded(const LogPaths& paths)
     if (error || size <= static_cast<std::uintmax_t>(AppDiagnostics::maximumLogSize)) {
         return;
     }
-    fs::remove(paths.previous, error);
-    // rename(2) replaces a file left behind anyway; if it fails the line goes to the big file.
+    // rename(2) replaces the older generation in one step, so a kill at any moment keeps one of
+    // them; if it fails the line goes to the big file.
     fs::rename(paths.log, paths.previous, error);
 }
 
-void append(const LogPaths& paths, Date time, const QString& message)
+// A process killed in the middle of an append can leave a last line without its line feed; the
+// first line a new process writes then starts on a line of its own.
+bool endsInsideALine(int fd)
+{
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    char last = '\n';
+    return end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n';
+}
+
+void append(const LogPaths& paths, Date time, const QString& message, bool firstInFile)
 {
     std::error_code error;
     fs::create_directories(paths.directory, error);
     rotateIfNeeded(paths);
 
-    const QByteArray line = (time.iso8601() + QStringLiteral(" pid=") + QString::number(::getpid())
+    QByteArray line = (time.iso8601() + QStringLiteral(" pid=") + QString::number(::getpid())
                              + QLatin1Char(' ') + AppDiagnostics::escapedMessage(message)
                              + QLatin1Char('\n'))
                                 .toUtf8();
 
-    const int fd = ::open(paths.log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int fd = ::open(paths.log.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
         return;
+    }
+    if (firstInFile && endsInsideALine(fd)) {
+        line.prepend('\n');
     }
     const char* data = line.constData();
     qsizetype left = line.size();
@@ -152,6 +165,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_directory = directory.isEmpty() ? defaultLogDirectory() : directory;
         m_paths = LogPaths::in(m_directory);
+        m_appended = false;
     }
 
     void setClock(std::function<Date()> now)
@@ -174,9 +188,10 @@ private:
             m_queue.pop_front();
             const LogPaths paths = m_paths;
             const std::function<Date()> now = m_now;
+            const bool first = !std::exchange(m_appended, true);
             lock.unlock();
             // The time is the moment of writing, not of the call.
-            append(paths, now ? now() : Date::now(), message);
+            append(paths, now ? now() : Date::now(), message, first);
             lock.lock();
             ++m_written;
             m_idle.notify_all();
@@ -192,6 +207,7 @@ private:
     bool m_stopping = false;
     QString m_directory;
     LogPaths m_paths;
+    bool m_appended = false;
     std::function<Date()> m_now;
     std::thread m_thread; // last: starts once everything above exists
 };

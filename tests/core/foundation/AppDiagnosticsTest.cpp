@@ -4,6 +4,7 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -12,6 +13,9 @@
 
 #include <thread>
 #include <vector>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace vantorel {
 namespace {
@@ -86,13 +90,20 @@ TEST_F(AppDiagnosticsTest, RotatesBeforeALineOnlyOnceTheFileIsLargerThanTheLimit
     ASSERT_TRUE(QDir().mkpath(m_directory));
     for (const qint64 size : {AppDiagnostics::maximumLogSize, AppDiagnostics::maximumLogSize + 1}) {
         SCOPED_TRACE(size);
-        const QByteArray big(size, 'x');
+        const QByteArray big = QByteArray(size - 1, 'x') + '\n';
         ASSERT_TRUE(test::writeFileBytes(logPath(), big));
         ASSERT_TRUE(test::writeFileBytes(previousPath(), "an older generation\n"));
+        // The older generation is replaced by the rename alone, never deleted first.
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(m_directory).constData(), IN_DELETE), 0);
 
         AppDiagnostics::log(QStringLiteral("next"));
         AppDiagnostics::log(QStringLiteral("after"));
         AppDiagnostics::flush();
+        char events[4096];
+        EXPECT_LT(::read(watch, events, sizeof events), 0);
+        ::close(watch);
 
         // A file of exactly the limit takes one more line, which then pushes it over.
         if (size > AppDiagnostics::maximumLogSize) {
@@ -105,10 +116,20 @@ TEST_F(AppDiagnosticsTest, RotatesBeforeALineOnlyOnceTheFileIsLargerThanTheLimit
     }
 }
 
+TEST_F(AppDiagnosticsTest, AFirstLineAfterATornOneStartsOnALineOfItsOwn)
+{
+    ASSERT_TRUE(QDir().mkpath(m_directory));
+    ASSERT_TRUE(test::writeFileBytes(logPath(), "whole\ntorn"));
+    AppDiagnostics::log(QStringLiteral("first"));
+    AppDiagnostics::log(QStringLiteral("second"));
+    AppDiagnostics::flush();
+    EXPECT_EQ(test::readFileBytes(logPath()), "whole\ntorn\n" + expectedLine(QStringLiteral("first")) + expectedLine(QStringLiteral("second")));
+}
+
 TEST_F(AppDiagnosticsTest, ARotationFileThatCannotBeReplacedKeepsAppending)
 {
     ASSERT_TRUE(QDir().mkpath(previousPath() + QStringLiteral("/occupied")));
-    const QByteArray big(AppDiagnostics::maximumLogSize + 1, 'x');
+    const QByteArray big = QByteArray(AppDiagnostics::maximumLogSize, 'x') + '\n';
     ASSERT_TRUE(test::writeFileBytes(logPath(), big));
 
     AppDiagnostics::log(QStringLiteral("still written"));
