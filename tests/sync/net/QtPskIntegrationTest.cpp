@@ -12,8 +12,15 @@
 #include <QSslSocket>
 #include <QTest>
 
+#include <ctime>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vantorel;
 
@@ -318,4 +325,39 @@ TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailur
     listener.cancel();
     EXPECT_EQ(publisher.withdrawn, 1);
     EXPECT_EQ(listener.port(), 0);
+}
+
+namespace {
+
+// In a process of its own: exits 1 when accepting kept the CPU busy at the descriptor limit, 2 when
+// the queued connections were not accepted once descriptors were free again.
+[[noreturn]] void acceptAtTheDescriptorLimit()
+{
+    QtPskListener listener(parameters(), QHostAddress::LocalHost);
+    std::vector<std::unique_ptr<PskConnection>> accepted;
+    listener.setNewConnectionHandler([&accepted](std::unique_ptr<PskConnection> c) { accepted.push_back(std::move(c)); });
+    listener.start();
+    // Connections queue before the event loop runs; then not one more descriptor can be opened.
+    sockaddr_in address{AF_INET, htons(listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
+    for (int i = 0; i < 20; ++i)
+        ::connect(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    const rlimit exhausted{rlim_t(lowestFree), saved.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &exhausted);
+    const std::clock_t before = std::clock();
+    QTest::qWait(1000);
+    const bool busy = std::clock() - before > CLOCKS_PER_SEC / 2;
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    std::_Exit(busy ? 1 : QTest::qWaitFor([&] { return accepted.size() == 20; }, waitMilliseconds) ? 0 : 2);
+}
+
+} // namespace
+
+TEST(QtPskListenerLimits, AtTheDescriptorLimitAcceptingPausesInsteadOfSpinning)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(acceptAtTheDescriptorLimit(), testing::ExitedWithCode(0), "");
 }
