@@ -12,8 +12,9 @@
 //     weekly  := "Weekly" | "Week" | "Current week" | "This week" | "7-day" | "seven days"
 //                | "週間" | "週次" | "今週" | "現在の週"   (a weekly header naming Opus, Sonnet or
 //                Haiku is a per-model window and counts as ignored)
-//     ignored := "Extra usage" | "追加使用"
-//     label   := any other "word(s):" at the start of a line, e.g. "Model:", "Context window:"
+//     ignored := "Extra usage" | "Usage credits" | "Claude Code and Cowork credit" | "追加使用"
+//     label   := any other "word(s):" at the start of a line, e.g. "Model:", "Context window:",
+//                unless the words name a reset ("Next reset:", "次回リセット:")
 //   A header opens a section that lasts until the next header; the lines below it (Claude's
 //   bar line, its "Resets" line, a Japanese "リセット:" line) belong to it.
 //   percent   := [before] number "%" [after]            the first one on a line
@@ -26,7 +27,7 @@
 //                the phrase follows the keyword or, failing that, precedes it ("9:15にリセット")
 //   time-phrase := relative | [date] [time] ["(" zone ")"]
 //     relative := "in" [N "d"] [N "h"] [N "m"]  |  [N "日"] [N "時間"] [N "分"] "後"   (from now)
-//     date    := YYYY/M/D | M月D日 | M/D | "Dec 12" | "12 Dec"  (month names in English, any length)
+//     date    := YYYY/M/D | M月D日 | M/D | "Dec 12" ["," YYYY] | "12 Dec"  (month names in English, any length)
 //     time    := H:MM [am|pm] | H am|pm | 午前/午後 H[:MM | 時[M分]] | H時[M分]
 //     zone    := an IANA name such as "Asia/Tokyo", or "UTC"; otherwise the local zone
 //   A time without a date is its next occurrence after now; a date without a year is the next
@@ -104,7 +105,7 @@ struct Patterns
     QRegularExpression weekly = pattern(
         R"(^(?:weekly|current week|this week|week(?![a-z])|7[\s-]?days?(?![a-z])|seven[\s-]?days?|1?\s*週間|週次|今週|現在の週))");
     QRegularExpression perModel = pattern(R"(opus|sonnet|haiku)");
-    QRegularExpression ignored = pattern(R"(^(?:extra usage|追加使用))");
+    QRegularExpression ignored = pattern(R"(^(?:extra usage|usage credits|claude code and cowork credit|追加使用))");
     QRegularExpression label = pattern(R"(^[^\d:][^:]{0,40}:)");
     QRegularExpression resetStart = pattern(R"(^(?:resets?|resetting|リセット))");
     QRegularExpression percent = pattern(
@@ -119,7 +120,7 @@ struct Patterns
     QRegularExpression japaneseMonthDay = pattern(R"((\d{1,2})\s*月\s*(\d{1,2})\s*日)");
     QRegularExpression slashMonthDay = pattern(R"((?<![\d:])(\d{1,2})/(\d{1,2})(?![\d/]))");
     QRegularExpression monthNameDay = pattern(
-        R"(\b(jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)[a-z]*\.?\s+(\d{1,2})(?:st|nd|rd|th)?(?![\d:]))");
+        R"(\b(jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)[a-z]*\.?\s+(\d{1,2})(?:st|nd|rd|th)?(?:,?\s+(\d{4}))?(?![\d:]))");
     QRegularExpression dayMonthName = pattern(
         R"((?<!\d)(\d{1,2})(?:st|nd|rd|th)?\s+(jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)[a-z]*)");
     QRegularExpression japaneseClock = pattern(R"((午前|午後)\s*(\d{1,2})(?::(\d{2})|時(?:\s*(\d{1,2})分)?))");
@@ -172,7 +173,8 @@ std::optional<DayOfYear> takeDate(QString& text)
     }
     if (const auto m = p.monthNameDay.match(text); m.hasMatch()) {
         blank(m);
-        return DayOfYear{std::nullopt, monthNumber(m.captured(1)), m.captured(2).toInt()};
+        const std::optional<int> year = m.hasCaptured(3) ? std::optional(m.captured(3).toInt()) : std::nullopt;
+        return DayOfYear{year, monthNumber(m.captured(1)), m.captured(2).toInt()};
     }
     if (const auto m = p.dayMonthName.match(text); m.hasMatch()) {
         blank(m);
@@ -330,7 +332,7 @@ Reading read(const QString& pasted, Date now, const QTimeZone& localZone)
         } else if (p.ignored.match(line).hasMatch()) {
             section = Section::ignored;
         } else if (!p.resetStart.match(line).hasMatch()) {
-            if (const auto l = p.label.match(line); l.hasMatch()) {
+            if (const auto l = p.label.match(line); l.hasMatch() && !p.reset.match(l.captured()).hasMatch()) {
                 section = Section::ignored;
                 headerEnd = l.capturedEnd();
             }
