@@ -118,6 +118,7 @@ AppViewModelDependencies ViewModelHarness::dependencies(bool automaticallyStartS
 void ViewModelHarness::storeSettings(const AppSettings& settings)
 {
     defaults->set(StoredState::Keys::settings, json::write(toJson(settings), json::Form::store));
+    defaults->set(StoredState::Keys::defaultsApplied, true);
 }
 
 AppViewModel& ViewModelHarness::makeViewModel(bool automaticallyStartServices)

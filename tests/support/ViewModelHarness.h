@@ -50,7 +50,8 @@ public:
 
     // The dependencies as the harness wires them; tests may change fields before building.
     AppViewModelDependencies dependencies(bool automaticallyStartServices = false);
-    // The record the next view model loads at construction (no change handling runs for it).
+    // The record the next view model loads at construction as it is (no first-run defaults, no
+    // change handling).
     void storeSettings(const AppSettings& settings);
     // Builds the view model (replacing an earlier one) and returns it.
     AppViewModel& makeViewModel(bool automaticallyStartServices = false);

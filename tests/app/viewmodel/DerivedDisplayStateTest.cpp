@@ -151,16 +151,6 @@ TEST(DerivedDisplayState, ErrorListKeepsOrderAndDuplicatesOfEnabledSources)
     EXPECT_TRUE(derived::activeErrorMessages(state).isEmpty());
 }
 
-TEST(DerivedDisplayState, FirstIncidentSkipsResolvedAndHiddenPages)
-{
-    AppState state = providers(true, true);
-    state.statusSummary.incidents = {{.name = QStringLiteral("old"), .status = QStringLiteral("RESOLVED")}};
-    state.claudeStatusSummary.incidents = {{.name = QStringLiteral("claude"), .status = QStringLiteral("monitoring")}};
-    EXPECT_EQ(derived::firstActiveIncidentName(state), QStringLiteral("claude"));
-    state.settings.claudeStatusEnabled = false;
-    EXPECT_EQ(derived::firstActiveIncidentName(state), none);
-}
-
 TEST(DerivedDisplayState, PlanBadgesComeFromTheShownReadingOrTheLogin)
 {
     struct Row
@@ -207,24 +197,6 @@ TEST(DerivedDisplayState, ProgressTextsCountStepsFromOne)
         state.onboardingProgress = state.initialSetupProgress = {.version = 1, .state = progress, .currentStep = step};
         EXPECT_EQ(derived::onboardingStatusText(state), QString::fromUtf8(onboarding));
         EXPECT_EQ(derived::initialSetupStatusText(state), QString::fromUtf8(initialSetup));
-    }
-}
-
-TEST(DerivedDisplayState, AutoRefreshNeedsAProviderWithSomethingToFetch)
-{
-    const std::tuple<bool, bool, bool, bool, bool> rows[] = {
-        // codex, claude, claude status, claude usage -> on
-        {true, false, false, false, true},
-        {false, true, false, true, true},
-        {false, true, true, false, true},
-        {false, true, false, false, false},
-        {false, false, true, true, false},
-    };
-    for (const auto& [codex, claude, status, usage, expected] : rows) {
-        AppState state = providers(codex, claude);
-        state.settings.claudeStatusEnabled = status;
-        state.settings.claudeUsageAutoRefreshEnabled = usage;
-        EXPECT_EQ(derived::autoRefreshIsEnabled(state), expected);
     }
 }
 
