@@ -3,11 +3,13 @@
 #include "app/setup/MacInitialSetupView.h"
 #include "app/ui/NoticeLabel.h"
 #include "app/ui/ToggleSwitch.h"
+#include "support/DrainEvents.h"
 #include "support/ViewTest.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QSpinBox>
+#include <QTest>
 
 #include <memory>
 
@@ -58,6 +60,12 @@ TEST_F(MacInitialSetupViewTest, WalksEveryStepAndApplies)
         }
         if (step == 3) {
             auto* days = find<QSpinBox>(view.get(), QStringLiteral("initial-setup.warningDays"));
+            days->setValue(30);
+            days->stepUp();
+            EXPECT_EQ(days->value(), 30);
+            click(view.get(), "expiry");
+            EXPECT_FALSE(days->isEnabled()) << "no days without expiry warnings";
+            click(view.get(), "expiry");
             days->setValue(1);
             days->stepDown();
             EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.warningDaysLabel"))->text(), "期限の 1 日前");
@@ -71,7 +79,7 @@ TEST_F(MacInitialSetupViewTest, WalksEveryStepAndApplies)
     EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.review.provider"))->text(), "Codex・Claude");
     expectNoMissingGlyphs(view.get());
     saveGrab(view.get(), QStringLiteral("initial-setup-step6"));
-    click(view.get(), "apply");
+    QTest::keyClick(view.get(), Qt::Key_Return);
     EXPECT_EQ(dismissals, 1);
     EXPECT_TRUE(rig.model.settings().claudeEnabled);
     EXPECT_EQ(rig.harness.launchAtLoginCalls().size(), calls);
@@ -125,6 +133,9 @@ TEST_F(MacInitialSetupViewTest, StepRules)
     // No webhook saved and Discord off: it cannot be switched on here.
     EXPECT_FALSE(enabled(view.get(), "discord"));
     EXPECT_FALSE(shown(view.get(), "expiryGroup"));
+    rig.model.publishedState().discordWebhookIsSaved = true;
+    drainEvents();
+    EXPECT_TRUE(enabled(view.get(), "discord")) << "a webhook saved while the step is shown";
 
     click(view.get(), "next");
     auto* notice = find<NoticeLabel>(view.get(), QStringLiteral("initial-setup.syncNotice"));
