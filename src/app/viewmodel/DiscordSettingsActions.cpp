@@ -138,6 +138,30 @@ double retryAfterOf(const std::exception_ptr& error)
     return 0;
 }
 
+// A task cannot answer an exception_ptr itself: its result shares a variant with its own error.
+struct SecretWrite
+{
+    std::exception_ptr error;
+};
+
+// Saves a secret (or deletes it, for no value) in call order on the keychain worker; a test may
+// replace the webhook's storage. Answers the failure, or nothing.
+QCoro::Task<SecretWrite> writeSecret(QPointer<AppViewModel> viewModel, QString service, std::optional<QString> value)
+{
+    try {
+        const auto& writer = viewModel->dependencies().discordWebhookWriter;
+        if (writer && service == KeychainStore::discordWebhookURLService)
+            writer(value);
+        else if (value)
+            co_await viewModel->keychain().save(*value, service);
+        else
+            co_await viewModel->keychain().deleteItem(service);
+    } catch (...) {
+        co_return SecretWrite{std::current_exception()};
+    }
+    co_return SecretWrite{};
+}
+
 } // namespace
 
 QString DiscordSettingsActions::versionText()
@@ -156,12 +180,8 @@ QCoro::Task<> DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel> viewMode
         viewModel->publishedState().apiKeyMessage = QStringLiteral("API Key が空です。");
         co_return;
     }
-    std::exception_ptr error;
-    try {
-        co_await viewModel->keychain().save(trimmed, KeychainStore::openAIAPIKeyService);
-    } catch (...) {
-        error = std::current_exception();
-    }
+    const std::exception_ptr error =
+        (co_await writeSecret(viewModel, KeychainStore::openAIAPIKeyService, trimmed)).error;
     if (!viewModel) {
         co_return;
     }
@@ -179,12 +199,8 @@ QCoro::Task<> DiscordSettingsActions::deleteAPIKey(QPointer<AppViewModel> viewMo
     if (!viewModel) {
         co_return;
     }
-    std::exception_ptr error;
-    try {
-        co_await viewModel->keychain().deleteItem(KeychainStore::openAIAPIKeyService);
-    } catch (...) {
-        error = std::current_exception();
-    }
+    const std::exception_ptr error =
+        (co_await writeSecret(viewModel, KeychainStore::openAIAPIKeyService, std::nullopt)).error;
     if (!viewModel) {
         co_return;
     }
@@ -209,16 +225,8 @@ QCoro::Task<> DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewMode
         viewModel->publishedState().discordWebhookMessage = QStringLiteral("Discord Webhook URLの形式を確認してください。");
         co_return;
     }
-    std::exception_ptr error;
-    try {
-        if (const auto& writer = viewModel->dependencies().discordWebhookWriter) {
-            writer(trimmed);
-        } else {
-            co_await viewModel->keychain().save(trimmed, KeychainStore::discordWebhookURLService);
-        }
-    } catch (...) {
-        error = std::current_exception();
-    }
+    const std::exception_ptr error =
+        (co_await writeSecret(viewModel, KeychainStore::discordWebhookURLService, trimmed)).error;
     if (!viewModel) {
         co_return;
     }
@@ -242,16 +250,8 @@ QCoro::Task<> DiscordSettingsActions::deleteDiscordWebhookURL(QPointer<AppViewMo
     if (!viewModel) {
         co_return;
     }
-    std::exception_ptr error;
-    try {
-        if (const auto& writer = viewModel->dependencies().discordWebhookWriter) {
-            writer(std::nullopt);
-        } else {
-            co_await viewModel->keychain().deleteItem(KeychainStore::discordWebhookURLService);
-        }
-    } catch (...) {
-        error = std::current_exception();
-    }
+    const std::exception_ptr error =
+        (co_await writeSecret(viewModel, KeychainStore::discordWebhookURLService, std::nullopt)).error;
     if (!viewModel) {
         co_return;
     }
