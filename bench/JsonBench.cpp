@@ -4,8 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -79,6 +81,110 @@ void write(benchmark::State& state, json::Form form)
 }
 BENCHMARK_CAPTURE(write, sync, json::Form::sync)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(write, store, json::Form::store)->Unit(benchmark::kMillisecond);
+
+// The yardstick: a plain writer into a std::string (store form, byte for byte the same output),
+// escaping byte by byte and formatting numbers with std::to_chars.
+void plainString(std::string& out, const std::string& text)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    out.push_back('"');
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(ch);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20) {
+            out += "\\u00";
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 0xF]);
+        } else {
+            out.push_back(ch);
+        }
+    }
+    out.push_back('"');
+}
+
+void plainValue(std::string& out, const Json& value)
+{
+    char buffer[64];
+    switch (value.type()) {
+    case Json::value_t::null:
+        out += "null";
+        break;
+    case Json::value_t::boolean:
+        out += value.get<bool>() ? "true" : "false";
+        break;
+    case Json::value_t::number_integer:
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value.get<std::int64_t>()).ptr);
+        break;
+    case Json::value_t::number_unsigned:
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value.get<std::uint64_t>()).ptr);
+        break;
+    case Json::value_t::number_float:
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value.get<double>()).ptr);
+        break;
+    case Json::value_t::string:
+        plainString(out, value.get_ref<const std::string&>());
+        break;
+    case Json::value_t::array: {
+        out.push_back('[');
+        bool first = true;
+        for (const Json& element : value) {
+            if (!std::exchange(first, false))
+                out.push_back(',');
+            plainValue(out, element);
+        }
+        out.push_back(']');
+        break;
+    }
+    case Json::value_t::object: {
+        out.push_back('{');
+        bool first = true;
+        for (const auto& [key, element] : value.get_ref<const Json::object_t&>()) {
+            if (!std::exchange(first, false))
+                out.push_back(',');
+            plainString(out, key);
+            out.push_back(':');
+            plainValue(out, element);
+        }
+        out.push_back('}');
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void plainStdStringWriter(benchmark::State& state)
+{
+    const Json& value = document();
+    std::size_t size = 0;
+    for (auto _ : state) {
+        std::string out;
+        plainValue(out, value);
+        size = out.size();
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+    // Same document, same bytes: the comparison is fair only if the outputs agree.
+    std::string check;
+    plainValue(check, value);
+    if (QByteArray::fromStdString(check) != json::write(value, json::Form::store))
+        state.SkipWithError("the plain writer's output differs from json::write's");
+}
+BENCHMARK(plainStdStringWriter)->Unit(benchmark::kMillisecond);
+
+void nlohmannDump(benchmark::State& state)
+{
+    const Json& value = document();
+    for (auto _ : state) {
+        std::string out = value.dump();
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(nlohmannDump)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

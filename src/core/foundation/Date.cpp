@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace vantorel {
 
@@ -194,38 +195,6 @@ std::optional<Date> Date::fromIso8601Lenient(QStringView text)
 
 namespace {
 
-// Digits and decimal exponent of the shortest round-trip form: value = 0.d1d2d3... × 10^exponent.
-struct ShortestDigits
-{
-    std::string digits;
-    int exponent = 0; // position of the decimal point relative to the first digit
-    bool negative = false;
-};
-
-ShortestDigits shortestDigits(double value)
-{
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific);
-    std::string text(buffer.data(), result.ptr);
-    ShortestDigits out;
-    std::size_t i = 0;
-    if (text[i] == '-') {
-        out.negative = true;
-        ++i;
-    }
-    const std::size_t e = text.find('e');
-    for (std::size_t k = i; k < e; ++k) {
-        if (text[k] != '.') {
-            out.digits.push_back(text[k]);
-        }
-    }
-    out.exponent = std::stoi(text.substr(e + 1)) + 1;
-    while (out.digits.size() > 1 && out.digits.back() == '0') {
-        out.digits.pop_back();
-    }
-    return out;
-}
-
 QString nonFinite(double value)
 {
     if (std::isnan(value)) {
@@ -234,36 +203,76 @@ QString nonFinite(double value)
     return value > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
 }
 
-std::string fixedFrom(const ShortestDigits& d, bool forceFraction)
+char* fill(char* out, char ch, int count)
 {
-    std::string out;
-    if (d.exponent <= 0) {
-        out = "0." + std::string(static_cast<std::size_t>(-d.exponent), '0') + d.digits;
-    } else if (static_cast<std::size_t>(d.exponent) >= d.digits.size()) {
-        out = d.digits + std::string(static_cast<std::size_t>(d.exponent) - d.digits.size(), '0');
-        if (forceFraction) {
-            out += ".0";
-        }
-    } else {
-        out = d.digits.substr(0, static_cast<std::size_t>(d.exponent)) + "." + d.digits.substr(static_cast<std::size_t>(d.exponent));
-    }
-    return out;
+    std::memset(out, ch, static_cast<std::size_t>(count));
+    return out + count;
 }
 
-std::string exponentFrom(const ShortestDigits& d)
+char* copy(char* out, const char* from, int count)
 {
-    std::string out(1, d.digits[0]);
-    if (d.digits.size() > 1) {
-        out += "." + d.digits.substr(1);
+    std::memcpy(out, from, static_cast<std::size_t>(count));
+    return out + count;
+}
+
+// The shortest round-trip digits of a finite, non-zero value, written in fixed notation when
+// 1e-4 <= |value| < 1e16 and with a two-digit-minimum exponent otherwise (as Swift switches).
+// `forceFraction` adds ".0" to a whole number in fixed notation.
+char* writeShortest(double value, bool forceFraction, char* out)
+{
+    char scientific[shortestDoubleCapacity];
+    const char* end = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific).ptr;
+    const char* p = scientific;
+    if (*p == '-') {
+        *out++ = '-';
+        ++p;
     }
-    const int exp = d.exponent - 1;
-    out += exp < 0 ? "e-" : "e+";
-    const int mag = exp < 0 ? -exp : exp;
-    if (mag < 10) {
-        out += '0';
+    // Mantissa digits without the point, then the exponent after 'e'.
+    char digits[shortestDoubleCapacity];
+    int count = 0;
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p != '.') {
+            digits[count++] = *p;
+        }
     }
-    out += std::to_string(mag);
-    return out;
+    int exponent = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
+    while (count > 1 && digits[count - 1] == '0') {
+        --count;
+    }
+    if (exponent >= -4 && exponent < 16) {
+        const int whole = exponent + 1; // digits before the point
+        if (whole <= 0) {
+            out = copy(out, "0.", 2);
+            out = fill(out, '0', -whole);
+            return copy(out, digits, count);
+        }
+        if (whole >= count) {
+            out = copy(out, digits, count);
+            out = fill(out, '0', whole - count);
+            return forceFraction ? copy(out, ".0", 2) : out;
+        }
+        out = copy(out, digits, whole);
+        *out++ = '.';
+        return copy(out, digits + whole, count - whole);
+    }
+    *out++ = digits[0];
+    if (count > 1) {
+        *out++ = '.';
+        out = copy(out, digits + 1, count - 1);
+    }
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) {
+        *out++ = '0';
+    }
+    return std::to_chars(out, out + 4, magnitude).ptr;
+}
+
+QString latin1(const char* begin, const char* end)
+{
+    return QString::fromLatin1(begin, static_cast<qsizetype>(end - begin));
 }
 
 } // namespace
@@ -276,11 +285,20 @@ QString swiftDoubleDescription(double value)
     if (value == 0.0) {
         return std::signbit(value) ? QStringLiteral("-0.0") : QStringLiteral("0.0");
     }
-    const ShortestDigits d = shortestDigits(value);
-    // Fixed notation for 1e-4 <= |value| < 2^53-ish (Swift switches at 1e16), exponent otherwise.
-    const int exp = d.exponent - 1;
-    const std::string body = (exp >= -4 && exp < 16) ? fixedFrom(d, true) : exponentFrom(d);
-    return QString::fromLatin1((d.negative ? "-" : "") + body);
+    char buffer[shortestDoubleCapacity];
+    return latin1(buffer, writeShortest(value, true, buffer));
+}
+
+char* writeShortestDoubleText(double value, char* out)
+{
+    if (value == 0.0) {
+        if (std::signbit(value)) {
+            *out++ = '-';
+        }
+        *out++ = '0';
+        return out;
+    }
+    return writeShortest(value, false, out);
 }
 
 QString shortestDoubleText(double value)
@@ -288,13 +306,8 @@ QString shortestDoubleText(double value)
     if (!std::isfinite(value)) {
         return nonFinite(value);
     }
-    if (value == 0.0) {
-        return std::signbit(value) ? QStringLiteral("-0") : QStringLiteral("0");
-    }
-    const ShortestDigits d = shortestDigits(value);
-    const int exp = d.exponent - 1;
-    const std::string body = (exp >= -4 && exp < 16) ? fixedFrom(d, false) : exponentFrom(d);
-    return QString::fromLatin1((d.negative ? "-" : "") + body);
+    char buffer[shortestDoubleCapacity];
+    return latin1(buffer, writeShortestDoubleText(value, buffer));
 }
 
 } // namespace vantorel

@@ -3,8 +3,10 @@
 #include "core/foundation/UuidText.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -281,70 +283,145 @@ Json uuidValue(const QUuid& value)
 
 namespace {
 
-void writeString(QByteArray& out, const std::string& text, Form form)
+// Appends into a buffer it grows itself, so the hot path is a bounds check and a copy, without
+// QByteArray's per-call sharing checks.
+class Output
 {
-    static constexpr char hex[] = "0123456789abcdef";
-    out.append('"');
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out.append("\\\"");
-            break;
-        case '\\':
-            out.append("\\\\");
-            break;
-        case '/':
-            if (form == Form::sync) {
-                out.append("\\/");
-            } else {
-                out.append('/');
-            }
-            break;
-        case '\b':
-            out.append("\\b");
-            break;
-        case '\f':
-            out.append("\\f");
-            break;
-        case '\n':
-            out.append("\\n");
-            break;
-        case '\r':
-            out.append("\\r");
-            break;
-        case '\t':
-            out.append("\\t");
-            break;
-        default:
-            if (c < 0x20) {
-                out.append("\\u00");
-                out.append(hex[c >> 4]);
-                out.append(hex[c & 0xF]);
-            } else {
-                out.append(ch);
-            }
+public:
+    explicit Output(qsizetype expectedSize)
+    {
+        m_bytes.resize(std::max<qsizetype>(expectedSize, 64));
+        m_data = m_bytes.data();
+    }
+
+    void append(const char* data, qsizetype size)
+    {
+        reserveMore(size);
+        std::memcpy(m_data + m_size, data, static_cast<std::size_t>(size));
+        m_size += size;
+    }
+    void append(std::string_view text) { append(text.data(), static_cast<qsizetype>(text.size())); }
+    void append(char ch)
+    {
+        reserveMore(1);
+        m_data[m_size++] = ch;
+    }
+    // Room for `size` more bytes written through end() and committed with advance().
+    char* end(qsizetype size)
+    {
+        reserveMore(size);
+        return m_data + m_size;
+    }
+    void advance(const char* newEnd) { m_size = newEnd - m_data; }
+
+    QByteArray take() &&
+    {
+        m_bytes.truncate(m_size);
+        return std::move(m_bytes);
+    }
+
+private:
+    void reserveMore(qsizetype size)
+    {
+        if (m_size + size > m_bytes.size()) {
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + size));
+            m_data = m_bytes.data();
         }
     }
+
+    QByteArray m_bytes;
+    char* m_data = nullptr;
+    qsizetype m_size = 0;
+};
+
+// Which bytes a string must escape: the control characters, '"' and '\\' always, '/' in the sync
+// form.
+struct EscapeTable
+{
+    constexpr explicit EscapeTable(bool slash)
+    {
+        for (int c = 0; c < 0x20; ++c)
+            escaped[c] = true;
+        escaped[static_cast<unsigned char>('"')] = true;
+        escaped[static_cast<unsigned char>('\\')] = true;
+        escaped[static_cast<unsigned char>('/')] = slash;
+    }
+    bool escaped[256] = {};
+};
+
+constexpr EscapeTable storeEscapes(false);
+constexpr EscapeTable syncEscapes(true);
+
+void writeEscape(Output& out, unsigned char c)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    switch (c) {
+    case '"':
+        out.append("\\\"");
+        break;
+    case '\\':
+        out.append("\\\\");
+        break;
+    case '/':
+        out.append("\\/");
+        break;
+    case '\b':
+        out.append("\\b");
+        break;
+    case '\f':
+        out.append("\\f");
+        break;
+    case '\n':
+        out.append("\\n");
+        break;
+    case '\r':
+        out.append("\\r");
+        break;
+    case '\t':
+        out.append("\\t");
+        break;
+    default: {
+        const char code[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
+        out.append(code, sizeof code);
+    }
+    }
+}
+
+// Copies each run of bytes that need no escape in one go.
+void writeString(Output& out, std::string_view text, Form form)
+{
+    const bool* escaped = (form == Form::sync ? syncEscapes : storeEscapes).escaped;
+    out.append('"');
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* p = run; p != end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (escaped[c]) {
+            out.append(run, p - run);
+            writeEscape(out, c);
+            run = p + 1;
+        }
+    }
+    out.append(run, end - run);
     out.append('"');
 }
 
 template<typename Int>
-void writeInteger(QByteArray& out, Int value)
+void writeInteger(Output& out, Int value)
 {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, static_cast<qsizetype>(result.ptr - buffer));
+    constexpr qsizetype room = 24;
+    char* begin = out.end(room);
+    out.advance(std::to_chars(begin, begin + room, value).ptr);
 }
 
-void writeValue(QByteArray& out, const Json& value, Form form)
+void writeValue(Output& out, const Json& value, Form form)
 {
     switch (value.type()) {
     case Json::value_t::null:
         out.append("null");
         break;
     case Json::value_t::boolean:
-        out.append(value.get<bool>() ? "true" : "false");
+        out.append(value.get<bool>() ? std::string_view("true") : std::string_view("false"));
         break;
     case Json::value_t::number_integer:
         writeInteger(out, value.get<std::int64_t>());
@@ -357,7 +434,7 @@ void writeValue(QByteArray& out, const Json& value, Form form)
         if (!std::isfinite(d)) {
             throw JsonEncodeError("number is not finite");
         }
-        out.append(shortestDoubleText(d).toLatin1());
+        out.advance(writeShortestDoubleText(d, out.end(shortestDoubleCapacity)));
         break;
     }
     case Json::value_t::string:
@@ -391,13 +468,22 @@ void writeValue(QByteArray& out, const Json& value, Form form)
             for (const auto& [key, element] : members)
                 member(key, element);
         } else {
-            std::vector<const Json::object_t::value_type*> sorted;
-            sorted.reserve(members.size());
+            // Most objects are small: sort pointers in a buffer on the stack rather than the heap.
+            using Entry = const Json::object_t::value_type*;
+            constexpr std::size_t onStack = 32;
+            std::array<Entry, onStack> small;
+            std::vector<Entry> large;
+            Entry* sorted = small.data();
+            if (members.size() > onStack) {
+                large.resize(members.size());
+                sorted = large.data();
+            }
+            std::size_t count = 0;
             for (const auto& entry : members)
-                sorted.push_back(&entry);
-            std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-            for (const auto* entry : sorted)
-                member(entry->first, entry->second);
+                sorted[count++] = &entry;
+            std::sort(sorted, sorted + count, [](Entry a, Entry b) { return a->first < b->first; });
+            for (std::size_t i = 0; i < count; ++i)
+                member(sorted[i]->first, sorted[i]->second);
         }
         out.append('}');
         break;
@@ -412,9 +498,9 @@ void writeValue(QByteArray& out, const Json& value, Form form)
 
 QByteArray write(const Json& value, Form form)
 {
-    QByteArray out;
+    Output out(0);
     writeValue(out, value, form);
-    return out;
+    return std::move(out).take();
 }
 
 } // namespace vantorel::json

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+#include <string>
 
 using namespace vantorel;
 
@@ -43,6 +47,65 @@ TEST(JsonWriterTest, EscapesStringsPerForm)
     EXPECT_EQ(written(text, json::Form::store), "\"a/b\\\"c\\\\d\\n\\t\\u0001 日本語 😀\"");
     // Keys are escaped like values.
     EXPECT_EQ(written(Json::object({{"a/b", 1}})), R"({"a\/b":1})");
+}
+
+TEST(JsonWriterTest, WritesDoublesInTheirShortestForm)
+{
+    const struct
+    {
+        double value;
+        const char* text;
+    } cases[] = {
+        {-0.0, "-0"}, {100.0, "100"}, {0.0001, "0.0001"}, {0.00001, "1e-05"}, {1.5e-7, "1.5e-07"},
+        {-2.5e20, "-2.5e+20"}, {9999999999999998.0, "9999999999999998"}, {1e15, "1000000000000000"},
+        {123456789.125, "123456789.125"}, {0.1 + 0.2, "0.30000000000000004"}, {5e-324, "5e-324"},
+        {1.7976931348623157e308, "1.7976931348623157e+308"}, {-0.00012, "-0.00012"}, {1e-100, "1e-100"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(written(Json(c.value)), c.text) << c.text;
+    }
+}
+
+// Every written double reads back as the same bits, across magnitudes and digit counts.
+TEST(JsonWriterTest, DoublesRoundTripExactly)
+{
+    std::uint64_t state = 0x2545F4914F6CDD1DULL;
+    for (int i = 0; i < 20'000; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        double value = 0;
+        const std::uint64_t bits = state & 0x7FEFFFFFFFFFFFFFULL; // finite
+        std::memcpy(&value, &bits, sizeof value);
+        if (i % 2 == 1) {
+            value = static_cast<double>(state % 1'000'000) / 1000.0; // short decimal fractions
+        }
+        const std::string text = written(Json(value));
+        double back = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), back);
+        ASSERT_EQ(result.ptr, text.data() + text.size()) << text;
+        ASSERT_EQ(back, value) << text;
+    }
+}
+
+// Runs without escapes are copied whole; escapes at either end, side by side, and a document far
+// larger than any first guess of its size must still come out exactly.
+TEST(JsonWriterTest, EscapesAtRunBoundariesAndLongDocuments)
+{
+    EXPECT_EQ(written(Json("\"\n")), R"("\"\n")");
+    EXPECT_EQ(written(Json("\x1f/")), R"("\u001f\/")");
+    EXPECT_EQ(written(Json("ab\x7f\xc3\xa9")), "\"ab\x7f\xc3\xa9\"");
+    EXPECT_EQ(written(Json(std::string())), R"("")");
+
+    Json list = Json::array();
+    std::string expected = "[";
+    for (int i = 0; i < 5'000; ++i) {
+        const std::string text(static_cast<std::size_t>(i % 97), 'x');
+        list.push_back({{"t", text + "\t"}, {"n", i}});
+        expected += (i ? "," : "") + std::string(R"({"t":")") + text + R"(\t","n":)" + std::to_string(i) + "}";
+    }
+    expected += "]";
+    EXPECT_EQ(written(list, json::Form::store), expected);
 }
 
 TEST(JsonWriterTest, RoundTripsThroughTheReader)
