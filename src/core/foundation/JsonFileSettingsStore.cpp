@@ -10,6 +10,9 @@
 #include <QStandardPaths>
 
 #include <atomic>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -146,39 +149,98 @@ QString fileNameStamp(Date date)
 }
 
 // Replaces the file with `bytes`; the old file stays in place until the new one is on disk.
-bool writeFile(const QString& filePath, const QByteArray& bytes)
+// Returns the reason the write failed, empty when the file holds the bytes.
+QString writeFile(const QString& filePath, const QByteArray& bytes)
 {
     auto fail = [&filePath](const QString& error) {
         AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + filePath + QStringLiteral(" error=") + error);
-        return false;
+        return error.isEmpty() ? QStringLiteral("unknown error") : error;
     };
     const QString directory = QFileInfo(filePath).absolutePath();
     if (!QFileInfo::exists(directory)) {
+        errno = 0;
         if (!QDir().mkpath(directory)) {
-            return fail(QStringLiteral("cannot create ") + directory);
+            const int error = errno;
+            return fail(error != 0 ? qt_error_string(error) : QStringLiteral("cannot create ") + directory);
         }
         QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
+    // Qt's own error text for a failed write is "Unknown error": the reason is the errno of the
+    // call that failed, read before anything else can change it. Unbuffered, so that it is the
+    // write itself that fails rather than a later flush.
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail(file.errorString());
+    auto reason = [&file](int error) { return error != 0 ? qt_error_string(error) : file.errorString(); };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return fail(reason(errno));
     }
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString error = file.errorString();
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const QString error = reason(errno);
         file.cancelWriting();
         return fail(error);
     }
-    return true;
+    errno = 0;
+    if (!file.commit()) {
+        return fail(reason(errno));
+    }
+    return {};
+}
+
+// Bitwise for numbers: NaN equals itself and -0.0 differs from 0.0, as their stored forms do.
+bool sameValue(const SettingsStore::Value& a, const SettingsStore::Value& b)
+{
+    if (a.index() != b.index()) {
+        return false;
+    }
+    auto bits = [](double value) { return std::bit_cast<std::uint64_t>(value); };
+    if (const double* x = std::get_if<double>(&a)) {
+        return bits(*x) == bits(std::get<double>(b));
+    }
+    if (const Date* x = std::get_if<Date>(&a)) {
+        return bits(x->timeIntervalSinceReferenceDate()) == bits(std::get<Date>(b).timeIntervalSinceReferenceDate());
+    }
+    return a == b;
 }
 
 } // namespace
 
-// Writes the latest handed-over bytes on its own thread, one file at a time.
+// One key of the file: a value that decoded, or the entry as it was found when it did not (kept
+// so that a newer version's entries survive).
+struct JsonFileSettingsStore::Entry
+{
+    QString key;
+    std::variant<Value, std::shared_ptr<const Json>> stored;
+};
+
+namespace {
+
+// The whole file's bytes, built on the writer thread.
+QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
+{
+    Json document = Json::object();
+    auto& members = document.get_ref<Json::object_t&>();
+    members.reserve(static_cast<std::size_t>(entries.size()));
+    for (const auto& entry : entries) {
+        if (const auto* value = std::get_if<SettingsStore::Value>(&entry.stored)) {
+            members.emplace_back(json::str(entry.key), std::visit(Encoder{}, *value));
+        } else {
+            members.emplace_back(json::str(entry.key), *std::get<std::shared_ptr<const Json>>(entry.stored));
+        }
+    }
+    return json::write(document, json::Form::store);
+}
+
+} // namespace
+
+// Serialises and writes the latest handed-over entries on its own thread, one file at a time.
 struct JsonFileSettingsStore::Writer
 {
-    explicit Writer(QString filePath)
+    Writer(QString filePath, QObject* context, std::function<void()> failureChanged)
         : path(std::move(filePath))
+        , context(context)
+        , failureChanged(std::move(failureChanged))
         , thread([this] { run(); })
     {
     }
@@ -193,11 +255,11 @@ struct JsonFileSettingsStore::Writer
         thread.join();
     }
 
-    void hand(QByteArray bytes)
+    void hand(QList<Entry> entries)
     {
         {
             std::lock_guard lock(mutex);
-            pending = std::move(bytes);
+            pending = std::move(entries);
         }
         wake.notify_all();
     }
@@ -208,6 +270,12 @@ struct JsonFileSettingsStore::Writer
         idle.wait(lock, [this] { return !pending && !busy; });
     }
 
+    QString currentFailure()
+    {
+        std::lock_guard lock(mutex);
+        return failure;
+    }
+
     void run()
     {
         std::unique_lock lock(mutex);
@@ -216,25 +284,55 @@ struct JsonFileSettingsStore::Writer
             if (!pending) {
                 return;
             }
-            const QByteArray bytes = std::move(*pending);
+            const QList<Entry> entries = std::move(*pending);
             pending.reset();
             busy = true;
             lock.unlock();
-            succeeded = writeFile(path, bytes);
+            const QString error = write(entries);
+            succeeded = error.isEmpty();
             ++written;
             lock.lock();
+            const bool changed = error != failure;
+            // Said here, not on the GUI thread, so that a failure at quit still reaches it; once
+            // when writing starts failing, not again for every failed write after it.
+            if (!error.isEmpty() && failure.isEmpty()) {
+                std::fputs(qUtf8Printable(QStringLiteral("vantorel: settings could not be saved to ") + path
+                                          + QStringLiteral(": ") + error + QLatin1Char('\n')),
+                           stderr);
+            }
+            failure = error;
             busy = false;
+            if (changed) {
+                // Told on the GUI thread; the context outlives this thread.
+                QMetaObject::invokeMethod(context, failureChanged, Qt::QueuedConnection);
+            }
             idle.notify_all();
         }
     }
 
+    QString write(const QList<Entry>& entries) const
+    {
+        QByteArray bytes;
+        try {
+            bytes = fileBytes(entries);
+        } catch (const JsonEncodeError& error) {
+            const QString reason = QString::fromUtf8(error.what());
+            AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + path + QStringLiteral(" error=") + reason);
+            return reason;
+        }
+        return writeFile(path, bytes);
+    }
+
     const QString path;
+    QObject* const context;
+    const std::function<void()> failureChanged;
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;
-    std::optional<QByteArray> pending;
+    std::optional<QList<Entry>> pending;
     bool busy = false;
     bool stopping = false;
+    QString failure;
     std::atomic<bool> succeeded{true};
     std::atomic<int> written{0};
     std::thread thread;
@@ -246,7 +344,7 @@ JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::funct
     , m_context(std::make_unique<QObject>())
 {
     load();
-    m_writer = std::make_unique<Writer>(m_filePath);
+    m_writer = std::make_unique<Writer>(m_filePath, m_context.get(), [this] { writeFailureChanged(); });
 }
 
 JsonFileSettingsStore::~JsonFileSettingsStore()
@@ -276,30 +374,67 @@ QString JsonFileSettingsStore::defaultFilePath()
         + QStringLiteral("/Vantorel/defaults.json");
 }
 
+QString JsonFileSettingsStore::writeFailure() const
+{
+    return m_writer->currentFailure();
+}
+
+void JsonFileSettingsStore::setWriteFailureObserver(std::function<void()> observer)
+{
+    m_writeFailureObserver = std::move(observer);
+}
+
+void JsonFileSettingsStore::writeFailureChanged()
+{
+    if (m_writeFailureObserver) {
+        m_writeFailureObserver();
+    }
+}
+
+qsizetype JsonFileSettingsStore::indexOf(const QString& key) const
+{
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).key == key) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 std::optional<SettingsStore::Value> JsonFileSettingsStore::value(const QString& key) const
 {
-    const auto it = m_entries.find(json::str(key));
-    if (it == m_entries.end()) {
+    const qsizetype index = indexOf(key);
+    if (index < 0) {
         return std::nullopt;
     }
-    return decodeEntry(*it);
+    if (const auto* held = std::get_if<Value>(&m_entries.at(index).stored)) {
+        return *held;
+    }
+    return std::nullopt;
 }
 
 void JsonFileSettingsStore::set(const QString& key, const Value& value)
 {
-    Json entry = std::visit(Encoder{}, value);
-    Json& slot = m_entries[json::str(key)];
-    // An unchanged value is not rewritten, unless the file still lacks an earlier change.
-    if (slot == entry && lastWriteSucceeded()) {
+    const qsizetype index = indexOf(key);
+    if (index < 0) {
+        m_entries.append(Entry{key, value});
+        scheduleWrite();
         return;
     }
-    slot = std::move(entry);
+    const auto* held = std::get_if<Value>(&m_entries.at(index).stored);
+    // An unchanged value is not rewritten, unless the file still lacks an earlier change.
+    if (held && sameValue(*held, value) && lastWriteSucceeded()) {
+        return;
+    }
+    m_entries[index].stored = value;
     scheduleWrite();
 }
 
 void JsonFileSettingsStore::remove(const QString& key)
 {
-    if (m_entries.erase(json::str(key)) > 0) {
+    const qsizetype index = indexOf(key);
+    if (index >= 0) {
+        m_entries.removeAt(index);
         scheduleWrite();
     }
 }
@@ -350,7 +485,17 @@ void JsonFileSettingsStore::load()
         moveAside(QStringLiteral("notAnObject"));
         return;
     }
-    m_entries = std::move(*document);
+    // Decoded once here; a decoded value is written back in its own form, so a number keeps its
+    // type even where the file spelled it in a way the writer would not (-0.0).
+    m_entries.reserve(static_cast<qsizetype>(document->size()));
+    for (auto it = document->begin(); it != document->end(); ++it) {
+        auto decoded = decodeEntry(it.value());
+        if (decoded) {
+            m_entries.append(Entry{json::qstr(it.key()), std::move(*decoded)});
+        } else {
+            m_entries.append(Entry{json::qstr(it.key()), std::make_shared<const Json>(std::move(it.value()))});
+        }
+    }
 }
 
 void JsonFileSettingsStore::moveAside(const QString& reason)
@@ -384,13 +529,8 @@ void JsonFileSettingsStore::handOverPendingWrite()
         return;
     }
     m_writeScheduled = false;
-    try {
-        m_writer->hand(json::write(m_entries, json::Form::store));
-    } catch (const JsonEncodeError& error) {
-        m_writer->succeeded = false;
-        AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + m_filePath + QStringLiteral(" error=")
-                            + QString::fromUtf8(error.what()));
-    }
+    // A shared copy: the writer thread serialises it while this thread goes on changing its own.
+    m_writer->hand(m_entries);
 }
 
 } // namespace vantorel

@@ -4,6 +4,7 @@
 #include "core/foundation/SettingsStore.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -19,10 +20,12 @@ namespace vantorel {
 // beside the file are removed at start.
 //
 // Writes happen behind: set and remove change memory at once and schedule one write of the whole
-// file for the next event-loop turn, done on a writer thread of the store's own. One write is in
-// flight at a time and a newer state replaces one still waiting, so a burst of changes costs one
-// serialisation on the GUI thread and at most two file writes. flush() (also run by the
-// destructor) writes what is pending and waits for it.
+// file for the next event-loop turn. The turn hands an implicitly shared copy of the entries to a
+// writer thread of the store's own, which serialises and writes it, so the GUI thread never
+// serialises the file. One write is in flight at a time and a newer state replaces one still
+// waiting, so a burst of changes costs at most two file writes. flush() (also run by the
+// destructor) writes what is pending and waits for it. A failed write is logged, reported through
+// writeFailure() and, once per run of failures, on standard error.
 class JsonFileSettingsStore final : public SettingsStore
 {
 public:
@@ -51,6 +54,10 @@ public:
     std::optional<Value> value(const QString& key) const override;
     void set(const QString& key, const Value& value) override;
     void remove(const QString& key) override;
+    QString writeFailure() const override;
+    void setWriteFailureObserver(std::function<void()> observer) override;
+
+    struct Entry;
 
 private:
     void removeSaveLeftovers();
@@ -58,13 +65,17 @@ private:
     void moveAside(const QString& reason);
     void scheduleWrite();
     void handOverPendingWrite();
+    void writeFailureChanged();
+    qsizetype indexOf(const QString& key) const;
 
     struct Writer;
 
     QString m_filePath;
     std::function<Date()> m_now;
-    Json m_entries = Json::object();
+    // In the file's order; small enough (tens of keys) that a linear search is the quickest.
+    QList<Entry> m_entries;
     bool m_writeScheduled = false;
+    std::function<void()> m_writeFailureObserver;
     std::unique_ptr<QObject> m_context;
     std::unique_ptr<Writer> m_writer;
 };

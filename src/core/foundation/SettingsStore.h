@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -26,6 +27,12 @@ public:
     // Replaces the value; persistent implementations write through before returning.
     virtual void set(const QString& key, const Value& value) = 0;
     virtual void remove(const QString& key) = 0;
+
+    // Why the latest write to storage failed (the system's error text); empty when it succeeded
+    // or the store keeps nothing on disk.
+    virtual QString writeFailure() const { return {}; }
+    // Called on the GUI thread whenever writeFailure() changes; null stops the calls.
+    virtual void setWriteFailureObserver(std::function<void()> observer) { (void)observer; }
 
     std::optional<bool> boolValue(const QString& key) const;
     std::optional<std::int64_t> integerValue(const QString& key) const;

@@ -166,6 +166,27 @@ TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
     EXPECT_EQ((*written)["new"], (Json{{"type", "bool"}, {"value", true}}));
 }
 
+// A double spelled -0.0 in the file is a double, not the integer -0 its shortest text would read as.
+TEST_F(JsonFileSettingsStoreTest, NegativeZerosFoundInTheFileKeepTheirSignAfterAnotherWrite)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    ASSERT_TRUE(test::writeFileBytes(m_path, R"({"zero":{"type":"double","value":-0.0},)"
+                                             R"("day":{"type":"date","value":-0.0}})"));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        auto store = open();
+        ASSERT_TRUE(store.doubleValue(QStringLiteral("zero")).has_value());
+        EXPECT_TRUE(std::signbit(*store.doubleValue(QStringLiteral("zero"))));
+        EXPECT_TRUE(std::signbit(store.dateValue(QStringLiteral("day"))->timeIntervalSinceReferenceDate()));
+        store.set(QStringLiteral("other"), std::int64_t{round});
+    }
+    // Setting +0 over -0 is a change, and is written.
+    auto store = open();
+    store.set(QStringLiteral("zero"), 0.0);
+    store.flush();
+    EXPECT_FALSE(std::signbit(*open().doubleValue(QStringLiteral("zero"))));
+}
+
 TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty)
 {
     const QByteArray damaged[] = {
@@ -289,6 +310,54 @@ TEST_F(JsonFileSettingsStoreTest, AnInterruptedWriteLeavesTheOldFileWhole)
     const auto reloaded = open();
     EXPECT_EQ(reloaded.stringValue(QStringLiteral("Vantorel.kept")), QStringLiteral("old"));
     EXPECT_EQ(reloaded.stringValue(QStringLiteral("Vantorel.big"))->size(), 100'000);
+}
+
+// The failure is told once per change on the GUI thread, with the system's reason, and the next
+// write that works clears it; nothing already on disk is lost meanwhile.
+TEST_F(JsonFileSettingsStoreTest, AFailedWriteIsReportedUntilAWriteSucceeds)
+{
+    auto store = open();
+    int told = 0;
+    store.setWriteFailureObserver([&told] { ++told; });
+    store.set(QStringLiteral("Vantorel.kept"), QStringLiteral("old"));
+    store.flush();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store.writeFailure(), QString());
+    EXPECT_EQ(told, 0);
+    const QByteArray before = test::readFileBytes(m_path);
+
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active);
+        for (int i = 0; i < 2; ++i) {
+            store.set(QStringLiteral("Vantorel.big"), QString(100'000 + i, QLatin1Char('b')));
+            store.flush();
+        }
+    }
+    EXPECT_EQ(store.writeFailure(), QStringLiteral("File too large"));
+    EXPECT_EQ(told, 0) << "told on a later turn of the GUI thread";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(told, 1) << "a second failure with the same reason is no news";
+    EXPECT_EQ(test::readFileBytes(m_path), before);
+
+    store.set(QStringLiteral("Vantorel.small"), true);
+    store.flush();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store.writeFailure(), QString());
+    EXPECT_EQ(told, 2);
+    EXPECT_EQ(open().stringValue(QStringLiteral("Vantorel.big"))->size(), 100'001);
+}
+
+// A settings directory that cannot be made (its parent is a file) fails with the system's reason.
+TEST_F(JsonFileSettingsStoreTest, AnUncreatableDirectoryIsAFailureWithItsReason)
+{
+    ASSERT_TRUE(test::writeFileBytes(m_root.filePath(QStringLiteral("blocker")), "x"));
+    JsonFileSettingsStore store(m_root.filePath(QStringLiteral("blocker/Vantorel/defaults.json")), [] { return fixedTime; });
+    store.set(QStringLiteral("Vantorel.a"), true);
+    store.flush();
+    EXPECT_EQ(store.writeFailure(), QStringLiteral("Not a directory"));
+    EXPECT_FALSE(store.lastWriteSucceeded());
+    EXPECT_EQ(store.boolValue(QStringLiteral("Vantorel.a")), true);
 }
 
 TEST_F(JsonFileSettingsStoreTest, ABurstOfChangesIsWrittenOnceOnTheNextTurn)
