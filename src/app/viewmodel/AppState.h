@@ -70,6 +70,8 @@ struct AppState
     std::optional<QString> launchAtLoginMessage;
     std::optional<QString> lastCopiedSummaryMessage;
     std::optional<QString> discordWebhookMessage;
+    // Set while the settings file or the log cannot be written.
+    std::optional<QString> storageFailureMessage;
     std::optional<DiscordTestDraft> discordTestPreview;
     bool isSendingDiscordTest = false;
     std::optional<Date> lastRefreshCompletedAt;

@@ -81,6 +81,7 @@ public:
     bool discordWebhookIsSaved() const { return m_state.discordWebhookIsSaved; }
     const std::optional<QString>& launchAtLoginMessage() const { return m_state.launchAtLoginMessage; }
     const std::optional<QString>& lastCopiedSummaryMessage() const { return m_state.lastCopiedSummaryMessage; }
+    const std::optional<QString>& storageFailureMessage() const { return m_state.storageFailureMessage; }
     const std::optional<QString>& discordWebhookMessage() const { return m_state.discordWebhookMessage; }
     const std::optional<DiscordTestDraft>& discordTestPreview() const { return m_state.discordTestPreview; }
     bool isSendingDiscordTest() const { return m_state.isSendingDiscordTest; }

@@ -5,6 +5,7 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/AsyncKeychain.h"
 #include "app/viewmodel/DiscordOutboxWorker.h"
+#include "core/foundation/AppDiagnostics.h"
 #include "core/model/HistoryRetention.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
@@ -25,6 +26,9 @@ QString boolText(bool value)
 {
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
+
+// The stored state whose view model hears the log's failures (GUI thread only).
+const StoredState* logFailureWatcher = nullptr;
 
 // A stored map from key to date; one value that is not a number fails the whole map.
 std::optional<QMap<QString, Date>> dateMapFromJson(const Json& value)
@@ -84,6 +88,48 @@ void repairInterruptedDelivery(NotificationHistoryEntry& entry)
 StoredState::StoredState(AppViewModel& viewModel)
     : m_viewModel(viewModel)
 {
+    watchWriteFailures();
+}
+
+StoredState::~StoredState()
+{
+    defaults().setWriteFailureObserver({});
+    // The log is one per process; a newer view model may have taken its observer over.
+    if (logFailureWatcher == this) {
+        AppDiagnostics::setWriteFailureObserver({});
+        logFailureWatcher = nullptr;
+    }
+}
+
+std::optional<QString> StoredState::storageFailureMessage(const QString& settingsFailure, const QString& logFailure)
+{
+    if (!settingsFailure.isEmpty()) {
+        return QStringLiteral("設定を保存できませんでした: ") + settingsFailure;
+    }
+    if (!logFailure.isEmpty()) {
+        return QStringLiteral("ログを書き込めませんでした: ") + logFailure;
+    }
+    return std::nullopt;
+}
+
+void StoredState::watchWriteFailures()
+{
+    defaults().setWriteFailureObserver([this] { publishStorageFailure(); });
+    // The log tells on its own thread; the view model hears it on its next turn.
+    logFailureWatcher = this;
+    AppDiagnostics::setWriteFailureObserver([viewModel = &m_viewModel] {
+        QMetaObject::invokeMethod(
+            viewModel, [viewModel] { viewModel->storedState().publishStorageFailure(); }, Qt::QueuedConnection);
+    });
+    publishStorageFailure();
+}
+
+void StoredState::publishStorageFailure()
+{
+    auto message = storageFailureMessage(defaults().writeFailure(), AppDiagnostics::writeFailure());
+    if (message != m_viewModel.state().storageFailureMessage) {
+        m_viewModel.publishedState().storageFailureMessage = std::move(message);
+    }
 }
 
 SettingsStore& StoredState::defaults() const
@@ -345,24 +391,28 @@ QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> view
                    + QStringLiteral(" discord=") + boolText(viewModel->discordWebhookIsSaved()));
 }
 
+template <typename T>
+void StoredState::persistList(const QList<T>& records, EncodedRecordList<T>& form, const QString& key)
+{
+    if (records.isEmpty()) {
+        defaults().remove(key);
+        return;
+    }
+    try {
+        defaults().set(key, form.encode(records));
+    } catch (const JsonEncodeError&) {
+        // The previous value stays.
+    }
+}
+
 void StoredState::persistUsageHistory()
 {
-    const auto& history = m_viewModel.state().usageHistory;
-    if (history.isEmpty()) {
-        defaults().remove(Keys::usageHistory);
-    } else {
-        setJson(toJsonArray(history), Keys::usageHistory);
-    }
+    persistList(m_viewModel.state().usageHistory, m_usageHistoryForm, Keys::usageHistory);
 }
 
 void StoredState::persistNotificationHistory()
 {
-    const auto& history = m_viewModel.state().notificationHistory;
-    if (history.isEmpty()) {
-        defaults().remove(Keys::notificationHistory);
-    } else {
-        setJson(toJsonArray(history), Keys::notificationHistory);
-    }
+    persistList(m_viewModel.state().notificationHistory, m_notificationHistoryForm, Keys::notificationHistory);
 }
 
 void StoredState::persistPendingDiscordResetNotifications()

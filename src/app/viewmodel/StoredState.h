@@ -2,6 +2,9 @@
 
 #include "core/foundation/Json.h"
 #include "core/foundation/SettingsStore.h"
+#include "core/model/EncodedRecordList.h"
+#include "core/model/NotificationHistoryEntry.h"
+#include "core/model/UsageHistoryEntry.h"
 #include "core/model/NotificationCancellationReason.h"
 #include "core/model/NotificationDeliveryStatus.h"
 #include "core/rules/PendingDiscordNotification.h"
@@ -49,6 +52,13 @@ public:
     };
 
     explicit StoredState(AppViewModel& viewModel);
+    ~StoredState();
+    StoredState(const StoredState&) = delete;
+    StoredState& operator=(const StoredState&) = delete;
+
+    // The line the window shows while the settings file or the log cannot be written: why, in the
+    // system's words. None when both write.
+    static std::optional<QString> storageFailureMessage(const QString& settingsFailure, const QString& logFailure);
 
     // The JSON document stored under the key, decoded; none when absent, not data, not JSON or
     // not the record.
@@ -89,13 +99,22 @@ private:
     void loadLedgers();
     void loadOutboxAndExpiries();
     void loadHistories();
+    // Publishes storageFailureMessage now and whenever the store's or the log's failure changes.
+    void watchWriteFailures();
+    void publishStorageFailure();
     void loadSettings();
     void loadReadings();
     void recordDroppedOutboxItems();
     void checkCodexPeriods();
+    // Stores the list's JSON array under the key, or removes the key when the list is empty.
+    template <typename T>
+    void persistList(const QList<T>& records, EncodedRecordList<T>& form, const QString& key);
 
     AppViewModel& m_viewModel;
     QList<PendingDiscordNotification> m_storedOutbox;
+    // The histories' stored forms, kept per record: one new sample encodes one record.
+    EncodedRecordList<UsageHistoryEntry> m_usageHistoryForm;
+    EncodedRecordList<NotificationHistoryEntry> m_notificationHistoryForm;
 };
 
 } // namespace vantorel

@@ -5,6 +5,7 @@
 #include "app/ui/SystemColors.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/window/Sidebar.h"
+#include "app/window/StorageFailureNotice.h"
 #include "app/window/SyncCoordinatorFlags.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
@@ -59,6 +60,7 @@ ContentView::ContentView(ContentEnvironment environment, ContentPages pages, Pop
     auto* pageLayout = new QVBoxLayout(m_pageArea);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->setSpacing(0);
+    pageLayout->addWidget(new StorageFailureNotice(m_environment.viewModel, m_pageArea));
 
     connect(m_sidebar, &Sidebar::pageRequested, this, &ContentView::setPage);
     connect(m_sidebar, &Sidebar::openCodexCLI, this, [this] {

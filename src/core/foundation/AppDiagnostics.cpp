@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -76,7 +77,8 @@ bool endsInsideALine(int fd)
     return end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n';
 }
 
-void append(const LogPaths& paths, Date time, const QString& message, bool firstInFile)
+// Returns the errno of a failed open or write; 0 when the line is on disk.
+int append(const LogPaths& paths, Date time, const QString& message, bool firstInFile)
 {
     std::error_code error;
     fs::create_directories(paths.directory, error);
@@ -89,25 +91,28 @@ void append(const LogPaths& paths, Date time, const QString& message, bool first
 
     const int fd = ::open(paths.log.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
-        return;
+        return errno;
     }
     if (firstInFile && endsInsideALine(fd)) {
         line.prepend('\n');
     }
     const char* data = line.constData();
     qsizetype left = line.size();
+    int failure = 0;
     while (left > 0) {
         const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
+            failure = written < 0 ? errno : ENOSPC;
             break;
         }
         data += written;
         left -= written;
     }
     ::close(fd);
+    return failure;
 }
 
 // One thread that owns every append, so lines never interleave and rotation never races an
@@ -175,6 +180,18 @@ public:
         m_now = std::move(now);
     }
 
+    QString failure()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_failure;
+    }
+
+    void setFailureObserver(std::function<void()> observer)
+    {
+        std::lock_guard lock(m_observerMutex);
+        m_failureObserver = std::move(observer);
+    }
+
 private:
     void run()
     {
@@ -191,10 +208,33 @@ private:
             const bool first = !std::exchange(m_appended, true);
             lock.unlock();
             // The time is the moment of writing, not of the call.
-            append(paths, now ? now() : Date::now(), message, first);
+            const int error = append(paths, now ? now() : Date::now(), message, first);
             lock.lock();
+            const QString failure = error == 0 ? QString() : qt_error_string(error);
+            const bool changed = failure != m_failure;
+            const bool startsFailing = !failure.isEmpty() && m_failure.isEmpty();
+            m_failure = failure;
+            if (changed) {
+                lock.unlock();
+                failureChanged(paths, failure, startsFailing);
+                lock.lock();
+            }
             ++m_written;
             m_idle.notify_all();
+        }
+    }
+
+    // Said on standard error once when lines start to be lost, not for every lost line.
+    void failureChanged(const LogPaths& paths, const QString& failure, bool startsFailing)
+    {
+        if (startsFailing) {
+            const QByteArray text = "vantorel: the diagnostics log could not be written to " + QByteArray(paths.log.c_str())
+                + ": " + failure.toUtf8() + '\n';
+            std::fputs(text.constData(), stderr);
+        }
+        std::lock_guard lock(m_observerMutex);
+        if (m_failureObserver) {
+            m_failureObserver();
         }
     }
 
@@ -209,6 +249,9 @@ private:
     LogPaths m_paths;
     bool m_appended = false;
     std::function<Date()> m_now;
+    QString m_failure;
+    std::mutex m_observerMutex;
+    std::function<void()> m_failureObserver;
     std::thread m_thread; // last: starts once everything above exists
 };
 
@@ -257,6 +300,18 @@ void AppDiagnostics::flush()
 {
     if (!writerGone) {
         writer().flush();
+    }
+}
+
+QString AppDiagnostics::writeFailure()
+{
+    return writerGone ? QString() : writer().failure();
+}
+
+void AppDiagnostics::setWriteFailureObserver(std::function<void()> observer)
+{
+    if (!writerGone) {
+        writer().setFailureObserver(std::move(observer));
     }
 }
 

@@ -12,7 +12,8 @@ namespace vantorel {
 // $XDG_STATE_HOME/Vantorel/Vantorel.log (~/.local/state when unset) by one background writer
 // thread. Each line is "<UTC time, whole seconds> pid=<pid> <message>\n". When the file has grown
 // past maximumLogSize bytes, the next line first moves it to Vantorel.previous.log, replacing the
-// older generation. File-system errors are swallowed: a line that cannot be written is lost.
+// older generation. A line that cannot be written is lost; the failure is reported through
+// writeFailure() and, once per run of failures, on standard error, never by throwing.
 class AppDiagnostics
 {
 public:
@@ -37,6 +38,12 @@ public:
 
     static QString logFilePath();
     static QString previousLogFilePath();
+
+    // Why the latest line could not be written (the system's error text); empty after a line was.
+    static QString writeFailure();
+    // Called on the log's writer thread whenever writeFailure() changes; null stops the calls.
+    // Clearing it waits for a call in progress, so the observer's owner may go away afterwards.
+    static void setWriteFailureObserver(std::function<void()> observer);
 
     // Blocks until every line queued before the call is on disk (or dropped). Called before the
     // process exits and by tests instead of waiting.

@@ -17,6 +17,7 @@
 #include "support/ViewModelHarness.h"
 #include "support/ViewTest.h"
 
+#include <QLabel>
 #include <QMap>
 #include <QPushButton>
 #include <QTest>
@@ -164,6 +165,33 @@ TEST_F(ContentViewTest, SidebarShowsTheEntriesOfTheEnabledServices)
     EXPECT_EQ(find<QWidget>(view.get(), QStringLiteral("sidebar"))->width(), 95);
     EXPECT_EQ(find<QWidget>(view.get(), QStringLiteral("pageArea"))->width(), 386);
     EXPECT_EQ(view->width(), 482);
+}
+
+// The storage failure line sits above every page while it is published, and goes with it.
+TEST_F(ContentViewTest, AStorageFailureShowsOneLineAboveThePage)
+{
+    AppViewModel& model = harness.makeViewModel();
+    auto view = makeView(model);
+    show(view.get());
+    auto* notice = find<QWidget>(view.get(), QStringLiteral("storageFailureNotice"));
+    EXPECT_FALSE(notice->isVisible());
+
+    const QString message = QStringLiteral("設定を保存できませんでした: No space left on device <b>");
+    model.publishedState().storageFailureMessage = message;
+    QApplication::processEvents();
+    ASSERT_TRUE(notice->isVisible());
+    auto* text = find<QLabel>(notice, QStringLiteral("notice.text"));
+    EXPECT_EQ(text->text(), message);
+    EXPECT_EQ(text->textFormat(), Qt::PlainText);
+    EXPECT_LT(notice->geometry().bottom(), view->currentPanel()->geometry().top());
+
+    click(*view, QStringLiteral("sidebar.history"));
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_LT(notice->geometry().bottom(), view->currentPanel()->geometry().top());
+
+    model.publishedState().storageFailureMessage.reset();
+    QApplication::processEvents();
+    EXPECT_FALSE(notice->isVisible());
 }
 
 TEST_F(ContentViewTest, PageChangesBuildANewPanelAndMoveTheSelection)
