@@ -1,4 +1,5 @@
 #include "core/foundation/Date.h"
+#include "core/foundation/ShortestDouble.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -74,10 +74,4 @@ QString swiftDoubleDescription(double value);
 // Non-finite values give "nan", "inf", "-inf"; callers that must refuse them check first.
 QString shortestDoubleText(double value);
 
-// Room for any text of shortestDoubleText or swiftDoubleDescription.
-constexpr int shortestDoubleCapacity = 40;
-// Writes shortestDoubleText of a finite value into `out` (shortestDoubleCapacity bytes) without
-// building a string; returns the end of the text.
-char* writeShortestDoubleText(double value, char* out);
-
 } // namespace vantorel

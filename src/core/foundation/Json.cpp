@@ -1,5 +1,6 @@
 #include "core/foundation/Json.h"
 
+#include "core/foundation/ShortestDouble.h"
 #include "core/foundation/UuidText.h"
 
 #include <algorithm>
