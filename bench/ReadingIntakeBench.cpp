@@ -65,7 +65,7 @@ void saveUsageSnapshot(benchmark::State& state)
                                     .planType = QStringLiteral("plus"), .source = UsageSource::codexCLI,
                                     .updatedAt = now + n * sampleSpacing, .codexPeriodValidationVersion = 1};
         viewModel.saveUsageSnapshot(reading);
-        // The turn ends: the store serialises its one write and hands it to its thread.
+        // The turn ends: the store hands its entries to its thread, which serialises them.
         QCoreApplication::processEvents();
     }
     file->flush();

@@ -1,6 +1,7 @@
 // GUI-thread cost of persisting one Codex reading with full histories in the settings file:
 // every key written through at once (each change waiting for its own file write, as before) against
-// the write-behind store (one serialisation per turn, the file written on the store's thread).
+// the write-behind store (a shared copy of the entries handed over per turn; the file serialised
+// and written on the store's thread).
 
 #include "core/foundation/Json.h"
 #include "core/foundation/JsonFileSettingsStore.h"
@@ -77,7 +78,7 @@ void writeThrough(benchmark::State& state)
     state.counters["fileWritesPerReading"] = double(full.store.completedWriteCount() - before) / double(n);
 }
 
-// The reading's changes, then the turn's end where the store hands its one write over.
+// The reading's changes, then the turn's end where the store hands its entries over.
 void writeBehind(benchmark::State& state)
 {
     FullStore full;

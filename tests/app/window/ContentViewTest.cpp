@@ -13,6 +13,7 @@
 #include "app/window/SidebarButton.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
+#include "support/DrainEvents.h"
 #include "support/FakeUrlOpener.h"
 #include "support/ViewModelHarness.h"
 #include "support/ViewTest.h"
@@ -178,7 +179,7 @@ TEST_F(ContentViewTest, AStorageFailureShowsOneLineAboveThePage)
 
     const QString message = QStringLiteral("設定を保存できませんでした: No space left on device <b>");
     model.publishedState().storageFailureMessage = message;
-    QApplication::processEvents();
+    drainEvents();
     ASSERT_TRUE(notice->isVisible());
     auto* text = find<QLabel>(notice, QStringLiteral("notice.text"));
     EXPECT_EQ(text->text(), message);
@@ -186,11 +187,12 @@ TEST_F(ContentViewTest, AStorageFailureShowsOneLineAboveThePage)
     EXPECT_LT(notice->geometry().bottom(), view->currentPanel()->geometry().top());
 
     click(*view, QStringLiteral("sidebar.history"));
+    drainEvents();
     EXPECT_TRUE(notice->isVisible());
     EXPECT_LT(notice->geometry().bottom(), view->currentPanel()->geometry().top());
 
     model.publishedState().storageFailureMessage.reset();
-    QApplication::processEvents();
+    drainEvents();
     EXPECT_FALSE(notice->isVisible());
 }
 
