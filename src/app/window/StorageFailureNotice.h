@@ -12,8 +12,6 @@ class NoticeLabel;
 // otherwise. Named "storageFailureNotice".
 class StorageFailureNotice final : public QWidget
 {
-    Q_OBJECT
-
 public:
     explicit StorageFailureNotice(AppViewModel* viewModel, QWidget* parent = nullptr);
 
