@@ -27,7 +27,9 @@ public:
 
     // An outgoing connection to host:port, not started.
     static std::unique_ptr<QtPskConnection> connecting(const QString& host, quint16 port, PskParameters parameters);
-    // An accepted socket, not started: the handshake runs only on start().
+    // An accepted socket, not started: the handshake runs only on start(). Until then only the
+    // descriptor is held (the kernel bounds what the peer may send), so dropping an unstarted
+    // connection just closes it.
     static std::unique_ptr<QtPskConnection> accepted(qintptr socketDescriptor, PskParameters parameters);
 
     ~QtPskConnection() override;
@@ -64,6 +66,8 @@ private:
     bool m_isServer = false;
     QString m_host;
     quint16 m_port = 0;
+    // An accepted descriptor not yet handed to m_socket; closed by release() if it never is.
+    qintptr m_descriptor = -1;
     // Owned until release(), which lets it finish closing on its own.
     QSslSocket* m_socket = nullptr;
     // Receiver of queued calls and socket signals: destroying it drops whatever is still queued.
