@@ -8,6 +8,8 @@
 #include "sync/net/SyncNetworkServices.h"
 #include "sync/net/SyncServiceName.h"
 
+#include <QThreadPool>
+
 namespace vantorel {
 
 namespace {
@@ -77,6 +79,7 @@ void LocalSyncServer::updateSnapshot(const UsageSyncSnapshot& snapshot)
     } catch (...) {
         // Nothing stale is served in place of a snapshot the Mac could not vouch for.
         m_snapshot.reset();
+        m_snapshotFrame.reset();
         notifyStatus(statusInvalidSnapshot());
         return;
     }
@@ -86,6 +89,9 @@ void LocalSyncServer::updateSnapshot(const UsageSyncSnapshot& snapshot)
         notifyStatus(statusOlderSnapshot());
         return;
     }
+    // An accepted snapshot of the same revision has the same content, so its frame stays.
+    if (!m_snapshot || m_snapshot->revision != snapshot.revision)
+        m_snapshotFrame.reset();
     m_snapshot = snapshot;
 }
 
@@ -119,6 +125,7 @@ bool LocalSyncServer::stopQuietly()
     cancelPairing();
     if (!self || m_generation != generation)
         return false;
+    m_awaitingRequest.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     return true;
@@ -129,6 +136,7 @@ void LocalSyncServer::cancelPairing()
     m_pending.reset();
     endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
+        m_awaitingRequest.removeOne(id);
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     }
@@ -334,13 +342,32 @@ void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskLis
 void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection)
 {
     // A refused connection is dropped unstarted: it closes before any TLS byte is sent.
-    if (!isCurrentListener(serial, isPairing) || m_channels.size() >= maximumConnections)
+    if (!isCurrentListener(serial, isPairing))
+        return;
+    // Connections that say nothing must not lock the paired device out: the newcomer takes the
+    // place of the oldest of them.
+    if (m_channels.size() >= maximumConnections && !evictIdleConnection())
         return;
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
     m_channels.insert(channel->id(), channel);
+    m_awaitingRequest.append(channel->id());
     if (isPairing)
         m_pairingChannels.insert(channel->id());
     serve(QPointer<LocalSyncServer>(this), channel, isPairing);
+}
+
+bool LocalSyncServer::evictIdleConnection()
+{
+    while (!m_awaitingRequest.isEmpty()) {
+        const QUuid id = m_awaitingRequest.takeFirst();
+        // Taken out at once so its slot is free now; its serving task ends on its own.
+        if (const auto channel = m_channels.take(id)) {
+            m_pairingChannels.remove(id);
+            channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+            return true;
+        }
+    }
+    return false;
 }
 
 QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel,
@@ -348,10 +375,11 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
 {
     std::exception_ptr failure;
     try {
-        co_await channel->open();
+        co_await channel->open({}, handshakeTimeoutSeconds);
         const SyncMessage request = co_await channel->receive(requestTimeoutSeconds);
         if (!server)
             throw UsageSyncError(UsageSyncError::Code::cancelled);
+        server->m_awaitingRequest.removeOne(channel->id());
         if (isPairing)
             co_await answerPairing(server, request, channel);
         else
@@ -378,11 +406,32 @@ QCoro::Task<> LocalSyncServer::answerRead(const SyncMessage& request, std::share
         throw UsageSyncError(UsageSyncError::Code::invalidData);
     if (!m_snapshot)
         throw UsageSyncError(UsageSyncError::Code::unavailable);
-    co_await channel->send(SyncMessage::snapshot(*m_snapshot));
+    const PendingCompletion<QByteArray> frame = snapshotFrame();
+    // The server may be gone once the frame is ready: only the channel is used from here on.
+    QByteArray bytes = co_await frame;
+    co_await channel->sendFrame(std::move(bytes));
+}
+
+PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
+{
+    if (m_snapshotFrame)
+        return *m_snapshotFrame;
+    const PendingCompletion<QByteArray> frame;
+    m_snapshotFrame = frame;
+    // Encoding the whole snapshot is too much work for the main thread.
+    QThreadPool::globalInstance()->start([frame, message = SyncMessage::snapshot(*m_snapshot)] {
+        try {
+            frame.complete(SyncChannel::frameOf(message));
+        } catch (...) {
+            frame.fail(std::current_exception());
+        }
+    });
+    return frame;
 }
 
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
+    m_awaitingRequest.removeOne(channelID);
     m_channels.remove(channelID);
     m_pairingChannels.remove(channelID);
     if (m_pending && m_pending->channel->id() == channelID) {

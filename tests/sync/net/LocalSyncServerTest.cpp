@@ -1,5 +1,7 @@
 #include "sync/model/SyncModelFixtures.h"
 #include "sync/net/LocalSyncServer.h"
+#include "sync/net/SyncChannel.h"
+#include "support/DrainEvents.h"
 #include "support/FakeSyncNetworkServices.h"
 #include "support/ManualSleeper.h"
 #include "support/QtPrinters.h"
@@ -60,4 +62,93 @@ TEST(LocalSyncServerTest, AStatusHandlerMayDestroyTheServer)
     server->start(device);
     EXPECT_EQ(server, nullptr);
     EXPECT_TRUE(services.listeners.isEmpty());
+}
+
+namespace {
+
+// A running server whose registered listener is ready, and the connections handed to it.
+struct Served
+{
+    Served()
+    {
+        server.start(device);
+        services.listeners.last()->report(PskListener::State::ready);
+    }
+
+    std::shared_ptr<FakePskConnection::Script> connect()
+    {
+        auto script = services.listeners.last()->connect();
+        drainEvents();
+        return script;
+    }
+
+    // Completes the handshake and sends a whole request, which then waits for its answer to go out.
+    static void request(FakePskConnection::Script& script)
+    {
+        script.reportState(PskConnection::State::ready);
+        drainEvents();
+        script.deliver(SyncChannel::frameOf(SyncMessage::readSnapshot()));
+        drainEvents();
+    }
+
+    ManualSleeper sleeper;
+    FakeSyncNetworkServices services;
+    LocalSyncServer server{hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock()};
+};
+
+} // namespace
+
+TEST(LocalSyncServerTest, ANewcomerTakesTheSlotOfTheOldestConnectionThatHasNotAskedYet)
+{
+    Served s;
+    QList<std::shared_ptr<FakePskConnection::Script>> held;
+    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i)
+        held.append(s.connect());
+    // The oldest has asked and waits for its answer: it keeps its slot.
+    Served::request(*held[0]);
+    ASSERT_EQ(held[0]->sent.size(), 1);
+
+    const auto ninth = s.connect();
+    EXPECT_TRUE(ninth->started);
+    EXPECT_EQ(held[0]->cancelCount, 0);
+    EXPECT_EQ(held[1]->cancelCount, 1) << "the oldest silent one makes room";
+    EXPECT_EQ(held[2]->cancelCount, 0);
+
+    // Once every slot holds a connection that asked, a newcomer is refused unstarted.
+    for (int i = 2; i < held.size(); ++i)
+        Served::request(*held[i]);
+    Served::request(*ninth);
+    const auto refused = s.connect();
+    EXPECT_FALSE(refused->started);
+    int cancelled = ninth->cancelCount;
+    for (const auto& script : held)
+        cancelled += script->cancelCount;
+    EXPECT_EQ(cancelled, 1) << "only the one that made room";
+
+    // An answered connection frees its slot for the next one.
+    held[0]->completeSend();
+    drainEvents();
+    EXPECT_TRUE(s.connect()->started);
+}
+
+TEST(LocalSyncServerTest, AHandshakeGetsTwoSecondsAndTheRequestTenMore)
+{
+    Served s;
+    const auto silent = s.connect();
+    const auto keyed = s.connect();
+    ASSERT_TRUE(silent->started);
+    keyed->reportState(PskConnection::State::ready);
+    drainEvents();
+
+    s.sleeper.advance(LocalSyncServer::handshakeTimeoutSeconds - 0.1);
+    EXPECT_EQ(silent->cancelCount, 0);
+    s.sleeper.advance(0.1);
+    EXPECT_EQ(silent->cancelCount, 1);
+    EXPECT_EQ(keyed->cancelCount, 0) << "its handshake completed in time";
+
+    // Its request time-out runs from the end of its handshake.
+    s.sleeper.advance(LocalSyncServer::requestTimeoutSeconds - LocalSyncServer::handshakeTimeoutSeconds - 0.1);
+    EXPECT_EQ(keyed->cancelCount, 0);
+    s.sleeper.advance(0.1);
+    EXPECT_EQ(keyed->cancelCount, 1);
 }
