@@ -10,6 +10,8 @@
 
 #include <QThreadPool>
 
+#include <algorithm>
+
 namespace vantorel {
 
 namespace {
@@ -126,6 +128,7 @@ bool LocalSyncServer::stopQuietly()
     if (!self || m_generation != generation)
         return false;
     m_awaitingRequest.clear();
+    m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     return true;
@@ -346,7 +349,7 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
         return;
     // Connections that say nothing must not lock the paired device out: the newcomer takes the
     // place of the oldest of them.
-    if (m_channels.size() >= maximumConnections && !evictIdleConnection())
+    if (m_channels.size() - m_answering.size() >= maximumConnections && !evictIdleConnection())
         return;
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
     m_channels.insert(channel->id(), channel);
@@ -358,16 +361,21 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
 
 bool LocalSyncServer::evictIdleConnection()
 {
-    while (!m_awaitingRequest.isEmpty()) {
-        const QUuid id = m_awaitingRequest.takeFirst();
-        // Taken out at once so its slot is free now; its serving task ends on its own.
-        if (const auto channel = m_channels.take(id)) {
-            m_pairingChannels.remove(id);
-            channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
-            return true;
-        }
-    }
-    return false;
+    // A peer that has not even begun its handshake goes first: otherwise one that reopens each
+    // connection it loses pushes out, one by one, the paired device's connection mid-handshake.
+    const auto silent = std::find_if(m_awaitingRequest.cbegin(), m_awaitingRequest.cend(), [this](const QUuid& id) {
+        const auto channel = m_channels.value(id);
+        return channel && !channel->isHandshaking();
+    });
+    const QUuid id = silent != m_awaitingRequest.cend() ? *silent : m_awaitingRequest.value(0);
+    m_awaitingRequest.removeOne(id);
+    // Taken out at once so its slot is free now; its serving task ends on its own.
+    const auto channel = m_channels.take(id);
+    if (!channel)
+        return !m_awaitingRequest.isEmpty() && evictIdleConnection();
+    m_pairingChannels.remove(id);
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    return true;
 }
 
 QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel,
@@ -380,10 +388,12 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
         if (!server)
             throw UsageSyncError(UsageSyncError::Code::cancelled);
         server->m_awaitingRequest.removeOne(channel->id());
-        if (isPairing)
+        if (isPairing) {
             co_await answerPairing(server, request, channel);
-        else
+        } else {
+            server->m_answering.insert(channel->id());
             co_await server->answerRead(request, channel);
+        }
     } catch (...) {
         failure = std::current_exception();
     }
@@ -432,6 +442,7 @@ PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
     m_awaitingRequest.removeOne(channelID);
+    m_answering.remove(channelID);
     m_channels.remove(channelID);
     m_pairingChannels.remove(channelID);
     if (m_pending && m_pending->channel->id() == channelID) {

@@ -100,8 +100,8 @@ private:
     // The frame answering a read of the stored snapshot, encoded on a worker thread once per
     // stored snapshot and shared by every read.
     PendingCompletion<QByteArray> snapshotFrame();
-    // Closes the oldest connection that has not sent its request yet, to make room for a new one;
-    // false when every connection has.
+    // Closes the oldest connection that has not sent its request yet, preferring one whose peer
+    // has not begun its handshake, to make room for a new one; false when every connection has.
     bool evictIdleConnection();
     static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
                                        std::shared_ptr<SyncChannel> channel);
@@ -150,6 +150,9 @@ private:
     QSet<QUuid> m_pairingChannels;
     // The ids of those channels that have not sent a complete request yet, oldest first.
     QList<QUuid> m_awaitingRequest;
+    // The ids of those channels whose read is being answered: they hold no slot, since the peer
+    // may open its next connection before their serving task has ended.
+    QSet<QUuid> m_answering;
 };
 
 } // namespace vantorel

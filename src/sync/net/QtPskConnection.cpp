@@ -7,8 +7,10 @@
 #include <QSslConfiguration>
 #include <QSslPreSharedKeyAuthenticator>
 #include <QSslSocket>
+#include <QSocketNotifier>
 
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
 namespace vantorel {
@@ -95,11 +97,29 @@ void QtPskConnection::start()
     if (m_started || m_cancelled)
         return;
     m_started = true;
-    report(State::preparing);
     if (m_failure) {
+        report(State::preparing);
         report(State::failed, m_failure);
         return;
     }
+    // Setting TLS up costs about a millisecond: a peer that connects and says nothing (a reconnect
+    // flood) gets none of it.
+    pollfd peer{int(m_descriptor), POLLIN, 0};
+    if (m_isServer && ::poll(&peer, 1, 0) == 0) {
+        m_peerSpoke = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
+        QObject::connect(m_peerSpoke.get(), &QSocketNotifier::activated, &m_context, [this] {
+            m_peerSpoke->setEnabled(false);
+            m_peerSpoke.release()->deleteLater();
+            startTls();
+        });
+        return;
+    }
+    startTls();
+}
+
+void QtPskConnection::startTls()
+{
+    report(State::preparing);
     m_socket = new QSslSocket;
     // Bounded from the first byte: a peer must not fill memory while the handshake runs.
     m_socket->setReadBufferSize(readBufferBytes);
@@ -275,6 +295,7 @@ void QtPskConnection::cancel()
 
 void QtPskConnection::release()
 {
+    m_peerSpoke.reset();
     // Never started: no TLS byte went out, nothing to flush.
     if (m_descriptor >= 0)
         ::close(int(std::exchange(m_descriptor, -1)));

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QSocketNotifier;
 class QSslSocket;
 
 namespace vantorel {
@@ -50,6 +51,7 @@ private:
 
     QtPskConnection(PskParameters parameters, bool isServer);
 
+    void startTls();
     void wire();
     void report(State state, std::optional<NetworkError> error = std::nullopt);
     void fail(const NetworkError& error);
@@ -68,6 +70,8 @@ private:
     quint16 m_port = 0;
     // An accepted descriptor not yet handed to m_socket; closed by release() if it never is.
     qintptr m_descriptor = -1;
+    // Watches m_descriptor until the peer sends its first bytes.
+    std::unique_ptr<QSocketNotifier> m_peerSpoke;
     // Owned until release(), which lets it finish closing on its own.
     QSslSocket* m_socket = nullptr;
     // Receiver of queued calls and socket signals: destroying it drops whatever is still queued.

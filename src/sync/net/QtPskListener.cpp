@@ -21,10 +21,11 @@ namespace {
 constexpr int acceptPauseMilliseconds = 1000;
 
 // A reconnect flood must not take the event loop: at most this many connections are taken per
-// window, the rest wait in the kernel's queue. Few per window, so a peer's connection is not
-// followed by eight more in one turn that would push it out of the server's slots mid-handshake.
+// window (about 570 a second, more than the reads one core can serve), the rest wait in the
+// kernel's queue. Few per window, so a peer's connection is not followed by eight more in one
+// turn that would push it out of the server's slots before its handshake shows.
 constexpr int acceptsPerWindow = 4;
-constexpr int acceptWindowMilliseconds = 20;
+constexpr int acceptWindowMilliseconds = 7;
 // Deep enough that a flood of sockets held open cannot overflow it: a full queue drops the next
 // connection attempt, and its retry comes only a second or more later.
 constexpr int listenBacklog = 512;

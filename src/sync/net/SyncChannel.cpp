@@ -85,8 +85,10 @@ void SyncChannel::handleState(PskConnection::State state, const std::optional<Ne
     case PskConnection::State::cancelled:
         close(UsageSyncError(UsageSyncError::Code::cancelled));
         break;
-    case PskConnection::State::setup:
     case PskConnection::State::preparing:
+        m_isHandshaking = true;
+        break;
+    case PskConnection::State::setup:
         break;
     }
 }

@@ -393,8 +393,8 @@ TEST(QtPskIntegrationTest, AcceptsABurstAFewAtATimeAndLosesNoneOfIt)
     for (pollfd& peer : peers)
         EXPECT_EQ(::poll(&peer, 1, 1000), 1) << "connection " << (&peer - peers.data()) << " was not queued";
     EXPECT_TRUE(QTest::qWaitFor([&] { return accepted.size() == burst; }, waitMilliseconds)) << accepted.size();
-    // Four at a time, twenty milliseconds apart: one turn of the event loop could take them all.
-    EXPECT_GE(tookMilliseconds, (burst / 4 - 2) * 20);
+    // Four at a time, seven milliseconds apart: one turn of the event loop could take them all.
+    EXPECT_GE(tookMilliseconds, (burst / 4 - 2) * 7);
 
     // Dropped unstarted, a connection closes at once without a byte.
     accepted.clear();
