@@ -1,13 +1,26 @@
 #include "SnapshotAtLimits.h"
 #include "core/foundation/TimerSleeper.h"
 #include "support/LoopbackSyncNetworkServices.h"
+#include "support/PeerFlood.h"
+#include "support/RawPskClient.h"
 #include "sync/net/LocalNetworkTransport.h"
 #include "sync/net/LocalSyncServer.h"
+#include "sync/net/SyncNetworkParameters.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 using namespace vantorel;
 
@@ -58,9 +71,187 @@ void readSnapshotsConcurrently(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * clients);
 }
 
+// A running server on 127.0.0.1 holding a snapshot at its limits, for clients on other threads.
+struct ServedSnapshot
+{
+    ServedSnapshot()
+    {
+        server.updateSnapshot(snapshot);
+        server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), credential, Date::now()});
+    }
+
+    quint16 port() const { return services.lastListener().port; }
+    bench::RawPskClient client() const
+    {
+        const PskParameters parameters = SyncNetworkParameters::make(credential);
+        return bench::RawPskClient(parameters.identity, parameters.key);
+    }
+
+    const UsageSyncSnapshot snapshot = snapshotAtLimits();
+    const SyncCredential credential = SyncCredential::random();
+    TimerSleeper sleeper;
+    LoopbackSyncNetworkServices services;
+    LocalSyncServer server{snapshot.hostID, snapshot.hostName, services, sleeper, systemClock(), false};
+};
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+double wallSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Resident and peak resident memory in bytes; the peak can be reset.
+qint64 memoryField(const char* name)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(name))
+            return line.mid(qsizetype(qstrlen(name))).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+void runEventLoopFor(double seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// One read from another thread while this one serves; the first read also encodes the snapshot.
+bool warmUp(const bench::RawPskClient& client, quint16 port)
+{
+    QEventLoop done;
+    bool ok = false;
+    std::thread reader([&] {
+        ok = client.readSnapshot(port);
+        QMetaObject::invokeMethod(&done, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    done.exec();
+    reader.join();
+    return ok;
+}
+
+constexpr double floodSeconds = 10.0;
+constexpr double tailSeconds = 3.0;
+constexpr auto pauseBetweenReads = std::chrono::milliseconds(250);
+
+// Peers without the key hold `range(0)` plain TCP connections, reopening each as soon as the server
+// drops it, while the paired device reads every quarter second from a thread of its own. Measures
+// the server's (main) thread: CPU during the flood and after it ended, peak memory growth, and the
+// share of the paired device's reads that succeed.
+void readsWhilePeersHoldConnections(benchmark::State& state)
+{
+    ServedSnapshot served;
+    runEventLoopFor(0.2);
+    const bench::RawPskClient client = served.client();
+    if (!warmUp(client, served.port()))
+        state.SkipWithError("the server does not answer");
+    for (auto _ : state) {
+        resetPeakMemory();
+        const qint64 residentBefore = memoryField("VmRSS:");
+        std::atomic<bool> stop = false;
+        std::atomic<int> reads = 0;
+        std::atomic<int> succeeded = 0;
+        QEventLoop readerDone;
+        const double cpuBefore = threadCpuSeconds();
+        const double wallBefore = wallSeconds();
+        std::uint64_t dropped = 0;
+        {
+            bench::PeerFlood flood(served.port(), int(state.range(0)));
+            std::thread paired([&] {
+                while (!stop) {
+                    ++reads;
+                    if (client.readSnapshot(served.port()))
+                        ++succeeded;
+                    std::this_thread::sleep_for(pauseBetweenReads);
+                }
+                QMetaObject::invokeMethod(&readerDone, &QEventLoop::quit, Qt::QueuedConnection);
+            });
+            runEventLoopFor(floodSeconds);
+            stop = true;
+            // The last read still needs the server.
+            readerDone.exec();
+            paired.join();
+            dropped = flood.dropped();
+        }
+        const double cpuDuring = threadCpuSeconds() - cpuBefore;
+        const double wallDuring = wallSeconds() - wallBefore;
+        const double tailCpuBefore = threadCpuSeconds();
+        runEventLoopFor(tailSeconds);
+        const double cpuAfter = threadCpuSeconds() - tailCpuBefore;
+        state.counters["gui_cpu_pct"] = 100.0 * cpuDuring / wallDuring;
+        state.counters["gui_cpu_after_pct"] = 100.0 * cpuAfter / tailSeconds;
+        state.counters["rss_growth_MB"] = double(memoryField("VmHWM:") - residentBefore) / 1e6;
+        state.counters["dropped_per_s"] = double(dropped) / wallDuring;
+        state.counters["paired_reads"] = reads.load();
+        state.counters["paired_ok_pct"] = reads > 0 ? 100.0 * succeeded / reads : 0.0;
+    }
+}
+
+constexpr int rawClients = 8;
+constexpr int readsPerRawClient = 50;
+
+// Eight paired devices on threads of their own read back to back, so the server's main thread does
+// nothing but serve: reads per second of the 2,500-entry snapshot, TLS handshake included.
+void serveReadsToClientsOnOtherThreads(benchmark::State& state)
+{
+    ServedSnapshot served;
+    runEventLoopFor(0.2);
+    const bench::RawPskClient client = served.client();
+    if (!warmUp(client, served.port()))
+        state.SkipWithError("the server does not answer");
+    int failures = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        std::atomic<int> remaining = rawClients;
+        std::atomic<int> failed = 0;
+        QEventLoop done;
+        const double cpuBefore = threadCpuSeconds();
+        std::vector<std::thread> threads;
+        for (int i = 0; i < rawClients; ++i) {
+            threads.emplace_back([&] {
+                for (int r = 0; r < readsPerRawClient; ++r) {
+                    if (!client.readSnapshot(served.port()))
+                        ++failed;
+                }
+                if (--remaining == 0)
+                    QMetaObject::invokeMethod(&done, &QEventLoop::quit, Qt::QueuedConnection);
+            });
+        }
+        done.exec();
+        for (std::thread& thread : threads)
+            thread.join();
+        cpu += threadCpuSeconds() - cpuBefore;
+        failures += failed;
+    }
+    const double reads = double(state.iterations()) * rawClients * readsPerRawClient;
+    state.SetItemsProcessed(qint64(reads));
+    state.counters["failed_reads"] = failures;
+    state.counters["gui_cpu_ms_per_read"] = 1000.0 * cpu / reads;
+}
+
 } // namespace
 
 BENCHMARK(readSnapshotsConcurrently)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(serveReadsToClientsOnOtherThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+// 64: a reconnect flood; 8: as many idle connections as the server has slots.
+BENCHMARK(readsWhilePeersHoldConnections)->Arg(64)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

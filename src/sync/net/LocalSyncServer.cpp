@@ -8,6 +8,10 @@
 #include "sync/net/SyncNetworkServices.h"
 #include "sync/net/SyncServiceName.h"
 
+#include <QThreadPool>
+
+#include <algorithm>
+
 namespace vantorel {
 
 namespace {
@@ -77,6 +81,7 @@ void LocalSyncServer::updateSnapshot(const UsageSyncSnapshot& snapshot)
     } catch (...) {
         // Nothing stale is served in place of a snapshot the Mac could not vouch for.
         m_snapshot.reset();
+        m_snapshotFrame.reset();
         notifyStatus(statusInvalidSnapshot());
         return;
     }
@@ -86,6 +91,9 @@ void LocalSyncServer::updateSnapshot(const UsageSyncSnapshot& snapshot)
         notifyStatus(statusOlderSnapshot());
         return;
     }
+    // An accepted snapshot of the same revision has the same content, so its frame stays.
+    if (!m_snapshot || m_snapshot->revision != snapshot.revision)
+        m_snapshotFrame.reset();
     m_snapshot = snapshot;
 }
 
@@ -119,6 +127,8 @@ bool LocalSyncServer::stopQuietly()
     cancelPairing();
     if (!self || m_generation != generation)
         return false;
+    m_awaitingRequest.clear();
+    m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     return true;
@@ -129,6 +139,7 @@ void LocalSyncServer::cancelPairing()
     m_pending.reset();
     endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
+        m_awaitingRequest.removeOne(id);
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     }
@@ -334,13 +345,37 @@ void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskLis
 void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection)
 {
     // A refused connection is dropped unstarted: it closes before any TLS byte is sent.
-    if (!isCurrentListener(serial, isPairing) || m_channels.size() >= maximumConnections)
+    if (!isCurrentListener(serial, isPairing))
+        return;
+    // Connections that say nothing must not lock the paired device out: the newcomer takes the
+    // place of the oldest of them.
+    if (m_channels.size() - m_answering.size() >= maximumConnections && !evictIdleConnection())
         return;
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
     m_channels.insert(channel->id(), channel);
+    m_awaitingRequest.append(channel->id());
     if (isPairing)
         m_pairingChannels.insert(channel->id());
     serve(QPointer<LocalSyncServer>(this), channel, isPairing);
+}
+
+bool LocalSyncServer::evictIdleConnection()
+{
+    // A peer that has not even begun its handshake goes first: otherwise one that reopens each
+    // connection it loses pushes out, one by one, the paired device's connection mid-handshake.
+    const auto silent = std::find_if(m_awaitingRequest.cbegin(), m_awaitingRequest.cend(), [this](const QUuid& id) {
+        const auto channel = m_channels.value(id);
+        return channel && !channel->isHandshaking();
+    });
+    const QUuid id = silent != m_awaitingRequest.cend() ? *silent : m_awaitingRequest.value(0);
+    m_awaitingRequest.removeOne(id);
+    // Taken out at once so its slot is free now; its serving task ends on its own.
+    const auto channel = m_channels.take(id);
+    if (!channel)
+        return !m_awaitingRequest.isEmpty() && evictIdleConnection();
+    m_pairingChannels.remove(id);
+    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+    return true;
 }
 
 QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel,
@@ -348,14 +383,17 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
 {
     std::exception_ptr failure;
     try {
-        co_await channel->open();
+        co_await channel->open({}, handshakeTimeoutSeconds);
         const SyncMessage request = co_await channel->receive(requestTimeoutSeconds);
         if (!server)
             throw UsageSyncError(UsageSyncError::Code::cancelled);
-        if (isPairing)
+        server->m_awaitingRequest.removeOne(channel->id());
+        if (isPairing) {
             co_await answerPairing(server, request, channel);
-        else
+        } else {
+            server->m_answering.insert(channel->id());
             co_await server->answerRead(request, channel);
+        }
     } catch (...) {
         failure = std::current_exception();
     }
@@ -378,11 +416,33 @@ QCoro::Task<> LocalSyncServer::answerRead(const SyncMessage& request, std::share
         throw UsageSyncError(UsageSyncError::Code::invalidData);
     if (!m_snapshot)
         throw UsageSyncError(UsageSyncError::Code::unavailable);
-    co_await channel->send(SyncMessage::snapshot(*m_snapshot));
+    const PendingCompletion<QByteArray> frame = snapshotFrame();
+    // The server may be gone once the frame is ready: only the channel is used from here on.
+    QByteArray bytes = co_await frame;
+    co_await channel->sendFrame(std::move(bytes));
+}
+
+PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
+{
+    if (m_snapshotFrame)
+        return *m_snapshotFrame;
+    const PendingCompletion<QByteArray> frame;
+    m_snapshotFrame = frame;
+    // Encoding the whole snapshot is too much work for the main thread.
+    QThreadPool::globalInstance()->start([frame, message = SyncMessage::snapshot(*m_snapshot)] {
+        try {
+            frame.complete(SyncChannel::frameOf(message));
+        } catch (...) {
+            frame.fail(std::current_exception());
+        }
+    });
+    return frame;
 }
 
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
+    m_awaitingRequest.removeOne(channelID);
+    m_answering.remove(channelID);
     m_channels.remove(channelID);
     m_pairingChannels.remove(channelID);
     if (m_pending && m_pending->channel->id() == channelID) {

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "core/foundation/Clock.h"
+#include "core/foundation/PendingCompletion.h"
 #include "core/foundation/TaskHandle.h"
 #include "sync/net/MacSyncServing.h"
 #include "sync/net/PairedHost.h"
 #include "sync/net/PskListener.h"
 
 #include <QCoroTask>
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -31,7 +34,10 @@ class LocalSyncServer final : public QObject, public MacSyncServing
 {
 public:
     static constexpr int maximumConnections = 8;
-    // How long a connection may take to open and send its request.
+    // How long an accepted connection may take to complete its TLS handshake: a peer without the
+    // key must not hold one of the slots for long.
+    static constexpr double handshakeTimeoutSeconds = 2.0;
+    // How long an open connection may take to send its request.
     static constexpr double requestTimeoutSeconds = 10.0;
     static constexpr double invitationLifetimeSeconds = 300.0;
     // A pending request is held at least this long, however close the invitation's expiry.
@@ -91,6 +97,12 @@ private:
     void handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection);
     static QCoro::Task<> serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel, bool isPairing);
     QCoro::Task<> answerRead(const SyncMessage& request, std::shared_ptr<SyncChannel> channel);
+    // The frame answering a read of the stored snapshot, encoded on a worker thread once per
+    // stored snapshot and shared by every read.
+    PendingCompletion<QByteArray> snapshotFrame();
+    // Closes the oldest connection that has not sent its request yet, preferring one whose peer
+    // has not begun its handshake, to make room for a new one; false when every connection has.
+    bool evictIdleConnection();
     static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
                                        std::shared_ptr<SyncChannel> channel);
     static QCoro::Task<> expire(QPointer<LocalSyncServer> server, Sleeper& sleeper, CancelToken token);
@@ -123,6 +135,8 @@ private:
     OwnedListener m_pairingListener;
     quint64 m_lastListenerSerial = 0;
     std::optional<UsageSyncSnapshot> m_snapshot;
+    // Dropped whenever m_snapshot changes.
+    std::optional<PendingCompletion<QByteArray>> m_snapshotFrame;
     std::optional<PairingInvitation> m_invitation;
     TaskHandle m_expiryTask;
     struct Pending
@@ -134,6 +148,11 @@ private:
     // Every connection from hand-over until its serving task ends; at most maximumConnections.
     QHash<QUuid, std::shared_ptr<SyncChannel>> m_channels;
     QSet<QUuid> m_pairingChannels;
+    // The ids of those channels that have not sent a complete request yet, oldest first.
+    QList<QUuid> m_awaitingRequest;
+    // The ids of those channels whose read is being answered: they hold no slot, since the peer
+    // may open its next connection before their serving task has ended.
+    QSet<QUuid> m_answering;
 };
 
 } // namespace vantorel

@@ -32,7 +32,8 @@ public:
     virtual void setStateHandler(StateHandler handler) = 0;
 
     // Connects or, for an accepted connection, runs the server side of the handshake. Reports
-    // `ready` once the handshake succeeded, `failed` with the error otherwise. Failures after
+    // `preparing` once the handshake begins (for an accepted connection, once the peer has sent
+    // something), `ready` once it succeeded, `failed` with the error otherwise. Failures after
     // `ready` reach the next send or receive instead, so bytes already received are not lost.
     virtual void start() = 0;
 

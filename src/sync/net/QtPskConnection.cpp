@@ -1,20 +1,23 @@
 #include "sync/net/QtPskConnection.h"
 
-#include <QCoreApplication>
+#include "sync/net/LingeringSockets.h"
+
 #include <QNetworkProxy>
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslPreSharedKeyAuthenticator>
 #include <QSslSocket>
-#include <QTimer>
+#include <QSocketNotifier>
 
 #include <cerrno>
+#include <poll.h>
+#include <unistd.h>
 
 namespace vantorel {
 
 namespace {
 
-QSslConfiguration pskConfiguration()
+QSslConfiguration makePskConfiguration()
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setProtocol(QSsl::TlsV1_2);
@@ -28,6 +31,13 @@ QSslConfiguration pskConfiguration()
     configuration.setSslOption(QSsl::SslOptionDisableSessionTickets, true);
     configuration.setSslOption(QSsl::SslOptionDisableSessionSharing, true);
     configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, true);
+    return configuration;
+}
+
+// Made once: looking the suite up walks OpenSSL's cipher list, too much for every connection.
+const QSslConfiguration& pskConfiguration()
+{
+    static const QSslConfiguration configuration = makePskConfiguration();
     return configuration;
 }
 
@@ -45,12 +55,7 @@ std::unique_ptr<QtPskConnection> QtPskConnection::connecting(const QString& host
 std::unique_ptr<QtPskConnection> QtPskConnection::accepted(qintptr socketDescriptor, PskParameters parameters)
 {
     std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), true));
-    connection->m_socket = new QSslSocket;
-    // Bounded from the first byte: a peer must not fill memory while the connection waits to start.
-    connection->m_socket->setReadBufferSize(readBufferBytes);
-    if (!connection->m_socket->setSocketDescriptor(socketDescriptor))
-        connection->m_failure = NetworkError::fromSocketError(connection->m_socket->error(),
-                                                              connection->m_socket->errorString());
+    connection->m_descriptor = socketDescriptor;
     return connection;
 }
 
@@ -92,17 +97,43 @@ void QtPskConnection::start()
     if (m_started || m_cancelled)
         return;
     m_started = true;
-    report(State::preparing);
     if (m_failure) {
+        report(State::preparing);
         report(State::failed, m_failure);
         return;
     }
-    if (!m_isServer) {
-        m_socket = new QSslSocket;
+    // Setting TLS up costs about a millisecond: a peer that connects and says nothing (a reconnect
+    // flood) gets none of it.
+    pollfd peer{int(m_descriptor), POLLIN, 0};
+    if (m_isServer && ::poll(&peer, 1, 0) == 0) {
+        m_peerSpoke = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
+        QObject::connect(m_peerSpoke.get(), &QSocketNotifier::activated, &m_context, [this] {
+            m_peerSpoke->setEnabled(false);
+            m_peerSpoke.release()->deleteLater();
+            startTls();
+        });
+        return;
+    }
+    startTls();
+}
+
+void QtPskConnection::startTls()
+{
+    report(State::preparing);
+    m_socket = new QSslSocket;
+    // Bounded from the first byte: a peer must not fill memory while the handshake runs.
+    m_socket->setReadBufferSize(readBufferBytes);
+    if (m_isServer) {
+        const qintptr descriptor = std::exchange(m_descriptor, -1);
+        if (!m_socket->setSocketDescriptor(descriptor)) {
+            ::close(int(descriptor));
+            fail(NetworkError::fromSocketError(m_socket->error(), m_socket->errorString()));
+            return;
+        }
+    } else {
         m_socket->setProxy(QNetworkProxy::NoProxy);
     }
     m_socket->setSslConfiguration(pskConfiguration());
-    m_socket->setReadBufferSize(readBufferBytes);
     wire();
     if (m_isServer) {
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
@@ -264,21 +295,17 @@ void QtPskConnection::cancel()
 
 void QtPskConnection::release()
 {
+    m_peerSpoke.reset();
+    // Never started: no TLS byte went out, nothing to flush.
+    if (m_descriptor >= 0)
+        ::close(int(std::exchange(m_descriptor, -1)));
     if (!m_socket)
         return;
     QSslSocket* socket = std::exchange(m_socket, nullptr);
     QObject::disconnect(socket, nullptr, &m_context, nullptr);
     // The socket finishes its close-notify and FIN on its own, so an answer just written is not
-    // cut off; the application owns it in case it never gets there.
-    socket->setParent(QCoreApplication::instance());
-    QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(closeGraceMilliseconds, socket, [socket] {
-        socket->abort();
-        socket->deleteLater();
-    });
-    socket->disconnectFromHost();
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
+    // cut off.
+    LingeringSockets::instance().close(socket);
 }
 
 } // namespace vantorel

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QSocketNotifier;
 class QSslSocket;
 
 namespace vantorel {
@@ -27,7 +28,9 @@ public:
 
     // An outgoing connection to host:port, not started.
     static std::unique_ptr<QtPskConnection> connecting(const QString& host, quint16 port, PskParameters parameters);
-    // An accepted socket, not started: the handshake runs only on start().
+    // An accepted socket, not started: the handshake runs only on start(). Until then only the
+    // descriptor is held (the kernel bounds what the peer may send), so dropping an unstarted
+    // connection just closes it.
     static std::unique_ptr<QtPskConnection> accepted(qintptr socketDescriptor, PskParameters parameters);
 
     ~QtPskConnection() override;
@@ -48,6 +51,7 @@ private:
 
     QtPskConnection(PskParameters parameters, bool isServer);
 
+    void startTls();
     void wire();
     void report(State state, std::optional<NetworkError> error = std::nullopt);
     void fail(const NetworkError& error);
@@ -64,6 +68,10 @@ private:
     bool m_isServer = false;
     QString m_host;
     quint16 m_port = 0;
+    // An accepted descriptor not yet handed to m_socket; closed by release() if it never is.
+    qintptr m_descriptor = -1;
+    // Watches m_descriptor until the peer sends its first bytes.
+    std::unique_ptr<QSocketNotifier> m_peerSpoke;
     // Owned until release(), which lets it finish closing on its own.
     QSslSocket* m_socket = nullptr;
     // Receiver of queued calls and socket signals: destroying it drops whatever is still queued.

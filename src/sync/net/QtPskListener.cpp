@@ -2,10 +2,12 @@
 
 #include "sync/net/QtPskConnection.h"
 
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <sys/socket.h>
@@ -17,6 +19,16 @@ namespace {
 // Out of descriptors (or kernel memory), accept fails at once while the connection stays queued;
 // accepting resumes after this pause instead of retrying in a loop.
 constexpr int acceptPauseMilliseconds = 1000;
+
+// A reconnect flood must not take the event loop: at most this many connections are taken per
+// window (about 570 a second, more than the reads one core can serve), the rest wait in the
+// kernel's queue. Few per window, so a peer's connection is not followed by eight more in one
+// turn that would push it out of the server's slots before its handshake shows.
+constexpr int acceptsPerWindow = 4;
+constexpr int acceptWindowMilliseconds = 7;
+// Deep enough that a flood of sockets held open cannot overflow it: a full queue drops the next
+// connection attempt, and its retry comes only a second or more later.
+constexpr int listenBacklog = 512;
 
 } // namespace
 
@@ -36,6 +48,7 @@ public:
 
     bool start(const QHostAddress& address)
     {
+        setListenBacklogSize(listenBacklog);
         if (!listen(address, 0))
             return false;
         pauseAccepting();
@@ -63,24 +76,39 @@ private:
     __attribute__((no_sanitize("vptr"))) void acceptPending()
     {
         for (;;) {
+            if (!m_window.isValid() || m_window.hasExpired(acceptWindowMilliseconds)) {
+                m_window.start();
+                m_acceptedInWindow = 0;
+            }
+            if (m_acceptedInWindow >= acceptsPerWindow) {
+                pause(std::max<qint64>(acceptWindowMilliseconds - m_window.elapsed(), 1));
+                return;
+            }
             const int descriptor = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC);
             if (descriptor >= 0) {
+                ++m_acceptedInWindow;
                 m_owner.accept(descriptor);
                 continue;
             }
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                m_notifier->setEnabled(false);
-                m_resume.start(acceptPauseMilliseconds);
-            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                pause(acceptPauseMilliseconds);
             return;
         }
+    }
+
+    __attribute__((no_sanitize("vptr"))) void pause(qint64 milliseconds)
+    {
+        m_notifier->setEnabled(false);
+        m_resume.start(int(milliseconds));
     }
 
     QtPskListener& m_owner;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_resume;
+    QElapsedTimer m_window;
+    int m_acceptedInWindow = 0;
 };
 
 QtPskListener::QtPskListener(PskParameters parameters, QHostAddress address, std::optional<Advertisement> advertisement,

@@ -46,7 +46,7 @@ CancelToken::Registration SyncChannel::closeOnCancel(const CancelToken& token)
     return token.onCancel([self = shared_from_this()] { onMainThread([self] { self->close(CancellationError()); }); });
 }
 
-QCoro::Task<> SyncChannel::open(CancelToken token)
+QCoro::Task<> SyncChannel::open(CancelToken token, double timeoutSeconds)
 {
     const auto self = shared_from_this();
     const auto registration = closeOnCancel(token);
@@ -57,7 +57,7 @@ QCoro::Task<> SyncChannel::open(CancelToken token)
     } else {
         m_openCalled = true;
         m_ready = completion;
-        armTimeout(openTimeoutSeconds);
+        armTimeout(timeoutSeconds);
         m_connection->setStateHandler(
             [weak = weak_from_this()](PskConnection::State state, const std::optional<NetworkError>& error) {
                 onMainThread([weak, state, error] {
@@ -85,16 +85,29 @@ void SyncChannel::handleState(PskConnection::State state, const std::optional<Ne
     case PskConnection::State::cancelled:
         close(UsageSyncError(UsageSyncError::Code::cancelled));
         break;
-    case PskConnection::State::setup:
     case PskConnection::State::preparing:
+        m_isHandshaking = true;
+        break;
+    case PskConnection::State::setup:
         break;
     }
 }
 
+QByteArray SyncChannel::frameOf(const SyncMessage& message)
+{
+    return SyncWire::frame(SyncCoding::encode(SyncEnvelope{SyncEnvelope::currentVersion, message}));
+}
+
 QCoro::Task<> SyncChannel::send(SyncMessage message, CancelToken token)
 {
+    // Encoding errors leave the channel alone: they are thrown before anything is waited for.
+    QByteArray frame = frameOf(message);
+    co_await sendFrame(std::move(frame), std::move(token));
+}
+
+QCoro::Task<> SyncChannel::sendFrame(QByteArray frame, CancelToken token)
+{
     const auto self = shared_from_this();
-    const QByteArray frame = SyncWire::frame(SyncCoding::encode(SyncEnvelope{SyncEnvelope::currentVersion, std::move(message)}));
     const auto registration = closeOnCancel(token);
     token.throwIfCancelled();
     PendingCompletion<> completion;

@@ -45,16 +45,27 @@ public:
     // A fresh random id, fixed for the channel's life.
     QUuid id() const { return m_id; }
     bool isClosed() const { return m_isClosed; }
+    // Whether the connection's handshake has begun: a peer that has said nothing yet has not.
+    bool isHandshaking() const { return m_isHandshaking; }
 
-    // Starts the connection and returns once it is ready (10 s). Throws UsageSyncError
-    // (cancelled on a closed channel or a second open, the classified network failure,
-    // timedOut) or CancellationError when `token` is cancelled, which also closes the channel.
-    QCoro::Task<> open(CancelToken token = {});
+    // Starts the connection and returns once it is ready (within `timeoutSeconds`). Throws
+    // UsageSyncError (cancelled on a closed channel or a second open, the classified network
+    // failure, timedOut) or CancellationError when `token` is cancelled, which also closes the
+    // channel.
+    QCoro::Task<> open(CancelToken token = {}, double timeoutSeconds = openTimeoutSeconds);
 
     // Sends one message and returns once the stack has taken its frame (10 s). Encoding and
     // framing errors are thrown unchanged and leave the channel alone; a closed channel or a
     // send already waiting gives UsageSyncError(cancelled).
     QCoro::Task<> send(SyncMessage message, CancelToken token = {});
+
+    // Sends a frame made by frameOf() earlier, as send() would send its message. Lets a server
+    // encode a message once for many channels.
+    QCoro::Task<> sendFrame(QByteArray frame, CancelToken token = {});
+
+    // The frame that send() sends for `message`. Throws the encoding and framing errors. Safe on
+    // any thread.
+    static QByteArray frameOf(const SyncMessage& message);
 
     // The next message, waiting at most `timeoutSeconds`. A closed channel or a receive already
     // waiting gives UsageSyncError(cancelled); a bad frame or envelope closes the channel with
@@ -95,6 +106,7 @@ private:
     TaskHandle m_timer;
     bool m_isClosed = false;
     bool m_openCalled = false;
+    bool m_isHandshaking = false;
 };
 
 } // namespace vantorel

@@ -125,6 +125,25 @@ TEST(LocalSyncServerIntegrationTest, ServesTheAcceptedSnapshotToTheRegisteredDev
     EXPECT_EQ(outcomeName(h.read(deviceCredential, hostB)), "wrongHost");
 }
 
+TEST(LocalSyncServerIntegrationTest, ReadsGetTheSnapshotStoredLastEvenAfterEarlierReads)
+{
+    Harness h;
+    const UsageSyncSnapshot first = emptySnapshot();
+    UsageSyncSnapshot next = first;
+    ++next.revision;
+    next.hostName = QStringLiteral("Other");
+    UsageSyncSnapshot invalid = first;
+    invalid.hostID = hostB;
+    // Each update is followed by two reads; an invalid one clears the store, so `first` is taken again.
+    using Step = std::pair<UsageSyncSnapshot, std::optional<UsageSyncSnapshot>>;
+    for (const auto& [update, served] :
+         QList<Step>{{first, first}, {next, next}, {next, next}, {invalid, std::nullopt}, {first, first}}) {
+        h.server.updateSnapshot(update);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(h.read().value, served);
+    }
+}
+
 TEST(LocalSyncServerIntegrationTest, OpensslClientReadsTheRefusalAndNeedsTheExactIdentity)
 {
     if (!OpensslPeer::isInstalled())
@@ -163,12 +182,15 @@ TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothin
         socket->connectToHost(QHostAddress::LocalHost, port);
         return socket;
     };
-    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i)
+    QTcpSocket* first = rawPeer();
+    for (int i = 1; i < LocalSyncServer::maximumConnections; ++i)
         rawPeer();
-    // Handed over after the eight, so refused: closed without a byte.
+    // Handed over after the eight, none of which asked for anything: the oldest is closed without
+    // a byte to make room.
     QTcpSocket* ninth = rawPeer();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ninth->state() == QAbstractSocket::UnconnectedState; }, waitMilliseconds));
-    EXPECT_EQ(ninth->readAll(), QByteArray());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->state() == QAbstractSocket::UnconnectedState; }, waitMilliseconds));
+    EXPECT_EQ(first->readAll(), QByteArray());
+    EXPECT_EQ(ninth->state(), QAbstractSocket::ConnectedState);
 
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const int descriptors = openDescriptors();
@@ -192,13 +214,16 @@ TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothin
     };
     for (int i = 0; i < inFlight; ++i)
         launch();
-    // A connection the server started would stay open until its time-out, which never comes here.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts; }, 60'000)) << ended;
+    // Each newcomer pushes out the oldest silent connection; the newest eight stay until their
+    // handshake time-out.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts - LocalSyncServer::maximumConnections; }, 60'000))
+        << ended;
+    h.sleeper.advance(LocalSyncServer::handshakeTimeoutSeconds);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts; }, waitMilliseconds)) << ended;
     EXPECT_EQ(bytes, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return openDescriptors() <= descriptors; }, waitMilliseconds))
         << openDescriptors() << " open, " << descriptors << " before";
 
-    h.sleeper.advance(LocalSyncServer::requestTimeoutSeconds);
     const auto outcome = h.read();
     EXPECT_EQ(outcomeName(outcome), "ok");
 }

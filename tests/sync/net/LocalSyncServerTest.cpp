@@ -1,5 +1,7 @@
 #include "sync/model/SyncModelFixtures.h"
 #include "sync/net/LocalSyncServer.h"
+#include "sync/net/SyncChannel.h"
+#include "support/DrainEvents.h"
 #include "support/FakeSyncNetworkServices.h"
 #include "support/ManualSleeper.h"
 #include "support/QtPrinters.h"
@@ -60,4 +62,87 @@ TEST(LocalSyncServerTest, AStatusHandlerMayDestroyTheServer)
     server->start(device);
     EXPECT_EQ(server, nullptr);
     EXPECT_TRUE(services.listeners.isEmpty());
+}
+
+namespace {
+
+// A running server whose registered listener is ready, and the connections handed to it.
+struct Served
+{
+    Served()
+    {
+        server.start(device);
+        services.listeners.last()->report(PskListener::State::ready);
+    }
+
+    std::shared_ptr<FakePskConnection::Script> connect()
+    {
+        auto script = services.listeners.last()->connect();
+        drainEvents();
+        return script;
+    }
+
+    // Completes the handshake and sends a whole request; its answer then waits to go out.
+    static void request(FakePskConnection::Script& script)
+    {
+        script.reportState(PskConnection::State::ready);
+        drainEvents();
+        script.deliver(SyncChannel::frameOf(SyncMessage::readSnapshot()));
+        drainEvents();
+    }
+
+    ManualSleeper sleeper;
+    FakeSyncNetworkServices services;
+    LocalSyncServer server{hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock()};
+};
+
+} // namespace
+
+TEST(LocalSyncServerTest, ANewcomerTakesTheSlotOfTheOldestConnectionThatHasNotAskedYet)
+{
+    Served s;
+    QList<std::shared_ptr<FakePskConnection::Script>> held;
+    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i)
+        held.append(s.connect());
+    // The oldest is mid-handshake: a peer that has said nothing at all goes first.
+    held[0]->reportState(PskConnection::State::preparing);
+    drainEvents();
+    held.append(s.connect());
+    EXPECT_TRUE(held.last()->started);
+    EXPECT_EQ(held[1]->cancelCount, 1);
+
+    // One being answered holds no slot (its peer may already be opening the next connection)...
+    Served::request(*held[2]);
+    ASSERT_EQ(held[2]->sent.size(), 1);
+    held.append(s.connect());
+    EXPECT_TRUE(held.last()->started);
+    // ...and is passed over when the next newcomer needs room.
+    held.append(s.connect());
+    EXPECT_EQ(held[3]->cancelCount, 1);
+    int cancelled = 0;
+    for (const auto& script : held)
+        cancelled += script->cancelCount;
+    EXPECT_EQ(cancelled, 2);
+}
+
+TEST(LocalSyncServerTest, AHandshakeGetsTwoSecondsAndTheRequestTenMore)
+{
+    Served s;
+    const auto silent = s.connect();
+    const auto keyed = s.connect();
+    ASSERT_TRUE(silent->started);
+    keyed->reportState(PskConnection::State::ready);
+    drainEvents();
+
+    s.sleeper.advance(LocalSyncServer::handshakeTimeoutSeconds - 0.1);
+    EXPECT_EQ(silent->cancelCount, 0);
+    s.sleeper.advance(0.1);
+    EXPECT_EQ(silent->cancelCount, 1);
+    EXPECT_EQ(keyed->cancelCount, 0) << "its handshake completed in time";
+
+    // Its request time-out runs from the end of its handshake.
+    s.sleeper.advance(LocalSyncServer::requestTimeoutSeconds - LocalSyncServer::handshakeTimeoutSeconds - 0.1);
+    EXPECT_EQ(keyed->cancelCount, 0);
+    s.sleeper.advance(0.1);
+    EXPECT_EQ(keyed->cancelCount, 1);
 }

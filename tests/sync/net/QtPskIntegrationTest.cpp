@@ -1,3 +1,4 @@
+#include "sync/net/LingeringSockets.h"
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
@@ -5,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslPreSharedKeyAuthenticator>
 #include <QSslSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <ctime>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -360,4 +365,74 @@ TEST(QtPskListenerLimits, AtTheDescriptorLimitAcceptingPausesInsteadOfSpinning)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(acceptAtTheDescriptorLimit(), testing::ExitedWithCode(0), "");
+}
+
+TEST(QtPskIntegrationTest, AcceptsABurstAFewAtATimeAndLosesNoneOfIt)
+{
+    QtPskListener listener(parameters(), QHostAddress::LocalHost);
+    std::vector<std::unique_ptr<PskConnection>> accepted;
+    QElapsedTimer sinceFirst;
+    qint64 tookMilliseconds = 0;
+    listener.setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
+        if (!sinceFirst.isValid())
+            sinceFirst.start();
+        accepted.push_back(std::move(connection));
+        tookMilliseconds = sinceFirst.elapsed();
+    });
+    listener.start();
+    // More than a default backlog of 50 queue in the kernel before the event loop runs; none of
+    // them may be turned away there.
+    constexpr int burst = 80;
+    sockaddr_in address{AF_INET, htons(listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
+    std::vector<pollfd> peers;
+    for (int i = 0; i < burst; ++i) {
+        const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        peers.push_back({peer, POLLOUT, 0});
+    }
+    for (pollfd& peer : peers)
+        EXPECT_EQ(::poll(&peer, 1, 1000), 1) << "connection " << (&peer - peers.data()) << " was not queued";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return accepted.size() == burst; }, waitMilliseconds)) << accepted.size();
+    // Four at a time, seven milliseconds apart: one turn of the event loop could take them all.
+    EXPECT_GE(tookMilliseconds, (burst / 4 - 2) * 7);
+
+    // Dropped unstarted, a connection closes at once without a byte.
+    accepted.clear();
+    for (pollfd& peer : peers) {
+        peer.events = POLLIN;
+        EXPECT_EQ(::poll(&peer, 1, waitMilliseconds), 1);
+        char byte = 0;
+        EXPECT_EQ(::recv(peer.fd, &byte, 1, 0), 0);
+        ::close(peer.fd);
+    }
+}
+
+TEST(QtPskIntegrationTest, ClosingSocketsGoAtOnceOrAreAbortedAfterTheGrace)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    LingeringSockets lingering(std::chrono::milliseconds(200));
+    QList<QTcpSocket*> peers;
+    const auto connected = [&] {
+        auto* socket = new QTcpSocket;
+        socket->connectToHost(QHostAddress::LocalHost, server.serverPort());
+        EXPECT_TRUE(socket->waitForConnected(waitMilliseconds));
+        EXPECT_TRUE(server.waitForNewConnection(waitMilliseconds));
+        peers.append(server.nextPendingConnection());
+        // Reads nothing beyond a byte, so the writer's queue stays full.
+        peers.last()->setReadBufferSize(1);
+        return socket;
+    };
+    // Both peers never read: what is queued beyond the socket buffers cannot go out.
+    QPointer<QTcpSocket> stuck = connected();
+    stuck->write(QByteArray(64 * 1024 * 1024, 'x'));
+    QPointer<QTcpSocket> idle = connected();
+    lingering.close(stuck);
+    lingering.close(idle);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.isNull(); }, waitMilliseconds)) << "nothing queued: closed at once";
+    EXPECT_EQ(lingering.closingCount(), 1);
+    EXPECT_FALSE(stuck.isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stuck.isNull(); }, waitMilliseconds));
+    EXPECT_EQ(lingering.closingCount(), 0);
+    qDeleteAll(peers);
 }

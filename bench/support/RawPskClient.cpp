@@ -1,0 +1,99 @@
+#include "RawPskClient.h"
+
+#include <QtEndian>
+
+#include <openssl/ssl.h>
+
+#include <cstring>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace vantorel::bench {
+
+namespace {
+
+// The companion gives the handshake 10 s and the answer 20 s.
+constexpr int socketTimeoutSeconds = 10;
+
+const QByteArray readRequest = R"({"message":{"readSnapshot":{}},"version":1})";
+const QByteArray snapshotPrefix = R"({"message":{"snapshot")";
+
+unsigned int offerKey(SSL* ssl, const char*, char* identity, unsigned int maximumIdentity, unsigned char* key,
+                      unsigned int maximumKey)
+{
+    const auto* client = static_cast<const QByteArray*>(SSL_get_app_data(ssl));
+    const QByteArray& id = client[0];
+    const QByteArray& secret = client[1];
+    if (unsigned(id.size()) + 1 > maximumIdentity || unsigned(secret.size()) > maximumKey)
+        return 0;
+    std::memcpy(identity, id.constData(), size_t(id.size()) + 1);
+    std::memcpy(key, secret.constData(), size_t(secret.size()));
+    return unsigned(secret.size());
+}
+
+bool readExactly(SSL* ssl, char* into, int length)
+{
+    while (length > 0) {
+        const int got = SSL_read(ssl, into, length);
+        if (got <= 0)
+            return false;
+        into += got;
+        length -= got;
+    }
+    return true;
+}
+
+} // namespace
+
+RawPskClient::RawPskClient(QByteArray identity, QByteArray key)
+    : m_identity(std::move(identity))
+    , m_key(std::move(key))
+{
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_max_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_cipher_list(context, "PSK-AES128-GCM-SHA256");
+    SSL_CTX_set_psk_client_callback(context, offerKey);
+    m_context = context;
+}
+
+RawPskClient::~RawPskClient()
+{
+    SSL_CTX_free(static_cast<SSL_CTX*>(m_context));
+}
+
+bool RawPskClient::readSnapshot(std::uint16_t port) const
+{
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval timeout{socketTimeoutSeconds, 0};
+    ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(descriptor, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    bool ok = false;
+    if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        SSL* ssl = SSL_new(static_cast<SSL_CTX*>(m_context));
+        const QByteArray credential[2] = {m_identity, m_key};
+        SSL_set_app_data(ssl, credential);
+        SSL_set_fd(ssl, descriptor);
+        if (SSL_connect(ssl) == 1) {
+            QByteArray request(4, Qt::Uninitialized);
+            qToBigEndian(std::uint32_t(readRequest.size()), request.data());
+            request += readRequest;
+            char header[4];
+            if (SSL_write(ssl, request.constData(), int(request.size())) == request.size()
+                && readExactly(ssl, header, 4)) {
+                QByteArray payload(qFromBigEndian<std::uint32_t>(header), Qt::Uninitialized);
+                ok = readExactly(ssl, payload.data(), int(payload.size())) && payload.startsWith(snapshotPrefix);
+            }
+            SSL_shutdown(ssl);
+        }
+        SSL_free(ssl);
+    }
+    ::close(descriptor);
+    return ok;
+}
+
+} // namespace vantorel::bench

@@ -1,0 +1,68 @@
+#include "sync/net/LingeringSockets.h"
+
+#include "sync/net/QtPskConnection.h"
+
+#include <QAbstractSocket>
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace vantorel {
+
+LingeringSockets::LingeringSockets(std::chrono::milliseconds grace, QObject* parent)
+    : QObject(parent)
+    , m_grace(grace)
+{
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { reap(); });
+}
+
+LingeringSockets& LingeringSockets::instance()
+{
+    static QPointer<LingeringSockets> shared;
+    if (!shared)
+        shared = new LingeringSockets(std::chrono::milliseconds(QtPskConnection::closeGraceMilliseconds),
+                                      QCoreApplication::instance());
+    return *shared;
+}
+
+void LingeringSockets::close(QAbstractSocket* socket)
+{
+    socket->setParent(this);
+    QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();
+        return;
+    }
+    m_entries.push_back(Entry{socket, QDeadlineTimer(m_grace)});
+    if (!m_timer.isActive())
+        armForFront();
+}
+
+int LingeringSockets::closingCount() const
+{
+    return int(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry& entry) { return !entry.socket.isNull(); }));
+}
+
+void LingeringSockets::reap()
+{
+    // Entries of sockets that closed on their own are dropped on the way.
+    while (!m_entries.empty() && (m_entries.front().socket.isNull() || m_entries.front().deadline.hasExpired())) {
+        if (QAbstractSocket* socket = m_entries.front().socket) {
+            socket->abort();
+            socket->deleteLater();
+        }
+        m_entries.pop_front();
+    }
+    armForFront();
+}
+
+void LingeringSockets::armForFront()
+{
+    if (m_entries.empty())
+        return;
+    m_timer.start(std::chrono::milliseconds(std::max<qint64>(m_entries.front().deadline.remainingTime(), 0)));
+}
+
+} // namespace vantorel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
+#include <deque>
+
+class QAbstractSocket;
+
+namespace vantorel {
+
+// Sockets finishing a graceful close after their connection let go of them. All of them share one
+// timer, armed only while one is still closing: a reconnect flood drops thousands of sockets a
+// second, and a timer for each kept the event loop busy with timer bookkeeping. Main thread only.
+class LingeringSockets final : public QObject
+{
+public:
+    explicit LingeringSockets(std::chrono::milliseconds grace, QObject* parent = nullptr);
+
+    // The application's instance (its grace is QtPskConnection's), made on first use, owned by
+    // the application object.
+    static LingeringSockets& instance();
+
+    // Takes `socket` over and closes it gracefully: what it queued still goes out, then it is
+    // deleted. One that has not closed within the grace is aborted.
+    void close(QAbstractSocket* socket);
+
+    // Sockets still closing.
+    int closingCount() const;
+
+private:
+    struct Entry
+    {
+        QPointer<QAbstractSocket> socket;
+        QDeadlineTimer deadline;
+    };
+
+    void reap();
+    void armForFront();
+
+    const std::chrono::milliseconds m_grace;
+    // In order of their deadlines, since every socket gets the same grace.
+    std::deque<Entry> m_entries;
+    QTimer m_timer;
+};
+
+} // namespace vantorel
