@@ -1,6 +1,7 @@
 #include "support/ViewTest.h"
 
 #include "app/ui/ApplicationPalette.h"
+#include "app/ui/KitStyle.h"
 #include "app/ui/UiFont.h"
 
 #include <QAbstractButton>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -101,6 +103,23 @@ void ViewTest::expectNoMissingGlyphs(const QWidget* root)
         for (const QString& line : missingGlyphTexts(shownText(widget), widget->font()))
             ADD_FAILURE() << "missing glyph in " << widget->metaObject()->className() << " \""
                           << widget->objectName().toStdString() << "\": " << line.toStdString();
+    }
+}
+
+void ViewTest::expectButtonsFit(const QWidget* root)
+{
+    for (const QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (!button->isVisibleTo(root) || button->text().isEmpty())
+            continue;
+        const std::string what = std::string(button->metaObject()->className()) + " \""
+                                 + button->objectName().toStdString() + "\" (" + button->text().toStdString() + ")";
+        if (const auto* push = qobject_cast<const QPushButton*>(button)) {
+            const int icon = push->icon().isNull() ? 0 : push->iconSize().width();
+            EXPECT_GE(push->width(), KitStyle::pushButtonWidth(push->fontMetrics(), push->text(), icon)) << what;
+            EXPECT_GE(push->width(), KitStyle::minimumButtonWidth) << what;
+        } else {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << what;
+        }
     }
 }
 

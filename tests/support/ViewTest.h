@@ -7,7 +7,7 @@
 
 namespace vantorel {
 
-// Base fixture of widget tests: offscreen, the Japanese locale, the Fusion style and the light
+// Base fixture of widget tests: offscreen, the Japanese locale, the kit's style and the light
 // palette. A machine without the Japanese font fails at once instead of rendering boxes.
 class ViewTest : public ::testing::Test
 {
@@ -36,6 +36,11 @@ protected:
     // Lays out the text of every visible label and button below `root` in its own font and
     // fails for each one that needs a glyph no installed font has.
     static void expectNoMissingGlyphs(const QWidget* root);
+
+    // Fails for each visible button below `root` narrower than its title needs: a push button
+    // its title, its icon and the kit's padding on both sides (and the kit's minimum width), any
+    // other button its own size hint.
+    static void expectButtonsFit(const QWidget* root);
 };
 
 } // namespace vantorel

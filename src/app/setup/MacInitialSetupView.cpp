@@ -8,6 +8,7 @@
 #include "app/ui/FocusedWheel.h"
 #include "app/ui/HorizontalDivider.h"
 #include "app/ui/NoticeLabel.h"
+#include "app/ui/Stepper.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -330,7 +331,7 @@ QWidget* MacInitialSetupView::notificationStep()
     auto* daysLabel = new QLabel(expiry);
     daysLabel->setObjectName(name("warningDaysLabel"));
     daysLabel->setFont(UiFont::callout());
-    auto* days = new QSpinBox(expiry);
+    auto* days = new Stepper(expiry);
     days->setObjectName(name("warningDays"));
     days->setRange(int(AppSettings::minimumBankedResetExpiryWarningDays),
                    int(AppSettings::maximumBankedResetExpiryWarningDays));

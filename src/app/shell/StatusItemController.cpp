@@ -117,6 +117,8 @@ StatusItemFallbackPanel& StatusItemController::makeFallbackPanelIfNeeded()
     if (m_fallbackPanel)
         return *m_fallbackPanel;
     m_fallbackPanel = std::make_unique<StatusItemFallbackPanel>();
+    // Its button toggles the popover: a press there is the toggle, not a click elsewhere.
+    m_popover->ignorePressesIn(m_fallbackPanel.get());
     connect(m_fallbackPanel.get(), &StatusItemFallbackPanel::clicked, this,
             [this] { togglePopover(m_fallbackPanel->frameGeometry()); });
     log(QStringLiteral("statusItem.notchFallbackCreated"));

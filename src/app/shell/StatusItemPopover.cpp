@@ -1,6 +1,9 @@
 #include "app/shell/StatusItemPopover.h"
 
-#include <QGuiApplication>
+#include "app/ui/SystemColors.h"
+
+#include <QApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -15,7 +18,7 @@ StatusItemPopover::StatusItemPopover(const ContentFactory& content, QWidget* par
     setWindowTitle(QStringLiteral("Vantorel"));
     setFixedSize(popoverSize);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(borderWidth, borderWidth, borderWidth, borderWidth);
     if (content) {
         m_content = content();
         if (m_content)
@@ -35,6 +38,8 @@ void StatusItemPopover::open(const QRect& anchor)
             move(frameFor(anchor, screen->geometry(), screen->availableGeometry()).topLeft());
     }
     m_hiddenByDeactivation.invalidate();
+    // Watching the whole application only while shown: a hidden popover costs nothing per event.
+    qApp->installEventFilter(this);
     show();
     raise();
     activateWindow();
@@ -58,10 +63,61 @@ QRect StatusItemPopover::frameFor(const QRect& anchor, const QRect& screenGeomet
     return {left, top, width, height};
 }
 
+void StatusItemPopover::ignorePressesIn(QWidget* window)
+{
+    m_ignored.append(window);
+}
+
+bool StatusItemPopover::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && isVisible()
+        && !isInside(static_cast<QWidget*>(watched)))
+        hideItself();
+    return false;
+}
+
+bool StatusItemPopover::isInside(const QWidget* widget) const
+{
+    const QWidget* window = widget->window();
+    for (const QPointer<QWidget>& ignored : m_ignored) {
+        if (ignored && ignored->window() == window)
+            return true;
+    }
+    // A dialog opened from the popover's pages has the popover among its parents.
+    for (const QWidget* ancestor = widget; ancestor; ancestor = ancestor->parentWidget()) {
+        if (ancestor == this)
+            return true;
+    }
+    return false;
+}
+
+void StatusItemPopover::paintEvent(QPaintEvent*)
+{
+    const SystemColors& colors = SystemColors::current();
+    QPainter painter(this);
+    painter.fillRect(rect(), colors.windowBackground);
+    // Label ink at a third reads as a grey line on white and on the dark background alike.
+    painter.setPen(QPen(SystemColors::withOpacity(colors.label, 0.35), borderWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(borderWidth / 2.0, borderWidth / 2.0, -borderWidth / 2.0,
+                                             -borderWidth / 2.0));
+}
+
+void StatusItemPopover::hideEvent(QHideEvent* event)
+{
+    qApp->removeEventFilter(this);
+    QWidget::hideEvent(event);
+}
+
 void StatusItemPopover::onApplicationStateChanged(Qt::ApplicationState state)
 {
     if (state == Qt::ApplicationActive || !isVisible())
         return;
+    hideItself();
+}
+
+void StatusItemPopover::hideItself()
+{
     hide();
     m_hiddenByDeactivation.start();
 }

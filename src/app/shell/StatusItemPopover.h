@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -11,8 +12,10 @@
 namespace vantorel {
 
 // The window the status item opens: a frameless 482 × 560 tool window hosting the application's
-// content, placed by the item. It hides when the application loses activation to another one;
-// moving between the application's own windows (dialogs opened from its pages) keeps it open.
+// content, placed by the item, with a thin border so it stands apart from a window behind it. It
+// hides when the application loses activation to another one and when a mouse button is pressed
+// in any other window, the application's own included; dialogs opened from its pages and the
+// windows it is told to ignore keep it open.
 class StatusItemPopover final : public QWidget {
     Q_OBJECT
 
@@ -29,18 +32,32 @@ public:
     // Shows the popover beside `anchor` (global coordinates) on the anchor's screen and activates
     // it. Without an anchor, or where the window system places windows itself, it is only shown.
     void open(const QRect& anchor);
-    // True for a short while after the popover hid itself because another application took over.
+    // True for a short while after the popover hid itself because another application took over
+    // or a mouse button was pressed outside it.
     bool justHidDueToDeactivation() const;
+    // Presses in `window` (the button that toggles the popover) do not count as outside it.
+    void ignorePressesIn(QWidget* window);
 
     // Below the anchor when it sits in the upper half of the screen, else above it; centred on
     // the anchor horizontally and kept inside the available geometry.
     static QRect frameFor(const QRect& anchor, const QRect& screenGeometry, const QRect& availableGeometry);
 
+    // The border, drawn inside the popover's edge.
+    static constexpr int borderWidth = 1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void onApplicationStateChanged(Qt::ApplicationState state);
+    void hideItself();
+    bool isInside(const QWidget* widget) const;
 
     QPointer<QWidget> m_content;
     QElapsedTimer m_hiddenByDeactivation;
+    QList<QPointer<QWidget>> m_ignored;
 };
 
 } // namespace vantorel

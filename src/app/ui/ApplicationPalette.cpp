@@ -1,12 +1,11 @@
 #include "app/ui/ApplicationPalette.h"
 
 #include "app/shell/DesktopAppearance.h"
+#include "app/ui/KitStyle.h"
 #include "app/ui/UiFont.h"
 
 #include <QApplication>
 #include <QPalette>
-#include <QStyle>
-#include <QStyleFactory>
 
 namespace vantorel {
 
@@ -68,8 +67,8 @@ void ApplicationPalette::install(DesktopAppearance& appearance)
 
 void ApplicationPalette::applyStyleAndFont()
 {
-    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (!qobject_cast<KitStyle*>(QApplication::style()))
+        QApplication::setStyle(new KitStyle);
     QApplication::setFont(UiFont::system(13));
 }
 

@@ -7,8 +7,8 @@ namespace vantorel {
 class DesktopAppearance;
 
 // Puts the system colours into the application-wide QPalette and keeps them following the
-// desktop's light or dark preference. The Fusion style is set as well, so sizes and margins
-// never depend on the desktop's widget style.
+// desktop's light or dark preference. The kit's style (Fusion underneath) is set as well, so
+// sizes and margins never depend on the desktop's widget style.
 class ApplicationPalette
 {
 public:
@@ -18,7 +18,7 @@ public:
     // its `changed()` for as long as it lives.
     static void install(DesktopAppearance& appearance);
 
-    // The Fusion style and the 13 px window font with Japanese glyph forms, for widgets that set
+    // The kit's style and the 13 px window font with Japanese glyph forms, for widgets that set
     // no font of their own.
     static void applyStyleAndFont();
 

@@ -12,6 +12,7 @@ namespace vantorel {
 namespace {
 
 constexpr int titleSpacing = 8;
+constexpr qreal disabledOpacity = 0.45;
 
 } // namespace
 
@@ -50,24 +51,28 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     const SystemColors& colors = SystemColors::current();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled())
-        painter.setOpacity(0.45);
+    const bool enabled = isEnabled();
 
     if (!text().isEmpty()) {
-        painter.setPen(colors.label);
+        painter.setPen(enabled ? colors.label : colors.tertiaryLabel);
         painter.setFont(font());
         const QRectF textRect(0, 0, trackRect().left() - titleSpacing, height());
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                          QFontMetrics(font()).elidedText(text(), Qt::ElideRight, int(textRect.width())));
     }
 
+    // A disabled switch dims its knob and an "on" fill, never the "off" track: that track is
+    // already faint, and dimmed further it vanished against the dark background.
     const QRectF track = trackRect();
     QPainterPath trackPath;
     trackPath.addRoundedRect(track, track.height() / 2, track.height() / 2);
     const QColor off = colors.name == QLatin1String("dark") ? QColor(255, 255, 255, 56) : QColor(0, 0, 0, 38);
-    painter.fillPath(trackPath, isChecked() ? colors.accent : off);
+    painter.fillPath(trackPath, isChecked() ? SystemColors::withOpacity(colors.accent, enabled ? 1 : disabledOpacity)
+                                            : off);
     if (hasFocus())
         painter.strokePath(trackPath, QPen(SystemColors::withOpacity(colors.accent, 0.5), 2));
+    if (!enabled)
+        painter.setOpacity(disabledOpacity);
 
     const qreal knob = track.height() - 3;
     const qreal x = isChecked() ? track.right() - 1.5 - knob : track.left() + 1.5;

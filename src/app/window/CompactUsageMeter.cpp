@@ -1,6 +1,7 @@
 #include "app/window/CompactUsageMeter.h"
 
 #include "app/ui/MinuteTicker.h"
+#include "app/ui/ShrinkingLabel.h"
 #include "app/ui/UiFont.h"
 #include "app/window/DashboardLabel.h"
 #include "app/window/UsageMeterBar.h"
@@ -11,6 +12,13 @@
 #include <QVBoxLayout>
 
 namespace vantorel {
+
+namespace {
+
+// The first reset line gives up to a quarter of its size before it is cut short.
+constexpr qreal resetLineMinimumScale = 0.75;
+
+} // namespace
 
 CompactUsageMeter::CompactUsageMeter(const QString& label, MinuteTicker& ticker, QWidget* parent)
     : QWidget(parent)
@@ -31,11 +39,13 @@ CompactUsageMeter::CompactUsageMeter(const QString& label, MinuteTicker& ticker,
     auto* column = new QVBoxLayout(texts);
     column->setContentsMargins(0, 0, 0, 0);
     m_leftText = dashboardLabel(QStringLiteral("meter.leftText"), UiFont::caption(), DashboardTint::secondary, texts);
-    m_primary = dashboardLabel(QStringLiteral("meter.resetPrimary"), UiFont::system(9, QFont::Medium),
-                               DashboardTint::secondary, texts);
+    m_primary = new ShrinkingLabel(resetLineMinimumScale, texts);
+    m_primary->setObjectName(QStringLiteral("meter.resetPrimary"));
+    m_primary->setFont(UiFont::system(9, QFont::Medium));
+    setDashboardTint(m_primary, DashboardTint::secondary);
     m_secondary = dashboardLabel(QStringLiteral("meter.resetSecondary"), UiFont::system(9), DashboardTint::secondary,
                                  texts);
-    for (QLabel* text : {m_leftText, m_primary, m_secondary}) {
+    for (QLabel* text : std::initializer_list<QLabel*>{m_leftText, m_primary, m_secondary}) {
         text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         column->addWidget(text);
     }

@@ -11,6 +11,7 @@ class QLabel;
 namespace vantorel {
 
 class MinuteTicker;
+class ShrinkingLabel;
 class UsageMeterBar;
 
 // One usage window inside a provider card: its name, the bar, the remaining text and the reset
@@ -34,7 +35,7 @@ private:
     bool m_temporarilyUnavailable = false;
     UsageMeterBar* m_bar;
     QLabel* m_leftText;
-    QLabel* m_primary;
+    ShrinkingLabel* m_primary;
     QLabel* m_secondary;
 };
 

@@ -1,5 +1,6 @@
 #include "app/window/HistoryPanel.h"
 
+#include "app/ui/ConfirmationSheet.h"
 #include "app/ui/IconButton.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/TextColor.h"
@@ -11,8 +12,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -89,7 +88,7 @@ void HistoryPanel::setSection(HistorySection section)
     refresh();
 }
 
-QMessageBox* HistoryPanel::confirmation() const
+ConfirmationSheet* HistoryPanel::confirmation() const
 {
     return m_confirmation;
 }
@@ -120,27 +119,19 @@ void HistoryPanel::confirmClear()
     if (m_confirmation)
         return;
     const bool usage = m_section == HistorySection::usage;
-    auto* box = new QMessageBox(this);
+    // What the action deletes is fixed when the sheet opens, like its button's title.
+    const MonitoredProvider usageProvider = m_usage->provider();
+    const NotificationProviderFilter filter = m_notifications->filter();
+    auto* box = new ConfirmationSheet(
+        usage ? QStringLiteral("使用率履歴を削除しますか？") : QStringLiteral("通知履歴を削除しますか？"),
+        QStringLiteral("削除した履歴は元に戻せません。"),
+        usage ? displayName(usageProvider) + QStringLiteral("の履歴を削除")
+              : notificationhistory::notificationClearButtonTitle(filter),
+        this);
     box->setObjectName(QStringLiteral("historyClearConfirmation"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
-    box->setIcon(QMessageBox::Warning);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(usage ? QStringLiteral("使用率履歴を削除しますか？") : QStringLiteral("通知履歴を削除しますか？"));
-    box->setInformativeText(QStringLiteral("削除した履歴は元に戻せません。"));
-    // What the action deletes is fixed when the dialog opens, like its button's title.
-    const MonitoredProvider usageProvider = m_usage->provider();
-    const NotificationProviderFilter filter = m_notifications->filter();
-    QPushButton* destructive = box->addButton(
-        usage ? displayName(usageProvider) + QStringLiteral("の履歴を削除")
-              : notificationhistory::notificationClearButtonTitle(filter),
-        QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    connect(box, &QMessageBox::buttonClicked, this, [this, destructive, usage, usageProvider, filter](QAbstractButton* button) {
-        if (button != destructive)
-            return;
+    connect(box, &ConfirmationSheet::confirmed, this, [this, usage, usageProvider, filter] {
         if (usage) {
             QList<UsageHistoryEntry> kept;
             for (const UsageHistoryEntry& entry : m_viewModel.usageHistory()) {

@@ -6,11 +6,11 @@
 #include <QWidget>
 
 class QLabel;
-class QMessageBox;
 
 namespace vantorel {
 
 class AppViewModel;
+class ConfirmationSheet;
 class IconButton;
 class NotificationHistorySection;
 class SegmentedControl;
@@ -30,7 +30,7 @@ public:
     void setSection(HistorySection section);
 
     // The open delete confirmation, if any.
-    QMessageBox* confirmation() const;
+    ConfirmationSheet* confirmation() const;
 
 private:
     void refresh();
@@ -44,7 +44,7 @@ private:
     SegmentedControl* m_sectionPicker;
     UsageHistorySection* m_usage;
     NotificationHistorySection* m_notifications;
-    QPointer<QMessageBox> m_confirmation;
+    QPointer<ConfirmationSheet> m_confirmation;
 };
 
 } // namespace vantorel

@@ -1,5 +1,6 @@
 #include "app/window/MonospaceEditor.h"
 
+#include "app/ui/KitStyle.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
 
@@ -45,7 +46,8 @@ void MonospaceEditor::applyOutline()
     };
     const QString sheet = QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; background-color: %2; "
                                  "color: %3; }")
-                      .arg(rgba(SystemColors::withOpacity(colors.secondaryLabel, 0.25)), rgba(colors.textBackground),
+                      .arg(rgba(SystemColors::withOpacity(colors.secondaryLabel, KitStyle::textFieldBorderOpacity)),
+                           rgba(colors.textBackground),
                            rgba(colors.label));
     // Setting a sheet changes the palette again; only a new one is applied.
     if (sheet != styleSheet())

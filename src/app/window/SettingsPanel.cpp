@@ -10,6 +10,7 @@
 #include "app/ui/IconProvider.h"
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/NoticeLabel.h"
+#include "app/ui/Stepper.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/SystemColors.h"
@@ -36,7 +37,11 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
 
 namespace vantorel {
 
@@ -212,6 +217,11 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     addEntry(m_discordAttention, QStringLiteral("settings.discordAttention"));
     m_discordRetry = new CaptionLabel(QString(), content);
     addEntry(m_discordRetry, QStringLiteral("settings.discordRetry"));
+    m_discordRetryEnd = new QTimer(this);
+    m_discordRetryEnd->setObjectName(QStringLiteral("settings.discordRetryEnd"));
+    m_discordRetryEnd->setSingleShot(true);
+    m_discordRetryEnd->setTimerType(Qt::PreciseTimer);
+    connect(m_discordRetryEnd, &QTimer::timeout, this, &SettingsPanel::updateDiscordRetry);
     auto* queue = new DiscordQueueView(content);
     m_refreshers.push_back([this, queue] {
         queue->setItems(m_model.pendingDiscordResetNotifications(), m_model.notificationHistory());
@@ -410,7 +420,7 @@ QWidget* SettingsPanel::buildAppSection()
     auto* daysRow = new QHBoxLayout;
     QLabel* daysLabel = plainLabel(QString(), UiFont::callout(), box);
     daysLabel->setObjectName(QStringLiteral("settings.warningDaysLabel"));
-    auto* days = new QSpinBox(box);
+    auto* days = new Stepper(box);
     days->setObjectName(QStringLiteral("settings.warningDays"));
     days->setRange(int(AppSettings::minimumBankedResetExpiryWarningDays),
                    int(AppSettings::maximumBankedResetExpiryWarningDays));
@@ -708,13 +718,25 @@ void SettingsPanel::refresh()
     m_discordMessage->setText(discordMessage.value_or(QString()));
     m_discordMessage->setVisible(discordMessage.has_value());
     m_discordAttention->setVisible(m_model.discordWebhookNeedsAttention());
+    updateDiscordRetry();
+
+    updateSheet();
+}
+
+void SettingsPanel::updateDiscordRetry()
+{
+    // Longer holds wake once at this limit of QTimer and arm again.
+    constexpr double longestWaitMs = std::numeric_limits<int>::max();
     const std::optional<Date>& retry = m_model.discordServerRetryNotBefore();
-    const bool retryShown = retry && *retry > m_model.now();
+    const Date now = m_model.now();
+    const bool retryShown = retry && *retry > now;
     m_discordRetry->setText(retryShown ? QStringLiteral("Discord再試行可能: ") + DateTexts::abbreviatedDateTimeText(*retry)
                                        : QString());
     m_discordRetry->setVisible(retryShown);
-
-    updateSheet();
+    if (retryShown)
+        m_discordRetryEnd->start(int(std::min(std::ceil((*retry - now) * 1000), longestWaitMs)));
+    else
+        m_discordRetryEnd->stop();
 }
 
 } // namespace vantorel

@@ -15,6 +15,7 @@
 class QLabel;
 class QScrollArea;
 class QSpinBox;
+class QTimer;
 class QVBoxLayout;
 
 namespace vantorel {
@@ -64,6 +65,7 @@ private:
     void updateClaudeLine();
     void updateActions();
     void updateSheet();
+    void updateDiscordRetry();
 
     AppViewModel& m_model;
     ContentEnvironment m_environment;
@@ -84,6 +86,8 @@ private:
     QLabel* m_discordMessage = nullptr;
     NoticeLabel* m_discordAttention = nullptr;
     QLabel* m_discordRetry = nullptr;
+    // Fires once when the Discord hold ends, to take its line away.
+    QTimer* m_discordRetryEnd = nullptr;
     DisclosureGroup* m_advanced = nullptr;
     QPointer<DiscordTestPreviewView> m_sheet;
     // The last draft the user answered in the sheet, which must not open again.

@@ -3,8 +3,7 @@
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
 
-#include <QDateTime>
-#include <QDateTimeAxis>
+#include <QCategoryAxis>
 #include <QEvent>
 #include <QGraphicsLayout>
 #include <QLineSeries>
@@ -54,7 +53,7 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
     , m_weekly(new QLineSeries)
     , m_latestFiveHour(latestMarker())
     , m_latestWeekly(latestMarker())
-    , m_xAxis(new QDateTimeAxis)
+    , m_xAxis(new QCategoryAxis)
     , m_yAxis(new QValueAxis)
     , m_fiveHourColor([](const SystemColors& c) { return c.systemBlue; })
 {
@@ -74,9 +73,6 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
     chart->setBackgroundRoundness(0);
     chart->setMargins(QMargins(0, 4, 0, 0));
     chart->layout()->setContentsMargins(0, 0, 0, 0);
-    // Only the date labels follow the locale: with localised numbers Qt 6.4 drops every label of
-    // a "%d" format.
-    chart->setLocale(QLocale());
     chart->setPlotAreaBackgroundVisible(true);
     m_fiveHour->setName(QStringLiteral("5時間"));
     m_weekly->setName(QStringLiteral("週間"));
@@ -86,7 +82,9 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
         chart->addSeries(series);
 
     const QFont labelFont = UiFont::system(9);
-    m_xAxis->setTickCount(4);
+    // Qt's date axis spaces its marks evenly from the range's start; marks of our own choosing
+    // fall on round times, each label under its mark.
+    m_xAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_xAxis->setLabelsFont(labelFont);
     m_xAxis->setLineVisible(false);
     m_yAxis->setRange(0, 100);
@@ -109,20 +107,30 @@ void UsageHistoryChart::apply(const UsageChartData& data, bool timeAxis, ColorPi
     m_weekly->replace(data.weekly);
     m_latestFiveHour->replace(data.latestFiveHour ? QList<QPointF>{*data.latestFiveHour} : QList<QPointF>());
     m_latestWeekly->replace(data.latestWeekly ? QList<QPointF>{*data.latestWeekly} : QList<QPointF>());
-    m_xAxis->setFormat(axisLabelFormat(timeAxis, chart()->locale()));
-    m_xAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(data.minimumX)),
-                      QDateTime::fromMSecsSinceEpoch(qint64(data.maximumX)));
+    const usagehistory::ChartXRange range = usagehistory::chartXRange(data);
+    for (const QString& label : m_xAxis->categoriesLabels())
+        m_xAxis->remove(label);
+    m_xAxis->setRange(range.from, range.to);
+    m_xAxis->setStartValue(range.from);
+    QStringList labels;
+    for (const usagehistory::ChartAxisTick& tick : usagehistory::chartAxisTicks(range, timeAxis)) {
+        // The axis keeps one category per label; a time that comes round again (a span across
+        // midnight) gets an invisible suffix so that it stays.
+        QString label = tick.label;
+        while (labels.contains(label))
+            label.append(QChar(0x200B));
+        labels.append(label);
+        m_xAxis->append(label, tick.x);
+    }
     applyColors();
 }
 
-QString UsageHistoryChart::axisLabelFormat(bool timeAxis, const QLocale& locale)
+QStringList UsageHistoryChart::axisLabels() const
 {
-    if (timeAxis)
-        return locale.timeFormat(QLocale::ShortFormat);
-    // Qt's "MMM" is "12月" in Japanese, so "MMM d" would read "12月 5".
-    if (locale.language() == QLocale::Japanese)
-        return QStringLiteral("M月d日");
-    return QStringLiteral("MMM d");
+    QStringList labels = m_xAxis->categoriesLabels();
+    for (QString& label : labels)
+        label.remove(QChar(0x200B));
+    return labels;
 }
 
 void UsageHistoryChart::changeEvent(QEvent* event)

@@ -4,9 +4,8 @@
 #include "app/window/UsageHistoryRules.h"
 
 #include <QChartView>
-#include <QLocale>
 
-class QDateTimeAxis;
+class QCategoryAxis;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
@@ -23,12 +22,11 @@ class UsageHistoryChart : public QChartView
 public:
     explicit UsageHistoryChart(QWidget* parent = nullptr);
 
-    // Replaces every point at once and sets the horizontal range and label format.
+    // Replaces every point at once and sets the horizontal range and its marks.
     void apply(const UsageChartData& data, bool timeAxis, ColorPick fiveHourColor);
 
-    // The label format of the horizontal axis: the locale's short clock time for a time axis
-    // (hour, AM/PM where the locale uses it, minute), else the short month and the day.
-    static QString axisLabelFormat(bool timeAxis, const QLocale& locale);
+    // The labels along the horizontal axis, in order.
+    QStringList axisLabels() const;
 
     static constexpr int chartHeight = 224;
     static constexpr int minimumChartHeight = 140;
@@ -45,7 +43,7 @@ private:
     QLineSeries* m_weekly;
     QScatterSeries* m_latestFiveHour;
     QScatterSeries* m_latestWeekly;
-    QDateTimeAxis* m_xAxis;
+    QCategoryAxis* m_xAxis;
     QValueAxis* m_yAxis;
     ColorPick m_fiveHourColor;
 };

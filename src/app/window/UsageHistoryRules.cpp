@@ -1,10 +1,16 @@
 #include "app/window/UsageHistoryRules.h"
 
+#include "core/foundation/DateTexts.h"
 #include "core/model/AppSettings.h"
 #include "core/model/NotificationMessageBuilder.h"
 #include "core/model/UsageSnapshot.h"
 #include "sync/presentation/UsageConsumptionAnalyzer.h"
 
+#include <QDateTime>
+#include <QLocale>
+
+#include <cmath>
+#include <iterator>
 #include <span>
 
 namespace vantorel::usagehistory {
@@ -13,6 +19,23 @@ namespace {
 
 constexpr double fiveHourWindowLength = 18'000;
 constexpr double weeklyWindowLength = 604'800;
+
+// Room right of the newest sample, as a share of the span: about 8 px of a 400 px plot, more than
+// the radius of its mark.
+constexpr double latestMarkRoom = 0.02;
+constexpr int maximumAxisTicks = 5;
+constexpr qint64 minuteMs = 60'000;
+// Tick steps that divide a day, and the day steps of a date axis.
+constexpr int timeStepMinutes[] = {1, 2, 5, 10, 15, 30, 60, 120, 180, 240, 360, 720, 1440};
+constexpr int dateStepDays[] = {1, 2, 3, 7, 14, 28};
+
+QString axisLabel(qint64 msecsSinceEpoch, bool timeAxis, const QTimeZone& zone)
+{
+    if (timeAxis)
+        return DateTexts::shortTimeText(Date::fromUnixSeconds(double(msecsSinceEpoch) / 1000), zone);
+    // Fixed digits and pattern, as every date text of the window, whatever the system locale.
+    return QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch, zone), u"M月d日");
+}
 
 } // namespace
 
@@ -146,6 +169,49 @@ UsageChartData usageChartData(const QList<UsageHistoryEntry>& drawn)
         data.maximumX += singleInstantPadding * 1000.0;
     }
     return data;
+}
+
+ChartXRange chartXRange(const UsageChartData& data)
+{
+    const double span = data.maximumX - data.minimumX;
+    return {std::floor(data.minimumX), std::ceil(data.maximumX + span * latestMarkRoom)};
+}
+
+QList<ChartAxisTick> chartAxisTicks(ChartXRange range, bool timeAxis, const QTimeZone& zone)
+{
+    QList<ChartAxisTick> ticks;
+    const double span = range.to - range.from;
+    if (!(span > 0) || !std::isfinite(span))
+        return ticks;
+    const qint64 from = qint64(std::ceil(range.from));
+    const qint64 to = qint64(std::floor(range.to));
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(from, zone);
+    const QDateTime midnight(start.date(), QTime(0, 0), zone);
+    if (timeAxis) {
+        qint64 step = qint64(timeStepMinutes[std::size(timeStepMinutes) - 1]) * minuteMs;
+        for (const int minutes : timeStepMinutes) {
+            if (span / (double(minutes) * minuteMs) <= maximumAxisTicks) {
+                step = minutes * minuteMs;
+                break;
+            }
+        }
+        // Counted from the local midnight, so the marks fall on round wall-clock times.
+        const qint64 base = midnight.toMSecsSinceEpoch();
+        for (qint64 x = base + (from - base + step - 1) / step * step; x <= to; x += step)
+            ticks.append({double(x), axisLabel(x, true, zone)});
+        return ticks;
+    }
+    int stepDays = dateStepDays[std::size(dateStepDays) - 1];
+    for (const int days : dateStepDays) {
+        if (span / (double(days) * 24 * 60 * minuteMs) <= maximumAxisTicks) {
+            stepDays = days;
+            break;
+        }
+    }
+    QDateTime day = midnight.toMSecsSinceEpoch() < from ? midnight.addDays(1) : midnight;
+    for (; day.toMSecsSinceEpoch() <= to; day = day.addDays(stepDays))
+        ticks.append({double(day.toMSecsSinceEpoch()), axisLabel(day.toMSecsSinceEpoch(), false, zone)});
+    return ticks;
 }
 
 } // namespace vantorel::usagehistory

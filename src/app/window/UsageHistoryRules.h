@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QTimeZone>
 
 #include <optional>
 
@@ -93,6 +94,31 @@ UsageConsumptionResult consumptionResult(const UsageConsumptionInputs& inputs);
 // Milliseconds since the Unix epoch, the x value of a chart point.
 double chartX(Date date);
 UsageChartData usageChartData(const QList<UsageHistoryEntry>& drawn);
+
+// The horizontal range the chart shows: whole milliseconds holding both ends of the data (the
+// axis keeps no fractions), widened on the right so that the newest sample's mark is drawn whole.
+struct ChartXRange
+{
+    double from = 0;
+    double to = 0;
+
+    bool operator==(const ChartXRange&) const = default;
+};
+ChartXRange chartXRange(const UsageChartData& data);
+
+// A labelled mark of the horizontal axis at `x` (milliseconds, as chartX).
+struct ChartAxisTick
+{
+    double x = 0;
+    QString label;
+
+    bool operator==(const ChartAxisTick&) const = default;
+};
+// Marks inside `range` at round times in `zone`: whole minutes or hours labelled "H:mm" on a time
+// axis, local midnights labelled "M月d日" on a date axis, at most five, always Japanese whatever
+// the system locale.
+QList<ChartAxisTick> chartAxisTicks(ChartXRange range, bool timeAxis,
+                                    const QTimeZone& zone = QTimeZone::systemTimeZone());
 
 } // namespace usagehistory
 

@@ -4,7 +4,12 @@
 #include "app/shell/StatusItemFallbackPanel.h"
 #include "app/shell/StatusItemPopover.h"
 
+#include "app/ui/SystemColors.h"
+#include "support/ViewTest.h"
+
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
@@ -113,6 +118,63 @@ TEST(StatusItemPopover, OpensBelowAnUpperAnchorAboveALowerOneInsideTheScreen)
     };
     for (const auto& [anchor, frame] : cases)
         EXPECT_EQ(StatusItemPopover::frameFor(anchor, screen, available), frame);
+}
+
+class StatusItemPopoverView : public ViewTest
+{
+};
+
+TEST_F(StatusItemPopoverView, PressesOutsideHideItExceptInItsOwnDialogsAndTheToggle)
+{
+    QWidget* content = nullptr;
+    StatusItemPopover popover([&content] { return content = new QWidget; });
+    QWidget mainWindow;
+    mainWindow.resize(300, 200);
+    show(&mainWindow);
+    QWidget toggle;
+    toggle.resize(40, 20);
+    show(&toggle);
+    popover.ignorePressesIn(&toggle);
+    popover.open({});
+    QApplication::processEvents();
+
+    QTest::mouseClick(content, Qt::LeftButton);
+    QDialog dialog(content);
+    dialog.resize(100, 60);
+    show(&dialog);
+    QTest::mouseClick(&dialog, Qt::LeftButton);
+    dialog.hide();
+    QTest::mouseClick(&toggle, Qt::LeftButton);
+    EXPECT_TRUE(popover.isVisible());
+    EXPECT_FALSE(popover.justHidDueToDeactivation());
+
+    // The application's own main window counts as elsewhere.
+    QTest::mouseClick(&mainWindow, Qt::LeftButton);
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_TRUE(popover.justHidDueToDeactivation());
+    popover.open({});
+    QApplication::processEvents();
+    EXPECT_FALSE(popover.justHidDueToDeactivation());
+    EXPECT_TRUE(popover.isVisible());
+}
+
+TEST_F(StatusItemPopoverView, BorderStandsApartFromTheBackgroundInBothSchemes)
+{
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        StatusItemPopover popover([] { return new QWidget; });
+        popover.open({});
+        QApplication::processEvents();
+        const QImage image = popover.grab().toImage();
+        const QColor background = SystemColors::current().windowBackground;
+        for (const QPoint edge : {QPoint(0, image.height() / 2), QPoint(image.width() - 1, 9), QPoint(40, 0),
+                                  QPoint(40, image.height() - 1)}) {
+            const int contrast = std::abs(qGray(image.pixelColor(edge).rgb()) - qGray(background.rgb()));
+            EXPECT_GE(contrast, 40) << (dark ? "dark " : "light ") << edge.x() << "," << edge.y();
+        }
+        EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), background);
+        saveGrab(&popover, dark ? QStringLiteral("popover-frame-dark") : QStringLiteral("popover-frame-light"));
+    }
 }
 
 } // namespace

@@ -6,18 +6,26 @@
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/PillButton.h"
 #include "app/ui/SegmentedControl.h"
+#include "app/ui/ShrinkingLabel.h"
+#include "app/ui/Stepper.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/TextColor.h"
+#include "app/ui/ToggleSwitch.h"
+#include "app/ui/UiFont.h"
 #include "support/ViewTest.h"
 
 #include <gtest/gtest-spi.h>
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <cmath>
 
 namespace vantorel {
 namespace {
@@ -210,6 +218,60 @@ TEST_F(UiKitTest, MemberBindingWritesTheWholeValueBack)
     EXPECT_EQ(stored.a, 1);
     EXPECT_EQ(stored.b, 5);
     EXPECT_EQ(writes, 1);
+}
+
+TEST_F(UiKitTest, ShrinkingLabelGivesUpAQuarterOfItsSizeThenElides)
+{
+    ShrinkingLabel label(0.75);
+    label.setFont(UiFont::system(9, QFont::Medium));
+    label.setText(QStringLiteral("リセット 12月5日 9:05（あと2日3時間）"));
+    const qreal natural = QFontMetricsF(label.font()).horizontalAdvance(label.text());
+    const struct {
+        qreal share;
+        qreal scale;
+        bool elided;
+    } cases[] = {{1.1, 1, false}, {0.9, 0.9, false}, {0.76, 0.76, false}, {0.5, 0.75, true}};
+    for (const auto& c : cases) {
+        label.resize(int(std::ceil(natural * c.share)), 14);
+        EXPECT_NEAR(label.shownScale(), c.scale, 0.01) << c.share;
+        EXPECT_EQ(label.shownText().endsWith(QStringLiteral("…")), c.elided) << c.share;
+    }
+    EXPECT_EQ(label.minimumSizeHint().width(), 0);
+}
+
+TEST_F(UiKitTest, StepperLeavesTheNumberToItsLabelAndStillSteps)
+{
+    Stepper stepper;
+    stepper.setRange(1, 30);
+    stepper.setValue(30);
+    show(&stepper);
+    EXPECT_LE(stepper.findChild<QLineEdit*>()->width(), 2);
+    EXPECT_LE(stepper.width(), QSpinBox().sizeHint().width() / 2);
+    QTest::keyClick(&stepper, Qt::Key_Up);
+    EXPECT_EQ(stepper.value(), 30);
+    QTest::keyClick(&stepper, Qt::Key_Down);
+    EXPECT_EQ(stepper.value(), 29);
+}
+
+TEST_F(UiKitTest, DisabledSwitchStaysVisibleInDark)
+{
+    setDark(true);
+    for (const bool checked : {false, true}) {
+        ToggleSwitch toggle;
+        toggle.setChecked(checked);
+        toggle.setEnabled(false);
+        toggle.resize(toggle.sizeHint());
+        QImage image(toggle.size(), QImage::Format_ARGB32);
+        image.fill(SystemColors::current().windowBackground);
+        toggle.render(&image, {}, {}, QWidget::DrawChildren);
+        // A point of the track that the knob does not cover.
+        const int x = checked ? 8 : image.width() - 8;
+        const QColor track = image.pixelColor(x, image.height() / 2);
+        if (checked)
+            EXPECT_GT(track.blue(), track.red() + 60) << "a dimmed accent";
+        else
+            EXPECT_GE(std::abs(qGray(track.rgb()) - qGray(SystemColors::current().windowBackground.rgb())), 30);
+    }
 }
 
 } // namespace

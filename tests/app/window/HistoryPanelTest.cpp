@@ -1,5 +1,6 @@
 #include "app/setup/DiscordQueueView.h"
 #include "app/setup/NotificationDeliveryEvidenceView.h"
+#include "app/ui/ConfirmationSheet.h"
 #include "app/ui/DisclosureGroup.h"
 #include "app/ui/Divider.h"
 #include "app/ui/IconButton.h"
@@ -7,6 +8,7 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/window/HistoryPanel.h"
 #include "app/window/NotificationHistoryRow.h"
+#include "app/window/UsageHistoryChart.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/model/UsageSnapshot.h"
 #include "core/foundation/Json.h"
@@ -19,8 +21,11 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScatterSeries>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QValueAxis>
 
 #include <cmath>
 
@@ -71,14 +76,9 @@ protected:
         QApplication::processEvents();
     }
 
-    static QAbstractButton* button(QMessageBox* box, QMessageBox::ButtonRole role)
+    static QAbstractButton* button(ConfirmationSheet* sheet, QMessageBox::ButtonRole role)
     {
-        for (QAbstractButton* candidate : box->buttons()) {
-            if (box->buttonRole(candidate) == role)
-                return candidate;
-        }
-        ADD_FAILURE() << "no button of role " << role;
-        return nullptr;
+        return role == QMessageBox::DestructiveRole ? sheet->destructiveButton() : sheet->cancelButton();
     }
 
     static QString labelText(const QWidget* root, const QString& name)
@@ -191,6 +191,43 @@ TEST_F(HistoryPanelTest, RowsAreBuiltAsTheListScrolls)
     QScrollBar* bar = find<QScrollArea>(panel.get(), "notificationList")->verticalScrollBar();
     bar->setValue(bar->maximum());
     EXPECT_EQ(panel->findChildren<NotificationHistoryRow*>().size(), 24);
+}
+
+TEST_F(HistoryPanelTest, ChartMarksRoundJapaneseTimesUnderAnEnglishLocaleAndKeepsTheNewestPoints)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QList<UsageHistoryEntry> history{sample(3 * 86'400, MonitoredProvider::claude)};
+    for (int hour = 23; hour >= 1; --hour)
+        history.append(sample(hour * 3600 + 4.0004, MonitoredProvider::claude));
+    // The newest sample lies a fraction of a millisecond into the last one.
+    history.append(sample(0.0004, MonitoredProvider::claude));
+    model().setUsageHistory(history);
+    const auto panel = makePanel();
+    pick(panel.get(), "usageProvider", 1);
+    auto* chart = find<UsageHistoryChart>(panel.get(), "usageChart");
+    const struct {
+        int range;
+        const char* pattern;
+    } cases[] = {{0, "^(1?[0-9]|2[0-3]):00$"}, {1, "^1?[0-9]月[1-3]?[0-9]日$"}};
+    for (const auto& c : cases) {
+        pick(panel.get(), "usageRange", c.range);
+        const QStringList labels = chart->axisLabels();
+        EXPECT_GE(labels.size(), 2) << c.range;
+        for (const QString& label : labels)
+            EXPECT_TRUE(QRegularExpression(QString::fromUtf8(c.pattern)).match(label).hasMatch()) << label.toStdString();
+        const auto* axis = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Horizontal).value(0));
+        ASSERT_TRUE(axis);
+        int marks = 0;
+        for (QAbstractSeries* series : chart->chart()->series()) {
+            if (const auto* scatter = qobject_cast<QScatterSeries*>(series)) {
+                for (const QPointF& point : scatter->points()) {
+                    EXPECT_LE(point.x(), axis->max()) << "the newest mark falls outside the axis";
+                    ++marks;
+                }
+            }
+        }
+        EXPECT_EQ(marks, 2) << c.range;
+    }
 }
 
 // Artefacts to look at: the three periods, a paused Codex window, the empty state and the list

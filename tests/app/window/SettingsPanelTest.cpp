@@ -24,6 +24,7 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace vantorel {
@@ -291,6 +292,31 @@ TEST_F(SettingsPanelTest, TestSheetSendsOnlyOnConfirm)
     EXPECT_FALSE(vm->discordTestPreview());
     EXPECT_FALSE(sheet() && sheet()->isVisible());
     EXPECT_EQ(posts(), 1);
+}
+
+TEST_F(SettingsPanelTest, DiscordRetryLineLeavesWhenTheHoldEndsOnOneTimer)
+{
+    make();
+    vm->publishedState().discordServerRetryNotBefore = harness.clock.now() + 90;
+    settle();
+    EXPECT_TRUE(shown("settings.discordRetry"));
+    auto* end = panel->findChild<QTimer*>(QStringLiteral("settings.discordRetryEnd"));
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->isActive());
+    EXPECT_TRUE(end->isSingleShot());
+    EXPECT_EQ(end->interval(), 90'000);
+
+    // The hold ends: the timer fires (at once here, rather than in 90 s) and nothing re-arms.
+    harness.clock.advance(90);
+    end->start(0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(shown("settings.discordRetry"));
+    EXPECT_FALSE(end->isActive());
+
+    vm->publishedState().discordServerRetryNotBefore = harness.clock.now() - 1;
+    settle();
+    EXPECT_FALSE(shown("settings.discordRetry"));
+    EXPECT_FALSE(end->isActive());
 }
 
 TEST_F(SettingsPanelTest, EntryOrderFlowsAndRebuild)

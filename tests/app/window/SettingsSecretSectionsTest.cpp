@@ -92,6 +92,7 @@ TEST_F(SettingsSecretSectionsTest, DiscordButtonsFollowTheStoredWebhook)
     for (const bool dark : {false, true}) {
         setDark(dark);
         show(&section);
+        expectButtonsFit(&section);
         saveGrab(&section, dark ? "discord-section-dark" : "discord-section-light");
     }
 
@@ -174,6 +175,7 @@ TEST_F(SettingsSecretSectionsTest, SecretsStayOutOfTheSettingsAndTheLogAndMessag
         setDark(dark);
         show(&group);
         expectNoMissingGlyphs(&group);
+        expectButtonsFit(&group);
         saveGrab(&group, dark ? "advanced-settings-dark" : "advanced-settings-light");
     }
 }

@@ -4,7 +4,12 @@
 #include "core/model/AppSettings.h"
 #include "core/model/UsageSnapshot.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace vantorel {
 namespace {
@@ -55,10 +60,51 @@ TEST(UsageHistoryRulesTest, AxisLabelsTimesBelow36HoursAndDatesFromThere)
     EXPECT_TRUE(usageHistoryUsesTimeAxis({}));
     EXPECT_TRUE(usageHistoryUsesTimeAxis({sample(now - 35 * 3600 - 59 * 60), sample(now)}));
     EXPECT_FALSE(usageHistoryUsesTimeAxis({sample(now - 36 * 3600), sample(now)}));
-    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
-    EXPECT_EQ(UsageHistoryChart::axisLabelFormat(true, japanese), "H:mm");
-    EXPECT_EQ(UsageHistoryChart::axisLabelFormat(false, japanese), "M月d日");
-    EXPECT_EQ(UsageHistoryChart::axisLabelFormat(false, QLocale(QLocale::English)), "MMM d");
+}
+
+TEST(UsageHistoryRulesTest, AxisMarksFallOnRoundJapaneseTimesWhateverTheSystemLocale)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QTimeZone tokyo(9 * 3600);
+    const auto at = [&](int month, int day, int hour, int minute, int second) {
+        return double(QDateTime(QDate(2026, month, day), QTime(hour, minute, second), tokyo).toMSecsSinceEpoch());
+    };
+    const auto labels = [&](ChartXRange range, bool timeAxis) {
+        QStringList texts;
+        for (const ChartAxisTick& tick : chartAxisTicks(range, timeAxis, tokyo)) {
+            EXPECT_GE(tick.x, range.from);
+            EXPECT_LE(tick.x, range.to);
+            texts.append(tick.label);
+        }
+        return texts;
+    };
+    const struct {
+        ChartXRange range;
+        bool timeAxis;
+        QStringList expected;
+    } cases[] = {
+        {{at(11, 29, 13, 54, 4) + 0.25, at(11, 30, 13, 54, 4)}, true, {"18:00", "0:00", "6:00", "12:00"}},
+        {{at(11, 30, 13, 54, 4), at(11, 30, 14, 24, 4)}, true, {"14:00", "14:10", "14:20"}},
+        {{at(11, 30, 9, 0, 0), at(11, 30, 9, 3, 0)}, true, {"9:00", "9:01", "9:02", "9:03"}},
+        {{at(11, 25, 13, 54, 4), at(12, 2, 13, 54, 4)}, false, {"11月26日", "11月28日", "11月30日", "12月2日"}},
+        {{at(11, 1, 0, 0, 0), at(11, 30, 23, 0, 0)}, false, {"11月1日", "11月8日", "11月15日", "11月22日", "11月29日"}},
+        {{at(11, 30, 9, 0, 0), at(11, 30, 9, 0, 0)}, true, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(labels(c.range, c.timeAxis), c.expected) << c.expected.join(' ').toStdString();
+    QLocale::setDefault(before);
+}
+
+TEST(UsageHistoryRulesTest, RangeHoldsTheNewestSampleOnWholeMillisecondsWithRoomForItsMark)
+{
+    UsageChartData data;
+    data.minimumX = 1'000.4;
+    data.maximumX = 101'000.6;
+    const ChartXRange range = chartXRange(data);
+    EXPECT_EQ(range.from, 1'000);
+    EXPECT_GE(range.to, data.maximumX + 0.01 * (data.maximumX - data.minimumX));
+    EXPECT_EQ(range.to, std::floor(range.to));
 }
 
 TEST(UsageHistoryRulesTest, FiguresComeFromTheNewestSample)

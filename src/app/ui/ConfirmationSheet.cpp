@@ -1,0 +1,78 @@
+#include "app/ui/ConfirmationSheet.h"
+
+#include "app/ui/KitStyle.h"
+#include "app/ui/TextColor.h"
+#include "app/ui/UiFont.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vantorel {
+
+namespace {
+
+constexpr int sheetMargin = 20;
+
+QLabel* wrappedLabel(const QString& text, const QFont& font, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+ConfirmationSheet::ConfirmationSheet(const QString& question, const QString& message, const QString& actionTitle,
+                                     QWidget* parent)
+    : QDialog(parent)
+    , m_question(wrappedLabel(question, UiFont::headline(), this))
+    , m_destructive(new QPushButton(actionTitle, this))
+    , m_cancel(new QPushButton(QStringLiteral("キャンセル"), this))
+{
+    setWindowTitle(question);
+    setFixedWidth(sheetWidth);
+    m_question->setObjectName(QStringLiteral("confirmation.question"));
+    QLabel* messageLabel = wrappedLabel(message, UiFont::callout(), this);
+    messageLabel->setObjectName(QStringLiteral("confirmation.message"));
+    setTextColor(messageLabel, colors::secondary);
+    m_destructive->setObjectName(QStringLiteral("confirmation.destructive"));
+    m_destructive->setProperty(KitStyle::destructiveProperty, true);
+    QPalette title = m_destructive->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        title.setColor(group, QPalette::ButtonText, Qt::white);
+    m_destructive->setPalette(title);
+    m_cancel->setObjectName(QStringLiteral("confirmation.cancel"));
+    // Return must never delete: the action is no default, not even while it has the focus.
+    m_destructive->setAutoDefault(false);
+    m_cancel->setDefault(true);
+    m_cancel->setFocus();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(sheetMargin, sheetMargin, sheetMargin, sheetMargin);
+    layout->setSpacing(8);
+    layout->addWidget(m_question);
+    layout->addWidget(messageLabel);
+    layout->addSpacing(8);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_destructive);
+    layout->addLayout(buttons);
+
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_destructive, &QPushButton::clicked, this, [this] {
+        emit confirmed();
+        accept();
+    });
+}
+
+QString ConfirmationSheet::text() const
+{
+    return m_question->text();
+}
+
+} // namespace vantorel

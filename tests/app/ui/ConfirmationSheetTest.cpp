@@ -1,0 +1,68 @@
+#include "app/ui/ConfirmationSheet.h"
+#include "app/ui/SystemColors.h"
+#include "support/ViewTest.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace vantorel {
+namespace {
+
+class ConfirmationSheetTest : public ViewTest
+{
+protected:
+    QWidget parent;
+};
+
+TEST_F(ConfirmationSheetTest, EachTextKeepsToOneLineAndTheActionIsRedInBothSchemes)
+{
+    show(&parent);
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        ConfirmationSheet sheet(QStringLiteral("使用率履歴を削除しますか？"), QStringLiteral("削除した履歴は元に戻せません。"),
+                                QStringLiteral("Codexの履歴を削除"), &parent);
+        sheet.open();
+        QApplication::processEvents();
+        for (const char* name : {"confirmation.question", "confirmation.message"}) {
+            const auto* label = find<QLabel>(&sheet, QString::fromLatin1(name));
+            EXPECT_LT(label->height(), 2 * label->fontMetrics().lineSpacing()) << name << " wraps";
+        }
+        const QImage button = sheet.destructiveButton()->grab().toImage();
+        const QColor fill = button.pixelColor(5, button.height() / 2);
+        EXPECT_GT(fill.red(), 170) << (dark ? "dark" : "light");
+        EXPECT_LT(fill.green(), 110) << (dark ? "dark" : "light");
+        expectButtonsFit(&sheet);
+        expectNoMissingGlyphs(&sheet);
+        saveGrab(&sheet, dark ? QStringLiteral("confirmation-sheet-dark") : QStringLiteral("confirmation-sheet-light"));
+    }
+}
+
+TEST_F(ConfirmationSheetTest, OnlyTheActionConfirmsAndReturnOrEscapeCancel)
+{
+    show(&parent);
+    ConfirmationSheet sheet(QStringLiteral("通知履歴を削除しますか？"), QStringLiteral("削除した履歴は元に戻せません。"),
+                            QStringLiteral("通知履歴を削除"), &parent);
+    QSignalSpy confirmed(&sheet, &ConfirmationSheet::confirmed);
+    for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
+        sheet.open();
+        QApplication::processEvents();
+        QTest::keyClick(&sheet, key);
+        EXPECT_FALSE(sheet.isVisible());
+        EXPECT_EQ(sheet.result(), QDialog::Rejected);
+    }
+    sheet.open();
+    sheet.cancelButton()->click();
+    EXPECT_EQ(confirmed.size(), 0);
+    sheet.open();
+    sheet.destructiveButton()->click();
+    EXPECT_EQ(confirmed.size(), 1);
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.text(), "通知履歴を削除しますか？");
+}
+
+} // namespace
+} // namespace vantorel
