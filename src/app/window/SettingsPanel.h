@@ -83,6 +83,8 @@ private:
     LineLimitedLabel* m_error = nullptr;
     QLabel* m_discordMessage = nullptr;
     NoticeLabel* m_discordAttention = nullptr;
+    // Said once, near the top, while no secret service answers.
+    NoticeLabel* m_secretStoreNotice = nullptr;
     QLabel* m_discordRetry = nullptr;
     DisclosureGroup* m_advanced = nullptr;
     QPointer<DiscordTestPreviewView> m_sheet;
