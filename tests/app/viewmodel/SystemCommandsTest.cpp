@@ -93,6 +93,7 @@ TEST(SystemCommandsTest, WhatFindsNoProgramIsSaidInTheWindowForAWhile)
     };
     AppViewModel& viewModel = harness.makeViewModel(dependencies);
     viewModel.openCodexCLI();
+    drainEvents(); // the clearing wait starts on a later turn
     EXPECT_EQ(commands, QStringList{QStringLiteral("codex")});
     EXPECT_EQ(viewModel.openFailureMessage(),
               QStringLiteral("「Codex CLI」を開けませんでした。端末アプリが見つかりません。"));
@@ -102,6 +103,7 @@ TEST(SystemCommandsTest, WhatFindsNoProgramIsSaidInTheWindowForAWhile)
     harness.sleeper->advance(2);
     harness.urlOpener->result = false;
     viewModel.openDiagnosticsLog();
+    drainEvents();
     const QString logFailure = QStringLiteral("「診断ログ」を開けませんでした。ファイルを開くアプリが見つかりません。");
     EXPECT_EQ(viewModel.openFailureMessage(), logFailure);
     harness.sleeper->advance(OpenFailure::displaySeconds - 2);

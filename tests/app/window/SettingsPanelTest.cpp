@@ -325,7 +325,8 @@ TEST_F(SettingsPanelTest, NamesThisPlatformsThingsAndSaysOnceWhenNoSecretService
     EXPECT_EQ(at<NoticeLabel>("settings.secretStoreMissing")->text(),
               "キーリング（Secret Service）が動いていません。Discord Webhook URL、API Key、iPhoneの接続情報を"
               "保存できないため、Discord通知、API Keyによる取得、Wi-Fi連携は使えません。");
-    EXPECT_LT(at("settings.secretStoreMissing")->y(), at("settings.guide")->y());
+    const QLayout* column = at("settings.content")->layout();
+    EXPECT_EQ(column->indexOf(at("settings.secretStoreMissing")), column->indexOf(at("settings.header")) + 1);
     EXPECT_EQ(panel->findChildren<NoticeLabel*>(QStringLiteral("settings.secretStoreMissing")).size(), 1);
     grabBoth(at("settings.content"), QStringLiteral("settings-noSecretService"));
     QCoro::waitFor(vm->refreshKeychainSavedState());
