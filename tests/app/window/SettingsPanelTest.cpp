@@ -22,6 +22,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLayout>
 #include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollArea>
