@@ -1,9 +1,19 @@
 #include "app/shell/AppStartup.h"
+#include "app/shell/GraphicalSession.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (!vantorel::GraphicalSession::available(QProcessEnvironment::systemEnvironment(), arguments)) {
+        std::fprintf(stderr, "%s\n", vantorel::GraphicalSession::missingMessage().toLocal8Bit().constData());
+        return 1;
+    }
     QApplication app(argc, argv);
     return vantorel::runApplication(app);
 }

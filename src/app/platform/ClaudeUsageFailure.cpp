@@ -6,6 +6,7 @@
 #include "core/foundation/Json.h"
 #include "core/foundation/SecretStore.h"
 #include "core/model/EnumNames.h"
+#include "core/model/PlatformWords.h"
 #include "core/sources/ClaudeUsageServiceError.h"
 
 namespace vantorel {
@@ -103,9 +104,12 @@ QString message(ClaudeUsageFailure failure)
         return QStringLiteral("Claudeの保存構成をこのアプリでは確認できません。未ログインとは限りません。"
                               "「保存構成を確認」でClaude Codeの公式案内を確認してください。");
     case ClaudeUsageFailure::keychainPermission:
-        return QStringLiteral("ClaudeのKeychainへのアクセスを確認できません。「認証を再読込」でKeychainの許可を確認してください。再ログインは不要です。");
+        return PlatformWords::claudeCredentialFile
+               + QStringLiteral("を時間内に読み取れませんでした。「認証を再読込」で再試行してください。再ログインは不要です。");
     case ClaudeUsageFailure::keychainUnavailable:
-        return QStringLiteral("ClaudeのKeychainを読み取れませんでした。「認証を再読込」でアクセス許可を再確認してください。未ログインとは断定できません。");
+        // Here the credential is a file: missing means Claude Code was never logged in on this account.
+        return PlatformWords::claudeCredentialFile
+               + QStringLiteral("がないか、読み取れませんでした。Claude Codeでログインしてから「認証を再読込」を押してください。");
     case ClaudeUsageFailure::responseFormat:
         return QStringLiteral("Claudeの使用量の応答形式に対応できません。「Claudeの使用量を確認」で提供元の表示を確認してください。再ログインは不要です。");
     case ClaudeUsageFailure::serviceUnavailable:

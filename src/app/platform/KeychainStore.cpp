@@ -72,4 +72,11 @@ SecureValueReadResult KeychainStore::readResult(const QString& service) const
     return SecureValueReadResult::temporarilyUnavailable();
 }
 
+bool KeychainStore::serviceAvailable() const
+{
+    const SecretStore::ReadResult result = m_store->read(openAIAPIKeyService, account);
+    return result.kind != SecretStore::ReadResult::Kind::temporarilyUnavailable
+           || result.status != SecretStore::Status::notAvailable;
+}
+
 } // namespace vantorel

@@ -37,6 +37,9 @@ public:
     // answer `temporarilyUnavailable` (and are logged without the secret), so they are never
     // taken for a deleted item.
     SecureValueReadResult readResult(const QString& service) const;
+    // False when no secret service answers at all (none running, or none answering within the
+    // store's time-out), as opposed to a locked or failing one. Never asks the user anything.
+    bool serviceAvailable() const;
 
 private:
     std::shared_ptr<SecretStore> m_store;

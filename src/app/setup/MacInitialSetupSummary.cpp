@@ -1,6 +1,7 @@
 #include "app/setup/MacInitialSetupSummary.h"
 
 #include "app/setup/MacInitialSetupDraft.h"
+#include "core/model/PlatformWords.h"
 
 #include <QStringList>
 
@@ -72,7 +73,8 @@ QString MacInitialSetupSummary::background(const MacInitialSetupDraft& draft)
 
 QString MacInitialSetupSummary::notification(const MacInitialSetupDraft& draft)
 {
-    return QStringLiteral("Mac ") + onOff(draft.settings.notificationsEnabled) + QStringLiteral("・Discord ")
+    return PlatformWords::desktopNotifications + u' ' + onOff(draft.settings.notificationsEnabled)
+        + QStringLiteral("・Discord ")
         + onOff(draft.settings.discordResetNotificationsEnabled);
 }
 

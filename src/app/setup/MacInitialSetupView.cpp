@@ -16,6 +16,7 @@
 #include "app/ui/UiFont.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/window/MenuBarProviderOptions.h"
+#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -291,7 +292,7 @@ QWidget* MacInitialSetupView::refreshStep()
             Qt::QueuedConnection);
     layout->addWidget(preferences);
     layout->addWidget(new HorizontalDivider(step));
-    layout->addWidget(plainToggle(step, name("launchAtLogin"), QStringLiteral("Mac起動時に自動起動"),
+    layout->addWidget(plainToggle(step, name("launchAtLogin"), PlatformWords::launchAtLogin,
                                   settingsFlag(&AppSettings::launchAtLogin)));
     layout->addWidget(caption(QStringLiteral("自動起動をONにすると、ログイン後に取得・通知・同期を再開しやすくなります。"), step));
     return step;
@@ -302,8 +303,9 @@ QWidget* MacInitialSetupView::notificationStep()
     QVBoxLayout* layout = nullptr;
     QWidget* step = column(nullptr, 14, &layout);
     layout->addWidget(setupToggle(
-        step, name("notifications"), QStringLiteral("macOS通知"), QStringLiteral("bell"),
-        QStringLiteral("残量低下、実測リセット、早期回復、リセット券の変化をMacで知らせます。初回確定時に通知許可を確認します。"),
+        step, name("notifications"), PlatformWords::desktopNotifications, QStringLiteral("bell"),
+        QStringLiteral("残量低下、実測リセット、早期回復、リセット券の変化を") + PlatformWords::thisComputer
+            + QStringLiteral("で知らせます。初回確定時に通知許可を確認します。"),
         settingsFlag(&AppSettings::notificationsEnabled)));
 
     QLabel* discordDetail = nullptr;
@@ -390,10 +392,12 @@ QWidget* MacInitialSetupView::syncStep()
         const bool neither = !m_draft.wifiSyncEnabled && !m_draft.cloudSyncEnabled;
         notice->setVisible(both || neither);
         if (both) {
-            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけ同じMacのiCloudデータへ自動で切り替えます。"));
+            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけ") + PlatformWords::thisComputer
+                + QStringLiteral("のiCloudデータへ自動で切り替えます。"));
             notice->setSymbol(QStringLiteral("arrow.left.arrow.right"));
         } else if (neither) {
-            notice->setText(QStringLiteral("iPhone連携はOFFです。Macだけで利用する場合は、このままで問題ありません。"));
+            notice->setText(QStringLiteral("iPhone連携はOFFです。") + PlatformWords::thisComputer
+                + QStringLiteral("だけで利用する場合は、このままで問題ありません。"));
             notice->setSymbol(QStringLiteral("macbook"));
         }
     });

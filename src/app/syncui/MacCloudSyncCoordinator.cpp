@@ -5,6 +5,7 @@
 #include "core/foundation/PendingCompletion.h"
 #include "core/foundation/SettingsStore.h"
 #include "core/foundation/Sleeper.h"
+#include "core/model/PlatformWords.h"
 #include "sync/cloud/CloudAccountChangeNotifier.h"
 #include "sync/cloud/CloudSnapshotStoring.h"
 #include "sync/cloud/CloudSyncError.h"
@@ -25,10 +26,32 @@ QString text(const char16_t* literal)
     return QString::fromUtf16(literal);
 }
 
+// The feature keeps its name; what happens to the data names the folder it really goes to.
+QString folderText(const char16_t* rest)
+{
+    return PlatformWords::cloudFolder + text(rest);
+}
+
+QString hereText(const char16_t* rest)
+{
+    return PlatformWords::thisComputer + text(rest);
+}
+
 const char16_t* const offText = u"iCloud同期OFF";
-const char16_t* const waitingForDataText = u"Macの表示データを待っています";
-const char16_t* const uploadedText = u"iCloudに送信済み";
-const char16_t* const deleteFailedText = u"iCloudデータを削除できませんでした";
+QString waitingForDataText()
+{
+    return hereText(u"の表示データを待っています");
+}
+
+QString uploadedText()
+{
+    return folderText(u"に保存済み");
+}
+
+QString deleteFailedText()
+{
+    return folderText(u"のデータを削除できませんでした");
+}
 
 // Digits only, fitting 64 bits; anything else counts as no revision.
 std::optional<std::uint64_t> parseRevision(const std::optional<QString>& stored)
@@ -239,7 +262,7 @@ void MacCloudSyncCoordinator::receiveSnapshot(const UsageSyncSnapshot& snapshot)
         snapshot.validated(m_hostID).accepted(m_latestSnapshot);
     } catch (...) {
         if (m_enabled)
-            m_errorMessage = text(u"同期データを確認できませんでした。Mac側の表示を確認してください。");
+            m_errorMessage = text(u"同期データを確認できませんでした。") + hereText(u"の表示を確認してください。");
         return;
     }
     if (m_latestSnapshot && *m_latestSnapshot == snapshot)
@@ -299,7 +322,7 @@ void MacCloudSyncCoordinator::scheduleWork()
         return;
     if (m_accountVerified) {
         if (!m_latestSnapshot) {
-            m_statusText = text(waitingForDataText);
+            m_statusText = waitingForDataText();
             return;
         }
         if (!m_manualUploadPending && m_uploadedRevision && *m_uploadedRevision >= m_latestSnapshot->revision)
@@ -313,7 +336,7 @@ void MacCloudSyncCoordinator::scheduleWork()
     }
     if (due > current) {
         m_nextUploadAt = due;
-        m_statusText = m_errorMessage ? text(u"iCloudへの再試行待ち") : text(u"最新データの送信待ち");
+        m_statusText = m_errorMessage ? folderText(u"への再試行待ち") : text(u"最新データの送信待ち");
         const double seconds = std::min(due - current, maximumWaitSeconds);
         m_scheduledTask = TaskHandle::start([this, seconds](CancelToken token) {
             return runWait(QPointer<MacCloudSyncCoordinator>(this), m_sleeper, m_session, seconds, token);
@@ -398,7 +421,7 @@ void MacCloudSyncCoordinator::finishAccountCheck(const QString& identifier)
     m_accountVerified = true;
     m_errorMessage.reset();
     finishOperation();
-    m_statusText = m_lastUploadAt ? text(uploadedText) : text(waitingForDataText);
+    m_statusText = m_lastUploadAt ? uploadedText() : waitingForDataText();
     scheduleWork();
 }
 
@@ -409,7 +432,7 @@ void MacCloudSyncCoordinator::startUpload()
     m_lastAttemptAt = m_now();
     m_defaults->set(lastAttemptAtKey(), *m_lastAttemptAt);
     m_isUploading = true;
-    m_statusText = text(u"iCloudに送信しています");
+    m_statusText = folderText(u"に保存しています");
     m_operationTask = TaskHandle::start([this](CancelToken token) {
         return runUpload(QPointer<MacCloudSyncCoordinator>(this), m_store, m_session, *m_accountID, *m_latestSnapshot,
                          token);
@@ -462,7 +485,7 @@ void MacCloudSyncCoordinator::finishUpload(std::uint64_t revision)
     m_retryNotBefore.reset();
     m_defaults->remove(retryNotBeforeKey());
     m_errorMessage.reset();
-    m_statusText = text(uploadedText);
+    m_statusText = uploadedText();
     scheduleWork();
 }
 
@@ -471,7 +494,7 @@ void MacCloudSyncCoordinator::handleFailure(std::exception_ptr error, bool delet
     std::optional<UsageSyncError> dataError;
     if (isSnapshotDataError(error, dataError)) {
         m_errorMessage = dataError->message();
-        m_statusText = deleting ? text(deleteFailedText) : text(u"iCloudの同期データを確認してください");
+        m_statusText = deleting ? deleteFailedText() : folderText(u"のデータを確認してください");
         m_automaticUploadBlocked = true;
         m_nextUploadAt.reset();
         return;
@@ -483,7 +506,7 @@ void MacCloudSyncCoordinator::handleFailure(std::exception_ptr error, bool delet
         return;
     }
     m_errorMessage = failure.message();
-    m_statusText = deleting ? text(deleteFailedText) : text(u"iCloudに送信できませんでした");
+    m_statusText = deleting ? deleteFailedText() : folderText(u"に保存できませんでした");
     double wait = 0;
     if (failure.code() == Code::retryLater)
         wait = std::max(failure.retryAfterSeconds().value_or(0.0), minimumUploadSpacingSeconds);
@@ -548,7 +571,7 @@ void MacCloudSyncCoordinator::deleteCloudData(bool confirmed, const std::optiona
         return;
     }
     m_isDeleting = true;
-    m_statusText = text(u"iCloudデータを削除しています");
+    m_statusText = folderText(u"のデータを削除しています");
     m_operationTask = TaskHandle::start([this](CancelToken token) {
         return runDelete(QPointer<MacCloudSyncCoordinator>(this), m_store, m_session, m_hostID, *m_accountID, token);
     });
@@ -592,7 +615,7 @@ void MacCloudSyncCoordinator::finishDelete()
 {
     finishOperation();
     clearPublicationState();
-    m_statusText = text(u"iCloudデータを削除しました");
+    m_statusText = folderText(u"のデータを削除しました");
     m_errorMessage.reset();
 }
 

@@ -9,6 +9,7 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
 #include "core/foundation/DateTexts.h"
+#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -93,7 +94,9 @@ MacCloudSyncSettingsView::MacCloudSyncSettingsView(MacCloudSyncCoordinator& coor
     layout->addWidget(new SectionTitle(QStringLiteral("iCloud"), this));
 
     m_switch->setObjectName(QStringLiteral("cloudSwitch"));
-    m_switch->setToolTip(QStringLiteral("使用状況と履歴を、同じApple AccountのiCloudへ送信します。"));
+    m_switch->setToolTip(QStringLiteral("使用状況と履歴を、") + PlatformWords::thisComputer + QStringLiteral("の")
+        + PlatformWords::cloudFolder
+                         + QStringLiteral("へ書き出します。"));
     connect(m_switch, &QAbstractButton::clicked, this, [this](bool on) {
         m_coordinator.setEnabled(on);
         refresh();
@@ -178,7 +181,9 @@ void MacCloudSyncSettingsView::confirmDeletion()
                                    QStringLiteral("iCloudの同期データを削除しますか？"), QMessageBox::NoButton, this);
     dialog->setTextFormat(Qt::PlainText);
     dialog->setInformativeText(
-        QStringLiteral("このMacのiCloud同期データを削除し、送信をOFFにします。Mac内の履歴は削除しません。"));
+        PlatformWords::thisComputer + QStringLiteral("のiCloud同期データ（") + PlatformWords::cloudFolder
+        + QStringLiteral("内）を削除し、送信をOFFにします。") + PlatformWords::thisComputer
+        + QStringLiteral("内の履歴は削除しません。"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QAbstractButton* remove = dialog->addButton(QStringLiteral("iCloudデータを削除"), QMessageBox::DestructiveRole);
     remove->setObjectName(QStringLiteral("confirmDeletionButton"));

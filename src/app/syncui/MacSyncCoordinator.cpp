@@ -3,9 +3,12 @@
 #include "app/syncui/MacSyncDeviceStorage.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/CancellationError.h"
+#include "core/foundation/SecretStore.h"
+#include "core/foundation/SecretStoreError.h"
 #include "core/foundation/SettingsStore.h"
 #include "core/foundation/Sleeper.h"
 #include "core/foundation/UuidText.h"
+#include "core/model/PlatformWords.h"
 #include "sync/model/SyncDisplayName.h"
 #include "sync/model/SyncText.h"
 #include "sync/model/UsageSyncError.h"
@@ -177,20 +180,29 @@ QCoro::Task<> MacSyncCoordinator::runRegistrationLoad(QPointer<MacSyncCoordinato
 {
     std::optional<RegisteredSyncDevice> device;
     bool failed = false;
+    bool storeMissing = false;
     try {
         token.throwIfCancelled();
         device = co_await storage->load(token);
         token.throwIfCancelled();
     } catch (const CancellationError&) {
         co_return;
+    } catch (const SecretStoreError& error) {
+        failed = true;
+        storeMissing = error.status() == SecretStore::Status::notAvailable;
     } catch (...) {
         failed = true;
     }
     if (!self || token.isCancelled() || self->m_registrationLoadGeneration != generation)
         co_return;
     ChangeScope scope(*self);
-    if (failed) {
-        self->failClosed(text(u"接続情報をキーチェーンから確認できませんでした。"), true);
+    self->m_secretStoreMissing = storeMissing;
+    if (storeMissing) {
+        // Nothing can have been registered without a secret service: no error to clear, no
+        // registration to revoke. The view says why the switch cannot stay on.
+        self->failClosed(std::nullopt, false);
+    } else if (failed) {
+        self->failClosed(PlatformWords::secretStore + text(u"から接続情報を確認できませんでした。"), true);
     } else {
         self->finishRegistrationLoad(device);
     }
@@ -260,7 +272,7 @@ void MacSyncCoordinator::stopServing()
     updateMaintenanceTask();
 }
 
-void MacSyncCoordinator::failClosed(const QString& message, bool storageFailure)
+void MacSyncCoordinator::failClosed(const std::optional<QString>& message, bool storageFailure)
 {
     storeEnabled(false);
     stopServing();
@@ -287,7 +299,7 @@ void MacSyncCoordinator::refreshSnapshot(Date date)
     try {
         snapshot = m_snapshotStore->update(*input, date);
     } catch (...) {
-        failClosed(text(u"同期データを作成できませんでした。Mac側の表示を確認してください。"), false);
+        failClosed(text(u"同期データを作成できませんでした。") + PlatformWords::thisComputer + text(u"の表示を確認してください。"), false);
         return;
     }
     if (m_latestSnapshot && *m_latestSnapshot == snapshot)
@@ -369,7 +381,7 @@ void MacSyncCoordinator::approvePendingDevice()
             failClosed(text(u"登録情報は保存しましたが、接続を開始できませんでした。連携を入れ直してください。"), false);
         } else {
             m_registrationNeedsAttention = isKeychainFailure(error);
-            setErrorMessage(text(u"登録できませんでした。接続期限とキーチェーンの状態を確認してください。"));
+            setErrorMessage(text(u"登録できませんでした。接続期限と") + PlatformWords::secretStore + text(u"の状態を確認してください。"));
         }
         return;
     }
@@ -407,7 +419,7 @@ void MacSyncCoordinator::revokeDevice()
         m_deviceStorage->remove();
     } catch (...) {
         m_registrationNeedsAttention = true;
-        setErrorMessage(text(u"通信は停止しましたが、キーチェーンの登録を削除できませんでした。解除を再試行してください。"));
+        setErrorMessage(text(u"通信は停止しましたが、") + PlatformWords::secretStore + text(u"の登録を削除できませんでした。解除を再試行してください。"));
         return;
     }
     m_registeredDevice.reset();

@@ -60,6 +60,9 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     bool registrationNeedsAttention() const { return m_registrationNeedsAttention; }
     bool revocationPending() const { return m_revocationPending; }
+    // The last read of the registration found no secret service at all: sync cannot turn on
+    // until one runs. Cleared by the next read that gets an answer.
+    bool secretStoreMissing() const { return m_secretStoreMissing; }
     const std::optional<UsageSyncSnapshot>& latestSnapshot() const { return m_latestSnapshot; }
 
     // The running server, null when not serving.
@@ -123,7 +126,7 @@ private:
     void finishRegistrationLoad(const std::optional<RegisteredSyncDevice>& device);
     void startServing();
     void stopServing();
-    void failClosed(const QString& message, bool storageFailure);
+    void failClosed(const std::optional<QString>& message, bool storageFailure);
     void handleTermination();
     void setStatusText(const QString& text);
     void setErrorMessage(const std::optional<QString>& message);
@@ -147,6 +150,7 @@ private:
     std::optional<QString> m_errorMessage;
     bool m_registrationNeedsAttention = false;
     bool m_revocationPending = false;
+    bool m_secretStoreMissing = false;
     std::optional<UsageSyncSnapshot> m_latestSnapshot;
 
     std::shared_ptr<SettingsStore> m_defaults;

@@ -15,8 +15,9 @@ class MacSyncDeviceStorage
 public:
     virtual ~MacSyncDeviceStorage() = default;
 
-    // The stored device, or none. Throws UsageSyncError(keychainFailure) or the decoder's error
-    // when it cannot be read, and CancellationError at once when `token` is cancelled.
+    // The stored device, or none. Throws SecretStoreError(notAvailable) when no secret service
+    // answers at all, UsageSyncError(keychainFailure) or the decoder's error when the device
+    // cannot be read, and CancellationError at once when `token` is cancelled.
     virtual QCoro::Task<std::optional<RegisteredSyncDevice>> load(CancelToken token) = 0;
     // Replaces whatever was stored. Throws when it cannot be written.
     virtual void save(const RegisteredSyncDevice& device) = 0;

@@ -22,7 +22,22 @@ QCoro::Task<Loaded> loadOnWorkerThread(std::shared_ptr<SecretStore> store, QStri
     const auto registration = token.onCancel([loaded] { loaded.cancel(); });
     std::thread([loaded, store = std::move(store), service = std::move(service), account = std::move(account)] {
         try {
-            loaded.complete(SyncKeychain(*store, service).load<RegisteredSyncDevice>(account));
+            // One read, so that a secret service that is not there at all is told apart from
+            // one that cannot be read now: nothing can have been registered without one.
+            const SecretStore::ReadResult result = store->read(service, account);
+            switch (result.kind) {
+            case SecretStore::ReadResult::Kind::value:
+                loaded.complete(SyncCoding::decode<RegisteredSyncDevice>(result.value));
+                return;
+            case SecretStore::ReadResult::Kind::missing:
+                loaded.complete(std::nullopt);
+                return;
+            case SecretStore::ReadResult::Kind::temporarilyUnavailable:
+                if (result.status == SecretStore::Status::notAvailable)
+                    throw SecretStoreError(result.status);
+                break;
+            }
+            throw UsageSyncError(UsageSyncError::Code::keychainFailure);
         } catch (...) {
             loaded.fail(std::current_exception());
         }

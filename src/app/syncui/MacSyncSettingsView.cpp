@@ -15,6 +15,7 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
 #include "core/foundation/DateTexts.h"
+#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
@@ -99,7 +100,7 @@ MacSyncPairingView::MacSyncPairingView(MacSyncCoordinator& coordinator, const QS
     const qreal ratio = devicePixelRatioF();
     const QColor tint = SystemColors::current().label;
     menu->addAction(QIcon(IconProvider::pixmap(QStringLiteral("desktopcomputer"), 16, tint, ratio)),
-                    QStringLiteral("このMac内にコピー"), this, [this] { copyCode(false); });
+                    PlatformWords::thisComputer + QStringLiteral("内にコピー"), this, [this] { copyCode(false); });
     menu->addAction(QIcon(IconProvider::pixmap(QStringLiteral("iphone"), 16, tint, ratio)),
                     QStringLiteral("iPhone用にコピー"), this, [this] { copyCode(true); });
     copy->setMenu(menu);
@@ -212,6 +213,9 @@ MacSyncSettingsView::MacSyncSettingsView(MacSyncCoordinator& coordinator, Pasteb
     , m_statusSymbol(new SymbolView(QStringLiteral("wifi.slash"), 12, colors::secondary))
     , m_status(new CaptionLabel(QString(), this))
     , m_error(new CaptionLabel(QString(), this))
+    , m_storeMissing(new CaptionLabel(PlatformWords::secretStore
+                                          + QStringLiteral("が動いていないため、Wi-Fi連携をONにできません。"),
+                                      this))
     , m_device(new QWidget(this))
     , m_deviceName(new LineLimitedLabel(2, QString(), m_device))
     , m_pairedAt(new QLabel(m_device))
@@ -236,6 +240,8 @@ MacSyncSettingsView::MacSyncSettingsView(MacSyncCoordinator& coordinator, Pasteb
     m_error->setObjectName(QStringLiteral("errorText"));
     setTextColor(m_error, orange);
     layout->addWidget(m_error);
+    m_storeMissing->setObjectName(QStringLiteral("storeMissingText"));
+    layout->addWidget(m_storeMissing);
 
     auto* device = column(m_device, 4);
     m_deviceName->setObjectName(QStringLiteral("deviceName"));
@@ -290,6 +296,7 @@ void MacSyncSettingsView::refresh()
     m_status->setText(m_coordinator.statusText());
     m_error->setText(m_coordinator.errorMessage().value_or(QString()));
     setShown(m_error, m_coordinator.errorMessage().has_value());
+    setShown(m_storeMissing, m_coordinator.secretStoreMissing());
 
     if (device) {
         m_deviceName->setText(device->deviceName);

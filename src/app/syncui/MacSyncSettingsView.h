@@ -86,6 +86,8 @@ private:
     SymbolView* m_statusSymbol;
     CaptionLabel* m_status;
     CaptionLabel* m_error;
+    // Why the switch cannot turn on while no secret service runs.
+    CaptionLabel* m_storeMissing;
     QWidget* m_device;
     LineLimitedLabel* m_deviceName;
     QLabel* m_pairedAt;

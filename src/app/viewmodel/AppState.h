@@ -65,10 +65,14 @@ struct AppState
     std::optional<ClaudeUsageFailure> claudeUsageFailure;
     // Update time of the Claude reading that was current when a Claude fetch last failed.
     std::optional<Date> claudeFailedSnapshotDate;
+    // No secret service answered the start-up check: nothing secret can be saved or read.
+    bool secretStoreUnavailable = false;
     bool apiKeyIsSaved = false;
     bool discordWebhookIsSaved = false;
     std::optional<QString> launchAtLoginMessage;
     std::optional<QString> lastCopiedSummaryMessage;
+    // What a button could not open, shown briefly in the window.
+    std::optional<QString> openFailureMessage;
     std::optional<QString> discordWebhookMessage;
     // Set while the settings file or the log cannot be written.
     std::optional<QString> storageFailureMessage;

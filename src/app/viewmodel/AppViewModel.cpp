@@ -530,7 +530,14 @@ QString AppViewModel::diagnosticSummaryText() const
 void AppViewModel::openDiagnosticsLog()
 {
     const QFileInfo log(AppDiagnostics::logFilePath());
-    m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath()));
+    if (!m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath())))
+        reportOpenFailure(OpenFailure::Kind::file, QStringLiteral("診断ログ"));
+}
+
+void AppViewModel::reportOpenFailure(OpenFailure::Kind kind, const QString& name)
+{
+    m_transientMessage->show(&AppState::openFailureMessage, OpenFailure::message(kind, name),
+                             OpenFailure::displaySeconds);
 }
 
 void AppViewModel::openNotificationSettings()

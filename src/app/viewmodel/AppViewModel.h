@@ -6,6 +6,7 @@
 #include "app/viewmodel/DerivedDisplayState.h"
 #include "app/viewmodel/DiscordSendOutcome.h"
 #include "app/viewmodel/MenuBarGaugePresenter.h"
+#include "app/viewmodel/OpenFailure.h"
 #include "core/foundation/CancelToken.h"
 #include "core/rules/NotificationDeliveryContext.h"
 #include "core/rules/UsageResetDetectionReason.h"
@@ -78,10 +79,12 @@ public:
     const std::optional<ClaudeUsageFailure>& claudeUsageFailure() const { return m_state.claudeUsageFailure; }
     const std::optional<Date>& claudeFailedSnapshotDate() const { return m_state.claudeFailedSnapshotDate; }
     bool apiKeyIsSaved() const { return m_state.apiKeyIsSaved; }
+    bool secretStoreUnavailable() const { return m_state.secretStoreUnavailable; }
     bool discordWebhookIsSaved() const { return m_state.discordWebhookIsSaved; }
     const std::optional<QString>& launchAtLoginMessage() const { return m_state.launchAtLoginMessage; }
     const std::optional<QString>& lastCopiedSummaryMessage() const { return m_state.lastCopiedSummaryMessage; }
     const std::optional<QString>& storageFailureMessage() const { return m_state.storageFailureMessage; }
+    const std::optional<QString>& openFailureMessage() const { return m_state.openFailureMessage; }
     const std::optional<QString>& discordWebhookMessage() const { return m_state.discordWebhookMessage; }
     const std::optional<DiscordTestDraft>& discordTestPreview() const { return m_state.discordTestPreview; }
     bool isSendingDiscordTest() const { return m_state.isSendingDiscordTest; }
@@ -243,6 +246,8 @@ public:
     QString diagnosticSummaryText() const;
     // Opens the diagnostics log, or its folder before anything was written.
     void openDiagnosticsLog();
+    // Says for a few seconds in the window that the thing `name` names could not be opened.
+    void reportOpenFailure(OpenFailure::Kind kind, const QString& name);
     void openNotificationSettings();
 
     // For the collaborators.

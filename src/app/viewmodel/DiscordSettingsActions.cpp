@@ -11,6 +11,7 @@
 #include "core/model/DiscordTestPreview.h"
 #include "core/model/NotificationChannel.h"
 #include "core/model/NotificationMessageBuilder.h"
+#include "core/model/PlatformWords.h"
 #include "core/rules/DiscordWebhookError.h"
 #include "core/rules/DiscordWebhookService.h"
 #include "core/rules/DiscordWebhookURLCache.h"
@@ -27,14 +28,17 @@ using Outcome = DiscordSendOutcome;
 using Status = NotificationDeliveryStatus;
 
 const QString attentionMessage = QStringLiteral("Webhookの保存先・有効性を確認し、再保存してください。");
-const QString refusedMessage = QStringLiteral("Webhookの保存先・有効性・Keychainの許可を確認してください。");
+const QString refusedMessage = QStringLiteral("Webhookの保存先・有効性・") + PlatformWords::secretStore
+    + QStringLiteral("の許可を確認してください。");
 
 QString errorText(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
     } catch (const KeychainError& failure) {
-        return failure.message();
+        // The error's own text stays as it is logged; the screen names this platform's store.
+        return PlatformWords::secretStore + QStringLiteral(" エラー（コード: ") + QString::number(failure.status())
+               + QStringLiteral("）");
     } catch (const std::exception& failure) {
         return QString::fromUtf8(failure.what());
     } catch (...) {
@@ -191,7 +195,7 @@ QCoro::Task<> DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel> viewMode
     }
     AppState& state = viewModel->publishedState();
     state.apiKeyIsSaved = true;
-    state.apiKeyMessage = QStringLiteral("API Key を Keychain に保存しました。");
+    state.apiKeyMessage = QStringLiteral("API Key を") + PlatformWords::secretStore + QStringLiteral("に保存しました。");
 }
 
 QCoro::Task<> DiscordSettingsActions::deleteAPIKey(QPointer<AppViewModel> viewModel)
@@ -232,14 +236,15 @@ QCoro::Task<> DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewMode
     }
     if (error) {
         viewModel->publishedState().discordWebhookMessage =
-            QStringLiteral("Webhookを保存できません。Keychainの許可を確認してください。");
+            QStringLiteral("Webhookを保存できません。") + PlatformWords::secretStore + QStringLiteral("の許可を確認してください。");
         co_return;
     }
     clearAttention(*viewModel);
     viewModel->dependencies().discordWebhookURLCache->resolve(SecureValueReadResult::value(trimmed));
     AppState& state = viewModel->publishedState();
     state.discordWebhookIsSaved = true;
-    state.discordWebhookMessage = QStringLiteral("Discord Webhook URL を Keychain に保存しました。");
+    state.discordWebhookMessage = QStringLiteral("Discord Webhook URL を") + PlatformWords::secretStore
+        + QStringLiteral("に保存しました。");
     viewModel->startTask([viewModel] {
         return viewModel->retryPendingDiscordNotificationsAfterCredentialRecovery(QStringLiteral("webhook-saved"));
     });
@@ -257,7 +262,7 @@ QCoro::Task<> DiscordSettingsActions::deleteDiscordWebhookURL(QPointer<AppViewMo
     }
     if (error) {
         viewModel->publishedState().discordWebhookMessage =
-            QStringLiteral("Webhookを削除できません。Keychainの許可を確認してください。");
+            QStringLiteral("Webhookを削除できません。") + PlatformWords::secretStore + QStringLiteral("の許可を確認してください。");
         co_return;
     }
     clearAttention(*viewModel);
@@ -336,7 +341,8 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     switch (resolution.kind) {
     case DiscordWebhookURLResolution::Kind::temporarilyUnavailable:
         viewModel->publishedState().discordWebhookMessage =
-            QStringLiteral("Keychain が一時的に利用できません。Mac のロック解除後に自動再送します。");
+            PlatformWords::secretStore + QStringLiteral("が一時的に利用できません。") + PlatformWords::secretStore
+                + QStringLiteral("のロック解除後に自動再送します。");
         viewModel->log(QStringLiteral("discord.send.skipped reason=keychainTemporarilyUnavailable"));
         co_return Outcome::failed(Status::credentialUnavailable);
     case DiscordWebhookURLResolution::Kind::missing:

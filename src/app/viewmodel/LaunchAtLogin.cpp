@@ -2,6 +2,7 @@
 
 #include "app/platform/LoginItemService.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "core/model/PlatformWords.h"
 
 namespace vantorel {
 
@@ -42,7 +43,7 @@ void LaunchAtLogin::update(AppViewModel& viewModel, const LoginItemService& serv
         }
         if (status == Status::requiresApproval) {
             viewModel.publishedState().launchAtLoginMessage
-                = QStringLiteral("自動開始には、システム設定の「ログイン項目」で許可が必要です。");
+                = QStringLiteral("自動開始には、") + PlatformWords::autostartSettings + QStringLiteral("でこのアプリを有効にしてください。");
             viewModel.log(QStringLiteral("launchAtLogin.requiresApproval"));
             return;
         }

@@ -116,7 +116,7 @@ QString MenuBarGaugePresenter::menuBarGaugeHelpText(const MenuBarGaugeState& sta
         if (values.isEmpty())
             lines.append(QStringLiteral("Claude 枠表示OFF"));
         if (state.claudeUsageDisplayErrorMessage && state.displayedClaudeUsageSnapshot)
-            lines.append(u"Claude 更新できません・最終値、Mac取得"
+            lines.append(QStringLiteral("Claude 更新できません・最終値、") + UsageFreshnessPresentation::fetchedHere()
                          + UsageFreshnessPresentation::age(state.displayedClaudeUsageSnapshot->updatedAt,
                                                            state.claudeNow));
     }

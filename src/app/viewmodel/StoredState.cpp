@@ -342,13 +342,18 @@ QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> view
     }
     struct Answers
     {
+        bool serviceAvailable = true;
         bool apiKeySaved = false;
         bool webhookSaved = false;
         SecureValueReadResult webhook;
     };
     const Answers answers = co_await viewModel->keychain().run<Answers>([](const KeychainStore* store) {
         Answers found;
-        if (store) {
+        // Without a secret service every further call would only fail, or wait out its time-out.
+        if (store && !store->serviceAvailable()) {
+            found.serviceAvailable = false;
+            found.webhook = SecureValueReadResult::temporarilyUnavailable();
+        } else if (store) {
             found.apiKeySaved = store->contains(KeychainStore::openAIAPIKeyService);
             found.webhookSaved = store->contains(KeychainStore::discordWebhookURLService);
             found.webhook = store->readResult(KeychainStore::discordWebhookURLService);
@@ -358,6 +363,7 @@ QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> view
     if (!viewModel) {
         co_return;
     }
+    viewModel->publishedState().secretStoreUnavailable = !answers.serviceAvailable;
     viewModel->publishedState().apiKeyIsSaved = answers.apiKeySaved;
     const auto resolution = viewModel->dependencies().discordWebhookURLCache->resolve(answers.webhook);
     switch (resolution.kind) {

@@ -59,8 +59,10 @@ void SystemCommands::openCodexCLI(AppViewModel& viewModel)
     const QString path = viewModel.settings().codexCLIExecutablePath.trimmed();
     const QString command = path.isEmpty() ? QStringLiteral("codex") : shellQuoted(path);
     const auto& run = viewModel.dependencies().runInTerminal;
-    if (!(run ? run(command) : TerminalLauncher::run(command)))
+    if (!(run ? run(command) : TerminalLauncher::run(command))) {
         viewModel.log(QStringLiteral("codexCLI.terminalUnavailable"));
+        viewModel.reportOpenFailure(OpenFailure::Kind::terminal, QStringLiteral("Codex CLI"));
+    }
 }
 
 } // namespace vantorel

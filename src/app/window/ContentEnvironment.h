@@ -3,6 +3,9 @@
 #include <functional>
 #include <memory>
 
+class QString;
+class QUrl;
+
 namespace vantorel {
 
 class AppViewModel;
@@ -27,6 +30,10 @@ struct ContentEnvironment {
     std::function<void()> quit;
     // Opens the Codex CLI in a terminal.
     std::function<void()> openCodexCLI;
+
+    // Opens a web page. When nothing took it, logs that and has the view model say it in the
+    // window; `name` is the label of the button that asked.
+    void openPage(const QUrl& url, const QString& name) const;
 };
 
 } // namespace vantorel

@@ -1,13 +1,12 @@
 #include "app/window/ContentView.h"
 
 #include "app/platform/ExternalPages.h"
-#include "app/platform/UrlOpener.h"
 #include "app/ui/SystemColors.h"
+#include "app/ui/TransientBanner.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/window/Sidebar.h"
 #include "app/window/StorageFailureNotice.h"
 #include "app/window/SyncCoordinatorFlags.h"
-#include "core/foundation/AppDiagnostics.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
 #include <QFrame>
@@ -67,16 +66,23 @@ ContentView::ContentView(ContentEnvironment environment, ContentPages pages, Pop
         if (m_environment.openCodexCLI)
             m_environment.openCodexCLI();
     });
-    connect(m_sidebar, &Sidebar::openCodexStatus, this, [this] { openPage(ExternalPages::openAIStatus()); });
-    connect(m_sidebar, &Sidebar::openClaudeStatus, this, [this] { openPage(ExternalPages::claudeStatus()); });
-    if (m_environment.viewModel)
+    connect(m_sidebar, &Sidebar::openCodexStatus, this,
+            [this] { m_environment.openPage(ExternalPages::openAIStatus(), QStringLiteral("Codex 状態")); });
+    connect(m_sidebar, &Sidebar::openClaudeStatus, this,
+            [this] { m_environment.openPage(ExternalPages::claudeStatus(), QStringLiteral("Claude 状態")); });
+    if (m_environment.viewModel) {
         connect(m_environment.viewModel, &AppViewModel::changed, this, &ContentView::updateSidebar,
                 Qt::QueuedConnection);
+        connect(m_environment.viewModel, &AppViewModel::changed, this, &ContentView::updateBanner,
+                Qt::QueuedConnection);
+    }
 
     m_panel = buildPanel(m_page);
     pageLayout->addWidget(m_panel);
     m_sidebar->setPage(m_page);
     updateSidebar();
+    m_banner = new TransientBanner(m_pageArea);
+    updateBanner();
 }
 
 void ContentView::setPage(PopoverPage page)
@@ -91,6 +97,7 @@ void ContentView::setPage(PopoverPage page)
     }
     m_panel = buildPanel(page);
     m_pageArea->layout()->addWidget(m_panel);
+    m_banner->raise();
     m_sidebar->setPage(page);
 }
 
@@ -133,10 +140,9 @@ void ContentView::updateSidebar()
     m_sidebar->setProviders(settings.codexEnabled, settings.claudeEnabled);
 }
 
-void ContentView::openPage(const QUrl& url)
+void ContentView::updateBanner()
 {
-    if (!m_environment.urlOpener || !m_environment.urlOpener->open(url))
-        AppDiagnostics::log(QStringLiteral("window.openURL failed url=") + url.toString());
+    m_banner->setMessage(m_environment.viewModel ? m_environment.viewModel->openFailureMessage() : std::nullopt);
 }
 
 QWidget* ContentView::buildPanel(PopoverPage page)

@@ -10,6 +10,7 @@
 namespace vantorel {
 
 class Sidebar;
+class TransientBanner;
 
 // The root view of the main window and of the popover: the sidebar, a divider and the panel of
 // the selected page, 95 + 1 + 386 = 482 px wide. It owns the page selection and the first-run
@@ -41,7 +42,7 @@ private:
     void runFirstRunGating();
     void proceedToSetup();
     void updateSidebar();
-    void openPage(const QUrl& url);
+    void updateBanner();
     QWidget* buildPanel(PopoverPage page);
 
     ContentEnvironment m_environment;
@@ -50,6 +51,8 @@ private:
     Sidebar* m_sidebar;
     QWidget* m_pageArea;
     QPointer<QWidget> m_panel;
+    // What a button could not open; over the bottom of the page.
+    TransientBanner* m_banner = nullptr;
 };
 
 } // namespace vantorel

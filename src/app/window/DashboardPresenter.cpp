@@ -3,6 +3,7 @@
 #include "core/foundation/DateTexts.h"
 #include "core/model/CodexPeriodValidation.h"
 #include "core/model/NotificationMessageBuilder.h"
+#include "core/model/PlatformWords.h"
 
 #include <cmath>
 
@@ -192,7 +193,8 @@ DashboardHealth DashboardPresenter::claudeHealth(const DashboardState& state)
 
 DashboardHealth DashboardPresenter::apiKeyHealth(const DashboardState& state)
 {
-    return state.apiKeyIsSaved ? DashboardHealth{QStringLiteral("Keychain保存済み"), DashboardTint::green}
+    return state.apiKeyIsSaved ? DashboardHealth{PlatformWords::secretStore
+        + QStringLiteral("保存済み"), DashboardTint::green}
                                : DashboardHealth{QStringLiteral("未保存"), DashboardTint::secondary};
 }
 

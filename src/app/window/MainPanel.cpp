@@ -1,7 +1,6 @@
 #include "app/window/MainPanel.h"
 
 #include "app/platform/ExternalPages.h"
-#include "app/platform/UrlOpener.h"
 #include "app/setup/MacOverviewQuickActions.h"
 #include "app/shell/ApplicationResources.h"
 #include "app/ui/IconButton.h"
@@ -20,6 +19,7 @@
 #include "app/window/TintedPanel.h"
 #include "app/window/UsageMeterRow.h"
 #include "core/foundation/AppDiagnostics.h"
+#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -138,8 +138,12 @@ MainPanel::MainPanel(const ContentEnvironment& environment, Binding<PopoverPage>
         if (m_environment.viewModel)
             m_environment.viewModel->copyDiagnosticSummary();
     };
-    actions.openCodexUsage = [this] { openPage(ExternalPages::codexUsage()); };
-    actions.openClaudeStatus = [this] { openPage(ExternalPages::claudeStatus()); };
+    actions.openCodexUsage = [this] {
+        m_environment.openPage(ExternalPages::codexUsage(), QStringLiteral("Codex 使用量"));
+    };
+    actions.openClaudeStatus = [this] {
+        m_environment.openPage(ExternalPages::claudeStatus(), QStringLiteral("Claude 状態"));
+    };
     m_quickActions = new MacOverviewQuickActions(std::move(actions), content);
     column->addWidget(m_quickActions);
     // Below the buttons, so the confirmation does not push them away from the pointer.
@@ -278,7 +282,7 @@ void MainPanel::buildReadinessCard(QVBoxLayout* column)
     m_claudeHealth->setObjectName(QStringLiteral("readiness.claude"));
     m_apiKeyHealth = new HealthCheckRow(QStringLiteral("API Key"), readiness);
     m_apiKeyHealth->setObjectName(QStringLiteral("readiness.apiKey"));
-    m_notificationHealth = new HealthCheckRow(QStringLiteral("macOS通知"), readiness);
+    m_notificationHealth = new HealthCheckRow(PlatformWords::desktopNotifications, readiness);
     m_notificationHealth->setObjectName(QStringLiteral("readiness.notifications"));
     for (QWidget* row : {m_codexHealth, m_claudeHealth, m_apiKeyHealth, m_notificationHealth})
         card->addWidget(row);
@@ -458,12 +462,6 @@ void MainPanel::updateBankedResetExpiry()
     m_bankedResetExpiry->setText(expiry.value_or(QString()));
     // Hidden when empty: a hidden label would stop following the minutes, so it stays and shrinks.
     m_bankedResetExpiry->setMaximumHeight(expiry ? QWIDGETSIZE_MAX : 0);
-}
-
-void MainPanel::openPage(const QUrl& url) const
-{
-    if (m_environment.urlOpener)
-        m_environment.urlOpener->open(url);
 }
 
 } // namespace vantorel

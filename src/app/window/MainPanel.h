@@ -50,7 +50,6 @@ private:
     void refresh();
     void updatePlanBadges(const QStringList& texts);
     void updateBankedResetExpiry();
-    void openPage(const QUrl& url) const;
 
     ContentEnvironment m_environment;
     Binding<PopoverPage> m_page;

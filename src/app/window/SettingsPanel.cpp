@@ -29,6 +29,7 @@
 #include "core/foundation/AppDiagnostics.h"
 #include "app/ui/FocusedWheel.h"
 #include "core/foundation/DateTexts.h"
+#include "core/model/PlatformWords.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
 #include <QHBoxLayout>
@@ -164,6 +165,10 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     m_scroll->setWidget(content);
 
     addEntry(new PanelHeader(QStringLiteral("設定"), m_page, content), QStringLiteral("settings.header"));
+    m_secretStoreNotice = new NoticeLabel(SettingsPresenter::secretStoreMissingText(),
+                                          QStringLiteral("exclamationmark.triangle"), content);
+    m_secretStoreNotice->setObjectName(QStringLiteral("settings.secretStoreMissing"));
+    m_column->addWidget(m_secretStoreNotice);
     addEntry(buildFlowRow(SettingsPresenter::Flow::guide), QStringLiteral("settings.guide"));
     addEntry(buildFlowRow(SettingsPresenter::Flow::setup), QStringLiteral("settings.setup"));
     // 4, 5: the iPhone and cloud sync sections, left empty by a host without the coordinators.
@@ -397,9 +402,9 @@ QWidget* SettingsPanel::buildAppSection()
 {
     QVBoxLayout* column = nullptr;
     QWidget* box = section(QString(), QStringLiteral("アプリ"), 9, &column);
-    column->addWidget(toggle(box, QStringLiteral("settings.launchAtLogin"), QStringLiteral("Mac起動時に自動起動"),
+    column->addWidget(toggle(box, QStringLiteral("settings.launchAtLogin"), PlatformWords::launchAtLogin,
                              memberBinding(m_settings, &AppSettings::launchAtLogin)));
-    column->addWidget(toggle(box, QStringLiteral("settings.notifications"), QStringLiteral("macOS通知"),
+    column->addWidget(toggle(box, QStringLiteral("settings.notifications"), PlatformWords::desktopNotifications,
                              memberBinding(m_settings, &AppSettings::notificationsEnabled)));
     column->addWidget(buildCategoryGroup(NotificationChannel::local));
     ToggleSwitch* discord = toggle(box, QStringLiteral("settings.discordNotifications"), QStringLiteral("Discord通知"),
@@ -477,7 +482,8 @@ QWidget* SettingsPanel::buildCategoryGroup(NotificationChannel channel)
     const bool local = channel == NotificationChannel::local;
     auto* group = new DisclosureGroup(QStringLiteral("通知する項目"), m_scroll->widget());
     group->setObjectName(QStringLiteral("settings.categories.") + rawValue(channel));
-    group->setAccessibleName(local ? QStringLiteral("macOS通知の項目") : QStringLiteral("Discord通知の項目"));
+    group->setAccessibleName(local ? PlatformWords::desktopNotifications
+        + QStringLiteral("の項目") : QStringLiteral("Discord通知の項目"));
     group->header()->setAccessibleName(group->accessibleName());
 
     auto* grid = new QWidget;
@@ -718,6 +724,7 @@ void SettingsPanel::refresh()
     m_discordMessage->setText(discordMessage.value_or(QString()));
     m_discordMessage->setVisible(discordMessage.has_value());
     m_discordAttention->setVisible(m_model.discordWebhookNeedsAttention());
+    m_secretStoreNotice->setVisible(m_model.secretStoreUnavailable());
     updateDiscordRetry();
 
     updateSheet();

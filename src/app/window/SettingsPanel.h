@@ -85,6 +85,8 @@ private:
     LineLimitedLabel* m_error = nullptr;
     QLabel* m_discordMessage = nullptr;
     NoticeLabel* m_discordAttention = nullptr;
+    // Said once, near the top, while no secret service answers.
+    NoticeLabel* m_secretStoreNotice = nullptr;
     QLabel* m_discordRetry = nullptr;
     // Fires once when the Discord hold ends, to take its line away.
     QTimer* m_discordRetryEnd = nullptr;

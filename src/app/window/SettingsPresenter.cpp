@@ -1,6 +1,7 @@
 #include "app/window/SettingsPresenter.h"
 
 #include "core/model/NotificationEligibility.h"
+#include "core/model/PlatformWords.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
 namespace vantorel {
@@ -105,10 +106,17 @@ QString SettingsPresenter::targetTitle(MonitoredProvider provider, NotificationC
 QString SettingsPresenter::targetReasons(const AppSettings& settings, MonitoredProvider provider,
                                          NotificationCategory category)
 {
-    return QStringLiteral("macOS: ")
+    return PlatformWords::desktopNotifications + QStringLiteral(": ")
            + NotificationEligibility::reason(settings, provider, category, NotificationChannel::local)
            + QStringLiteral(" / Discord: ")
            + NotificationEligibility::reason(settings, provider, category, NotificationChannel::discord);
+}
+
+QString SettingsPresenter::secretStoreMissingText()
+{
+    return PlatformWords::secretStore
+           + QStringLiteral("（Secret Service）が動いていません。Discord Webhook URL、API Key、iPhoneの接続情報を"
+                            "保存できないため、Discord通知、API Keyによる取得、Wi-Fi連携は使えません。");
 }
 
 } // namespace vantorel

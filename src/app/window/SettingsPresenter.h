@@ -78,6 +78,8 @@ struct SettingsPresenter
     // "Codex・残量低下" and "macOS: 対象 / Discord: 通知OFF" of the current notification targets.
     static QString targetTitle(MonitoredProvider provider, NotificationCategory category);
     static QString targetReasons(const AppSettings& settings, MonitoredProvider provider, NotificationCategory category);
+    // The one line that says no secret service runs and what that turns off.
+    static QString secretStoreMissingText();
 };
 
 } // namespace vantorel

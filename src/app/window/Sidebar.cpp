@@ -27,7 +27,7 @@ Sidebar::Sidebar(QWidget* parent)
     layout->addWidget(navigationEntry(QStringLiteral("入力"), QStringLiteral("square.and.pencil"), PopoverPage::manual));
     layout->addWidget(navigationEntry(QStringLiteral("履歴"), QStringLiteral("chart.xyaxis.line"), PopoverPage::history));
     m_codexCLI = new SidebarButton(QStringLiteral("Codex CLI"), QStringLiteral("terminal"),
-                                   SidebarButtonRole::externalAction, QStringLiteral("Codex CLIをTerminalで開く"), this);
+                                   SidebarButtonRole::externalAction, QStringLiteral("Codex CLIを端末で開く"), this);
     m_codexCLI->setObjectName(QStringLiteral("sidebar.codexCLI"));
     layout->addWidget(m_codexCLI);
     layout->addStretch(1);

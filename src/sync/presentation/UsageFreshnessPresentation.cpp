@@ -1,5 +1,6 @@
 #include "sync/presentation/UsageFreshnessPresentation.h"
 
+#include "core/model/PlatformWords.h"
 #include "sync/presentation/MinuteCount.h"
 
 #include <cmath>
@@ -46,16 +47,21 @@ bool UsageFreshnessPresentation::isStale(std::optional<Date> updatedAt, Date now
     return !elapsed || *elapsed >= staleInterval;
 }
 
+QString UsageFreshnessPresentation::fetchedHere()
+{
+    return PlatformWords::thisComputer + u"で取得"_s;
+}
+
 QString UsageFreshnessPresentation::label(std::optional<Date> updatedAt, Date now, bool failed)
 {
     const QString ageText = age(updatedAt, now);
     QString text;
     if (ageText == unknownTimeText) {
-        text = u"Mac取得時刻を確認"_s;
+        text = fetchedHere() + unknownTimeText;
     } else if (!updatedAt) {
-        text = u"Mac未取得"_s;
+        text = PlatformWords::thisComputer + u"で未取得"_s;
     } else {
-        text = u"Mac取得"_s + ageText;
+        text = fetchedHere() + ageText;
         if (isStale(updatedAt, now))
             text += u"・古い情報"_s;
     }

@@ -18,7 +18,9 @@ struct UsageFreshnessPresentation
     static QString age(std::optional<Date> updatedAt, Date now);
     // False without an update; true from staleInterval on, and for an update dated in the future.
     static bool isStale(std::optional<Date> updatedAt, Date now);
-    // The Mac-side freshness label of a provider card, "Mac取得5分前" and its variants;
+    // "このPCで取得": what a fetch on the desktop side is called before its age.
+    static QString fetchedHere();
+    // The desktop-side freshness label of a provider card, "このPCで取得5分前" and its variants;
     // `failed` tells that the last attempt to update failed.
     static QString label(std::optional<Date> updatedAt, Date now, bool failed);
 };

@@ -32,8 +32,8 @@ const ClassText classTexts[] = {
     {ClaudeUsageFailure::credentialExpired, "credentialExpired", u"Claudeのアクセストークンの更新待ちです。ログイン全体の失効とは限りません。Claude Codeを開いて認証を確認できます。更新されない場合はブラウザで再ログインしてください。", true},
     {ClaudeUsageFailure::reauthenticationRequired, "reauthenticationRequired", u"Claudeの保存済み認証が受け付けられません。「Claude認証」で再確認してください。必要な場合だけ公式ログインを開きます。", true},
     {ClaudeUsageFailure::unsupportedStorage, "unsupportedStorage", u"Claudeの保存構成をこのアプリでは確認できません。未ログインとは限りません。「保存構成を確認」でClaude Codeの公式案内を確認してください。", false},
-    {ClaudeUsageFailure::keychainPermission, "keychainPermission", u"ClaudeのKeychainへのアクセスを確認できません。「認証を再読込」でKeychainの許可を確認してください。再ログインは不要です。", false},
-    {ClaudeUsageFailure::keychainUnavailable, "keychainUnavailable", u"ClaudeのKeychainを読み取れませんでした。「認証を再読込」でアクセス許可を再確認してください。未ログインとは断定できません。", false},
+    {ClaudeUsageFailure::keychainPermission, "keychainPermission", u"Claude Codeの認証ファイルを時間内に読み取れませんでした。「認証を再読込」で再試行してください。再ログインは不要です。", false},
+    {ClaudeUsageFailure::keychainUnavailable, "keychainUnavailable", u"Claude Codeの認証ファイルがないか、読み取れませんでした。Claude Codeでログインしてから「認証を再読込」を押してください。", false},
     {ClaudeUsageFailure::responseFormat, "responseFormat", u"Claudeの使用量の応答形式に対応できません。「Claudeの使用量を確認」で提供元の表示を確認してください。再ログインは不要です。", false},
     {ClaudeUsageFailure::serviceUnavailable, "serviceUnavailable", u"Claudeの使用量を取得できません。「Claudeを更新」で再試行してください。", false},
 };

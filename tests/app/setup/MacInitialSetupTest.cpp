@@ -111,7 +111,7 @@ TEST(MacInitialSetupTest, ReviewSummaries)
     EXPECT_EQ(QStringList({Summary::provider(defaults), Summary::authentication(defaults), Summary::refresh(defaults),
                            Summary::background(defaults), Summary::notification(defaults), Summary::sync(defaults),
                            Summary::menuBar(defaults)}),
-              QStringList({"Codex", "Codex自動取得ON", "共通 5分", "取得を継続", "Mac ON・Discord OFF", "OFF",
+              QStringList({"Codex", "Codex自動取得ON", "共通 5分", "取得を継続", "デスクトップ通知 ON・Discord OFF", "OFF",
                            "Codex 5h＋1W"}));
 
     const auto bothOff = draftWith([](AppSettings& s) { s.codexEnabled = false; });

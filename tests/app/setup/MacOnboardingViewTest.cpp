@@ -1,3 +1,4 @@
+#include "app/setup/MacInitialSetupPage.h"
 #include "app/setup/MacOnboardingPage.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/ui/IconProvider.h"
@@ -11,6 +12,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -50,6 +52,22 @@ protected:
     int dismissals = 0;
     int handOvers = 0;
 };
+
+TEST(MacOnboardingPages, GuideAndWizardTextsNameThisPlatformsThings)
+{
+    const QRegularExpression otherPlatform(QStringLiteral("Mac(?![A-Za-z])|macOS|Keychain|キーチェーン"));
+    QStringList texts;
+    for (const MacOnboardingPage& page : MacOnboardingPage::all()) {
+        texts << page.title << page.introduction;
+        for (const MacOnboardingPoint& point : page.points)
+            texts << point.title << point.detail;
+    }
+    for (const MacInitialSetupPage& page : MacInitialSetupPage::all())
+        texts << page.title << page.detail;
+    for (const QString& text : texts)
+        EXPECT_FALSE(text.contains(otherPlatform)) << text.toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("このPC・Discord")));
+}
 
 TEST_F(MacOnboardingViewTest, ShowsThePageOfTheClampedPublishedStep)
 {

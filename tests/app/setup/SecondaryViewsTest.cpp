@@ -33,17 +33,17 @@ TEST(SecondaryViewsTest, EvidenceLines)
         std::optional<PendingDiscordNotification> pending;
         QStringList expected;
     } cases[] = {
-        {std::nullopt, std::nullopt, {"macOS: 受付記録なし", "Discord: 受付記録なし"}},
-        {record(Status::accepted, Status::accepted), std::nullopt, {"macOS: OS登録を確認", "Discord: Discord保存を確認"}},
+        {std::nullopt, std::nullopt, {"デスクトップ通知: 受付記録なし", "Discord: 受付記録なし"}},
+        {record(Status::accepted, Status::accepted), std::nullopt, {"デスクトップ通知: OS登録を確認", "Discord: Discord保存を確認"}},
         {record(Status::disabled, Status::invalidContent), std::nullopt,
-         {"macOS: 設定による対象外", "Discord: 本文が上限超過・送信停止", "今後の通知のため、サービス名を短くしてください。"}},
+         {"デスクトップ通知: 設定による対象外", "Discord: 本文が上限超過・送信停止", "今後の通知のため、サービス名を短くしてください。"}},
         {record(Status::accepted, Status::cancelled, false, NotificationCancellationReason::capacityLimit), std::nullopt,
-         {"macOS: OS登録を確認", "Discord: 再送を取消", "取消理由: 送信待ちの保存上限を超えました"}},
+         {"デスクトップ通知: OS登録を確認", "Discord: 再送を取消", "取消理由: 送信待ちの保存上限を超えました"}},
         {std::nullopt, bothWaits,
-         {"macOS: 受付記録なし", "Discord: 受付記録なし", "最新の取得結果を確認してから再送します。",
+         {"デスクトップ通知: 受付記録なし", "Discord: 受付記録なし", "最新の取得結果を確認してから再送します。",
           "次の試行予定: 2001年1月1日 1:00", "失敗・保留回数: 2"}},
         {record(Status::accepted, Status::outcomeUnknown, true), threshold,
-         {"macOS: OS登録を確認", "Discord: 結果不明・重複の可能性あり", "設定した通知日の到来待ち",
+         {"デスクトップ通知: OS登録を確認", "Discord: 結果不明・重複の可能性あり", "設定した通知日の到来待ち",
           "次の試行予定: 2001年1月1日 1:00", "失敗・保留回数: 0",
           "前回の結果は確認できません。同じ通知が届く可能性があります。"}},
     };

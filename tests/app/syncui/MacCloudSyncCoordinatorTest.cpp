@@ -122,7 +122,7 @@ TEST(MacCloudSyncCoordinator, PacesUploads)
     EXPECT_EQ(cloud.nextUploadAt(), t0 + 60);
     EXPECT_EQ(cloud.statusText(), u"最新データの送信待ち"_s);
     EXPECT_EQ(rig.sleeper->pendingCount(), 1);
-    EXPECT_EQ(rig.advance(50).statusText(), u"iCloudに送信済み"_s);
+    EXPECT_EQ(rig.advance(50).statusText(), u"同期フォルダに保存済み"_s);
     EXPECT_EQ(rig.revision(), u"6"_s);
 
     // After a restart the same revision goes only on request, without the spacing.
@@ -186,13 +186,13 @@ TEST(MacCloudSyncCoordinator, FailuresOnTheRealStore)
 {
     using E = CloudSyncError::Code;
     const struct { const char* setup; int error; bool deleting; std::string status; QString message; } rows[] = {
-        {"quota", 0, false, "iCloudに送信できませんでした", CloudSyncError(E::quotaExceeded).message()},
-        {"", EROFS, false, "iCloudに送信できませんでした", CloudSyncError(E::restricted).message()},
-        {"", ENOSPC, true, "iCloudデータを削除できませんでした", CloudSyncError(E::quotaExceeded).message()},
-        {"", 0, true, "iCloudデータを削除しました", {}},
-        {"anotherMac", 0, false, "iCloudに送信できませんでした", CloudSyncError(E::anotherMac).message()},
-        {"newer", 0, false, "iCloudの同期データを確認してください", UsageSyncError(UsageSyncError::Code::olderSnapshot).message()},
-        {"lock", 0, false, "iCloudへの再試行待ち", CloudSyncError::retryLater(1).message()},
+        {"quota", 0, false, "同期フォルダに保存できませんでした", CloudSyncError(E::quotaExceeded).message()},
+        {"", EROFS, false, "同期フォルダに保存できませんでした", CloudSyncError(E::restricted).message()},
+        {"", ENOSPC, true, "同期フォルダのデータを削除できませんでした", CloudSyncError(E::quotaExceeded).message()},
+        {"", 0, true, "同期フォルダのデータを削除しました", {}},
+        {"anotherMac", 0, false, "同期フォルダに保存できませんでした", CloudSyncError(E::anotherMac).message()},
+        {"newer", 0, false, "同期フォルダのデータを確認してください", UsageSyncError(UsageSyncError::Code::olderSnapshot).message()},
+        {"lock", 0, false, "同期フォルダへの再試行待ち", CloudSyncError::retryLater(1).message()},
     };
     for (const auto& row : rows) {
         const std::string setup = row.setup;
@@ -232,7 +232,7 @@ TEST(MacCloudSyncCoordinator, RetryWaitsDeletesLateResultsAndWakes)
     for (const auto& [retryAfter, wait] : rows) {
         Rig rig(false);
         rig.scripted->failures = {std::make_exception_ptr(CloudSyncError::retryLater(retryAfter))};
-        EXPECT_EQ(rig.uploaded(1).statusText(), u"iCloudへの再試行待ち"_s);
+        EXPECT_EQ(rig.uploaded(1).statusText(), u"同期フォルダへの再試行待ち"_s);
         EXPECT_EQ(rig.defaults->dateValue(C::retryNotBeforeKey()), t0 + wait) << retryAfter;
         EXPECT_EQ(rig.sleeper->pendingCount(), 1);
     }
@@ -263,7 +263,7 @@ TEST(MacCloudSyncCoordinator, RetryWaitsDeletesLateResultsAndWakes)
     EXPECT_FALSE(rig.cloud->enabled());
     EXPECT_FALSE(rig.revision());
     rig.scripted->waiting.takeFirst().complete();
-    EXPECT_EQ(rig.settle().statusText(), u"iCloudデータを削除しました"_s);
+    EXPECT_EQ(rig.settle().statusText(), u"同期フォルダのデータを削除しました"_s);
     EXPECT_EQ(rig.scripted->calls.filter(u"delete"_s).size(), 1);
 
     // A wake replans the wait from the clock.

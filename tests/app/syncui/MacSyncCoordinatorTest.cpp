@@ -158,7 +158,7 @@ TEST(MacSyncCoordinator, SwitchingRevocationAndWake)
 TEST(MacSyncCoordinator, ApprovalRejectionAndRevocation)
 {
     const auto notPaired = std::make_exception_ptr(UsageSyncError(Code::notPaired));
-    const QString notStored = u"登録できませんでした。接続期限とキーチェーンの状態を確認してください。"_s;
+    const QString notStored = u"登録できませんでした。接続期限とキーリングの状態を確認してください。"_s;
     struct Row {
         std::function<void(Rig&)> script;
         bool enabled, attention, stored;
@@ -269,6 +269,44 @@ TEST(MacSyncCoordinator, CancellingTheKeychainLoadEndsItAtOnceAndChangesNothing)
     drainEvents();
     EXPECT_FALSE(rig.sync->registeredDevice() || rig.sync->errorMessage() || rig.sync->registrationNeedsAttention());
     EXPECT_TRUE(rig.servers.created.isEmpty());
+}
+
+TEST(MacSyncCoordinator, WithoutASecretServiceNothingCountsAsRegisteredAndTheSwitchSnapsBack)
+{
+    using Op = FakeSecretStore::Operation;
+    auto store = std::make_shared<FakeSecretStore>();
+    Rig rig;
+    rig.storageInUse = std::make_shared<MacSyncKeychainStorage>(store);
+    const auto settle = [](const std::function<bool()>& done) { EXPECT_TRUE(QTest::qWaitFor(done, 10'000)); };
+    const auto switchOn = [&](std::optional<std::int32_t> failure) {
+        if (failure)
+            store->failNext(Op::read, *failure);
+        rig.sync->setEnabled(true);
+        settle([&] { return rig.sync->statusText() != u"接続情報を確認しています"_s; });
+    };
+    // At start-up and on every try: off, no error to show, nothing to revoke.
+    store->failNext(Op::read, SecretStore::Status::notAvailable);
+    rig.make();
+    settle([&] { return rig.sync->secretStoreMissing(); });
+    for (int round = 0; round < 2; ++round) {
+        if (round > 0)
+            switchOn(SecretStore::Status::notAvailable);
+        EXPECT_TRUE(rig.sync->secretStoreMissing()) << round;
+        EXPECT_FALSE(rig.sync->enabled() || rig.sync->errorMessage() || rig.sync->registrationNeedsAttention())
+            << round;
+        EXPECT_EQ(rig.sync->statusText(), u"連携OFF"_s) << round;
+    }
+    EXPECT_TRUE(rig.servers.created.isEmpty());
+    // A locked keyring may hold a registration: that stays an error with revocation offered.
+    switchOn(SecretStore::Status::interactionNotAllowed);
+    EXPECT_FALSE(rig.sync->secretStoreMissing() || rig.sync->enabled());
+    EXPECT_TRUE(rig.sync->registrationNeedsAttention());
+    EXPECT_EQ(rig.sync->errorMessage(), u"キーリングから接続情報を確認できませんでした。"_s);
+    // A keyring that answers lets the switch turn on.
+    switchOn(std::nullopt);
+    EXPECT_FALSE(rig.sync->secretStoreMissing() || rig.sync->errorMessage() || rig.sync->registrationNeedsAttention());
+    EXPECT_TRUE(rig.sync->enabled());
+    EXPECT_EQ(rig.servers.created.size(), 1);
 }
 
 TEST(SecretServiceKeychainStorageIntegration, SaveLoadAndRemoveOnTheKeyring)

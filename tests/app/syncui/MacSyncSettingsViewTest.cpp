@@ -8,6 +8,8 @@
 #include "app/ui/SymbolView.h"
 #include "app/ui/ToggleSwitch.h"
 #include "core/foundation/InMemorySettingsStore.h"
+#include "core/foundation/SecretStore.h"
+#include "core/foundation/SecretStoreError.h"
 #include "sync/model/UsageSyncError.h"
 #include "support/DrainEvents.h"
 #include "support/FakeMacSyncServing.h"
@@ -167,7 +169,8 @@ class MacSyncSettingsViewTest : public ViewTest
 TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
 {
     const QStringList optional = {u"errorText"_s, u"deviceName"_s, u"noDevice"_s, u"retryRevocationButton"_s,
-                                  u"revokeButton"_s, u"registerButton"_s, u"countdown"_s, u"requestName"_s};
+                                  u"revokeButton"_s, u"registerButton"_s, u"countdown"_s, u"requestName"_s,
+                                  u"storeMissingText"_s};
     struct Row {
         QString name;
         std::function<void(SyncRig&)> script;
@@ -186,6 +189,16 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
              drainEvents();
          },
          {u"errorText"_s, u"revokeButton"_s}, true, u"wifi.slash"_s, {}},
+        // No secret service: nothing can have been registered, and the switch says why it snaps back.
+        {u"no-keyring"_s,
+         [](SyncRig& r) {
+             r.storage->loadsAtOnce = false;
+             r.make(true);
+             r.storage->waiting.takeFirst().fail(
+                 std::make_exception_ptr(SecretStoreError(SecretStore::Status::notAvailable)));
+             drainEvents();
+         },
+         {u"noDevice"_s, u"storeMissingText"_s}, true, u"wifi.slash"_s, {}},
         {u"registered"_s, [](SyncRig& r) { r.storage->stored = phone; r.make(true); },
          {u"deviceName"_s, u"revokeButton"_s, u"registerButton"_s}, true, u"wifi"_s, u"iPhoneを再登録"_s},
         {u"pairing"_s, [](SyncRig& r) { r.make(true); r.pair(); }, {u"noDevice"_s, u"countdown"_s}, true, u"wifi"_s, {}},

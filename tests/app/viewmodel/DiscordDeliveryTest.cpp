@@ -323,7 +323,7 @@ TEST(DiscordDelivery, SettingsActions)
              });
              o.vm->sendDiscordTestNotification();
              QCoro::waitFor(o.vm->confirmDiscordTestNotification(*o.vm->discordTestPreview()));
-             EXPECT_EQ(o.vm->discordWebhookMessage(), QStringLiteral("Webhookの保存先・有効性・Keychainの許可を確認してください。"));
+             EXPECT_EQ(o.vm->discordWebhookMessage(), QStringLiteral("Webhookの保存先・有効性・キーリングの許可を確認してください。"));
              EXPECT_FALSE(o.vm->discordWebhookNeedsAttention());
          }},
         {"a stale draft confirms nothing; the current one goes out once as shown, never mentioning",

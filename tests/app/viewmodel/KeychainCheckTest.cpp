@@ -103,5 +103,25 @@ TEST(KeychainCheck, TheEventLoopTurnsWhileTheStoreBlocks)
     EXPECT_TRUE(waitUntil([&] { return !harness.logLines(QStringLiteral("keychain.")).isEmpty(); }));
 }
 
+TEST(KeychainCheck, NoSecretServiceIsNotedWithoutAskingItAnythingMore)
+{
+    using Op = FakeSecretStore::Operation;
+    ViewModelHarness harness;
+    AppViewModel& vm = harness.makeViewModel();
+    harness.secrets->failNext(Op::read, SecretStore::Status::notAvailable);
+    const int reads = harness.secrets->callCount(Op::read);
+    const int contains = harness.secrets->callCount(Op::contains);
+    QCoro::waitFor(vm.refreshKeychainSavedState());
+    EXPECT_TRUE(vm.secretStoreUnavailable());
+    EXPECT_FALSE(vm.apiKeyIsSaved() || vm.discordWebhookIsSaved());
+    EXPECT_EQ(harness.secrets->callCount(Op::read), reads + 1);
+    EXPECT_EQ(harness.secrets->callCount(Op::contains), contains);
+
+    // A locked or failing store is not a missing one.
+    harness.secrets->failNext(Op::read, SecretStore::Status::interactionNotAllowed);
+    QCoro::waitFor(vm.refreshKeychainSavedState());
+    EXPECT_FALSE(vm.secretStoreUnavailable());
+}
+
 } // namespace
 } // namespace vantorel

@@ -29,7 +29,7 @@ TEST(LaunchAtLoginTest, RegistersRemovesAndReports)
     const Row rows[] = {
         {"-", "vantorel", true, true, enabled, "launchAtLogin.enabled", true},
         {"", "vantorel", true, false, std::nullopt, "launchAtLogin.enabled", true},
-        {"Hidden=true\n", "vantorel", true, false, QStringLiteral("自動開始には、システム設定の「ログイン項目」で許可が必要です。"),
+        {"Hidden=true\n", "vantorel", true, false, QStringLiteral("自動開始には、デスクトップの自動起動設定でこのアプリを有効にしてください。"),
          "launchAtLogin.requiresApproval", true},
         {"-", "100%", true, true, u"自動開始の設定に失敗しました: " + percent, u"launchAtLogin.error enabled=true " + percent, false},
         {"", "vantorel", false, true, disabled, "launchAtLogin.disabled", false},

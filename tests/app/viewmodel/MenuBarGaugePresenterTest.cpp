@@ -58,7 +58,7 @@ TEST(MenuBarGaugePresenter, ValuesAndHelpTextFollowSwitchesReadingsAndNotices)
         {"unconfirmed", unconfirmed, {fiveHour(unknown), weekly(unknown)},
          "Codex 5h 未取得 / Codex 1W 未取得 / Codex 利用枠の形式を確認できません"},
         {"Claude stale", showing(50, 70, QStringLiteral("x"), true), {fiveHour(unknown), weekly(unknown)},
-         "Claude 5h 残り50% / Claude 1W 残り70% / Claude 更新できません・最終値、Mac取得5分前"},
+         "Claude 5h 残り50% / Claude 1W 残り70% / Claude 更新できません・最終値、このPCで取得5分前"},
         {"both off", bothOff, {fiveHour(1), weekly(1)}, "CodexとClaudeはOFFです。クリックして設定できます。"},
     };
     for (const auto& [name, state, codexValues, helpText] : cases) {

@@ -1,4 +1,7 @@
 #include "app/viewmodel/AppViewModel.h"
+#include "support/DrainEvents.h"
+#include "support/FakeUrlOpener.h"
+#include "support/ManualSleeper.h"
 #include "support/TestFiles.h"
 #include "support/ViewModelHarness.h"
 #include "support/WaitUntil.h"
@@ -77,6 +80,43 @@ TEST(SystemCommandsTest, RestartRunsTheExecutableAgainOrKeepsRunning)
             EXPECT_EQ(harness.logLines(QStringLiteral("app.restartFailed")).size(), 1);
         }
     }
+}
+
+TEST(SystemCommandsTest, WhatFindsNoProgramIsSaidInTheWindowForAWhile)
+{
+    ViewModelHarness harness;
+    auto dependencies = harness.dependencies();
+    QStringList commands;
+    dependencies.runInTerminal = [&commands](const QString& command) {
+        commands.append(command);
+        return false;
+    };
+    AppViewModel& viewModel = harness.makeViewModel(dependencies);
+    viewModel.openCodexCLI();
+    drainEvents(); // the clearing wait starts on a later turn
+    EXPECT_EQ(commands, QStringList{QStringLiteral("codex")});
+    EXPECT_EQ(viewModel.openFailureMessage(),
+              QStringLiteral("「Codex CLI」を開けませんでした。端末アプリが見つかりません。"));
+    EXPECT_EQ(harness.logLines(QStringLiteral("codexCLI.terminalUnavailable")).size(), 1);
+
+    // A later failure replaces the text and outlives the earlier one's timer.
+    harness.sleeper->advance(2);
+    harness.urlOpener->result = false;
+    viewModel.openDiagnosticsLog();
+    drainEvents();
+    const QString logFailure = QStringLiteral("「診断ログ」を開けませんでした。ファイルを開くアプリが見つかりません。");
+    EXPECT_EQ(viewModel.openFailureMessage(), logFailure);
+    harness.sleeper->advance(OpenFailure::displaySeconds - 2);
+    drainEvents();
+    EXPECT_EQ(viewModel.openFailureMessage(), logFailure);
+    harness.sleeper->advance(2);
+    drainEvents();
+    EXPECT_FALSE(viewModel.openFailureMessage());
+
+    harness.urlOpener->result = true;
+    viewModel.openDiagnosticsLog();
+    EXPECT_EQ(harness.urlOpener->opened.size(), 2);
+    EXPECT_FALSE(viewModel.openFailureMessage());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/ToggleSwitch.h"
+#include "app/ui/TransientBanner.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/window/ContentView.h"
 #include "app/window/SidebarButton.h"
@@ -15,6 +16,7 @@
 #include "sync/onboarding/OnboardingProgressStore.h"
 #include "support/DrainEvents.h"
 #include "support/FakeUrlOpener.h"
+#include "support/ManualSleeper.h"
 #include "support/ViewModelHarness.h"
 #include "support/ViewTest.h"
 
@@ -323,6 +325,40 @@ TEST_F(ContentViewTest, EveryPageRendersInLightAndDarkWithoutMissingGlyphs)
             saveGrab(view.get(), QStringLiteral("window-") + objectNameOf(page) + (dark ? "-dark" : "-light"));
         }
     }
+}
+
+TEST_F(ContentViewTest, PagesThatNothingOpensAreNamedOverThePageForAWhile)
+{
+    AppSettings settings;
+    settings.codexEnabled = true;
+    settings.claudeEnabled = true;
+    AppViewModel& model = harness.makeViewModel();
+    model.setSettings(settings);
+    opener.result = false;
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        auto view = makeView(model, dark ? PopoverPage::settings : PopoverPage::main);
+        show(view.get());
+        auto* banner = find<TransientBanner>(view.get(), QStringLiteral("transientBanner"));
+        EXPECT_TRUE(banner->text().isEmpty());
+        click(*view, QString::fromLatin1(dark ? "sidebar.claudeStatus" : "sidebar.codexStatus"));
+        drainEvents();
+        EXPECT_EQ(banner->text(), QStringLiteral("「%1 状態」を開けませんでした。ブラウザが見つかりません。")
+                                      .arg(QLatin1String(dark ? "Claude" : "Codex")));
+        // Over the bottom of the page, clear of the sidebar, and in front of a page built later.
+        const QWidget* page = find<QWidget>(view.get(), QStringLiteral("pageArea"));
+        EXPECT_TRUE(page->rect().contains(banner->geometry()));
+        EXPECT_EQ(banner->geometry().bottom(), page->height() - 1 - TransientBanner::margin);
+        click(*view, QStringLiteral("sidebar.history"));
+        EXPECT_EQ(page->children().last(), banner);
+        saveGrab(view.get(), QStringLiteral("window-openFailure") + (dark ? "-dark" : "-light"));
+        expectNoMissingGlyphs(view.get());
+
+        harness.sleeper->advance(OpenFailure::displaySeconds);
+        drainEvents();
+        EXPECT_TRUE(banner->text().isEmpty());
+    }
+    EXPECT_EQ(opener.opened, (QList<QUrl>{ExternalPages::openAIStatus(), ExternalPages::claudeStatus()}));
 }
 
 } // namespace

@@ -193,15 +193,15 @@ TEST_F(MainPanelTest, TickerAdvancesTheAgeWithoutAModelChange)
     MinuteTicker& ticker = panel->ticker();
     EXPECT_TRUE(ticker.isRunning());
     auto* freshness = find<QLabel>(find<QWidget>(panel.get(), "providerCard.Codex"), "providerCard.freshness");
-    EXPECT_EQ(freshness->text(), "Mac取得1分未満前");
+    EXPECT_EQ(freshness->text(), "このPCで取得1分未満前");
     harness.clock.advance(300);
     ticker.tick();
-    EXPECT_EQ(freshness->text(), "Mac取得5分前");
+    EXPECT_EQ(freshness->text(), "このPCで取得5分前");
     panel->hide();
     EXPECT_FALSE(ticker.isRunning());
     harness.clock.advance(300);
     panel->show();
-    EXPECT_EQ(freshness->text(), "Mac取得10分前");
+    EXPECT_EQ(freshness->text(), "このPCで取得10分前");
 }
 
 TEST_F(MainPanelTest, OutsideTextStaysPlain)

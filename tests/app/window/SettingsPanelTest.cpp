@@ -2,6 +2,7 @@
 #include "app/setup/DiscordTestPreviewView.h"
 #include "app/ui/DisclosureGroup.h"
 #include "app/ui/LineLimitedLabel.h"
+#include "app/ui/NoticeLabel.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/ToggleSwitch.h"
 #include "app/viewmodel/AppViewModel.h"
@@ -19,7 +20,10 @@
 #include "support/ViewTest.h"
 #include "support/WaitUntil.h"
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QLayout>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -317,6 +321,44 @@ TEST_F(SettingsPanelTest, DiscordRetryLineLeavesWhenTheHoldEndsOnOneTimer)
     settle();
     EXPECT_FALSE(shown("settings.discordRetry"));
     EXPECT_FALSE(end->isActive());
+}
+
+TEST_F(SettingsPanelTest, NamesThisPlatformsThingsAndSaysOnceWhenNoSecretServiceRuns)
+{
+    using Op = FakeSecretStore::Operation;
+    make();
+    // Every text, help and accessible name on the page, the disclosed groups included.
+    for (auto* group : panel->findChildren<DisclosureGroup*>())
+        group->setExpanded(true);
+    const QRegularExpression otherPlatform(QStringLiteral("Mac(?![A-Za-z])|macOS|Keychain|キーチェーン|Terminal"));
+    for (const QWidget* widget : panel->findChildren<QWidget*>()) {
+        QStringList texts{widget->toolTip(), widget->accessibleName()};
+        if (auto* label = qobject_cast<const QLabel*>(widget))
+            texts.append(label->text());
+        if (auto* button = qobject_cast<const QAbstractButton*>(widget))
+            texts.append(button->text());
+        for (const QString& text : texts)
+            EXPECT_FALSE(text.contains(otherPlatform)) << widget->objectName().toStdString() << ": " << text.toStdString();
+    }
+    EXPECT_EQ(at<ToggleSwitch>("settings.launchAtLogin")->text(), "ログイン時に自動起動");
+    EXPECT_EQ(at<ToggleSwitch>("settings.notifications")->text(), "デスクトップ通知");
+    EXPECT_FALSE(shown("settings.secretStoreMissing"));
+
+    // The start-up check finds no secret service: one notice, near the top, until one answers.
+    harness.secrets->failNext(Op::read, SecretStore::Status::notAvailable);
+    QCoro::waitFor(vm->refreshKeychainSavedState());
+    settle();
+    EXPECT_TRUE(shown("settings.secretStoreMissing"));
+    EXPECT_EQ(at<NoticeLabel>("settings.secretStoreMissing")->text(),
+              "キーリング（Secret Service）が動いていません。Discord Webhook URL、API Key、iPhoneの接続情報を"
+              "保存できないため、Discord通知、API Keyによる取得、Wi-Fi連携は使えません。");
+    const QLayout* column = at("settings.content")->layout();
+    EXPECT_EQ(column->indexOf(at("settings.secretStoreMissing")), column->indexOf(at("settings.header")) + 1);
+    EXPECT_EQ(panel->findChildren<NoticeLabel*>(QStringLiteral("settings.secretStoreMissing")).size(), 1);
+    grabBoth(at("settings.content"), QStringLiteral("settings-noSecretService"));
+    QCoro::waitFor(vm->refreshKeychainSavedState());
+    settle();
+    EXPECT_FALSE(shown("settings.secretStoreMissing"));
 }
 
 TEST_F(SettingsPanelTest, EntryOrderFlowsAndRebuild)

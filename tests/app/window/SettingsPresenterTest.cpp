@@ -177,14 +177,14 @@ TEST(SettingsPresenterTest, MenuBarDescriptionAndTargets)
         const char* line;
     };
     const Row rows[] = {
-        {"defaults", {}, codex, C::serviceIncidents, "macOS: 対象 / Discord: 通知OFF"},
-        {"defaults, Claude off", {}, claude, C::lowBalance, "macOS: サービスOFF / Discord: サービスOFF"},
+        {"defaults", {}, codex, C::serviceIncidents, "デスクトップ通知: 対象 / Discord: 通知OFF"},
+        {"defaults, Claude off", {}, claude, C::lowBalance, "デスクトップ通知: サービスOFF / Discord: サービスOFF"},
         {"Discord on", [](AppSettings& s) { s.discordResetNotificationsEnabled = true; }, codex, C::serviceIncidents,
-         "macOS: 対象 / Discord: 項目OFF"},
+         "デスクトップ通知: 対象 / Discord: 項目OFF"},
         {"Claude on, its status off", [](AppSettings& s) { s.claudeEnabled = true; s.claudeStatusEnabled = false; },
-         claude, C::serviceIncidents, "macOS: Status取得OFF / Discord: 通知OFF"},
+         claude, C::serviceIncidents, "デスクトップ通知: Status取得OFF / Discord: 通知OFF"},
         {"expiry off", [](AppSettings& s) { s.discordResetNotificationsEnabled = true; s.bankedResetExpiryNotificationsEnabled = false; },
-         codex, C::couponExpiry, "macOS: 期限通知OFF / Discord: 期限通知OFF"},
+         codex, C::couponExpiry, "デスクトップ通知: 期限通知OFF / Discord: 期限通知OFF"},
     };
     for (const Row& row : rows) {
         AppSettings tuned;

@@ -80,7 +80,7 @@ TEST(NotificationDeliveryStatus, LabelsDifferPerChannelOnlyForAccepted)
         {NotificationDeliveryStatus::outcomeUnknown, "結果不明・重複の可能性あり"},
         {NotificationDeliveryStatus::retryScheduled, "再試行待ち"},
         {NotificationDeliveryStatus::rateLimited, "Discordの制限による待機"},
-        {NotificationDeliveryStatus::credentialUnavailable, "Webhook・Keychainの確認待ち"},
+        {NotificationDeliveryStatus::credentialUnavailable, "Webhook・キーリングの確認待ち"},
         {NotificationDeliveryStatus::notAuthorized, "通知権限なし"},
         {NotificationDeliveryStatus::invalidContent, "本文が上限超過・送信停止"},
         {NotificationDeliveryStatus::failed, "受付を確認できません"},

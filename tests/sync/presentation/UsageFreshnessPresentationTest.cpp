@@ -27,20 +27,20 @@ struct FreshnessCase
 TEST(UsageFreshnessPresentationTest, AgeStaleAndLabelAgree)
 {
     const std::vector<FreshnessCase> cases = {
-        {std::nullopt, u"未取得"_s, false, u"Mac未取得"_s},
-        {0, u"1分未満前"_s, false, u"Mac取得1分未満前"_s},
-        {59.9, u"1分未満前"_s, false, u"Mac取得1分未満前"_s},
-        {60, u"1分前"_s, false, u"Mac取得1分前"_s},
-        {119, u"1分前"_s, false, u"Mac取得1分前"_s},
-        {3599, u"59分前"_s, false, u"Mac取得59分前"_s},
-        {3600, u"60分前"_s, true, u"Mac取得60分前・古い情報"_s},
-        {7200, u"120分前"_s, true, u"Mac取得120分前・古い情報"_s},
-        {86399, u"1439分前"_s, true, u"Mac取得1439分前・古い情報"_s},
-        {86400, u"1日0時間前"_s, true, u"Mac取得1日0時間前・古い情報"_s},
-        {90000, u"1日1時間前"_s, true, u"Mac取得1日1時間前・古い情報"_s},
+        {std::nullopt, u"未取得"_s, false, u"このPCで未取得"_s},
+        {0, u"1分未満前"_s, false, u"このPCで取得1分未満前"_s},
+        {59.9, u"1分未満前"_s, false, u"このPCで取得1分未満前"_s},
+        {60, u"1分前"_s, false, u"このPCで取得1分前"_s},
+        {119, u"1分前"_s, false, u"このPCで取得1分前"_s},
+        {3599, u"59分前"_s, false, u"このPCで取得59分前"_s},
+        {3600, u"60分前"_s, true, u"このPCで取得60分前・古い情報"_s},
+        {7200, u"120分前"_s, true, u"このPCで取得120分前・古い情報"_s},
+        {86399, u"1439分前"_s, true, u"このPCで取得1439分前・古い情報"_s},
+        {86400, u"1日0時間前"_s, true, u"このPCで取得1日0時間前・古い情報"_s},
+        {90000, u"1日1時間前"_s, true, u"このPCで取得1日1時間前・古い情報"_s},
         // Far in the past: the minute count stops at its cap instead of overflowing.
-        {1e12, u"1491308日2時間前"_s, true, u"Mac取得1491308日2時間前・古い情報"_s},
-        {-0.001, u"時刻を確認"_s, true, u"Mac取得時刻を確認"_s},
+        {1e12, u"1491308日2時間前"_s, true, u"このPCで取得1491308日2時間前・古い情報"_s},
+        {-0.001, u"時刻を確認"_s, true, u"このPCで取得時刻を確認"_s},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.elapsed.value_or(-999));
@@ -58,7 +58,7 @@ TEST(UsageFreshnessPresentationTest, NonFiniteInstantsNeedATimeCheck)
              {Date(nan), now}, {Date(inf), now}, {Date(-inf), now}, {now, Date(nan)}, {now, Date(inf)}}) {
         EXPECT_EQ(UsageFreshnessPresentation::age(updatedAt, current), u"時刻を確認"_s);
         EXPECT_TRUE(UsageFreshnessPresentation::isStale(updatedAt, current));
-        EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, current, false), u"Mac取得時刻を確認"_s);
+        EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, current, false), u"このPCで取得時刻を確認"_s);
     }
 }
 

@@ -1,0 +1,18 @@
+#include "app/window/ContentEnvironment.h"
+
+#include "app/platform/UrlOpener.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "core/foundation/AppDiagnostics.h"
+
+namespace vantorel {
+
+void ContentEnvironment::openPage(const QUrl& url, const QString& name) const
+{
+    if (urlOpener && urlOpener->open(url))
+        return;
+    AppDiagnostics::log(QStringLiteral("window.openURL failed url=") + url.toString());
+    if (viewModel)
+        viewModel->reportOpenFailure(OpenFailure::Kind::page, name);
+}
+
+} // namespace vantorel
