@@ -162,6 +162,13 @@ visible_windows() {
     xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id"
   done
 }
+one_window() { [ "$(visible_windows | wc -l)" -eq 1 ]; }
+# The Codex reading in the settings file, as "<five-hour> <weekly>" percent left.
+stored_reading() {
+  python3 -c 'import base64, json, sys
+usage = json.loads(base64.b64decode(json.load(open(sys.argv[1]))["Vantorel.usage"]["value"]))
+print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$settings" 2>/dev/null
+}
 # Windows the tray holds besides its own: our icon once it is embedded.
 tray_icons() { xwininfo -tree -id "$panel" 2>/dev/null | grep -cE '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' ; }
 screenshot() { "$services" grab "$1" "$artefacts/$2.png" >/dev/null 2>&1 || echo "smoke: no picture of $2" >&2; }
@@ -177,10 +184,11 @@ terminate() {
 # First start: start-up order, launch order, the tray icon, the first refresh and its notification.
 start_copy first
 wait_for_log "$first" "mainWindow.open reason=launch"
-in_order "$first" "app.start version=" "app.didFinishLaunching" "mainWindow.created" "mainWindow.open reason=launch"
+# Services and the view model, then the status item, all before launching finishes; the window after.
+in_order "$first" "app.start version=" "viewModel.init" "statusItem.created" "app.didFinishLaunching" \
+  "mainWindow.created" "mainWindow.open reason=launch"
 grep -F "pid=$first app.start version=" "$log" | grep -qF " bundle=$app" || fail "the start line names another binary"
 wait_until "the tray icon embedded in trayer" at_least 1 tray_icons
-one_window() { [ "$(visible_windows | wc -l)" -eq 1 ]; }
 wait_until "one window on screen" one_window
 wait_for_log "$first" "$expected_reading"
 wait_until "the low-balance notification" at_least 1 notification_count
@@ -205,11 +213,6 @@ wait_for_refreshes "$first" 2
 
 # SIGTERM keeps the reading; the next start shows it and does not notify again at the same level.
 terminate "$first"
-stored_reading() {
-  python3 -c 'import base64, json, sys
-usage = json.loads(base64.b64decode(json.load(open(sys.argv[1]))["Vantorel.usage"]["value"]))
-print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$settings" 2>/dev/null
-}
 [ "$(stored_reading)" = "$((100 - five_hour_used)) $((100 - weekly_used))" ] || fail "the reading is not in the settings file"
 start_copy second
 wait_for_log "$second" "mainWindow.open reason=launch"
@@ -220,7 +223,8 @@ screenshot "$(visible_windows | head -n 1)" window-second-launch
 # A copy started while another runs replaces it.
 start_copy third
 wait_for_log "$third" "mainWindow.open reason=launch"
-in_order "$third" "app.start version=" "singleInstance.terminateOther pid=$second name=vantorel" "app.didFinishLaunching"
+in_order "$third" "app.start version=" "singleInstance.terminateOther pid=$second name=vantorel bundle=$app" \
+  "viewModel.init" "statusItem.created" "app.didFinishLaunching"
 wait "$second"; status=$?
 [ $status -eq 0 ] || fail "the replaced copy exited $status"
 log_has "$second" "app.willTerminate" || fail "the replaced copy quit without \"app.willTerminate\""
