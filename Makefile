@@ -1,9 +1,11 @@
 # Two commands: `make run` and `make test`. Everything else is a helper for them.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# Where `make install` puts the binary, the menu entry and the icon.
+PREFIX ?= $(HOME)/.local
 GENERATOR := -G Ninja
 
-.PHONY: deps build run test test-build bench clean
+.PHONY: deps build run test test-build smoke install uninstall bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -25,6 +27,18 @@ test-build: deps $(BUILD_DIR)/test/build.ninja
 
 test: test-build
 	bash scripts/test.sh $(BUILD_DIR)/test
+
+# The test build's binary started as a desktop would, against stand-in services (scripts/smoke.sh).
+smoke: deps $(BUILD_DIR)/test/build.ninja
+	cmake --build $(BUILD_DIR)/test -j $(JOBS) --target vantorel fake_desktop_services
+	bash scripts/smoke.sh $(BUILD_DIR)/test/src/vantorel $(BUILD_DIR)/test/tests/fake_desktop_services
+
+install: build
+	cmake --install $(BUILD_DIR)/release --prefix "$(PREFIX)"
+
+# Removes exactly the files the last `make install` listed in its manifest.
+uninstall:
+	bash scripts/uninstall.sh $(BUILD_DIR)/release/install_manifest.txt
 
 $(BUILD_DIR)/bench/build.ninja:
 	cmake -S . -B $(BUILD_DIR)/bench $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVANTOREL_TESTS=OFF -DVANTOREL_BENCH=ON

@@ -61,6 +61,7 @@ struct FakeDesktopSession::State final : QDBusVirtualObject
     QList<InhibitCall> inhibitCalls;
     QList<int> inhibitReadEnds;
     QString connectionName;
+    QDBusConnection::BusType bus = QDBusConnection::SessionBus;
     QStringList names;
     std::promise<bool> ready;
 
@@ -114,31 +115,39 @@ struct FakeDesktopSession::State final : QDBusVirtualObject
     {
         bool serving = false;
         {
-            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
-            serving = bus.isConnected() && bus.registerVirtualObject(QStringLiteral("/"), this, QDBusConnection::SubPath);
+            QDBusConnection connection = QDBusConnection::connectToBus(bus, connectionName);
+            serving = connection.isConnected() && connection.registerVirtualObject(QStringLiteral("/"), this, QDBusConnection::SubPath);
             for (const QString& name : std::as_const(names))
-                serving = serving && bus.registerService(name);
+                serving = serving && connection.registerService(name);
             ready.set_value(serving);
             // QThread::quit() ends every event loop of the thread.
             QEventLoop loop;
             if (serving)
                 loop.exec();
-            bus.unregisterObject(QStringLiteral("/"));
+            connection.unregisterObject(QStringLiteral("/"));
         }
         QDBusConnection::disconnectFromBus(connectionName);
     }
 };
 
 FakeDesktopSession::FakeDesktopSession()
+    : FakeDesktopSession(Placement{})
+{
+}
+
+FakeDesktopSession::FakeDesktopSession(Placement placement)
     : m_state(std::make_shared<State>())
 {
     static std::atomic<int> counter{0};
     const QString suffix = QStringLiteral(".p") + QString::number(QCoreApplication::applicationPid())
         + QStringLiteral("_") + QString::number(++counter);
-    m_logindService = QStringLiteral("test.vantorel.login1") + suffix;
-    m_upowerService = QStringLiteral("test.vantorel.UPower") + suffix;
-    m_screenSaverService = QStringLiteral("test.vantorel.ScreenSaver") + suffix;
+    const QString prefix = placement.realNames ? QStringLiteral("org.freedesktop.") : QStringLiteral("test.vantorel.");
+    const QString unique = placement.realNames ? QString() : suffix;
+    m_logindService = prefix + QStringLiteral("login1") + unique;
+    m_upowerService = prefix + QStringLiteral("UPower") + unique;
+    m_screenSaverService = prefix + QStringLiteral("ScreenSaver") + unique;
     m_state->connectionName = QStringLiteral("fake-desktop-session") + suffix;
+    m_state->bus = placement.bus;
     m_state->names = {m_logindService, m_upowerService, m_screenSaverService};
     m_state->properties[address(Object::user).path] = {{QStringLiteral("Display"), sessionPath}};
     m_state->properties[sessionPath] = {{QStringLiteral("Active"), true},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QList>
 #include <QString>
 #include <QThread>
@@ -9,14 +10,21 @@
 
 namespace vantorel {
 
-// Fake login manager (manager, the calling user, one session), UPower and screen saver on the
-// session bus, served from a thread with a connection of its own (like FakeNotificationServer),
-// under fresh well-known names. Starts as an active, unlocked "user" session on mains power with
-// the screen saver off.
+// Fake login manager (manager, the calling user, one session), UPower and screen saver, served
+// from a thread with a connection of its own (like FakeNotificationServer). By default on the
+// session bus under fresh well-known names; a whole process (a stand-in desktop) may take the
+// real names on a private system bus instead. Starts as an active, unlocked "user" session on
+// mains power with the screen saver off.
 class FakeDesktopSession
 {
 public:
     enum class Object { manager, user, session, upower, screenSaver };
+    struct Placement
+    {
+        QDBusConnection::BusType bus = QDBusConnection::SessionBus;
+        // The services' own names (org.freedesktop.login1 ...) rather than fresh ones.
+        bool realNames = false;
+    };
     struct InhibitCall
     {
         QString what, who, why, mode;
@@ -24,6 +32,7 @@ public:
     struct State;
 
     FakeDesktopSession();
+    explicit FakeDesktopSession(Placement placement);
     ~FakeDesktopSession();
 
     bool isServing() const { return m_serving; }

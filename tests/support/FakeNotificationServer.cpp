@@ -20,6 +20,7 @@ struct Shared
     QStringList capabilities{QStringLiteral("body")};
     std::optional<std::pair<QString, QString>> notifyError;
     QList<FakeNotificationServer::Call> calls;
+    std::function<void(const FakeNotificationServer::Call&)> observer;
 };
 
 class NotificationService : public QObject, protected QDBusContext
@@ -39,6 +40,8 @@ public slots:
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+        if (m_shared->observer)
+            m_shared->observer(m_shared->calls.last());
         if (m_shared->notifyError) {
             sendErrorReply(m_shared->notifyError->first, m_shared->notifyError->second);
             return 0;
@@ -132,6 +135,12 @@ void FakeNotificationServer::failNotify(QString errorName, QString message)
 {
     std::lock_guard lock(m_thread->shared->mutex);
     m_thread->shared->notifyError = std::pair(std::move(errorName), std::move(message));
+}
+
+void FakeNotificationServer::setObserver(std::function<void(const Call&)> observer)
+{
+    std::lock_guard lock(m_thread->shared->mutex);
+    m_thread->shared->observer = std::move(observer);
 }
 
 QList<FakeNotificationServer::Call> FakeNotificationServer::calls() const

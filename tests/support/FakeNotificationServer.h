@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,6 +46,8 @@ public:
     void failNotify(QString errorName, QString message);
 
     QList<Call> calls() const;
+    // Called on the server's thread with each Notify call, after it is recorded.
+    void setObserver(std::function<void(const Call&)> observer);
 
 private:
     class Thread;

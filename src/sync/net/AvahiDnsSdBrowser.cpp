@@ -174,11 +174,12 @@ void AvahiDnsSdBrowser::stop()
 
 void AvahiDnsSdBrowser::reportResults()
 {
+    // An instance still resolving is left out rather than waited for: one slow or stale
+    // instance must not hold back the others.
     QList<NetworkEndpoint> results;
     for (const Instance& instance : m_instances) {
-        if (!instance.endpoint)
-            return; // the whole set once every instance is resolved
-        results.append(*instance.endpoint);
+        if (instance.endpoint)
+            results.append(*instance.endpoint);
     }
     QMetaObject::invokeMethod(
         &m_context,

@@ -12,9 +12,9 @@ struct AvahiServiceResolver;
 
 namespace vantorel {
 
-// Browses through the Avahi daemon and resolves every instance before it reports the whole
-// current set (as ServiceEndpoints with the resolved address; IPv6 link-local addresses carry
-// "%" and the interface). Without a daemon it reports `waiting` at once. Reports arrive on a
+// Browses through the Avahi daemon and reports the current set of resolved instances each time
+// one resolves or goes (as ServiceEndpoints with the resolved address; IPv6 link-local addresses
+// carry "%" and the interface); an instance still resolving is not in the set yet. Without a daemon it reports `waiting` at once. Reports arrive on a
 // later turn of the main thread's event loop, so a handler may destroy the browser.
 class AvahiDnsSdBrowser final : public DnsSdBrowser
 {

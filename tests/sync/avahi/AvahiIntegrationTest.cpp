@@ -144,13 +144,15 @@ public:
         }
     }
 
-    // Runs avahi-publish until the test ends.
-    QProcess& publishElsewhere(const QString& name)
+    // Runs avahi-publish until the test ends; `host` names a host other than this one.
+    QProcess& publishElsewhere(const QString& name, const QString& host = {})
     {
         auto& process = *m_publishers.emplace_back(std::make_unique<QProcess>());
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("avahi-publish"),
-                      {QStringLiteral("-s"), name, QStringLiteral("_vantorel._tcp"), QStringLiteral("4242")});
+        QStringList arguments{QStringLiteral("-s"), name, QStringLiteral("_vantorel._tcp"), QStringLiteral("4242")};
+        if (!host.isEmpty())
+            arguments.prepend(QStringLiteral("--host=") + host);
+        process.start(QStringLiteral("avahi-publish"), arguments);
         return process;
     }
 
@@ -228,4 +230,28 @@ TEST_F(AvahiIntegration, AClashFailsTheListenerAndARestartedDaemonSeesThePublica
     stopDaemon();
     ASSERT_TRUE(startDaemon());
     EXPECT_TRUE(browseSees(line));
+}
+
+TEST_F(AvahiIntegration, AnInstanceThatCannotResolveHoldsBackNoOther)
+{
+    // Its host has no address record: the daemon gives up resolving it only after its own
+    // time-out of about five seconds.
+    QProcess& stale = publishElsewhere(QStringLiteral("stale"), QStringLiteral("gone.local"));
+    QByteArray said;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (said += stale.readAll()).contains("Established"); }, waitMilliseconds));
+    QProcess& fresh = publishElsewhere(QStringLiteral("fresh"));
+    said.clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (said += fresh.readAll()).contains("Established"); }, waitMilliseconds));
+
+    AvahiDnsSdBrowser browser;
+    QList<NetworkEndpoint> results;
+    browser.setResultsHandler([&](const QList<NetworkEndpoint>& current) { results = current; });
+    browser.start(QStringLiteral("_vantorel._tcp"), QStringLiteral("local."));
+    const NetworkEndpoint expected = ServiceEndpoint{QStringLiteral("fresh"), QStringLiteral("_vantorel._tcp"),
+                                                     QStringLiteral("local"), QStringLiteral("lo"),
+                                                     QStringLiteral("127.0.0.1"), 4242};
+    // Well inside the daemon's resolving time-out.
+    constexpr int reportedWithinMilliseconds = 3'000;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return results.contains(expected); }, reportedWithinMilliseconds));
+    EXPECT_EQ(results.size(), 1) << "the stale instance is not reported unresolved";
 }

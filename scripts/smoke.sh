@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# Starts the real application the way a desktop does and checks what a user would see, from
+# its log, the buses and the X server:
+#   smoke.sh VANTOREL_BINARY FAKE_DESKTOP_SERVICES_BINARY
+# Around it: a throw-away home and XDG folders, Xvfb with trayer as the tray, a private session
+# bus with a stand-in notification server, a private system bus with a stand-in logind, and a
+# stand-in `codex` on PATH. Exits 77 (skipped) when Xvfb or trayer is missing. Pictures of the
+# tray and the window go to $VANTOREL_TEST_ARTEFACTS/smoke.
+set -uo pipefail
+app=$(readlink -f "${1:?vantorel binary}")
+services=$(readlink -f "${2:?fake_desktop_services binary}")
+here=$(cd "$(dirname "$0")" && pwd)
+fake_codex=$here/../tests/support/fake_codex_app_server.py
+
+# What the checks expect, in one place: the Codex reading served, and the texts it must produce.
+five_hour_used=92
+weekly_used=40
+expected_reading="usage.refresh provider=Codex fiveHourRemaining=8.0 weeklyRemaining=60.0"
+expected_notification=$'Codex 使用量が少なくなっています\t5時間枠の残りが 8% です。'
+# Bounds for each wait: generous for a sanitizer build on two cores, far below the test's time-out.
+wait_seconds=20
+
+for tool in Xvfb trayer; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "smoke: skipped: $tool is not installed (scripts/deps.txt lists it)"
+    exit 77
+  fi
+done
+for tool in dbus-daemon gdbus xwininfo python3; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "smoke: $tool is missing (scripts/deps.txt lists it)" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  [ -n "${session_bus_pid:-}" ] && kill "$session_bus_pid" 2>/dev/null
+  [ -n "${system_bus_pid:-}" ] && kill "$system_bus_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+artefacts=${VANTOREL_TEST_ARTEFACTS:-$work/artefacts}/smoke
+mkdir -p "$artefacts" "$work/home/.cache" "$work/config" "$work/data" "$work/state" "$work/cache" \
+  "$work/runtime" "$work/bin"
+chmod 700 "$work/runtime"
+log=$work/state/Vantorel/Vantorel.log
+settings=$work/config/Vantorel/defaults.json
+notifications=$work/notifications
+codex_log=$work/codex.log
+: >"$notifications"
+: >"$codex_log"
+
+fail() {
+  echo "smoke: FAILED: $*" >&2
+  echo "--- application log" >&2
+  cat "$log" >&2 2>/dev/null
+  echo "--- notifications" >&2
+  cat "$notifications" >&2
+  echo "--- fake codex" >&2
+  cat "$codex_log" >&2
+  for output in "$work"/*.out; do
+    [ -s "$output" ] || continue
+    echo "--- $(basename "$output")" >&2
+    tail -n 40 "$output" >&2
+  done
+  exit 1
+}
+
+# Waits, bounded, until the command succeeds. A poll of files the processes write: the only
+# signal a shell gets from them.
+wait_until() {
+  local what=$1 deadline=$((SECONDS + wait_seconds))
+  shift
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "timed out waiting for $what"
+    sleep 0.1
+  done
+}
+log_has() { grep -qF -- "pid=$1 $2" "$log" 2>/dev/null; }
+wait_for_log() { wait_until "\"$2\" from pid $1" log_has "$1" "$2"; }
+count_log() { grep -cF -- "pid=$1 $2" "$log" 2>/dev/null; }
+codex_runs() { grep -c '^args ' "$codex_log"; }
+at_least() { [ "$("${@:2}")" -ge "$1" ]; }
+# SIGTERM comes only between refreshes: the checks are about what a finished refresh left behind.
+wait_for_refreshes() { wait_until "refresh $2 of pid $1 to end" at_least "$2" count_log "$1" "refreshScheduledItems.end"; }
+# The messages of one process, in order, must contain these in this order.
+in_order() {
+  local pid=$1 previous=0 message line
+  shift
+  for message in "$@"; do
+    line=$(grep -nF -- "pid=$pid $message" "$log" | head -n 1 | cut -d: -f1)
+    [ -n "$line" ] || fail "pid $pid never logged \"$message\""
+    [ "$line" -gt "$previous" ] || fail "pid $pid logged \"$message\" out of order"
+    previous=$line
+  done
+}
+
+# Private buses with policies of our own: nothing reaches the machine's buses.
+start_bus() {
+  local type=$1
+  cat >"$work/$type.conf" <<EOF
+<busconfig><type>$type</type><listen>unix:path=$work/$type.sock</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
+<allow receive_sender="*"/></policy></busconfig>
+EOF
+  dbus-daemon --config-file="$work/$type.conf" --fork --print-pid
+}
+session_bus_pid=$(start_bus session) || fail "no session bus"
+system_bus_pid=$(start_bus system) || fail "no system bus"
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
+export XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/session.sock DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system.sock
+export PATH=$work/bin:$PATH TZ=${TZ:-Asia/Tokyo} LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan.supp}
+unset WAYLAND_DISPLAY VANTOREL_TRAY_HOST
+
+# Xvfb picks a free display and writes its number to the descriptor: no fixed number can clash.
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.out" 2>&1 &
+pids+=($!)
+read -r display <"$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$display
+
+trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.out" 2>&1 &
+pids+=($!)
+tray_panel() { xwininfo -root -children 2>/dev/null | awk '/\("panel" "trayer"\)/ { print $1; exit }'; }
+tray_ready() { [ -n "$(tray_panel)" ]; }
+wait_until "trayer's panel" tray_ready
+panel=$(tray_panel)
+
+mkfifo "$work/commands"
+exec 7<>"$work/commands"
+"$services" serve "$notifications" <"$work/commands" >"$work/services.out" 2>&1 &
+pids+=($!)
+wait_until "the stand-in desktop services" grep -q '^ready' "$work/services.out"
+
+# The Codex CLI: each run answers one rate-limit read.
+now=$(date +%s)
+cat >"$work/codex.scenario" <<EOF
+expect
+send {"id":{id},"result":{"userAgent":"smoke/1"}}
+expect
+expect
+send {"id":{id},"result":{"rateLimits":{"primary":{"usedPercent":$five_hour_used,"windowDurationMins":300,"resetsAt":$((now + 3 * 3600))},"secondary":{"usedPercent":$weekly_used,"windowDurationMins":10080,"resetsAt":$((now + 5 * 86400))},"credits":null,"planType":"plus","limitId":"codex"},"rateLimitsByLimitId":null}}
+drain
+EOF
+printf '#!/bin/sh\nexec python3 "%s" "%s" "%s" "$@"\n' "$fake_codex" "$work/codex.scenario" "$codex_log" >"$work/bin/codex"
+chmod +x "$work/bin/codex"
+
+start_copy() {
+  "$app" >"$work/app-$1.out" 2>&1 &
+  pids+=($!)
+  eval "$1=$!"
+}
+# Top-level windows titled "Vantorel" that are on screen.
+visible_windows() {
+  local id
+  for id in $(xwininfo -root -children 2>/dev/null | awk '$2 == "\"Vantorel\":" { print $1 }'); do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id"
+  done
+}
+one_window() { [ "$(visible_windows | wc -l)" -eq 1 ]; }
+# The Codex reading in the settings file, as "<five-hour> <weekly>" percent left.
+stored_reading() {
+  python3 -c 'import base64, json, sys
+usage = json.loads(base64.b64decode(json.load(open(sys.argv[1]))["Vantorel.usage"]["value"]))
+print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$settings" 2>/dev/null
+}
+# Windows the tray holds besides its own: our icon once it is embedded.
+tray_icons() { xwininfo -tree -id "$panel" 2>/dev/null | grep -cE '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' ; }
+screenshot() { "$services" grab "$1" "$artefacts/$2.png" >/dev/null 2>&1 || echo "smoke: no picture of $2" >&2; }
+notification_count() { grep -cxF -- "$expected_notification" "$notifications"; }
+terminate() {
+  local pid=$1 status=0
+  kill -TERM "$pid"
+  wait "$pid" || status=$?
+  [ $status -eq 0 ] || fail "pid $pid exited $status on SIGTERM"
+  log_has "$pid" "app.willTerminate" || fail "pid $pid quit without \"app.willTerminate\""
+}
+
+# First start: start-up order, launch order, the tray icon, the first refresh and its notification.
+start_copy first
+wait_for_log "$first" "mainWindow.open reason=launch"
+# Services and the view model, then the status item, all before launching finishes; the window after.
+in_order "$first" "app.start version=" "viewModel.init" "statusItem.created" "app.didFinishLaunching" \
+  "mainWindow.created" "mainWindow.open reason=launch"
+grep -F "pid=$first app.start version=" "$log" | grep -qF " bundle=$app" || fail "the start line names another binary"
+wait_until "the tray icon embedded in trayer" at_least 1 tray_icons
+wait_until "one window on screen" one_window
+wait_for_log "$first" "$expected_reading"
+wait_until "the low-balance notification" at_least 1 notification_count
+screenshot "$panel" tray
+screenshot "$(visible_windows | head -n 1)" window-first-launch
+
+# Reopening shows the same window again, and no second one.
+gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
+  --method org.freedesktop.Application.Activate '@a{sv} {}' >/dev/null || fail "Activate was refused"
+wait_for_log "$first" "mainWindow.open reason=reopen"
+in_order "$first" "app.reopen hasVisibleWindows=true" "mainWindow.open reason=reopen"
+[ "$(count_log "$first" "mainWindow.created")" -eq 1 ] || fail "reopening created a second window"
+one_window || fail "reopening put a second window on screen"
+
+# The login session turning active again refreshes.
+runs=$(codex_runs)
+echo session-reactivate >&7
+wait_for_log "$first" "refresh.requested reason=session-active"
+in_order "$first" "app.sessionDidBecomeActive" "refresh.requested reason=session-active"
+wait_until "the refresh for the active session" at_least $((runs + 1)) codex_runs
+wait_for_refreshes "$first" 2
+
+# SIGTERM keeps the reading; the next start shows it and does not notify again at the same level.
+terminate "$first"
+[ "$(stored_reading)" = "$((100 - five_hour_used)) $((100 - weekly_used))" ] || fail "the reading is not in the settings file"
+start_copy second
+wait_for_log "$second" "mainWindow.open reason=launch"
+wait_for_refreshes "$second" 1
+[ "$(notification_count)" -eq 1 ] || fail "the same level was notified again"
+screenshot "$(visible_windows | head -n 1)" window-second-launch
+
+# A copy started while another runs replaces it.
+start_copy third
+wait_for_log "$third" "mainWindow.open reason=launch"
+in_order "$third" "app.start version=" "singleInstance.terminateOther pid=$second name=vantorel bundle=$app" \
+  "viewModel.init" "statusItem.created" "app.didFinishLaunching"
+wait "$second"; status=$?
+[ $status -eq 0 ] || fail "the replaced copy exited $status"
+log_has "$second" "app.willTerminate" || fail "the replaced copy quit without \"app.willTerminate\""
+wait_for_refreshes "$third" 1
+terminate "$third"
+[ "$(wc -l <"$notifications")" -eq 1 ] || fail "unexpected notifications"
+echo "smoke: passed"
