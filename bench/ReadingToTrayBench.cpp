@@ -118,7 +118,7 @@ void readingToTrayPicture(benchmark::State& state)
         ++n;
         *now = *now + sampleSpacing;
         // Percents that move every reading, so every reading needs a new picture.
-        const UsageSnapshot reading{.fiveHourRemainingPercent = 20.0 + n % 61, .weeklyRemainingPercent = 70,
+        const UsageSnapshot reading{.fiveHourRemainingPercent = 20.0 + n % 61, .weeklyRemainingPercent = 20.0 + n % 61,
                                     .fiveHourResetAt = *now + 3'600, .weeklyResetAt = *now + 86'400,
                                     .planType = QStringLiteral("plus"), .source = UsageSource::codexCLI,
                                     .updatedAt = *now, .codexPeriodValidationVersion = 1};
