@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 #include <benchmark/benchmark.h>
 
 using namespace vantorel;
@@ -74,10 +76,29 @@ void updateChanged(benchmark::State& state)
     }
 }
 
+// A reading as it arrives: one more sample, the oldest one leaving, the clock moved on.
+void updateNewSample(benchmark::State& state)
+{
+    InMemorySettingsStore defaults;
+    MacSyncSnapshotStore store(QUuid::createUuid(), defaults, QStringLiteral("Studio"), QStringLiteral("1.0"),
+                               QStringLiteral("1"));
+    MacSyncDisplayInput input = fullInput();
+    std::reverse(input.usageHistory.begin(), input.usageHistory.end());
+    Date now = benchNow;
+    store.update(input, now);
+    for (auto _ : state) {
+        now = now + 900.0;
+        input.usageHistory.removeFirst();
+        input.usageHistory.append({QUuid::createUuid(), MonitoredProvider::codex, now, 50.0, 80.0, 1});
+        benchmark::DoNotOptimize(store.update(input, now).revision);
+    }
+}
+
 } // namespace
 
 BENCHMARK(updateUnchanged)->Unit(benchmark::kMillisecond);
 BENCHMARK(updateChanged)->Unit(benchmark::kMillisecond);
+BENCHMARK(updateNewSample)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -3,12 +3,11 @@
 // behind, so the file write itself happens on the store's thread), and in memory, which leaves
 // the view model's own share.
 
+#include "FullHistories.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/AppViewModelDependencies.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/foundation/JsonFileSettingsStore.h"
-#include "core/model/HistoryRetention.h"
-#include "core/rules/DiscordNotificationOutbox.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -35,26 +34,7 @@ void saveUsageSnapshot(benchmark::State& state)
     dependencies.log = [](const QString&) {};
     AppViewModel viewModel(dependencies);
 
-    QList<UsageHistoryEntry> samples;
-    for (int i = HistoryRetention::maximumUsageEntries; i > 0; --i) {
-        samples.append(UsageHistoryEntry{QUuid::createUuid(), MonitoredProvider::codex, now - i * sampleSpacing, 60, 80, 1});
-    }
-    viewModel.setUsageHistory(samples);
-    AppState& full = viewModel.mutableState();
-    full.settings.discordResetNotificationsEnabled = true;
-    for (int i = 0; i < HistoryRetention::maximumNotificationEntries; ++i) {
-        full.notificationHistory.append(NotificationHistoryEntry{QUuid::createUuid(), MonitoredProvider::codex,
-                                                                 NotificationHistoryCategory::usage, QString(40, u'題'),
-                                                                 QString(80, u'文'), now - i, NotificationDeliveryEvidence{}});
-    }
-    for (int i = 0; i < DiscordNotificationOutbox::capacity; ++i) {
-        full.pendingDiscordResetNotifications.append(PendingDiscordNotification(
-            QStringLiteral("banked-reset-%1").arg(i), QString(120, u'券'), now - i, 0, std::nullopt, std::nullopt,
-            DiscordNotificationEvent::CouponGrant{now - i}, QUuid::createUuid()));
-    }
-    viewModel.persistUsageHistory();
-    viewModel.persistNotificationHistory();
-    viewModel.persistPendingDiscordResetNotifications();
+    fillHistories(viewModel, now, sampleSpacing);
     QCoreApplication::processEvents();
 
     int n = 0;

@@ -288,6 +288,22 @@ void MacSyncCoordinator::refreshSnapshotNow()
     refreshSnapshot(now());
 }
 
+// Runs as the queued delivery of a change signal, so the refresh it posts comes after the
+// deliveries already queued for that signal's other observers, the status item among them.
+void MacSyncCoordinator::scheduleSnapshotRefresh()
+{
+    if (m_snapshotRefreshScheduled)
+        return;
+    m_snapshotRefreshScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_snapshotRefreshScheduled = false;
+            refreshSnapshotNow();
+        },
+        Qt::QueuedConnection);
+}
+
 void MacSyncCoordinator::refreshSnapshot(Date date)
 {
     if (!m_captureDisplay)

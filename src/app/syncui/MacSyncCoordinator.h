@@ -87,8 +87,10 @@ public:
     bool displayMaintenanceEnabled() const { return m_displayMaintenanceEnabled; }
     void setDisplayMaintenanceEnabled(bool enabled) { m_displayMaintenanceEnabled = enabled; }
 
-    // Rebuilds the snapshot from `source` now and after each of its changed() signals, one
-    // capture per emission on a later turn. Observing the same object again does nothing.
+    // Rebuilds the snapshot from `source` now and after its changed() signals: one capture on a
+    // later turn for all the signals of one turn, queued behind the other observers of those
+    // signals so that what the user sees is updated first. Observing the same object again does
+    // nothing.
     template <typename Source>
     void observe(Source* source, std::function<MacSyncDisplayInput(const Source&)> capture)
     {
@@ -103,7 +105,7 @@ public:
             return capture(*weak);
         };
         refreshSnapshotNow();
-        m_displayObservation = connect(source, &Source::changed, this, &MacSyncCoordinator::refreshSnapshotNow,
+        m_displayObservation = connect(source, &Source::changed, this, &MacSyncCoordinator::scheduleSnapshotRefresh,
                                        Qt::QueuedConnection);
     }
 
@@ -121,6 +123,7 @@ private:
     friend class ChangeScope;
 
     void refreshSnapshotNow();
+    void scheduleSnapshotRefresh();
     void refreshSnapshot(Date date);
     void loadRegistration(bool startServing);
     void finishRegistrationLoad(const std::optional<RegisteredSyncDevice>& device);
@@ -168,6 +171,7 @@ private:
     QPointer<QObject> m_observedSource;
     std::function<std::optional<MacSyncDisplayInput>()> m_captureDisplay;
     QMetaObject::Connection m_displayObservation;
+    bool m_snapshotRefreshScheduled = false;
     TaskHandle m_maintenanceTask;
     std::optional<Date> m_maintenanceDeadline;
     std::optional<Date> m_lastRetentionCheck;

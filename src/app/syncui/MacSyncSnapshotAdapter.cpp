@@ -1,5 +1,6 @@
 #include "app/syncui/MacSyncSnapshotAdapter.h"
 
+#include "app/syncui/MacSyncDisplayInput.h"
 #include "core/foundation/UuidText.h"
 #include "core/model/CodexPeriodValidation.h"
 #include "core/model/HistoryRetention.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -145,6 +147,10 @@ bool isTrustedReset(const QString& provider, const NotificationHistoryEntry& ent
     }
     return false;
 }
+
+// The rules compare dates after adding or subtracting offsets; a boundary worked out here may be
+// off by the rounding of that sum, so boundaries this close to a date count as reached.
+constexpr double boundaryRoundingSeconds = 0.001;
 
 } // namespace
 
@@ -332,6 +338,39 @@ QList<SyncNotificationEntry> MacSyncSnapshotAdapter::notificationHistory(const Q
         result.append(std::move(published));
     }
     return result;
+}
+
+Date MacSyncSnapshotAdapter::unchangedUntil(const MacSyncDisplayInput& input, Date now)
+{
+    // Each rule keeps or drops a record by comparing `now` with one date per record; the result
+    // is the nearest such date not before `now`. NaN boundaries never compare true and are
+    // skipped, as the rules never change their answer for them.
+    const double from = now.timeIntervalSinceReferenceDate() - boundaryRoundingSeconds;
+    double until = std::numeric_limits<double>::infinity();
+    const auto boundary = [from, &until](double date) {
+        if (date >= from && date < until) {
+            until = date;
+        }
+    };
+    for (const MacSyncProviderDisplay* display : {&input.codex, &input.claude}) {
+        if (!display->snapshot || !display->snapshot->bankedReset || !display->snapshot->bankedReset->credits) {
+            continue;
+        }
+        for (const BankedResetCredit& credit : *display->snapshot->bankedReset->credits) {
+            if (credit.expiresAt) {
+                boundary(credit.expiresAt->timeIntervalSinceReferenceDate());
+            }
+        }
+    }
+    for (const UsageHistoryEntry& entry : input.usageHistory) {
+        const double recordedAt = entry.recordedAt.timeIntervalSinceReferenceDate();
+        boundary(recordedAt + HistoryRetention::usageRetentionSeconds);
+        boundary(recordedAt - HistoryRetention::usageFutureToleranceSeconds);
+    }
+    for (const NotificationHistoryEntry& entry : input.notificationHistory) {
+        boundary(entry.createdAt.timeIntervalSinceReferenceDate() - notificationFutureToleranceSeconds);
+    }
+    return Date::fromReferenceSeconds(std::fmax(until - boundaryRoundingSeconds, now.timeIntervalSinceReferenceDate()));
 }
 
 bool MacSyncSnapshotAdapter::isTrustedNotification(const NotificationHistoryEntry& entry)

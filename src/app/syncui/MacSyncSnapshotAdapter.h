@@ -15,6 +15,8 @@
 
 namespace vantorel {
 
+struct MacSyncDisplayInput;
+
 // Maps what the Mac window shows onto the records of the companion snapshot, publishing nothing
 // more: raw error texts become fixed ones, out-of-range numbers and dates the sync form cannot
 // carry are dropped, credit texts pass only in a known shape, and a notification keeps its own
@@ -39,6 +41,10 @@ struct MacSyncSnapshotAdapter
     // The 120 newest notifications up to a minute ahead of now, first of each id, newest first.
     static QList<SyncNotificationEntry> notificationHistory(const QList<NotificationHistoryEntry>& entries, Date now);
     static bool isTrustedNotification(const NotificationHistoryEntry& entry);
+    // A date up to which the rules above that depend on the time give for `input` what they
+    // give at `now`: every date from `now` up to, not including, the result yields the same
+    // records. Equal to `now` when a boundary is too close to tell.
+    static Date unchangedUntil(const MacSyncDisplayInput& input, Date now);
 };
 
 } // namespace vantorel

@@ -3,10 +3,7 @@
 #include "app/syncui/MacSyncDisplayInput.h"
 #include "app/syncui/MacSyncSnapshotAdapter.h"
 #include "core/foundation/SettingsStore.h"
-#include "sync/model/SyncCoding.h"
 #include "sync/model/UsageSyncError.h"
-
-#include <QCryptographicHash>
 
 #include <algorithm>
 #include <charconv>
@@ -55,6 +52,11 @@ MacSyncSnapshotStore::MacSyncSnapshotStore(const QUuid& hostID, SettingsStore& d
 
 UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input, Date now)
 {
+    if (m_lastSnapshot && m_lastInput && now >= m_lastInputFrom && now < m_lastInputUntil && *m_lastInput == input) {
+        return *m_lastSnapshot;
+    }
+    const Date unchangedUntil = MacSyncSnapshotAdapter::unchangedUntil(input, now);
+
     UsageSyncSnapshot snapshot;
     snapshot.hostID = m_hostID;
     snapshot.revision = 0;
@@ -70,8 +72,9 @@ UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input,
     snapshot.notificationHistory = MacSyncSnapshotAdapter::notificationHistory(input.notificationHistory, now);
 
     // The fingerprint covers everything published except the revision and the build time.
-    const QByteArray fingerprint = QCryptographicHash::hash(SyncCoding::encode(snapshot), QCryptographicHash::Sha256);
+    const QByteArray fingerprint = m_fingerprint.of(snapshot);
     if (m_lastFingerprint && *m_lastFingerprint == fingerprint && m_lastSnapshot) {
+        rememberInput(input, now, unchangedUntil);
         return *m_lastSnapshot;
     }
 
@@ -86,7 +89,15 @@ UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input,
     m_defaults.set(revisionKey(), QString::number(snapshot.revision));
     m_lastFingerprint = fingerprint;
     m_lastSnapshot = snapshot;
+    rememberInput(input, now, unchangedUntil);
     return snapshot;
+}
+
+void MacSyncSnapshotStore::rememberInput(const MacSyncDisplayInput& input, Date from, Date until)
+{
+    m_lastInput = input;
+    m_lastInputFrom = from;
+    m_lastInputUntil = until;
 }
 
 } // namespace vantorel

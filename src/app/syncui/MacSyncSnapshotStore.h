@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/syncui/MacSyncDisplayInput.h"
+#include "app/syncui/MacSyncSnapshotFingerprint.h"
 #include "core/foundation/Date.h"
 #include "sync/model/UsageSyncSnapshot.h"
 
@@ -12,11 +14,12 @@
 namespace vantorel {
 
 class SettingsStore;
-struct MacSyncDisplayInput;
 
 // Builds the snapshot the Mac publishes and numbers it: content that differs from the last
 // snapshot returned gets the next revision of a counter kept in the settings store, unchanged
-// content gets the last snapshot back untouched. GUI thread only.
+// content gets the last snapshot back untouched. An input equal to the last one built, at a time
+// when none of its dated records crosses a rule's boundary, is known to give the same content and
+// costs only the comparison; anything else is encoded and fingerprinted. GUI thread only.
 class MacSyncSnapshotStore
 {
 public:
@@ -36,13 +39,20 @@ public:
     UsageSyncSnapshot update(const MacSyncDisplayInput& input, Date now);
 
 private:
+    void rememberInput(const MacSyncDisplayInput& input, Date from, Date until);
+
     QUuid m_hostID;
     SettingsStore& m_defaults;
     QString m_hostName;
     QString m_sourceVersion;
     QString m_sourceBuild;
+    MacSyncSnapshotFingerprint m_fingerprint;
     std::optional<QByteArray> m_lastFingerprint;
     std::optional<UsageSyncSnapshot> m_lastSnapshot;
+    // The input of the last content fingerprinted, and the dates between which it stays the same.
+    std::optional<MacSyncDisplayInput> m_lastInput;
+    Date m_lastInputFrom;
+    Date m_lastInputUntil;
 };
 
 } // namespace vantorel

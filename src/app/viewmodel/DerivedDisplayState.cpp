@@ -6,6 +6,8 @@
 #include "core/model/ProviderPlanFormatter.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
+#include <algorithm>
+
 namespace vantorel::derived {
 
 namespace {
@@ -136,6 +138,12 @@ std::optional<QString> claudeUsageDisplayErrorMessage(const AppState& state)
 
 QList<UsageHistoryEntry> confirmedUsageHistory(const AppState& state)
 {
+    // The common case shares the stored list: no copy, and the sync capture that compares it
+    // with the last one finds the same data at once.
+    if (std::all_of(state.usageHistory.cbegin(), state.usageHistory.cend(),
+                    [](const UsageHistoryEntry& entry) { return entry.periodsAreConfirmed(); })) {
+        return state.usageHistory;
+    }
     QList<UsageHistoryEntry> confirmed;
     for (const UsageHistoryEntry& entry : state.usageHistory) {
         if (entry.periodsAreConfirmed()) {

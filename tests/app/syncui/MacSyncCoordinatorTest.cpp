@@ -251,6 +251,26 @@ TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
     EXPECT_FALSE(rig.sync->pendingRequest());
 }
 
+TEST(MacSyncCoordinator, ChangesOfOneTurnAreCapturedOnceAfterTheOtherObservers)
+{
+    Rig rig;
+    rig.make();
+    QStringList order;
+    DisplaySource source;
+    rig.sync->observe<DisplaySource>(&source, [&order](const DisplaySource& s) {
+        order << u"capture"_s;
+        return s.input;
+    });
+    QObject::connect(&source, &DisplaySource::changed, &source, [&order] { order << u"view"_s; }, Qt::QueuedConnection);
+    const std::uint64_t revision = rig.sync->latestSnapshot()->revision;
+    source.input.refreshIntervalSeconds = 900;
+    for (int i = 0; i < 3; ++i)
+        emit source.changed();
+    drainEvents();
+    EXPECT_EQ(order, (QStringList{u"capture"_s, u"view"_s, u"view"_s, u"view"_s, u"capture"_s}));
+    EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision + 1);
+}
+
 TEST(MacSyncCoordinator, CancellingTheKeychainLoadEndsItAtOnceAndChangesNothing)
 {
     auto store = std::make_shared<BlockingSecretStore>();

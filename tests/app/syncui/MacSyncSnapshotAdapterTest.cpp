@@ -2,6 +2,7 @@
 
 #include "app/syncui/MacSyncSnapshotAdapter.h"
 #include "core/model/CodexPeriodValidation.h"
+#include "core/model/HistoryRetention.h"
 #include "core/model/NotificationMessageBuilder.h"
 #include "core/rules/UsageNotificationWindow.h"
 #include "support/QtPrinters.h"
@@ -13,7 +14,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <tuple>
 
 using namespace vantorel;
 using namespace vantorel::test;
@@ -176,4 +179,37 @@ TEST(MacSyncSnapshotAdapter, EveryTextTheBuilderWritesIsTrustedAndNothingElse)
     ASSERT_EQ(published.size(), 1);
     EXPECT_EQ(published[0].title, u"Claude リセット"_s);
     EXPECT_EQ(published[0].body, u"Macで利用枠のリセットに関する通知を記録しました。詳細はMacで確認してください。"_s);
+}
+
+TEST(MacSyncSnapshotAdapter, RecordsStayTheSameUntilTheNearestDatedBoundary)
+{
+    const auto records = [](const MacSyncDisplayInput& input, Date date) {
+        return std::tuple(Adapter::provider(input.codex, SyncProviderID::codex, date),
+                          Adapter::usageHistory(input.usageHistory, date),
+                          Adapter::notificationHistory(input.notificationHistory, date));
+    };
+    const auto sample = [](double seconds) {
+        return UsageHistoryEntry{idNumber(50), MonitoredProvider::codex, syncNow + seconds, 50.0, 80.0, 1};
+    };
+    const BankedResetCredit credit{u"c"_s, {}, u"available"_s, {}, syncNow + 500, {}, {}};
+    const double retention = HistoryRetention::usageRetentionSeconds;
+    // Seconds from now to the boundary: the base input's oldest sample, 1,200 s old, ages out first.
+    const std::pair<std::function<void(MacSyncDisplayInput&)>, double> rows[] = {
+        {[](MacSyncDisplayInput&) {}, retention - 1'200},
+        {[&](MacSyncDisplayInput& in) { in.codex.snapshot->bankedReset = BankedResetSummary{1, QList{credit}, {}, {}}; }, 500},
+        {[&](MacSyncDisplayInput& in) { in.usageHistory.append(sample(200)); }, 140}, // ahead of the tolerance
+        {[](MacSyncDisplayInput& in) { in.notificationHistory.append(notification(9, syncNow + 100)); }, 40},
+        {[&](MacSyncDisplayInput& in) { in.usageHistory.append(sample(20 - retention)); }, 20},
+        {[](MacSyncDisplayInput& in) { in.notificationHistory.append(notification(9, syncNow + 60)); }, 0},
+    };
+    for (const auto& [add, seconds] : rows) {
+        MacSyncDisplayInput input = displayInput();
+        add(input);
+        const Date until = Adapter::unchangedUntil(input, syncNow);
+        EXPECT_NEAR(until - syncNow, seconds, 0.01);
+        if (seconds > 0) {
+            EXPECT_EQ(records(input, until - 0.01), records(input, syncNow)) << seconds;
+            EXPECT_NE(records(input, until + 0.01), records(input, syncNow)) << seconds;
+        }
+    }
 }

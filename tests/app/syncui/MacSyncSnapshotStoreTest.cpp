@@ -70,6 +70,21 @@ TEST(MacSyncSnapshotStore, FailuresAndUnchangedContentWriteNothing)
     EXPECT_FALSE(defaults.contains(revisionKey));
 }
 
+TEST(MacSyncSnapshotStore, AnEqualInputIsBuiltAgainWhenTimeChangesItsContent)
+{
+    StoreRig rig;
+    MacSyncDisplayInput input = displayInput();
+    input.notificationHistory.append(notification(7, syncNow + 100)); // shown from syncNow + 40
+    const UsageSyncSnapshot first = rig.store.update(input, syncNow);
+    EXPECT_EQ(rig.store.update(input, syncNow + 39), first);
+    EXPECT_EQ(rig.store.update(input, syncNow + 40).revision, first.revision + 1);
+    EXPECT_EQ(rig.store.update(input, syncNow).notificationHistory, first.notificationHistory); // clock set back
+    // Another input with the same content (dates count in whole seconds) keeps the snapshot.
+    MacSyncDisplayInput same = input;
+    same.codex.snapshot->updatedAt = same.codex.snapshot->updatedAt + 0.25;
+    EXPECT_EQ(rig.store.update(same, syncNow + 1).revision, first.revision + 2);
+}
+
 TEST(MacSyncSnapshotStore, BuildsAValidSnapshotThatRoundTrips)
 {
     for (const auto& [interval, expected] : {std::pair{10, 60}, {100'000, 86'400}, {300, 300}}) {

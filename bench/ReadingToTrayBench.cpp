@@ -1,0 +1,171 @@
+// GUI-thread time from a parsed Codex reading handed to the view model to the tray item's new
+// picture, with every history full (2,500 usage samples, 120 notification records, 128 queued
+// Discord items), the sync coordinator observing the view model as at start-up, and the main
+// window closed or open on its main page. The clock moves on by one sampling interval a
+// reading, so each one adds a usage sample and changes the synced content. Also reported: the
+// fastest and the median reading ("minMs", "medianMs"), and the work that follows the picture in
+// the same burst ("afterIconMs").
+
+#include "FullHistories.h"
+#include "app/shell/MenuBarPalette.h"
+#include "app/shell/StatusItemController.h"
+#include "app/syncui/MacSyncCoordinator.h"
+#include "app/syncui/MacSyncDeviceStorage.h"
+#include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/AppViewModelDependencies.h"
+#include "app/window/ContentView.h"
+#include "app/window/MainPanel.h"
+#include "core/foundation/InMemorySettingsStore.h"
+#include "core/foundation/Sleeper.h"
+
+#include <QApplication>
+#include <QCoroTask>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+namespace vantorel {
+namespace {
+
+constexpr double sampleSpacing = 901;
+// A reading whose picture never arrives ends the run instead of spinning for ever.
+constexpr int maximumTurnsToPicture = 1'000;
+
+class TimedTray final : public StatusItemBackend {
+public:
+    bool isAvailable() const override { return true; }
+    void setIcon(const QIcon&) override
+    {
+        if (!iconAt)
+            iconAt = clock.nsecsElapsed();
+    }
+    void setToolTip(const QString&) override {}
+    void setVisible(bool visible) override { m_visible = visible; }
+    bool isVisible() const override { return m_visible; }
+    QRect anchorRectangle() const override { return {}; }
+
+    QElapsedTimer clock;
+    std::optional<qint64> iconAt;
+
+private:
+    bool m_visible = true;
+};
+
+class NoDevice final : public MacSyncDeviceStorage {
+public:
+    QCoro::Task<std::optional<RegisteredSyncDevice>> load(CancelToken) override { co_return std::nullopt; }
+    void save(const RegisteredSyncDevice&) override {}
+    void remove() override {}
+};
+
+class NoSleep final : public Sleeper {
+public:
+    QCoro::Task<> sleep(double, CancelToken) override { co_return; }
+};
+
+QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync)
+{
+    ContentEnvironment environment;
+    environment.viewModel = &viewModel;
+    environment.syncCoordinator = &sync;
+    ContentPages pages;
+    pages.main = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
+        return new MainPanel(environment, std::move(page));
+    };
+    return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
+}
+
+void readingToTrayPicture(benchmark::State& state)
+{
+    const bool windowOpen = state.range(0) == 1;
+    auto now = std::make_shared<Date>(Date::fromUnixSeconds(1'772'323'200));
+    const Clock clock = [now] { return *now; };
+    auto defaults = std::make_shared<InMemorySettingsStore>();
+    AppViewModelDependencies dependencies;
+    dependencies.defaults = defaults;
+    dependencies.automaticallyStartServices = false;
+    dependencies.now = clock;
+    dependencies.log = [](const QString&) {};
+    AppViewModel viewModel(dependencies);
+    viewModel.mutableState().settings.codexEnabled = true;
+    fillHistories(viewModel, *now, sampleSpacing);
+
+    MacSyncCoordinator sync(defaults, std::make_shared<NoDevice>(), QStringLiteral("Studio"), clock,
+                            std::make_shared<NoSleep>(), [](const QUuid&, const QString&) { return nullptr; });
+    sync.observe<AppViewModel>(&viewModel,
+                               [](const AppViewModel& model) { return MacSyncDisplayInput::capture(model); });
+    auto tray = std::make_unique<TimedTray>();
+    TimedTray& timed = *tray;
+    StatusItemController controller(
+        viewModel, {.backend = std::move(tray),
+                    .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
+                                            .devicePixelRatio = [] { return 1.0; }},
+                    .popoverContent = {},
+                    .mainWindowContent = [&viewModel, &sync] { return mainWindowContent(viewModel, sync); },
+                    .log = [](const QString&) {}});
+    if (windowOpen)
+        controller.showMainWindow(QStringLiteral("bench"));
+    QCoreApplication::processEvents();
+
+    int n = 0;
+    double afterIcon = 0;
+    std::vector<double> toIcon;
+    for (auto _ : state) {
+        ++n;
+        *now = *now + sampleSpacing;
+        // Percents that move every reading, so every reading needs a new picture.
+        const UsageSnapshot reading{.fiveHourRemainingPercent = 20.0 + n % 61, .weeklyRemainingPercent = 20.0 + n % 61,
+                                    .fiveHourResetAt = *now + 3'600, .weeklyResetAt = *now + 86'400,
+                                    .planType = QStringLiteral("plus"), .source = UsageSource::codexCLI,
+                                    .updatedAt = *now, .codexPeriodValidationVersion = 1};
+        timed.iconAt.reset();
+        timed.clock.start();
+        viewModel.saveUsageSnapshot(reading);
+        for (int turn = 0; !timed.iconAt && turn < maximumTurnsToPicture; ++turn)
+            QCoreApplication::processEvents();
+        if (!timed.iconAt) {
+            state.SkipWithError("the reading never reached the tray picture");
+            break;
+        }
+        state.SetIterationTime(double(*timed.iconAt) / 1e9);
+        toIcon.push_back(double(*timed.iconAt) / 1e6);
+        // The rest of the burst: the other observers of the same change.
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        afterIcon += double(timed.clock.nsecsElapsed() - *timed.iconAt) / 1e6;
+    }
+    state.counters["afterIconMs"] = n > 0 ? afterIcon / n : 0.0;
+    if (!toIcon.empty()) {
+        std::sort(toIcon.begin(), toIcon.end());
+        state.counters["minMs"] = toIcon.front();
+        state.counters["medianMs"] = toIcon[toIcon.size() / 2];
+    }
+    state.counters["syncRevision"] = sync.latestSnapshot() ? double(sync.latestSnapshot()->revision) : 0.0;
+    state.SetLabel(windowOpen ? "window open" : "window closed");
+}
+
+BENCHMARK(readingToTrayPicture)
+    ->ArgName("windowOpen")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace vantorel
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
