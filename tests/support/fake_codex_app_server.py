@@ -9,6 +9,7 @@ is appended to LOG as it arrives. SCENARIO holds one directive per line:
   expect            read one line from stdin (exit 0 on end of input); remembers its "id"
   send TEXT         write TEXT and a line feed; "{id}" becomes the id last read
   raw TEXT          write TEXT without a line feed
+  hexline HEX       write the bytes given in hexadecimal and a line feed
   big N             write a line of N bytes (line feed included)
   bytes N           write N bytes of zeros, no line feed
   stderr N          write N bytes to standard error
@@ -59,6 +60,9 @@ def main():
             out.flush()
         elif verb == "raw":
             out.write(rest.encode())
+            out.flush()
+        elif verb == "hexline":
+            out.write(bytes.fromhex(rest) + b"\n")
             out.flush()
         elif verb == "big":
             out.write(b"x" * (int(rest) - 1) + b"\n")

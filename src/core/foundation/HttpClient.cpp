@@ -21,6 +21,18 @@ namespace {
 
 // URL loading gives up after this many hops as well.
 constexpr int maximumRedirects = 16;
+// A response head larger than this is no answer we can use. (Qt itself drops every field of a
+// head with more than 100 of them, so a count needs no check here.)
+constexpr qint64 maximumHeadBytes = 64 * 1024;
+
+// Whether the head's fields, as "name: value" lines with their line breaks, stay within bounds.
+bool headWithinBounds(const QList<QNetworkReply::RawHeaderPair>& fields)
+{
+    qint64 bytes = 0;
+    for (const auto& [name, value] : fields)
+        bytes += name.size() + value.size() + 4;
+    return bytes <= maximumHeadBytes;
+}
 
 // Milliseconds for a QTimer or a transfer time-out; 0 (none) for non-positive or NaN seconds.
 int milliseconds(double seconds)
@@ -170,6 +182,7 @@ struct Exchange
     bool tooLarge = false;
     bool resourceTimedOut = false;
     bool headersTimedOut = false;
+    bool headTooLarge = false;
     bool replyDestroyed = false;
 };
 
@@ -258,6 +271,11 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
                      [exchange, rawReply, overLimit, headers = QPointer<QTimer>(&headersTimer)] {
         if (headers)
             headers->stop();
+        if (!headWithinBounds(rawReply->rawHeaderPairs())) {
+            exchange->headTooLarge = true;
+            rawReply->abort();
+            return;
+        }
         const auto length = rawReply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > exchange->limit)
             overLimit();
@@ -305,6 +323,10 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
     if (exchange->tooLarge) {
         throw HttpError(HttpError::Kind::responseTooLarge,
                         QStringLiteral("The response is larger than %1 bytes").arg(exchange->limit));
+    }
+    if (exchange->headTooLarge) {
+        throw HttpError(HttpError::Kind::other,
+                        QStringLiteral("The response head is larger than %1 bytes").arg(maximumHeadBytes));
     }
     if (exchange->headersTimedOut) {
         throw HttpError(HttpError::Kind::timedOut, QStringLiteral("The response head did not arrive within %1 s")

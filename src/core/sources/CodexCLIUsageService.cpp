@@ -61,11 +61,17 @@ std::optional<QString> onPath(const QString& name, const QString& pathVariable)
     return std::nullopt;
 }
 
+// Given when the wait ends after a line that looked like a message but could not be parsed.
+const QString unreadableAnswerDetail = QStringLiteral("answer could not be read (invalid UTF-8 or nested too deeply)");
+
 // The answer to request `id` in one line: its result, or nullopt when the line is something
 // else (a notification, a server request, another id, noise). Throws rpc for an error answer.
-std::optional<Json> answerIn(const QByteArray& text, std::int64_t id)
+// An object that cannot be parsed may have been the answer: `unreadable` notes it.
+std::optional<Json> answerIn(const QByteArray& text, std::int64_t id, bool& unreadable)
 {
     auto message = json::parse(text);
+    if (!message && text.trimmed().startsWith('{'))
+        unreadable = true;
     if (!message || !message->is_object() || message->contains("method"))
         return std::nullopt;
     if (json::integer(*message, "id") != id)
@@ -82,11 +88,12 @@ std::optional<Json> answerIn(const QByteArray& text, std::int64_t id)
     return std::move(*result);
 }
 
-QCoro::Task<Json> answer(std::shared_ptr<ChildProcess> child, std::int64_t id, CancelToken token)
+QCoro::Task<Json> answer(std::shared_ptr<ChildProcess> child, std::int64_t id, std::shared_ptr<bool> unreadable,
+                         CancelToken token)
 {
     for (;;) {
         while (auto text = child->takeLine()) {
-            if (auto result = answerIn(*text, id))
+            if (auto result = answerIn(*text, id, *unreadable))
                 co_return std::move(*result);
         }
         if (const auto& reason = child->launchError())
@@ -104,14 +111,14 @@ QCoro::Task<Json> answer(std::shared_ptr<ChildProcess> child, std::int64_t id, C
 }
 
 QCoro::Task<UsageSnapshot> exchange(std::shared_ptr<ChildProcess> child, CodexCLIUsageService::HostApplication host,
-                                    Clock clock, CancelToken token)
+                                    Clock clock, std::shared_ptr<bool> unreadable, CancelToken token)
 {
     const Json clientInfo = {{"name", json::str(host.name)}, {"version", json::str(host.version)}};
     child->write(request(initializeId, "initialize", Json{{"clientInfo", clientInfo}}));
-    co_await answer(child, initializeId, token);
+    co_await answer(child, initializeId, unreadable, token);
     child->write(line(Json{{"jsonrpc", "2.0"}, {"method", "initialized"}}));
     child->write(request(rateLimitsId, "account/rateLimits/read"));
-    const Json result = co_await answer(child, rateLimitsId, token);
+    const Json result = co_await answer(child, rateLimitsId, unreadable, token);
     co_return CodexCLIUsageService::usage(result, clock());
 }
 
@@ -236,15 +243,18 @@ QCoro::Task<UsageSnapshot> CodexCLIUsageService::fetchUsage(std::optional<QStrin
     child->start();
 
     // A named lambda: g++ 12 destroys a lambda prvalue handed to a coroutine twice.
-    const auto work = [child, host = m_host, clock = m_clock](CancelToken inner) {
-        return exchange(child, host, clock, inner);
+    const auto unreadable = std::make_shared<bool>(false);
+    const auto work = [child, host = m_host, clock = m_clock, unreadable](CancelToken inner) {
+        return exchange(child, host, clock, unreadable, inner);
     };
     std::optional<UsageSnapshot> snapshot;
     std::exception_ptr failure;
     try {
         snapshot = co_await withTimeout(*sleeper, timeoutSeconds, token, work);
     } catch (const TimeoutError&) {
-        failure = std::make_exception_ptr(CodexCLIUsageError(Code::timeout));
+        // An answer that came but could not be read is not a silent CLI.
+        failure = std::make_exception_ptr(*unreadable ? CodexCLIUsageError::rpc(unreadableAnswerDetail)
+                                                      : CodexCLIUsageError(Code::timeout));
     } catch (...) {
         failure = std::current_exception();
     }

@@ -1,5 +1,7 @@
 #include "sync/cloud/CloudAccountChangeNotifier.h"
 
+#include "sync/cloud/LocalDirectoryCloudDatabase.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,14 +10,17 @@ namespace vantorel {
 
 namespace {
 
-constexpr qint64 maximumAccountBytes = 64;
-
+// A file that names no account is no account: the database moves it aside without the account
+// having changed.
 std::optional<QByteArray> readAccount(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return file.read(maximumAccountBytes);
+    QByteArray bytes = file.read(LocalDirectoryCloudDatabase::maximumAccountBytes + 1);
+    if (!LocalDirectoryCloudDatabase::isAccountName(bytes))
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include "sync/cloud/CloudDatabaseOperation.h"
 #include "sync/cloud/CloudRecordID.h"
 
+#include <QDir>
+#include <QString>
+
 #include <exception>
 #include <functional>
 #include <memory>
@@ -27,6 +30,9 @@ public:
     virtual void fetchUserRecordID(UserRecordIDCompletion completion) = 0;
     // Runs the operation on the private database (see CloudDatabaseOperation for how it reports).
     virtual void add(std::shared_ptr<CloudDatabaseOperation> operation) = 0;
+    // Where the caller writes the files it attaches to records: beside the database when the
+    // database is a local folder, so that an interrupted save leaves nothing elsewhere.
+    virtual QString temporaryDirectory() const { return QDir::tempPath(); }
 };
 
 } // namespace vantorel

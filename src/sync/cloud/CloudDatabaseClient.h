@@ -4,6 +4,7 @@
 #include "sync/cloud/CloudRecord.h"
 
 #include <QCoroTask>
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,8 @@ public:
     virtual QCoro::Task<CloudRecord> saveRecord(CloudRecord record, CancelToken token) = 0;
     // Ends every call in flight with CancellationError.
     virtual void cancel() = 0;
+    // The folder in which the files attached to saved records are written.
+    virtual QString temporaryDirectory() const { return QDir::tempPath(); }
 };
 
 } // namespace vantorel

@@ -244,6 +244,11 @@ void CloudKitDatabaseClient::cancel()
         cancelCall();
 }
 
+QString CloudKitDatabaseClient::temporaryDirectory() const
+{
+    return m_state->container->temporaryDirectory();
+}
+
 int CloudKitDatabaseClient::callsInFlight() const
 {
     return static_cast<int>(m_state->operations.size() + m_state->accountCancellations.size());

@@ -31,6 +31,8 @@ public:
                                                         CancelToken token) override;
     QCoro::Task<CloudRecord> saveRecord(CloudRecord record, CancelToken token) override;
     void cancel() override;
+    // The container's.
+    QString temporaryDirectory() const override;
 
     // Record operations and account calls in flight; zero once every call has ended.
     int callsInFlight() const;

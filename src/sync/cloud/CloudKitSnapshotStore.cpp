@@ -172,7 +172,7 @@ QCoro::Task<> saveTask(std::shared_ptr<State> state, UsageSyncSnapshot snapshot,
         co_await verifyAccount(state, expected, request, token);
         const auto stored = existing ? CloudSnapshotCodec::metadata(*existing) : std::nullopt;
         if (CloudSnapshotCodec::shouldSave(payload.metadata, stored)) {
-            const CloudTemporaryAsset asset(payload.data);
+            const CloudTemporaryAsset asset(payload.data, state->client->temporaryDirectory());
             const auto removeAsset = qScopeGuard([&] { asset.remove(); });
             const CloudRecord next = CloudSnapshotCodec::record(payload, asset.url(), existing);
             check(*state, request, token);

@@ -21,6 +21,9 @@ constexpr std::array<const char*, 10> messages = {
     "iCloudの同期データを確認できませんでした。",
 };
 
+// Names the entry so the user can find it; not a network failure, so no advice to retry.
+constexpr const char* damagedLocalEntryText = "このPCの同期フォルダーの「%1」が正しくありません。確認してください。";
+
 } // namespace
 
 CloudSyncError::CloudSyncError(Code code)
@@ -35,6 +38,14 @@ CloudSyncError CloudSyncError::retryLater(double seconds)
     return error;
 }
 
+CloudSyncError CloudSyncError::damagedLocalEntry(const QString& path)
+{
+    CloudSyncError error(Code::invalidData);
+    error.m_localEntry = path;
+    error.m_what = QString::fromUtf8(damagedLocalEntryText).arg(path).toStdString();
+    return error;
+}
+
 QString CloudSyncError::message() const
 {
     return QString::fromUtf8(what());
@@ -42,6 +53,8 @@ QString CloudSyncError::message() const
 
 const char* CloudSyncError::what() const noexcept
 {
+    if (!m_localEntry.isEmpty())
+        return m_what.c_str();
     return messages[static_cast<std::size_t>(m_code)];
 }
 
@@ -59,7 +72,8 @@ std::optional<double> CloudSyncError::retryAfterSeconds() const
 
 bool CloudSyncError::operator==(const CloudSyncError& other) const
 {
-    return m_code == other.m_code && (m_code != Code::retryLater || m_seconds == other.m_seconds);
+    return m_code == other.m_code && m_localEntry == other.m_localEntry
+        && (m_code != Code::retryLater || m_seconds == other.m_seconds);
 }
 
 } // namespace vantorel

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <optional>
+#include <string>
 
 namespace vantorel {
 
@@ -28,8 +29,13 @@ public:
     // For retryLater use retryLater(seconds).
     explicit CloudSyncError(Code code);
     static CloudSyncError retryLater(double seconds);
+    // invalidData for an entry of this PC's own cloud folder that is not what belongs there (a
+    // link, a file where a folder belongs, an unreadable account); its text names `path`.
+    static CloudSyncError damagedLocalEntry(const QString& path);
 
     Code code() const { return m_code; }
+    // The local entry of damagedLocalEntry; empty otherwise.
+    const QString& localEntry() const { return m_localEntry; }
     QString message() const;
     const char* what() const noexcept override;
 
@@ -38,12 +44,15 @@ public:
     // retryLater's seconds when finite and not negative (zero and -0 included); otherwise absent.
     std::optional<double> retryAfterSeconds() const;
 
-    // Same case, and for retryLater equal seconds (so NaN seconds equal nothing).
+    // Same case and local entry, and for retryLater equal seconds (so NaN seconds equal nothing).
     bool operator==(const CloudSyncError& other) const;
 
 private:
     Code m_code;
     double m_seconds = 0;
+    QString m_localEntry;
+    // what() of a damaged local entry; the fixed texts need no storage.
+    std::string m_what;
 };
 
 } // namespace vantorel

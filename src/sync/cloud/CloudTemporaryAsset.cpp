@@ -13,12 +13,12 @@
 
 namespace vantorel {
 
-CloudTemporaryAsset::CloudTemporaryAsset(const QByteArray& data)
+CloudTemporaryAsset::CloudTemporaryAsset(const QByteArray& data, const QString& folder)
 {
     if (data.isEmpty() || data.size() > CloudSnapshotCodec::maximumPayloadBytes)
         throw CloudSyncError(CloudSyncError::Code::invalidData);
     const QString directory
-        = QDir(QDir::tempPath()).filePath(QStringLiteral("vantorel-cloud-") + uuidText(QUuid::createUuid()));
+        = QDir(folder).filePath(QStringLiteral("vantorel-cloud-") + uuidText(QUuid::createUuid()));
     const QString path = QDir(directory).filePath(QStringLiteral("snapshot.json"));
     // No intermediate directories, and an existing directory is not ours to use or remove.
     if (::mkdir(QFile::encodeName(directory).constData(), 0700) != 0)

@@ -2,8 +2,8 @@
 
 #include "core/foundation/UuidText.h"
 
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QUuid>
 
@@ -23,10 +23,13 @@ namespace {
 
 // Polling the lock is bounded by the wait and only happens while another process holds it.
 constexpr auto lockRetryInterval = std::chrono::milliseconds(10);
+// Nested folders deeper than this are left in place by removeTree rather than holding a
+// descriptor per level.
+constexpr int maximumRemovalDepth = 16;
 
-QByteArray native(const QString& path)
+QByteArray native(const QString& name)
 {
-    return QFile::encodeName(path);
+    return QFile::encodeName(name);
 }
 
 [[noreturn]] void fail(int error)
@@ -37,6 +40,31 @@ QByteArray native(const QString& path)
 void closeQuietly(int fd)
 {
     ::close(fd);
+}
+
+void removeTreeAt(int parent, const QByteArray& name, int depth) noexcept
+{
+    if (::unlinkat(parent, name.constData(), 0) == 0 || (errno != EISDIR && errno != EPERM))
+        return;
+    if (depth >= maximumRemovalDepth)
+        return;
+    const int fd = ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (DIR* dir = ::fdopendir(fd)) {
+        QList<QByteArray> names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray child(entry->d_name);
+            if (child != "." && child != "..")
+                names.append(child);
+        }
+        for (const QByteArray& child : names)
+            removeTreeAt(::dirfd(dir), child, depth + 1);
+        ::closedir(dir);
+    } else {
+        closeQuietly(fd);
+    }
+    ::unlinkat(parent, name.constData(), AT_REMOVEDIR);
 }
 
 } // namespace
@@ -57,6 +85,40 @@ LocalCloudFiles::Lock::~Lock()
         closeQuietly(m_fd);
 }
 
+LocalCloudFiles::Directory::Directory(int fd, QString path)
+    : m_fd(fd)
+    , m_path(std::move(path))
+{
+}
+
+LocalCloudFiles::Directory::Directory(Directory&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_path(std::move(other.m_path))
+{
+}
+
+LocalCloudFiles::Directory& LocalCloudFiles::Directory::operator=(Directory&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            closeQuietly(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_path = std::move(other.m_path);
+    }
+    return *this;
+}
+
+LocalCloudFiles::Directory::~Directory()
+{
+    if (m_fd >= 0)
+        closeQuietly(m_fd);
+}
+
+QString LocalCloudFiles::Directory::pathOf(const QString& name) const
+{
+    return m_path + QLatin1Char('/') + name;
+}
+
 LocalCloudFiles::LocalCloudFiles(Fault fault)
     : m_fault(std::move(fault))
 {
@@ -70,10 +132,36 @@ void LocalCloudFiles::check(const char* call, const QString& path) const
         fail(error);
 }
 
-std::optional<QByteArray> LocalCloudFiles::read(const QString& path, qint64 maximumBytes) const
+std::optional<LocalCloudFiles::Directory> LocalCloudFiles::openDirectory(const QString& path) const
 {
-    check("read", path);
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        fail(errno);
+    }
+    return Directory(fd, path);
+}
+
+std::optional<LocalCloudFiles::Directory> LocalCloudFiles::subdirectory(const Directory& parent, const QString& name,
+                                                                        bool create) const
+{
+    if (create)
+        makeDirectory(parent, name);
+    const int fd = ::openat(parent.fd(), native(name).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT && !create)
+            return std::nullopt;
+        fail(errno);
+    }
+    return Directory(fd, parent.pathOf(name));
+}
+
+std::optional<QByteArray> LocalCloudFiles::read(const Directory& directory, const QString& name,
+                                                qint64 maximumBytes) const
+{
+    check("read", directory.pathOf(name));
+    const int fd = ::openat(directory.fd(), native(name).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
@@ -103,16 +191,18 @@ std::optional<QByteArray> LocalCloudFiles::read(const QString& path, qint64 maxi
     }
 }
 
-void LocalCloudFiles::write(const QString& path, const QByteArray& bytes) const
+void LocalCloudFiles::write(const Directory& directory, const QString& name, const QByteArray& bytes) const
 {
-    check("write", path);
-    const QString temporary = path + QStringLiteral(".tmp-") + uuidText(QUuid::createUuid());
-    const int fd = ::open(native(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    check("write", directory.pathOf(name));
+    const QByteArray target = native(name);
+    const QByteArray temporary = native(name + QStringLiteral(".tmp-") + uuidText(QUuid::createUuid()));
+    const int fd = ::openat(directory.fd(), temporary.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         fail(errno);
     auto discard = qScopeGuard([&] {
         closeQuietly(fd);
-        ::unlink(native(temporary).constData());
+        ::unlinkat(directory.fd(), temporary.constData(), 0);
     });
     qsizetype written = 0;
     while (written < bytes.size()) {
@@ -123,44 +213,49 @@ void LocalCloudFiles::write(const QString& path, const QByteArray& bytes) const
             fail(errno);
         written += put;
     }
-    if (::fsync(fd) != 0 || ::rename(native(temporary).constData(), native(path).constData()) != 0)
+    if (::fsync(fd) != 0
+        || ::renameat(directory.fd(), temporary.constData(), directory.fd(), target.constData()) != 0)
         fail(errno);
     discard.dismiss();
     closeQuietly(fd);
 }
 
-void LocalCloudFiles::makeDirectory(const QString& path, bool mustBeNew) const
+void LocalCloudFiles::makeDirectory(const Directory& directory, const QString& name, bool mustBeNew) const
 {
-    check("mkdir", path);
-    if (::mkdir(native(path).constData(), 0700) != 0 && (mustBeNew || errno != EEXIST))
+    check("mkdir", directory.pathOf(name));
+    if (::mkdirat(directory.fd(), native(name).constData(), 0700) != 0 && (mustBeNew || errno != EEXIST))
         fail(errno);
 }
 
-void LocalCloudFiles::rename(const QString& from, const QString& to) const
+void LocalCloudFiles::rename(const Directory& directory, const QString& from, const QString& to) const
 {
-    check("rename", from);
-    if (::rename(native(from).constData(), native(to).constData()) != 0)
+    check("rename", directory.pathOf(from));
+    if (::renameat(directory.fd(), native(from).constData(), directory.fd(), native(to).constData()) != 0)
         fail(errno);
 }
 
-void LocalCloudFiles::remove(const QString& path) const noexcept
+void LocalCloudFiles::remove(const Directory& directory, const QString& name) const noexcept
 {
-    ::unlink(native(path).constData());
+    ::unlinkat(directory.fd(), native(name).constData(), 0);
 }
 
-void LocalCloudFiles::removeTree(const QString& path) const noexcept
+void LocalCloudFiles::removeTree(const Directory& directory, const QString& name) const noexcept
 {
-    QDir(path).removeRecursively();
+    removeTreeAt(directory.fd(), native(name), 0);
 }
 
-QStringList LocalCloudFiles::list(const QString& directory) const
+QStringList LocalCloudFiles::list(const Directory& directory) const
 {
-    check("list", directory);
-    DIR* dir = ::opendir(native(directory).constData());
+    check("list", directory.path());
+    // A descriptor of its own: closedir closes it.
+    const int fd = ::openat(directory.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(errno);
+    DIR* dir = ::fdopendir(fd);
     if (!dir) {
-        if (errno == ENOENT)
-            return {};
-        fail(errno);
+        const int error = errno;
+        closeQuietly(fd);
+        fail(error);
     }
     const auto closer = qScopeGuard([dir] { ::closedir(dir); });
     QStringList names;
@@ -172,14 +267,29 @@ QStringList LocalCloudFiles::list(const QString& directory) const
     return names;
 }
 
-std::optional<LocalCloudFiles::Lock> LocalCloudFiles::lock(const QString& path, double seconds,
-                                                           const std::function<bool()>& stop) const
+qint64 LocalCloudFiles::fileSize(const Directory& directory, const QString& name) const noexcept
 {
-    check("lock", path);
-    const int fd = ::open(native(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat status{};
+    if (::fstatat(directory.fd(), native(name).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISREG(status.st_mode))
+        return 0;
+    return status.st_size;
+}
+
+std::optional<LocalCloudFiles::Lock> LocalCloudFiles::lock(const Directory& directory, const QString& name,
+                                                           double seconds, const std::function<bool()>& stop) const
+{
+    check("lock", directory.pathOf(name));
+    const int fd = ::openat(directory.fd(), native(name).constData(),
+                            O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
         fail(errno);
     Lock held(fd);
+    struct stat status{};
+    if (::fstat(fd, &status) != 0)
+        fail(errno);
+    if (!S_ISREG(status.st_mode))
+        fail(EINVAL);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
@@ -190,6 +300,68 @@ std::optional<LocalCloudFiles::Lock> LocalCloudFiles::lock(const QString& path, 
             return std::nullopt;
         std::this_thread::sleep_for(lockRetryInterval);
     }
+}
+
+bool LocalCloudFiles::tryLock(const Directory& directory) const noexcept
+{
+    return ::flock(directory.fd(), LOCK_EX | LOCK_NB) == 0;
+}
+
+LocalCloudFiles::Directory LocalCloudFiles::parentOf(const QString& path) const
+{
+    const QString parent = QFileInfo(path).path();
+    auto directory = openDirectory(parent);
+    if (!directory)
+        fail(ENOENT);
+    return std::move(*directory);
+}
+
+std::optional<QByteArray> LocalCloudFiles::read(const QString& path, qint64 maximumBytes) const
+{
+    check("read", path);
+    std::optional<Directory> parent;
+    try {
+        parent.emplace(parentOf(path));
+    } catch (const LocalCloudFileError& failure) {
+        if (failure.errorNumber == ENOENT)
+            return std::nullopt;
+        throw;
+    }
+    return LocalCloudFiles().read(*parent, QFileInfo(path).fileName(), maximumBytes);
+}
+
+void LocalCloudFiles::write(const QString& path, const QByteArray& bytes) const
+{
+    check("write", path);
+    LocalCloudFiles().write(parentOf(path), QFileInfo(path).fileName(), bytes);
+}
+
+void LocalCloudFiles::makeDirectory(const QString& path, bool mustBeNew) const
+{
+    check("mkdir", path);
+    LocalCloudFiles().makeDirectory(parentOf(path), QFileInfo(path).fileName(), mustBeNew);
+}
+
+void LocalCloudFiles::rename(const QString& from, const QString& to) const
+{
+    check("rename", from);
+    if (::rename(native(from).constData(), native(to).constData()) != 0)
+        fail(errno);
+}
+
+void LocalCloudFiles::removeTree(const QString& path) const noexcept
+{
+    try {
+        removeTree(parentOf(path), QFileInfo(path).fileName());
+    } catch (const LocalCloudFileError&) {
+    }
+}
+
+std::optional<LocalCloudFiles::Lock> LocalCloudFiles::lock(const QString& path, double seconds,
+                                                           const std::function<bool()>& stop) const
+{
+    check("lock", path);
+    return LocalCloudFiles().lock(parentOf(path), QFileInfo(path).fileName(), seconds, stop);
 }
 
 } // namespace vantorel

@@ -25,6 +25,10 @@ public:
 // The file calls of the local-directory database, in one place so that tests can make any of them
 // fail with an errno of their choice (they run as root, so permission bits refuse nothing).
 // Every call throws LocalCloudFileError on failure. Blocking; for the database's worker thread.
+//
+// Calls on a name inside an open Directory never follow a symbolic link in that name's place, so
+// a link planted inside the database cannot send a read, a write or a removal elsewhere. The path
+// forms open the path's parent folder as it is (links in it followed) and act on the last name.
 class LocalCloudFiles
 {
 public:
@@ -45,27 +49,69 @@ public:
         int m_fd;
     };
 
+    // An open folder; closed when destroyed.
+    class Directory
+    {
+    public:
+        Directory(int fd, QString path);
+        Directory(Directory&& other) noexcept;
+        Directory& operator=(Directory&& other) noexcept;
+        ~Directory();
+
+        int fd() const { return m_fd; }
+        const QString& path() const { return m_path; }
+        QString pathOf(const QString& name) const;
+
+    private:
+        int m_fd;
+        QString m_path;
+    };
+
     explicit LocalCloudFiles(Fault fault = {});
+
+    // The folder at `path`, links on the way followed; nothing when it does not exist.
+    std::optional<Directory> openDirectory(const QString& path) const;
+    // The folder `name` in `parent`, made (mode 0700) first when missing and `create`; nothing
+    // when it is missing otherwise. A link or a file in its place fails (ELOOP, ENOTDIR).
+    std::optional<Directory> subdirectory(const Directory& parent, const QString& name, bool create) const;
 
     // The whole file; nothing when it does not exist. A symbolic link or a non-regular file fails
     // (ELOOP, EINVAL), and so does a file over `maximumBytes` (EFBIG).
-    std::optional<QByteArray> read(const QString& path, qint64 maximumBytes) const;
+    std::optional<QByteArray> read(const Directory& directory, const QString& name, qint64 maximumBytes) const;
     // Replaces the file atomically with mode 0600: a temporary beside it, then a rename.
+    void write(const Directory& directory, const QString& name, const QByteArray& bytes) const;
+    // Mode 0700; an existing entry is fine unless `mustBeNew`.
+    void makeDirectory(const Directory& directory, const QString& name, bool mustBeNew = false) const;
+    void rename(const Directory& directory, const QString& from, const QString& to) const;
+    // Clean-up: best effort, never fails, so it may run from scope guards. A link is removed
+    // itself, never what it points to.
+    void remove(const Directory& directory, const QString& name) const noexcept;
+    void removeTree(const Directory& directory, const QString& name) const noexcept;
+    // Entry names, without "." and "..".
+    QStringList list(const Directory& directory) const;
+    // Bytes of a regular file; 0 when it is missing or of another kind.
+    qint64 fileSize(const Directory& directory, const QString& name) const noexcept;
+    // An exclusive flock on the file `name` (made 0600 if missing), waited for at most `seconds`
+    // while `stop` stays false; nothing when it stays taken. A link fails with ELOOP, a folder
+    // with EISDIR, another kind of file with EINVAL.
+    std::optional<Lock> lock(const Directory& directory, const QString& name, double seconds,
+                             const std::function<bool()>& stop) const;
+    // An exclusive flock on the folder itself, held while `directory` stays open; false when
+    // another holder has it.
+    bool tryLock(const Directory& directory) const noexcept;
+
+    std::optional<QByteArray> read(const QString& path, qint64 maximumBytes) const;
     void write(const QString& path, const QByteArray& bytes) const;
-    // Mode 0700; an existing directory is fine unless `mustBeNew`.
     void makeDirectory(const QString& path, bool mustBeNew = false) const;
+    // Within one folder or across folders of the same file system.
     void rename(const QString& from, const QString& to) const;
-    // Clean-up: best effort, never fails, so it may run from scope guards.
-    void remove(const QString& path) const noexcept;
     void removeTree(const QString& path) const noexcept;
-    // Entry names, without "." and ".."; a missing directory has none.
-    QStringList list(const QString& directory) const;
-    // An exclusive flock on `path` (made 0600 if missing), waited for at most `seconds` while
-    // `stop` stays false; nothing when it stays taken.
     std::optional<Lock> lock(const QString& path, double seconds, const std::function<bool()>& stop) const;
 
 private:
     void check(const char* call, const QString& path) const;
+    // The parent folder of `path`, opened as it is.
+    Directory parentOf(const QString& path) const;
 
     Fault m_fault;
 };

@@ -5,10 +5,12 @@
 #include "sync/cloud/CloudFetchRecordsOperation.h"
 #include "sync/cloud/CloudKitError.h"
 #include "sync/cloud/CloudModifyRecordsOperation.h"
+#include "sync/cloud/CloudSyncError.h"
 #include "sync/cloud/LocalCloudRecordFile.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -19,7 +21,9 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 
 namespace vantorel {
@@ -27,11 +31,18 @@ namespace vantorel {
 namespace {
 
 using Code = CloudKitError::Code;
+using Directory = LocalCloudFiles::Directory;
 using Stored = LocalCloudRecordFile;
 
 const QString accountFileName = QStringLiteral("account");
+const QString recordsFolderName = QStringLiteral("records");
+const QString assetsFolderName = QStringLiteral("assets");
+const QString lockFileName = QStringLiteral("lock");
+const QString scratchFolderName = QStringLiteral("tmp");
 const QString recordSuffix = QStringLiteral(".json");
 const QString temporaryMarker = QStringLiteral(".tmp-");
+// Attempts at making this instance's scratch folder while another process clears leftovers.
+constexpr int scratchAttempts = 3;
 
 std::exception_ptr ckError(Code code, CloudKitError::RetryAfter retryAfter = {})
 {
@@ -55,15 +66,16 @@ CloudKitError fileFailure(int errorNumber)
     }
 }
 
-bool isAccountName(const QByteArray& bytes)
+// A link, or an entry of the wrong kind, where the layout wants a folder or a file.
+bool isWrongKind(int errorNumber)
 {
-    static const QRegularExpression pattern(QStringLiteral("\\A_[0-9a-f]{32}\\z"));
-    return pattern.match(QString::fromLatin1(bytes)).hasMatch();
+    return errorNumber == ELOOP || errorNumber == ENOTDIR || errorNumber == EISDIR || errorNumber == EINVAL;
 }
 
-QString join(const QString& directory, const QString& name)
+[[noreturn]] void failDamaged(const QString& path)
 {
-    return directory + QLatin1Char('/') + name;
+    AppDiagnostics::log(QStringLiteral("cloud.folder.damaged path=") + path);
+    throw CloudSyncError::damagedLocalEntry(path);
 }
 
 // A private copy of an asset handed out with a fetched record; it goes with the last copy of
@@ -77,7 +89,7 @@ public:
     }
     HandedOutAsset(const HandedOutAsset&) = delete;
     HandedOutAsset& operator=(const HandedOutAsset&) = delete;
-    ~HandedOutAsset() { QDir(m_directory).removeRecursively(); }
+    ~HandedOutAsset() { LocalCloudFiles().removeTree(m_directory); }
 
 private:
     QString m_directory;
@@ -87,6 +99,15 @@ struct Account
 {
     CloudAccountStatus status = CloudAccountStatus::noAccount;
     QString name;
+    std::optional<Directory> root;
+};
+
+// An account's folders, opened without following links.
+struct AccountFolder
+{
+    Directory folder;
+    Directory records;
+    Directory assets;
 };
 
 } // namespace
@@ -98,6 +119,7 @@ public:
         : m_root(std::move(root))
         , m_options(std::move(options))
         , m_files(m_options.fault)
+        , m_scratchName(uuidText(QUuid::createUuid()))
     {
     }
 
@@ -121,21 +143,31 @@ public:
         m_wake.notify_one();
     }
 
+    QString scratchPath() const { return join(join(m_root, scratchFolderName), m_scratchName); }
+
     void answerStatus(const StatusCompletion& completion)
     {
-        const Account account = readAccount(true);
-        completion(account.status, nullptr);
+        try {
+            const Account account = readAccount(true);
+            completion(account.status, nullptr);
+        } catch (const CloudSyncError&) {
+            completion(CloudAccountStatus::couldNotDetermine, std::current_exception());
+        }
     }
 
     void answerUserRecordID(const UserRecordIDCompletion& completion)
     {
-        const Account account = readAccount(false);
-        if (account.status == CloudAccountStatus::couldNotDetermine)
-            completion(std::nullopt, ckError(Code::serviceUnavailable));
-        else if (account.status == CloudAccountStatus::available)
-            completion(CloudRecordID{account.name}, nullptr);
-        else
-            completion(std::nullopt, nullptr);
+        try {
+            const Account account = readAccount(false);
+            if (account.status == CloudAccountStatus::couldNotDetermine)
+                completion(std::nullopt, ckError(Code::serviceUnavailable));
+            else if (account.status == CloudAccountStatus::available)
+                completion(CloudRecordID{account.name}, nullptr);
+            else
+                completion(std::nullopt, nullptr);
+        } catch (const CloudSyncError&) {
+            completion(std::nullopt, std::current_exception());
+        }
     }
 
     void run(const std::shared_ptr<CloudDatabaseOperation>& operation)
@@ -149,7 +181,7 @@ public:
                 std::rethrow_exception(ckError(Code::serviceUnavailable));
             if (account.status != CloudAccountStatus::available)
                 std::rethrow_exception(ckError(Code::notAuthenticated));
-            const QString folder = join(m_root, account.name);
+            const AccountFolder folder = openAccount(*account.root, account.name);
             if (const auto fetch = std::dynamic_pointer_cast<CloudFetchRecordsOperation>(operation))
                 this->fetch(*fetch, folder);
             else if (const auto modify = std::dynamic_pointer_cast<CloudModifyRecordsOperation>(operation))
@@ -157,6 +189,8 @@ public:
             else
                 std::rethrow_exception(ckError(Code::invalidArguments));
         } catch (const CloudKitError&) {
+            result = std::current_exception();
+        } catch (const CloudSyncError&) {
             result = std::current_exception();
         } catch (const LocalCloudFileError& failure) {
             result = std::make_exception_ptr(fileFailure(failure.errorNumber));
@@ -169,6 +203,11 @@ public:
     }
 
 private:
+    static QString join(const QString& directory, const QString& name)
+    {
+        return directory + QLatin1Char('/') + name;
+    }
+
     void loop()
     {
         for (;;) {
@@ -204,30 +243,131 @@ private:
         }
     }
 
+    // The account file must hold an account name and nothing else. One that does not is moved
+    // aside and reported, never taken for a signed-out or another account; a link or a folder
+    // in its place is only reported.
     Account readAccount(bool createFolderIfMissing)
     {
+        Account account;
+        std::optional<QByteArray> bytes;
         try {
             if (createFolderIfMissing && !QFileInfo::exists(m_root))
                 createFolder();
-            const auto bytes = m_files.read(join(m_root, accountFileName), 64);
-            if (!bytes || !isAccountName(*bytes))
-                return {CloudAccountStatus::noAccount, {}};
-            return {CloudAccountStatus::available, QString::fromLatin1(*bytes)};
+            account.root = m_files.openDirectory(m_root);
+            if (!account.root)
+                return account;
+            start(*account.root);
+            bytes = m_files.read(*account.root, accountFileName, LocalDirectoryCloudDatabase::maximumAccountBytes);
         } catch (const LocalCloudFileError& failure) {
-            // A link, a directory or an oversized file in its place is an account of another form.
-            const int error = failure.errorNumber;
-            const bool otherForm = error == ELOOP || error == EINVAL || error == EFBIG;
-            return {otherForm ? CloudAccountStatus::noAccount : CloudAccountStatus::couldNotDetermine, {}};
+            if (account.root && isWrongKind(failure.errorNumber))
+                failDamaged(account.root->pathOf(accountFileName));
+            if (account.root && failure.errorNumber == EFBIG) {
+                moveAside(*account.root, accountFileName);
+                failDamaged(account.root->pathOf(accountFileName));
+            }
+            account.status = CloudAccountStatus::couldNotDetermine;
+            return account;
+        }
+        if (!bytes)
+            return account;
+        if (!LocalDirectoryCloudDatabase::isAccountName(*bytes)) {
+            moveAside(*account.root, accountFileName);
+            failDamaged(account.root->pathOf(accountFileName));
+        }
+        account.status = CloudAccountStatus::available;
+        account.name = QString::fromLatin1(*bytes);
+        return account;
+    }
+
+    // A folder of the layout; a link or a file in its place fails the operation, naming it.
+    Directory layoutFolder(const Directory& parent, const QString& name)
+    {
+        try {
+            return std::move(*m_files.subdirectory(parent, name, true));
+        } catch (const LocalCloudFileError& failure) {
+            if (isWrongKind(failure.errorNumber))
+                failDamaged(parent.pathOf(name));
+            throw;
         }
     }
 
-    LocalCloudFiles::Lock lockAccount(const QString& folder, const CloudDatabaseOperation& operation)
+    // Once per database, when the root exists: makes this instance's scratch folder, locked for
+    // as long as the database lives, and removes those of instances that ended without clearing
+    // theirs (a lock nobody holds). Payload files of a save and fetched asset copies go there,
+    // on the same file system as the records.
+    void start(const Directory& root)
     {
-        m_files.makeDirectory(folder);
-        m_files.makeDirectory(join(folder, QStringLiteral("records")));
-        m_files.makeDirectory(join(folder, QStringLiteral("assets")));
-        auto lock = m_files.lock(join(folder, QStringLiteral("lock")), m_options.lockWaitSeconds,
-                                 [&] { return operation.isCancelled() || m_stopping; });
+        if (m_scratch)
+            return;
+        std::optional<Directory> scratchParent;
+        try {
+            scratchParent = m_files.subdirectory(root, scratchFolderName, true);
+        } catch (const LocalCloudFileError& failure) {
+            if (isWrongKind(failure.errorNumber))
+                failDamaged(root.pathOf(scratchFolderName));
+            AppDiagnostics::log(QStringLiteral("cloud.scratch.failed errno=") + QString::number(failure.errorNumber));
+            return;
+        }
+        try {
+            for (const QString& name : m_files.list(*scratchParent)) {
+                if (name == m_scratchName)
+                    continue;
+                const auto leftover = openQuietly(*scratchParent, name);
+                if (!leftover || m_files.tryLock(*leftover)) {
+                    m_files.removeTree(*scratchParent, name);
+                    AppDiagnostics::log(QStringLiteral("cloud.scratch.removed path=") + scratchParent->pathOf(name));
+                }
+            }
+            for (int attempt = 0; attempt < scratchAttempts && !m_scratch; ++attempt) {
+                m_files.makeDirectory(*scratchParent, m_scratchName);
+                auto scratch = openQuietly(*scratchParent, m_scratchName);
+                // Another process clearing leftovers may have taken or removed it meanwhile.
+                if (scratch && m_files.tryLock(*scratch) && stillLinked(*scratchParent, *scratch))
+                    m_scratch.emplace(std::move(*scratch));
+            }
+        } catch (const LocalCloudFileError& failure) {
+            AppDiagnostics::log(QStringLiteral("cloud.scratch.failed errno=") + QString::number(failure.errorNumber));
+        }
+    }
+
+    std::optional<Directory> openQuietly(const Directory& parent, const QString& name) const
+    {
+        try {
+            return m_files.subdirectory(parent, name, false);
+        } catch (const LocalCloudFileError&) {
+            return std::nullopt;
+        }
+    }
+
+    bool stillLinked(const Directory& parent, const Directory& folder) const
+    {
+        struct stat opened{};
+        struct stat named{};
+        return ::fstat(folder.fd(), &opened) == 0
+            && ::fstatat(parent.fd(), QFile::encodeName(m_scratchName).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+            && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    }
+
+    AccountFolder openAccount(const Directory& root, const QString& name)
+    {
+        Directory folder = layoutFolder(root, name);
+        Directory records = layoutFolder(folder, recordsFolderName);
+        Directory assets = layoutFolder(folder, assetsFolderName);
+        return AccountFolder{std::move(folder), std::move(records), std::move(assets)};
+    }
+
+    LocalCloudFiles::Lock lockAccount(const AccountFolder& folder, const CloudDatabaseOperation& operation)
+    {
+        auto lock = [&] {
+            try {
+                return m_files.lock(folder.folder, lockFileName, m_options.lockWaitSeconds,
+                                    [&] { return operation.isCancelled() || m_stopping; });
+            } catch (const LocalCloudFileError& failure) {
+                if (isWrongKind(failure.errorNumber))
+                    failDamaged(folder.folder.pathOf(lockFileName));
+                throw;
+            }
+        }();
         if (!lock) {
             if (operation.isCancelled())
                 std::rethrow_exception(ckError(Code::operationCancelled));
@@ -236,70 +376,66 @@ private:
         return std::move(*lock);
     }
 
-    static QString recordPath(const QString& folder, const QString& name)
-    {
-        return join(join(folder, QStringLiteral("records")), name + recordSuffix);
-    }
-
-    static QString assetPath(const QString& folder, const QUuid& asset)
-    {
-        return join(join(folder, QStringLiteral("assets")), uuidText(asset));
-    }
-
     // A record file that cannot be read as a record of that name is moved aside and reads as no
     // record, so one damaged file never blocks the account for good.
-    std::optional<Stored> load(const QString& folder, const QString& name)
+    std::optional<Stored> load(const AccountFolder& folder, const QString& name)
     {
-        const QString path = recordPath(folder, name);
+        const QString file = name + recordSuffix;
         std::optional<QByteArray> bytes;
         try {
-            bytes = m_files.read(path, Stored::maximumBytes);
+            bytes = m_files.read(folder.records, file, Stored::maximumBytes);
         } catch (const LocalCloudFileError& failure) {
             if (failure.errorNumber != EFBIG && failure.errorNumber != EINVAL && failure.errorNumber != ELOOP)
                 throw;
-            moveAside(path);
+            moveAside(folder.records, file);
             return std::nullopt;
         }
         if (!bytes)
             return std::nullopt;
         auto record = Stored::decode(*bytes);
         if (!record || record->recordName != name) {
-            moveAside(path);
+            moveAside(folder.records, file);
             return std::nullopt;
         }
         return record;
     }
 
-    void moveAside(const QString& path)
+    // Renames the entry itself (a link stays a link) to "<name>.damaged-<time>-<random>".
+    void moveAside(const Directory& directory, const QString& name)
     {
-        const QString aside = path + QStringLiteral(".damaged-")
+        const QString aside = name + QStringLiteral(".damaged-")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'-"))
             + QUuid::createUuid().toString(QUuid::Id128).left(8);
+        const QString path = directory.pathOf(name);
         try {
-            m_files.rename(path, aside);
-            AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" movedTo=") + aside);
+            m_files.rename(directory, name, aside);
+            AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" movedTo=")
+                                + directory.pathOf(aside));
         } catch (const LocalCloudFileError& failure) {
             AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" moveFailed errno=")
                                 + QString::number(failure.errorNumber));
         }
     }
 
-    CloudAsset handOut(const QString& folder, const QUuid& asset)
+    CloudAsset handOut(const AccountFolder& folder, const QUuid& asset)
     {
-        const auto bytes = m_files.read(assetPath(folder, asset), maximumAssetBytes);
+        const auto bytes = m_files.read(folder.assets, uuidText(asset), maximumAssetBytes);
         if (!bytes)
             std::rethrow_exception(ckError(Code::assetFileNotFound));
-        const QString directory
-            = join(QDir::tempPath(), QStringLiteral("vantorel-cloud-fetch-") + uuidText(QUuid::createUuid()));
-        m_files.makeDirectory(directory, true);
-        auto keeper = std::make_shared<HandedOutAsset>(directory);
-        const QString path = join(directory, uuidText(asset));
-        m_files.write(path, *bytes);
-        return CloudAsset{QUrl::fromLocalFile(path), std::move(keeper)};
+        if (!m_scratch)
+            std::rethrow_exception(ckError(Code::serviceUnavailable));
+        const QString name = QStringLiteral("vantorel-cloud-fetch-") + uuidText(QUuid::createUuid());
+        m_files.makeDirectory(*m_scratch, name, true);
+        auto keeper = std::make_shared<HandedOutAsset>(m_scratch->pathOf(name));
+        const auto copy = m_files.subdirectory(*m_scratch, name, false);
+        if (!copy)
+            std::rethrow_exception(ckError(Code::serviceUnavailable));
+        m_files.write(*copy, uuidText(asset), *bytes);
+        return CloudAsset{QUrl::fromLocalFile(copy->pathOf(uuidText(asset))), std::move(keeper)};
     }
 
     CloudRecord toRecord(const Stored& stored, const CloudRecordID& id, const std::optional<QStringList>& keys,
-                         const QString& folder)
+                         const AccountFolder& folder)
     {
         CloudRecord record(stored.recordType, id);
         for (auto it = stored.fields.cbegin(); it != stored.fields.cend(); ++it) {
@@ -319,7 +455,7 @@ private:
         return record;
     }
 
-    void fetch(const CloudFetchRecordsOperation& operation, const QString& folder)
+    void fetch(const CloudFetchRecordsOperation& operation, const AccountFolder& folder)
     {
         CloudKitError::PartialErrors errors;
         const auto reportError = [&](const CloudRecordID& id, Code code) {
@@ -341,7 +477,7 @@ private:
     }
 
     // Copies the caller's file in under a fresh name; `copied` collects it for removal on failure.
-    QUuid copyIn(const CloudAsset& asset, const QString& folder, QList<QUuid>& copied)
+    QUuid copyIn(const CloudAsset& asset, const AccountFolder& folder, QList<QUuid>& copied)
     {
         const auto bytes = asset.fileURL.isLocalFile() ? m_files.read(asset.fileURL.toLocalFile(), maximumAssetBytes)
                                                        : std::nullopt;
@@ -349,21 +485,21 @@ private:
             std::rethrow_exception(ckError(Code::assetFileNotFound));
         const QUuid name = QUuid::createUuid();
         copied.append(name);
-        m_files.write(assetPath(folder, name), *bytes);
+        m_files.write(folder.assets, uuidText(name), *bytes);
         return name;
     }
 
     // The bytes the account holds once `next` replaces the record of its name.
-    qint64 accountBytes(const QString& folder, const Stored& next)
+    qint64 accountBytes(const AccountFolder& folder, const Stored& next)
     {
         const auto recordBytes = [&](const Stored& record) {
             qint64 bytes = record.encode().size();
             for (const QUuid& asset : record.assets())
-                bytes += QFileInfo(assetPath(folder, asset)).size();
+                bytes += m_files.fileSize(folder.assets, uuidText(asset));
             return bytes;
         };
         qint64 total = recordBytes(next);
-        for (const QString& file : m_files.list(join(folder, QStringLiteral("records")))) {
+        for (const QString& file : m_files.list(folder.records)) {
             const QString name = file.chopped(recordSuffix.size());
             if (file.endsWith(recordSuffix) && name != next.recordName) {
                 if (const auto other = load(folder, name))
@@ -374,27 +510,25 @@ private:
     }
 
     // Removes asset files no record refers to, and temporaries that a crashed writer left.
-    void sweep(const QString& folder)
+    void sweep(const AccountFolder& folder)
     {
-        const QString records = join(folder, QStringLiteral("records"));
         QList<QUuid> referenced;
-        for (const QString& file : m_files.list(records)) {
+        for (const QString& file : m_files.list(folder.records)) {
             if (file.contains(temporaryMarker)) {
-                m_files.remove(join(records, file));
+                m_files.remove(folder.records, file);
             } else if (file.endsWith(recordSuffix)) {
                 if (const auto record = load(folder, file.chopped(recordSuffix.size())))
                     referenced += record->assets();
             }
         }
-        const QString assets = join(folder, QStringLiteral("assets"));
-        for (const QString& file : m_files.list(assets)) {
+        for (const QString& file : m_files.list(folder.assets)) {
             const auto asset = parseUuidStrict(file);
             if (!asset || !referenced.contains(*asset))
-                m_files.remove(join(assets, file));
+                m_files.remove(folder.assets, file);
         }
     }
 
-    void modify(const CloudModifyRecordsOperation& operation, const QString& folder)
+    void modify(const CloudModifyRecordsOperation& operation, const AccountFolder& folder)
     {
         if (!operation.recordIDsToDelete.isEmpty())
             std::rethrow_exception(ckError(Code::invalidArguments));
@@ -424,7 +558,7 @@ private:
         QList<QUuid> copied;
         auto undo = qScopeGuard([&] {
             for (const QUuid& asset : copied)
-                m_files.remove(assetPath(folder, asset));
+                m_files.remove(folder.assets, uuidText(asset));
         });
         QList<Stored> written;
         for (qsizetype i = 0; i < operation.recordsToSave.size(); ++i) {
@@ -455,7 +589,7 @@ private:
             } catch (...) {
                 std::rethrow_exception(ckError(Code::invalidArguments));
             }
-            m_files.write(recordPath(folder, next.recordName), bytes);
+            m_files.write(folder.records, next.recordName + recordSuffix, bytes);
             written.append(next);
         }
         undo.dismiss();
@@ -471,6 +605,9 @@ private:
     const QString m_root;
     const Options m_options;
     const LocalCloudFiles m_files;
+    const QString m_scratchName;
+    // This instance's scratch folder, locked while open; worker thread only.
+    std::optional<Directory> m_scratch;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_queue;
@@ -493,6 +630,17 @@ LocalDirectoryCloudDatabase::~LocalDirectoryCloudDatabase() = default;
 QString LocalDirectoryCloudDatabase::defaultRoot()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantorel/cloud");
+}
+
+bool LocalDirectoryCloudDatabase::isAccountName(const QByteArray& bytes)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\A_[0-9a-f]{32}\\z"));
+    return pattern.match(QString::fromLatin1(bytes)).hasMatch();
+}
+
+QString LocalDirectoryCloudDatabase::temporaryDirectory() const
+{
+    return m_worker->scratchPath();
 }
 
 bool LocalDirectoryCloudDatabase::isValidRecordName(const QString& name)

@@ -218,6 +218,45 @@ TEST_F(HttpClientIntegration, AnEndlessHeadEndsAtTheRequestTimeOut)
     EXPECT_LT(elapsed.elapsed(), 2500);
 }
 
+// A complete head past 64 KiB is refused, however quickly it came.
+TEST_F(HttpClientIntegration, AnOversizedHeadIsAnInvalidResponse)
+{
+    const auto headLines = [](int lines, qsizetype valueBytes) -> QByteArray {
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n";
+        for (int i = 0; i < lines; ++i)
+            head += "X-Field-" + QByteArray::number(i) + ": " + QByteArray(valueBytes, 'v') + "\r\n";
+        return head + "\r\nok";
+    };
+    const struct
+    {
+        const char* name;
+        QByteArray answer;
+        bool refused;
+    } cases[] = {
+        {"one field over 64 KiB", headLines(1, 65 * 1024), true},
+        {"many fields over 64 KiB", headLines(90, 800), true},
+        {"just under 64 KiB", headLines(60, 1000), false},
+    };
+    for (const auto& testCase : cases) {
+        QTcpServer scripted;
+        ASSERT_TRUE(scripted.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&scripted, &QTcpServer::newConnection, [&scripted, &testCase] {
+            QTcpSocket* peer = scripted.nextPendingConnection();
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer, &testCase] {
+                peer->readAll();
+                peer->write(testCase.answer);
+            });
+        });
+        const Outcome outcome = run(client, HttpRequest{.url = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(scripted.serverPort()))});
+        if (testCase.refused) {
+            EXPECT_EQ(outcome.error, HttpError::Kind::other) << testCase.name;
+        } else {
+            ASSERT_TRUE(outcome.response) << testCase.name;
+            EXPECT_EQ(outcome.response->body, "ok") << testCase.name;
+        }
+    }
+}
+
 TEST_F(HttpClientIntegration, RequestAndResourceTimeOutsEndTheExchange)
 {
     auto silent = TestHttpResponse::text("late");

@@ -6,6 +6,7 @@
 #include "support/ManualClock.h"
 #include "support/ManualSleeper.h"
 #include "support/TestFiles.h"
+#include "support/WaitUntil.h"
 
 #include <QFile>
 #include <QStandardPaths>
@@ -153,6 +154,35 @@ TEST_F(CodexCLIUsageServiceTest, TimeOutAndCancellationEndTheChild)
         EXPECT_EQ(outcome.errorAs<CodexCLIUsageError>(),
                   cancel ? std::nullopt : std::optional(CodexCLIUsageError(Code::timeout)));
         EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(*pid)));
+    }
+}
+
+// A line that may have been the answer but could not be read turns the end of the wait into an
+// error answer; noise that is no message still ends as a time-out.
+TEST_F(CodexCLIUsageServiceTest, AnUnreadableAnswerIsReportedWhenTheWaitEnds)
+{
+    const CodexCLIUsageError unreadable =
+        CodexCLIUsageError::rpc("answer could not be read (invalid UTF-8 or nested too deeply)");
+    const struct
+    {
+        const char* name;
+        QString line;
+        CodexCLIUsageError expected;
+    } cases[] = {
+        // {"id":2,"result":"\xff"}
+        {"invalid UTF-8", "hexline 7b226964223a322c22726573756c74223a22ff227d", unreadable},
+        {"nested past the limit",
+         R"(send {"id":2,"result":)" + QString(200, QLatin1Char('[')) + QString(200, QLatin1Char(']')) + "}", unreadable},
+        {"noise", "send not json at all", CodexCLIUsageError(Code::timeout)},
+    };
+    for (const auto& testCase : cases) {
+        FakeCodexAppServer fake({"expect", testCase.line, initializeAnswer, "expect", "expect", "hang"});
+        auto task = service.fetchUsage(fake.executablePath());
+        // The client sends its read only after it has taken every line before the answer.
+        ASSERT_TRUE(waitUntil([&] { return fake.log().join('\n').contains("account/rateLimits/read"); }))
+            << testCase.name;
+        sleeper->advance(8);
+        EXPECT_EQ(waitForOutcome(std::move(task)).errorAs<CodexCLIUsageError>(), testCase.expected) << testCase.name;
     }
 }
 

@@ -241,6 +241,123 @@ TEST_F(CloudStoreOnDiskTest, FileSystemFailures)
     EXPECT_EQ(test::errorName(CloudKitErrorMapper::map(reported.get_future().get())), "invalidConfiguration");
 }
 
+// Links and entries of the wrong kind inside the root fail fetches and saves with an error that
+// names them, and nothing they point to is read, written, renamed or removed.
+TEST_F(CloudStoreOnDiskTest, PlantedEntriesAreReportedByNameAndNeverFollowed)
+{
+    ASSERT_EQ(save(hostA, 1), "ok");
+    QTemporaryDir outside;
+    const QStringList outsideFiles{"keep", "latest-usage-snapshot.json", "x.tmp-1"};
+    const struct
+    {
+        const char* entry; // inside the account folder; empty for the folder itself
+        const char* kind;
+    } rows[] = {
+        {"assets", "link"}, {"records", "link"}, {"lock", "link"}, {"lock", "folder"},
+        {"records", "file"}, {"assets", "file"}, {"", "link"},
+    };
+    for (const auto& row : rows) {
+        const std::string kind = row.kind;
+        const QString entry = QString(row.entry).isEmpty() ? folder() : folder() + '/' + row.entry;
+        ASSERT_TRUE(QDir(folder()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(entry).path()));
+        for (const QString& name : outsideFiles)
+            ASSERT_TRUE(test::writeFileBytes(outside.filePath(name), "outside"));
+        const bool planted = kind == "link" ? QFile::link(outside.path(), entry)
+            : kind == "folder"              ? QDir().mkpath(entry)
+                                            : test::writeFileBytes(entry, "x");
+        ASSERT_TRUE(planted);
+
+        const std::string expected = "damaged(" + entry.toStdString() + ")";
+        EXPECT_EQ(save(hostA, 2), expected) << row.entry << ' ' << kind;
+        EXPECT_EQ(nameOf(waitForOutcome(fetched(*store, account))), expected) << row.entry << ' ' << kind;
+        EXPECT_EQ(entries(outside.path()), outsideFiles) << row.entry << ' ' << kind;
+        for (const QString& name : outsideFiles)
+            EXPECT_EQ(test::readFileBytes(outside.filePath(name)), "outside") << row.entry << ' ' << kind;
+        // The folder must not be removed through a link.
+        if (kind != "folder") {
+            ASSERT_TRUE(QFile::remove(entry));
+        }
+    }
+    const QString path = folder() + "/records";
+    const QString message = CloudSyncError::damagedLocalEntry(path).message();
+    EXPECT_TRUE(message.contains(path));
+    EXPECT_NE(message, CloudSyncError(CloudSyncError::Code::unavailable).message());
+}
+
+// An account file that names no account is moved aside and reported, never read as signed out
+// or as another account; a link or a folder in its place is reported and left alone.
+TEST_F(CloudStoreOnDiskTest, AnAccountFileThatNamesNoAccountIsReported)
+{
+    // These file changes are not the account changes the store reacts to here.
+    notifier.reset();
+    const QString accountFile = root + "/account";
+    QTemporaryDir outside;
+    ASSERT_TRUE(test::writeFileBytes(outside.filePath("account"), "_" + QByteArray(32, 'c')));
+    const struct
+    {
+        const char* planted;
+        bool movedAside;
+    } rows[] = {{"garbage", true}, {"oversized", true}, {"link", false}, {"folder", false}};
+    int movedAside = 0;
+    for (const auto& row : rows) {
+        const std::string planted = row.planted;
+        const bool made = planted == "garbage" ? test::writeFileBytes(accountFile, "not an account")
+            : planted == "oversized" ? test::writeFileBytes(accountFile, account.toLatin1() + QByteArray(100, '0'))
+            : planted == "link"      ? QFile::link(outside.filePath("account"), accountFile)
+                                     : QDir().mkpath(accountFile);
+        ASSERT_TRUE(made) << planted;
+        const std::string expected = "damaged(" + accountFile.toStdString() + ")";
+        EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), expected) << planted;
+        // Moved aside, the account is gone: signed out, and no new account is made.
+        EXPECT_EQ(save(hostA, 1), row.movedAside ? "notSignedIn" : expected) << planted;
+        movedAside += row.movedAside ? 1 : 0;
+        EXPECT_EQ(QFileInfo(accountFile).exists() || QFileInfo(accountFile).isSymLink(), !row.movedAside) << planted;
+        EXPECT_EQ(entries(root).filter("account.damaged-").size(), movedAside) << planted;
+        QFile::remove(accountFile);
+        QDir().rmdir(accountFile);
+    }
+    EXPECT_EQ(test::readFileBytes(outside.filePath("account")), "_" + QByteArray(32, 'c'));
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), "notSignedIn");
+    EXPECT_FALSE(QFile::exists(accountFile));
+}
+
+// Payload files of a save live in the database's own scratch folder; the next start removes the
+// scratch folders nobody holds (a killed save's), keeps a live one and never follows a link.
+TEST_F(CloudStoreOnDiskTest, ScratchFilesStayInTheRootAndLeftoversGoAtTheNextStart)
+{
+    const QString scratch = root + "/tmp";
+    ASSERT_TRUE(QDir().mkpath(scratch + "/dead/vantorel-cloud-1"));
+    ASSERT_TRUE(QDir().mkpath(scratch + "/live/vantorel-cloud-2"));
+    ASSERT_TRUE(test::writeFileBytes(scratch + "/dead/vantorel-cloud-1/snapshot.json", QByteArray(1000, 'x')));
+    ASSERT_TRUE(test::writeFileBytes(scratch + "/live/vantorel-cloud-2/snapshot.json", "y"));
+    const int live = ::open(QFile::encodeName(scratch + "/live").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    QTemporaryDir outside;
+    ASSERT_TRUE(test::writeFileBytes(outside.filePath("keep"), "outside"));
+    ASSERT_TRUE(QFile::link(outside.path(), scratch + "/link"));
+
+    open({});
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), account.toStdString());
+    const QStringList left = entries(scratch);
+    EXPECT_EQ(left.size(), 2);
+    EXPECT_TRUE(left.contains("live"));
+    EXPECT_TRUE(QFile::exists(scratch + "/live/vantorel-cloud-2/snapshot.json"));
+    EXPECT_EQ(entries(outside.path()), QStringList{"keep"});
+    ::close(live);
+
+    // The system's temporary folder is not even usable, and the save still goes through.
+    const QString plainFile = temp.filePath("plain");
+    ASSERT_TRUE(test::writeFileBytes(plainFile, "x"));
+    qputenv("TMPDIR", plainFile.toUtf8());
+    EXPECT_EQ(save(hostA, 3), "ok");
+    qputenv("TMPDIR", temp.path().toUtf8());
+    const QStringList own = entries(scratch).filter(QRegularExpression("^[0-9A-F-]{36}$"));
+    ASSERT_EQ(own.size(), 1);
+    EXPECT_EQ(entries(scratch + '/' + own.first()), QStringList());
+}
+
 // Another Mac: a second process on the same folder.
 class CloudPeer
 {

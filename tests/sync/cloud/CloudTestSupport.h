@@ -14,7 +14,8 @@
 namespace vantorel::test {
 
 // A failure as tables compare it: "invalidData", "retryLater(12.5)", "usage.olderSnapshot",
-// "cancelled", "ck14" (a CloudKitError's code) or "other".
+// "cancelled", "ck14" (a CloudKitError's code), "damaged(<path>)" (a damaged local entry) or
+// "other".
 inline std::string errorName(const std::exception_ptr& error)
 {
     static const std::array<const char*, 10> cases = {"retryLater", "notSignedIn", "restricted", "accountChanged",
@@ -22,6 +23,8 @@ inline std::string errorName(const std::exception_ptr& error)
     try {
         std::rethrow_exception(error);
     } catch (const CloudSyncError& e) {
+        if (!e.localEntry().isEmpty())
+            return "damaged(" + e.localEntry().toStdString() + ")";
         const auto seconds = e.retryAfterSeconds();
         return cases[static_cast<std::size_t>(e.code())] + (seconds ? "(" + QString::number(*seconds).toStdString() + ")" : "");
     } catch (const UsageSyncError& e) {
