@@ -90,6 +90,12 @@ void StatusItemController::requestSquare(const MenuBarGaugeImageRenderer::Input&
         showIcon(*plan.icon);
         return;
     }
+    // A tray item cannot be shown without an icon: the very first picture is drawn at once.
+    if (!m_shownIconKey) {
+        m_nextSquare.reset();
+        showIcon(m_renderer.makeSquare(input));
+        return;
+    }
     if (m_drawingSquare) {
         m_nextSquare = input;
         return;

@@ -46,19 +46,26 @@ struct ControllerRig {
         drainEvents();
     }
 
+    // The update runs on a queued signal, and the picture it draws arrives one turn later.
+    static void settle()
+    {
+        drainEvents();
+        drainEvents();
+    }
+
     void changeSettings(const std::function<void(AppSettings&)>& change)
     {
         auto settings = viewModel.settings();
         change(settings);
         viewModel.setSettings(settings);
-        drainEvents();
+        settle();
     }
 
     void setCodexFiveHour(double percent)
     {
         viewModel.publishedState().usageSnapshot = UsageSnapshot{
             .fiveHourRemainingPercent = percent, .weeklyRemainingPercent = 80, .source = UsageSource::manual};
-        drainEvents();
+        settle();
     }
 };
 
