@@ -37,6 +37,45 @@ Input input(bool compact, long step)
                  .claudeIdentityStyle = MenuBarProviderIdentityStyle::text};
 }
 
+// One ring per provider whose percentages walk 101 × 101 distinct keys.
+Input squareInput(bool compact, long step)
+{
+    return Input{.codexEnabled = true,
+                 .claudeEnabled = true,
+                 .codexValues = {{MenuBarUsageWindow::fiveHour, double(step % 101)}},
+                 .claudeValues = {{MenuBarUsageWindow::fiveHour, double((step / 101) % 101)}},
+                 .compact = compact,
+                 .labelStyle = MenuBarGaugeLabelStyle::remainingPercent};
+}
+
+// Every size drawn on the calling thread, as a test or a one-off caller does.
+void squareMiss(benchmark::State& state)
+{
+    const bool compact = state.range(0) == 0;
+    MenuBarGaugeImageRenderer renderer(environment(qreal(state.range(1))));
+    long step = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(renderer.makeSquare(squareInput(compact, step++)));
+    state.SetLabel(compact ? "compact" : "detailed");
+}
+
+// What the GUI thread spends on a new picture when the status item draws it on a pool thread:
+// looking the sizes up and putting the drawn ones into the icon.
+void squareGuiThread(benchmark::State& state)
+{
+    const bool compact = state.range(0) == 0;
+    MenuBarGaugeImageRenderer renderer(environment(qreal(state.range(1))));
+    long step = 0;
+    for (auto _ : state) {
+        auto plan = renderer.planSquare(squareInput(compact, step++));
+        state.PauseTiming();
+        const auto drawn = MenuBarGaugeImageRenderer::drawSquareSizes(plan.job);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(renderer.completeSquare(plan, drawn));
+    }
+    state.SetLabel(compact ? "compact" : "detailed");
+}
+
 void cacheMiss(benchmark::State& state)
 {
     const bool compact = state.range(0) == 0;
@@ -58,6 +97,8 @@ void cacheHit(benchmark::State& state)
     state.SetLabel(compact ? "compact" : "detailed");
 }
 
+BENCHMARK(squareMiss)->ArgsProduct({{0, 1}, {1, 2}})->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(squareGuiThread)->ArgsProduct({{0, 1}, {1, 2}})->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(cacheMiss)->ArgsProduct({{0, 1}, {1, 2}})->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(cacheHit)->ArgsProduct({{0, 1}, {1, 2}})->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 

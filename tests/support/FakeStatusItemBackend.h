@@ -2,6 +2,8 @@
 
 #include "app/platform/StatusItemBackend.h"
 
+#include <QIcon>
+
 namespace vantorel {
 
 // A tray in memory: the test sets whether a host is there and clicks; it reads the tool tip and
@@ -21,10 +23,11 @@ public:
     void click(Activation activation) { emit activated(activation); }
     QString toolTip() const { return m_toolTip; }
     int iconSetCount() const { return m_iconSetCount; }
+    QIcon icon() const { return m_icon; }
     int toolTipSetCount() const { return m_toolTipSetCount; }
 
     bool isAvailable() const override { return m_available; }
-    void setIcon(const QIcon&) override { ++m_iconSetCount; }
+    void setIcon(const QIcon& icon) override { m_icon = icon, ++m_iconSetCount; }
     void setToolTip(const QString& toolTip) override { m_toolTip = toolTip, ++m_toolTipSetCount; }
     void setVisible(bool visible) override { m_visible = visible; }
     bool isVisible() const override { return m_visible; }
@@ -33,6 +36,7 @@ public:
 private:
     bool m_available = true, m_visible = false;
     QString m_toolTip;
+    QIcon m_icon;
     int m_iconSetCount = 0, m_toolTipSetCount = 0;
 };
 

@@ -317,88 +317,207 @@ private:
     const BrandImages& m_brandImages;
 };
 
-// Proportions of the square tray form, as shares of its side: a round badge holding one ring per
-// provider, the rings thinner when there are two so that the number keeps room at 22 pixels.
-constexpr qreal squarePadding = 0.02;
-constexpr qreal squareSingleRingWidth = 0.13;
-constexpr qreal squareDoubleRingWidth = 0.095;
-constexpr qreal squareRingGap = 0.01;
+// Proportions of the square tray form, as shares of its side. The rings share a band inside a
+// contrasting outline; the more rings, the thinner each, so that the centre keeps room.
+constexpr qreal squareOutlineShare = 1.0 / 22;
+constexpr qreal squareMinimumOutline = 1;
+constexpr qreal squareOutlineOpacity = 0.6;
+constexpr qreal squareRingInsetShare = 0.02;
 constexpr qreal squareTrackOpacity = 0.28;
-// The number fills this share of the free centre's diameter in height, and never more in width.
-constexpr qreal squareNumberHeightShare = 0.8;
-constexpr qreal squareNumberWidthShare = 0.98;
+constexpr qreal squareMissingTrackOpacity = 0.85;
+// Ring width and gap by ring count (one to four rings).
+constexpr std::array<std::pair<qreal, qreal>, 4> squareRingShares{
+    {{0.11, 0}, {0.062, 0.02}, {0.05, 0.018}, {0.044, 0.016}}};
+// The number's box fits the free centre: its diagonal spans at most this share of the centre's
+// diameter (a little over 1, as round digits leave the box's corners empty), its height at most
+// the other share.
+constexpr qreal squareNumberDiagonalShare = 1.05;
+constexpr qreal squareNumberHeightShare = 0.75;
+// Font stretches tried in turn, so that "100" can keep readable digits in a narrower face.
+constexpr std::array<int, 2> squareNumberStretches{100, 82};
+constexpr qreal squareDashLengthShare = 0.42;
+constexpr qreal squareDashThicknessShare = 0.09;
+constexpr qreal squareMinimumDashThickness = 1.6;
+// A dashed track has this many dashes, each covering this share of its step.
+constexpr int squareDashCount = 12;
+constexpr qreal squareDashShare = 0.6;
 
-struct SquareRing {
-    std::optional<double> percent;
+// Font size at which the number is measured once for every size: unhinted outlines scale linearly.
+constexpr qreal squareNumberReferenceSize = 100;
+
+// What every size of the square form shows.
+struct SquareModel {
+    bool disabled = false;
+    QList<std::optional<double>> rings;
+    std::optional<int> number;
+    // The number's tight bounds at the reference size, per stretch of `squareNumberStretches`.
+    std::array<QRectF, 2> numberBounds;
 };
 
-void drawSquare(QPainter& painter, qreal side, const MenuBarPalette& palette, const std::vector<SquareRing>& rings,
-                const std::optional<int>& number, const QImage& applicationIcon)
+// The compact layout sums each provider up in its most urgent window, and its number is the most
+// urgent of all; the detailed layout writes a percentage only when asked to.
+bool squareShowsNumber(const MenuBarGaugeImageRenderer::Input& input)
 {
-    if (rings.empty()) {
-        // The disabled indicator, in the proportions of its 30 × 26 form.
-        const qreal inset = side * 0.05;
-        const QRectF frameRect(inset, inset + side * 0.04, side - 2 * inset, side - 2 * inset - side * 0.08);
-        QPainterPath frame;
-        frame.addRoundedRect(frameRect, side * 0.27, side * 0.27);
-        painter.fillPath(frame, withOpacity(palette.controlBackground, 0.72));
-        painter.strokePath(frame, QPen(withOpacity(palette.separator, 0.24), std::max<qreal>(side * 0.025, 0.7)));
-        if (applicationIcon.isNull())
-            return;
-        const qreal iconInset = side * 0.17;
-        painter.setOpacity(0.72);
-        painter.drawImage(QRectF(iconInset, iconInset, side - 2 * iconInset, side - 2 * iconInset), applicationIcon);
-        painter.setOpacity(1);
-        return;
-    }
+    return input.compact || input.labelStyle == MenuBarGaugeLabelStyle::remainingPercent;
+}
 
+QFont squareNumberFont(qreal pointSize, int stretch)
+{
+    auto font = monospacedFont(pointSize, QFont::Bold);
+    font.setStretch(stretch);
+    return font;
+}
+
+// The arc of a known percentage on the whole steps a circle of `radius` device pixels can show;
+// any reading above zero keeps at least one step.
+qreal quantizedFraction(double percent, qreal radiusInPixels, int& step)
+{
+    const int steps = std::max(1, qCeil(2 * M_PI * radiusInPixels));
+    const double fraction = std::clamp(percent / 100.0, 0.0, 1.0);
+    step = fraction > 0 ? std::max(1, int(std::lround(fraction * steps))) : 0;
+    return qreal(step) / steps;
+}
+
+// Lays out one size: ring geometry, the arcs at this size's resolution, what the centre holds,
+// and the key naming exactly that.
+MenuBarGaugeImageRenderer::SquareSize layoutSquare(int side, qreal ratio, const MenuBarPalette& palette,
+                                                   const SquareModel& model)
+{
+    MenuBarGaugeImageRenderer::SquareSize size;
+    size.side = side;
+    size.disabled = model.disabled;
+    QString key = palette.name % u'|' % QString::number(ratio) % u'|' % QString::number(side);
+    if (model.disabled) {
+        size.key = key % u"|off";
+        return size;
+    }
+    const qreal half = side / 2.0;
+    size.outlineWidth = std::max(squareMinimumOutline, side * squareOutlineShare);
+    size.discRadius = half - size.outlineWidth / 2;
+    const auto [widthShare, gapShare] = squareRingShares[std::min<qsizetype>(model.rings.size(), 4) - 1];
+    const qreal width = side * widthShare;
+    qreal edge = half - size.outlineWidth - side * squareRingInsetShare;
+    for (const auto& percent : model.rings) {
+        MenuBarGaugeImageRenderer::SquareSize::Ring ring{.radius = edge - width / 2, .width = width};
+        if (percent) {
+            int step = 0;
+            ring.fraction = quantizedFraction(*percent, ring.radius * ratio, step);
+            ring.arcColor = MenuBarGaugeImageRenderer::color(percent, palette);
+            key += u'|' % QString::number(step) % u':' % ring.arcColor.name();
+        } else {
+            key += u"|x";
+        }
+        size.rings.push_back(ring);
+        edge -= width + side * gapShare;
+    }
+    const qreal freeDiameter = 2 * (edge + side * gapShare);
+
+    const bool anyReading = std::any_of(model.rings.cbegin(), model.rings.cend(), [](const auto& p) { return bool(p); });
+    if (!anyReading) {
+        size.dash = true;
+        size.key = key % u"|-";
+        return size;
+    }
+    if (model.number) {
+        const auto text = QString::number(*model.number);
+        for (std::size_t i = 0; i < squareNumberStretches.size(); ++i) {
+            const int stretch = squareNumberStretches[i];
+            const auto& bounds = model.numberBounds[i];
+            const qreal scale = std::min(freeDiameter * squareNumberHeightShare / bounds.height(),
+                                         freeDiameter * squareNumberDiagonalShare
+                                             / std::hypot(bounds.width(), bounds.height()));
+            if (bounds.height() * scale < MenuBarGaugeImageRenderer::squareMinimumDigitHeight)
+                continue;
+            size.centreText = text;
+            size.centrePointSize = squareNumberReferenceSize * scale;
+            size.centreStretch = stretch;
+            // The baseline start that centres the digits, on whole device pixels so they stay sharp.
+            const QPointF origin = QPointF(half, half) - bounds.center() * scale;
+            size.centreOrigin = QPointF(std::round(origin.x() * ratio), std::round(origin.y() * ratio)) / ratio;
+            break;
+        }
+    }
+    size.key = key % u"|#" % size.centreText;
+    return size;
+}
+
+void drawDisabledSquare(QPainter& painter, qreal side, const MenuBarPalette& palette, const QImage& applicationIcon)
+{
+    // The disabled indicator in the proportions of its 30 × 26 form, outlined to read on any panel.
+    const qreal inset = side * 0.05;
+    const QRectF frameRect(inset, inset + side * 0.04, side - 2 * inset, side - 2 * inset - side * 0.08);
+    QPainterPath frame;
+    frame.addRoundedRect(frameRect, side * 0.27, side * 0.27);
+    painter.fillPath(frame, withOpacity(palette.controlBackground, 0.72));
+    painter.strokePath(frame, QPen(withOpacity(palette.label, squareOutlineOpacity),
+                                   std::max(squareMinimumOutline, side * squareOutlineShare)));
+    if (applicationIcon.isNull())
+        return;
+    const qreal iconInset = side * 0.17;
+    painter.setOpacity(0.72);
+    painter.drawImage(QRectF(iconInset, iconInset, side - 2 * iconInset, side - 2 * iconInset), applicationIcon);
+    painter.setOpacity(1);
+}
+
+QImage drawSquareSize(const MenuBarGaugeImageRenderer::SquareSize& size, const MenuBarPalette& palette, qreal ratio,
+                      const QImage& applicationIcon)
+{
+    auto image = makeCanvas(QSize(qCeil(size.side * ratio), qCeil(size.side * ratio)), ratio);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    const qreal side = size.side;
+    if (size.disabled) {
+        drawDisabledSquare(painter, side, palette, applicationIcon);
+        return image;
+    }
     const QPointF centre(side / 2, side / 2);
-    const qreal width = side * (rings.size() > 1 ? squareDoubleRingWidth : squareSingleRingWidth);
-    const qreal outerRadius = side / 2 - side * squarePadding;
     const auto circle = [&](qreal radius) {
         return QRectF(centre - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius));
     };
-
-    painter.setPen(Qt::NoPen);
+    // The disc in the appearance's window colour, ringed in its text colour: one of the two
+    // always stands out from the panel, whatever its colour.
     painter.setBrush(withOpacity(palette.windowBackground, 0.92));
-    painter.drawEllipse(circle(outerRadius));
+    painter.setPen(QPen(withOpacity(palette.label, squareOutlineOpacity), size.outlineWidth));
+    painter.drawEllipse(circle(size.discRadius));
 
-    qreal radius = outerRadius - width / 2;
-    for (const auto& ring : rings) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(withOpacity(palette.secondaryLabel, squareTrackOpacity), width));
-        painter.drawEllipse(circle(radius));
-        const auto known = knownPercent(ring.percent);
-        const double fraction = known ? std::clamp(*known / 100.0, 0.0, 1.0) : 0.0;
-        if (fraction > 0) {
-            QPainterPath arc;
-            arc.arcMoveTo(circle(radius), 90);
-            arc.arcTo(circle(radius), 90, -360 * fraction);
-            painter.setPen(QPen(MenuBarGaugeImageRenderer::color(known, palette), width, Qt::SolidLine, Qt::RoundCap));
-            painter.drawPath(arc);
+    painter.setBrush(Qt::NoBrush);
+    for (const auto& ring : size.rings) {
+        if (!ring.fraction) {
+            QPen dashed(withOpacity(palette.secondaryLabel, squareMissingTrackOpacity), ring.width, Qt::CustomDashLine,
+                        Qt::FlatCap);
+            const qreal step = 2 * M_PI * ring.radius / squareDashCount / ring.width;
+            dashed.setDashPattern({step * squareDashShare, step * (1 - squareDashShare)});
+            painter.setPen(dashed);
+            painter.drawEllipse(circle(ring.radius));
+            continue;
         }
-        radius -= width + side * squareRingGap;
+        painter.setPen(QPen(withOpacity(palette.secondaryLabel, squareTrackOpacity), ring.width));
+        painter.drawEllipse(circle(ring.radius));
+        if (*ring.fraction <= 0)
+            continue;
+        QPainterPath arc;
+        arc.arcMoveTo(circle(ring.radius), 90);
+        arc.arcTo(circle(ring.radius), 90, -360 * *ring.fraction);
+        painter.setPen(QPen(ring.arcColor, ring.width, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPath(arc);
     }
 
-    if (!number || side < MenuBarGaugeImageRenderer::squareNumberMinimumSize)
-        return;
-    const qreal freeDiameter = 2 * (radius + side * squareRingGap);
-    const auto text = QString::number(*number);
-    // Sized by the height of a digit, then narrowed until the text fits across the centre.
-    const qreal digitHeight = freeDiameter * squareNumberHeightShare;
-    auto font = sansFont(digitHeight, QFont::Bold);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    font.setPointSizeF(digitHeight * digitHeight / metrics(font).tightBoundingRect(QStringLiteral("0")).height());
-    const qreal textWidth = metrics(font).tightBoundingRect(text).width();
-    if (textWidth > freeDiameter * squareNumberWidthShare)
-        font.setPointSizeF(font.pointSizeF() * freeDiameter * squareNumberWidthShare / textWidth);
-    const auto bounds = metrics(font).tightBoundingRect(text);
-    // On whole device pixels, so that the few pixels of a small digit stay sharp.
-    const qreal ratio = painter.device()->devicePixelRatioF();
-    const QPointF origin = centre - bounds.center();
-    painter.setFont(font);
-    painter.setPen(palette.label);
-    painter.drawText(QPointF(std::round(origin.x() * ratio), std::round(origin.y() * ratio)) / ratio, text);
+    if (size.dash) {
+        const qreal thickness = std::max(squareMinimumDashThickness, side * squareDashThicknessShare);
+        const qreal length = side * squareDashLengthShare;
+        // On whole device pixels, so that the bar stays crisp at 16 pixels.
+        const auto snap = [ratio](qreal v) { return std::round(v * ratio) / ratio; };
+        const qreal top = snap(side / 2 - thickness / 2);
+        painter.fillRect(QRectF(QPointF(snap(side / 2 - length / 2), top),
+                                QPointF(snap(side / 2 + length / 2), snap(top + thickness))),
+                         palette.label);
+    }
+    if (!size.centreText.isEmpty()) {
+        painter.setFont(squareNumberFont(size.centrePointSize, size.centreStretch));
+        painter.setPen(palette.label);
+        painter.drawText(size.centreOrigin, size.centreText);
+    }
+    return image;
 }
 
 // Qt's raster engine hands every fill of more than about a hundred spans to the global thread
@@ -509,37 +628,91 @@ QImage MenuBarGaugeImageRenderer::make(const Input& input)
 
 QIcon MenuBarGaugeImageRenderer::makeSquare(const Input& input)
 {
+    auto plan = planSquare(input);
+    if (plan.icon)
+        return *plan.icon;
+    std::vector<QImage> drawn;
+    drawSerially([&] { drawn = drawSquareSizes(plan.job); });
+    return completeSquare(plan, drawn);
+}
+
+MenuBarGaugeImageRenderer::SquarePlan MenuBarGaugeImageRenderer::planSquare(const Input& input)
+{
     const auto palette = m_environment.appearance();
     const qreal ratio = devicePixelRatio();
-    auto& cache = renderedIconCache(ratio);
-    const auto key = squareCacheKey(palette.name, input);
-    if (const QIcon* cached = cache.object(key))
-        return *cached;
-
-    std::vector<SquareRing> rings;
-    for (const auto& provider : enabledProviders(input)) {
-        const auto selected = compactSelection(provider.values);
-        rings.push_back({selected ? selected->remainingPercent : std::nullopt});
+    SquarePlan plan{.key = squareCacheKey(palette.name, input), .devicePixelRatio = ratio};
+    if (const QIcon* cached = renderedIconCache(ratio).object(plan.key)) {
+        plan.icon = *cached;
+        return plan;
     }
-    const auto number = squareNumber(input);
-    const auto applicationIcon =
-        rings.empty() && m_environment.applicationIcon ? m_environment.applicationIcon() : QImage();
-
-    std::vector<QImage> images;
-    for (const int side : squareIconSizes)
-        images.push_back(makeCanvas(QSize(qCeil(side * ratio), qCeil(side * ratio)), ratio));
-    drawSerially([&] {
-        for (std::size_t i = 0; i < images.size(); ++i) {
-            QPainter painter(&images[i]);
-            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-            drawSquare(painter, squareIconSizes[i], palette, rings, number, applicationIcon);
+    SquareModel model{.disabled = !input.codexEnabled && !input.claudeEnabled,
+                      .rings = squareRings(input),
+                      .number = squareNumber(input)};
+    if (model.number) {
+        for (std::size_t i = 0; i < squareNumberStretches.size(); ++i) {
+            model.numberBounds[i] = metrics(squareNumberFont(squareNumberReferenceSize, squareNumberStretches[i]))
+                                        .tightBoundingRect(QString::number(*model.number));
         }
-    });
+    }
+    plan.job.palette = palette;
+    plan.job.devicePixelRatio = ratio;
+    if (model.disabled && m_environment.applicationIcon)
+        plan.job.applicationIcon = m_environment.applicationIcon();
+    for (const int side : squareIconSizes) {
+        auto size = layoutSquare(side, ratio, palette, model);
+        // Held by the plan, so that a size evicted meanwhile cannot go missing from the icon.
+        if (const QPixmap* cached = m_squareSizeCache.object(size.key))
+            plan.cachedSizes.append(*cached);
+        else
+            plan.job.sizes.push_back(std::move(size));
+    }
+    // Every size was drawn before, for other inputs: the icon is put together from them.
+    if (plan.job.sizes.empty())
+        plan.icon = completeSquare(plan, {});
+    return plan;
+}
+
+std::vector<QImage> MenuBarGaugeImageRenderer::drawSquareSizes(const SquareJob& job)
+{
+    std::vector<QImage> images;
+    images.reserve(job.sizes.size());
+    for (const auto& size : job.sizes)
+        images.push_back(drawSquareSize(size, job.palette, job.devicePixelRatio, job.applicationIcon));
+    return images;
+}
+
+QIcon MenuBarGaugeImageRenderer::completeSquare(const SquarePlan& plan, const std::vector<QImage>& drawn)
+{
     QIcon icon;
-    for (const auto& image : images)
-        icon.addPixmap(QPixmap::fromImage(image));
-    cache.insert(key, new QIcon(icon));
+    for (const auto& pixmap : plan.cachedSizes)
+        icon.addPixmap(pixmap);
+    for (std::size_t i = 0; i < plan.job.sizes.size() && i < drawn.size(); ++i) {
+        const auto pixmap = QPixmap::fromImage(drawn[i]);
+        m_squareSizeCache.insert(plan.job.sizes[i].key, new QPixmap(pixmap),
+                                 std::max<qsizetype>(1, drawn[i].sizeInBytes() / 1024));
+        icon.addPixmap(pixmap);
+    }
+    renderedIconCache(plan.devicePixelRatio).insert(plan.key, new QIcon(icon));
     return icon;
+}
+
+QList<std::optional<double>> MenuBarGaugeImageRenderer::squareRings(const Input& input)
+{
+    QList<std::optional<double>> rings;
+    const auto providers = enabledProviders(input);
+    for (const auto& provider : providers) {
+        if (input.compact) {
+            const auto selected = compactSelection(provider.values);
+            rings.append(selected ? knownPercent(selected->remainingPercent) : std::nullopt);
+            continue;
+        }
+        for (const auto& value : provider.values)
+            rings.append(knownPercent(value.remainingPercent));
+    }
+    // A provider with every window switched off still shows that it is there, without a reading.
+    if (rings.isEmpty() && !providers.empty())
+        rings.append(std::nullopt);
+    return rings;
 }
 
 int MenuBarGaugeImageRenderer::imageWidth(const Input& input)
@@ -620,28 +793,27 @@ QString MenuBarGaugeImageRenderer::cacheKey(const QString& appearanceName, const
 
 QString MenuBarGaugeImageRenderer::squareCacheKey(const QString& appearanceName, const Input& input)
 {
-    const auto ring = [](bool enabled, const Values& values) {
-        if (!enabled)
-            return QStringLiteral("off");
-        const auto selected = compactSelection(values);
-        return selected ? UsageGaugeStyle::cacheToken(selected->remainingPercent) : QStringLiteral("none");
-    };
-    return appearanceName % u"|square|" % ring(input.codexEnabled, input.codexValues) % u'|'
-        % ring(input.claudeEnabled, input.claudeValues);
+    if (!input.codexEnabled && !input.claudeEnabled)
+        return appearanceName % u"|square|off";
+    QStringList rings;
+    for (const auto& percent : squareRings(input))
+        rings.append(UsageGaugeStyle::cacheToken(percent));
+    const auto centre = squareShowsNumber(input) ? u"number" : u"rings";
+    return appearanceName % u"|square|" % centre % u'|' % rings.join(u',');
 }
 
 std::optional<int> MenuBarGaugeImageRenderer::squareNumber(const Input& input)
 {
+    if (!squareShowsNumber(input))
+        return std::nullopt;
     std::optional<double> lowest;
-    for (const auto& provider : enabledProviders(input)) {
-        const auto selected = compactSelection(provider.values);
-        const auto known = selected ? knownPercent(selected->remainingPercent) : std::nullopt;
-        if (known && (!lowest || *known < *lowest))
-            lowest = known;
+    for (const auto& percent : squareRings(input)) {
+        if (percent && (!lowest || *percent < *lowest))
+            lowest = percent;
     }
     if (!lowest)
         return std::nullopt;
-    return int(std::round(std::clamp(*lowest, 0.0, 100.0)));
+    return UsageGaugeStyle::wholeClampedPercent(*lowest);
 }
 
 QColor MenuBarGaugeImageRenderer::color(std::optional<double> percent, const MenuBarPalette& palette)

@@ -9,6 +9,8 @@
 #include <QIcon>
 #include <QImage>
 #include <QList>
+#include <QPixmap>
+#include <QPointF>
 #include <QString>
 
 #include <array>
@@ -16,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vantorel {
 
@@ -32,10 +35,12 @@ public:
     static constexpr int disabledWidth = 30;
     static constexpr int renderedImageCacheLimit = 512;
     static constexpr int brandIconCacheLimit = 8;
-    // Tray hosts show square icons only; the square form comes in these sizes (logical pixels)
-    // and shows its number from `squareNumberMinimumSize` up.
+    // Tray hosts show square icons only; the square form comes in these sizes (logical pixels).
     static constexpr std::array<int, 6> squareIconSizes{16, 22, 24, 32, 48, 64};
-    static constexpr int squareNumberMinimumSize = 22;
+    // A size of the square form shows its centre number only where the digits can be this tall
+    // (logical pixels); smaller digits cannot be read in a panel, so that size shows none.
+    static constexpr qreal squareMinimumDigitHeight = 9;
+    static constexpr int squareSizeCacheLimitKiB = 8 * 1024;
     static inline const QString codexIconName = QStringLiteral("codex-menu");
     static inline const QString claudeIconName = QStringLiteral("claude-menu");
 
@@ -75,14 +80,72 @@ public:
     MenuBarGaugeImageRenderer& operator=(const MenuBarGaugeImageRenderer&) = delete;
     ~MenuBarGaugeImageRenderer();
 
+    // One size of the square form, everything decided: drawing it reads nothing else, so it may
+    // run on any thread.
+    struct SquareSize {
+        struct Ring {
+            qreal radius = 0;
+            qreal width = 0;
+            // Share of the circle the arc covers, on the steps this size can show; nothing when
+            // the ring has no reading (a dashed track).
+            std::optional<qreal> fraction;
+            QColor arcColor;
+        };
+        int side = 0;
+        QString key;
+        bool disabled = false;
+        std::vector<Ring> rings;
+        // Radius of the disc the rings surround.
+        qreal discRadius = 0;
+        qreal outlineWidth = 0;
+        // The number drawn in the centre (empty for none), its font size, stretch and baseline start.
+        QString centreText;
+        qreal centrePointSize = 0;
+        int centreStretch = 100;
+        QPointF centreOrigin;
+        // A dash in the centre: no ring has a reading.
+        bool dash = false;
+    };
+
+    // Everything one drawing of square sizes needs, copied so that it may be drawn on any thread.
+    struct SquareJob {
+        MenuBarPalette palette;
+        qreal devicePixelRatio = 1;
+        QImage applicationIcon;
+        std::vector<SquareSize> sizes;
+    };
+
+    // What the square form of an input needs: the icon itself when every size is cached, else
+    // the sizes still to draw (sizes whose picture did not change come from the cache).
+    struct SquarePlan {
+        QString key;
+        qreal devicePixelRatio = 1;
+        std::optional<QIcon> icon;
+        // The sizes found in the cache, and the job that draws the others.
+        QList<QPixmap> cachedSizes;
+        SquareJob job;
+    };
+
     // The picture for `input`, from the cache of the current pixel ratio when its key is there.
     QImage make(const Input& input);
-    // The square tray form of the same picture: one ring per enabled provider (Codex outside,
-    // Claude inside) for the window a compact cell would show, the lowest known remaining
-    // percentage in the centre, or the disabled indicator. One icon with every size of
+    // The square tray form of the same picture, shaped by the same choices: the compact layout
+    // shows one ring per enabled provider (Codex outside, Claude inside) for the window a compact
+    // cell would show, the detailed layout one ring per shown window. The centre holds the lowest
+    // remaining percentage in the compact layout or with `remainingPercent` labels where its
+    // digits can be read, a dash while no ring has a reading; no provider shows the disabled
+    // indicator. Rings without a reading are dashed, and the picture is outlined in a contrasting
+    // colour so that it reads on light and dark panels alike. One icon with every size of
     // `squareIconSizes` at the current pixel ratio, cached like `make` (a hit returns an icon
-    // with the same `cacheKey()`).
+    // with the same `cacheKey()`). Draws its missing sizes on the calling thread: the status item
+    // draws them away from the GUI thread through `planSquare`, `drawSquareSizes` and
+    // `completeSquare`.
     QIcon makeSquare(const Input& input);
+    // GUI thread: looks the icon and then each size up in the caches.
+    SquarePlan planSquare(const Input& input);
+    // Any thread: draws the sizes of `job`, in its order.
+    static std::vector<QImage> drawSquareSizes(const SquareJob& job);
+    // GUI thread: caches the sizes drawn for `plan` and returns its icon.
+    QIcon completeSquare(const SquarePlan& plan, const std::vector<QImage>& drawn);
 
     // Width in points of the image `make` returns for `input`; the status item's length.
     static int imageWidth(const Input& input);
@@ -96,8 +159,12 @@ public:
     static QString cacheValues(const QList<MenuBarGaugeValue>& values);
     static QString cacheKey(const QString& appearanceName, const Input& input);
     static QString squareCacheKey(const QString& appearanceName, const Input& input);
-    // The number the square form shows: the lowest known percentage among its rings' values,
-    // clamped to 0...100 and rounded; nothing when no ring has one.
+    // The rings of the square form, outermost first: each one's remaining percentage, absent
+    // without a reading. Empty when no provider is enabled.
+    static QList<std::optional<double>> squareRings(const Input& input);
+    // The number the square form shows where it fits: the lowest known percentage among its
+    // rings, clamped to 0...100 and rounded; nothing when no ring has one or the choices leave
+    // the number out (detailed layout with `period` labels).
     static std::optional<int> squareNumber(const Input& input);
     // Arc colour of a remaining percentage: secondary when unknown, then red, orange, green.
     static QColor color(std::optional<double> percent, const MenuBarPalette& palette);
@@ -109,6 +176,7 @@ public:
 private:
     using ImageCache = QCache<QString, QImage>;
     using IconCache = QCache<QString, QIcon>;
+    using PixmapCache = QCache<QString, QPixmap>;
 
     qreal devicePixelRatio() const;
     ImageCache& renderedImageCache(qreal devicePixelRatio);
@@ -117,6 +185,8 @@ private:
     Environment m_environment;
     std::map<qreal, std::unique_ptr<ImageCache>> m_renderedImageCaches;
     std::map<qreal, std::unique_ptr<IconCache>> m_renderedIconCaches;
+    // Each size of the square form by its own key, so a change redraws only the sizes it shows in.
+    PixmapCache m_squareSizeCache{squareSizeCacheLimitKiB};
     QCache<QString, QImage> m_brandIconCache{brandIconCacheLimit};
 };
 

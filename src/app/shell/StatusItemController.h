@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -38,6 +40,9 @@ public:
         std::function<QWidget*()> mainWindowContent;
         // Diagnostics lines; AppDiagnostics::log when empty.
         std::function<void(const QString&)> log;
+        // Runs a drawing of tray picture sizes away from the GUI thread; a task of the global
+        // thread pool when empty.
+        std::function<void(std::function<void()>)> drawInBackground;
     };
 
     StatusItemController(AppViewModel& viewModel, Dependencies dependencies, QObject* parent = nullptr);
@@ -67,6 +72,11 @@ private:
     void updateMenuBarPresentation(const MenuBarGaugeImageRenderer::Input& input, const QString& toolTip, int width,
                                    bool fallback);
     StatusItemFallbackPanel& makeFallbackPanelIfNeeded();
+    // Shows the square picture of `input` at once when it is cached; else draws the missing sizes
+    // in the background, one drawing at a time, and shows the latest picture asked for.
+    void requestSquare(const MenuBarGaugeImageRenderer::Input& input);
+    void squareDrawn(const std::vector<QImage>& drawn);
+    void showIcon(const QIcon& icon);
     void scheduleUpdate();
     void followPrimaryScreen();
     void onActivated(StatusItemBackend::Activation activation);
@@ -80,6 +90,11 @@ private:
     std::unique_ptr<StatusItemFallbackPanel> m_fallbackPanel;
     std::unique_ptr<MainWindowController> m_mainWindowController;
     std::optional<QString> m_lastStatusItemLogKey;
+    std::function<void(std::function<void()>)> m_drawInBackground;
+    // The plan being drawn, the input asked for meanwhile, and the picture last asked for.
+    std::optional<MenuBarGaugeImageRenderer::SquarePlan> m_drawingSquare;
+    std::optional<MenuBarGaugeImageRenderer::Input> m_nextSquare;
+    std::pair<QString, qreal> m_wantedSquare;
     std::optional<qint64> m_shownIconKey;
     std::optional<QString> m_shownToolTip;
     QList<QMetaObject::Connection> m_primaryScreenConnections;

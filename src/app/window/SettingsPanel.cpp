@@ -544,7 +544,10 @@ QWidget* SettingsPanel::buildMenuBarSection()
     auto* description = new CaptionLabel(QString(), box);
     description->setObjectName(QStringLiteral("settings.menuBarDescription"));
     column->addWidget(description);
-    m_refreshers.push_back([this, percentage, codex, claude, paused, description] {
+    auto* trayNote = new CaptionLabel(QString(), box);
+    trayNote->setObjectName(QStringLiteral("settings.menuBarTrayNote"));
+    column->addWidget(trayNote);
+    m_refreshers.push_back([this, percentage, codex, claude, paused, description, trayNote] {
         const AppSettings& settings = m_model.settings();
         percentage->setEnabled(!settings.menuBarCompactMode);
         codex->refresh();
@@ -554,6 +557,7 @@ QWidget* SettingsPanel::buildMenuBarSection()
         paused->setVisible(settings.codexEnabled && settings.showCodexFiveHourInMenuBar
                            && m_model.codexFiveHourWindowIsTemporarilyUnavailable());
         description->setText(SettingsPresenter::menuBarDescription(settings));
+        trayNote->setText(SettingsPresenter::menuBarTrayNote(settings));
     });
     return box;
 }

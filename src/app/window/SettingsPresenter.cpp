@@ -89,6 +89,18 @@ QString SettingsPresenter::menuBarDescription(const AppSettings& settings)
            + QStringLiteral("です。");
 }
 
+QString SettingsPresenter::menuBarTrayNote(const AppSettings& settings)
+{
+    QString shown;
+    if (settings.menuBarCompactMode)
+        shown = QStringLiteral("トレイでは各サービス1つの円と、中央に最も少ない残り%を表示します。");
+    else if (settings.menuBarGaugeLabelStyle == MenuBarGaugeLabelStyle::remainingPercent)
+        shown = QStringLiteral("トレイでは選択した枠ごとの円と、中央に最も少ない残り%を表示します。");
+    else
+        shown = QStringLiteral("トレイでは選択した枠ごとの円だけを表示します。");
+    return shown + QStringLiteral("「表示形式」（アイコン/文字）は、トレイがないときに出るパネルだけに反映されます。");
+}
+
 QString SettingsPresenter::everyoneNote(const AppSettings& settings)
 {
     if (settings.discordMentionMigratedFromLegacy)

@@ -71,6 +71,9 @@ struct SettingsPresenter
 
     // The sentence under the menu-bar options.
     static QString menuBarDescription(const AppSettings& settings);
+    // What the square tray icon shows of these choices, and which choice only the panel shown
+    // without a tray follows.
+    static QString menuBarTrayNote(const AppSettings& settings);
 
     // The explanatory line under the everyone toggle; empty when there is none.
     static QString everyoneNote(const AppSettings& settings);

@@ -226,7 +226,7 @@ QColor squarePixel(const QIcon& icon, int side, qreal ratio, double radius, doub
 }
 
 // Codex shows its weekly 42 % (the lower) outside, Claude its five-hour 8 % inside; the rings sit
-// at 0.4325 and 0.3275 of the side from the centre.
+// at 0.4035 and 0.3215 of the side from the centre.
 TEST(MenuBarGaugeSquare, OneRingPerProviderCachedLikeTheWideImage)
 {
     const Input input{.codexEnabled = true, .claudeEnabled = true, .codexValues = {fiveHour(80), weekly(42)},
@@ -238,10 +238,10 @@ TEST(MenuBarGaugeSquare, OneRingPerProviderCachedLikeTheWideImage)
         EXPECT_EQ(icon.availableSizes().size(), qsizetype(MenuBarGaugeImageRenderer::squareIconSizes.size()));
         EXPECT_TRUE(icon.availableSizes().contains(QSize(64, 64) * ratio));
         const auto green = rig.palette.systemGreen, red = rig.palette.systemRed;
-        EXPECT_TRUE(isArc(squarePixel(icon, 64, ratio, 27.68, 0), green)) << ratio;
-        EXPECT_FALSE(isArc(squarePixel(icon, 64, ratio, 27.68, 180), green)) << ratio;
-        EXPECT_TRUE(isArc(squarePixel(icon, 64, ratio, 20.96, 80), red)) << ratio;
-        EXPECT_FALSE(isArc(squarePixel(icon, 64, ratio, 20.96, 0), red)) << ratio;
+        EXPECT_TRUE(isArc(squarePixel(icon, 64, ratio, 25.83, 0), green)) << ratio;
+        EXPECT_FALSE(isArc(squarePixel(icon, 64, ratio, 25.83, 180), green)) << ratio;
+        EXPECT_TRUE(isArc(squarePixel(icon, 64, ratio, 20.58, 80), red)) << ratio;
+        EXPECT_FALSE(isArc(squarePixel(icon, 64, ratio, 20.58, 0), red)) << ratio;
     }
     RendererRig rig;
     const auto first = rig.renderer.makeSquare(compactCodex(37.2));

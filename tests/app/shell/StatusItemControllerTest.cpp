@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,50 @@ TEST(StatusItemController, LogsOneLinePerPresentationAndSetsTheIconOnlyWhenThePi
 
     rig.changeSettings([](AppSettings& s) { s.menuBarCompactMode = false; });
     EXPECT_EQ(rig.lines.last(), QStringLiteral("statusItem.updated width=180 compact=false nativeVisible=true notchFallback=false"));
+}
+
+// The GUI thread never waits for a drawing: it hands the missing sizes to the background, shows
+// only the latest picture asked for, and takes cached pictures at once.
+TEST(StatusItemController, DrawsTheTrayPictureInTheBackgroundAndShowsTheLatest)
+{
+    std::vector<std::function<void()>> tasks;
+    const auto runTask = [&](std::size_t index) {
+        tasks.at(index)();
+        drainEvents();
+    };
+    ControllerRig rig(nullptr, [&](std::function<void()> task) { tasks.push_back(std::move(task)); });
+    EXPECT_TRUE(tasks.empty()) << "the item gets its first icon at once";
+    ASSERT_EQ(rig.backend->iconSetCount(), 1);
+    rig.setCodexFiveHour(50);
+    rig.setCodexFiveHour(60);
+    ASSERT_EQ(tasks.size(), 1u) << "one drawing at a time";
+    runTask(0);
+    ASSERT_EQ(tasks.size(), 2u) << "the latest picture is drawn next";
+    EXPECT_EQ(rig.backend->iconSetCount(), 1) << "a picture asked for meanwhile replaces this one";
+    runTask(1);
+    EXPECT_EQ(rig.backend->iconSetCount(), 2);
+    const auto sixty = rig.backend->icon().cacheKey();
+
+    rig.setCodexFiveHour(37);
+    EXPECT_EQ(tasks.size(), 2u) << "drawn before: shown from the cache";
+    EXPECT_EQ(rig.backend->iconSetCount(), 3);
+    rig.setCodexFiveHour(60);
+    EXPECT_EQ(rig.backend->icon().cacheKey(), sixty);
+
+    rig.setCodexFiveHour(70);
+    ASSERT_EQ(tasks.size(), 3u);
+    // A drawing that ends after the controller is gone delivers to nobody.
+    rig.controller.reset();
+    runTask(2);
+}
+
+TEST(StatusItemController, DrawsOnAPoolThread)
+{
+    ControllerRig rig(nullptr, [](std::function<void()> task) { QThreadPool::globalInstance()->start(std::move(task)); });
+    QThreadPool::globalInstance()->waitForDone();
+    drainEvents();
+    EXPECT_EQ(rig.backend->iconSetCount(), 1);
+    EXPECT_EQ(rig.backend->icon().availableSizes().size(), qsizetype(MenuBarGaugeImageRenderer::squareIconSizes.size()));
 }
 
 TEST(StatusItemController, FallbackPanelStandsInWhileNoHostIsThere)

@@ -19,8 +19,14 @@ struct ControllerRig {
     QStringList lines;
     std::unique_ptr<StatusItemController> controller;
 
-    explicit ControllerRig(std::unique_ptr<StatusItemBackend> tray = nullptr)
+    // Tray pictures are drawn when `drawInBackground` runs them; at once by default.
+    std::function<void(std::function<void()>)> drawInBackground = [](std::function<void()> task) { task(); };
+
+    explicit ControllerRig(std::unique_ptr<StatusItemBackend> tray = nullptr,
+                           std::function<void(std::function<void()>)> background = {})
     {
+        if (background)
+            drawInBackground = std::move(background);
         changeSettings([](AppSettings& s) {
             s.codexEnabled = s.claudeEnabled = true;
             s.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
@@ -35,7 +41,15 @@ struct ControllerRig {
                            .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
                                                    .devicePixelRatio = [] { return 1.0; }},
                            .popoverContent = [] { return new QWidget; },
-                           .log = [this](const QString& line) { lines.append(line); }});
+                           .log = [this](const QString& line) { lines.append(line); },
+                           .drawInBackground = [this](std::function<void()> task) { drawInBackground(std::move(task)); }});
+        drainEvents();
+    }
+
+    // The update runs on a queued signal, and the picture it draws arrives one turn later.
+    static void settle()
+    {
+        drainEvents();
         drainEvents();
     }
 
@@ -44,14 +58,14 @@ struct ControllerRig {
         auto settings = viewModel.settings();
         change(settings);
         viewModel.setSettings(settings);
-        drainEvents();
+        settle();
     }
 
     void setCodexFiveHour(double percent)
     {
         viewModel.publishedState().usageSnapshot = UsageSnapshot{
             .fiveHourRemainingPercent = percent, .weeklyRemainingPercent = 80, .source = UsageSource::manual};
-        drainEvents();
+        settle();
     }
 };
 

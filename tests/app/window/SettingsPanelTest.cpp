@@ -134,6 +134,7 @@ TEST_F(SettingsPanelTest, DefaultsAndEnablingRules)
     }
     EXPECT_FALSE(at<ToggleSwitch>("settings.menuBarPercentage")->isChecked());
     EXPECT_FALSE(at("settings.menuBarPercentage")->isEnabled());
+    EXPECT_TRUE(at<QLabel>("settings.menuBarTrayNote")->text().startsWith("トレイでは各サービス1つの円と"));
     EXPECT_FALSE(at("menuBarOptions.claude")->isEnabled());
     EXPECT_FALSE(at("settings.categories.local.claude")->isEnabled());
     EXPECT_FALSE(at("settings.discordNotifications")->isEnabled());

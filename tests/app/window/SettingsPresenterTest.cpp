@@ -164,6 +164,12 @@ TEST(SettingsPresenterTest, MenuBarDescriptionAndTargets)
     EXPECT_EQ(P::menuBarDescription(settings), "選択した枠だけを表示中。円内は期間表示です。");
     settings.menuBarGaugeLabelStyle = MenuBarGaugeLabelStyle::remainingPercent;
     EXPECT_EQ(P::menuBarDescription(settings), "選択した枠だけを表示中。円の横は残り%表示です。");
+    const QString panelOnly = "「表示形式」（アイコン/文字）は、トレイがないときに出るパネルだけに反映されます。";
+    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは選択した枠ごとの円と、中央に最も少ない残り%を表示します。" + panelOnly);
+    settings.menuBarGaugeLabelStyle = MenuBarGaugeLabelStyle::period;
+    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは選択した枠ごとの円だけを表示します。" + panelOnly);
+    settings.menuBarCompactMode = true;
+    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは各サービス1つの円と、中央に最も少ない残り%を表示します。" + panelOnly);
 
     const auto codex = MonitoredProvider::codex;
     const auto claude = MonitoredProvider::claude;
