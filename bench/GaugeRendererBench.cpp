@@ -1,6 +1,6 @@
 // Cost of one menu-bar gauge image: drawn on a cache miss, and looked up on a hit (the common
 // case, since most view-model changes do not alter the picture).
-#include "app/shell/MenuBarGaugeImageRenderer.h"
+#include "app/ui/MenuBarGaugeImageRenderer.h"
 
 #include <QGuiApplication>
 

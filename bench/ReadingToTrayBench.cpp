@@ -7,7 +7,7 @@
 // the same burst ("afterIconMs").
 
 #include "FullHistories.h"
-#include "app/shell/MenuBarPalette.h"
+#include "app/ui/MenuBarPalette.h"
 #include "app/shell/StatusItemController.h"
 #include "app/syncui/MacSyncCoordinator.h"
 #include "app/syncui/MacSyncDeviceStorage.h"

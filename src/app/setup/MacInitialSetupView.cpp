@@ -15,7 +15,7 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
 #include "app/viewmodel/AppViewModel.h"
-#include "app/window/MenuBarProviderOptions.h"
+#include "app/setup/MenuBarProviderOptions.h"
 #include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>

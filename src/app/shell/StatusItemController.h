@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/platform/StatusItemBackend.h"
-#include "app/shell/MenuBarGaugeImageRenderer.h"
+#include "app/ui/MenuBarGaugeImageRenderer.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "app/ui/ApplicationPalette.h"
 
-#include "app/shell/DesktopAppearance.h"
+#include "app/ui/DesktopAppearance.h"
 #include "app/ui/KitStyle.h"
 #include "app/ui/UiFont.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/MenuBarPalette.h"
+#include "app/ui/MenuBarPalette.h"
 
 namespace vantorel {
 

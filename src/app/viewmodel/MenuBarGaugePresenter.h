@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/MenuBarGaugeImageRenderer.h"
+#include "app/ui/MenuBarGaugeImageRenderer.h"
 #include "core/foundation/Date.h"
 #include "core/model/AppSettings.h"
 #include "core/model/UsageSnapshot.h"

@@ -2,7 +2,7 @@
 
 #include "app/platform/ExternalPages.h"
 #include "app/setup/MacOverviewQuickActions.h"
-#include "app/shell/ApplicationResources.h"
+#include "app/ui/ApplicationResources.h"
 #include "app/ui/IconButton.h"
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/MinuteTicker.h"

@@ -4,7 +4,7 @@
 #include "app/ui/UiFont.h"
 #include "app/window/CompactUsageMeter.h"
 #include "app/window/DashboardLabel.h"
-#include "app/window/ProviderBrandIcon.h"
+#include "app/ui/ProviderBrandIcon.h"
 #include "app/window/StatusBadge.h"
 #include "app/window/SymbolTextLabel.h"
 #include "core/model/PlatformWords.h"

@@ -1,4 +1,4 @@
-#include "app/shell/GaugeProbe.h"
+#include "app/ui/GaugeProbe.h"
 #include "app/viewmodel/MenuBarGaugePresenter.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "app/window/ProviderBrandIcon.h"
+#include "app/ui/ProviderBrandIcon.h"
 
-#include "app/shell/MenuBarGaugeImageRenderer.h"
+#include "app/ui/MenuBarGaugeImageRenderer.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/SystemColors.h"
 

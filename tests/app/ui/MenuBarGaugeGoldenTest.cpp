@@ -36,7 +36,7 @@ double differingShare(const QImage& actual, const QImage& expected)
 // leaves what was drawn in golden-actual/ beside the test program for review.
 void checkGolden(const QImage& image, const QString& name)
 {
-    const QString path = QStringLiteral(VANTOREL_TEST_SOURCE_DIR "/app/shell/golden/") + name + u".png";
+    const QString path = QStringLiteral(VANTOREL_TEST_SOURCE_DIR "/app/ui/golden/") + name + u".png";
     if (qEnvironmentVariableIntValue("VANTOREL_UPDATE_GOLDEN") == 1) {
         EXPECT_TRUE(image.save(path));
         return;

@@ -1,10 +1,10 @@
-#include "app/window/MenuBarProviderOptions.h"
+#include "app/setup/MenuBarProviderOptions.h"
 
 #include "app/ui/CaptionLabel.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
-#include "app/window/ProviderBrandIcon.h"
+#include "app/ui/ProviderBrandIcon.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

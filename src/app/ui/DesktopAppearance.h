@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/MenuBarPalette.h"
+#include "app/ui/MenuBarPalette.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "app/shell/ApplicationResources.h"
+#include "app/ui/ApplicationResources.h"
 
 // The resources are compiled into a static library, whose registration code the linker keeps
 // only when something refers to it.

@@ -1,4 +1,4 @@
-#include "app/shell/MenuBarPalette.h"
+#include "app/ui/MenuBarPalette.h"
 
 namespace vantorel {
 

@@ -1,7 +1,7 @@
-#include "app/shell/MenuBarGaugeImageRenderer.h"
+#include "app/ui/MenuBarGaugeImageRenderer.h"
 
-#include "app/shell/ApplicationResources.h"
-#include "app/shell/DesktopAppearance.h"
+#include "app/ui/ApplicationResources.h"
+#include "app/ui/DesktopAppearance.h"
 #include "core/model/MenuBarGaugeLabelFormatter.h"
 #include "core/model/UsageGaugeStyle.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/MenuBarPalette.h"
+#include "app/ui/MenuBarPalette.h"
 #include "core/model/MenuBarGaugeLabelStyle.h"
 #include "core/model/MenuBarGaugeValue.h"
 #include "core/model/MenuBarProviderIdentityStyle.h"

@@ -1,4 +1,4 @@
-#include "app/shell/DesktopAppearance.h"
+#include "app/ui/DesktopAppearance.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
