@@ -38,8 +38,10 @@ void MainWindowController::create()
     window->setObjectName(QStringLiteral("mainWindow"));
     window->setWindowTitle(windowTitle);
     window->setFixedSize(windowSize);
-    // Closing hides the window; only an explicit quit ends the application.
+    // Closing gives the window and its pages back (memory, their threads); only an explicit quit
+    // ends the application. Minimising keeps them.
     window->setAttribute(Qt::WA_QuitOnClose, false);
+    window->setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (m_content) {
