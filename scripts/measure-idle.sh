@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Idle footprint of the tray application with full histories, in a private session bus and a
+# scratch home: milliseconds from exec to the tray item's first picture being read by the tray
+# host, then VmRSS, RssAnon, RssFile and Threads from /proc once the process has settled.
+#
+# usage: scripts/measure-idle.sh <vantorel binary> <fake_status_notifier_watcher binary> [settle s] [runs]
+#   e.g. scripts/measure-idle.sh build/release/src/vantorel build/test/tests/fake_status_notifier_watcher 20 5
+# The tray host is the test helper that reads the first item's IconPixmap and exits.
+set -euo pipefail
+app=$(realpath "$1")
+watcher=$(realpath "$2")
+settle=${3:-20}
+runs=${4:-3}
+
+if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" || -z "${MEASURE_IDLE_INNER:-}" ]]; then
+  MEASURE_IDLE_INNER=1 exec dbus-run-session -- "$0" "$@"
+fi
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state XDG_DATA_HOME=$scratch/data
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+mkdir -p "$XDG_CONFIG_HOME/Vantorel"
+
+# 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form.
+python3 - "$XDG_CONFIG_HOME/Vantorel/defaults.json" <<'PY'
+import base64, json, sys, time, uuid
+reference = time.time() - 978307200.0
+samples = []
+for n in range(2500):
+    samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
+                   '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
+                   % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
+                      reference - (2499 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
+data = ("[" + ",".join(samples) + "]").encode()
+document = {
+    "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
+    "Vantorel.usageHistory": {"type": "data", "value": base64.b64encode(data).decode()},
+}
+with open(sys.argv[1], "w") as out:
+    json.dump(document, out)
+PY
+cp "$XDG_CONFIG_HOME/Vantorel/defaults.json" "$scratch/defaults.json"
+
+now_ms() { date +%s%3N; }
+
+for run in $(seq "$runs"); do
+  cp "$scratch/defaults.json" "$XDG_CONFIG_HOME/Vantorel/defaults.json"
+  fifo=$scratch/watcher.$run
+  mkfifo "$fifo"
+  "$watcher" >"$fifo" 2>/dev/null &
+  watcher_pid=$!
+  exec 3<"$fifo"
+  # The watcher owns its bus name before it prints anything; give it that moment.
+  gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
+  start=$(now_ms)
+  "$app" >/dev/null 2>&1 &
+  app_pid=$!
+  embedded=""
+  if read -r -t 10 _ <&3; then
+    embedded=$(( $(now_ms) - start ))
+  fi
+  exec 3<&-
+  sleep "$settle"
+  status=/proc/$app_pid/status
+  if [[ -r $status ]]; then
+    awk -v run="$run" -v ms="${embedded:-none}" '
+      /^VmRSS:|^RssAnon:|^RssFile:/ { v[$1] = sprintf("%.1f", $2 / 1024) }
+      /^Threads:/ { t = $2 }
+      END { printf "run %s: start->tray %s ms, VmRSS %s MB, RssAnon %s MB, RssFile %s MB, threads %s\n",
+                   run, ms, v["VmRSS:"], v["RssAnon:"], v["RssFile:"], t }' "$status"
+  else
+    echo "run $run: the application ended before it settled"
+  fi
+  kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || true
+  kill "$watcher_pid" 2>/dev/null || true
+  wait "$watcher_pid" 2>/dev/null || true
+  rm -f "$fifo"
+done
