@@ -2,6 +2,7 @@
 # Idle footprint of the tray application with full histories, in a private session bus and a
 # scratch home: milliseconds from exec to the tray item's first picture being read by the tray
 # host, then VmRSS, RssAnon, RssFile and Threads from /proc once the process has settled.
+# Needs Xvfb and dbus-run-session.
 #
 # usage: scripts/measure-idle.sh <vantorel binary> <fake_status_notifier_watcher binary> [settle s] [runs]
 #   e.g. scripts/measure-idle.sh build/release/src/vantorel build/test/tests/fake_status_notifier_watcher 20 5
@@ -12,14 +13,22 @@ watcher=$(realpath "$2")
 settle=${3:-20}
 runs=${4:-3}
 
-if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" || -z "${MEASURE_IDLE_INNER:-}" ]]; then
-  MEASURE_IDLE_INNER=1 exec dbus-run-session -- "$0" "$@"
+# A scratch home before the private bus starts, so that the services it starts use it too.
+if [[ -z "${MEASURE_IDLE_SCRATCH:-}" ]]; then
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT
+  MEASURE_IDLE_SCRATCH=$scratch HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state \
+    XDG_DATA_HOME=$scratch/data XDG_CACHE_HOME=$scratch/cache dbus-run-session -- "$0" "$@"
+  exit
 fi
+scratch=$MEASURE_IDLE_SCRATCH
+trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null' EXIT
 
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state XDG_DATA_HOME=$scratch/data
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+# A private X display: Xvfb picks a free one and writes its number to the descriptor.
+mkfifo "$scratch/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+read -r display <"$scratch/display"
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/Vantorel"
 
 # 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form.
