@@ -31,16 +31,18 @@ read -r display <"$scratch/display"
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/Vantorel"
 
-# 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form.
-python3 - "$XDG_CONFIG_HOME/Vantorel/defaults.json" <<'PY'
+# 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form;
+# MEASURE_IDLE_SAMPLES=0 gives the figures without a history.
+python3 - "$XDG_CONFIG_HOME/Vantorel/defaults.json" "${MEASURE_IDLE_SAMPLES:-2500}" <<'PY'
 import base64, json, sys, time, uuid
+count = int(sys.argv[2])
 reference = time.time() - 978307200.0
 samples = []
-for n in range(2500):
+for n in range(count):
     samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
                    '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
                    % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
-                      reference - (2499 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
+                      reference - (count - 1 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
 data = ("[" + ",".join(samples) + "]").encode()
 document = {
     "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
