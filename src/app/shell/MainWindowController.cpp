@@ -1,9 +1,11 @@
 #include "app/shell/MainWindowController.h"
 
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/FreedHeap.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -42,6 +44,8 @@ void MainWindowController::create()
     // ends the application. Minimising keeps them.
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // Once the pages are gone, so are the heap pages they freed.
+    QObject::connect(window, &QObject::destroyed, [] { QTimer::singleShot(0, &returnFreedHeapToSystem); });
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (m_content) {
