@@ -1,9 +1,11 @@
 #include "app/shell/MainWindowController.h"
 
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/FreedHeap.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -38,8 +40,12 @@ void MainWindowController::create()
     window->setObjectName(QStringLiteral("mainWindow"));
     window->setWindowTitle(windowTitle);
     window->setFixedSize(windowSize);
-    // Closing hides the window; only an explicit quit ends the application.
+    // Closing gives the window and its pages back (memory, their threads); only an explicit quit
+    // ends the application. Minimising keeps them.
     window->setAttribute(Qt::WA_QuitOnClose, false);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Once the pages are gone, so are the heap pages they freed.
+    QObject::connect(window, &QObject::destroyed, [] { QTimer::singleShot(0, &returnFreedHeapToSystem); });
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (m_content) {

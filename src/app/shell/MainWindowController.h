@@ -9,8 +9,8 @@
 
 namespace vantorel {
 
-// Owns the single main window: built on the first request, kept (hidden) when the user closes
-// it, so the next request shows the same window with the page it had. GUI thread only.
+// Owns the single main window: built on request and destroyed when the user closes it, so an idle
+// application holds no pages and the next request builds them afresh. GUI thread only.
 class MainWindowController final
 {
 public:
@@ -19,18 +19,18 @@ public:
 
     using ContentFactory = std::function<QWidget*()>;
 
-    // `content` builds the window's root view once, on the first `show`; `log` defaults to
+    // `content` builds the window's root view each time the window is built; `log` defaults to
     // AppDiagnostics::log.
     explicit MainWindowController(ContentFactory content, std::function<void(const QString&)> log = {});
     MainWindowController(const MainWindowController&) = delete;
     MainWindowController& operator=(const MainWindowController&) = delete;
     ~MainWindowController();
 
-    // Builds the window on first use (centred once), then restores it when minimised, shows it,
+    // Builds the window when there is none (centred), then restores it when minimised, shows it,
     // raises it and asks for activation; logs "mainWindow.open reason=<reason>".
     void show(const QString& reason);
 
-    // The window once built, else null.
+    // The window while it exists, else null.
     QWidget* window() const { return m_window; }
 
 private:

@@ -6,13 +6,17 @@
 #include "app/viewmodel/AsyncKeychain.h"
 #include "app/viewmodel/DiscordOutboxWorker.h"
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/FreedHeap.h"
 #include "core/model/HistoryRetention.h"
+#include "core/model/ListFromJsonText.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
 #include "core/rules/DiscordNotificationOutbox.h"
 #include "core/rules/DiscordWebhookService.h"
 #include "core/rules/DiscordWebhookURLCache.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
+
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +25,9 @@
 namespace vantorel {
 
 namespace {
+
+// After the start-up task, how long until the heap it freed is handed back.
+constexpr int heapSettleDelayMilliseconds = 2'000;
 
 QString boolText(bool value)
 {
@@ -46,14 +53,15 @@ std::optional<QMap<QString, Date>> dateMapFromJson(const Json& value)
     return dates;
 }
 
-std::optional<QList<NotificationHistoryEntry>> notificationHistoryFromJson(const Json& value)
+// The histories are the longest values: read element by element, never as one whole tree.
+template <typename T>
+QList<T> storedHistory(const SettingsStore& store, const QString& key, std::optional<T> (*decode)(const Json&))
 {
-    return listFromJsonSkippingInvalid(value, &notificationHistoryEntryFromJson);
-}
-
-std::optional<QList<UsageHistoryEntry>> usageHistoryFromJson(const Json& value)
-{
-    return listFromJsonSkippingInvalid(value, &usageHistoryEntryFromJson);
+    const auto bytes = store.dataValue(key);
+    if (!bytes) {
+        return {};
+    }
+    return listFromJsonTextSkippingInvalid(*bytes, decode).value_or(QList<T>());
 }
 
 std::optional<QList<BankedResetExpiryIdentity>> expiryIdentitiesFromJson(const Json& value)
@@ -220,8 +228,7 @@ void StoredState::loadOutboxAndExpiries()
 void StoredState::loadHistories()
 {
     AppState& state = m_viewModel.mutableState();
-    auto history = codable(Keys::notificationHistory, &notificationHistoryFromJson)
-                       .value_or(QList<NotificationHistoryEntry>());
+    auto history = storedHistory(defaults(), Keys::notificationHistory, &notificationHistoryEntryFromJson);
     std::stable_sort(history.begin(), history.end(), [](const auto& a, const auto& b) { return sortTime(a) > sortTime(b); });
     if (history.size() > HistoryRetention::maximumNotificationEntries) {
         history.resize(HistoryRetention::maximumNotificationEntries);
@@ -231,8 +238,8 @@ void StoredState::loadHistories()
     }
     state.notificationHistory = std::move(history);
 
-    const auto usage = codable(Keys::usageHistory, &usageHistoryFromJson).value_or(QList<UsageHistoryEntry>());
-    state.usageHistory = HistoryRetention::prunedUsage(usage, m_viewModel.notificationNow());
+    state.usageHistory = HistoryRetention::prunedUsage(storedHistory(defaults(), Keys::usageHistory, &usageHistoryEntryFromJson),
+                                                       m_viewModel.notificationNow());
 }
 
 void StoredState::loadSettings()
@@ -333,6 +340,9 @@ QCoro::Task<> StoredState::runStartUpTask(QPointer<AppViewModel> viewModel)
         co_return;
     }
     co_await viewModel->refreshScheduledItems();
+    // The load and the first refresh are over, and the snapshots they queued are built by then:
+    // what they freed need not stay resident while the application idles.
+    QTimer::singleShot(heapSettleDelayMilliseconds, &returnFreedHeapToSystem);
 }
 
 QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> viewModel)

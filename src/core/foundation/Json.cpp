@@ -1,4 +1,5 @@
 #include "core/foundation/Json.h"
+#include "core/foundation/JsonArrayElements.h"
 
 #include "core/foundation/ShortestDouble.h"
 #include "core/foundation/UuidText.h"
@@ -8,7 +9,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace vantorel::json {
@@ -28,7 +31,12 @@ class BoundedDomParser : public nlohmann::detail::json_sax_dom_parser<SortedJson
     using Base = nlohmann::detail::json_sax_dom_parser<SortedJson>;
 
 public:
-    using Base::Base;
+    // `depth` counts the arrays and objects that enclose the value being built.
+    BoundedDomParser(SortedJson& result, std::size_t depth = 0)
+        : Base(result, true)
+        , m_depth(depth)
+    {
+    }
 
     bool start_object(std::size_t elements)
     {
@@ -100,11 +108,111 @@ Json ordered(SortedJson&& value)
     return Json();
 }
 
+// Hands each element of a top-level array to the callback once it is complete and then drops
+// it, so that at most one element's tree exists at a time. Anything but an array stops the parse.
+class ArrayElementParser
+{
+public:
+    using number_integer_t = SortedJson::number_integer_t;
+    using number_unsigned_t = SortedJson::number_unsigned_t;
+    using number_float_t = SortedJson::number_float_t;
+    using string_t = SortedJson::string_t;
+    using binary_t = SortedJson::binary_t;
+
+    explicit ArrayElementParser(const std::function<void(const Json&)>& element)
+        : m_element(element)
+    {
+    }
+
+    bool null() { return m_dom ? m_dom->null() : scalar(nullptr); }
+    bool boolean(bool value) { return m_dom ? m_dom->boolean(value) : scalar(value); }
+    bool number_integer(number_integer_t value) { return m_dom ? m_dom->number_integer(value) : scalar(value); }
+    bool number_unsigned(number_unsigned_t value) { return m_dom ? m_dom->number_unsigned(value) : scalar(value); }
+    bool number_float(number_float_t value, const string_t& text)
+    {
+        return m_dom ? m_dom->number_float(value, text) : scalar(value);
+    }
+    bool string(string_t& value) { return m_dom ? m_dom->string(value) : scalar(std::move(value)); }
+    bool binary(binary_t& value) { return m_dom ? m_dom->binary(value) : scalar(std::move(value)); }
+    bool key(string_t& value) { return m_dom && m_dom->key(value); }
+    bool start_object(std::size_t elements)
+    {
+        if (!m_inArray)
+            return false;
+        ++m_open;
+        openElement();
+        return m_dom->start_object(elements);
+    }
+    bool end_object()
+    {
+        const bool ok = m_dom && m_dom->end_object();
+        closeContainer();
+        return ok;
+    }
+    bool start_array(std::size_t elements)
+    {
+        if (!m_inArray && !m_finished && !m_dom) {
+            m_inArray = true;
+            return true;
+        }
+        if (!m_inArray)
+            return false;
+        ++m_open;
+        openElement();
+        return m_dom->start_array(elements);
+    }
+    bool end_array()
+    {
+        if (!m_dom) {
+            m_inArray = false;
+            m_finished = true;
+            return true;
+        }
+        const bool ok = m_dom->end_array();
+        closeContainer();
+        return ok;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+private:
+    // A whole element that is not an array or object; anything outside the array stops the parse.
+    template <typename Value>
+    bool scalar(Value&& value)
+    {
+        if (!m_inArray)
+            return false;
+        m_element(ordered(SortedJson(std::forward<Value>(value))));
+        return true;
+    }
+    void openElement()
+    {
+        if (!m_dom) {
+            m_tree = SortedJson();
+            m_dom.emplace(m_tree, 1);
+        }
+    }
+    void closeContainer()
+    {
+        if (--m_open == 0 && m_dom) {
+            m_dom.reset();
+            m_element(ordered(std::move(m_tree)));
+            m_tree = SortedJson();
+        }
+    }
+
+    const std::function<void(const Json&)>& m_element;
+    SortedJson m_tree;
+    std::optional<BoundedDomParser> m_dom;
+    std::size_t m_open = 0;
+    bool m_inArray = false;
+    bool m_finished = false;
+};
+
 // Throws nlohmann's parse error, or NestingTooDeep.
 Json parseBounded(const QByteArray& bytes)
 {
     SortedJson document;
-    BoundedDomParser handler(document, true);
+    BoundedDomParser handler(document);
     SortedJson::sax_parse(bytes.constBegin(), bytes.constEnd(), &handler);
     return ordered(std::move(document));
 }
@@ -119,6 +227,17 @@ std::optional<Json> parse(const QByteArray& bytes)
     } catch (const SortedJson::exception&) {
     }
     return std::nullopt;
+}
+
+bool parseArrayElements(const QByteArray& bytes, const std::function<void(const Json&)>& element)
+{
+    try {
+        ArrayElementParser handler(element);
+        return SortedJson::sax_parse(bytes.constBegin(), bytes.constEnd(), &handler);
+    } catch (const NestingTooDeep&) {
+    } catch (const SortedJson::exception&) {
+    }
+    return false;
 }
 
 Json parseOrThrow(const QByteArray& bytes)

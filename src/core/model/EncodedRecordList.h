@@ -3,6 +3,7 @@
 #include "core/foundation/Json.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QUuid>
@@ -12,25 +13,28 @@
 namespace vantorel {
 
 // The store form of a list of records (json::write(toJsonArray(records), store), byte for byte),
-// kept as one encoded piece per record. Encoding a list that differs from the previous one by a
-// few records encodes only those: a history that gained one sample costs one record's encoding
-// and a copy, not the whole list's. Records are matched by equality, found by position first and
-// by their `id` after a gap.
+// kept as the last encoded text and where each record's piece ends in it. Encoding a list that
+// differs from the previous one by a few records encodes only those: a history that gained one
+// sample costs one record's encoding and a copy, not the whole list's. The text kept is the one
+// returned, so a caller that stores it holds it once. Records are matched by equality, found by
+// position first and by their `id` after a gap.
 template <typename T>
 class EncodedRecordList
 {
 public:
-    // Throws JsonEncodeError, as json::write does, and then keeps the previous pieces.
+    // Throws JsonEncodeError, as json::write does, and then keeps the previous text.
     QByteArray encode(const QList<T>& records)
     {
-        QList<QByteArray> pieces;
-        pieces.reserve(records.size());
+        QList<qsizetype> ends;
+        ends.reserve(records.size());
+        QByteArray bytes;
+        bytes.reserve(m_bytes.size() + reserveSlack);
+        bytes.append('[');
         std::optional<QHash<QUuid, qsizetype>> byId;
         qsizetype next = records.isEmpty() ? 0 : m_records.indexOf(records.first());
         if (next < 0) {
             next = m_records.size();
         }
-        qsizetype size = 2;
         for (const T& record : records) {
             qsizetype found = next < m_records.size() && m_records.at(next) == record ? next : -1;
             if (found < 0 && !m_records.isEmpty()) {
@@ -45,32 +49,37 @@ public:
                     found = candidate;
                 }
             }
-            if (found >= 0) {
-                pieces.append(m_pieces.at(found));
-                next = found + 1;
-            } else {
-                pieces.append(json::write(toJson(record), json::Form::store));
-            }
-            size += pieces.last().size() + 1;
-        }
-        QByteArray bytes;
-        bytes.reserve(size);
-        bytes.append('[');
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            if (i > 0) {
+            if (bytes.size() > 1) {
                 bytes.append(',');
             }
-            bytes.append(pieces.at(i));
+            if (found >= 0) {
+                const qsizetype begin = found == 0 ? 1 : m_ends.at(found - 1) + 1;
+                bytes.append(QByteArrayView(m_bytes).sliced(begin, m_ends.at(found) - begin));
+                next = found + 1;
+            } else {
+                bytes.append(json::write(toJson(record), json::Form::store));
+            }
+            ends.append(bytes.size());
         }
         bytes.append(']');
+        // The text is kept (here and by the caller) until the next change: no growth slack.
+        if (bytes.capacity() > bytes.size() + bytes.size() / 16 + reserveSlack) {
+            bytes.squeeze();
+        }
         m_records = records;
-        m_pieces = std::move(pieces);
+        m_ends = std::move(ends);
+        m_bytes = bytes;
         return bytes;
     }
 
 private:
+    // Room for a record or two more than the previous text, the usual change.
+    static constexpr qsizetype reserveSlack = 1024;
+
     QList<T> m_records;
-    QList<QByteArray> m_pieces;
+    // m_bytes is "[" piece ("," piece)* "]"; piece i ends before m_ends[i].
+    QList<qsizetype> m_ends;
+    QByteArray m_bytes;
 };
 
 } // namespace vantorel

@@ -43,27 +43,21 @@ QList<UsageHistoryEntry> HistoryRetention::appendingUsage(const UsageHistoryEntr
     if (!repeatsLatestSample(entry, entries)) {
         result.append(entry);
     }
-    return prunedUsage(result, entry.recordedAt);
+    return prunedUsage(std::move(result), entry.recordedAt);
 }
 
-QList<UsageHistoryEntry> HistoryRetention::prunedUsage(const QList<UsageHistoryEntry>& entries, Date referenceDate)
+QList<UsageHistoryEntry> HistoryRetention::prunedUsage(QList<UsageHistoryEntry> entries, Date referenceDate)
 {
     const Date oldest = referenceDate - usageRetentionSeconds;
     const Date newest = referenceDate + usageFutureToleranceSeconds;
-    QList<UsageHistoryEntry> kept;
-    kept.reserve(entries.size());
-    for (const UsageHistoryEntry& entry : entries) {
-        if (entry.recordedAt >= oldest && entry.recordedAt <= newest) {
-            kept.append(entry);
-        }
-    }
-    std::stable_sort(kept.begin(), kept.end(), [](const UsageHistoryEntry& a, const UsageHistoryEntry& b) {
+    entries.removeIf([&](const UsageHistoryEntry& entry) { return !(entry.recordedAt >= oldest && entry.recordedAt <= newest); });
+    std::stable_sort(entries.begin(), entries.end(), [](const UsageHistoryEntry& a, const UsageHistoryEntry& b) {
         return a.recordedAt < b.recordedAt;
     });
-    if (kept.size() > maximumUsageEntries) {
-        kept.remove(0, kept.size() - maximumUsageEntries);
+    if (entries.size() > maximumUsageEntries) {
+        entries.remove(0, entries.size() - maximumUsageEntries);
     }
-    return kept;
+    return entries;
 }
 
 QList<NotificationHistoryEntry> HistoryRetention::appendingNotification(const NotificationHistoryEntry& entry,

@@ -25,8 +25,8 @@ struct HistoryRetention
     static QList<UsageHistoryEntry> appendingUsage(const UsageHistoryEntry& entry,
                                                    const QList<UsageHistoryEntry>& entries);
     // Samples recorded from 30 days before to 60 s after the reference, oldest first (stable),
-    // at most the newest 2,500.
-    static QList<UsageHistoryEntry> prunedUsage(const QList<UsageHistoryEntry>& entries, Date referenceDate);
+    // at most the newest 2,500. Works in the list it is given: pass one to be dropped by move.
+    static QList<UsageHistoryEntry> prunedUsage(QList<UsageHistoryEntry> entries, Date referenceDate);
     // Replaces an entry with the same id, newest first by creation time (the new entry first
     // among equal times), at most 120.
     static QList<NotificationHistoryEntry> appendingNotification(const NotificationHistoryEntry& entry,

@@ -171,6 +171,27 @@ TEST(AppViewModelStartUp, Table)
              EXPECT_EQ(stored, vm.pendingDiscordResetNotifications());
              (void)h;
          }},
+        {"the usage history loads without its damaged, expired and future samples, oldest first",
+         false,
+         [](ViewModelHarness& h) {
+             const Date now = h.clock.now();
+             auto entry = [](int n, Date at) {
+                 return json::write(toJson(UsageHistoryEntry{QUuid::fromString(QStringLiteral("{00000000-0000-0000-0000-00000000000") + QChar(u'0' + n) + u'}'),
+                                                             MonitoredProvider::claude, at, 10.0 + n, std::nullopt, std::nullopt}),
+                                    json::Form::store);
+             };
+             const QByteArray text = QByteArray("[") + entry(1, now - 60) + ',' + entry(2, now - 3'000'000) + ",{\"id\":7},"
+                                     + entry(3, now - 120) + ',' + entry(4, now + 3600) + ",[]]";
+             h.defaults->set(Keys::usageHistory, text);
+         },
+         [](ViewModelHarness& h, AppViewModel& vm) {
+             QList<double> kept;
+             for (const UsageHistoryEntry& entry : vm.usageHistory()) {
+                 kept.append(*entry.fiveHourRemainingPercent);
+             }
+             EXPECT_EQ(kept, (QList<double>{13, 11}));
+             (void)h;
+         }},
         {"undecodable values read as absent and keep their bytes",
          false,
          [](ViewModelHarness& h) {

@@ -1,4 +1,7 @@
 #include "core/foundation/Json.h"
+#include "core/foundation/JsonArrayElements.h"
+
+#include <QList>
 
 #include <gtest/gtest.h>
 
@@ -6,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 using namespace vantorel;
@@ -169,4 +173,39 @@ TEST(JsonReaderTest, RefusesNestingBeyondTheBound)
     EXPECT_TRUE(json::parse(nested(json::maximumNestingDepth)));
     EXPECT_FALSE(json::parse(nested(json::maximumNestingDepth + 1)));
     EXPECT_THROW(json::parseOrThrow(nested(100'000)), JsonDecodeError);
+}
+
+namespace {
+// The elements parseArrayElements hands over, written back in the store form; none if it fails.
+std::optional<QList<QByteArray>> elementsOf(const QByteArray& bytes)
+{
+    QList<QByteArray> texts;
+    if (!json::parseArrayElements(bytes, [&](const Json& element) { texts.append(json::write(element, json::Form::store)); }))
+        return std::nullopt;
+    return texts;
+}
+} // namespace
+
+TEST(JsonReaderTest, ArrayElementsArriveOneByOneAsTheWholeParseWouldGiveThem)
+{
+    const QByteArray text = R"([ {"b":[1,{"c":null}],"a":"x"}, 2.5, "s", [], [[3]], {}, true, null, -4, 18446744073709551615 ])";
+    const auto elements = elementsOf(text);
+    ASSERT_TRUE(elements);
+    QList<QByteArray> whole;
+    for (const Json& element : json::parseOrThrow(text))
+        whole.append(json::write(element, json::Form::store));
+    EXPECT_EQ(*elements, whole);
+    EXPECT_EQ(elementsOf("[]"), QList<QByteArray>());
+}
+
+TEST(JsonReaderTest, ArrayElementsRefuseWhatIsNotOneArrayWithinTheBound)
+{
+    for (const char* bad : {"", "{}", "{\"a\":[1]}", "3", "\"s\"", "[1,]", "[{\"a\":1}", "[1]x", "[1][2]", "[\"\xff\"]"}) {
+        EXPECT_FALSE(elementsOf(QByteArray(bad))) << bad;
+    }
+    const auto nested = [](std::size_t depth) -> QByteArray {
+        return QByteArray(qsizetype(depth) - 1, '[') + "{\"a\":1}" + QByteArray(qsizetype(depth) - 1, ']');
+    };
+    EXPECT_TRUE(elementsOf(nested(json::maximumNestingDepth)));
+    EXPECT_FALSE(elementsOf(nested(json::maximumNestingDepth + 1)));
 }

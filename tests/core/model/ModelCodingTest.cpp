@@ -2,6 +2,7 @@
 
 #include "core/model/AppSettings.h"
 #include "core/model/CodexStatusSummary.h"
+#include "core/model/ListFromJsonText.h"
 #include "core/model/ModelCoding.h"
 #include "core/model/NotificationHistoryEntry.h"
 #include "core/model/RateLimitSnapshot.h"
@@ -195,6 +196,11 @@ TEST(ModelCoding, ListsDecodeAllOrNothingUnlessAskedToSkipBadElements)
     ASSERT_TRUE(lenient.has_value());
     EXPECT_EQ(*lenient, (QList<ServiceStatus>{{"A", ComponentHealth::operational, Date(1)}}));
     EXPECT_FALSE(listFromJsonSkippingInvalid(Json::object(), &serviceStatusFromJson).has_value());
+
+    const QByteArray text = json::write(list, json::Form::store);
+    EXPECT_EQ(listFromJsonTextSkippingInvalid(text, &serviceStatusFromJson), lenient);
+    EXPECT_FALSE(listFromJsonTextSkippingInvalid(QByteArray("{}"), &serviceStatusFromJson).has_value());
+    EXPECT_FALSE(listFromJsonTextSkippingInvalid(text.chopped(1), &serviceStatusFromJson).has_value());
 }
 
 TEST(ModelCoding, EnumerationsRefuseSpellingsOtherThanTheirRawValues)
