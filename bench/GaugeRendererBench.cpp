@@ -1,6 +1,7 @@
 // Cost of one menu-bar gauge image: drawn on a cache miss, and looked up on a hit (the common
 // case, since most view-model changes do not alter the picture).
 #include "app/ui/MenuBarGaugeImageRenderer.h"
+#include "support/BenchmarkMain.h"
 
 #include <QGuiApplication>
 
@@ -108,11 +109,5 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -1,4 +1,5 @@
 #include "core/foundation/Json.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 
@@ -191,12 +192,5 @@ BENCHMARK(nlohmannDump)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     // The writer must not depend on the C locale, which QCoreApplication changes.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

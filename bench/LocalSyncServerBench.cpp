@@ -6,6 +6,7 @@
 #include "sync/net/LocalNetworkTransport.h"
 #include "sync/net/LocalSyncServer.h"
 #include "sync/net/SyncNetworkParameters.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -255,11 +256,5 @@ BENCHMARK(readsWhilePeersHoldConnections)->Arg(64)->Arg(8)->Iterations(1)->Unit(
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -2,6 +2,7 @@
 #include "app/syncui/MacSyncSnapshotStore.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/model/NotificationMessageBuilder.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 
@@ -102,11 +103,5 @@ BENCHMARK(updateNewSample)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

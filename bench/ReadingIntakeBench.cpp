@@ -8,6 +8,7 @@
 #include "app/viewmodel/AppViewModelDependencies.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/foundation/JsonFileSettingsStore.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -60,12 +61,5 @@ BENCHMARK(saveUsageSnapshot)->ArgName("settingsFile")->Arg(1)->Arg(0)->Unit(benc
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -17,6 +17,7 @@
 #include "app/window/MainPanel.h"
 #include "core/foundation/InMemorySettingsStore.h"
 #include "core/foundation/Sleeper.h"
+#include "support/BenchmarkMain.h"
 
 #include <QApplication>
 #include <QCoroTask>
@@ -160,12 +161,5 @@ BENCHMARK(readingToTrayPicture)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QApplication>(argc, argv);
 }

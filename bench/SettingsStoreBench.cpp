@@ -5,6 +5,7 @@
 
 #include "core/foundation/Json.h"
 #include "core/foundation/JsonFileSettingsStore.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -100,12 +101,5 @@ BENCHMARK(writeBehind)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

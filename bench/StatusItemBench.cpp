@@ -4,6 +4,7 @@
 #include "app/shell/StatusItemController.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "core/foundation/InMemorySettingsStore.h"
+#include "support/BenchmarkMain.h"
 
 #include <QApplication>
 #include <QThreadPool>
@@ -99,11 +100,5 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QApplication>(argc, argv);
 }

@@ -1,5 +1,6 @@
 #include "core/foundation/Json.h"
 #include "core/sources/StatusService.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -111,11 +112,5 @@ BENCHMARK_CAPTURE(reduce, keywordFallback, QStringList{QStringLiteral("Not on th
 int main(int argc, char** argv)
 {
     // Runs under the C locale QCoreApplication sets, as the client does.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

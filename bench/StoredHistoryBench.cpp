@@ -10,6 +10,7 @@
 #include "core/model/ListFromJsonText.h"
 #include "core/model/ModelCoding.h"
 #include "core/model/UsageHistoryEntry.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 
@@ -183,12 +184,5 @@ BENCHMARK(storedFormHeap)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

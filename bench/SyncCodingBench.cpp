@@ -1,5 +1,6 @@
 #include "SnapshotAtLimits.h"
 #include "sync/model/SyncCoding.h"
+#include "support/BenchmarkMain.h"
 
 #include <QCoreApplication>
 
@@ -46,11 +47,5 @@ BENCHMARK(validateSnapshot)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "app/ui/SystemColors.h"
 #include "app/window/UsageHistoryChart.h"
 #include "app/window/UsageHistoryRules.h"
+#include "support/BenchmarkMain.h"
 
 #include <QApplication>
 
@@ -74,11 +75,5 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantorel::runBenchmarks<QApplication>(argc, argv);
 }
