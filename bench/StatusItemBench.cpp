@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 namespace vantorel {
 namespace {
 
@@ -32,26 +34,40 @@ private:
     bool m_visible = false;
 };
 
-void unchangedUpdate(benchmark::State& state)
+// A view model that shows both providers and starts no services.
+std::unique_ptr<AppViewModel> makeViewModel()
 {
     AppViewModelDependencies dependencies;
     dependencies.defaults = std::make_shared<InMemorySettingsStore>();
     dependencies.automaticallyStartServices = false;
     dependencies.log = [](const QString&) {};
-    AppViewModel viewModel(std::move(dependencies));
-    auto settings = viewModel.settings();
+    auto viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
+    auto settings = viewModel->settings();
     settings.codexEnabled = settings.claudeEnabled = true;
-    viewModel.setSettings(settings);
+    viewModel->setSettings(settings);
+    return viewModel;
+}
+
+std::unique_ptr<StatusItemController> makeController(AppViewModel& viewModel, bool trayAvailable)
+{
+    return std::make_unique<StatusItemController>(
+        viewModel, StatusItemController::Dependencies{
+                       .backend = std::make_unique<QuietTray>(trayAvailable),
+                       .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
+                                               .devicePixelRatio = [] { return 1.0; }},
+                       .log = [](const QString&) {}});
+}
+
+void unchangedUpdate(benchmark::State& state)
+{
+    const auto owner = makeViewModel();
+    AppViewModel& viewModel = *owner;
     viewModel.publishedState().usageSnapshot = UsageSnapshot{.fiveHourRemainingPercent = 37.2,
                                                              .weeklyRemainingPercent = 80,
                                                              .source = UsageSource::manual};
-    StatusItemController controller(
-        viewModel, {.backend = std::make_unique<QuietTray>(state.range(0) == 1),
-                    .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
-                                            .devicePixelRatio = [] { return 1.0; }},
-                    .log = [](const QString&) {}});
+    const auto controller = makeController(viewModel, state.range(0) == 1);
     for (auto _ : state)
-        controller.updateButton();
+        controller->updateButton();
     state.SetLabel(state.range(0) == 1 ? "tray" : "fallback panel");
 }
 
@@ -60,19 +76,9 @@ void unchangedUpdate(benchmark::State& state)
 // for the pool thread is not GUI-thread time and is left out.
 void readingArrives(benchmark::State& state)
 {
-    AppViewModelDependencies dependencies;
-    dependencies.defaults = std::make_shared<InMemorySettingsStore>();
-    dependencies.automaticallyStartServices = false;
-    dependencies.log = [](const QString&) {};
-    AppViewModel viewModel(std::move(dependencies));
-    auto settings = viewModel.settings();
-    settings.codexEnabled = settings.claudeEnabled = true;
-    viewModel.setSettings(settings);
-    StatusItemController controller(
-        viewModel, {.backend = std::make_unique<QuietTray>(true),
-                    .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
-                                            .devicePixelRatio = [] { return 1.0; }},
-                    .log = [](const QString&) {}});
+    const auto owner = makeViewModel();
+    AppViewModel& viewModel = *owner;
+    const auto controller = makeController(viewModel, true);
     long step = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -82,7 +88,7 @@ void readingArrives(benchmark::State& state)
         ++step;
         QCoreApplication::removePostedEvents(nullptr);
         state.ResumeTiming();
-        controller.updateButton();
+        controller->updateButton();
         state.PauseTiming();
         QThreadPool::globalInstance()->waitForDone();
         state.ResumeTiming();
