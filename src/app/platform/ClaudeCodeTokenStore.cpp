@@ -38,7 +38,7 @@ struct ClaudeCodeTokenStore::State
 
 namespace {
 
-using Code = ClaudeCodeTokenStoreError::Code;
+using TokenStoreCode = ClaudeCodeTokenStoreError::Code;
 
 [[noreturn]] void unsupportedPayload()
 {
@@ -129,8 +129,8 @@ ClaudeCodeTokenInfo ClaudeCodeTokenStore::decodeCredential(const QByteArray& pay
         // Claude Code clears the token and zeroes the expiry once its refresh token is dead: that
         // is a signed-out login, not a storage this application cannot read.
         if (expiresAt && !(*expiresAt > now))
-            throw ClaudeCodeTokenStoreError(Code::signedOut);
-        throw ClaudeCodeTokenStoreError(Code::tokenMissing);
+            throw ClaudeCodeTokenStoreError(TokenStoreCode::signedOut);
+        throw ClaudeCodeTokenStoreError(TokenStoreCode::tokenMissing);
     }
 
     ClaudeCodeTokenInfo info;

@@ -6,7 +6,7 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 7> names{u"decodingFailed",   u"tokenExpired",
+constexpr std::array<QStringView, 7> claudeCodeTokenStoreErrorNames{u"decodingFailed",   u"tokenExpired",
                                            u"tokenMissing",     u"keychainTimedOut",
                                            u"keychainPermissionDenied", u"keychainReadFailed",
                                            u"signedOut"};
@@ -42,7 +42,7 @@ QString ClaudeCodeTokenStoreError::message() const
 
 QString rawValue(ClaudeCodeTokenStoreError::Code code)
 {
-    return enumnames::name(names, code);
+    return enumnames::name(claudeCodeTokenStoreErrorNames, code);
 }
 
 } // namespace vantorel

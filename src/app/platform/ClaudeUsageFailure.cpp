@@ -13,7 +13,7 @@ namespace vantorel {
 
 namespace {
 
-constexpr std::array<QStringView, 10> names{
+constexpr std::array<QStringView, 10> claudeUsageFailureNames{
     u"communication",      u"rateLimited",         u"accessDenied",   u"credentialExpired",
     u"reauthenticationRequired", u"unsupportedStorage", u"keychainPermission", u"keychainUnavailable",
     u"responseFormat",     u"serviceUnavailable",
@@ -77,12 +77,12 @@ ClaudeUsageFailure classify(const SecretStoreError& error)
 
 QString rawValue(ClaudeUsageFailure failure)
 {
-    return enumnames::name(names, failure);
+    return enumnames::name(claudeUsageFailureNames, failure);
 }
 
 std::optional<ClaudeUsageFailure> claudeUsageFailureFromRaw(const QString& raw)
 {
-    return enumnames::parse<ClaudeUsageFailure>(names, raw);
+    return enumnames::parse<ClaudeUsageFailure>(claudeUsageFailureNames, raw);
 }
 
 QString message(ClaudeUsageFailure failure)

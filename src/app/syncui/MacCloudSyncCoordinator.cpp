@@ -37,7 +37,7 @@ QString hereText(const char16_t* rest)
     return PlatformWords::thisComputer + text(rest);
 }
 
-const char16_t* const offText = u"iCloud同期OFF";
+const char16_t* const cloudOffText = u"iCloud同期OFF";
 QString waitingForDataText()
 {
     return hereText(u"の表示データを待っています");
@@ -163,7 +163,7 @@ MacCloudSyncCoordinator::MacCloudSyncCoordinator(QUuid hostID, std::shared_ptr<C
                                                  std::shared_ptr<Sleeper> sleeper,
                                                  CloudAccountChangeNotifier* accountNotifications, QObject* parent)
     : CloudSyncSwitch(parent)
-    , m_statusText(text(offText))
+    , m_statusText(text(cloudOffText))
     , m_hostID(hostID)
     , m_store(std::move(store))
     , m_defaults(std::move(defaults))
@@ -286,7 +286,7 @@ void MacCloudSyncCoordinator::setEnabled(bool on)
         m_accountVerified = false;
         setSourceMaintenance(false);
         m_errorMessage.reset();
-        m_statusText = text(offText);
+        m_statusText = text(cloudOffText);
         return;
     }
     if (m_enabled || m_isDeleting)

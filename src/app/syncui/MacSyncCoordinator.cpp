@@ -21,12 +21,12 @@ namespace vantorel {
 
 namespace {
 
-QString text(const char16_t* literal)
+QString utf16Text(const char16_t* literal)
 {
     return QString::fromUtf16(literal);
 }
 
-const char16_t* const offText = u"連携OFF";
+const char16_t* const localOffText = u"連携OFF";
 const char16_t* const revocationPendingText = u"登録解除が完了していません。解除を再試行してください。";
 
 // A pretty host name often carries emoji or invisible characters the snapshot's name check
@@ -88,7 +88,7 @@ MacSyncCoordinator::MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults,
                                        Clock now, std::shared_ptr<Sleeper> sleeper, ServerFactory serverFactory,
                                        QObject* parent)
     : QObject(parent)
-    , m_statusText(text(offText))
+    , m_statusText(utf16Text(localOffText))
     , m_defaults(std::move(defaults))
     , m_deviceStorage(std::move(deviceStorage))
     , m_hostName(publishableHostName(hostName))
@@ -104,7 +104,7 @@ MacSyncCoordinator::MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults,
     if (m_revocationPending) {
         m_enabled = false;
         m_defaults->set(enabledKey(), false);
-        m_errorMessage = text(revocationPendingText);
+        m_errorMessage = utf16Text(revocationPendingText);
     }
     if (QCoreApplication* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, &MacSyncCoordinator::handleTermination);
@@ -144,11 +144,11 @@ void MacSyncCoordinator::setEnabled(bool on)
     if (!on) {
         storeEnabled(false);
         stopServing();
-        setStatusText(text(offText));
+        setStatusText(utf16Text(localOffText));
         return;
     }
     if (m_revocationPending) {
-        setErrorMessage(text(revocationPendingText));
+        setErrorMessage(utf16Text(revocationPendingText));
         return;
     }
     if (m_enabled && m_server)
@@ -163,7 +163,7 @@ void MacSyncCoordinator::loadRegistration(bool startServing)
         if (!m_enabled || m_revocationPending)
             return;
         m_startAfterRegistrationLoad = true;
-        setStatusText(text(u"接続情報を確認しています"));
+        setStatusText(utf16Text(u"接続情報を確認しています"));
     }
     if (m_registrationLoadTask.isRunning())
         return;
@@ -202,7 +202,7 @@ QCoro::Task<> MacSyncCoordinator::runRegistrationLoad(QPointer<MacSyncCoordinato
         // registration to revoke. The view says why the switch cannot stay on.
         self->failClosed(std::nullopt, false);
     } else if (failed) {
-        self->failClosed(PlatformWords::secretStore + text(u"から接続情報を確認できませんでした。"), true);
+        self->failClosed(PlatformWords::secretStore + utf16Text(u"から接続情報を確認できませんでした。"), true);
     } else {
         self->finishRegistrationLoad(device);
     }
@@ -249,11 +249,11 @@ void MacSyncCoordinator::startServing()
     if (m_latestSnapshot)
         m_server->updateSnapshot(*m_latestSnapshot);
     setErrorMessage(std::nullopt);
-    setStatusText(text(u"接続を開始しています"));
+    setStatusText(utf16Text(u"接続を開始しています"));
     try {
         m_server->start(m_registeredDevice);
     } catch (...) {
-        failClosed(text(u"ローカルネットワークの接続を開始できませんでした。"), false);
+        failClosed(utf16Text(u"ローカルネットワークの接続を開始できませんでした。"), false);
         return;
     }
     updateMaintenanceTask();
@@ -276,7 +276,7 @@ void MacSyncCoordinator::failClosed(const std::optional<QString>& message, bool 
 {
     storeEnabled(false);
     stopServing();
-    setStatusText(text(offText));
+    setStatusText(utf16Text(localOffText));
     setErrorMessage(message);
     if (storageFailure)
         m_registrationNeedsAttention = true;
@@ -315,7 +315,7 @@ void MacSyncCoordinator::refreshSnapshot(Date date)
     try {
         snapshot = m_snapshotStore->update(*input, date);
     } catch (...) {
-        failClosed(text(u"同期データを作成できませんでした。") + PlatformWords::thisComputer + text(u"の表示を確認してください。"), false);
+        failClosed(utf16Text(u"同期データを作成できませんでした。") + PlatformWords::thisComputer + utf16Text(u"の表示を確認してください。"), false);
         return;
     }
     if (m_latestSnapshot && *m_latestSnapshot == snapshot)
@@ -357,7 +357,7 @@ void MacSyncCoordinator::beginPairing()
             m_server->cancelPairing();
         m_invitation.reset();
         m_connectionString.reset();
-        setErrorMessage(text(u"接続コードを作成できませんでした。連携を入れ直してください。"));
+        setErrorMessage(utf16Text(u"接続コードを作成できませんでした。連携を入れ直してください。"));
     }
 }
 
@@ -394,10 +394,10 @@ void MacSyncCoordinator::approvePendingDevice()
         m_changePending = true;
         if (persisted) {
             m_registeredDevice = persisted;
-            failClosed(text(u"登録情報は保存しましたが、接続を開始できませんでした。連携を入れ直してください。"), false);
+            failClosed(utf16Text(u"登録情報は保存しましたが、接続を開始できませんでした。連携を入れ直してください。"), false);
         } else {
             m_registrationNeedsAttention = isKeychainFailure(error);
-            setErrorMessage(text(u"登録できませんでした。接続期限と") + PlatformWords::secretStore + text(u"の状態を確認してください。"));
+            setErrorMessage(utf16Text(u"登録できませんでした。接続期限と") + PlatformWords::secretStore + utf16Text(u"の状態を確認してください。"));
         }
         return;
     }
@@ -406,7 +406,7 @@ void MacSyncCoordinator::approvePendingDevice()
     m_changePending = true;
     setErrorMessage(std::nullopt);
     clearPairingDisplay();
-    setStatusText(text(u"iPhone登録済み"));
+    setStatusText(utf16Text(u"iPhone登録済み"));
 }
 
 void MacSyncCoordinator::rejectPendingDevice()
@@ -418,7 +418,7 @@ void MacSyncCoordinator::rejectPendingDevice()
     if (m_server)
         m_server->rejectPairing(requestID);
     clearPairingDisplay();
-    setStatusText(text(u"接続を承認しませんでした"));
+    setStatusText(utf16Text(u"接続を承認しませんでした"));
 }
 
 void MacSyncCoordinator::revokeDevice()
@@ -426,7 +426,7 @@ void MacSyncCoordinator::revokeDevice()
     ChangeScope scope(*this);
     storeEnabled(false);
     stopServing();
-    setStatusText(text(offText));
+    setStatusText(utf16Text(localOffText));
     // Written before the keychain is touched: an interrupted revocation blocks sync until it is
     // retried.
     m_revocationPending = true;
@@ -435,7 +435,7 @@ void MacSyncCoordinator::revokeDevice()
         m_deviceStorage->remove();
     } catch (...) {
         m_registrationNeedsAttention = true;
-        setErrorMessage(text(u"通信は停止しましたが、") + PlatformWords::secretStore + text(u"の登録を削除できませんでした。解除を再試行してください。"));
+        setErrorMessage(utf16Text(u"通信は停止しましたが、") + PlatformWords::secretStore + utf16Text(u"の登録を削除できませんでした。解除を再試行してください。"));
         return;
     }
     m_registeredDevice.reset();
@@ -443,7 +443,7 @@ void MacSyncCoordinator::revokeDevice()
     m_defaults->remove(revocationPendingKey());
     m_registrationNeedsAttention = false;
     setErrorMessage(std::nullopt);
-    setStatusText(text(u"登録を解除しました"));
+    setStatusText(utf16Text(u"登録を解除しました"));
 }
 
 void MacSyncCoordinator::maintain(Date date)
@@ -453,7 +453,7 @@ void MacSyncCoordinator::maintain(Date date)
         if (m_server)
             m_server->cancelPairing();
         clearPairingDisplay();
-        setStatusText(text(u"接続コードの有効期限が切れました"));
+        setStatusText(utf16Text(u"接続コードの有効期限が切れました"));
     }
     if (!m_enabled && !m_displayMaintenanceEnabled)
         return;

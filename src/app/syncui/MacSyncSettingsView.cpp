@@ -62,7 +62,7 @@ QLabel* deviceLabel(QWidget* parent)
     return label;
 }
 
-void setShown(QWidget* widget, bool shown)
+void setLocalRowShown(QWidget* widget, bool shown)
 {
     if (widget->isVisibleTo(widget->parentWidget()) != shown)
         widget->setVisible(shown);
@@ -187,7 +187,7 @@ void MacSyncPairingView::refresh()
     const auto& request = m_coordinator.pendingRequest();
     if (request && m_requestName->text() != request->deviceName)
         m_requestName->setText(request->deviceName);
-    setShown(m_request, request.has_value());
+    setLocalRowShown(m_request, request.has_value());
 }
 
 void MacSyncPairingView::tick(Date date)
@@ -295,23 +295,23 @@ void MacSyncSettingsView::refresh()
     m_statusSymbol->setSymbol(enabled ? QStringLiteral("wifi") : QStringLiteral("wifi.slash"));
     m_status->setText(m_coordinator.statusText());
     m_error->setText(m_coordinator.errorMessage().value_or(QString()));
-    setShown(m_error, m_coordinator.errorMessage().has_value());
-    setShown(m_storeMissing, m_coordinator.secretStoreMissing());
+    setLocalRowShown(m_error, m_coordinator.errorMessage().has_value());
+    setLocalRowShown(m_storeMissing, m_coordinator.secretStoreMissing());
 
     if (device) {
         m_deviceName->setText(device->deviceName);
         m_pairedAt->setText(QStringLiteral("登録日: ") + DateTexts::abbreviatedDateTimeText(device->pairedAt));
     }
-    setShown(m_device, device.has_value());
-    setShown(m_noDevice, !device && !attention);
+    setLocalRowShown(m_device, device.has_value());
+    setLocalRowShown(m_noDevice, !device && !attention);
 
-    setShown(m_retryRevocation, revocationPending);
-    setShown(m_revoke, !revocationPending && (device || attention));
+    setLocalRowShown(m_retryRevocation, revocationPending);
+    setLocalRowShown(m_revoke, !revocationPending && (device || attention));
 
     const auto& connectionString = m_coordinator.connectionString();
     const bool pairing = enabled && connectionString.has_value();
     m_register->setText(device ? QStringLiteral("iPhoneを再登録") : QStringLiteral("iPhoneを登録"));
-    setShown(m_register, enabled && !pairing);
+    setLocalRowShown(m_register, enabled && !pairing);
     if (pairing && m_pairing) {
         m_pairing->setConnectionString(*connectionString);
         m_pairing->refresh();

@@ -25,7 +25,7 @@ namespace vantorel {
 namespace {
 
 using Outcome = DiscordSendOutcome;
-using Status = NotificationDeliveryStatus;
+using DeliveryStatus = NotificationDeliveryStatus;
 
 const QString attentionMessage = QStringLiteral("Webhookの保存先・有効性を確認し、再保存してください。");
 const QString refusedMessage = QStringLiteral("Webhookの保存先・有効性・") + PlatformWords::secretStore
@@ -98,7 +98,7 @@ void holdForServer(AppViewModel& viewModel, double retryAfter)
 // The status a failed post records, and whether the webhook itself was refused.
 struct Failure
 {
-    Status status = Status::outcomeUnknown;
+    DeliveryStatus status = DeliveryStatus::outcomeUnknown;
     bool refused = false;
     std::optional<QString> text;
 };
@@ -109,26 +109,26 @@ Failure classify(const std::exception_ptr& error)
         std::rethrow_exception(error);
     } catch (const DiscordWebhookError& failure) {
         switch (failure.kind()) {
-        case DiscordWebhookError::Kind::rateLimited: return {Status::rateLimited};
-        case DiscordWebhookError::Kind::temporarilyUnavailable: return {Status::retryScheduled};
+        case DiscordWebhookError::Kind::rateLimited: return {DeliveryStatus::rateLimited};
+        case DiscordWebhookError::Kind::temporarilyUnavailable: return {DeliveryStatus::retryScheduled};
         case DiscordWebhookError::Kind::badHTTPStatus: {
             const int code = failure.httpStatus();
             if (code == 401 || code == 403 || code == 404) {
-                return {Status::credentialUnavailable, true, refusedMessage};
+                return {DeliveryStatus::credentialUnavailable, true, refusedMessage};
             }
-            return {Status::retryScheduled};
+            return {DeliveryStatus::retryScheduled};
         }
-        case DiscordWebhookError::Kind::invalidURL: return {Status::credentialUnavailable, true, refusedMessage};
+        case DiscordWebhookError::Kind::invalidURL: return {DeliveryStatus::credentialUnavailable, true, refusedMessage};
         case DiscordWebhookError::Kind::invalidContent:
-            return {Status::invalidContent, false,
+            return {DeliveryStatus::invalidContent, false,
                     QStringLiteral("本文が上限を超えたため、この通知の送信を停止しました。サービス名を短くしてください。")};
         // The client raises it only when the body cannot be encoded, before anything is sent.
-        case DiscordWebhookError::Kind::invalidResponse: return {Status::retryScheduled};
-        case DiscordWebhookError::Kind::outcomeUnknown: return {Status::outcomeUnknown};
+        case DiscordWebhookError::Kind::invalidResponse: return {DeliveryStatus::retryScheduled};
+        case DiscordWebhookError::Kind::outcomeUnknown: return {DeliveryStatus::outcomeUnknown};
         }
     } catch (...) {
     }
-    return {Status::outcomeUnknown};
+    return {DeliveryStatus::outcomeUnknown};
 }
 
 double retryAfterOf(const std::exception_ptr& error)
@@ -307,7 +307,7 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     const QUuid destination = viewModel->state().discordDestinationGeneration;
     if (viewModel->discordWebhookNeedsAttention()) {
         viewModel->publishedState().discordWebhookMessage = attentionMessage;
-        co_return Outcome::failed(Status::credentialUnavailable);
+        co_return Outcome::failed(DeliveryStatus::credentialUnavailable);
     }
     if (requiresEnabledSetting && !viewModel->settings().discordResetNotificationsEnabled) {
         viewModel->log(QStringLiteral("discord.send.skipped reason=disabled"));
@@ -315,7 +315,7 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     }
     if (holdActive(*viewModel)) {
         viewModel->publishedState().discordWebhookMessage = holdMessage(*viewModel->discordServerRetryNotBefore());
-        co_return Outcome::failed(Status::rateLimited);
+        co_return Outcome::failed(DeliveryStatus::rateLimited);
     }
     if (pendingNotification && !viewModel->canDeliverPendingDiscordNotification(*pendingNotification)) {
         co_return Outcome::notSent();
@@ -327,11 +327,11 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
         co_return Outcome::notSent();
     }
     if (viewModel->discordWebhookNeedsAttention()) {
-        co_return Outcome::failed(Status::credentialUnavailable);
+        co_return Outcome::failed(DeliveryStatus::credentialUnavailable);
     }
     if (holdActive(*viewModel)) {
         viewModel->publishedState().discordWebhookMessage = holdMessage(*viewModel->discordServerRetryNotBefore());
-        co_return Outcome::failed(Status::rateLimited);
+        co_return Outcome::failed(DeliveryStatus::rateLimited);
     }
     if ((requiresEnabledSetting && !viewModel->settings().discordResetNotificationsEnabled)
         || (pendingNotification && !viewModel->canDeliverPendingDiscordNotification(*pendingNotification))) {
@@ -344,12 +344,12 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
             PlatformWords::secretStore + QStringLiteral("が一時的に利用できません。") + PlatformWords::secretStore
                 + QStringLiteral("のロック解除後に自動再送します。");
         viewModel->log(QStringLiteral("discord.send.skipped reason=keychainTemporarilyUnavailable"));
-        co_return Outcome::failed(Status::credentialUnavailable);
+        co_return Outcome::failed(DeliveryStatus::credentialUnavailable);
     case DiscordWebhookURLResolution::Kind::missing:
         settleMention(*viewModel, false);
         viewModel->publishedState().discordWebhookMessage = QStringLiteral("Discord Webhook URL が未保存です。");
         viewModel->log(QStringLiteral("discord.send.skipped reason=webhookMissing"));
-        co_return Outcome::failed(Status::credentialUnavailable);
+        co_return Outcome::failed(DeliveryStatus::credentialUnavailable);
     case DiscordWebhookURLResolution::Kind::available:
         settleMention(*viewModel, DiscordWebhookService::isValidWebhookURL(resolution.url));
         viewModel->log(QStringLiteral("discord.webhook.resolved source=")
@@ -372,7 +372,7 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     }
     if (pendingNotification) {
         // Stored before the post, so a crash in flight reads as an unknown outcome next time.
-        viewModel->updateDiscordEvidence(*pendingNotification, Status::submitting, std::nullopt);
+        viewModel->updateDiscordEvidence(*pendingNotification, DeliveryStatus::submitting, std::nullopt);
     }
     const bool mentionEveryone = requiresEnabledSetting && viewModel->settings().discordMentionEveryone.value_or(false);
     const std::shared_ptr<DiscordWebhookService> service = viewModel->dependencies().discordWebhookService;
@@ -393,7 +393,7 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     }
 
     const Failure failure = classify(error);
-    if (failure.status == Status::rateLimited) {
+    if (failure.status == DeliveryStatus::rateLimited) {
         holdForServer(*viewModel, retryAfterOf(error));
     }
     if (failure.refused && viewModel->state().discordDestinationGeneration == destination) {

@@ -8,7 +8,7 @@ namespace vantorel {
 
 namespace {
 
-using Status = LoginItemService::Status;
+using LoginStatus = LoginItemService::Status;
 
 void fail(AppViewModel& viewModel, bool enabled, const LoginItemError& error)
 {
@@ -30,9 +30,9 @@ void succeed(AppViewModel& viewModel, const QString& text, bool showSuccessMessa
 void LaunchAtLogin::update(AppViewModel& viewModel, const LoginItemService& service, bool enabled,
                            bool showSuccessMessage)
 {
-    Status status = service.status();
+    LoginStatus status = service.status();
     if (enabled) {
-        if (status != Status::enabled && status != Status::requiresApproval) {
+        if (status != LoginStatus::enabled && status != LoginStatus::requiresApproval) {
             try {
                 service.registerApp();
             } catch (const LoginItemError& error) {
@@ -41,7 +41,7 @@ void LaunchAtLogin::update(AppViewModel& viewModel, const LoginItemService& serv
             }
             status = service.status();
         }
-        if (status == Status::requiresApproval) {
+        if (status == LoginStatus::requiresApproval) {
             viewModel.publishedState().launchAtLoginMessage
                 = QStringLiteral("自動開始には、") + PlatformWords::autostartSettings + QStringLiteral("でこのアプリを有効にしてください。");
             viewModel.log(QStringLiteral("launchAtLogin.requiresApproval"));
@@ -51,7 +51,7 @@ void LaunchAtLogin::update(AppViewModel& viewModel, const LoginItemService& serv
         viewModel.log(QStringLiteral("launchAtLogin.enabled"));
         return;
     }
-    if (status == Status::enabled || service.status() == Status::requiresApproval) {
+    if (status == LoginStatus::enabled || service.status() == LoginStatus::requiresApproval) {
         try {
             service.unregisterApp();
         } catch (const LoginItemError& error) {

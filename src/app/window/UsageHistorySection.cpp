@@ -33,7 +33,7 @@ ColorPick fiveHourColor(MonitoredProvider provider)
     return [](const SystemColors& c) { return c.systemBlue; };
 }
 
-QColor weeklyColor(const SystemColors& c)
+QColor weeklyTint(const SystemColors& c)
 {
     return c.systemGreen;
 }
@@ -131,7 +131,7 @@ public:
     void present(const UsageFigures& figures, ColorPick fiveHourColor)
     {
         m_fiveHour->present(figures.fiveHour, std::move(fiveHourColor));
-        m_weekly->present(figures.weekly, weeklyColor);
+        m_weekly->present(figures.weekly, weeklyTint);
         m_count->present(figures.count, colors::label);
     }
 
@@ -209,7 +209,7 @@ public:
         setObjectName(QStringLiteral("usageLegend"));
         m_fiveHour->setObjectName(QStringLiteral("legend.fiveHour"));
         m_latest->setObjectName(QStringLiteral("legend.latest"));
-        m_weekly->present(weeklyColor, 1);
+        m_weekly->present(weeklyTint, 1);
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(14);

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 6> names{u"operational", u"degraded_performance", u"partial_outage", u"major_outage", u"under_maintenance", u"unknown"};
+constexpr std::array<QStringView, 6> componentHealthNames{u"operational", u"degraded_performance", u"partial_outage", u"major_outage", u"under_maintenance", u"unknown"};
 }
 
 QString rawValue(ComponentHealth value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(componentHealthNames, value);
 }
 
 std::optional<ComponentHealth> componentHealthFromRaw(const QString& raw)
 {
-    return enumnames::parse<ComponentHealth>(names, raw);
+    return enumnames::parse<ComponentHealth>(componentHealthNames, raw);
 }
 
 } // namespace vantorel

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 2> names{u"period", u"remainingPercent"};
+constexpr std::array<QStringView, 2> menuBarGaugeLabelStyleNames{u"period", u"remainingPercent"};
 }
 
 QString rawValue(MenuBarGaugeLabelStyle value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(menuBarGaugeLabelStyleNames, value);
 }
 
 std::optional<MenuBarGaugeLabelStyle> menuBarGaugeLabelStyleFromRaw(const QString& raw)
 {
-    return enumnames::parse<MenuBarGaugeLabelStyle>(names, raw);
+    return enumnames::parse<MenuBarGaugeLabelStyle>(menuBarGaugeLabelStyleNames, raw);
 }
 
 } // namespace vantorel

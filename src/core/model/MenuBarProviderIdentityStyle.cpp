@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 2> names{u"icon", u"text"};
+constexpr std::array<QStringView, 2> menuBarProviderIdentityStyleNames{u"icon", u"text"};
 }
 
 QString rawValue(MenuBarProviderIdentityStyle value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(menuBarProviderIdentityStyleNames, value);
 }
 
 std::optional<MenuBarProviderIdentityStyle> menuBarProviderIdentityStyleFromRaw(const QString& raw)
 {
-    return enumnames::parse<MenuBarProviderIdentityStyle>(names, raw);
+    return enumnames::parse<MenuBarProviderIdentityStyle>(menuBarProviderIdentityStyleNames, raw);
 }
 
 } // namespace vantorel

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 2> names{u"fiveHour", u"weekly"};
+constexpr std::array<QStringView, 2> menuBarUsageWindowNames{u"fiveHour", u"weekly"};
 }
 
 QString rawValue(MenuBarUsageWindow value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(menuBarUsageWindowNames, value);
 }
 
 std::optional<MenuBarUsageWindow> menuBarUsageWindowFromRaw(const QString& raw)
 {
-    return enumnames::parse<MenuBarUsageWindow>(names, raw);
+    return enumnames::parse<MenuBarUsageWindow>(menuBarUsageWindowNames, raw);
 }
 
 } // namespace vantorel

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 5> names{u"compactUsage", u"statusOnly", u"fiveHourRemaining", u"weeklyRemaining", u"creditsRemaining"};
+constexpr std::array<QStringView, 5> menuDisplayModeNames{u"compactUsage", u"statusOnly", u"fiveHourRemaining", u"weeklyRemaining", u"creditsRemaining"};
 }
 
 QString rawValue(MenuDisplayMode value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(menuDisplayModeNames, value);
 }
 
 std::optional<MenuDisplayMode> menuDisplayModeFromRaw(const QString& raw)
 {
-    return enumnames::parse<MenuDisplayMode>(names, raw);
+    return enumnames::parse<MenuDisplayMode>(menuDisplayModeNames, raw);
 }
 
 } // namespace vantorel

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 2> names{u"codex", u"claude"};
+constexpr std::array<QStringView, 2> monitoredProviderNames{u"codex", u"claude"};
 }
 
 QString rawValue(MonitoredProvider value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(monitoredProviderNames, value);
 }
 
 std::optional<MonitoredProvider> monitoredProviderFromRaw(const QString& raw)
 {
-    return enumnames::parse<MonitoredProvider>(names, raw);
+    return enumnames::parse<MonitoredProvider>(monitoredProviderNames, raw);
 }
 
 QString displayName(MonitoredProvider provider)

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 9> names{u"settingsChanged", u"retentionExpired", u"capacityLimit", u"couponChanged", u"resetConfirmed", u"balanceRecovered", u"cycleChanged", u"incidentChanged", u"unsupportedEvent"};
+constexpr std::array<QStringView, 9> notificationCancellationReasonNames{u"settingsChanged", u"retentionExpired", u"capacityLimit", u"couponChanged", u"resetConfirmed", u"balanceRecovered", u"cycleChanged", u"incidentChanged", u"unsupportedEvent"};
 }
 
 QString rawValue(NotificationCancellationReason value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(notificationCancellationReasonNames, value);
 }
 
 std::optional<NotificationCancellationReason> notificationCancellationReasonFromRaw(const QString& raw)
 {
-    return enumnames::parse<NotificationCancellationReason>(names, raw);
+    return enumnames::parse<NotificationCancellationReason>(notificationCancellationReasonNames, raw);
 }
 
 QString label(NotificationCancellationReason reason)

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 5> names{u"lowBalance", u"actualReset", u"couponGrant", u"couponExpiry", u"serviceIncidents"};
+constexpr std::array<QStringView, 5> notificationCategoryNames{u"lowBalance", u"actualReset", u"couponGrant", u"couponExpiry", u"serviceIncidents"};
 }
 
 QString rawValue(NotificationCategory value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(notificationCategoryNames, value);
 }
 
 std::optional<NotificationCategory> notificationCategoryFromRaw(const QString& raw)
 {
-    return enumnames::parse<NotificationCategory>(names, raw);
+    return enumnames::parse<NotificationCategory>(notificationCategoryNames, raw);
 }
 
 QList<NotificationCategory> availableNotificationCategories(MonitoredProvider provider)

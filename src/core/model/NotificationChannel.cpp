@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 2> names{u"local", u"discord"};
+constexpr std::array<QStringView, 2> notificationChannelNames{u"local", u"discord"};
 }
 
 QString rawValue(NotificationChannel value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(notificationChannelNames, value);
 }
 
 std::optional<NotificationChannel> notificationChannelFromRaw(const QString& raw)
 {
-    return enumnames::parse<NotificationChannel>(names, raw);
+    return enumnames::parse<NotificationChannel>(notificationChannelNames, raw);
 }
 
 } // namespace vantorel

@@ -6,17 +6,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 14> names{u"notRecorded", u"disabled", u"notApplicable", u"waiting", u"submitting", u"accepted", u"outcomeUnknown", u"retryScheduled", u"rateLimited", u"credentialUnavailable", u"notAuthorized", u"invalidContent", u"failed", u"cancelled"};
+constexpr std::array<QStringView, 14> notificationDeliveryStatusNames{u"notRecorded", u"disabled", u"notApplicable", u"waiting", u"submitting", u"accepted", u"outcomeUnknown", u"retryScheduled", u"rateLimited", u"credentialUnavailable", u"notAuthorized", u"invalidContent", u"failed", u"cancelled"};
 }
 
 QString rawValue(NotificationDeliveryStatus value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(notificationDeliveryStatusNames, value);
 }
 
 std::optional<NotificationDeliveryStatus> notificationDeliveryStatusFromRaw(const QString& raw)
 {
-    return enumnames::parse<NotificationDeliveryStatus>(names, raw);
+    return enumnames::parse<NotificationDeliveryStatus>(notificationDeliveryStatusNames, raw);
 }
 
 QString label(NotificationDeliveryStatus status, NotificationChannel channel)

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 4> names{u"normal", u"degraded", u"outage", u"fetchFailed"};
+constexpr std::array<QStringView, 4> overallCodexStateNames{u"normal", u"degraded", u"outage", u"fetchFailed"};
 }
 
 QString rawValue(OverallCodexState value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(overallCodexStateNames, value);
 }
 
 std::optional<OverallCodexState> overallCodexStateFromRaw(const QString& raw)
 {
-    return enumnames::parse<OverallCodexState>(names, raw);
+    return enumnames::parse<OverallCodexState>(overallCodexStateNames, raw);
 }
 
 } // namespace vantorel

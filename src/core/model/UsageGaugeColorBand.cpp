@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 4> names{u"unavailable", u"critical", u"warning", u"healthy"};
+constexpr std::array<QStringView, 4> usageGaugeColorBandNames{u"unavailable", u"critical", u"warning", u"healthy"};
 }
 
 QString rawValue(UsageGaugeColorBand value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(usageGaugeColorBandNames, value);
 }
 
 std::optional<UsageGaugeColorBand> usageGaugeColorBandFromRaw(const QString& raw)
 {
-    return enumnames::parse<UsageGaugeColorBand>(names, raw);
+    return enumnames::parse<UsageGaugeColorBand>(usageGaugeColorBandNames, raw);
 }
 
 } // namespace vantorel

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 4> names{u"pasted", u"manual", u"codexCLI", u"claudeOAuth"};
+constexpr std::array<QStringView, 4> usageSourceNames{u"pasted", u"manual", u"codexCLI", u"claudeOAuth"};
 }
 
 QString rawValue(UsageSource value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(usageSourceNames, value);
 }
 
 std::optional<UsageSource> usageSourceFromRaw(const QString& raw)
 {
-    return enumnames::parse<UsageSource>(names, raw);
+    return enumnames::parse<UsageSource>(usageSourceNames, raw);
 }
 
 } // namespace vantorel

@@ -7,17 +7,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 2> names{u"fiveHour", u"weekly"};
+constexpr std::array<QStringView, 2> usageNotificationWindowNames{u"fiveHour", u"weekly"};
 }
 
 QString rawValue(UsageNotificationWindow value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(usageNotificationWindowNames, value);
 }
 
 std::optional<UsageNotificationWindow> usageNotificationWindowFromRaw(const QString& raw)
 {
-    return enumnames::parse<UsageNotificationWindow>(names, raw);
+    return enumnames::parse<UsageNotificationWindow>(usageNotificationWindowNames, raw);
 }
 
 QString displayName(UsageNotificationWindow window)

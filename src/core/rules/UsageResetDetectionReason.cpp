@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 3> names{u"scheduledTimePassed", u"earlyResetDateAdvanced", u"earlyRemainingRecovered"};
+constexpr std::array<QStringView, 3> usageResetDetectionReasonNames{u"scheduledTimePassed", u"earlyResetDateAdvanced", u"earlyRemainingRecovered"};
 }
 
 QString rawValue(UsageResetDetectionReason value)
 {
-    return enumnames::name(names, value);
+    return enumnames::name(usageResetDetectionReasonNames, value);
 }
 
 std::optional<UsageResetDetectionReason> usageResetDetectionReasonFromRaw(const QString& raw)
 {
-    return enumnames::parse<UsageResetDetectionReason>(names, raw);
+    return enumnames::parse<UsageResetDetectionReason>(usageResetDetectionReasonNames, raw);
 }
 
 } // namespace vantorel

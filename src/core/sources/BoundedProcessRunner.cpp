@@ -11,7 +11,7 @@ namespace vantorel {
 
 namespace {
 
-using Code = BoundedProcessRunnerError::Code;
+using RunnerCode = BoundedProcessRunnerError::Code;
 
 QCoro::Task<BoundedProcessOutput> collect(std::shared_ptr<ChildProcess> child, CancelToken token)
 {
@@ -19,9 +19,9 @@ QCoro::Task<BoundedProcessOutput> collect(std::shared_ptr<ChildProcess> child, C
         if (const auto& reason = child->launchError())
             throw BoundedProcessRunnerError::launchFailed(*reason);
         if (child->outputOverflowed())
-            throw BoundedProcessRunnerError(Code::outputLimitExceeded);
+            throw BoundedProcessRunnerError(RunnerCode::outputLimitExceeded);
         if (child->readError())
-            throw BoundedProcessRunnerError(Code::outputReadFailed);
+            throw BoundedProcessRunnerError(RunnerCode::outputReadFailed);
         if (child->hasExited())
             co_return BoundedProcessOutput{child->takeOutput(), child->terminationStatus()};
         co_await child->changed(token);
@@ -51,7 +51,7 @@ QCoro::Task<BoundedProcessOutput> BoundedProcessRunner::run(QString executablePa
     try {
         output = co_await withTimeout(*sleeper, timeoutSeconds, token, work);
     } catch (const TimeoutError&) {
-        failure = std::make_exception_ptr(BoundedProcessRunnerError(Code::timedOut));
+        failure = std::make_exception_ptr(BoundedProcessRunnerError(RunnerCode::timedOut));
     } catch (...) {
         failure = std::current_exception();
     }

@@ -17,7 +17,7 @@ namespace vantorel {
 
 namespace {
 
-using Code = CodexCLIUsageError::Code;
+using CodexCode = CodexCLIUsageError::Code;
 
 constexpr std::int64_t initializeId = 1;
 constexpr std::int64_t rateLimitsId = 2;
@@ -101,7 +101,7 @@ QCoro::Task<Json> answer(std::shared_ptr<ChildProcess> child, std::int64_t id, s
         if (child->outputOverflowed() || child->pendingLineLength() > CodexCLIUsageService::maximumLineBytes)
             throw CodexCLIUsageError::rpc(QStringLiteral("answer line over 1 MiB"));
         if (child->hasExited())
-            throw CodexCLIUsageError(Code::processExited);
+            throw CodexCLIUsageError(CodexCode::processExited);
         if (const auto& reason = child->writeError())
             throw CodexCLIUsageError::writeFailed(*reason);
         if (const auto& reason = child->readError())
@@ -231,7 +231,7 @@ QCoro::Task<UsageSnapshot> CodexCLIUsageService::fetchUsage(std::optional<QStrin
     const QString pathVariable = qEnvironmentVariable("PATH");
     const auto executable = findExecutable(executablePath, m_candidates, pathVariable);
     if (!executable)
-        throw CodexCLIUsageError(Code::executableNotFound);
+        throw CodexCLIUsageError(CodexCode::executableNotFound);
 
     // npm-style installs start the CLI through an interpreter that sits beside it; a desktop
     // session's PATH may not list that folder.
@@ -254,7 +254,7 @@ QCoro::Task<UsageSnapshot> CodexCLIUsageService::fetchUsage(std::optional<QStrin
     } catch (const TimeoutError&) {
         // An answer that came but could not be read is not a silent CLI.
         failure = std::make_exception_ptr(*unreadable ? CodexCLIUsageError::rpc(unreadableAnswerDetail)
-                                                      : CodexCLIUsageError(Code::timeout));
+                                                      : CodexCLIUsageError(CodexCode::timeout));
     } catch (...) {
         failure = std::current_exception();
     }
@@ -269,7 +269,7 @@ UsageSnapshot CodexCLIUsageService::usage(const Json& result, Date now)
 {
     const Json* limits = json::member(result, "rateLimits");
     if (!limits || !limits->is_object())
-        throw CodexCLIUsageError(Code::unconfirmedUsageFormat);
+        throw CodexCLIUsageError(CodexCode::unconfirmedUsageFormat);
 
     UsageSnapshot snapshot;
     snapshot.source = UsageSource::codexCLI;

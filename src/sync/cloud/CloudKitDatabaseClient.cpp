@@ -28,12 +28,7 @@ struct CloudClientState
 
 namespace {
 
-using State = CloudClientState;
-
-CloudSyncError syncError(CloudSyncError::Code code)
-{
-    return CloudSyncError(code);
-}
+using ClientState = CloudClientState;
 
 template <typename T>
 QCoro::Task<> failWhenDue(Sleeper& sleeper, CancelToken timer, CloudCallback<T> callback)
@@ -43,7 +38,7 @@ QCoro::Task<> failWhenDue(Sleeper& sleeper, CancelToken timer, CloudCallback<T> 
     } catch (const CancellationError&) {
         co_return;
     }
-    callback.fail(syncError(CloudSyncError::Code::unavailable));
+    callback.fail(CloudSyncError(CloudSyncError::Code::unavailable));
 }
 
 // Waits for the callback; the cancellation of the caller or of the operation wins over whatever
@@ -69,7 +64,7 @@ QCoro::Task<T> awaitCallback(CloudCallback<T> callback, CancelToken token,
 // One account request, raced against its time-out, the caller's cancellation and the client's
 // cancel(); the first of them decides.
 template <typename T>
-QCoro::Task<T> accountCall(std::shared_ptr<State> state, std::function<void(CloudCallback<T>)> start,
+QCoro::Task<T> accountCall(std::shared_ptr<ClientState> state, std::function<void(CloudCallback<T>)> start,
                            CancelToken token)
 {
     token.throwIfCancelled();
@@ -91,7 +86,7 @@ QCoro::Task<T> accountCall(std::shared_ptr<State> state, std::function<void(Clou
 // One record operation. Cancelling it also resolves its callback, so a call ends even when the
 // service never reports the cancelled operation.
 template <typename T>
-QCoro::Task<T> run(std::shared_ptr<State> state, std::shared_ptr<CloudDatabaseOperation> operation,
+QCoro::Task<T> run(std::shared_ptr<ClientState> state, std::shared_ptr<CloudDatabaseOperation> operation,
                    CloudCallback<T> callback, CancelToken token)
 {
     token.throwIfCancelled();
@@ -111,7 +106,7 @@ QCoro::Task<T> run(std::shared_ptr<State> state, std::shared_ptr<CloudDatabaseOp
         if (finished && finished->isCancelled())
             callback.fail(CancellationError());
         else
-            callback.fail(syncError(CloudSyncError::Code::unavailable));
+            callback.fail(CloudSyncError(CloudSyncError::Code::unavailable));
     };
     const auto registration = token.onCancel(cancelOperation);
     if (!token.isCancelled())
@@ -125,7 +120,7 @@ auto itemReporter(CloudCallback<T> callback, CloudRecordID expected)
 {
     return [callback, expected](const CloudRecordID& id, const CloudRecordOutcome& outcome) {
         if (id != expected)
-            callback.setItemResult(std::make_exception_ptr(syncError(CloudSyncError::Code::invalidData)));
+            callback.setItemResult(std::make_exception_ptr(CloudSyncError(CloudSyncError::Code::invalidData)));
         else if (const auto* error = std::get_if<std::exception_ptr>(&outcome))
             callback.setItemResult(*error);
         else
@@ -133,7 +128,7 @@ auto itemReporter(CloudCallback<T> callback, CloudRecordID expected)
     };
 }
 
-QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<State> state, CancelToken token)
+QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<ClientState> state, CancelToken token)
 {
     token.throwIfCancelled();
     const std::function<void(CloudCallback<CloudAccountStatus>)> askStatus = [container = state->container](auto callback) {
@@ -150,11 +145,11 @@ QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<State> state, CancelT
     case CloudAccountStatus::available:
         break;
     case CloudAccountStatus::restricted:
-        throw syncError(CloudSyncError::Code::restricted);
+        throw CloudSyncError(CloudSyncError::Code::restricted);
     case CloudAccountStatus::noAccount:
-        throw syncError(CloudSyncError::Code::notSignedIn);
+        throw CloudSyncError(CloudSyncError::Code::notSignedIn);
     default:
-        throw syncError(CloudSyncError::Code::unavailable);
+        throw CloudSyncError(CloudSyncError::Code::unavailable);
     }
     const std::function<void(CloudCallback<CloudRecordID>)> askIdentity = [container = state->container](auto callback) {
         container->fetchUserRecordID([callback](std::optional<CloudRecordID> id, std::exception_ptr error) {
@@ -163,17 +158,17 @@ QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<State> state, CancelT
             else if (id)
                 callback.resolve(*id);
             else
-                callback.fail(syncError(CloudSyncError::Code::notSignedIn));
+                callback.fail(CloudSyncError(CloudSyncError::Code::notSignedIn));
         });
     };
     const CloudRecordID user = co_await accountCall(state, askIdentity, token);
     token.throwIfCancelled();
     if (user.recordName.isEmpty())
-        throw syncError(CloudSyncError::Code::notSignedIn);
+        throw CloudSyncError(CloudSyncError::Code::notSignedIn);
     co_return user.recordName;
 }
 
-QCoro::Task<std::optional<CloudRecord>> fetchRecordTask(std::shared_ptr<State> state,
+QCoro::Task<std::optional<CloudRecord>> fetchRecordTask(std::shared_ptr<ClientState> state,
                                                        std::optional<QStringList> desiredKeys, CancelToken token)
 {
     auto operation = std::make_shared<CloudFetchRecordsOperation>(QList{CloudSnapshotCodec::recordID()});
@@ -191,7 +186,7 @@ QCoro::Task<std::optional<CloudRecord>> fetchRecordTask(std::shared_ptr<State> s
     co_return std::nullopt;
 }
 
-QCoro::Task<CloudRecord> saveRecordTask(std::shared_ptr<State> state, CloudRecord record, CancelToken token)
+QCoro::Task<CloudRecord> saveRecordTask(std::shared_ptr<ClientState> state, CloudRecord record, CancelToken token)
 {
     const CloudRecordID id = record.recordID();
     auto operation = std::make_shared<CloudModifyRecordsOperation>(QList{std::move(record)}, QList<CloudRecordID>{});

@@ -11,7 +11,7 @@ namespace vantorel {
 
 namespace {
 
-using Code = CloudKitError::Code;
+using CloudKitCode = CloudKitError::Code;
 
 template <typename E>
 std::optional<E> errorAs(const std::exception_ptr& error)
@@ -48,7 +48,7 @@ std::exception_ptr retryRule(const CloudKitError& item, const CloudKitError& out
     return std::make_exception_ptr(CloudSyncError::retryLater(*best));
 }
 
-std::exception_ptr syncError(CloudSyncError::Code code)
+std::exception_ptr syncFailure(CloudSyncError::Code code)
 {
     return std::make_exception_ptr(CloudSyncError(code));
 }
@@ -58,7 +58,7 @@ std::exception_ptr syncError(CloudSyncError::Code code)
 std::optional<CloudKitError> CloudKitErrorMapper::itemError(std::exception_ptr error)
 {
     auto outer = errorAs<CloudKitError>(error);
-    if (!outer || outer->code() != Code::partialFailure)
+    if (!outer || outer->code() != CloudKitCode::partialFailure)
         return outer;
     const auto entry = outer->partialErrorsByItemID().value(CloudSnapshotCodec::recordID());
     if (entry) {
@@ -74,29 +74,29 @@ std::exception_ptr CloudKitErrorMapper::map(std::exception_ptr error)
         return error;
     const auto item = itemError(error);
     if (!item)
-        return syncError(CloudSyncError::Code::unavailable);
+        return syncFailure(CloudSyncError::Code::unavailable);
     switch (item->code()) {
-    case Code::notAuthenticated:
-        return syncError(CloudSyncError::Code::notSignedIn);
-    case Code::permissionFailure:
-    case Code::managedAccountRestricted:
-        return syncError(CloudSyncError::Code::restricted);
-    case Code::badContainer:
-    case Code::missingEntitlement:
-    case Code::invalidArguments:
-    case Code::serverRejectedRequest:
-    case Code::badDatabase:
-        return syncError(CloudSyncError::Code::invalidConfiguration);
-    case Code::serverRecordChanged:
+    case CloudKitCode::notAuthenticated:
+        return syncFailure(CloudSyncError::Code::notSignedIn);
+    case CloudKitCode::permissionFailure:
+    case CloudKitCode::managedAccountRestricted:
+        return syncFailure(CloudSyncError::Code::restricted);
+    case CloudKitCode::badContainer:
+    case CloudKitCode::missingEntitlement:
+    case CloudKitCode::invalidArguments:
+    case CloudKitCode::serverRejectedRequest:
+    case CloudKitCode::badDatabase:
+        return syncFailure(CloudSyncError::Code::invalidConfiguration);
+    case CloudKitCode::serverRecordChanged:
         return std::make_exception_ptr(UsageSyncError(UsageSyncError::Code::olderSnapshot));
-    case Code::assetFileNotFound:
-    case Code::assetFileModified:
-    case Code::limitExceeded:
-        return syncError(CloudSyncError::Code::invalidData);
-    case Code::operationCancelled:
+    case CloudKitCode::assetFileNotFound:
+    case CloudKitCode::assetFileModified:
+    case CloudKitCode::limitExceeded:
+        return syncFailure(CloudSyncError::Code::invalidData);
+    case CloudKitCode::operationCancelled:
         return std::make_exception_ptr(CancellationError());
-    case Code::quotaExceeded:
-        return syncError(CloudSyncError::Code::quotaExceeded);
+    case CloudKitCode::quotaExceeded:
+        return syncFailure(CloudSyncError::Code::quotaExceeded);
     default:
         return retryRule(*item, *errorAs<CloudKitError>(error));
     }

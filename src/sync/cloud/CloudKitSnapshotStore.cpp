@@ -33,7 +33,7 @@ struct CloudStoreState
 
 namespace {
 
-using State = CloudStoreState;
+using StoreState = CloudStoreState;
 
 struct Request
 {
@@ -41,12 +41,7 @@ struct Request
     QUuid accountGeneration;
 };
 
-CloudSyncError syncError(CloudSyncError::Code code)
-{
-    return CloudSyncError(code);
-}
-
-Request begin(State& state, const CancelToken& token)
+Request begin(StoreState& state, const CancelToken& token)
 {
     token.throwIfCancelled();
     state.client->cancel();
@@ -55,11 +50,11 @@ Request begin(State& state, const CancelToken& token)
 }
 
 // An account change outranks being overtaken; the caller's own cancellation outranks both.
-void check(const State& state, const Request& request, const CancelToken& token)
+void check(const StoreState& state, const Request& request, const CancelToken& token)
 {
     token.throwIfCancelled();
     if (state.accountGeneration != request.accountGeneration)
-        throw syncError(CloudSyncError::Code::accountChanged);
+        throw CloudSyncError(CloudSyncError::Code::accountChanged);
     if (state.generation != request.id)
         throw CancellationError();
 }
@@ -77,7 +72,7 @@ bool losesAccount(const std::exception_ptr& error)
     }
 }
 
-[[noreturn]] void fail(State& state, const Request& request, const CancelToken& token, std::exception_ptr error)
+[[noreturn]] void fail(StoreState& state, const Request& request, const CancelToken& token, std::exception_ptr error)
 {
     const auto mapped = CloudKitErrorMapper::map(error);
     if (state.generation == request.id && losesAccount(mapped))
@@ -86,18 +81,18 @@ bool losesAccount(const std::exception_ptr& error)
     std::rethrow_exception(mapped);
 }
 
-QCoro::Task<QString> verifyAccount(std::shared_ptr<State> state, std::optional<QString> expected, Request request,
+QCoro::Task<QString> verifyAccount(std::shared_ptr<StoreState> state, std::optional<QString> expected, Request request,
                                    CancelToken token)
 {
     check(*state, request, token);
     if (expected && expected->isEmpty())
-        throw syncError(CloudSyncError::Code::accountChanged);
+        throw CloudSyncError(CloudSyncError::Code::accountChanged);
     const QString account = co_await state->client->accountIdentifier(token);
     check(*state, request, token);
     if (account.isEmpty())
-        throw syncError(CloudSyncError::Code::notSignedIn);
+        throw CloudSyncError(CloudSyncError::Code::notSignedIn);
     if (expected && account != *expected)
-        throw syncError(CloudSyncError::Code::accountChanged);
+        throw CloudSyncError(CloudSyncError::Code::accountChanged);
     if (state->cached && state->cached->accountID != account)
         state->cached.reset();
     co_return account;
@@ -108,7 +103,7 @@ QStringList payloadKeys()
     return CloudSnapshotCodec::metadataKeys() + QStringList{CloudSnapshotCodec::payloadKey};
 }
 
-QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<State> state, CancelToken token)
+QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<StoreState> state, CancelToken token)
 {
     const Request request = begin(*state, token);
     try {
@@ -120,7 +115,7 @@ QCoro::Task<QString> accountIdentifierTask(std::shared_ptr<State> state, CancelT
     }
 }
 
-QCoro::Task<std::optional<UsageSyncSnapshot>> fetchTask(std::shared_ptr<State> state, QString expected,
+QCoro::Task<std::optional<UsageSyncSnapshot>> fetchTask(std::shared_ptr<StoreState> state, QString expected,
                                                         CancelToken token)
 {
     const Request request = begin(*state, token);
@@ -153,7 +148,7 @@ QCoro::Task<std::optional<UsageSyncSnapshot>> fetchTask(std::shared_ptr<State> s
             throw CloudSyncError::retryLater(1);
         const auto snapshot = CloudSnapshotCodec::decode(*full, token);
         if (!snapshot)
-            throw syncError(CloudSyncError::Code::invalidData);
+            throw CloudSyncError(CloudSyncError::Code::invalidData);
         check(*state, request, token);
         state->cached = CloudStoreState::Cached{expected, *metadata, *snapshot};
         co_return snapshot;
@@ -162,7 +157,7 @@ QCoro::Task<std::optional<UsageSyncSnapshot>> fetchTask(std::shared_ptr<State> s
     }
 }
 
-QCoro::Task<> saveTask(std::shared_ptr<State> state, UsageSyncSnapshot snapshot, QString expected, CancelToken token)
+QCoro::Task<> saveTask(std::shared_ptr<StoreState> state, UsageSyncSnapshot snapshot, QString expected, CancelToken token)
 {
     const Request request = begin(*state, token);
     try {
@@ -186,7 +181,7 @@ QCoro::Task<> saveTask(std::shared_ptr<State> state, UsageSyncSnapshot snapshot,
     }
 }
 
-QCoro::Task<> deleteTask(std::shared_ptr<State> state, QUuid hostID, QString expected, CancelToken token)
+QCoro::Task<> deleteTask(std::shared_ptr<StoreState> state, QUuid hostID, QString expected, CancelToken token)
 {
     const Request request = begin(*state, token);
     try {
@@ -196,7 +191,7 @@ QCoro::Task<> deleteTask(std::shared_ptr<State> state, QUuid hostID, QString exp
         const auto stored = existing ? CloudSnapshotCodec::metadata(*existing) : std::nullopt;
         if (stored) {
             if (stored->hostID != hostID)
-                throw syncError(CloudSyncError::Code::anotherMac);
+                throw CloudSyncError(CloudSyncError::Code::anotherMac);
             const CloudRecord tombstone = CloudSnapshotCodec::tombstone(*existing);
             check(*state, request, token);
             co_await state->client->saveRecord(tombstone, token);

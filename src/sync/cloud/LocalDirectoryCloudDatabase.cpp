@@ -30,7 +30,7 @@ namespace vantorel {
 
 namespace {
 
-using Code = CloudKitError::Code;
+using CloudKitCode = CloudKitError::Code;
 using Directory = LocalCloudFiles::Directory;
 using Stored = LocalCloudRecordFile;
 
@@ -44,7 +44,7 @@ const QString temporaryMarker = QStringLiteral(".tmp-");
 // Attempts at making this instance's scratch folder while another process clears leftovers.
 constexpr int scratchAttempts = 3;
 
-std::exception_ptr ckError(Code code, CloudKitError::RetryAfter retryAfter = {})
+std::exception_ptr ckError(CloudKitCode code, CloudKitError::RetryAfter retryAfter = {})
 {
     return std::make_exception_ptr(CloudKitError(code, std::move(retryAfter)));
 }
@@ -56,13 +56,13 @@ CloudKitError fileFailure(int errorNumber)
     switch (errorNumber) {
     case ENOSPC:
     case EDQUOT:
-        return CloudKitError(Code::quotaExceeded);
+        return CloudKitError(CloudKitCode::quotaExceeded);
     case EACCES:
     case EPERM:
     case EROFS:
-        return CloudKitError(Code::permissionFailure);
+        return CloudKitError(CloudKitCode::permissionFailure);
     default:
-        return CloudKitError(Code::serviceUnavailable);
+        return CloudKitError(CloudKitCode::serviceUnavailable);
     }
 }
 
@@ -160,7 +160,7 @@ public:
         try {
             const Account account = readAccount(false);
             if (account.status == CloudAccountStatus::couldNotDetermine)
-                completion(std::nullopt, ckError(Code::serviceUnavailable));
+                completion(std::nullopt, ckError(CloudKitCode::serviceUnavailable));
             else if (account.status == CloudAccountStatus::available)
                 completion(CloudRecordID{account.name}, nullptr);
             else
@@ -175,19 +175,19 @@ public:
         std::exception_ptr result;
         try {
             if (operation->isCancelled())
-                std::rethrow_exception(ckError(Code::operationCancelled));
+                std::rethrow_exception(ckError(CloudKitCode::operationCancelled));
             const Account account = readAccount(false);
             if (account.status == CloudAccountStatus::couldNotDetermine)
-                std::rethrow_exception(ckError(Code::serviceUnavailable));
+                std::rethrow_exception(ckError(CloudKitCode::serviceUnavailable));
             if (account.status != CloudAccountStatus::available)
-                std::rethrow_exception(ckError(Code::notAuthenticated));
+                std::rethrow_exception(ckError(CloudKitCode::notAuthenticated));
             const AccountFolder folder = openAccount(*account.root, account.name);
             if (const auto fetch = std::dynamic_pointer_cast<CloudFetchRecordsOperation>(operation))
                 this->fetch(*fetch, folder);
             else if (const auto modify = std::dynamic_pointer_cast<CloudModifyRecordsOperation>(operation))
                 this->modify(*modify, folder);
             else
-                std::rethrow_exception(ckError(Code::invalidArguments));
+                std::rethrow_exception(ckError(CloudKitCode::invalidArguments));
         } catch (const CloudKitError&) {
             result = std::current_exception();
         } catch (const CloudSyncError&) {
@@ -195,7 +195,7 @@ public:
         } catch (const LocalCloudFileError& failure) {
             result = std::make_exception_ptr(fileFailure(failure.errorNumber));
         } catch (...) {
-            result = ckError(Code::serviceUnavailable);
+            result = ckError(CloudKitCode::serviceUnavailable);
         }
         operation->reportResult(result);
         if (operation->completionBlock)
@@ -370,8 +370,8 @@ private:
         }();
         if (!lock) {
             if (operation.isCancelled())
-                std::rethrow_exception(ckError(Code::operationCancelled));
-            std::rethrow_exception(ckError(Code::requestRateLimited, 1.0));
+                std::rethrow_exception(ckError(CloudKitCode::operationCancelled));
+            std::rethrow_exception(ckError(CloudKitCode::requestRateLimited, 1.0));
         }
         return std::move(*lock);
     }
@@ -421,15 +421,15 @@ private:
     {
         const auto bytes = m_files.read(folder.assets, uuidText(asset), maximumAssetBytes);
         if (!bytes)
-            std::rethrow_exception(ckError(Code::assetFileNotFound));
+            std::rethrow_exception(ckError(CloudKitCode::assetFileNotFound));
         if (!m_scratch)
-            std::rethrow_exception(ckError(Code::serviceUnavailable));
+            std::rethrow_exception(ckError(CloudKitCode::serviceUnavailable));
         const QString name = QStringLiteral("vantorel-cloud-fetch-") + uuidText(QUuid::createUuid());
         m_files.makeDirectory(*m_scratch, name, true);
         auto keeper = std::make_shared<HandedOutAsset>(m_scratch->pathOf(name));
         const auto copy = m_files.subdirectory(*m_scratch, name, false);
         if (!copy)
-            std::rethrow_exception(ckError(Code::serviceUnavailable));
+            std::rethrow_exception(ckError(CloudKitCode::serviceUnavailable));
         m_files.write(*copy, uuidText(asset), *bytes);
         return CloudAsset{QUrl::fromLocalFile(copy->pathOf(uuidText(asset))), std::move(keeper)};
     }
@@ -458,22 +458,22 @@ private:
     void fetch(const CloudFetchRecordsOperation& operation, const AccountFolder& folder)
     {
         CloudKitError::PartialErrors errors;
-        const auto reportError = [&](const CloudRecordID& id, Code code) {
+        const auto reportError = [&](const CloudRecordID& id, CloudKitCode code) {
             errors.insert(id, ckError(code));
             operation.reportRecord(id, errors.value(id));
         };
         const auto lock = lockAccount(folder, operation);
         for (const CloudRecordID& id : operation.recordIDs) {
             if (!isValidRecordName(id.recordName) || id.zoneName != CloudRecordID::defaultZoneName) {
-                reportError(id, Code::invalidArguments);
+                reportError(id, CloudKitCode::invalidArguments);
             } else if (const auto stored = load(folder, id.recordName)) {
                 operation.reportRecord(id, toRecord(*stored, id, operation.desiredKeys, folder));
             } else {
-                reportError(id, Code::unknownItem);
+                reportError(id, CloudKitCode::unknownItem);
             }
         }
         if (!errors.isEmpty())
-            throw CloudKitError(Code::partialFailure, {}, errors);
+            throw CloudKitError(CloudKitCode::partialFailure, {}, errors);
     }
 
     // Copies the caller's file in under a fresh name; `copied` collects it for removal on failure.
@@ -482,7 +482,7 @@ private:
         const auto bytes = asset.fileURL.isLocalFile() ? m_files.read(asset.fileURL.toLocalFile(), maximumAssetBytes)
                                                        : std::nullopt;
         if (!bytes)
-            std::rethrow_exception(ckError(Code::assetFileNotFound));
+            std::rethrow_exception(ckError(CloudKitCode::assetFileNotFound));
         const QUuid name = QUuid::createUuid();
         copied.append(name);
         m_files.write(folder.assets, uuidText(name), *bytes);
@@ -531,12 +531,12 @@ private:
     void modify(const CloudModifyRecordsOperation& operation, const AccountFolder& folder)
     {
         if (!operation.recordIDsToDelete.isEmpty())
-            std::rethrow_exception(ckError(Code::invalidArguments));
+            std::rethrow_exception(ckError(CloudKitCode::invalidArguments));
         CloudKitError::PartialErrors errors;
         for (const CloudRecord& record : operation.recordsToSave) {
             const CloudRecordID& id = record.recordID();
             if (!isValidRecordName(id.recordName) || id.zoneName != CloudRecordID::defaultZoneName)
-                errors.insert(id, ckError(Code::invalidArguments));
+                errors.insert(id, ckError(CloudKitCode::invalidArguments));
         }
         const auto lock = errors.isEmpty() ? std::optional(lockAccount(folder, operation)) : std::nullopt;
         QList<std::optional<Stored>> stored;
@@ -545,15 +545,15 @@ private:
             const auto storedTag = stored.last() ? std::optional(stored.last()->changeTag) : std::nullopt;
             if (operation.savePolicy == CloudModifyRecordsOperation::SavePolicy::ifServerRecordUnchanged
                 && record.recordChangeTag() != storedTag)
-                errors.insert(record.recordID(), ckError(Code::serverRecordChanged));
+                errors.insert(record.recordID(), ckError(CloudKitCode::serverRecordChanged));
         }
         if (!errors.isEmpty()) {
             for (auto it = errors.cbegin(); it != errors.cend(); ++it)
                 operation.reportRecord(it.key(), it.value());
-            throw CloudKitError(Code::partialFailure, {}, errors);
+            throw CloudKitError(CloudKitCode::partialFailure, {}, errors);
         }
         if (operation.isCancelled())
-            std::rethrow_exception(ckError(Code::operationCancelled));
+            std::rethrow_exception(ckError(CloudKitCode::operationCancelled));
 
         QList<QUuid> copied;
         auto undo = qScopeGuard([&] {
@@ -582,12 +582,12 @@ private:
                     *value);
             }
             if (m_options.byteQuota && accountBytes(folder, next) > *m_options.byteQuota)
-                std::rethrow_exception(ckError(Code::quotaExceeded));
+                std::rethrow_exception(ckError(CloudKitCode::quotaExceeded));
             QByteArray bytes;
             try {
                 bytes = next.encode();
             } catch (...) {
-                std::rethrow_exception(ckError(Code::invalidArguments));
+                std::rethrow_exception(ckError(CloudKitCode::invalidArguments));
             }
             m_files.write(folder.records, next.recordName + recordSuffix, bytes);
             written.append(next);

@@ -5,17 +5,17 @@
 namespace vantorel {
 
 namespace {
-constexpr std::array<QStringView, 3> names{u"notPresented", u"deferred", u"completed"};
+constexpr std::array<QStringView, 3> onboardingCompletionStateNames{u"notPresented", u"deferred", u"completed"};
 }
 
 QString rawValue(OnboardingCompletionState state)
 {
-    return enumnames::name(names, state);
+    return enumnames::name(onboardingCompletionStateNames, state);
 }
 
 std::optional<OnboardingCompletionState> onboardingCompletionStateFromRaw(const QString& raw)
 {
-    return enumnames::parse<OnboardingCompletionState>(names, raw);
+    return enumnames::parse<OnboardingCompletionState>(onboardingCompletionStateNames, raw);
 }
 
 } // namespace vantorel

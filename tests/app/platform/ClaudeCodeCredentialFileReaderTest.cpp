@@ -19,7 +19,7 @@
 namespace vantorel {
 namespace {
 
-using Code = ClaudeCodeTokenStoreError::Code;
+using TokenStoreCode = ClaudeCodeTokenStoreError::Code;
 
 constexpr qint64 limit = ClaudeCodeCredentialFileReader::maximumCredentialBytes;
 
@@ -109,7 +109,7 @@ TEST_F(ClaudeCodeCredentialFileReaderTest, StoreReadsTheFileWithoutChangingItAnd
     for (const QString& unreadable : unreadableFiles) {
         ClaudeCodeCredentialFileReader missing(unreadable);
         EXPECT_EQ(waitForOutcome(missing.readCredential(CancelToken())).errorAs<ClaudeCodeTokenStoreError>(),
-                  ClaudeCodeTokenStoreError(Code::keychainReadFailed))
+                  ClaudeCodeTokenStoreError(TokenStoreCode::keychainReadFailed))
             << unreadable.toStdString();
     }
 }
@@ -146,7 +146,7 @@ TEST_F(ClaudeCodeCredentialFileReaderTest, ReadThatOutlastsTheTimeOutIsATimedOut
     sleeper->advance(0.001);
     drainEvents();
     ASSERT_TRUE(timedOut->finished);
-    EXPECT_EQ(timedOut->errorAs<ClaudeCodeTokenStoreError>(), ClaudeCodeTokenStoreError(Code::keychainTimedOut));
+    EXPECT_EQ(timedOut->errorAs<ClaudeCodeTokenStoreError>(), ClaudeCodeTokenStoreError(TokenStoreCode::keychainTimedOut));
 
     CancelToken token;
     auto cancelled = startTask(reader.readCredential(token));

@@ -13,7 +13,7 @@
 namespace vantorel {
 namespace {
 
-using Status = LoginItemService::Status;
+using LoginStatus = LoginItemService::Status;
 
 // An executable at `path` that writes its own path ($0) to `record`.
 void writeRecorder(const QString& path, const QString& record)
@@ -29,12 +29,12 @@ TEST(LoginItemServiceTest, StatusOfTheEntry)
     writeRecorder(program, dir.filePath(QStringLiteral("unused")));
     const LoginItemService service(dir.path(), program);
     const QByteArray ours = "[Desktop Entry]\nExec=" + program.toUtf8() + "\n";
-    const std::pair<QByteArray, Status> rows[] = {
-        {{}, Status::notRegistered},
-        {ours, Status::enabled},
-        {ours + "Hidden=true\n", Status::requiresApproval},
-        {ours + "X-GNOME-Autostart-enabled=false\n", Status::requiresApproval},
-        {"[Desktop Entry]\nExec=/usr/bin/other " + program.toUtf8() + "\n", Status::notRegistered},
+    const std::pair<QByteArray, LoginStatus> rows[] = {
+        {{}, LoginStatus::notRegistered},
+        {ours, LoginStatus::enabled},
+        {ours + "Hidden=true\n", LoginStatus::requiresApproval},
+        {ours + "X-GNOME-Autostart-enabled=false\n", LoginStatus::requiresApproval},
+        {"[Desktop Entry]\nExec=/usr/bin/other " + program.toUtf8() + "\n", LoginStatus::notRegistered},
     };
     for (const auto& [entry, expected] : rows) {
         QFile::remove(service.entryPath());
@@ -57,14 +57,14 @@ TEST(LoginItemServiceTest, DesktopLauncherStartsAPathWithBlanksQuotesAndDollars)
     const LoginItemService service(dir.filePath(QStringLiteral("autostart")), program);
 
     service.registerApp();
-    EXPECT_EQ(service.status(), Status::enabled);
+    EXPECT_EQ(service.status(), LoginStatus::enabled);
     QProcess gio;
     gio.start(QStringLiteral("gio"), {QStringLiteral("launch"), service.entryPath()});
     ASSERT_TRUE(gio.waitForFinished(10'000));
     ASSERT_TRUE(waitUntil([&] { return !test::readFileBytes(record).isEmpty(); })) << gio.readAll().toStdString();
     EXPECT_EQ(QString::fromUtf8(test::readFileBytes(record)), program);
     service.unregisterApp();
-    EXPECT_EQ(service.status(), Status::notRegistered);
+    EXPECT_EQ(service.status(), LoginStatus::notRegistered);
 }
 
 } // namespace

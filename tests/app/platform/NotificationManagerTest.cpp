@@ -18,8 +18,8 @@
 namespace vantorel {
 namespace {
 
-using Status = NotificationBackend::AuthorizationStatus;
-using State = AppNotificationAuthorizationState;
+using AuthorizationStatus = NotificationBackend::AuthorizationStatus;
+using AuthorizationState = AppNotificationAuthorizationState;
 using Result = LocalNotificationSubmissionResult;
 
 QCoro::Task<Result> sendAndWait(const NotificationManager& manager, QString title, QString body)
@@ -41,7 +41,7 @@ protected:
     std::shared_ptr<FakeNotificationBackend> backend = std::make_shared<FakeNotificationBackend>();
     NotificationManager manager{backend};
 
-    std::optional<State> authorization(bool enabled)
+    std::optional<AuthorizationState> authorization(bool enabled)
     {
         auto outcome = startTask(manager.authorizationState(enabled));
         drainEvents();
@@ -51,10 +51,10 @@ protected:
 
 TEST_F(NotificationManagerTest, AuthorizationFollowsTheServiceUnlessSwitchedOff)
 {
-    EXPECT_EQ(authorization(false), State::disabled);
+    EXPECT_EQ(authorization(false), AuthorizationState::disabled);
     EXPECT_EQ(backend->statusQueryCount(), 0) << "a switched-off setting must not ask the desktop";
-    backend->setAuthorizationStatus(Status::denied);
-    EXPECT_EQ(authorization(true), State::denied);
+    backend->setAuthorizationStatus(AuthorizationStatus::denied);
+    EXPECT_EQ(authorization(true), AuthorizationState::denied);
 }
 
 TEST_F(NotificationManagerTest, PostsOnlyWhenEnabledAndAuthorizedAndReportsLater)
@@ -63,17 +63,17 @@ TEST_F(NotificationManagerTest, PostsOnlyWhenEnabledAndAuthorizedAndReportsLater
     {
         const char* name;
         bool enabled;
-        Status status;
+        AuthorizationStatus status;
         bool accepts;
         Result expected;
         int posted;
     };
     const Row rows[] = {
-        {"switched off", false, Status::authorized, true, Result::disabled, 0},
-        {"no service", true, Status::notDetermined, true, Result::notAuthorized, 0},
-        {"refused", true, Status::denied, true, Result::notAuthorized, 0},
-        {"accepted", true, Status::authorized, true, Result::accepted, 1},
-        {"rejected", true, Status::authorized, false, Result::failed, 1},
+        {"switched off", false, AuthorizationStatus::authorized, true, Result::disabled, 0},
+        {"no service", true, AuthorizationStatus::notDetermined, true, Result::notAuthorized, 0},
+        {"refused", true, AuthorizationStatus::denied, true, Result::notAuthorized, 0},
+        {"accepted", true, AuthorizationStatus::authorized, true, Result::accepted, 1},
+        {"rejected", true, AuthorizationStatus::authorized, false, Result::failed, 1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -128,7 +128,7 @@ TEST_F(FreedesktopNotificationIntegrationTest, ServerReceivesTitleBodyApplicatio
     FakeNotificationServer server;
     ASSERT_TRUE(server.isServing());
     const auto manager = managerFor(server.serviceName());
-    EXPECT_EQ(waitForOutcome(manager.authorizationState(true)).value, State::authorized);
+    EXPECT_EQ(waitForOutcome(manager.authorizationState(true)).value, AuthorizationState::authorized);
 
     const QString incident = QStringLiteral("API <b>障害</b> & 遅延");
     EXPECT_EQ(post(manager, QStringLiteral("Claude: 障害"), incident), Result::accepted);
@@ -156,12 +156,12 @@ TEST_F(FreedesktopNotificationIntegrationTest, ServerReceivesTitleBodyApplicatio
 TEST_F(FreedesktopNotificationIntegrationTest, WithoutAServerNothingIsPostedAndAnErrorAnswerIsAFailure)
 {
     const auto absent = managerFor(FakeNotificationServer::uniqueServiceName());
-    EXPECT_EQ(waitForOutcome(absent.authorizationState(true)).value, State::notDetermined);
+    EXPECT_EQ(waitForOutcome(absent.authorizationState(true)).value, AuthorizationState::notDetermined);
     EXPECT_EQ(post(absent), Result::notAuthorized);
 
     const auto noBus = managerFor(FreedesktopNotificationBackend::standardServiceName,
                                   QDBusConnection(QStringLiteral("vantorel-not-connected")));
-    EXPECT_EQ(waitForOutcome(noBus.authorizationState(true)).value, State::notDetermined);
+    EXPECT_EQ(waitForOutcome(noBus.authorizationState(true)).value, AuthorizationState::notDetermined);
     EXPECT_EQ(post(noBus), Result::notAuthorized);
 
     FakeNotificationServer server;
@@ -196,7 +196,7 @@ TEST_F(FreedesktopNotificationIntegrationTest, ServiceTheBusStartsOnDemandCounts
     }
 
     const auto manager = managerFor(name);
-    EXPECT_EQ(waitForOutcome(manager.authorizationState(true)).value, State::authorized);
+    EXPECT_EQ(waitForOutcome(manager.authorizationState(true)).value, AuthorizationState::authorized);
     // This one fails to start, so the notification is reported as failed, not as unauthorised.
     EXPECT_EQ(post(manager), Result::failed);
     service.remove();

@@ -25,7 +25,7 @@
 using namespace vantorel;
 using namespace vantorel::test;
 using namespace Qt::Literals::StringLiterals;
-using Code = UsageSyncError::Code;
+using SyncCode = UsageSyncError::Code;
 
 namespace {
 
@@ -59,7 +59,7 @@ public:
     std::shared_future<void> released = release.get_future().share();
 };
 
-struct Rig
+struct LocalRig
 {
     std::shared_ptr<ManualSleeper> sleeper = std::make_shared<ManualSleeper>(ManualClock(syncNow));
     std::shared_ptr<InMemorySettingsStore> defaults = std::make_shared<InMemorySettingsStore>();
@@ -69,7 +69,7 @@ struct Rig
     DisplaySource source;
     std::unique_ptr<MacSyncCoordinator> sync;
 
-    ~Rig() // cancelled sleeps resume on a later turn: let them end
+    ~LocalRig() // cancelled sleeps resume on a later turn: let them end
     {
         sync.reset();
         drainEvents();
@@ -101,7 +101,7 @@ struct Rig
 TEST(MacSyncCoordinator, HostIdentityAndNameAreStoredAndCleaned)
 {
     for (const QString& stored : {u"not-a-uuid"_s, uuidText(idNumber(5)).toLower()}) {
-        Rig rig;
+        LocalRig rig;
         rig.defaults->set(MacSyncCoordinator::hostIDKey(), stored);
         const QUuid id = rig.make().hostID();
         EXPECT_EQ(id == idNumber(5), stored != u"not-a-uuid"_s);
@@ -110,7 +110,7 @@ TEST(MacSyncCoordinator, HostIdentityAndNameAreStoredAndCleaned)
     // Pretty names carry emoji and invisible characters the snapshot refuses.
     for (const auto& [name, expected] :
          {std::pair{u"Taro's Mac 🍎\u200B"_s, u"Taro's Mac"_s}, {QString(150, u'm'), QString(100, u'm')}}) {
-        Rig rig;
+        LocalRig rig;
         rig.make(name, true);
         EXPECT_TRUE(rig.sync->enabled());
         EXPECT_EQ(rig.sync->latestSnapshot()->hostName, expected);
@@ -120,7 +120,7 @@ TEST(MacSyncCoordinator, HostIdentityAndNameAreStoredAndCleaned)
 
 TEST(MacSyncCoordinator, SwitchingRevocationAndWake)
 {
-    Rig rig;
+    LocalRig rig;
     rig.defaults->set(MacSyncCoordinator::enabledKey(), true);
     rig.defaults->set(MacSyncCoordinator::revocationPendingKey(), true);
     rig.make().setEnabled(true);
@@ -157,23 +157,23 @@ TEST(MacSyncCoordinator, SwitchingRevocationAndWake)
 
 TEST(MacSyncCoordinator, ApprovalRejectionAndRevocation)
 {
-    const auto notPaired = std::make_exception_ptr(UsageSyncError(Code::notPaired));
+    const auto notPaired = std::make_exception_ptr(UsageSyncError(SyncCode::notPaired));
     const QString notStored = u"登録できませんでした。接続期限とキーリングの状態を確認してください。"_s;
     struct Row {
-        std::function<void(Rig&)> script;
+        std::function<void(LocalRig&)> script;
         bool enabled, attention, stored;
         std::optional<QString> error;
     } rows[] = {
-        {[](Rig&) {}, true, false, true, std::nullopt},
-        {[](Rig& r) { r.storage->saveError = std::make_exception_ptr(UsageSyncError(Code::keychainFailure)); }, true,
+        {[](LocalRig&) {}, true, false, true, std::nullopt},
+        {[](LocalRig& r) { r.storage->saveError = std::make_exception_ptr(UsageSyncError(SyncCode::keychainFailure)); }, true,
          true, false, notStored},
-        {[&](Rig& r) { r.servers.approveError = notPaired; }, true, false, false, notStored},
-        {[](Rig& r) { r.servers.approveSkipsPersist = true; }, true, true, false, notStored},
-        {[&](Rig& r) { r.servers.approveErrorAfterPersist = notPaired; }, false, false, true,
+        {[&](LocalRig& r) { r.servers.approveError = notPaired; }, true, false, false, notStored},
+        {[](LocalRig& r) { r.servers.approveSkipsPersist = true; }, true, true, false, notStored},
+        {[&](LocalRig& r) { r.servers.approveErrorAfterPersist = notPaired; }, false, false, true,
          u"登録情報は保存しましたが、接続を開始できませんでした。連携を入れ直してください。"_s},
     };
     for (const Row& row : rows) {
-        Rig rig;
+        LocalRig rig;
         rig.servers.approvedDevice = phone;
         rig.pairing();
         row.script(rig);
@@ -185,12 +185,12 @@ TEST(MacSyncCoordinator, ApprovalRejectionAndRevocation)
         EXPECT_EQ(rig.sync->pendingRequest().has_value(), row.enabled && row.error.has_value());
     }
 
-    Rig rig;
+    LocalRig rig;
     rig.pairing().rejectPendingDevice();
     EXPECT_EQ(rig.servers.calls.last(), u"reject"_s);
     EXPECT_EQ(rig.sync->statusText(), u"接続を承認しませんでした"_s);
     // A failed revocation holds across a restart until a retry succeeds.
-    rig.storage->removeError = std::make_exception_ptr(UsageSyncError(Code::keychainFailure));
+    rig.storage->removeError = std::make_exception_ptr(UsageSyncError(SyncCode::keychainFailure));
     rig.sync->revokeDevice();
     EXPECT_TRUE(rig.sync->registrationNeedsAttention());
     rig.storage->removeError = nullptr;
@@ -203,14 +203,14 @@ TEST(MacSyncCoordinator, ApprovalRejectionAndRevocation)
 TEST(MacSyncCoordinator, InvitationWindowAndCountdown)
 {
     for (const auto& [lifetime, accepted] : {std::pair{301.0, true}, {301.001, false}, {0.0, false}}) {
-        Rig rig;
+        LocalRig rig;
         rig.make(u"Studio"_s, true);
         rig.servers.invitation = invitation(rig.sync->hostID(), syncNow + lifetime);
         rig.sync->beginPairing();
         EXPECT_EQ(rig.sync->connectionString().has_value(), accepted) << lifetime;
         EXPECT_EQ(rig.servers.calls.last() == u"cancelPairing"_s, !accepted) << lifetime;
     }
-    Rig rig;
+    LocalRig rig;
     rig.pairing();
     for (const auto& [left, seconds] : {std::pair{0.2, 1}, {299.2, 300}, {450.0, 300}, {0.0, 0}, {-1.0, 0}})
         EXPECT_EQ(rig.sync->remainingPairingSeconds(syncNow + 300 - left), seconds) << left;
@@ -221,7 +221,7 @@ TEST(MacSyncCoordinator, InvitationWindowAndCountdown)
 
 TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
 {
-    Rig rig;
+    LocalRig rig;
     rig.make(u"Studio"_s, true).maintain(syncNow);
     const auto rebuiltAfter = [&](double seconds) {
         rig.source.input.usageHistory.append({QUuid::createUuid(), MonitoredProvider::codex, syncNow - 86'400, 1, 1, 1});
@@ -253,7 +253,7 @@ TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
 
 TEST(MacSyncCoordinator, ChangesOfOneTurnAreCapturedOnceAfterTheOtherObservers)
 {
-    Rig rig;
+    LocalRig rig;
     rig.make();
     QStringList order;
     DisplaySource source;
@@ -282,7 +282,7 @@ TEST(MacSyncCoordinator, CancellingTheKeychainLoadEndsItAtOnceAndChangesNothing)
     drainEvents();
     EXPECT_TRUE(outcome->finished && outcome->cancelled());
 
-    Rig rig; // the coordinator's load, cancelled by switching off mid-read, reports nothing
+    LocalRig rig; // the coordinator's load, cancelled by switching off mid-read, reports nothing
     rig.storageInUse = keychain;
     rig.make(u"Studio"_s, true).setEnabled(false);
     store->release.set_value();
@@ -295,7 +295,7 @@ TEST(MacSyncCoordinator, WithoutASecretServiceNothingCountsAsRegisteredAndTheSwi
 {
     using Op = FakeSecretStore::Operation;
     auto store = std::make_shared<FakeSecretStore>();
-    Rig rig;
+    LocalRig rig;
     rig.storageInUse = std::make_shared<MacSyncKeychainStorage>(store);
     const auto settle = [](const std::function<bool()>& done) { EXPECT_TRUE(QTest::qWaitFor(done, 10'000)); };
     const auto switchOn = [&](std::optional<std::int32_t> failure) {

@@ -33,7 +33,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const RegisteredSyncDevice phone{u"<b>x</b>"_s, SyncCredential{idNumber(77), QByteArray(32, 'k')}, syncNow};
+const RegisteredSyncDevice markupPhone{u"<b>x</b>"_s, SyncCredential{idNumber(77), QByteArray(32, 'k')}, syncNow};
 
 struct SyncRig
 {
@@ -199,7 +199,7 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
              drainEvents();
          },
          {u"noDevice"_s, u"storeMissingText"_s}, true, u"wifi.slash"_s, {}},
-        {u"registered"_s, [](SyncRig& r) { r.storage->stored = phone; r.make(true); },
+        {u"registered"_s, [](SyncRig& r) { r.storage->stored = markupPhone; r.make(true); },
          {u"deviceName"_s, u"revokeButton"_s, u"registerButton"_s}, true, u"wifi"_s, u"iPhoneを再登録"_s},
         {u"pairing"_s, [](SyncRig& r) { r.make(true); r.pair(); }, {u"noDevice"_s, u"countdown"_s}, true, u"wifi"_s, {}},
         {u"pending-request"_s,
@@ -239,7 +239,7 @@ TEST_F(MacSyncSettingsViewTest, RevocationConfirmsButRetryDoesNot)
 {
     for (bool confirm : {false, true}) {
         SyncRig rig;
-        rig.storage->stored = phone;
+        rig.storage->stored = markupPhone;
         rig.make(true);
         show(rig.view.get());
         rig.child<QAbstractButton>(u"revokeButton"_s)->click();

@@ -13,10 +13,10 @@ namespace vantorel {
 namespace {
 
 using Keys = StoredState::Keys;
-const QString usagePath = QStringLiteral("/api/oauth/usage");
+const QString claudeUsagePath = QStringLiteral("/api/oauth/usage");
 const QByteArray usageBody = R"({"five_hour":{"utilization":40},"seven_day":{"utilization":10}})";
 
-void run(QCoro::Task<> task)
+void runRefresh(QCoro::Task<> task)
 {
     QCoro::waitFor(std::move(task));
     drainEvents();
@@ -70,9 +70,9 @@ TEST_F(ClaudeUsageRefreshTest, RateLimitAndRefusalOpenRetryWindowsThatEveryCallH
         auto answer = TestHttpResponse::json("{}", row.status);
         if (row.retryAfter)
             answer.headers.set("Retry-After", row.retryAfter);
-        h.server.enqueue(usagePath, answer);
+        h.server.enqueue(claudeUsagePath, answer);
         const int before = h.server.requestCount();
-        run(vm->refreshClaudeUsage(false));
+        runRefresh(vm->refreshClaudeUsage(false));
         EXPECT_EQ(h.server.requestCount(), before + 1);
         EXPECT_EQ(vm->claudeUsageFailure(), row.failure);
         const auto window = vm->state().claudeUsageRetryAfter;
@@ -81,8 +81,8 @@ TEST_F(ClaudeUsageRefreshTest, RateLimitAndRefusalOpenRetryWindowsThatEveryCallH
             continue;
         h.clock.advance(*row.window - 1.0);
         vm->publishedState().claudeUsageErrorMessage.reset();
-        run(vm->refreshClaudeUsage(false));
-        run(vm->refreshClaudeUsage(true));
+        runRefresh(vm->refreshClaudeUsage(false));
+        runRefresh(vm->refreshClaudeUsage(true));
         EXPECT_EQ(h.server.requestCount(), before + 1) << "nothing is sent inside the window";
         EXPECT_EQ(vm->claudeUsageErrorMessage().value_or(QString()).contains(QStringLiteral(" 再試行可能: ")),
                   row.status == 429);
@@ -92,9 +92,9 @@ TEST_F(ClaudeUsageRefreshTest, RateLimitAndRefusalOpenRetryWindowsThatEveryCallH
 TEST_F(ClaudeUsageRefreshTest, RejectedTokenEndsInReauthenticationOncePerEpisode)
 {
     store(UsageSource::claudeOAuth);
-    h.server.respond(usagePath, TestHttpResponse::json("{}", 401));
+    h.server.respond(claudeUsagePath, TestHttpResponse::json("{}", 401));
     const int reads = h.claudeCredentials->readCount();
-    run(vm->refreshClaudeUsage(false));
+    runRefresh(vm->refreshClaudeUsage(false));
     EXPECT_EQ(h.claudeCredentials->readCount(), reads + 2);
     EXPECT_EQ(h.server.requestCount(), 1) << "an unchanged token is not sent twice";
     EXPECT_EQ(vm->claudeUsageFailure(), ClaudeUsageFailure::reauthenticationRequired);
@@ -105,7 +105,7 @@ TEST_F(ClaudeUsageRefreshTest, RejectedTokenEndsInReauthenticationOncePerEpisode
 
     // A manual reading stays; a second failure in the same episode adds no entry.
     store(UsageSource::manual);
-    run(vm->refreshClaudeUsage(false));
+    runRefresh(vm->refreshClaudeUsage(false));
     EXPECT_EQ(vm->claudeUsageSnapshot()->source, UsageSource::manual);
     ASSERT_EQ(vm->notificationHistory().size(), 1);
     EXPECT_EQ(vm->notificationHistory().constFirst().title, QStringLiteral("Claudeの再認証が必要です"));
@@ -113,19 +113,19 @@ TEST_F(ClaudeUsageRefreshTest, RejectedTokenEndsInReauthenticationOncePerEpisode
     // Claude Code signed itself out: the same recovery, without a request.
     h.claudeCredentials->setPayload(R"({"claudeAiOauth":{"accessToken":"","refreshToken":"","expiresAt":0}})");
     vm->publishedState().claudeUsageFailure.reset();
-    run(vm->refreshClaudeUsage(true));
+    runRefresh(vm->refreshClaudeUsage(true));
     EXPECT_EQ(vm->claudeUsageFailure(), ClaudeUsageFailure::reauthenticationRequired);
     EXPECT_EQ(h.server.requestCount(), 2);
 }
 
 TEST_F(ClaudeUsageRefreshTest, OvertakenResultsAreDroppedAndACancelledRequestRunsOnceMore)
 {
-    h.server.respond(usagePath, TestHttpResponse::json(usageBody));
+    h.server.respond(claudeUsagePath, TestHttpResponse::json(usageBody));
     h.claudeCredentials->setHeld(true);
     QCoro::Task<> first = vm->refreshClaudeUsage(false);
     vm->mutableState().claudeAuthenticationGeneration = QUuid::createUuid();
     h.claudeCredentials->releaseHeldReads();
-    run(std::move(first));
+    runRefresh(std::move(first));
     EXPECT_EQ(h.server.requestCount(), 0);
     EXPECT_FALSE(vm->claudeUsageSnapshot()) << "a result of an older generation is discarded";
     EXPECT_FALSE(vm->claudeUsageFailure());
@@ -134,10 +134,10 @@ TEST_F(ClaudeUsageRefreshTest, OvertakenResultsAreDroppedAndACancelledRequestRun
     QCoro::Task<> cancelled = vm->refreshClaudeUsage(true);
     ASSERT_EQ(h.claudeCredentials->heldReadCount(), 1);
     vm->tasks().claudeUsageRequestTask.cancel();
-    run(vm->refreshClaudeUsage(false));
-    run(vm->refreshClaudeUsage(false));
+    runRefresh(vm->refreshClaudeUsage(false));
+    runRefresh(vm->refreshClaudeUsage(false));
     h.claudeCredentials->releaseHeldReads();
-    run(std::move(cancelled));
+    runRefresh(std::move(cancelled));
     h.claudeCredentials->setHeld(false);
     h.claudeCredentials->releaseHeldReads();
     ASSERT_TRUE(waitUntil([&] { return vm->claudeUsageSnapshot().has_value(); }));

@@ -96,16 +96,16 @@ struct Outbox
     Json lastBody() const { return *json::parse(h.server.requests(path).last().body); }
 };
 
-struct Case
+struct DeliveryCase
 {
     const char* name;
     std::function<void(Outbox&)> run;
     std::function<void(AppSettings&)> settings = {};
 };
 
-void runCases(const std::initializer_list<Case>& cases, bool autoStart = false)
+void runCases(const std::initializer_list<DeliveryCase>& cases, bool autoStart = false)
 {
-    for (const Case& c : cases) {
+    for (const DeliveryCase& c : cases) {
         SCOPED_TRACE(c.name);
         Outbox o(autoStart, c.settings);
         c.run(o);

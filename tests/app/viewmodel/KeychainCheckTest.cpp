@@ -31,7 +31,7 @@ public:
     QSemaphore gate;
 };
 
-struct Case
+struct KeychainCase
 {
     const char* name;
     // Settings as stored: Discord switch and whether the mention choice was settled.
@@ -48,7 +48,7 @@ TEST(KeychainCheck, SettlesTheMentionChoice)
     const auto putWebhook = [](FakeSecretStore& s) {
         s.put(KeychainStore::discordWebhookURLService, KeychainStore::account, webhookURL.toUtf8());
     };
-    const Case cases[] = {
+    const KeychainCase cases[] = {
         {"no webhook: settled off", true, [](FakeSecretStore&) {}, false, false, false, false},
         {"valid webhook with Discord on: settled on", true,
          [&](FakeSecretStore& s) {
@@ -66,7 +66,7 @@ TEST(KeychainCheck, SettlesTheMentionChoice)
          },
          std::nullopt, false, true, false},
     };
-    for (const Case& c : cases) {
+    for (const KeychainCase& c : cases) {
         SCOPED_TRACE(c.name);
         ViewModelHarness harness;
         AppSettings settings;

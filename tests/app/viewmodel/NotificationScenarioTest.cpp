@@ -17,7 +17,7 @@ namespace vantorel {
 namespace {
 
 // Runs the event loop until the task has finished and what it left posted has run.
-void run(QCoro::Task<> task)
+void runScenario(QCoro::Task<> task)
 {
     QCoro::waitFor(std::move(task));
     drainEvents();
@@ -101,20 +101,20 @@ TEST_F(NotificationScenarioTest, StatusWorseningIsReportedOnceFromTheSecondFetch
 {
     AppViewModel& vm = start();
     serveStatus({{"API", "major_outage"}}, "1970-01-01T00:00:12.5Z");
-    run(vm.refreshStatus());
+    runScenario(vm.refreshStatus());
     EXPECT_TRUE(vm.notificationHistory().isEmpty());
 
     serveStatus({{"API", "operational"}}, "1970-01-01T00:00:12.5Z");
-    run(vm.refreshStatus());
+    runScenario(vm.refreshStatus());
     serveStatus({{"API", "partial_outage"}}, "1970-01-01T00:00:12.5Z");
-    run(vm.refreshStatus());
+    runScenario(vm.refreshStatus());
     ASSERT_EQ(vm.notificationHistory().size(), 1);
     EXPECT_EQ(vm.notificationHistory().first().title, "Codex Status が悪化しました");
     EXPECT_EQ(outboxIDs(), QStringList{"incident-codex-API:partial_outage:12.5"});
     EXPECT_EQ(newest().second, Status::waiting);
 
     harness.server.enqueue(QStringLiteral("/api/v2/summary.json"), TestHttpResponse::text("down", 500));
-    run(vm.refreshStatus());
+    runScenario(vm.refreshStatus());
     EXPECT_EQ(vm.statusSummary().pageIndicator, "fetch_failed");
     EXPECT_EQ(vm.statusSummary().pageDescription, "取得失敗");
     EXPECT_EQ(vm.statusSummary().overallStatus, OverallCodexState::fetchFailed);
@@ -123,9 +123,9 @@ TEST_F(NotificationScenarioTest, StatusWorseningIsReportedOnceFromTheSecondFetch
     EXPECT_FALSE(vm.isRefreshing());
 
     serveStatus({{"B", "operational"}, {"A", "operational"}}, "1970-01-01T00:00:20Z");
-    run(vm.refreshStatus());
+    runScenario(vm.refreshStatus());
     serveStatus({{"B", "major_outage"}, {"A", "partial_outage"}}, "1970-01-01T00:00:20Z");
-    run(vm.refreshStatus());
+    runScenario(vm.refreshStatus());
     const PendingDiscordNotification& incident = vm.pendingDiscordResetNotifications().last();
     EXPECT_EQ(incident.id, "incident-codex-A:partial_outage:20.0|B:major_outage:20.0");
     const auto* event = incident.event->as<DiscordNotificationEvent::ServiceIncident>();
@@ -218,7 +218,7 @@ TEST_F(NotificationScenarioTest, AnUnconfirmedReadingCancelsCodexComparisonsAndA
     UsageSnapshot unconfirmed = reading(40);
     unconfirmed.codexPeriodValidationVersion.reset();
     harness.scriptCodexReading(unconfirmed);
-    run(vm.refreshCodexCLIUsage());
+    runScenario(vm.refreshCodexCLIUsage());
     EXPECT_EQ(vm.codexCLIErrorMessage(), CodexCLIUsageError(CodexCLIUsageError::Code::unconfirmedUsageFormat).message());
     EXPECT_TRUE(vm.codexPeriodsUnconfirmed());
     EXPECT_EQ(harness.defaults->boolValue(Keys::codexPeriodsUnconfirmed), true);
@@ -328,7 +328,7 @@ TEST_F(NotificationScenarioTest, ASupersededOrSwitchedOffCodexRefreshDropsItsRea
 TEST_F(NotificationScenarioTest, RateLimitsNeedAKeyAndTwoCallsFetchOnce)
 {
     AppViewModel& vm = start();
-    run(vm.refreshAPIRateLimits());
+    runScenario(vm.refreshAPIRateLimits());
     EXPECT_EQ(vm.apiRateErrorMessage(), "API Key が未保存です。設定から保存してください。");
     EXPECT_EQ(harness.logLines("refreshAPIRateLimits.skipped missingAPIKey").size(), 1);
     EXPECT_FALSE(vm.isRefreshingRate());
@@ -340,7 +340,7 @@ TEST_F(NotificationScenarioTest, RateLimitsNeedAKeyAndTwoCallsFetchOnce)
     harness.server.respond(QStringLiteral("/v1/models/gpt-5-codex"), limits);
     // Both calls pass the first test while the key is read; only one may fetch.
     auto first = startTask(finished(vm.refreshAPIRateLimits()));
-    run(vm.refreshAPIRateLimits());
+    runScenario(vm.refreshAPIRateLimits());
     ASSERT_TRUE(waitUntil([&] { return first->finished; }));
     EXPECT_EQ(harness.server.requestCount(), 1);
     EXPECT_EQ(vm.apiRateSnapshot()->requestsRemaining, 5);

@@ -8,7 +8,7 @@
 namespace vantorel {
 namespace {
 
-constexpr Date t0(1000);
+constexpr Date scheduleStart(1000);
 
 AppSettings codexOnly(std::int64_t interval = 300)
 {
@@ -36,7 +36,7 @@ struct Case
     const char* name;
     std::function<QList<MonitoredProvider>(ProviderRefreshSchedule&)> act;
     QList<MonitoredProvider> due;
-    Dates nextDates; // seconds after t0
+    Dates nextDates; // seconds after scheduleStart
     std::map<MonitoredProvider, double> intervals;
 };
 
@@ -47,18 +47,18 @@ TEST(ProviderRefreshSchedule, Table)
 {
     const Case cases[] = {
         {"interval below the minimum is 60 s",
-         [](auto& s) { s.configure(codexOnly(0), t0); return QList<MonitoredProvider>(); }, {}, {{codex, 60}}, {{codex, 60}}},
+         [](auto& s) { s.configure(codexOnly(0), scheduleStart); return QList<MonitoredProvider>(); }, {}, {{codex, 60}}, {{codex, 60}}},
         {"negative interval is 60 s",
-         [](auto& s) { s.configure(codexOnly(-5), t0); return QList<MonitoredProvider>(); }, {}, {{codex, 60}}, {{codex, 60}}},
+         [](auto& s) { s.configure(codexOnly(-5), scheduleStart); return QList<MonitoredProvider>(); }, {}, {{codex, 60}}, {{codex, 60}}},
         {"interval above a day is 86,400 s",
-         [](auto& s) { s.configure(codexOnly(100'000), t0); return QList<MonitoredProvider>(); }, {}, {{codex, 86'400}}, {{codex, 86'400}}},
+         [](auto& s) { s.configure(codexOnly(100'000), scheduleStart); return QList<MonitoredProvider>(); }, {}, {{codex, 86'400}}, {{codex, 86'400}}},
         {"claude with status and usage refresh off is not scheduled",
          [](auto& s) {
              AppSettings settings = both();
-             s.configure(settings, t0);
+             s.configure(settings, scheduleStart);
              settings.claudeStatusEnabled = false;
              settings.claudeUsageAutoRefreshEnabled = false;
-             s.configure(settings, t0 + 10);
+             s.configure(settings, scheduleStart + 10);
              return QList<MonitoredProvider>();
          },
          {}, {{codex, 300}}, {{codex, 300}}},
@@ -66,48 +66,48 @@ TEST(ProviderRefreshSchedule, Table)
          [](auto& s) {
              AppSettings settings = codexOnly();
              settings.codexEnabled = false;
-             s.configure(settings, t0);
+             s.configure(settings, scheduleStart);
              return QList<MonitoredProvider>();
          },
          {}, {}, {}},
         {"configuring again keeps the pending dates",
-         [](auto& s) { s.configure(both(), t0); s.configure(both(), t0 + 100); return QList<MonitoredProvider>(); },
+         [](auto& s) { s.configure(both(), scheduleStart); s.configure(both(), scheduleStart + 100); return QList<MonitoredProvider>(); },
          {}, {{codex, 300}, {claude, 600}}, {{codex, 300}, {claude, 600}}},
         {"separate intervals equal to the common one keep the date",
          [](auto& s) {
              AppSettings settings = codexOnly();
-             s.configure(settings, t0);
+             s.configure(settings, scheduleStart);
              settings.usesSeparateRefreshIntervals = true;
              settings.codexRefreshIntervalSeconds = 300;
-             s.configure(settings, t0 + 100);
+             s.configure(settings, scheduleStart + 100);
              return QList<MonitoredProvider>();
          },
          {}, {{codex, 300}}, {{codex, 300}}},
         {"a changed interval restarts the countdown",
          [](auto& s) {
              AppSettings settings = codexOnly();
-             s.configure(settings, t0);
+             s.configure(settings, scheduleStart);
              settings.usesSeparateRefreshIntervals = true;
              settings.codexRefreshIntervalSeconds = 120;
-             s.configure(settings, t0 + 100);
+             s.configure(settings, scheduleStart + 100);
              return QList<MonitoredProvider>();
          },
          {}, {{codex, 220}}, {{codex, 120}}},
         {"a date equal to now is due and moves one interval on",
-         [](auto& s) { s.configure(both(), t0); return s.takeDue(t0 + 300); },
+         [](auto& s) { s.configure(both(), scheduleStart); return s.takeDue(scheduleStart + 300); },
          {codex}, {{codex, 600}, {claude, 600}}, {{codex, 300}, {claude, 600}}},
         {"overdue by several intervals is returned once, codex first",
-         [](auto& s) { s.configure(both(), t0); return s.takeDue(t0 + 5000); },
+         [](auto& s) { s.configure(both(), scheduleStart); return s.takeDue(scheduleStart + 5000); },
          {codex, claude}, {{codex, 5300}, {claude, 5600}}, {{codex, 300}, {claude, 600}}},
         {"a clock that went back restarts every countdown",
          [](auto& s) {
-             s.configure(both(), t0);
-             s.takeDue(t0 + 200);
-             return s.takeDue(t0 + 50);
+             s.configure(both(), scheduleStart);
+             s.takeDue(scheduleStart + 200);
+             return s.takeDue(scheduleStart + 50);
          },
          {}, {{codex, 350}, {claude, 650}}, {{codex, 300}, {claude, 600}}},
         {"markRequested restarts from now",
-         [](auto& s) { s.configure(both(), t0); s.markRequested(t0 + 290); return s.takeDue(t0 + 300); },
+         [](auto& s) { s.configure(both(), scheduleStart); s.markRequested(scheduleStart + 290); return s.takeDue(scheduleStart + 300); },
          {}, {{codex, 590}, {claude, 890}}, {{codex, 300}, {claude, 600}}},
     };
     for (const Case& c : cases) {
@@ -116,7 +116,7 @@ TEST(ProviderRefreshSchedule, Table)
         EXPECT_EQ(c.act(schedule), c.due);
         Dates dates;
         for (const auto& [provider, date] : schedule.nextDates) {
-            dates[provider] = date - t0;
+            dates[provider] = date - scheduleStart;
         }
         EXPECT_EQ(dates, c.nextDates);
         EXPECT_EQ(schedule.intervals, c.intervals);

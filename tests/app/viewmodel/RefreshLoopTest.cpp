@@ -17,7 +17,7 @@
 namespace vantorel {
 namespace {
 
-AppSettings codexAndClaude()
+AppSettings codexAndClaudeSettings()
 {
     AppSettings settings;
     settings.claudeEnabled = true;
@@ -32,7 +32,7 @@ QCoro::Task<> never(PendingCompletion<> gate)
     co_await gate;
 }
 
-struct Case
+struct LoopCase
 {
     const char* name;
     AppSettings settings;
@@ -44,9 +44,9 @@ TEST(RefreshLoop, VirtualTime)
 {
     AppSettings noProvider;
     noProvider.codexEnabled = false;
-    const Case cases[] = {
+    const LoopCase cases[] = {
         {"each sleep lasts until the earliest due date",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date t0) {
              EXPECT_EQ(h.sleeper->nextDeadline(), t0 + 300);
              h.sleeper->advance(300);
@@ -58,7 +58,7 @@ TEST(RefreshLoop, VirtualTime)
              EXPECT_TRUE(vm.tasks().scheduledProviderTasks.empty());
          }},
         {"a date ten days away is slept towards one day at a time",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date t0) {
              vm.mutableState().refreshSchedule.nextDates = {{MonitoredProvider::codex, t0 + 864'000},
                                                             {MonitoredProvider::claude, t0 + 864'000}};
@@ -69,7 +69,7 @@ TEST(RefreshLoop, VirtualTime)
              EXPECT_EQ(vm.lastRefreshCompletedAt(), t0);
          }},
         {"a provider still refreshing is skipped and its turn is not made up",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date t0) {
              PendingCompletion<> gate;
              CancelToken token;
@@ -80,7 +80,7 @@ TEST(RefreshLoop, VirtualTime)
              gate.complete();
          }},
         {"a manual refresh at T moves the next wake to T + interval",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date t0) {
              h.sleeper->advance(290);
              QCoro::waitFor(vm.refreshScheduledItems());
@@ -96,7 +96,7 @@ TEST(RefreshLoop, VirtualTime)
              EXPECT_EQ(h.logLines(QStringLiteral("refreshScheduledItems.end")).size(), 1);
          }},
         {"the elapsed time ignores the locale",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date) {
              QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
              h.onLog = [&h](const QString& line) {
@@ -110,7 +110,7 @@ TEST(RefreshLoop, VirtualTime)
                        QStringLiteral("refreshScheduledItems.end elapsed=3.27s"));
          }},
         {"a second self-clearing text survives the first one's timer",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date) {
              vm.setTransientLaunchAtLoginMessage(QStringLiteral("first"));
              drainEvents();
@@ -123,7 +123,7 @@ TEST(RefreshLoop, VirtualTime)
              EXPECT_FALSE(vm.launchAtLoginMessage());
          }},
         {"destroying the view model cancels its sleeping tasks",
-         codexAndClaude(),
+         codexAndClaudeSettings(),
          [](ViewModelHarness& h, AppViewModel& vm, Date) {
              vm.setTransientDiscordWebhookMessage(QStringLiteral("saved"));
              drainEvents();
@@ -133,7 +133,7 @@ TEST(RefreshLoop, VirtualTime)
              h.sleeper->advance(1000);
          }},
     };
-    for (const Case& c : cases) {
+    for (const LoopCase& c : cases) {
         SCOPED_TRACE(c.name);
         ViewModelHarness harness;
         harness.defaults->set(StoredState::Keys::defaultsApplied, true);

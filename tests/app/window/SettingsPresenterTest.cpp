@@ -12,7 +12,7 @@ namespace vantorel {
 namespace {
 
 using P = SettingsPresenter;
-using State = OnboardingCompletionState;
+using OnboardingState = OnboardingCompletionState;
 using F = ClaudeUsageFailure;
 
 TEST(SettingsPresenterTest, FlowRowsOpenAndRestart)
@@ -27,13 +27,13 @@ TEST(SettingsPresenterTest, FlowRowsOpenAndRestart)
         OnboardingProgress afterOpen;
     };
     const Row rows[] = {
-        {"never opened", P::Flow::guide, std::nullopt, "ガイドを開く", false, {1, State::notPresented, 0}},
-        {"deferred at step 2 resumes there", P::Flow::guide, OnboardingProgress{1, State::deferred, 2}, "続きから見る",
-         true, {1, State::deferred, 2}},
-        {"completed at step 3 opens at 0, still completed", P::Flow::guide, OnboardingProgress{1, State::completed, 3},
-         "ガイドを開く", true, {1, State::completed, 0}},
-        {"deferred wizard", P::Flow::setup, OnboardingProgress{1, State::deferred, 4}, "続きから設定", true,
-         {1, State::deferred, 4}},
+        {"never opened", P::Flow::guide, std::nullopt, "ガイドを開く", false, {1, OnboardingState::notPresented, 0}},
+        {"deferred at step 2 resumes there", P::Flow::guide, OnboardingProgress{1, OnboardingState::deferred, 2}, "続きから見る",
+         true, {1, OnboardingState::deferred, 2}},
+        {"completed at step 3 opens at 0, still completed", P::Flow::guide, OnboardingProgress{1, OnboardingState::completed, 3},
+         "ガイドを開く", true, {1, OnboardingState::completed, 0}},
+        {"deferred wizard", P::Flow::setup, OnboardingProgress{1, OnboardingState::deferred, 4}, "続きから設定", true,
+         {1, OnboardingState::deferred, 4}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -42,7 +42,7 @@ TEST(SettingsPresenterTest, FlowRowsOpenAndRestart)
         if (row.stored) {
             store.begin();
             store.move(row.stored->currentStep);
-            if (row.stored->state == State::deferred)
+            if (row.stored->state == OnboardingState::deferred)
                 store.deferPresentation();
             else
                 store.complete();
@@ -57,7 +57,7 @@ TEST(SettingsPresenterTest, FlowRowsOpenAndRestart)
         EXPECT_FALSE(P::flowRow(row.flow, published.last()).showsRestart && row.afterOpen.currentStep == 0);
 
         const OnboardingProgress restarted = store.restart();
-        EXPECT_EQ(restarted, (OnboardingProgress{1, State::notPresented, 0}));
+        EXPECT_EQ(restarted, (OnboardingProgress{1, OnboardingState::notPresented, 0}));
         for (const char* suffix : {".version", ".state", ".step"})
             EXPECT_FALSE(defaults.contains(QStringLiteral("flow") + QLatin1String(suffix))) << suffix;
     }

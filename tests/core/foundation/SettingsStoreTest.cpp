@@ -26,7 +26,7 @@ namespace {
 using Value = SettingsStore::Value;
 
 // 2026-03-01T08:15:00Z
-const Date fixedTime = Date::fromUnixSeconds(1'772'352'900);
+const Date storedTime = Date::fromUnixSeconds(1'772'352'900);
 
 // NaN never equals itself and -0.0 equals 0.0; both must still read back as they were.
 bool sameValue(const Value& a, const Value& b)
@@ -101,7 +101,7 @@ protected:
 
     void TearDown() override { AppDiagnostics::setLogDirectoryForTesting({}); }
 
-    JsonFileSettingsStore open() const { return JsonFileSettingsStore(m_path, [] { return fixedTime; }); }
+    JsonFileSettingsStore open() const { return JsonFileSettingsStore(m_path, [] { return storedTime; }); }
 
     QByteArray logText() const
     {
@@ -352,7 +352,7 @@ TEST_F(JsonFileSettingsStoreTest, AFailedWriteIsReportedUntilAWriteSucceeds)
 TEST_F(JsonFileSettingsStoreTest, AnUncreatableDirectoryIsAFailureWithItsReason)
 {
     ASSERT_TRUE(test::writeFileBytes(m_root.filePath(QStringLiteral("blocker")), "x"));
-    JsonFileSettingsStore store(m_root.filePath(QStringLiteral("blocker/Vantorel/defaults.json")), [] { return fixedTime; });
+    JsonFileSettingsStore store(m_root.filePath(QStringLiteral("blocker/Vantorel/defaults.json")), [] { return storedTime; });
     store.set(QStringLiteral("Vantorel.a"), true);
     store.flush();
     EXPECT_EQ(store.writeFailure(), QStringLiteral("Not a directory"));

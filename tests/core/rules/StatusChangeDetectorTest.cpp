@@ -10,7 +10,7 @@ namespace {
 using H = ComponentHealth;
 using rules_testing::now;
 
-ServiceStatus service(const char* name, H health, Date at = now)
+ServiceStatus componentStatus(const char* name, H health, Date at = now)
 {
     return ServiceStatus{QString::fromUtf8(name), health, at};
 }
@@ -26,24 +26,24 @@ TEST(StatusChangeDetector, CoalescesDuplicatesByMergeRank)
     const Date t0 = now - 60;
     const Case cases[] = {
         {"severerLaterEntryWinsLaterDateKept",
-         {service("A", H::degradedPerformance, now), service("A", H::majorOutage, t0)},
-         {service("A", H::majorOutage, now)}},
+         {componentStatus("A", H::degradedPerformance, now), componentStatus("A", H::majorOutage, t0)},
+         {componentStatus("A", H::majorOutage, now)}},
         {"equalRankKeepsEarlier",
-         {service("A", H::underMaintenance, t0), service("A", H::degradedPerformance, now)},
-         {service("A", H::underMaintenance, now)}},
-        {"unknownOutranksOperational", {service("A", H::unknown), service("A", H::operational)}, {service("A", H::unknown)}},
-        {"operationalThenUnknown", {service("A", H::operational), service("A", H::unknown)}, {service("A", H::unknown)}},
+         {componentStatus("A", H::underMaintenance, t0), componentStatus("A", H::degradedPerformance, now)},
+         {componentStatus("A", H::underMaintenance, now)}},
+        {"unknownOutranksOperational", {componentStatus("A", H::unknown), componentStatus("A", H::operational)}, {componentStatus("A", H::unknown)}},
+        {"operationalThenUnknown", {componentStatus("A", H::operational), componentStatus("A", H::unknown)}, {componentStatus("A", H::unknown)}},
         {"firstAppearanceOrder",
-         {service("B", H::operational), service("A", H::operational), service("B", H::partialOutage)},
-         {service("B", H::partialOutage), service("A", H::operational)}},
-        {"namesAreCaseSensitive", {service("a", H::operational), service("A", H::majorOutage)},
-         {service("a", H::operational), service("A", H::majorOutage)}},
+         {componentStatus("B", H::operational), componentStatus("A", H::operational), componentStatus("B", H::partialOutage)},
+         {componentStatus("B", H::partialOutage), componentStatus("A", H::operational)}},
+        {"namesAreCaseSensitive", {componentStatus("a", H::operational), componentStatus("A", H::majorOutage)},
+         {componentStatus("a", H::operational), componentStatus("A", H::majorOutage)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(StatusChangeDetector::coalescedServices(c.input), c.expected);
     }
-    const auto map = StatusChangeDetector::baseline({service("A", H::operational), service("A", H::partialOutage)});
+    const auto map = StatusChangeDetector::baseline({componentStatus("A", H::operational), componentStatus("A", H::partialOutage)});
     EXPECT_EQ(map.size(), 1);
     EXPECT_EQ(map.value(QStringLiteral("A")), H::partialOutage);
 }
@@ -59,20 +59,20 @@ TEST(StatusChangeDetector, NotifiesOnlyRememberedComponentsThatGotWorse)
     };
     const QString a = QStringLiteral("A");
     const Case cases[] = {
-        {"unrememberedIgnored", {{a, H::operational}}, {service("A", H::partialOutage), service("B", H::majorOutage)},
+        {"unrememberedIgnored", {{a, H::operational}}, {componentStatus("A", H::partialOutage), componentStatus("B", H::majorOutage)},
          QStringLiteral("A: 一部障害")},
-        {"partialToMajor", {{a, H::partialOutage}}, {service("A", H::majorOutage)}, QStringLiteral("A: 障害")},
-        {"samePartial", {{a, H::partialOutage}}, {service("A", H::partialOutage)}, std::nullopt},
-        {"partialToDegraded", {{a, H::partialOutage}}, {service("A", H::degradedPerformance)}, std::nullopt},
-        {"unknownCountsAsOperational", {{a, H::unknown}}, {service("A", H::degradedPerformance)}, QStringLiteral("A: 劣化")},
-        {"maintenanceIsNotWorseThanDegraded", {{a, H::degradedPerformance}}, {service("A", H::underMaintenance)}, std::nullopt},
-        {"nowUnknownNeverListed", {{a, H::operational}}, {service("A", H::unknown)}, std::nullopt},
-        {"majorNeverListed", {{a, H::majorOutage}}, {service("A", H::majorOutage)}, std::nullopt},
-        {"firstFetchSilent", {}, {service("A", H::majorOutage)}, std::nullopt},
+        {"partialToMajor", {{a, H::partialOutage}}, {componentStatus("A", H::majorOutage)}, QStringLiteral("A: 障害")},
+        {"samePartial", {{a, H::partialOutage}}, {componentStatus("A", H::partialOutage)}, std::nullopt},
+        {"partialToDegraded", {{a, H::partialOutage}}, {componentStatus("A", H::degradedPerformance)}, std::nullopt},
+        {"unknownCountsAsOperational", {{a, H::unknown}}, {componentStatus("A", H::degradedPerformance)}, QStringLiteral("A: 劣化")},
+        {"maintenanceIsNotWorseThanDegraded", {{a, H::degradedPerformance}}, {componentStatus("A", H::underMaintenance)}, std::nullopt},
+        {"nowUnknownNeverListed", {{a, H::operational}}, {componentStatus("A", H::unknown)}, std::nullopt},
+        {"majorNeverListed", {{a, H::majorOutage}}, {componentStatus("A", H::majorOutage)}, std::nullopt},
+        {"firstFetchSilent", {}, {componentStatus("A", H::majorOutage)}, std::nullopt},
         {"sortedUpperCaseFirst", {{QStringLiteral("b"), H::operational}, {a, H::operational}},
-         {service("b", H::underMaintenance), service("A", H::majorOutage)}, QStringLiteral("A: 障害\nb: メンテナンス")},
+         {componentStatus("b", H::underMaintenance), componentStatus("A", H::majorOutage)}, QStringLiteral("A: 障害\nb: メンテナンス")},
         {"duplicatesCoalescedFirst", {{a, H::operational}},
-         {service("A", H::operational), service("A", H::partialOutage)}, QStringLiteral("A: 一部障害")},
+         {componentStatus("A", H::operational), componentStatus("A", H::partialOutage)}, QStringLiteral("A: 一部障害")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -14,7 +14,7 @@ namespace {
 
 using rules_testing::now;
 using Level = UsageAlertThreshold;
-using Reason = UsageResetDetectionReason;
+using ResetReason = UsageResetDetectionReason;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
@@ -92,16 +92,16 @@ TEST(UsageResetDetector, ReasonsByResetDates)
         std::optional<Date> previousReset;
         std::optional<Date> currentReset;
         double previousPercent;
-        std::optional<Reason> expected;
+        std::optional<ResetReason> expected;
     };
     const Date future = now + 3'600;
     const Case cases[] = {
         {"noPreviousDate", std::nullopt, now + 7'200, 10, std::nullopt},
-        {"passedOneSecondAgo", now - 1, now + 18'000, 10, Reason::scheduledTimePassed},
-        {"passedExactlyNow", now, std::nullopt, 10, Reason::scheduledTimePassed},
-        {"advancedBeyondTolerance", future, future + 901, 10, Reason::earlyResetDateAdvanced},
-        {"advancedExactlyTolerance", future, future + 900, 10, Reason::earlyRemainingRecovered},
-        {"newDateAbsent", future, std::nullopt, 10, Reason::earlyRemainingRecovered},
+        {"passedOneSecondAgo", now - 1, now + 18'000, 10, ResetReason::scheduledTimePassed},
+        {"passedExactlyNow", now, std::nullopt, 10, ResetReason::scheduledTimePassed},
+        {"advancedBeyondTolerance", future, future + 901, 10, ResetReason::earlyResetDateAdvanced},
+        {"advancedExactlyTolerance", future, future + 900, 10, ResetReason::earlyRemainingRecovered},
+        {"newDateAbsent", future, std::nullopt, 10, ResetReason::earlyRemainingRecovered},
         {"passedButNoRecovery", now - 86'400, now + 18'000, 99.5, std::nullopt},
     };
     for (const Case& c : cases) {
@@ -118,7 +118,7 @@ TEST(UsageResetDetector, ObserveUpdatesTheBaseline)
         UsageResetBaseline before;
         std::optional<Date> resetAt;
         std::optional<double> percent;
-        std::optional<Reason> reason;
+        std::optional<ResetReason> reason;
         UsageResetBaseline after;
     };
     const Date old = now - 86'400;
@@ -129,8 +129,8 @@ TEST(UsageResetDetector, ObserveUpdatesTheBaseline)
         {"nanPercentChangesNothing", {old, 10, std::nullopt, 1}, next, nan, std::nullopt, {old, 10, std::nullopt, 1}},
         {"missingDateKeepsRememberedOne", {old, 10, std::nullopt, std::nullopt}, std::nullopt, 12, std::nullopt, {old, 12, std::nullopt, std::nullopt}},
         {"infiniteDateCountsAsAbsent", {old, 10, std::nullopt, std::nullopt}, Date(INFINITY), 12, std::nullopt, {old, 12, std::nullopt, std::nullopt}},
-        {"resetStampsNow", {old, 10, std::nullopt, 1}, next, 100, Reason::scheduledTimePassed, {next, 100, now, 1}},
-        {"resetWithoutDateClearsIt", {old, 10, std::nullopt, std::nullopt}, std::nullopt, 100, Reason::scheduledTimePassed, {std::nullopt, 100, now, std::nullopt}},
+        {"resetStampsNow", {old, 10, std::nullopt, 1}, next, 100, ResetReason::scheduledTimePassed, {next, 100, now, 1}},
+        {"resetWithoutDateClearsIt", {old, 10, std::nullopt, std::nullopt}, std::nullopt, 100, ResetReason::scheduledTimePassed, {std::nullopt, 100, now, std::nullopt}},
         {"datesMoveWithoutRecovery", {old, 90, std::nullopt, std::nullopt}, next, 91, std::nullopt, {next, 91, std::nullopt, std::nullopt}},
         {"percentWithoutDateNeverResets", {std::nullopt, 5, std::nullopt, std::nullopt}, next, 100, std::nullopt, {next, 100, std::nullopt, std::nullopt}},
     };

@@ -15,7 +15,7 @@
 namespace vantorel {
 namespace {
 
-using Code = CodexCLIUsageError::Code;
+using CodexCode = CodexCLIUsageError::Code;
 
 const QString initializeAnswer = QStringLiteral(R"(send {"id":{id},"result":{"userAgent":"fake/1"}})");
 const QString rateLimitsAnswer = QStringLiteral(
@@ -90,24 +90,24 @@ TEST_F(CodexCLIUsageServiceTest, MapsEveryWayTheChildFailsToAnError)
     {
         const char* name;
         QStringList scenario;
-        Code code;
+        CodexCode code;
         std::optional<QString> detail; // none: any text the system gives
     };
     const Case cases[] = {
-        {"error answer to the read", {"expect", initializeAnswer, "expect", "expect", authError, "hang"}, Code::rpc,
+        {"error answer to the read", {"expect", initializeAnswer, "expect", "expect", authError, "hang"}, CodexCode::rpc,
          "codex account authentication required to read rate limits"},
         {"error answer to initialize without a message",
-         {"expect", R"(send {"jsonrpc":"2.0","id":{id},"error":{"code":-32601}})", "hang"}, Code::rpc, "code -32601"},
-        {"answer without result or error", {"expect", R"(send {"id":{id}})", "hang"}, Code::rpc, "answer without result"},
-        {"a line over the cap", {"expect", "big 1048578", "hang"}, Code::rpc, "answer line over 1 MiB"},
-        {"an endless line without a line feed", {"expect", "bytes 2000000", "hang"}, Code::rpc, "answer line over 1 MiB"},
-        {"exit before any answer", {"expect", "exit 0"}, Code::processExited, ""},
-        {"garbage, then exit", {"expect", "send {\"id\":", "raw \xff\xfe", "exit 1"}, Code::processExited, ""},
-        {"exit after initialize", {"expect", initializeAnswer, "exit 0"}, Code::processExited, ""},
-        {"crash", {"expect", initializeAnswer, "expect", "signal 9"}, Code::processExited, ""},
+         {"expect", R"(send {"jsonrpc":"2.0","id":{id},"error":{"code":-32601}})", "hang"}, CodexCode::rpc, "code -32601"},
+        {"answer without result or error", {"expect", R"(send {"id":{id}})", "hang"}, CodexCode::rpc, "answer without result"},
+        {"a line over the cap", {"expect", "big 1048578", "hang"}, CodexCode::rpc, "answer line over 1 MiB"},
+        {"an endless line without a line feed", {"expect", "bytes 2000000", "hang"}, CodexCode::rpc, "answer line over 1 MiB"},
+        {"exit before any answer", {"expect", "exit 0"}, CodexCode::processExited, ""},
+        {"garbage, then exit", {"expect", "send {\"id\":", "raw \xff\xfe", "exit 1"}, CodexCode::processExited, ""},
+        {"exit after initialize", {"expect", initializeAnswer, "exit 0"}, CodexCode::processExited, ""},
+        {"crash", {"expect", initializeAnswer, "expect", "signal 9"}, CodexCode::processExited, ""},
         {"no result object", {"expect", initializeAnswer, "expect", "expect", R"(send {"id":{id},"result":[]})", "hang"},
-         Code::unconfirmedUsageFormat, ""},
-        {"input closed", {"expect", "closein", initializeAnswer, "hang"}, Code::writeFailed, std::nullopt},
+         CodexCode::unconfirmedUsageFormat, ""},
+        {"input closed", {"expect", "closein", initializeAnswer, "hang"}, CodexCode::writeFailed, std::nullopt},
     };
     for (const auto& testCase : cases) {
         FakeCodexAppServer fake(testCase.scenario);
@@ -131,10 +131,10 @@ TEST_F(CodexCLIUsageServiceTest, AnExecutableThatCannotRunIsALaunchFailure)
 
     const auto error = waitForOutcome(service.fetchUsage(path)).errorAs<CodexCLIUsageError>();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), Code::launchFailed);
+    EXPECT_EQ(error->code(), CodexCode::launchFailed);
     EXPECT_FALSE(error->detail().isEmpty());
     EXPECT_EQ(waitForOutcome(service.fetchUsage(dir.filePath("none"))).errorAs<CodexCLIUsageError>(),
-              CodexCLIUsageError(Code::executableNotFound));
+              CodexCLIUsageError(CodexCode::executableNotFound));
 }
 
 // Silence until the deadline and a cancelled caller both end the child before the call returns.
@@ -152,7 +152,7 @@ TEST_F(CodexCLIUsageServiceTest, TimeOutAndCancellationEndTheChild)
         const auto outcome = waitForOutcome(std::move(task));
         EXPECT_EQ(outcome.cancelled(), cancel);
         EXPECT_EQ(outcome.errorAs<CodexCLIUsageError>(),
-                  cancel ? std::nullopt : std::optional(CodexCLIUsageError(Code::timeout)));
+                  cancel ? std::nullopt : std::optional(CodexCLIUsageError(CodexCode::timeout)));
         EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(*pid)));
     }
 }
@@ -173,7 +173,7 @@ TEST_F(CodexCLIUsageServiceTest, AnUnreadableAnswerIsReportedWhenTheWaitEnds)
         {"invalid UTF-8", "hexline 7b226964223a322c22726573756c74223a22ff227d", unreadable},
         {"nested past the limit",
          R"(send {"id":2,"result":)" + QString(200, QLatin1Char('[')) + QString(200, QLatin1Char(']')) + "}", unreadable},
-        {"noise", "send not json at all", CodexCLIUsageError(Code::timeout)},
+        {"noise", "send not json at all", CodexCLIUsageError(CodexCode::timeout)},
     };
     for (const auto& testCase : cases) {
         FakeCodexAppServer fake({"expect", testCase.line, initializeAnswer, "expect", "expect", "hang"});
@@ -273,7 +273,7 @@ TEST(CodexCLIUsageServiceMappingTest, RecognisesWindowsByTheirLength)
             CodexCLIUsageService::usage(parsed(unusable), now);
             ADD_FAILURE() << unusable;
         } catch (const CodexCLIUsageError& error) {
-            EXPECT_EQ(error.code(), Code::unconfirmedUsageFormat) << unusable;
+            EXPECT_EQ(error.code(), CodexCode::unconfirmedUsageFormat) << unusable;
             EXPECT_EQ(error.message(), CodexPeriodValidation::unconfirmedMessage());
         }
     }
@@ -342,7 +342,7 @@ TEST(CodexCLIUsageServiceIntegrationTest, RealAppServerWithoutLoginAnswersWithAn
         qputenv("CODEX_HOME", previous);
     const auto error = outcome.errorAs<CodexCLIUsageError>();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), Code::rpc);
+    EXPECT_EQ(error->code(), CodexCode::rpc);
     EXPECT_TRUE(error->detail().contains("authentication required")) << error->detail().toStdString();
 }
 

@@ -24,7 +24,7 @@ using namespace vantorel::test;
 
 namespace {
 
-constexpr int waitMilliseconds = 15'000;
+constexpr int serverWaitMilliseconds = 15'000;
 
 const SyncCredential deviceCredential{
     QUuid::fromString(QStringLiteral("123E4567-E89B-12D3-A456-426614174000")),
@@ -38,7 +38,7 @@ struct Harness
         server.setOnStatusChange([this](const QString& text) { statuses.append(text); });
         server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), deviceCredential, Date()});
         EXPECT_TRUE(QTest::qWaitFor([this] { return statuses.contains(LocalSyncServer::statusAwaitingConnection()); },
-                                    waitMilliseconds));
+                                    serverWaitMilliseconds));
     }
 
     // One fetch through the companion's transport, as host `hostID` with `credential`.
@@ -56,7 +56,7 @@ struct Harness
     QStringList statuses;
 };
 
-std::string outcomeName(const TaskOutcome<UsageSyncSnapshot>& outcome)
+std::string serverOutcomeName(const TaskOutcome<UsageSyncSnapshot>& outcome)
 {
     return outcome.error ? errorName(outcome.error) : "ok";
 }
@@ -99,7 +99,7 @@ TEST(LocalSyncServerIntegrationTest, ServesTheAcceptedSnapshotToTheRegisteredDev
              h.server.stop();
              h.statuses.clear();
              h.server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), deviceCredential, Date()});
-             ASSERT_TRUE(QTest::qWaitFor([&] { return h.statuses.size() == 2; }, waitMilliseconds));
+             ASSERT_TRUE(QTest::qWaitFor([&] { return h.statuses.size() == 2; }, serverWaitMilliseconds));
          }, "ok", LocalSyncServer::statusAwaitingConnection()},
     };
     for (const Step& step : steps) {
@@ -107,7 +107,7 @@ TEST(LocalSyncServerIntegrationTest, ServesTheAcceptedSnapshotToTheRegisteredDev
         h.statuses.clear();
         step.act();
         const auto outcome = h.read();
-        EXPECT_EQ(outcomeName(outcome), step.expected);
+        EXPECT_EQ(serverOutcomeName(outcome), step.expected);
         if (outcome.value) {
             EXPECT_EQ(*outcome.value, current);
         }
@@ -116,13 +116,13 @@ TEST(LocalSyncServerIntegrationTest, ServesTheAcceptedSnapshotToTheRegisteredDev
 
     const auto pair = ask(h.services.lastListener().port, SyncMessage::pair(QStringLiteral("iPhone")), h.sleeper,
                           deviceCredential);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pair->done; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pair->done; }, serverWaitMilliseconds));
     ASSERT_TRUE(pair->message && pair->message->as<SyncMessage::Failure>());
     EXPECT_EQ(pair->message->as<SyncMessage::Failure>()->error.code(), UsageSyncError::Code::invalidData);
 
     const SyncCredential wrongKey{deviceCredential.id, QByteArray(32, 'x')};
-    EXPECT_EQ(outcomeName(h.read(wrongKey)), "authenticationFailed");
-    EXPECT_EQ(outcomeName(h.read(deviceCredential, hostB)), "wrongHost");
+    EXPECT_EQ(serverOutcomeName(h.read(wrongKey)), "authenticationFailed");
+    EXPECT_EQ(serverOutcomeName(h.read(deviceCredential, hostB)), "wrongHost");
 }
 
 TEST(LocalSyncServerIntegrationTest, ReadsGetTheSnapshotStoredLastEvenAfterEarlierReads)
@@ -163,7 +163,7 @@ TEST(LocalSyncServerIntegrationTest, OpensslClientReadsTheRefusalAndNeedsTheExac
         ASSERT_TRUE(client.waitForStarted());
         client.write(request);
         // Stdin stays open: the client ends when the server closes or refuses the handshake.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, waitMilliseconds));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, serverWaitMilliseconds));
         const QByteArray expected = lowerCase ? QByteArray()
                                               : QByteArray::fromHex("0000003D")
                 + R"({"message":{"failure":{"_0":{"unavailable":{}}}},"version":1})";
@@ -188,7 +188,7 @@ TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothin
     // Handed over after the eight, none of which asked for anything: the oldest is closed without
     // a byte to make room.
     QTcpSocket* ninth = rawPeer();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return first->state() == QAbstractSocket::UnconnectedState; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->state() == QAbstractSocket::UnconnectedState; }, serverWaitMilliseconds));
     EXPECT_EQ(first->readAll(), QByteArray());
     EXPECT_EQ(ninth->state(), QAbstractSocket::ConnectedState);
 
@@ -219,13 +219,13 @@ TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothin
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts - LocalSyncServer::maximumConnections; }, 60'000))
         << ended;
     h.sleeper.advance(LocalSyncServer::handshakeTimeoutSeconds);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts; }, waitMilliseconds)) << ended;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts; }, serverWaitMilliseconds)) << ended;
     EXPECT_EQ(bytes, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return openDescriptors() <= descriptors; }, waitMilliseconds))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openDescriptors() <= descriptors; }, serverWaitMilliseconds))
         << openDescriptors() << " open, " << descriptors << " before";
 
     const auto outcome = h.read();
-    EXPECT_EQ(outcomeName(outcome), "ok");
+    EXPECT_EQ(serverOutcomeName(outcome), "ok");
 }
 
 TEST(LocalSyncServerIntegrationTest, SilentPeerIsClosedAfterTenSecondsWithoutAnAnswer)
@@ -241,7 +241,7 @@ TEST(LocalSyncServerIntegrationTest, SilentPeerIsClosedAfterTenSecondsWithoutAnA
     track(channel->open(), opened);
     // The server has opened its side and waits for the request.
     ASSERT_TRUE(QTest::qWaitFor([&] { return opened->done && h.sleeper.requestedDurations().size() == 2; },
-                                waitMilliseconds));
+                                serverWaitMilliseconds));
     ASSERT_EQ(opened->result, "ok");
     auto answer = std::make_shared<Outcome>();
     track(channel->receive(20), answer);
@@ -249,6 +249,6 @@ TEST(LocalSyncServerIntegrationTest, SilentPeerIsClosedAfterTenSecondsWithoutAnA
     h.sleeper.advance(LocalSyncServer::requestTimeoutSeconds - 0.5);
     EXPECT_FALSE(answer->done);
     h.sleeper.advance(0.5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return answer->done; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer->done; }, serverWaitMilliseconds));
     EXPECT_EQ(answer->result, "unavailable") << "the stream ended without a frame";
 }

@@ -31,7 +31,7 @@ using namespace vantorel;
 
 namespace {
 
-constexpr int waitMilliseconds = 10'000;
+constexpr int pskWaitMilliseconds = 10'000;
 
 PskParameters parameters(char keyByte = 'k', QByteArray identity = "0F6C1D58-6E33-4A7B-9B52-3C5D2E1F0A99")
 {
@@ -99,7 +99,7 @@ struct Loopback
             accepted->start();
         });
         listener.start();
-        EXPECT_TRUE(QTest::qWaitFor([this] { return listenerState.has_value(); }, waitMilliseconds));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return listenerState.has_value(); }, pskWaitMilliseconds));
         EXPECT_EQ(listenerState, PskListener::State::ready);
     }
 
@@ -131,14 +131,14 @@ TEST(QtPskIntegrationTest, ExchangesBytesAndClosesGracefullyAfterTheAnswer)
 {
     Loopback loopback(parameters());
     auto client = loopback.connect(parameters());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, pskWaitMilliseconds));
     ASSERT_EQ(loopback.client.state, PskConnection::State::ready);
     ASSERT_EQ(loopback.server.state, PskConnection::State::ready);
 
     const QByteArray request(40'000, 'q');
     sendOn(*client, loopback.client, request);
     readAll(*loopback.accepted, loopback.server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received.size() >= request.size(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received.size() >= request.size(); }, pskWaitMilliseconds));
     EXPECT_EQ(loopback.server.received, request);
     EXPECT_EQ(loopback.client.sendsDone, 1);
 
@@ -148,7 +148,7 @@ TEST(QtPskIntegrationTest, ExchangesBytesAndClosesGracefullyAfterTheAnswer)
     loopback.accepted->cancel();
     loopback.accepted.reset();
     readAll(*client, loopback.client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, pskWaitMilliseconds));
     EXPECT_EQ(loopback.client.received.size(), answer.size());
     EXPECT_EQ(loopback.client.received, answer);
     EXPECT_TRUE(loopback.client.ended);
@@ -171,7 +171,7 @@ TEST(QtPskIntegrationTest, HandshakeFailsUnlessIdentityAndKeyBothMatch)
         SCOPED_TRACE(c.name);
         Loopback loopback(parameters());
         auto client = loopback.connect(c.client);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, pskWaitMilliseconds));
         EXPECT_EQ(loopback.client.state, PskConnection::State::failed);
         EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
         EXPECT_EQ(classified(loopback.client.error), UsageSyncError::Code::authenticationFailed);
@@ -219,7 +219,7 @@ TEST(QtPskIntegrationTest, RefusesPeersOfferingAnotherVersionOrSuite)
         peer.connectToHostEncrypted(QStringLiteral("127.0.0.1"), loopback.listener.port());
 
         ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value() && (peerFailed || peerEncrypted); },
-                                    waitMilliseconds));
+                                    pskWaitMilliseconds));
         EXPECT_FALSE(peerEncrypted);
         EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
         EXPECT_EQ(classified(loopback.server.error), UsageSyncError::Code::authenticationFailed);
@@ -230,7 +230,7 @@ TEST(QtPskIntegrationTest, CancelledListenerRefusesNewConnectionsAndLeavesAccept
 {
     Loopback loopback(parameters());
     auto first = loopback.connect(parameters());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
     const quint16 port = loopback.listener.port();
     loopback.listener.cancel();
 
@@ -238,31 +238,31 @@ TEST(QtPskIntegrationTest, CancelledListenerRefusesNewConnectionsAndLeavesAccept
     auto second = QtPskConnection::connecting(QStringLiteral("127.0.0.1"), port, parameters());
     observeState(*second, late);
     second->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return late.state.has_value(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.state.has_value(); }, pskWaitMilliseconds));
     EXPECT_EQ(late.state, PskConnection::State::failed);
     EXPECT_EQ(late.error->kind, NetworkError::Kind::posix);
     EXPECT_EQ(classified(late.error), UsageSyncError::Code::unavailable) << "refused, not an authentication failure";
     // Reads and sends on a failed connection get the failure, not silence.
     readAll(*second, late);
     sendOn(*second, late, "x");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return late.readError && late.sendError; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.readError && late.sendError; }, pskWaitMilliseconds));
 
     sendOn(*first, loopback.client, "still here");
     readAll(*loopback.accepted, loopback.server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received == "still here"; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.received == "still here"; }, pskWaitMilliseconds));
 }
 
 TEST(QtPskIntegrationTest, SendAfterThePeerClosedFailsInsteadOfHanging)
 {
     Loopback loopback(parameters());
     auto client = loopback.connect(parameters());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, pskWaitMilliseconds));
     client->cancel();
     readAll(*loopback.accepted, loopback.server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.ended; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.ended; }, pskWaitMilliseconds));
 
     sendOn(*loopback.accepted, loopback.server, "too late");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.sendsDone || loopback.server.sendError; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.sendsDone || loopback.server.sendError; }, pskWaitMilliseconds));
     EXPECT_EQ(classified(loopback.server.sendError), UsageSyncError::Code::unavailable);
 }
 
@@ -286,7 +286,7 @@ TEST(QtPskIntegrationTest, HandlersMayDropTheObjectThatCallsThem)
     });
     listener->start();
     accepting->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return listenerState.has_value(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listenerState.has_value(); }, pskWaitMilliseconds));
     EXPECT_EQ(listener, nullptr);
 
     Observed client;
@@ -298,7 +298,7 @@ TEST(QtPskIntegrationTest, HandlersMayDropTheObjectThatCallsThem)
         client.state = state;
     });
     connection->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.state && server.state; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.state && server.state; }, pskWaitMilliseconds));
     EXPECT_EQ(accepting, nullptr);
     EXPECT_EQ(connection, nullptr);
     EXPECT_EQ(client.state, PskConnection::State::ready);
@@ -318,12 +318,12 @@ TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailur
         lastError = error;
     });
     listener.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, pskWaitMilliseconds));
     EXPECT_EQ(states, QList{PskListener::State::ready});
     EXPECT_EQ(publisher.published, QStringLiteral("host-pair _vantorel._tcp ") + QString::number(listener.port()));
 
     publisher.onFailure(NetworkError::dnsServiceDiscovery(-65548));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return states.size() == 2; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return states.size() == 2; }, pskWaitMilliseconds));
     EXPECT_EQ(states.last(), PskListener::State::failed);
     EXPECT_EQ(classified(lastError), UsageSyncError::Code::unavailable);
 
@@ -356,7 +356,7 @@ namespace {
     QTest::qWait(1000);
     const bool busy = std::clock() - before > CLOCKS_PER_SEC / 2;
     ::setrlimit(RLIMIT_NOFILE, &saved);
-    std::_Exit(busy ? 1 : QTest::qWaitFor([&] { return accepted.size() == 20; }, waitMilliseconds) ? 0 : 2);
+    std::_Exit(busy ? 1 : QTest::qWaitFor([&] { return accepted.size() == 20; }, pskWaitMilliseconds) ? 0 : 2);
 }
 
 } // namespace
@@ -392,7 +392,7 @@ TEST(QtPskIntegrationTest, AcceptsABurstAFewAtATimeAndLosesNoneOfIt)
     }
     for (pollfd& peer : peers)
         EXPECT_EQ(::poll(&peer, 1, 1000), 1) << "connection " << (&peer - peers.data()) << " was not queued";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return accepted.size() == burst; }, waitMilliseconds)) << accepted.size();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return accepted.size() == burst; }, pskWaitMilliseconds)) << accepted.size();
     // Four at a time, seven milliseconds apart: one turn of the event loop could take them all.
     EXPECT_GE(tookMilliseconds, (burst / 4 - 2) * 7);
 
@@ -400,7 +400,7 @@ TEST(QtPskIntegrationTest, AcceptsABurstAFewAtATimeAndLosesNoneOfIt)
     accepted.clear();
     for (pollfd& peer : peers) {
         peer.events = POLLIN;
-        EXPECT_EQ(::poll(&peer, 1, waitMilliseconds), 1);
+        EXPECT_EQ(::poll(&peer, 1, pskWaitMilliseconds), 1);
         char byte = 0;
         EXPECT_EQ(::recv(peer.fd, &byte, 1, 0), 0);
         ::close(peer.fd);
@@ -416,8 +416,8 @@ TEST(QtPskIntegrationTest, ClosingSocketsGoAtOnceOrAreAbortedAfterTheGrace)
     const auto connected = [&] {
         auto* socket = new QTcpSocket;
         socket->connectToHost(QHostAddress::LocalHost, server.serverPort());
-        EXPECT_TRUE(socket->waitForConnected(waitMilliseconds));
-        EXPECT_TRUE(server.waitForNewConnection(waitMilliseconds));
+        EXPECT_TRUE(socket->waitForConnected(pskWaitMilliseconds));
+        EXPECT_TRUE(server.waitForNewConnection(pskWaitMilliseconds));
         peers.append(server.nextPendingConnection());
         // Reads nothing beyond a byte, so the writer's queue stays full.
         peers.last()->setReadBufferSize(1);
@@ -429,10 +429,10 @@ TEST(QtPskIntegrationTest, ClosingSocketsGoAtOnceOrAreAbortedAfterTheGrace)
     QPointer<QTcpSocket> idle = connected();
     lingering.close(stuck);
     lingering.close(idle);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.isNull(); }, waitMilliseconds)) << "nothing queued: closed at once";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.isNull(); }, pskWaitMilliseconds)) << "nothing queued: closed at once";
     EXPECT_EQ(lingering.closingCount(), 1);
     EXPECT_FALSE(stuck.isNull());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stuck.isNull(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stuck.isNull(); }, pskWaitMilliseconds));
     EXPECT_EQ(lingering.closingCount(), 0);
     qDeleteAll(peers);
 }

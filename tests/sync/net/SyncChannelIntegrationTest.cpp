@@ -19,9 +19,9 @@ using namespace vantorel;
 
 namespace {
 
-constexpr int waitMilliseconds = 15'000;
+constexpr int channelWaitMilliseconds = 15'000;
 
-const SyncCredential credential{QUuid("{5d1e2f3a-4b5c-4d6e-8f70-8192a3b4c5d6}"), QByteArray::fromHex(
+const SyncCredential channelCredential{QUuid("{5d1e2f3a-4b5c-4d6e-8f70-8192a3b4c5d6}"), QByteArray::fromHex(
                                     "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")};
 
 // The server's side of one exchange: the request, then `answer` (none: wait for the peer).
@@ -45,14 +45,14 @@ QCoro::Task<> serve(std::shared_ptr<SyncChannel> channel, std::optional<SyncMess
 
 struct Server
 {
-    explicit Server(std::optional<SyncMessage> answer, const SyncCredential& serverCredential = credential)
+    explicit Server(std::optional<SyncMessage> answer, const SyncCredential& serverCredential = channelCredential)
         : listener(SyncNetworkParameters::make(serverCredential), QHostAddress::LocalHost)
     {
         listener.setNewConnectionHandler([this, answer](std::unique_ptr<PskConnection> connection) {
             serve(SyncChannel::create(std::move(connection), sleeper), answer, outcome);
         });
         listener.start();
-        EXPECT_TRUE(QTest::qWaitFor([this] { return listener.port() != 0; }, waitMilliseconds));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return listener.port() != 0; }, channelWaitMilliseconds));
     }
 
     ManualSleeper sleeper;
@@ -62,7 +62,7 @@ struct Server
 
 QStringList pskArguments()
 {
-    return OpensslPeer::pskArguments(credential.key, SyncNetworkParameters::make(credential).identity);
+    return OpensslPeer::pskArguments(channelCredential.key, SyncNetworkParameters::make(channelCredential).identity);
 }
 
 } // namespace
@@ -73,8 +73,8 @@ TEST(SyncChannelIntegrationTest, FramedRequestAndAnswerOverTlsPsk)
     ManualSleeper sleeper;
     // A large request crosses many 16 KiB reads.
     const QString name(300'000, u'名');
-    auto client = ask(server.listener.port(), SyncMessage::pair(name), sleeper, credential);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
+    auto client = ask(server.listener.port(), SyncMessage::pair(name), sleeper, channelCredential);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, channelWaitMilliseconds));
     EXPECT_EQ(client->result, "ok");
     ASSERT_TRUE(client->message && client->message->as<SyncMessage::Failure>());
     EXPECT_EQ(client->message->as<SyncMessage::Failure>()->error.code(), UsageSyncError::Code::pairingBusy);
@@ -90,14 +90,14 @@ TEST(SyncChannelIntegrationTest, SilentPeerTimesOutAndCancellationClosesTheConne
         Server server(std::nullopt);
         ManualSleeper sleeper;
         CancelToken token;
-        auto client = ask(server.listener.port(), SyncMessage::readSnapshot(), sleeper, credential, 0.5, token);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->message.has_value(); }, waitMilliseconds));
+        auto client = ask(server.listener.port(), SyncMessage::readSnapshot(), sleeper, channelCredential, 0.5, token);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.outcome->message.has_value(); }, channelWaitMilliseconds));
         EXPECT_FALSE(client->done);
         if (cancel)
             token.cancel();
         else
             sleeper.advance(0.5);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, waitMilliseconds));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client->done && server.outcome->done; }, channelWaitMilliseconds));
         EXPECT_EQ(client->result, cancel ? "CancellationError" : "timedOut");
         // The server saw the stream end without a frame.
         EXPECT_EQ(server.outcome->result, "unavailable");
@@ -119,18 +119,18 @@ TEST(SyncChannelIntegrationTest, OurClientTalksToOpensslServer)
     ASSERT_TRUE(QTest::qWaitFor([&] {
         serverOutput += server.readAllStandardOutput();
         return serverOutput.contains("ACCEPT");
-    }, waitMilliseconds));
+    }, channelWaitMilliseconds));
 
     ManualSleeper sleeper;
-    auto client = ask(port, SyncMessage::readSnapshot(), sleeper, credential);
+    auto client = ask(port, SyncMessage::readSnapshot(), sleeper, channelCredential);
     const QByteArray request = SyncWire::frame(R"({"message":{"readSnapshot":{}},"version":1})");
     ASSERT_TRUE(QTest::qWaitFor([&] {
         serverOutput += server.readAllStandardOutput();
         return serverOutput.contains(request);
-    }, waitMilliseconds)) << serverOutput.toStdString();
+    }, channelWaitMilliseconds)) << serverOutput.toStdString();
 
     server.write(SyncWire::frame(R"({"message":{"failure":{"_0":{"notPaired":{}}}},"version":1})"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client->done; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client->done; }, channelWaitMilliseconds));
     EXPECT_EQ(client->result, "ok");
     ASSERT_TRUE(client->message && client->message->as<SyncMessage::Failure>());
     EXPECT_EQ(client->message->as<SyncMessage::Failure>()->error.code(), UsageSyncError::Code::notPaired);

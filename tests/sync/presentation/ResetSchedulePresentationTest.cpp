@@ -1,5 +1,6 @@
 #include "sync/presentation/ResetSchedulePresentation.h"
 
+#include "support/NonFinite.h"
 #include "support/QtPrinters.h"
 
 #include <QDateTime>
@@ -7,15 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace vantorel {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using test::inf;
+using test::nan;
 
 const QTimeZone tokyo("Asia/Tokyo");
 const QTimeZone newYork("America/New_York");

@@ -1,9 +1,10 @@
 #include "sync/presentation/UsageConsumptionAnalyzer.h"
 
+#include "support/NonFinite.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 namespace vantorel {
@@ -11,8 +12,8 @@ namespace {
 
 using Kind = UsageConsumptionResult::Kind;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using test::inf;
+using test::nan;
 const Date origin(800'000'000);
 
 UsageConsumptionSample at(double seconds, std::optional<double> percent)

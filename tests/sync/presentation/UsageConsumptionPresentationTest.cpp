@@ -1,18 +1,17 @@
 #include "sync/presentation/UsageConsumptionPresentation.h"
 
+#include "support/NonFinite.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
-
-#include <limits>
 
 namespace vantorel {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using test::inf;
+using test::nan;
 
 UsageConsumptionSummary summary(double duration, double start, double end, double consumed, double pace)
 {

@@ -1,19 +1,18 @@
 #include "sync/presentation/UsageFreshnessPresentation.h"
 
+#include "support/NonFinite.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
-
-#include <limits>
 
 namespace vantorel {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
-const Date now(800'000'000);
+using test::inf;
+using test::nan;
+const Date freshnessNow(800'000'000);
 
 struct FreshnessCase
 {
@@ -44,18 +43,18 @@ TEST(UsageFreshnessPresentationTest, AgeStaleAndLabelAgree)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.elapsed.value_or(-999));
-        const auto updatedAt = c.elapsed ? std::optional(now - *c.elapsed) : std::nullopt;
-        EXPECT_EQ(UsageFreshnessPresentation::age(updatedAt, now), c.age);
-        EXPECT_EQ(UsageFreshnessPresentation::isStale(updatedAt, now), c.stale);
-        EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, now, false), c.label);
-        EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, now, true), c.label + u"・更新できません・最終値"_s);
+        const auto updatedAt = c.elapsed ? std::optional(freshnessNow - *c.elapsed) : std::nullopt;
+        EXPECT_EQ(UsageFreshnessPresentation::age(updatedAt, freshnessNow), c.age);
+        EXPECT_EQ(UsageFreshnessPresentation::isStale(updatedAt, freshnessNow), c.stale);
+        EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, freshnessNow, false), c.label);
+        EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, freshnessNow, true), c.label + u"・更新できません・最終値"_s);
     }
 }
 
 TEST(UsageFreshnessPresentationTest, NonFiniteInstantsNeedATimeCheck)
 {
     for (const auto& [updatedAt, current] : std::vector<std::pair<Date, Date>>{
-             {Date(nan), now}, {Date(inf), now}, {Date(-inf), now}, {now, Date(nan)}, {now, Date(inf)}}) {
+             {Date(nan), freshnessNow}, {Date(inf), freshnessNow}, {Date(-inf), freshnessNow}, {freshnessNow, Date(nan)}, {freshnessNow, Date(inf)}}) {
         EXPECT_EQ(UsageFreshnessPresentation::age(updatedAt, current), u"時刻を確認"_s);
         EXPECT_TRUE(UsageFreshnessPresentation::isStale(updatedAt, current));
         EXPECT_EQ(UsageFreshnessPresentation::label(updatedAt, current, false), u"このPCで取得時刻を確認"_s);

@@ -1,21 +1,20 @@
 #include "sync/presentation/UsageWindowPresentation.h"
 
+#include "support/NonFinite.h"
 #include "support/QtPrinters.h"
 
 #include "sync/model/SyncUsageWindow.h"
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace vantorel {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
-const Date now(800'000'000);
+using test::inf;
+using test::nan;
+const Date windowNow(800'000'000);
 
 TEST(UsageWindowPresentationTest, RemainingPercentOnlyForShownStatesAndValidValues)
 {
@@ -40,7 +39,7 @@ TEST(UsageWindowPresentationTest, RemainingPercentOnlyForShownStatesAndValidValu
         {SyncValueState::disabled, 42, std::nullopt},
     };
     for (const auto& c : cases) {
-        const SyncUsageWindow window{SyncWindowKind::weekly, c.state, c.value, now};
+        const SyncUsageWindow window{SyncWindowKind::weekly, c.state, c.value, windowNow};
         EXPECT_EQ(UsageWindowPresentation::remainingPercent(window), c.shown)
             << rawValue(c.state).toStdString() << " " << c.value.value_or(-999);
     }
@@ -70,10 +69,10 @@ TEST(UsageWindowPresentationTest, ResetCountdownRoundsMinutesUp)
         {1e12, u"リセットまで1491308日2時間"_s},
     };
     for (const auto& [remaining, text] : cases) {
-        const auto until = remaining ? std::optional(now + *remaining) : std::nullopt;
-        EXPECT_EQ(UsageWindowPresentation::resetCountdown(until, now), text) << remaining.value_or(-999);
+        const auto until = remaining ? std::optional(windowNow + *remaining) : std::nullopt;
+        EXPECT_EQ(UsageWindowPresentation::resetCountdown(until, windowNow), text) << remaining.value_or(-999);
     }
-    EXPECT_EQ(UsageWindowPresentation::resetCountdown(now + 60, Date(nan)), u"リセット予定 未取得"_s);
+    EXPECT_EQ(UsageWindowPresentation::resetCountdown(windowNow + 60, Date(nan)), u"リセット予定 未取得"_s);
 }
 
 } // namespace
