@@ -19,10 +19,10 @@ namespace vantorel {
 
 namespace {
 
-class Divider final : public QWidget
+class ColumnDivider final : public QWidget
 {
 public:
-    explicit Divider(QWidget* parent)
+    explicit ColumnDivider(QWidget* parent)
         : QWidget(parent)
     {
         setFixedWidth(1);
@@ -52,7 +52,7 @@ ContentView::ContentView(ContentEnvironment environment, ContentPages pages, Pop
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     row->addWidget(m_sidebar);
-    row->addWidget(new Divider(this));
+    row->addWidget(new ColumnDivider(this));
     row->addWidget(m_pageArea);
     m_pageArea->setObjectName(QStringLiteral("pageArea"));
     m_pageArea->setFixedWidth(pageWidth);
