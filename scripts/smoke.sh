@@ -23,8 +23,8 @@ wait_seconds=20
 # Screens of the first-run guide and steps of the setup wizard; the wizard's last step applies.
 guide_screens=9
 wizard_steps=7
-# Settings is one scrolling page: at most this many screens of it are taken.
-settings_screens=6
+# At most this many screens of a scrolling page are taken.
+scroll_screens=6
 
 for tool in Xvfb trayer; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -208,14 +208,15 @@ sidebar_x=47
 declare -A sidebar_y=([main]=30 [manual]=70 [history]=110 [settings]=530)
 sidebar_region=region=0,0,95,560
 visit() { click "$sidebar_x" "${sidebar_y[$1]}"; page "$1" "$sidebar_region"; }
-# The buttons that open the guide and the wizard again, on the top of the settings page.
+# The button that opens the guide again, on top of the settings page, and the notification tab
+# of the history page.
 guide_button=(172 194)
-wizard_button=(176 299)
-# The wheel over settings until it reaches the end.
-scroll_settings() {
-  local screen answer name
-  for ((screen = 2; screen <= settings_screens; screen++)); do
-    name=page-settings-$screen$suffix
+history_notifications_tab=(376 86)
+# The wheel over a scrolling page, a screen at a time, until it reaches the end.
+scroll() {
+  local page=$1 screen answer name
+  for ((screen = 2; screen <= scroll_screens; screen++)); do
+    name=page-$page-$screen$suffix
     xdotool mousemove --window "$window" 290 300 click --repeat 8 --delay 10 5 mousemove 0 0
     answer=$(picture "$window" "$name" "before=$last_page" wait=1500)
     if [ "$answer" != changed ]; then
@@ -224,7 +225,7 @@ scroll_settings() {
     fi
     last_page=$artefacts/$name.png
   done
-  [ "$screen" -gt 2 ] || fail "the settings page does not scroll"
+  [ "$screen" -gt 2 ] || fail "the $page page does not scroll"
 }
 notification_count() { grep -cxF -- "$expected_notification" "$notifications"; }
 terminate() {
@@ -251,7 +252,8 @@ screenshot "$(visible_windows | head -n 1)" window-first-launch
 
 # Every page as a user reaches it: the first-run guide is on screen, Return goes on through it
 # into the setup wizard (short of the wizard's last step, which would apply it), the sidebar
-# opens the other pages and the wheel scrolls settings. Then the desktop turns dark, and again.
+# opens the other pages and the wheel scrolls the long ones. Then the desktop turns dark, the
+# pages are seen again, and it turns light.
 window=$(visible_windows | head -n 1)
 xdotool windowfocus "$window"
 suffix=
@@ -263,16 +265,22 @@ for ((step = 1; step <= wizard_steps; step++)); do
   page "initialSetup-$step"
   [ "$step" -lt "$wizard_steps" ] && xdotool key Return
 done
-for name in main manual history settings; do visit "$name"; done
-scroll_settings
+visit main
+scroll main
+visit manual
+visit history
+click "${history_notifications_tab[@]}"
+page history-notifications
+visit settings
+scroll settings
 suffix=-dark
 echo "color-scheme dark" >&7
-page "settings-end"
+page settings-end
 for name in main manual history settings; do visit "$name"; done
 click "${guide_button[@]}"
 page setup
-visit settings
-click "${wizard_button[@]}"
+# Through the guide without a stop: its last screen leads on to the wizard where it was left.
+for ((screen = 1; screen <= guide_screens; screen++)); do xdotool key Return; done
 page initialSetup
 visit main
 suffix=
