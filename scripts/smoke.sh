@@ -208,6 +208,8 @@ sidebar_x=47
 declare -A sidebar_y=([main]=30 [manual]=70 [history]=110 [settings]=530)
 sidebar_region=region=0,0,95,560
 visit() { click "$sidebar_x" "${sidebar_y[$1]}"; page "$1" "$sidebar_region"; }
+# The title of the guide's and the wizard's frame ("はじめに", "初回設定").
+frame_title_region=region=110,8,120,30
 # The button that opens the guide again, on top of the settings page, and the notification tab
 # of the history page.
 guide_button=(172 194)
@@ -280,8 +282,9 @@ for name in main manual history settings; do visit "$name"; done
 click "${guide_button[@]}"
 page setup
 # Through the guide without a stop: its last screen leads on to the wizard where it was left.
+# Only the frame's title tells the wizard from the guide's screens on the way.
 for ((screen = 1; screen <= guide_screens; screen++)); do xdotool key Return; done
-page initialSetup
+page initialSetup "$frame_title_region"
 visit main
 suffix=
 echo "color-scheme light" >&7
