@@ -5,7 +5,8 @@
 # Around it: a throw-away home and XDG folders, Xvfb with trayer as the tray, a private session
 # bus with a stand-in notification server, a private system bus with a stand-in logind, and a
 # stand-in `codex` on PATH. Exits 77 (skipped) when Xvfb or trayer is missing. Pictures of the
-# tray and the window go to $VANTOREL_TEST_ARTEFACTS/smoke.
+# tray, the window at each start and every page of the window, in light and dark colours, go to
+# $VANTOREL_TEST_ARTEFACTS/smoke; the pages are reached with the pointer and the keyboard.
 set -uo pipefail
 app=$(readlink -f "${1:?vantorel binary}")
 services=$(readlink -f "${2:?fake_desktop_services binary}")
@@ -19,6 +20,11 @@ expected_reading="usage.refresh provider=Codex fiveHourRemaining=8.0 weeklyRemai
 expected_notification=$'Codex 使用量が少なくなっています\t5時間枠の残りが 8% です。'
 # Bounds for each wait: generous for a sanitizer build on two cores, far below the test's time-out.
 wait_seconds=20
+# Screens of the first-run guide and steps of the setup wizard; the wizard's last step applies.
+guide_screens=9
+wizard_steps=7
+# At most this many screens of a scrolling page are taken.
+scroll_screens=6
 
 for tool in Xvfb trayer; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -26,7 +32,7 @@ for tool in Xvfb trayer; do
     exit 77
   fi
 done
-for tool in dbus-daemon gdbus xwininfo python3; do
+for tool in dbus-daemon gdbus xwininfo xdotool python3; do
   command -v "$tool" >/dev/null 2>&1 || { echo "smoke: $tool is missing (scripts/deps.txt lists it)" >&2; exit 1; }
 done
 
@@ -171,7 +177,58 @@ print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$set
 }
 # Windows the tray holds besides its own: our icon once it is embedded.
 tray_icons() { xwininfo -tree -id "$panel" 2>/dev/null | grep -cE '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' ; }
-screenshot() { "$services" grab "$1" "$artefacts/$2.png" >/dev/null 2>&1 || echo "smoke: no picture of $2" >&2; }
+# One long-lived picture taker: starting a Qt program for each picture would cost most of the minute.
+coproc SHOTS { exec "$services" shots 2>"$work/shots.out"; }
+pids+=("$SHOTS_PID")
+# Saves a picture of window $1 as $2.png; further words go to the picture taker as they stand
+# (before=PNG, region=X,Y,W,H, wait=MS). Prints its answer: changed, unchanged or failed.
+picture() {
+  local window=$1 name=$2 answer
+  shift 2
+  echo "$window $artefacts/$name.png $*" >&"${SHOTS[1]}"
+  read -r -t "$wait_seconds" answer <&"${SHOTS[0]}" || answer=failed
+  echo "$answer"
+}
+screenshot() { [ "$(picture "$1" "$2")" = changed ] || echo "smoke: no picture of $2" >&2; }
+
+# The tour of the window's pages. Each picture must differ from the one before it (the picker
+# waits for that), so a click or a key that reached nothing fails the run.
+last_page=
+page() {
+  local name=page-$1$suffix answer
+  shift
+  answer=$(picture "$window" "$name" ${last_page:+"before=$last_page"} "$@")
+  [ "$answer" = changed ] || fail "the page \"$name\" did not appear ($answer)"
+  last_page=$artefacts/$name.png
+}
+# Clicks at window pixels, then takes the pointer off the window so no hover stays in the picture.
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1 mousemove 0 0; }
+# The centres of the sidebar's navigation entries; only the sidebar tells whether one was reached.
+sidebar_x=47
+declare -A sidebar_y=([main]=30 [manual]=70 [history]=110 [settings]=530)
+sidebar_region=region=0,0,95,560
+visit() { click "$sidebar_x" "${sidebar_y[$1]}"; page "$1" "$sidebar_region"; }
+# The title of the guide's and the wizard's frame ("はじめに", "初回設定").
+frame_title_region=region=110,8,120,30
+# The button that opens the guide again, on top of the settings page, and the notification tab
+# of the history page.
+guide_button=(172 194)
+history_notifications_tab=(376 86)
+# The wheel over a scrolling page, a screen at a time, until it reaches the end.
+scroll() {
+  local page=$1 screen answer name
+  for ((screen = 2; screen <= scroll_screens; screen++)); do
+    name=page-$page-$screen$suffix
+    xdotool mousemove --window "$window" 290 300 click --repeat 8 --delay 10 5 mousemove 0 0
+    answer=$(picture "$window" "$name" "before=$last_page" wait=1500)
+    if [ "$answer" != changed ]; then
+      rm -f "$artefacts/$name.png"
+      break
+    fi
+    last_page=$artefacts/$name.png
+  done
+  [ "$screen" -gt 2 ] || fail "the $page page does not scroll"
+}
 notification_count() { grep -cxF -- "$expected_notification" "$notifications"; }
 terminate() {
   local pid=$1 status=0
@@ -194,6 +251,44 @@ wait_for_log "$first" "$expected_reading"
 wait_until "the low-balance notification" at_least 1 notification_count
 screenshot "$panel" tray
 screenshot "$(visible_windows | head -n 1)" window-first-launch
+
+# Every page as a user reaches it: the first-run guide is on screen, Return goes on through it
+# into the setup wizard (short of the wizard's last step, which would apply it), the sidebar
+# opens the other pages and the wheel scrolls the long ones. Then the desktop turns dark, the
+# pages are seen again, and it turns light.
+window=$(visible_windows | head -n 1)
+xdotool windowfocus "$window"
+suffix=
+for ((screen = 1; screen <= guide_screens; screen++)); do
+  page "setup-$screen"
+  xdotool key Return
+done
+for ((step = 1; step <= wizard_steps; step++)); do
+  page "initialSetup-$step"
+  [ "$step" -lt "$wizard_steps" ] && xdotool key Return
+done
+visit main
+scroll main
+visit manual
+visit history
+click "${history_notifications_tab[@]}"
+page history-notifications
+visit settings
+scroll settings
+suffix=-dark
+echo "color-scheme dark" >&7
+page settings-end
+for name in main manual history settings; do visit "$name"; done
+click "${guide_button[@]}"
+page setup
+# Through the guide without a stop: its last screen leads on to the wizard where it was left.
+# Only the frame's title tells the wizard from the guide's screens on the way.
+for ((screen = 1; screen <= guide_screens; screen++)); do xdotool key Return; done
+page initialSetup "$frame_title_region"
+visit main
+suffix=
+echo "color-scheme light" >&7
+page main
 
 # Reopening shows the same window again, and no second one.
 gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
@@ -228,6 +323,8 @@ in_order "$third" "app.start version=" "singleInstance.terminateOther pid=$secon
 wait "$second"; status=$?
 [ $status -eq 0 ] || fail "the replaced copy exited $status"
 log_has "$second" "app.willTerminate" || fail "the replaced copy quit without \"app.willTerminate\""
+# The running copy accepts the ordinary request: forcing it is only for a copy that refuses.
+! log_has "$third" "singleInstance.forceTerminateOther" || fail "the running copy was forced to quit"
 wait_for_refreshes "$third" 1
 terminate "$third"
 [ "$(wc -l <"$notifications")" -eq 1 ] || fail "unexpected notifications"

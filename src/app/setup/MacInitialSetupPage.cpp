@@ -20,7 +20,7 @@ const QList<MacInitialSetupPage>& MacInitialSetupPage::all()
          PlatformWords::desktopNotifications + QStringLiteral("とDiscord通知を選びます。予定時刻と実際に観測したリセットは区別されます。")},
         {QStringLiteral("iphone.and.arrow.forward"), QStringLiteral("iPhone連携"),
          QStringLiteral("同じネットワークのWi-Fi連携と、外出先でも使えるiCloud同期を選びます。")},
-        {QStringLiteral("menubar.rectangle"), QStringLiteral("メニューバー"),
+        {QStringLiteral("menubar.rectangle"), PlatformWords::tray,
          QStringLiteral("サービスの識別方法と、5時間枠・週間枠・残り%の表示を調整します。")},
         {QStringLiteral("checkmark.seal"), QStringLiteral("設定内容を確認"),
          QStringLiteral("ここで確定するまで、現在の設定は変更されません。内容を確認して開始してください。")},

@@ -453,7 +453,7 @@ QWidget* MacInitialSetupView::reviewStep()
         {"review.background", QStringLiteral("ロック中"), QStringLiteral("lock"), &MacInitialSetupSummary::background},
         {"review.notification", QStringLiteral("通知"), QStringLiteral("bell"), &MacInitialSetupSummary::notification},
         {"review.sync", QStringLiteral("iPhone"), QStringLiteral("iphone"), &MacInitialSetupSummary::sync},
-        {"review.menuBar", QStringLiteral("メニューバー"), QStringLiteral("menubar.rectangle"),
+        {"review.menuBar", PlatformWords::tray, QStringLiteral("menubar.rectangle"),
          &MacInitialSetupSummary::menuBar},
     };
     for (const auto& row : rows) {

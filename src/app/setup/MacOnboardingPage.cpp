@@ -86,7 +86,7 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
         {QStringLiteral("chart.xyaxis.line"), QStringLiteral("表示と履歴"),
          QStringLiteral("必要な情報だけを選び、消費ペースを24時間・7日・30日で確認できます。"),
          {
-             {QStringLiteral("menubar.rectangle"), QStringLiteral("メニューバー"),
+             {QStringLiteral("menubar.rectangle"), PlatformWords::tray,
               QStringLiteral("サービス識別をアイコンか文字から選び、5時間・週間・残量%の表示を調整できます。")},
              {QStringLiteral("chart.line.downtrend.xyaxis"), QStringLiteral("消費量"),
               QStringLiteral("同じ利用周期でつながる履歴から、何時間で何ポイント消費したかを表示します。")},
@@ -101,7 +101,7 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
              {QStringLiteral("2.circle"), QStringLiteral("同期"),
               QStringLiteral("iPhoneを使う場合はWi-Fi登録を行い、必要ならiCloudもONにします。")},
              {QStringLiteral("3.circle"), QStringLiteral("通知と表示"),
-              QStringLiteral("通知先、更新間隔、メニューバー表示を自分の使い方に合わせて選びます。")},
+              QStringLiteral("通知先、更新間隔、") + PlatformWords::tray + QStringLiteral("表示を自分の使い方に合わせて選びます。")},
          }},
     };
     return pages;

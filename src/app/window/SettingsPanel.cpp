@@ -527,7 +527,7 @@ QWidget* SettingsPanel::buildCategoryGroup(NotificationChannel channel)
 QWidget* SettingsPanel::buildMenuBarSection()
 {
     QVBoxLayout* column = nullptr;
-    QWidget* box = section(QString(), QStringLiteral("メニューバー"), 7, &column);
+    QWidget* box = section(QString(), PlatformWords::tray, 7, &column);
     column->addWidget(toggle(box, QStringLiteral("settings.menuBarCompact"), QStringLiteral("省スペース表示"),
                              memberBinding(m_settings, &AppSettings::menuBarCompactMode)));
     ToggleSwitch* percentage = toggle(box, QStringLiteral("settings.menuBarPercentage"), QStringLiteral("円の横に残り%を表示"),

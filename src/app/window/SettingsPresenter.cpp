@@ -19,7 +19,8 @@ SettingsPresenter::FlowRow SettingsPresenter::flowRow(Flow flow, const Onboardin
     } else {
         row.title = QStringLiteral("初回設定");
         row.symbol = QStringLiteral("slider.horizontal.3");
-        row.description = QStringLiteral("サービス、認証、更新、通知、iPhone連携、メニューバーを順番に確認します。最後の確認までは現在の設定を変更しません。");
+        row.description = QStringLiteral("サービス、認証、更新、通知、iPhone連携、") + PlatformWords::tray
+            + QStringLiteral("を順番に確認します。最後の確認までは現在の設定を変更しません。");
         row.openTitle = deferred ? QStringLiteral("続きから設定") : QStringLiteral("初回設定を開く");
         row.openSymbol = QStringLiteral("checklist");
     }

@@ -21,6 +21,8 @@ struct PlatformWords {
     static inline const QString autostartSettings = QStringLiteral("デスクトップの自動起動設定");
     // Where Claude Code keeps its login on this platform.
     static inline const QString claudeCredentialFile = QStringLiteral("Claude Codeの認証ファイル");
+    // Where the status icon sits: the panel's tray, or the fallback panel without one.
+    static inline const QString tray = QStringLiteral("トレイ");
     // The local folder the cloud copy is written to.
     static inline const QString cloudFolder = QStringLiteral("同期フォルダ");
 };

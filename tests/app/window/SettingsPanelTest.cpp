@@ -331,7 +331,7 @@ TEST_F(SettingsPanelTest, NamesThisPlatformsThingsAndSaysOnceWhenNoSecretService
     // Every text, help and accessible name on the page, the disclosed groups included.
     for (auto* group : panel->findChildren<DisclosureGroup*>())
         group->setExpanded(true);
-    const QRegularExpression otherPlatform(QStringLiteral("Mac(?![A-Za-z])|macOS|Keychain|キーチェーン|Terminal"));
+    const QRegularExpression otherPlatform(QStringLiteral("Mac(?![A-Za-z])|macOS|Keychain|キーチェーン|メニューバー|Terminal"));
     for (const QWidget* widget : panel->findChildren<QWidget*>()) {
         QStringList texts{widget->toolTip(), widget->accessibleName()};
         if (auto* label = qobject_cast<const QLabel*>(widget))
