@@ -7,11 +7,8 @@
 #include <QSslConfiguration>
 #include <QSslPreSharedKeyAuthenticator>
 #include <QSslSocket>
-#include <QSocketNotifier>
 
 #include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 
 namespace vantorel {
 
@@ -46,22 +43,14 @@ const QSslConfiguration& pskConfiguration()
 std::unique_ptr<QtPskConnection> QtPskConnection::connecting(const QString& host, quint16 port,
                                                              PskParameters parameters)
 {
-    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), false));
+    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters)));
     connection->m_host = host;
     connection->m_port = port;
     return connection;
 }
 
-std::unique_ptr<QtPskConnection> QtPskConnection::accepted(qintptr socketDescriptor, PskParameters parameters)
-{
-    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), true));
-    connection->m_descriptor = socketDescriptor;
-    return connection;
-}
-
-QtPskConnection::QtPskConnection(PskParameters parameters, bool isServer)
+QtPskConnection::QtPskConnection(PskParameters parameters)
     : m_parameters(std::move(parameters))
-    , m_isServer(isServer)
 {
 }
 
@@ -97,53 +86,14 @@ void QtPskConnection::start()
     if (m_started || m_cancelled)
         return;
     m_started = true;
-    if (m_failure) {
-        report(State::preparing);
-        report(State::failed, m_failure);
-        return;
-    }
-    // Setting TLS up costs about a millisecond: a peer that connects and says nothing (a reconnect
-    // flood) gets none of it.
-    pollfd peer{int(m_descriptor), POLLIN, 0};
-    if (m_isServer && ::poll(&peer, 1, 0) == 0) {
-        m_peerSpoke = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
-        QObject::connect(m_peerSpoke.get(), &QSocketNotifier::activated, &m_context, [this] {
-            m_peerSpoke->setEnabled(false);
-            m_peerSpoke.release()->deleteLater();
-            startTls();
-        });
-        return;
-    }
-    startTls();
-}
-
-void QtPskConnection::startTls()
-{
     report(State::preparing);
     m_socket = new QSslSocket;
     // Bounded from the first byte: a peer must not fill memory while the handshake runs.
     m_socket->setReadBufferSize(readBufferBytes);
-    if (m_isServer) {
-        const qintptr descriptor = std::exchange(m_descriptor, -1);
-        if (!m_socket->setSocketDescriptor(descriptor)) {
-            ::close(int(descriptor));
-            fail(NetworkError::fromSocketError(m_socket->error(), m_socket->errorString()));
-            return;
-        }
-    } else {
-        m_socket->setProxy(QNetworkProxy::NoProxy);
-    }
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     m_socket->setSslConfiguration(pskConfiguration());
     wire();
-    if (m_isServer) {
-        if (m_socket->state() != QAbstractSocket::ConnectedState) {
-            fail(NetworkError::posix(ECONNRESET, QStringLiteral("peer left before the handshake")));
-            return;
-        }
-        m_socket->startServerEncryption();
-    } else {
-        m_socket->connectToHostEncrypted(m_host, m_port);
-    }
+    m_socket->connectToHostEncrypted(m_host, m_port);
 }
 
 void QtPskConnection::wire()
@@ -152,13 +102,8 @@ void QtPskConnection::wire()
     QObject::connect(
         m_socket, &QSslSocket::preSharedKeyAuthenticationRequired, &m_context,
         [this](QSslPreSharedKeyAuthenticator* authenticator) {
-            if (m_isServer) {
-                if (authenticator->identity() == m_parameters.identity)
-                    authenticator->setPreSharedKey(m_parameters.key);
-            } else {
-                authenticator->setIdentity(m_parameters.identity);
-                authenticator->setPreSharedKey(m_parameters.key);
-            }
+            authenticator->setIdentity(m_parameters.identity);
+            authenticator->setPreSharedKey(m_parameters.key);
         },
         Qt::DirectConnection);
     QObject::connect(m_socket, &QSslSocket::encrypted, &m_context, [this] { onEncrypted(); });
@@ -221,7 +166,6 @@ void QtPskConnection::send(const QByteArray& content, SendCompletion completion)
     if (m_cancelled)
         return;
     std::optional<NetworkError> refusal = m_failure ? m_failure : m_streamError;
-    // Before start() an accepted socket is still plain TCP: nothing may go out unencrypted.
     if (!refusal && (!m_started || !m_socket))
         refusal = NetworkError::posix(ENOTCONN, QStringLiteral("not started"));
     // Qt sockets cannot half-close: once the peer ended its stream nothing more goes out, and a
@@ -295,10 +239,6 @@ void QtPskConnection::cancel()
 
 void QtPskConnection::release()
 {
-    m_peerSpoke.reset();
-    // Never started: no TLS byte went out, nothing to flush.
-    if (m_descriptor >= 0)
-        ::close(int(std::exchange(m_descriptor, -1)));
     if (!m_socket)
         return;
     QSslSocket* socket = std::exchange(m_socket, nullptr);
