@@ -113,33 +113,16 @@ OpensslPskConnection::~OpensslPskConnection()
 
 void OpensslPskConnection::setStateHandler(StateHandler handler)
 {
-    m_stateHandler = std::move(handler);
-}
-
-void OpensslPskConnection::later(std::function<void()> call)
-{
-    QMetaObject::invokeMethod(&m_queue, std::move(call), Qt::QueuedConnection);
-}
-
-void OpensslPskConnection::report(State state, std::optional<NetworkError> error)
-{
-    // The handler is looked up when the call runs, so removing it also silences queued reports.
-    later([this, state, error = std::move(error)] {
-        if (!m_stateHandler || m_cancelled)
-            return;
-        // A copy, so a handler that destroys this connection does not destroy itself mid-call.
-        const StateHandler handler = m_stateHandler;
-        handler(state, error);
-    });
+    m_callbacks.setStateHandler(std::move(handler));
 }
 
 void OpensslPskConnection::start()
 {
-    if (m_started || m_cancelled)
+    if (m_started || m_callbacks.isCancelled())
         return;
     m_started = true;
     m_readable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
-    QObject::connect(m_readable.get(), &QSocketNotifier::activated, &m_queue, [this] { onReadable(); });
+    QObject::connect(m_readable.get(), &QSocketNotifier::activated, m_callbacks.context(), [this] { onReadable(); });
     // A peer that has spoken already shows its handshake at once, so it is not taken for an idle one.
     pollfd peer{m_descriptor, POLLIN, 0};
     if (::poll(&peer, 1, 0) > 0)
@@ -148,7 +131,7 @@ void OpensslPskConnection::start()
 
 void OpensslPskConnection::beginHandshake()
 {
-    report(State::preparing);
+    m_callbacks.report(State::preparing);
     m_ssl = m_context->context() ? SSL_new(m_context->context()) : nullptr;
     m_incoming = BIO_new(BIO_s_mem());
     m_outgoing = BIO_new(BIO_s_mem());
@@ -198,7 +181,7 @@ void OpensslPskConnection::handshake()
     const int result = SSL_do_handshake(m_ssl);
     if (result == 1) {
         m_ready = true;
-        report(State::ready);
+        m_callbacks.report(State::ready);
         if (m_onHandshake)
             m_onHandshake();
         flushOut();
@@ -218,12 +201,13 @@ void OpensslPskConnection::handshake()
 
 void OpensslPskConnection::deliverReceive()
 {
-    if (!m_receive)
+    const std::optional<qsizetype> limit = m_callbacks.receiveLimit();
+    if (!limit)
         return;
     QByteArray bytes;
     if (m_ready && !m_endOfStream) {
         ERR_clear_error();
-        bytes.resize(m_receive->maximumLength);
+        bytes.resize(std::min(*limit, socketChunkBytes));
         const int got = SSL_read(m_ssl, bytes.data(), int(bytes.size()));
         bytes.resize(std::max(got, 0));
         if (got <= 0) {
@@ -254,9 +238,7 @@ void OpensslPskConnection::deliverReceive()
         else
             return;
     }
-    later([completion = std::exchange(m_receive, std::nullopt)->completion, bytes, isComplete, error] {
-        completion(bytes, isComplete, error);
-    });
+    m_callbacks.deliver(bytes, isComplete, error);
 }
 
 void OpensslPskConnection::updateReadInterest()
@@ -265,14 +247,14 @@ void OpensslPskConnection::updateReadInterest()
         return;
     // Before the handshake and during it the peer's bytes are needed; afterwards only while a
     // receive waits, so a peer cannot make this side buffer what nobody reads.
-    const bool wanted = !m_cancelled && !m_peerEnded && !m_failure && !m_streamError && !m_endOfStream
-        && (!m_ready || m_receive.has_value());
+    const bool wanted = !m_callbacks.isCancelled() && !m_peerEnded && !m_failure && !m_streamError && !m_endOfStream
+        && (!m_ready || m_callbacks.receiveLimit().has_value());
     m_readable->setEnabled(wanted);
 }
 
 void OpensslPskConnection::send(const QByteArray& content, SendCompletion completion)
 {
-    if (m_cancelled)
+    if (m_callbacks.isCancelled())
         return;
     std::optional<NetworkError> refusal = m_failure ? m_failure : m_streamError;
     // Nothing goes out unencrypted, and the handshake's own bytes must not be mixed with data.
@@ -281,13 +263,13 @@ void OpensslPskConnection::send(const QByteArray& content, SendCompletion comple
     if (!refusal && (m_peerEnded || m_endOfStream))
         refusal = NetworkError::posix(EPIPE, QStringLiteral("the peer closed the connection"));
     if (refusal) {
-        later([completion = std::move(completion), error = *refusal] { completion(error); });
+        m_callbacks.refuseSend(std::move(completion), *refusal);
         return;
     }
     // Implicitly shared: a frame sent to many peers is held once.
     if (!content.isEmpty())
         m_plaintext.append(content);
-    m_sends.append(std::move(completion));
+    m_callbacks.addSend(std::move(completion));
     flushOut();
 }
 
@@ -306,7 +288,7 @@ bool OpensslPskConnection::encryptNext()
         const NetworkError error = tlsError(QAbstractSocket::SslInternalError, "the data could not be encrypted");
         if (!m_streamError)
             m_streamError = error;
-        failSends(error);
+        m_callbacks.failSends(error);
         return false;
     }
     m_plaintextOffset += piece;
@@ -343,7 +325,8 @@ void OpensslPskConnection::flushOut()
             // Made only now: most answers fit the socket's buffer at once.
             if (!m_writable) {
                 m_writable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Write);
-                QObject::connect(m_writable.get(), &QSocketNotifier::activated, &m_queue, [this] { flushOut(); });
+                QObject::connect(m_writable.get(), &QSocketNotifier::activated, m_callbacks.context(),
+                                 [this] { flushOut(); });
             }
             m_writable->setEnabled(true);
             return;
@@ -362,8 +345,7 @@ void OpensslPskConnection::flushOut()
     ERR_clear_error();
     if (m_writable)
         m_writable->setEnabled(false);
-    for (SendCompletion& completion : std::exchange(m_sends, {}))
-        later([completion = std::move(completion)] { completion(std::nullopt); });
+    m_callbacks.completeSends();
 }
 
 void OpensslPskConnection::socketFailed(int code)
@@ -378,7 +360,7 @@ void OpensslPskConnection::socketFailed(int code)
         m_peerEnded = true;
     else if (!m_streamError)
         m_streamError = error;
-    failSends(error);
+    m_callbacks.failSends(error);
     deliverReceive();
     updateReadInterest();
 }
@@ -388,37 +370,28 @@ void OpensslPskConnection::fail(const NetworkError& error)
     if (m_failure)
         return;
     m_failure = error;
-    report(State::failed, error);
-    failSends(error);
+    m_callbacks.report(State::failed, error);
+    m_callbacks.failSends(error);
     deliverReceive();
     updateReadInterest();
-}
-
-void OpensslPskConnection::failSends(const NetworkError& error)
-{
-    for (SendCompletion& completion : std::exchange(m_sends, {}))
-        later([completion = std::move(completion), error] { completion(error); });
 }
 
 void OpensslPskConnection::receive(qsizetype minimumIncompleteLength, qsizetype maximumLength,
                                    ReceiveCompletion completion)
 {
     Q_UNUSED(minimumIncompleteLength) // a read never returns zero bytes without an end or error
-    if (m_cancelled)
+    if (m_callbacks.isCancelled())
         return;
-    m_receive = PendingReceive{std::clamp<qsizetype>(maximumLength, 1, socketChunkBytes), std::move(completion)};
+    m_callbacks.awaitReceive(maximumLength, std::move(completion));
     deliverReceive();
     updateReadInterest();
 }
 
 void OpensslPskConnection::cancel()
 {
-    if (m_cancelled)
+    if (m_callbacks.isCancelled())
         return;
-    m_cancelled = true;
-    m_stateHandler = {};
-    m_receive.reset();
-    m_sends.clear();
+    m_callbacks.cancel();
     release();
 }
 

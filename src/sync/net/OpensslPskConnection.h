@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/net/PskCallbacks.h"
 #include "sync/net/PskConnection.h"
 
 #include <QList>
@@ -42,12 +43,6 @@ public:
     void cancel() override;
 
 private:
-    struct PendingReceive
-    {
-        qsizetype maximumLength = 0;
-        ReceiveCompletion completion;
-    };
-
     void beginHandshake();
     void onReadable();
     void advance();
@@ -58,10 +53,7 @@ private:
     bool encryptNext();
     void socketFailed(int code);
     void fail(const NetworkError& error);
-    void failSends(const NetworkError& error);
     void updateReadInterest();
-    void report(State state, std::optional<NetworkError> error = std::nullopt);
-    void later(std::function<void()> call);
     void release();
 
     std::shared_ptr<const OpensslPskContext> m_context;
@@ -79,12 +71,10 @@ private:
     qsizetype m_outboundSent = 0;
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QSocketNotifier> m_writable;
-    // Receiver of queued calls and notifier signals: destroying it drops whatever is still queued.
-    QObject m_queue;
-    StateHandler m_stateHandler;
+    // Also the receiver of the notifiers' signals.
+    PskCallbacks m_callbacks;
     bool m_started = false;
     bool m_ready = false;
-    bool m_cancelled = false;
     // The socket reported its end (or a reset): no more bytes will come from it.
     bool m_peerEnded = false;
     // The peer ended its TLS stream (close-notify, or the socket's end once nothing is buffered).
@@ -93,8 +83,6 @@ private:
     std::optional<NetworkError> m_failure;
     // A failure after ready, reported to reads once decrypted bytes are out.
     std::optional<NetworkError> m_streamError;
-    std::optional<PendingReceive> m_receive;
-    QList<SendCompletion> m_sends;
 };
 
 } // namespace vantorel

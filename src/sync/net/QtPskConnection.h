@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/net/PskCallbacks.h"
 #include "sync/net/PskConnection.h"
 #include "sync/net/PskParameters.h"
 
@@ -38,24 +39,15 @@ public:
     void cancel() override;
 
 private:
-    struct PendingReceive
-    {
-        qsizetype maximumLength = 0;
-        ReceiveCompletion completion;
-    };
-
     explicit QtPskConnection(PskParameters parameters);
 
     void wire();
-    void report(State state, std::optional<NetworkError> error = std::nullopt);
     void fail(const NetworkError& error);
     void onEncrypted();
     void onSocketError();
     void onDisconnected();
     void onBytesWritten();
     void deliverReceive();
-    void failSends(const NetworkError& error);
-    void later(std::function<void()> call);
     void release();
 
     PskParameters m_parameters;
@@ -63,19 +55,15 @@ private:
     quint16 m_port = 0;
     // Owned until release(), which lets it finish closing on its own.
     QSslSocket* m_socket = nullptr;
-    // Receiver of queued calls and socket signals: destroying it drops whatever is still queued.
-    QObject m_context;
-    StateHandler m_stateHandler;
+    // Also the receiver of the socket's signals.
+    PskCallbacks m_callbacks;
     bool m_started = false;
     bool m_ready = false;
-    bool m_cancelled = false;
     // A failure before ready.
     std::optional<NetworkError> m_failure;
     // A failure after ready, reported to reads once buffered bytes are out.
     std::optional<NetworkError> m_streamError;
     bool m_endOfStream = false;
-    std::optional<PendingReceive> m_receive;
-    QList<SendCompletion> m_sends;
 };
 
 } // namespace vantorel

@@ -2,6 +2,7 @@
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
+#include "support/DrainEvents.h"
 #include "support/FakeDnsSd.h"
 
 #include <gtest/gtest.h>
@@ -258,6 +259,33 @@ TEST(QtPskIntegrationTest, PeersThatLeaveOrSpeakNoTlsFailTheHandshakeAndLeaveNoT
         EXPECT_EQ(ERR_peek_error(), 0u);
         ::close(peer);
     }
+}
+
+TEST(QtPskIntegrationTest, SilentPeerGetsNoHandshakeUntilItSpeaks)
+{
+    // The server evicts peers that have not begun a handshake first: one that has spoken must
+    // show it, one that has not must not.
+    QtPskListener listener(parameters(), QHostAddress::LocalHost);
+    std::unique_ptr<PskConnection> accepted;
+    QList<PskConnection::State> states;
+    listener.setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
+        accepted = std::move(connection);
+        accepted->setStateHandler(
+            [&](PskConnection::State state, const std::optional<NetworkError>&) { states.append(state); });
+        accepted->start();
+    });
+    listener.start();
+    const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address{AF_INET, htons(listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted != nullptr; }, waitMilliseconds));
+    drainEvents();
+    EXPECT_TRUE(states.isEmpty());
+
+    ASSERT_EQ(::send(peer, "\x16", 1, MSG_NOSIGNAL), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, waitMilliseconds));
+    EXPECT_EQ(states.first(), PskConnection::State::preparing);
+    ::close(peer);
 }
 
 TEST(QtPskIntegrationTest, AnswerBeyondTheSocketBuffersStillArrivesWholeAfterTheServerLetGo)
