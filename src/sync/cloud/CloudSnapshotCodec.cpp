@@ -3,8 +3,8 @@
 #include "core/foundation/UuidText.h"
 #include "sync/cloud/CloudSyncError.h"
 #include "sync/model/SyncCoding.h"
+#include "sync/model/SyncDigest.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QLocale>
 
@@ -146,7 +146,7 @@ const QStringList& CloudSnapshotCodec::metadataKeys()
 
 QString CloudSnapshotCodec::digest(const QByteArray& data)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(SyncDigest::sha256(data).toHex());
 }
 
 CloudSnapshotPayload CloudSnapshotCodec::encode(const UsageSyncSnapshot& snapshot)

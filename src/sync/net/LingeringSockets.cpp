@@ -35,23 +35,31 @@ void LingeringSockets::close(QAbstractSocket* socket)
         socket->deleteLater();
         return;
     }
-    m_entries.push_back(Entry{socket, QDeadlineTimer(m_grace)});
+    hold(socket);
+}
+
+void LingeringSockets::hold(QObject* closing)
+{
+    closing->setParent(this);
+    m_entries.push_back(Entry{closing, QDeadlineTimer(m_grace)});
     if (!m_timer.isActive())
         armForFront();
 }
 
 int LingeringSockets::closingCount() const
 {
-    return int(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry& entry) { return !entry.socket.isNull(); }));
+    return int(std::count_if(m_entries.cbegin(), m_entries.cend(),
+                             [](const Entry& entry) { return !entry.closing.isNull(); }));
 }
 
 void LingeringSockets::reap()
 {
     // Entries of sockets that closed on their own are dropped on the way.
-    while (!m_entries.empty() && (m_entries.front().socket.isNull() || m_entries.front().deadline.hasExpired())) {
-        if (QAbstractSocket* socket = m_entries.front().socket) {
-            socket->abort();
-            socket->deleteLater();
+    while (!m_entries.empty() && (m_entries.front().closing.isNull() || m_entries.front().deadline.hasExpired())) {
+        if (QObject* closing = m_entries.front().closing) {
+            if (auto* socket = qobject_cast<QAbstractSocket*>(closing))
+                socket->abort();
+            closing->deleteLater();
         }
         m_entries.pop_front();
     }

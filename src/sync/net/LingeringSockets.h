@@ -28,13 +28,17 @@ public:
     // deleted. One that has not closed within the grace is aborted.
     void close(QAbstractSocket* socket);
 
+    // Takes over `closing`, which finishes closing on its own and then deletes itself (later);
+    // one still there after the grace is deleted, which aborts it.
+    void hold(QObject* closing);
+
     // Sockets still closing.
     int closingCount() const;
 
 private:
     struct Entry
     {
-        QPointer<QAbstractSocket> socket;
+        QPointer<QObject> closing;
         QDeadlineTimer deadline;
     };
 

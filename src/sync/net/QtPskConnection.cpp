@@ -7,11 +7,8 @@
 #include <QSslConfiguration>
 #include <QSslPreSharedKeyAuthenticator>
 #include <QSslSocket>
-#include <QSocketNotifier>
 
 #include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 
 namespace vantorel {
 
@@ -46,22 +43,14 @@ const QSslConfiguration& pskConfiguration()
 std::unique_ptr<QtPskConnection> QtPskConnection::connecting(const QString& host, quint16 port,
                                                              PskParameters parameters)
 {
-    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), false));
+    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters)));
     connection->m_host = host;
     connection->m_port = port;
     return connection;
 }
 
-std::unique_ptr<QtPskConnection> QtPskConnection::accepted(qintptr socketDescriptor, PskParameters parameters)
-{
-    std::unique_ptr<QtPskConnection> connection(new QtPskConnection(std::move(parameters), true));
-    connection->m_descriptor = socketDescriptor;
-    return connection;
-}
-
-QtPskConnection::QtPskConnection(PskParameters parameters, bool isServer)
+QtPskConnection::QtPskConnection(PskParameters parameters)
     : m_parameters(std::move(parameters))
-    , m_isServer(isServer)
 {
 }
 
@@ -72,101 +61,40 @@ QtPskConnection::~QtPskConnection()
 
 void QtPskConnection::setStateHandler(StateHandler handler)
 {
-    m_stateHandler = std::move(handler);
-}
-
-void QtPskConnection::later(std::function<void()> call)
-{
-    QMetaObject::invokeMethod(&m_context, std::move(call), Qt::QueuedConnection);
-}
-
-void QtPskConnection::report(State state, std::optional<NetworkError> error)
-{
-    // The handler is looked up when the call runs, so removing it also silences queued reports.
-    later([this, state, error = std::move(error)] {
-        if (!m_stateHandler || m_cancelled)
-            return;
-        // A copy, so a handler that destroys this connection does not destroy itself mid-call.
-        const StateHandler handler = m_stateHandler;
-        handler(state, error);
-    });
+    m_callbacks.setStateHandler(std::move(handler));
 }
 
 void QtPskConnection::start()
 {
-    if (m_started || m_cancelled)
+    if (m_started || m_callbacks.isCancelled())
         return;
     m_started = true;
-    if (m_failure) {
-        report(State::preparing);
-        report(State::failed, m_failure);
-        return;
-    }
-    // Setting TLS up costs about a millisecond: a peer that connects and says nothing (a reconnect
-    // flood) gets none of it.
-    pollfd peer{int(m_descriptor), POLLIN, 0};
-    if (m_isServer && ::poll(&peer, 1, 0) == 0) {
-        m_peerSpoke = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
-        QObject::connect(m_peerSpoke.get(), &QSocketNotifier::activated, &m_context, [this] {
-            m_peerSpoke->setEnabled(false);
-            m_peerSpoke.release()->deleteLater();
-            startTls();
-        });
-        return;
-    }
-    startTls();
-}
-
-void QtPskConnection::startTls()
-{
-    report(State::preparing);
+    m_callbacks.report(State::preparing);
     m_socket = new QSslSocket;
     // Bounded from the first byte: a peer must not fill memory while the handshake runs.
     m_socket->setReadBufferSize(readBufferBytes);
-    if (m_isServer) {
-        const qintptr descriptor = std::exchange(m_descriptor, -1);
-        if (!m_socket->setSocketDescriptor(descriptor)) {
-            ::close(int(descriptor));
-            fail(NetworkError::fromSocketError(m_socket->error(), m_socket->errorString()));
-            return;
-        }
-    } else {
-        m_socket->setProxy(QNetworkProxy::NoProxy);
-    }
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     m_socket->setSslConfiguration(pskConfiguration());
     wire();
-    if (m_isServer) {
-        if (m_socket->state() != QAbstractSocket::ConnectedState) {
-            fail(NetworkError::posix(ECONNRESET, QStringLiteral("peer left before the handshake")));
-            return;
-        }
-        m_socket->startServerEncryption();
-    } else {
-        m_socket->connectToHostEncrypted(m_host, m_port);
-    }
+    m_socket->connectToHostEncrypted(m_host, m_port);
 }
 
 void QtPskConnection::wire()
 {
     // The authenticator lives only during the signal: answer it directly, never queued.
     QObject::connect(
-        m_socket, &QSslSocket::preSharedKeyAuthenticationRequired, &m_context,
+        m_socket, &QSslSocket::preSharedKeyAuthenticationRequired, m_callbacks.context(),
         [this](QSslPreSharedKeyAuthenticator* authenticator) {
-            if (m_isServer) {
-                if (authenticator->identity() == m_parameters.identity)
-                    authenticator->setPreSharedKey(m_parameters.key);
-            } else {
-                authenticator->setIdentity(m_parameters.identity);
-                authenticator->setPreSharedKey(m_parameters.key);
-            }
+            authenticator->setIdentity(m_parameters.identity);
+            authenticator->setPreSharedKey(m_parameters.key);
         },
         Qt::DirectConnection);
-    QObject::connect(m_socket, &QSslSocket::encrypted, &m_context, [this] { onEncrypted(); });
-    QObject::connect(m_socket, &QAbstractSocket::errorOccurred, &m_context, [this] { onSocketError(); });
-    QObject::connect(m_socket, &QAbstractSocket::disconnected, &m_context, [this] { onDisconnected(); });
-    QObject::connect(m_socket, &QIODevice::readyRead, &m_context, [this] { deliverReceive(); });
-    QObject::connect(m_socket, &QIODevice::bytesWritten, &m_context, [this] { onBytesWritten(); });
-    QObject::connect(m_socket, &QSslSocket::encryptedBytesWritten, &m_context, [this] { onBytesWritten(); });
+    QObject::connect(m_socket, &QSslSocket::encrypted, m_callbacks.context(), [this] { onEncrypted(); });
+    QObject::connect(m_socket, &QAbstractSocket::errorOccurred, m_callbacks.context(), [this] { onSocketError(); });
+    QObject::connect(m_socket, &QAbstractSocket::disconnected, m_callbacks.context(), [this] { onDisconnected(); });
+    QObject::connect(m_socket, &QIODevice::readyRead, m_callbacks.context(), [this] { deliverReceive(); });
+    QObject::connect(m_socket, &QIODevice::bytesWritten, m_callbacks.context(), [this] { onBytesWritten(); });
+    QObject::connect(m_socket, &QSslSocket::encryptedBytesWritten, m_callbacks.context(), [this] { onBytesWritten(); });
 }
 
 void QtPskConnection::onEncrypted()
@@ -174,7 +102,7 @@ void QtPskConnection::onEncrypted()
     if (m_failure)
         return;
     m_ready = true;
-    report(State::ready);
+    m_callbacks.report(State::ready);
     deliverReceive();
 }
 
@@ -183,8 +111,8 @@ void QtPskConnection::fail(const NetworkError& error)
     if (m_failure)
         return;
     m_failure = error;
-    report(State::failed, error);
-    failSends(error);
+    m_callbacks.report(State::failed, error);
+    m_callbacks.failSends(error);
     deliverReceive();
 }
 
@@ -200,7 +128,7 @@ void QtPskConnection::onSocketError()
         m_endOfStream = true;
     else if (!m_streamError)
         m_streamError = error;
-    failSends(error);
+    m_callbacks.failSends(error);
     deliverReceive();
 }
 
@@ -211,17 +139,16 @@ void QtPskConnection::onDisconnected()
         return;
     }
     m_endOfStream = true;
-    if (!m_sends.isEmpty())
-        failSends(NetworkError::posix(EPIPE, QStringLiteral("connection closed before the data went out")));
+    if (m_callbacks.hasSends())
+        m_callbacks.failSends(NetworkError::posix(EPIPE, QStringLiteral("connection closed before the data went out")));
     deliverReceive();
 }
 
 void QtPskConnection::send(const QByteArray& content, SendCompletion completion)
 {
-    if (m_cancelled)
+    if (m_callbacks.isCancelled())
         return;
     std::optional<NetworkError> refusal = m_failure ? m_failure : m_streamError;
-    // Before start() an accepted socket is still plain TCP: nothing may go out unencrypted.
     if (!refusal && (!m_started || !m_socket))
         refusal = NetworkError::posix(ENOTCONN, QStringLiteral("not started"));
     // Qt sockets cannot half-close: once the peer ended its stream nothing more goes out, and a
@@ -229,46 +156,40 @@ void QtPskConnection::send(const QByteArray& content, SendCompletion completion)
     if (!refusal && m_endOfStream)
         refusal = NetworkError::posix(EPIPE, QStringLiteral("the peer closed the connection"));
     if (refusal) {
-        later([completion = std::move(completion), error = *refusal] { completion(error); });
+        m_callbacks.refuseSend(std::move(completion), *refusal);
         return;
     }
-    m_sends.append(std::move(completion));
+    m_callbacks.addSend(std::move(completion));
     if (m_socket->write(content) != content.size())
-        failSends(NetworkError::fromSocketError(m_socket->error(), m_socket->errorString()));
+        m_callbacks.failSends(NetworkError::fromSocketError(m_socket->error(), m_socket->errorString()));
 }
 
 void QtPskConnection::onBytesWritten()
 {
-    if (m_sends.isEmpty() || !m_socket || m_socket->bytesToWrite() > 0 || m_socket->encryptedBytesToWrite() > 0)
+    if (!m_callbacks.hasSends() || !m_socket || m_socket->bytesToWrite() > 0 || m_socket->encryptedBytesToWrite() > 0)
         return;
-    for (SendCompletion& completion : std::exchange(m_sends, {}))
-        later([completion = std::move(completion)] { completion(std::nullopt); });
-}
-
-void QtPskConnection::failSends(const NetworkError& error)
-{
-    for (SendCompletion& completion : std::exchange(m_sends, {}))
-        later([completion = std::move(completion), error] { completion(error); });
+    m_callbacks.completeSends();
 }
 
 void QtPskConnection::receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion)
 {
     Q_UNUSED(minimumIncompleteLength) // a read never returns zero bytes without an end or error
-    if (m_cancelled)
+    if (m_callbacks.isCancelled())
         return;
-    m_receive = PendingReceive{std::max<qsizetype>(maximumLength, 1), std::move(completion)};
+    m_callbacks.awaitReceive(maximumLength, std::move(completion));
     deliverReceive();
 }
 
 void QtPskConnection::deliverReceive()
 {
-    if (!m_receive)
+    const std::optional<qsizetype> limit = m_callbacks.receiveLimit();
+    if (!limit)
         return;
     QByteArray bytes;
     std::optional<NetworkError> error;
     bool isComplete = false;
     if (m_ready && m_socket && m_socket->bytesAvailable() > 0)
-        bytes = m_socket->read(m_receive->maximumLength);
+        bytes = m_socket->read(*limit);
     else if (m_failure)
         error = m_failure;
     else if (m_streamError)
@@ -277,32 +198,23 @@ void QtPskConnection::deliverReceive()
         isComplete = true;
     else
         return;
-    later([completion = std::exchange(m_receive, std::nullopt)->completion, bytes, isComplete, error] {
-        completion(bytes, isComplete, error);
-    });
+    m_callbacks.deliver(bytes, isComplete, error);
 }
 
 void QtPskConnection::cancel()
 {
-    if (m_cancelled)
+    if (m_callbacks.isCancelled())
         return;
-    m_cancelled = true;
-    m_stateHandler = {};
-    m_receive.reset();
-    m_sends.clear();
+    m_callbacks.cancel();
     release();
 }
 
 void QtPskConnection::release()
 {
-    m_peerSpoke.reset();
-    // Never started: no TLS byte went out, nothing to flush.
-    if (m_descriptor >= 0)
-        ::close(int(std::exchange(m_descriptor, -1)));
     if (!m_socket)
         return;
     QSslSocket* socket = std::exchange(m_socket, nullptr);
-    QObject::disconnect(socket, nullptr, &m_context, nullptr);
+    QObject::disconnect(socket, nullptr, m_callbacks.context(), nullptr);
     // The socket finishes its close-notify and FIN on its own, so an answer just written is not
     // cut off.
     LingeringSockets::instance().close(socket);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/net/PskCallbacks.h"
 #include "sync/net/PskConnection.h"
 #include "sync/net/PskParameters.h"
 
@@ -10,14 +11,13 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 class QSslSocket;
 
 namespace vantorel {
 
-// PskConnection over QSslSocket: TLS 1.2 with the single suite PSK-AES128-GCM-SHA256, no
-// certificate, no identity hint. The client offers the identity and key; the server hands its
-// key only to the expected identity, so any other identity fails the handshake.
+// The client side of a sync connection over QSslSocket: TLS 1.2 with the single suite
+// PSK-AES128-GCM-SHA256, no certificate, offering the identity and key. (Accepted connections are
+// OpensslPskConnection's.)
 class QtPskConnection final : public PskConnection
 {
 public:
@@ -28,10 +28,6 @@ public:
 
     // An outgoing connection to host:port, not started.
     static std::unique_ptr<QtPskConnection> connecting(const QString& host, quint16 port, PskParameters parameters);
-    // An accepted socket, not started: the handshake runs only on start(). Until then only the
-    // descriptor is held (the kernel bounds what the peer may send), so dropping an unstarted
-    // connection just closes it.
-    static std::unique_ptr<QtPskConnection> accepted(qintptr socketDescriptor, PskParameters parameters);
 
     ~QtPskConnection() override;
 
@@ -43,50 +39,31 @@ public:
     void cancel() override;
 
 private:
-    struct PendingReceive
-    {
-        qsizetype maximumLength = 0;
-        ReceiveCompletion completion;
-    };
+    explicit QtPskConnection(PskParameters parameters);
 
-    QtPskConnection(PskParameters parameters, bool isServer);
-
-    void startTls();
     void wire();
-    void report(State state, std::optional<NetworkError> error = std::nullopt);
     void fail(const NetworkError& error);
     void onEncrypted();
     void onSocketError();
     void onDisconnected();
     void onBytesWritten();
     void deliverReceive();
-    void failSends(const NetworkError& error);
-    void later(std::function<void()> call);
     void release();
 
     PskParameters m_parameters;
-    bool m_isServer = false;
     QString m_host;
     quint16 m_port = 0;
-    // An accepted descriptor not yet handed to m_socket; closed by release() if it never is.
-    qintptr m_descriptor = -1;
-    // Watches m_descriptor until the peer sends its first bytes.
-    std::unique_ptr<QSocketNotifier> m_peerSpoke;
     // Owned until release(), which lets it finish closing on its own.
     QSslSocket* m_socket = nullptr;
-    // Receiver of queued calls and socket signals: destroying it drops whatever is still queued.
-    QObject m_context;
-    StateHandler m_stateHandler;
+    // Also the receiver of the socket's signals.
+    PskCallbacks m_callbacks;
     bool m_started = false;
     bool m_ready = false;
-    bool m_cancelled = false;
-    // A failure before ready, or the socket could not be taken over.
+    // A failure before ready.
     std::optional<NetworkError> m_failure;
     // A failure after ready, reported to reads once buffered bytes are out.
     std::optional<NetworkError> m_streamError;
     bool m_endOfStream = false;
-    std::optional<PendingReceive> m_receive;
-    QList<SendCompletion> m_sends;
 };
 
 } // namespace vantorel

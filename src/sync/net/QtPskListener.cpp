@@ -1,8 +1,11 @@
 #include "sync/net/QtPskListener.h"
 
-#include "sync/net/QtPskConnection.h"
+#include "sync/net/AcceptBudget.h"
+#include "sync/net/OpensslPskConnection.h"
+#include "sync/net/OpensslPskContext.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
@@ -20,12 +23,14 @@ namespace {
 // accepting resumes after this pause instead of retrying in a loop.
 constexpr int acceptPauseMilliseconds = 1000;
 
-// A reconnect flood must not take the event loop: at most this many connections are taken per
-// window (about 570 a second, more than the reads one core can serve), the rest wait in the
-// kernel's queue. Few per window, so a peer's connection is not followed by eight more in one
-// turn that would push it out of the server's slots before its handshake shows.
+// A reconnect flood must not take the event loop: at most this many connections of peers that
+// have not proven the key are taken per window (about 570 a second), the rest wait in the kernel's
+// queue. Few per window, so a peer's connection is not followed by eight more in one turn that
+// would push it out of the server's slots before its handshake shows. Each finished handshake
+// lets one more in, so paired devices are not held to that rate.
 constexpr int acceptsPerWindow = 4;
 constexpr int acceptWindowMilliseconds = 7;
+constexpr int maximumAcceptCredit = acceptsPerWindow;
 // Deep enough that a flood of sockets held open cannot overflow it: a full queue drops the next
 // connection attempt, and its retry comes only a second or more later.
 constexpr int listenBacklog = 512;
@@ -41,7 +46,9 @@ class QtPskListener::Server final : public QTcpServer
 public:
     explicit Server(QtPskListener& owner)
         : m_owner(owner)
+        , m_budget(acceptsPerWindow, acceptWindowMilliseconds, maximumAcceptCredit)
     {
+        m_clock.start();
         m_resume.setSingleShot(true);
         QObject::connect(&m_resume, &QTimer::timeout, this, [this] { resume(); });
     }
@@ -57,6 +64,16 @@ public:
         return true;
     }
 
+    // A peer proved the key: one more connection may come in at once.
+    void credit()
+    {
+        m_budget.credit();
+        if (m_pausedForBudget) {
+            m_resume.stop();
+            resume();
+        }
+    }
+
     void stop()
     {
         m_resume.stop();
@@ -69,6 +86,7 @@ private:
     // descriptor may be left: it would report every object here as invalid.
     __attribute__((no_sanitize("vptr"))) void resume()
     {
+        m_pausedForBudget = false;
         if (m_notifier)
             m_notifier->setEnabled(true);
     }
@@ -76,17 +94,14 @@ private:
     __attribute__((no_sanitize("vptr"))) void acceptPending()
     {
         for (;;) {
-            if (!m_window.isValid() || m_window.hasExpired(acceptWindowMilliseconds)) {
-                m_window.start();
-                m_acceptedInWindow = 0;
-            }
-            if (m_acceptedInWindow >= acceptsPerWindow) {
-                pause(std::max<qint64>(acceptWindowMilliseconds - m_window.elapsed(), 1));
+            if (!m_budget.allows(m_clock.elapsed())) {
+                pause(m_budget.waitFrom(m_clock.elapsed()));
+                m_pausedForBudget = true;
                 return;
             }
             const int descriptor = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC);
             if (descriptor >= 0) {
-                ++m_acceptedInWindow;
+                m_budget.spend();
                 m_owner.accept(descriptor);
                 continue;
             }
@@ -107,17 +122,18 @@ private:
     QtPskListener& m_owner;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_resume;
-    QElapsedTimer m_window;
-    int m_acceptedInWindow = 0;
+    QElapsedTimer m_clock;
+    AcceptBudget m_budget;
+    bool m_pausedForBudget = false;
 };
 
 QtPskListener::QtPskListener(PskParameters parameters, QHostAddress address, std::optional<Advertisement> advertisement,
                              DnsSdPublisher* publisher)
-    : m_parameters(std::move(parameters))
-    , m_address(std::move(address))
+    : m_address(std::move(address))
     , m_advertisement(std::move(advertisement))
     , m_publisher(publisher)
     , m_server(std::make_unique<Server>(*this))
+    , m_tls(OpensslPskContext::make(std::move(parameters)))
 {
 }
 
@@ -175,7 +191,10 @@ void QtPskListener::accept(qintptr socketDescriptor)
     // Handed over on a later turn, not from inside QTcpServer's accept loop, so the handler may
     // drop this listener. A hand-over that never runs closes the connection with the lambda.
     auto connection = std::make_shared<std::unique_ptr<PskConnection>>(
-        QtPskConnection::accepted(socketDescriptor, m_parameters));
+        std::make_unique<OpensslPskConnection>(socketDescriptor, m_tls, [server = QPointer<Server>(m_server.get())] {
+            if (server)
+                server->credit();
+        }));
     QMetaObject::invokeMethod(
         &m_context,
         [this, connection] {

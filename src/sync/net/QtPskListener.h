@@ -13,8 +13,11 @@
 
 namespace vantorel {
 
-// PskListener over QTcpServer. Each accepted socket is handed over as a QtPskConnection before
-// its handshake, so the connection's owner runs the handshake under its own time-out.
+class OpensslPskContext;
+
+// PskListener over QTcpServer. Each accepted socket is handed over as an OpensslPskConnection
+// before its handshake, so the connection's owner runs the handshake under its own time-out; all
+// of them share one TLS context.
 class QtPskListener final : public PskListener
 {
 public:
@@ -43,11 +46,11 @@ private:
     void accept(qintptr socketDescriptor);
     void report(State state, std::optional<NetworkError> error = std::nullopt);
 
-    PskParameters m_parameters;
     QHostAddress m_address;
     std::optional<Advertisement> m_advertisement;
     DnsSdPublisher* m_publisher = nullptr;
     std::unique_ptr<Server> m_server;
+    std::shared_ptr<const OpensslPskContext> m_tls;
     std::unique_ptr<DnsSdRegistration> m_registration;
     QObject m_context;
     StateHandler m_stateHandler;

@@ -179,6 +179,9 @@ TEST(CloudSnapshotCodec, PayloadMustMatchItsMetadata)
 {
     // The digest is SHA-256 over exactly the bytes the sync coder writes.
     EXPECT_EQ(Codec::digest("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Codec::digest({}), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Codec::digest("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
     const UsageSyncSnapshot snapshot = test::fullSnapshot();
     const CloudSnapshotPayload payload = Codec::encode(snapshot);
     EXPECT_EQ(payload.data, SyncCoding::encode(snapshot));

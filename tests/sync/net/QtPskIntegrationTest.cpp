@@ -2,6 +2,7 @@
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
+#include "support/DrainEvents.h"
 #include "support/FakeDnsSd.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include <openssl/err.h>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -224,6 +227,85 @@ TEST(QtPskIntegrationTest, RefusesPeersOfferingAnotherVersionOrSuite)
         EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
         EXPECT_EQ(classified(loopback.server.error), UsageSyncError::Code::authenticationFailed);
     }
+}
+
+TEST(QtPskIntegrationTest, PeersThatLeaveOrSpeakNoTlsFailTheHandshakeAndLeaveNoTlsErrorBehind)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray sent;
+        UsageSyncError::Code expected;
+    };
+    const QList<Case> cases = {
+        {"leaves without a byte", {}, UsageSyncError::Code::unavailable},
+        {"speaks plain HTTP", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", UsageSyncError::Code::authenticationFailed},
+        {"half a client hello", QByteArray::fromHex("160301"), UsageSyncError::Code::unavailable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loopback loopback(parameters());
+        const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in address{AF_INET, htons(loopback.listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
+        ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        if (!c.sent.isEmpty()) {
+            ASSERT_EQ(::send(peer, c.sent.constData(), size_t(c.sent.size()), MSG_NOSIGNAL), c.sent.size());
+        }
+        ::shutdown(peer, SHUT_WR);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, waitMilliseconds));
+        EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
+        EXPECT_EQ(classified(loopback.server.error), c.expected);
+        // Qt's TLS sockets on this thread read the same error queue.
+        EXPECT_EQ(ERR_peek_error(), 0u);
+        ::close(peer);
+    }
+}
+
+TEST(QtPskIntegrationTest, SilentPeerGetsNoHandshakeUntilItSpeaks)
+{
+    // The server evicts peers that have not begun a handshake first: one that has spoken must
+    // show it, one that has not must not.
+    QtPskListener listener(parameters(), QHostAddress::LocalHost);
+    std::unique_ptr<PskConnection> accepted;
+    QList<PskConnection::State> states;
+    listener.setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
+        accepted = std::move(connection);
+        accepted->setStateHandler(
+            [&](PskConnection::State state, const std::optional<NetworkError>&) { states.append(state); });
+        accepted->start();
+    });
+    listener.start();
+    const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address{AF_INET, htons(listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted != nullptr; }, waitMilliseconds));
+    drainEvents();
+    EXPECT_TRUE(states.isEmpty());
+
+    ASSERT_EQ(::send(peer, "\x16", 1, MSG_NOSIGNAL), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, waitMilliseconds));
+    EXPECT_EQ(states.first(), PskConnection::State::preparing);
+    ::close(peer);
+}
+
+TEST(QtPskIntegrationTest, AnswerBeyondTheSocketBuffersStillArrivesWholeAfterTheServerLetGo)
+{
+    Loopback loopback(parameters());
+    auto client = loopback.connect(parameters());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+    ASSERT_EQ(loopback.server.state, PskConnection::State::ready);
+
+    QByteArray answer(4 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < answer.size(); ++i)
+        answer[i] = char(i * 7 % 251);
+    sendOn(*loopback.accepted, loopback.server, answer);
+    loopback.accepted.reset();
+    EXPECT_GE(LingeringSockets::instance().closingCount(), 1) << "the socket could not take it all at once";
+    readAll(*client, loopback.client);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, waitMilliseconds));
+    EXPECT_TRUE(loopback.client.received == answer) << loopback.client.received.size();
+    EXPECT_TRUE(loopback.client.ended);
+    EXPECT_TRUE(QTest::qWaitFor([] { return LingeringSockets::instance().closingCount() == 0; }, waitMilliseconds));
 }
 
 TEST(QtPskIntegrationTest, CancelledListenerRefusesNewConnectionsAndLeavesAcceptedOnesAlone)

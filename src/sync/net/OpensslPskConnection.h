@@ -1,0 +1,88 @@
+#pragma once
+
+#include "sync/net/PskCallbacks.h"
+#include "sync/net/PskConnection.h"
+
+#include <QList>
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+typedef struct ssl_st SSL;
+typedef struct bio_st BIO;
+
+namespace vantorel {
+
+class OpensslPskContext;
+
+// The server side of a sync connection on an accepted descriptor, with TLS run by OpenSSL on the
+// listener's shared context: a connection costs no TLS set-up of its own. Encrypted bytes pass
+// through memory buffers, so every socket call is ours: non-blocking, never raising SIGPIPE, and
+// reading only while a handshake or a receive needs bytes (the kernel holds the peer back).
+class OpensslPskConnection final : public PskConnection
+{
+public:
+    // Most bytes moved between the socket and TLS in one system call.
+    static constexpr qsizetype socketChunkBytes = 64 * 1024;
+
+    // Takes `socketDescriptor` over, not started: the handshake runs only on start(), and not
+    // before the peer has sent something, so a peer that connects and says nothing costs no TLS.
+    // Dropping an unstarted connection just closes the descriptor. `onHandshake` runs once the
+    // peer has proven the key, synchronously: it must not call back into this connection.
+    OpensslPskConnection(qintptr socketDescriptor, std::shared_ptr<const OpensslPskContext> context,
+                         std::function<void()> onHandshake = {});
+    ~OpensslPskConnection() override;
+
+    void setStateHandler(StateHandler handler) override;
+    void start() override;
+    bool isLocalNetworkDenied() const override { return false; }
+    void send(const QByteArray& content, SendCompletion completion) override;
+    void receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion) override;
+    void cancel() override;
+
+private:
+    void beginHandshake();
+    void onReadable();
+    void advance();
+    void handshake();
+    void deliverReceive();
+    void flushOut();
+    // Encrypts the next piece of queued plaintext; false when there is none or it failed.
+    bool encryptNext();
+    void socketFailed(int code);
+    void fail(const NetworkError& error);
+    void updateReadInterest();
+    void release();
+
+    std::shared_ptr<const OpensslPskContext> m_context;
+    std::function<void()> m_onHandshake;
+    int m_descriptor = -1;
+    SSL* m_ssl = nullptr;
+    // Owned by m_ssl: what the peer sent, not yet decrypted, and what goes to the peer.
+    BIO* m_incoming = nullptr;
+    BIO* m_outgoing = nullptr;
+    // What send() queued and the socket has not taken yet, from m_plaintextOffset of the first on.
+    QList<QByteArray> m_plaintext;
+    qsizetype m_plaintextOffset = 0;
+    // Bytes taken from m_outgoing that the socket has not accepted yet, from m_outboundSent on.
+    QByteArray m_outbound;
+    qsizetype m_outboundSent = 0;
+    std::unique_ptr<QSocketNotifier> m_readable;
+    std::unique_ptr<QSocketNotifier> m_writable;
+    // Also the receiver of the notifiers' signals.
+    PskCallbacks m_callbacks;
+    bool m_started = false;
+    bool m_ready = false;
+    // The socket reported its end (or a reset): no more bytes will come from it.
+    bool m_peerEnded = false;
+    // The peer ended its TLS stream (close-notify, or the socket's end once nothing is buffered).
+    bool m_endOfStream = false;
+    // A failure before ready.
+    std::optional<NetworkError> m_failure;
+    // A failure after ready, reported to reads once decrypted bytes are out.
+    std::optional<NetworkError> m_streamError;
+};
+
+} // namespace vantorel
