@@ -252,7 +252,7 @@ TEST(QtPskIntegrationTest, PeersThatLeaveOrSpeakNoTlsFailTheHandshakeAndLeaveNoT
             ASSERT_EQ(::send(peer, c.sent.constData(), size_t(c.sent.size()), MSG_NOSIGNAL), c.sent.size());
         }
         ::shutdown(peer, SHUT_WR);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, waitMilliseconds));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
         EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
         EXPECT_EQ(classified(loopback.server.error), c.expected);
         // Qt's TLS sockets on this thread read the same error queue.
@@ -278,12 +278,12 @@ TEST(QtPskIntegrationTest, SilentPeerGetsNoHandshakeUntilItSpeaks)
     const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in address{AF_INET, htons(listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
     ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted != nullptr; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted != nullptr; }, pskWaitMilliseconds));
     drainEvents();
     EXPECT_TRUE(states.isEmpty());
 
     ASSERT_EQ(::send(peer, "\x16", 1, MSG_NOSIGNAL), 1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, pskWaitMilliseconds));
     EXPECT_EQ(states.first(), PskConnection::State::preparing);
     ::close(peer);
 }
@@ -292,7 +292,7 @@ TEST(QtPskIntegrationTest, AnswerBeyondTheSocketBuffersStillArrivesWholeAfterThe
 {
     Loopback loopback(parameters());
     auto client = loopback.connect(parameters());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.state && loopback.server.state; }, pskWaitMilliseconds));
     ASSERT_EQ(loopback.server.state, PskConnection::State::ready);
 
     QByteArray answer(4 * 1024 * 1024, Qt::Uninitialized);
@@ -302,10 +302,10 @@ TEST(QtPskIntegrationTest, AnswerBeyondTheSocketBuffersStillArrivesWholeAfterThe
     loopback.accepted.reset();
     EXPECT_GE(LingeringSockets::instance().closingCount(), 1) << "the socket could not take it all at once";
     readAll(*client, loopback.client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, waitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, pskWaitMilliseconds));
     EXPECT_TRUE(loopback.client.received == answer) << loopback.client.received.size();
     EXPECT_TRUE(loopback.client.ended);
-    EXPECT_TRUE(QTest::qWaitFor([] { return LingeringSockets::instance().closingCount() == 0; }, waitMilliseconds));
+    EXPECT_TRUE(QTest::qWaitFor([] { return LingeringSockets::instance().closingCount() == 0; }, pskWaitMilliseconds));
 }
 
 TEST(QtPskIntegrationTest, CancelledListenerRefusesNewConnectionsAndLeavesAcceptedOnesAlone)
