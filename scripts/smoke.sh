@@ -89,7 +89,8 @@ wait_for_log() { wait_until "\"$2\" from pid $1" log_has "$1" "$2"; }
 count_log() { grep -cF -- "pid=$1 $2" "$log" 2>/dev/null; }
 codex_runs() { grep -c '^args ' "$codex_log"; }
 at_least() { [ "$("${@:2}")" -ge "$1" ]; }
-# SIGTERM comes only between refreshes: the checks are about what a finished refresh left behind.
+# Until the last check SIGTERM comes between refreshes: those checks are about what a finished
+# refresh left behind.
 wait_for_refreshes() { wait_until "refresh $2 of pid $1 to end" at_least "$2" count_log "$1" "refreshScheduledItems.end"; }
 # The messages of one process, in order, must contain these in this order.
 in_order() {
@@ -328,4 +329,12 @@ log_has "$second" "app.willTerminate" || fail "the replaced copy quit without \"
 wait_for_refreshes "$third" 1
 terminate "$third"
 [ "$(wc -l <"$notifications")" -eq 1 ] || fail "unexpected notifications"
+
+# SIGTERM while a refresh waits on a CLI that never answers: the child is killed and every task
+# unwinds before the process ends (a sanitizer build exits non-zero on what stays behind).
+printf 'pid hung\nexpect\nhang\n' >"$work/codex.scenario"
+start_copy fourth
+wait_until "the silent Codex CLI" test -s "$work/hung"
+terminate "$fourth"
+[ ! -e "/proc/$(cat "$work/hung")" ] || fail "the silent Codex CLI outlived the application"
 echo "smoke: passed"

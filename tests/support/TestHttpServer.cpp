@@ -1,9 +1,6 @@
 #include "support/TestHttpServer.h"
 
 #include <QCoreApplication>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -13,11 +10,6 @@
 namespace vantorel {
 
 namespace {
-
-// The shared loopback manager and the servers alive; the manager goes with the last server,
-// because one torn down at process exit sometimes leaves its HTTP thread's objects behind.
-QPointer<QNetworkAccessManager> sharedManager;
-int liveServers = 0;
 
 // Requests larger than this are a broken test, not something to buffer.
 constexpr qsizetype maximumRequestBytes = 16 * 1024 * 1024;
@@ -108,7 +100,6 @@ TestHttpServer::TestHttpServer(QObject* parent)
     : QObject(parent)
     , m_server(new QTcpServer(this))
 {
-    ++liveServers;
     connect(m_server, &QTcpServer::newConnection, this, &TestHttpServer::onNewConnection);
     m_server->listen(QHostAddress::LocalHost, 0);
 }
@@ -116,10 +107,6 @@ TestHttpServer::TestHttpServer(QObject* parent)
 TestHttpServer::~TestHttpServer()
 {
     close();
-    if (--liveServers == 0 && sharedManager) {
-        delete sharedManager.data();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
 }
 
 bool TestHttpServer::isListening() const
@@ -173,15 +160,6 @@ void TestHttpServer::close()
         socket->abort();
         delete socket;
     }
-}
-
-QNetworkAccessManager* TestHttpServer::networkManager()
-{
-    if (!sharedManager) {
-        sharedManager = new QNetworkAccessManager(QCoreApplication::instance());
-        sharedManager->setProxy(QNetworkProxy::NoProxy);
-    }
-    return sharedManager;
 }
 
 void TestHttpServer::onNewConnection()

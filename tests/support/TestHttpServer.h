@@ -12,7 +12,6 @@
 
 #include <functional>
 
-class QNetworkAccessManager;
 class QTcpServer;
 class QTcpSocket;
 
@@ -92,11 +91,6 @@ public:
 
     // Stops accepting connections and closes the open ones.
     void close();
-
-    // A shared access manager that never uses a proxy, for clients aimed at a TestHttpServer. It is
-    // deleted with the last live server (clients holding it then fail with `cancelled`); the next
-    // call makes a fresh one.
-    static QNetworkAccessManager* networkManager();
 
 signals:
     void requestReceived(const vantorel::RecordedHttpRequest& request);

@@ -28,7 +28,7 @@ namespace {
 
 std::shared_ptr<HttpTransport> client(const HttpClient::Options& options)
 {
-    return std::make_shared<HttpClient>(options, TestHttpServer::networkManager());
+    return std::make_shared<HttpClient>(options);
 }
 
 QCoro::Task<UsageSnapshot> scripted(std::variant<UsageSnapshot, std::exception_ptr> answer)

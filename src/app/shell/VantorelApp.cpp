@@ -40,7 +40,7 @@
 #include "app/window/SettingsPanel.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/JsonFileSettingsStore.h"
-#include "core/foundation/PendingCompletion.h"
+#include "core/foundation/TaskUnwinding.h"
 #include "core/foundation/TimerSleeper.h"
 #include "core/rules/DiscordWebhookService.h"
 #include "core/rules/DiscordWebhookURLCache.h"
@@ -64,8 +64,9 @@ namespace vantorel {
 
 namespace {
 
-// Cancelled tasks finish in a few turns; the bound only guards against one that never ends.
-constexpr int maximumUnwindRounds = 1000;
+// Cancelled tasks finish in a few turns or once their child process is reaped; the bound only
+// guards against one that never ends.
+constexpr std::chrono::milliseconds maximumUnwindTime{3000};
 
 // The real services, one of each.
 AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSettingsStore> defaults)
@@ -280,10 +281,9 @@ int VantorelApp::exec()
     m_cloudSync.reset();
     m_sync.reset();
     m_viewModel.reset();
-    // The tasks the view model cancelled resume on later turns: let them unwind and free their
-    // frames before the process ends.
-    for (int round = 0; round < maximumUnwindRounds && detail::pendingResumeCount() > 0; ++round)
-        QCoreApplication::sendPostedEvents();
+    // The tasks the view model cancelled resume on later turns, some only once a killed child
+    // has been reaped: let them unwind and free their frames before the process ends.
+    unwindSuspendedTasks(maximumUnwindTime);
     m_defaults->flush();
     AppDiagnostics::flush();
     return exitCode;

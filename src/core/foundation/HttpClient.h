@@ -2,16 +2,17 @@
 
 #include "core/foundation/HttpTransport.h"
 
-#include <QPointer>
-
 #include <memory>
 
-class QNetworkAccessManager;
+class QObject;
 
 namespace vantorel {
 
-// HTTP on QNetworkAccessManager, behaving like an ephemeral URL session: no cookies are read or
-// stored and nothing is cached. Lives on the thread that created it.
+// HTTP/1.1 over a socket of its own per request (TLS with the system's certificate authorities
+// for https), behaving like an ephemeral URL session: no cookies are read or stored and nothing is
+// cached. It reads the answer itself so that every part of it is bounded as it arrives (see
+// HttpResponseReader). A proxy from the system configuration is used when it can tunnel.
+// Lives on the thread that created it.
 class HttpClient final : public HttpTransport
 {
 public:
@@ -27,24 +28,22 @@ public:
         qint64 maximumResponseBytes = 8 * 1024 * 1024;
     };
 
-    // Default options on a manager of its own.
     HttpClient();
-    // Uses `manager` when given (not owned; it must outlive the client), else owns a fresh one.
-    explicit HttpClient(Options options, QNetworkAccessManager* manager = nullptr);
+    explicit HttpClient(Options options);
     ~HttpClient() override;
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
     const Options& options() const { return m_options; }
 
-    // See HttpTransport::send. Destroying the client (or its manager) while a request is in
+    // See HttpTransport::send. Destroying the client while a request is in
     // flight fails that request with HttpError::Kind::cancelled.
     QCoro::Task<HttpResponse> send(HttpRequest request, CancelToken token) override;
 
 private:
     Options m_options;
-    std::unique_ptr<QNetworkAccessManager> m_ownedManager;
-    QPointer<QNetworkAccessManager> m_manager;
+    // Parent of the sockets in flight; its end cancels them.
+    std::unique_ptr<QObject> m_connections;
 };
 
 } // namespace vantorel

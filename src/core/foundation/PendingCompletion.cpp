@@ -11,6 +11,7 @@ namespace vantorel::detail {
 namespace {
 
 std::atomic<int> pendingResumes{0};
+std::atomic<int> suspendedAwaiters{0};
 
 } // namespace
 
@@ -45,6 +46,16 @@ void resumeLater(const ResumeTarget& target)
 int pendingResumeCount()
 {
     return pendingResumes.load();
+}
+
+int suspendedAwaiterCount()
+{
+    return suspendedAwaiters.load();
+}
+
+void countSuspendedAwaiters(int change)
+{
+    suspendedAwaiters += change;
 }
 
 } // namespace vantorel::detail

@@ -32,6 +32,9 @@ ResumeTarget resumeTargetForCurrentThread(std::coroutine_handle<> handle);
 void resumeLater(const ResumeTarget& target);
 // Resumptions posted but not yet run; lets tests drain the event loop deterministically.
 int pendingResumeCount();
+// Coroutines suspended on a PendingCompletion that has not settled yet.
+int suspendedAwaiterCount();
+void countSuspendedAwaiters(int change);
 
 } // namespace detail
 
@@ -53,6 +56,8 @@ class PendingCompletion
         std::optional<Stored> value;
         std::exception_ptr error;
         std::vector<detail::ResumeTarget> waiters;
+
+        ~State() { detail::countSuspendedAwaiters(-int(waiters.size())); }
     };
 
 public:
@@ -117,6 +122,7 @@ public:
                 if (state->finished)
                     return false;
                 state->waiters.push_back(std::move(target));
+                detail::countSuspendedAwaiters(1);
                 return true;
             }
 
@@ -145,6 +151,7 @@ private:
             m_state->finished = true;
             waiters.swap(m_state->waiters);
         }
+        detail::countSuspendedAwaiters(-int(waiters.size()));
         for (const auto& waiter : waiters)
             detail::resumeLater(waiter);
         return true;

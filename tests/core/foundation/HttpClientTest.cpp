@@ -6,13 +6,19 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
+#include <QFile>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <optional>
 
@@ -61,7 +67,7 @@ protected:
     HttpRequest get(const char* path) const { return HttpRequest{.url = url(path)}; }
 
     TestHttpServer server;
-    HttpClient client{HttpClient::Options{}, TestHttpServer::networkManager()};
+    HttpClient client{HttpClient::Options{}};
 };
 
 } // namespace
@@ -126,7 +132,7 @@ TEST_F(HttpClientIntegration, FollowsRedirectsUnlessRefused)
         server.respond(QStringLiteral("/old"), TestHttpResponse::redirect(url("/new"), status));
         HttpClient::Options options;
         options.followRedirects = false;
-        HttpClient refusing(options, TestHttpServer::networkManager());
+        HttpClient refusing(options);
         const Outcome refused = run(refusing, get("/old"));
         ASSERT_TRUE(refused.response);
         EXPECT_EQ(refused.response->statusCode, status);
@@ -210,7 +216,7 @@ TEST_F(HttpClientIntegration, AnEndlessHeadEndsAtTheRequestTimeOut)
         QObject::connect(drip, &QTimer::timeout, peer, [peer] { peer->write("X-More: 1\r\n"); });
         drip->start(50);
     });
-    HttpClient timed({.requestTimeoutSeconds = 0.3, .resourceTimeoutSeconds = 5.0}, TestHttpServer::networkManager());
+    HttpClient timed({.requestTimeoutSeconds = 0.3, .resourceTimeoutSeconds = 5.0});
     QElapsedTimer elapsed;
     elapsed.start();
     const Outcome outcome = run(timed, HttpRequest{.url = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(endless.serverPort()))});
@@ -275,7 +281,7 @@ TEST_F(HttpClientIntegration, RequestAndResourceTimeOutsEndTheExchange)
         HttpClient::Options options;
         options.requestTimeoutSeconds = 0.3;
         options.resourceTimeoutSeconds = c.resourceTimeoutSeconds;
-        HttpClient timed(options, TestHttpServer::networkManager());
+        HttpClient timed(options);
         QElapsedTimer elapsed;
         elapsed.start();
         const Outcome outcome = run(timed, get(c.path));
@@ -310,17 +316,16 @@ TEST_F(HttpClientIntegration, CancellingAbortsThePendingReplyAtOnce)
     EXPECT_EQ(server.requestCount(), 1) << "a cancelled token must not start a request";
 }
 
-TEST_F(HttpClientIntegration, LosingTheManagerMidFlightFailsTheRequest)
+TEST_F(HttpClientIntegration, LosingTheClientMidFlightFailsTheRequest)
 {
     auto slow = TestHttpResponse::text("late");
     slow.delaySeconds = 30.0;
     server.respond(QStringLiteral("/slow"), slow);
-    auto* manager = new QNetworkAccessManager;
-    manager->setProxy(QNetworkProxy::NoProxy);
-    QObject::connect(&server, &TestHttpServer::requestReceived, manager, [manager] { manager->deleteLater(); });
+    auto orphaned = std::make_unique<HttpClient>(HttpClient::Options{});
+    QObject::connect(&server, &TestHttpServer::requestReceived, [&orphaned] { orphaned.reset(); });
 
-    HttpClient orphaned(HttpClient::Options{}, manager);
-    const Outcome outcome = run(orphaned, get("/slow"));
+    auto task = exchange(orphaned.get(), get("/slow"), CancelToken());
+    const Outcome outcome = QCoro::waitFor(std::move(task));
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(*outcome.error, HttpError::Kind::cancelled);
     drainEvents();
@@ -345,4 +350,243 @@ TEST_F(HttpClientIntegration, RefusesHeaderFieldsThatWouldSplitTheRequest)
         EXPECT_EQ(*outcome.error, HttpError::Kind::other);
     }
     EXPECT_EQ(server.requestCount(), 0) << "a malformed header must not leave the machine";
+}
+
+namespace {
+
+// A loopback peer that answers every connection with `answer` once the request has arrived, then
+// keeps writing `more()` (when given) whenever its output has drained, never closing on its own
+// unless `closeAfterAnswer`.
+class ScriptedPeer
+{
+public:
+    explicit ScriptedPeer(QByteArray answer, std::function<QByteArray()> more = {}, bool closeAfterAnswer = false)
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this, answer, more, closeAfterAnswer] {
+            QTcpSocket* peer = m_server.nextPendingConnection();
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer, answer, more, closeAfterAnswer] {
+                takeRequest(peer);
+                peer->write(answer);
+                if (closeAfterAnswer)
+                    peer->disconnectFromHost();
+                else if (more)
+                    QObject::connect(peer, &QTcpSocket::bytesWritten, peer, [peer, more] {
+                        if (peer->bytesToWrite() == 0)
+                            peer->write(more());
+                    });
+            });
+        });
+    }
+
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort())); }
+
+private:
+    // Reads the request away and answers only once per connection.
+    static void takeRequest(QTcpSocket* peer)
+    {
+        peer->readAll();
+        QObject::disconnect(peer, &QTcpSocket::readyRead, nullptr, nullptr);
+    }
+
+    QTcpServer m_server;
+};
+
+} // namespace
+
+// A head that never ends fails as soon as it passes a bound, not when a time-out expires, and the
+// client holds no more of it than the bound.
+TEST_F(HttpClientIntegration, AnEndlessHeadFailsAtItsBoundAtOnce)
+{
+    int line = 0;
+    const struct
+    {
+        const char* name;
+        std::function<QByteArray()> more;
+    } cases[] = {
+        {"endless fields", [&line]() -> QByteArray { return "X-Field-" + QByteArray::number(++line) + ": 1\r\n"; }},
+        {"one endless field", []() -> QByteArray { return QByteArray(4096, 'v'); }},
+    };
+    for (const auto& testCase : cases) {
+        ScriptedPeer endless("HTTP/1.1 200 OK\r\nX-Start: ", testCase.more);
+        HttpClient patient({.requestTimeoutSeconds = 30.0, .resourceTimeoutSeconds = 60.0});
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const Outcome outcome = run(patient, HttpRequest{.url = endless.url()});
+        EXPECT_EQ(outcome.error, HttpError::Kind::other) << testCase.name;
+        EXPECT_LT(elapsed.elapsed(), 5000) << testCase.name;
+    }
+}
+
+TEST_F(HttpClientIntegration, AHeadOfMoreThanAHundredFieldsIsAnInvalidResponse)
+{
+    for (const int fields : {100, 101}) {
+        QByteArray answer = "HTTP/1.1 200 OK\r\n";
+        for (int i = 1; i < fields; ++i)
+            answer += "X-Field-" + QByteArray::number(i) + ": 1\r\n";
+        answer += "Content-Length: 2\r\n\r\nok";
+        ScriptedPeer peer(answer);
+        const Outcome outcome = run(client, HttpRequest{.url = peer.url()});
+        if (fields <= 100) {
+            ASSERT_TRUE(outcome.response) << fields;
+            EXPECT_EQ(outcome.response->headers.values("x-field-99").size(), 1);
+            EXPECT_EQ(outcome.response->body, "ok");
+        } else {
+            EXPECT_EQ(outcome.error, HttpError::Kind::other) << fields;
+        }
+    }
+}
+
+TEST_F(HttpClientIntegration, ReadsChunkedAndCloseDelimitedBodiesWithinTheCap)
+{
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                               "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\nX-Trailer: t\r\n\r\n";
+    const QByteArray closing = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nhello world";
+    const struct
+    {
+        const char* name;
+        QByteArray answer;
+        bool close;
+        qint64 limit;
+        std::optional<HttpError::Kind> error;
+    } cases[] = {
+        {"chunked", chunked, false, 100, std::nullopt},
+        {"chunked over the cap", chunked, false, 10, HttpError::Kind::responseTooLarge},
+        {"until close", closing, true, 100, std::nullopt},
+        {"until close over the cap", closing, true, 10, HttpError::Kind::responseTooLarge},
+        {"interim answer first", "HTTP/1.1 100 Continue\r\n\r\n" + closing, true, 100, std::nullopt},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        ScriptedPeer peer(testCase.answer, {}, testCase.close);
+        HttpRequest request{.url = peer.url()};
+        request.maximumResponseBytes = testCase.limit;
+        const Outcome outcome = run(client, request);
+        if (testCase.error) {
+            EXPECT_EQ(outcome.error, testCase.error);
+        } else {
+            ASSERT_TRUE(outcome.response);
+            EXPECT_EQ(outcome.response->statusCode, 200);
+            EXPECT_EQ(outcome.response->body, "hello world");
+        }
+    }
+}
+
+TEST_F(HttpClientIntegration, SendsOneRequestThatClosesItsConnection)
+{
+    server.respond(QStringLiteral("/hook"), TestHttpResponse::text("ok"));
+    const HttpRequest post{url("/hook?wait=true"), "POST", {{"Content-Type", "application/json"}, {"X-Multi", "a"}, {"x-multi", "b"}}, "{}"};
+    ASSERT_TRUE(run(client, post).response);
+    const auto received = server.requests().last();
+    EXPECT_EQ(received.query, QStringLiteral("wait=true"));
+    EXPECT_EQ(received.headers.value("Host"), "127.0.0.1:" + QByteArray::number(server.port()));
+    EXPECT_EQ(received.headers.value("Content-Length"), QByteArray("2"));
+    EXPECT_EQ(received.headers.value("Connection"), QByteArray("close"));
+    EXPECT_EQ(received.headers.values("X-Multi"), QList<QByteArray>{"a, b"});
+    EXPECT_FALSE(received.headers.contains("Accept-Encoding")) << "no coding this client cannot read is offered";
+
+    const HttpRequest emptyPost{url("/hook"), "POST", {}, {}};
+    ASSERT_TRUE(run(client, emptyPost).response);
+    EXPECT_EQ(server.requests().last().headers.value("Content-Length"), QByteArray("0"));
+    ASSERT_TRUE(run(client, get("/hook")).response);
+    EXPECT_FALSE(server.requests().last().headers.contains("Content-Length"));
+}
+
+TEST_F(HttpClientIntegration, RedirectsNeverLeaveHttpsAndEndAfterSixteenHops)
+{
+    int hops = 0;
+    server.setHandler([this, &hops](const RecordedHttpRequest&) {
+        ++hops;
+        return TestHttpResponse::redirect(url("/again"));
+    });
+    const Outcome loop = run(client, get("/again"));
+    EXPECT_EQ(loop.error, HttpError::Kind::other);
+    EXPECT_EQ(hops, 17);
+
+    // A 303 turns a post into a get without its body.
+    server.respond(QStringLiteral("/posted"), TestHttpResponse::redirect(url("/result"), 303));
+    server.respond(QStringLiteral("/result"), TestHttpResponse::text("done"));
+    const Outcome seeOther = run(client, HttpRequest{url("/posted"), "POST", {{"Content-Type", "application/json"}}, "{}"});
+    ASSERT_TRUE(seeOther.response);
+    EXPECT_EQ(seeOther.response->body, "done");
+    EXPECT_EQ(server.requests(QStringLiteral("/result")).last().method, "GET");
+    EXPECT_TRUE(server.requests(QStringLiteral("/result")).last().body.isEmpty());
+}
+
+namespace {
+
+// A TLS server on 127.0.0.1 with a certificate for "localhost" made for the test, answering every
+// request with "secure". Not trusted until trust() adds it to the default configuration.
+class LocalTlsServer
+{
+public:
+    LocalTlsServer()
+    {
+        const QString key = m_dir.filePath(QStringLiteral("key.pem"));
+        const QString certificate = m_dir.filePath(QStringLiteral("certificate.pem"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
+                       "/CN=localhost", "-addext", "subjectAltName=DNS:localhost", "-days", "2", "-keyout", key,
+                       "-out", certificate});
+        if (!openssl.waitForFinished(30'000) || openssl.exitCode() != 0)
+            return;
+        QFile keyFile(key);
+        QFile certificateFile(certificate);
+        if (!keyFile.open(QIODevice::ReadOnly) || !certificateFile.open(QIODevice::ReadOnly))
+            return;
+        m_certificate = QSslCertificate(certificateFile.readAll());
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(m_certificate);
+        configuration.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Ec));
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        m_server.setSslConfiguration(configuration);
+        QObject::connect(&m_server, &QSslServer::pendingConnectionAvailable, [this] {
+            QTcpSocket* peer = m_server.nextPendingConnection();
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+                if (!peer->readAll().contains("\r\n\r\n"))
+                    return;
+                peer->write("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecure");
+                peer->disconnectFromHost();
+            });
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    ~LocalTlsServer() { QSslConfiguration::setDefaultConfiguration(m_original); }
+
+    bool isListening() const { return !m_certificate.isNull() && m_server.isListening(); }
+    QUrl url(const QString& host) const { return QUrl(QStringLiteral("https://%1:%2/").arg(host).arg(m_server.serverPort())); }
+
+    void trust()
+    {
+        QSslConfiguration configuration = m_original;
+        configuration.addCaCertificate(m_certificate);
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QSslCertificate m_certificate;
+    QSslServer m_server;
+    const QSslConfiguration m_original = QSslConfiguration::defaultConfiguration();
+};
+
+} // namespace
+
+TEST_F(HttpClientIntegration, HttpsVerifiesThePeerAndItsName)
+{
+    LocalTlsServer tls;
+    ASSERT_TRUE(tls.isListening());
+    EXPECT_EQ(run(client, HttpRequest{.url = tls.url(QStringLiteral("localhost"))}).error,
+              HttpError::Kind::secureConnectionFailed)
+        << "an unknown authority was accepted";
+
+    tls.trust();
+    const Outcome trusted = run(client, HttpRequest{.url = tls.url(QStringLiteral("localhost"))});
+    ASSERT_TRUE(trusted.response) << (trusted.error ? rawValue(*trusted.error).toStdString() : "cancelled");
+    EXPECT_EQ(trusted.response->body, "secure");
+    EXPECT_EQ(run(client, HttpRequest{.url = tls.url(QStringLiteral("127.0.0.1"))}).error,
+              HttpError::Kind::secureConnectionFailed)
+        << "a certificate for another name was accepted";
 }

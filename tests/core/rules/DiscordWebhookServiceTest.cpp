@@ -176,7 +176,7 @@ class DiscordWebhookSend : public testing::Test
 protected:
     DiscordWebhookSend()
         : loopback(std::make_shared<LoopbackTransport>(
-              std::make_shared<HttpClient>(DiscordWebhookService::transportOptions(), TestHttpServer::networkManager()),
+              std::make_shared<HttpClient>(DiscordWebhookService::transportOptions()),
               server.url()))
         , service(loopback)
     {

@@ -43,7 +43,7 @@ inline std::shared_ptr<HttpClient> loopbackClient(HttpClient::Options options, d
 {
     options.requestTimeoutSeconds = requestTimeoutSeconds;
     options.resourceTimeoutSeconds = 5.0;
-    return std::make_shared<HttpClient>(options, TestHttpServer::networkManager());
+    return std::make_shared<HttpClient>(options);
 }
 
 // A loopback server per test; replies released with deleteLater are flushed afterwards.

@@ -1,0 +1,32 @@
+#include "core/foundation/TaskUnwinding.h"
+
+#include "core/foundation/PendingCompletion.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace vantorel {
+
+bool unwindSuspendedTasks(std::chrono::milliseconds bound)
+{
+    const auto unwound = [] { return detail::pendingResumeCount() == 0 && detail::suspendedAwaiterCount() == 0; };
+    const QDeadlineTimer deadline(bound, Qt::PreciseTimer);
+    // Ends the wait below once the bound has passed, if nothing else does. Armed again whenever it
+    // has fired, so a wake-up just short of the bound cannot leave the wait without one.
+    QTimer bell;
+    bell.setSingleShot(true);
+    bell.setTimerType(Qt::PreciseTimer);
+    while (!unwound()) {
+        if (deadline.hasExpired())
+            return false;
+        if (!bell.isActive())
+            bell.start(std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 1)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
+} // namespace vantorel
