@@ -464,7 +464,13 @@ void JsonFileSettingsStore::load()
         moveAside(QStringLiteral("unreadable: ") + file.errorString());
         return;
     }
-    const QByteArray bytes = file.read(maximumFileSize + 1);
+    // The size is checked before reading: a bounded read would reserve the whole bound up front.
+    if (file.size() > maximumFileSize) {
+        file.close();
+        moveAside(QStringLiteral("tooLarge"));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
     const bool readFailed = file.error() != QFileDevice::NoError;
     const QString readError = file.errorString();
     file.close();
@@ -472,6 +478,7 @@ void JsonFileSettingsStore::load()
         moveAside(QStringLiteral("unreadable: ") + readError);
         return;
     }
+    // It may have grown since its size was read.
     if (bytes.size() > maximumFileSize) {
         moveAside(QStringLiteral("tooLarge"));
         return;
