@@ -107,8 +107,9 @@ std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
         if (!value->is_string()) {
             return std::nullopt;
         }
+        // Decoded straight from the parsed text: the histories' text runs to megabytes.
         const auto& text = value->get_ref<const std::string&>();
-        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(text),
+        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(text.data(), qsizetype(text.size())),
                                                       QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded) {
             return std::nullopt;
