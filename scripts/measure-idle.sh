@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Idle footprint of the tray application with full histories, in a private session bus and a
 # scratch home: milliseconds from exec to the tray item's first picture being read by the tray
-# host, then VmRSS, RssAnon, RssFile and Threads from /proc once the process has settled.
-# Needs Xvfb and dbus-run-session.
+# host, then VmRSS, RssAnon, RssFile and Threads from /proc at three moments:
+#   launch  - the launch window left open, once the process has settled;
+#   closed  - after the launch window was closed (as a window manager closes it) and it settled;
+#   pages   - after the window was reopened through the bus, every sidebar page was visited and
+#             the window was closed again (skipped with MEASURE_IDLE_PAGES=0).
+# Needs Xvfb, xdotool and dbus-run-session.
 #
 # usage: scripts/measure-idle.sh <vantorel binary> <fake_status_notifier_watcher binary> [settle s] [runs]
 #   e.g. scripts/measure-idle.sh build/release/src/vantorel build/test/tests/fake_status_notifier_watcher 20 5
-# The tray host is the test helper that reads the first item's IconPixmap and exits.
+# The tray host is the test helper that reads the first item's IconPixmap and stays, so that the
+# item stays in the tray.
+# MEASURE_IDLE_FONTS=1 also lists the font files mapped at each moment.
 set -euo pipefail
 app=$(realpath "$1")
 watcher=$(realpath "$2")
@@ -52,14 +58,92 @@ with open(sys.argv[1], "w") as out:
     json.dump(document, out)
 PY
 cp "$XDG_CONFIG_HOME/Vantorel/defaults.json" "$scratch/defaults.json"
+# A returning user's autostart entry: only the first start ever writes (and syncs) it.
+mkdir -p "$XDG_CONFIG_HOME/autostart"
+printf '[Desktop Entry]\nType=Application\nName=Vantorel\nExec=%s\nTerminal=false\nX-GNOME-Autostart-enabled=true\n' \
+  "$app" >"$XDG_CONFIG_HOME/autostart/vantorel.desktop"
 
 now_ms() { date +%s%3N; }
+
+figures() { # <label> <pid>
+  local status=/proc/$2/status
+  if [[ ! -r $status ]]; then
+    echo "  $1: the application ended"
+    return
+  fi
+  awk -v label="$1" '
+    /^VmRSS:|^RssAnon:|^RssFile:/ { v[$1] = sprintf("%.1f", $2 / 1024) }
+    /^Threads:/ { t = $2 }
+    END { printf "  %-7s VmRSS %s MB, RssAnon %s MB, RssFile %s MB, threads %s\n",
+                 label ":", v["VmRSS:"], v["RssAnon:"], v["RssFile:"], t }' "$status"
+  if [[ ${MEASURE_IDLE_FONTS:-0} == 1 ]]; then
+    grep -o '/usr/share/fonts/.*' "/proc/$2/maps" | sort -u | sed 's/^/           font /'
+  fi
+}
+
+# The application's one visible top-level window, waiting up to 10 s for it to be mapped.
+app_window() { # <pid>
+  timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
+}
+
+# Asks the window to close with WM_DELETE_WINDOW, as a window manager's close button does.
+close_window() { # <window id>
+  python3 - "$1" <<'PY'
+import ctypes, sys
+from ctypes import c_int, c_long, c_ulong, c_void_p
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = c_ulong
+x.XInternAtom.argtypes = [c_void_p, ctypes.c_char_p, c_int]
+x.XSendEvent.argtypes = [c_void_p, c_ulong, c_int, c_long, c_void_p]
+x.XFlush.argtypes = [c_void_p]
+x.XCloseDisplay.argtypes = [c_void_p]
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int), ("display", c_void_p),
+                ("window", c_ulong), ("message_type", c_ulong), ("format", c_int), ("data", c_long * 5)]
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", c_long * 24)]
+display = x.XOpenDisplay(None)
+event = Event()
+event.xclient.type = 33  # ClientMessage
+event.xclient.window = int(sys.argv[1])
+event.xclient.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.xclient.format = 32
+event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(display, event.xclient.window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+x.XCloseDisplay(display)
+PY
+}
+
+# Sidebar entries in window coordinates: input, history, settings, then the overview.
+sidebar_x=47
+sidebar_pages=(70 110 530 30)
+page_pause=${MEASURE_IDLE_PAGE_PAUSE:-2}
+
+visit_pages() { # <pid>
+  gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
+    --method org.freedesktop.Application.Activate '{}' >/dev/null
+  local window
+  window=$(app_window "$1")
+  [[ -n $window ]] || { echo "  pages:  the window did not reopen"; return 1; }
+  sleep "$page_pause"
+  local origin
+  origin=$(xdotool getwindowgeometry --shell "$window" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
+  read -r left top <<<"$origin"
+  for y in "${sidebar_pages[@]}"; do
+    xdotool mousemove $((left + sidebar_x)) $((top + y)) click 1
+    sleep "$page_pause"
+  done
+  close_window "$window"
+}
 
 for run in $(seq "$runs"); do
   cp "$scratch/defaults.json" "$XDG_CONFIG_HOME/Vantorel/defaults.json"
   fifo=$scratch/watcher.$run
   mkfifo "$fifo"
-  "$watcher" >"$fifo" 2>/dev/null &
+  "$watcher" --stay >"$fifo" 2>/dev/null &
   watcher_pid=$!
   exec 3<"$fifo"
   # The watcher owns its bus name before it prints anything; give it that moment.
@@ -72,16 +156,20 @@ for run in $(seq "$runs"); do
     embedded=$(( $(now_ms) - start ))
   fi
   exec 3<&-
+  echo "run $run: start->tray ${embedded:-none} ms"
+  window=$(app_window "$app_pid")
   sleep "$settle"
-  status=/proc/$app_pid/status
-  if [[ -r $status ]]; then
-    awk -v run="$run" -v ms="${embedded:-none}" '
-      /^VmRSS:|^RssAnon:|^RssFile:/ { v[$1] = sprintf("%.1f", $2 / 1024) }
-      /^Threads:/ { t = $2 }
-      END { printf "run %s: start->tray %s ms, VmRSS %s MB, RssAnon %s MB, RssFile %s MB, threads %s\n",
-                   run, ms, v["VmRSS:"], v["RssAnon:"], v["RssFile:"], t }' "$status"
+  figures launch "$app_pid"
+  if [[ -n $window ]]; then
+    close_window "$window"
+    sleep "$settle"
+    figures closed "$app_pid"
+    if [[ ${MEASURE_IDLE_PAGES:-1} == 1 ]] && visit_pages "$app_pid"; then
+      sleep "$settle"
+      figures pages "$app_pid"
+    fi
   else
-    echo "run $run: the application ended before it settled"
+    echo "  the launch window did not appear"
   fi
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true

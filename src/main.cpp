@@ -1,5 +1,6 @@
 #include "app/shell/AppStartup.h"
 #include "app/shell/GraphicalSession.h"
+#include "core/foundation/FreedHeap.h"
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    vantorel::tuneHeapForIdling();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -1,6 +1,7 @@
 // A stand-in tray host for integration tests: owns org.kde.StatusNotifierWatcher on the session
 // bus, takes the first item that registers, prints the sizes of its IconPixmap and the title of
-// its ToolTip, and quits, so that the item sees its host go away.
+// its ToolTip, and quits, so that the item sees its host go away. With --stay it keeps serving as
+// the tray host, as a desktop's panel does (for measuring an idle item).
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -94,7 +95,8 @@ private:
             toolTip >> title >> description;
             toolTip.endStructure();
             printLine(u"ToolTip " + title);
-            QCoreApplication::quit();
+            if (!QCoreApplication::arguments().contains(QStringLiteral("--stay")))
+                QCoreApplication::quit();
         });
     }
 };

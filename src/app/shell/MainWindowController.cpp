@@ -1,9 +1,11 @@
 #include "app/shell/MainWindowController.h"
 
+#include "app/ui/IconProvider.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/FreedHeap.h"
 
 #include <QGuiApplication>
+#include <QPixmapCache>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -44,8 +46,14 @@ void MainWindowController::create()
     // ends the application. Minimising keeps them.
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // Once the pages are gone, so are the heap pages they freed.
-    QObject::connect(window, &QObject::destroyed, [] { QTimer::singleShot(0, &returnFreedHeapToSystem); });
+    // Once the pages are gone, so are the pictures cached for them and the heap pages they freed.
+    QObject::connect(window, &QObject::destroyed, [] {
+        QTimer::singleShot(0, [] {
+            IconProvider::releaseCaches();
+            QPixmapCache::clear();
+            returnFreedHeapToSystem();
+        });
+    });
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (m_content) {

@@ -8,27 +8,25 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace vantorel {
 
 StatusItemPopover::StatusItemPopover(const ContentFactory& content, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+    , m_makeContent(content)
 {
     setObjectName(QStringLiteral("statusItemPopover"));
     setWindowTitle(QStringLiteral("Vantorel"));
     setFixedSize(popoverSize);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(borderWidth, borderWidth, borderWidth, borderWidth);
-    if (content) {
-        m_content = content();
-        if (m_content)
-            layout->addWidget(m_content);
-    }
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &StatusItemPopover::onApplicationStateChanged);
 }
 
 void StatusItemPopover::open(const QRect& anchor)
 {
+    buildContentIfNeeded();
     const bool placesItself = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     if (!anchor.isEmpty() && !placesItself) {
         auto* screen = QGuiApplication::screenAt(anchor.center());
@@ -43,6 +41,16 @@ void StatusItemPopover::open(const QRect& anchor)
     show();
     raise();
     activateWindow();
+}
+
+void StatusItemPopover::buildContentIfNeeded()
+{
+    if (!m_makeContent)
+        return;
+    // Built once, on the first opening: a tray application that is never clicked keeps no pages.
+    m_content = std::exchange(m_makeContent, nullptr)();
+    if (m_content)
+        layout()->addWidget(m_content);
 }
 
 bool StatusItemPopover::justHidDueToDeactivation() const

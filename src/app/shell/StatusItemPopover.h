@@ -26,7 +26,7 @@ public:
 
     using ContentFactory = std::function<QWidget*()>;
 
-    // The content is built once, now, and kept with its state between openings.
+    // The content is built once, on the first opening, and kept with its state between openings.
     explicit StatusItemPopover(const ContentFactory& content, QWidget* parent = nullptr);
 
     // Shows the popover beside `anchor` (global coordinates) on the anchor's screen and activates
@@ -54,7 +54,9 @@ private:
     void onApplicationStateChanged(Qt::ApplicationState state);
     void hideItself();
     bool isInside(const QWidget* widget) const;
+    void buildContentIfNeeded();
 
+    ContentFactory m_makeContent;
     QPointer<QWidget> m_content;
     QElapsedTimer m_hiddenByDeactivation;
     QList<QPointer<QWidget>> m_ignored;

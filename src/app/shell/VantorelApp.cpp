@@ -68,6 +68,10 @@ namespace {
 // guards against one that never ends.
 constexpr std::chrono::milliseconds maximumUnwindTime{3000};
 
+// A tray host reads a new item's picture a couple of bus round trips after it registers, well
+// within this; a window shown this much later still appears at once to the eye.
+constexpr int launchWindowDelayMilliseconds = 100;
+
 // The real services, one of each.
 AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSettingsStore> defaults)
 {
@@ -226,8 +230,10 @@ VantorelApp::VantorelApp(QApplication& app)
         const QWidget* window = m_statusItemController->mainWindow();
         m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());
     });
-    // Launching has finished once the event loop turns.
-    QTimer::singleShot(0, m_delegate.get(), &AppLifecycleDelegate::applicationDidFinishLaunching);
+    // Launching has finished once the event loop has turned and the tray host has had time to
+    // read the item's first picture: building the launch window first would keep it waiting.
+    QTimer::singleShot(launchWindowDelayMilliseconds, m_delegate.get(),
+                       &AppLifecycleDelegate::applicationDidFinishLaunching);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
 }
 

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 // The resources are compiled into a static library, whose registration code the linker keeps
 // only when something refers to it.
@@ -35,9 +36,20 @@ QString resourcePath(const QString& name)
     return QStringLiteral(":/icons/") + name + QStringLiteral(".svg");
 }
 
+struct Caches {
+    QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
+    QHash<QString, QPixmap> pixmaps;
+};
+
+Caches& caches()
+{
+    static Caches instance;
+    return instance;
+}
+
 QSvgRenderer* renderer(const QString& name)
 {
-    static QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
+    auto& renderers = caches().renderers;
     registerIconResources();
     auto it = renderers.find(name);
     if (it == renderers.end()) {
@@ -63,7 +75,7 @@ void drawPlaceholder(QPainter& painter, int size)
 
 QPixmap IconProvider::pixmap(const QString& name, int size, const QColor& color, qreal devicePixelRatio)
 {
-    static QHash<QString, QPixmap> cache;
+    auto& cache = caches().pixmaps;
     static QSet<QString> reportedMissing;
 
     size = std::max(size, 1);
@@ -98,6 +110,13 @@ QPixmap IconProvider::pixmap(const QString& name, int size, const QColor& color,
     const QPixmap result = QPixmap::fromImage(image);
     cache.insert(key, result);
     return result;
+}
+
+void IconProvider::releaseCaches()
+{
+    // Swapped out first: a drawing's destructor never sees a half-cleared cache.
+    Caches released;
+    std::swap(released, caches());
 }
 
 bool IconProvider::hasSymbol(const QString& name)

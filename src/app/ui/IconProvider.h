@@ -19,6 +19,10 @@ public:
     // once per name), never a null pixmap.
     static QPixmap pixmap(const QString& name, int size, const QColor& color, qreal devicePixelRatio);
 
+    // Forgets every cached pixmap and parsed drawing; later calls draw afresh. For when the
+    // windows that asked for them are gone, so that an idle application does not keep them.
+    static void releaseCaches();
+
     // True when the set has a valid drawing for `name`.
     static bool hasSymbol(const QString& name);
 

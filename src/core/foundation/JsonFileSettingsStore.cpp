@@ -107,8 +107,9 @@ std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
         if (!value->is_string()) {
             return std::nullopt;
         }
+        // Decoded straight from the parsed text: the histories' text runs to megabytes.
         const auto& text = value->get_ref<const std::string&>();
-        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(text),
+        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(text.data(), qsizetype(text.size())),
                                                       QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded) {
             return std::nullopt;
@@ -464,7 +465,13 @@ void JsonFileSettingsStore::load()
         moveAside(QStringLiteral("unreadable: ") + file.errorString());
         return;
     }
-    const QByteArray bytes = file.read(maximumFileSize + 1);
+    // The size is checked before reading: a bounded read would reserve the whole bound up front.
+    if (file.size() > maximumFileSize) {
+        file.close();
+        moveAside(QStringLiteral("tooLarge"));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
     const bool readFailed = file.error() != QFileDevice::NoError;
     const QString readError = file.errorString();
     file.close();
@@ -472,6 +479,7 @@ void JsonFileSettingsStore::load()
         moveAside(QStringLiteral("unreadable: ") + readError);
         return;
     }
+    // It may have grown since its size was read.
     if (bytes.size() > maximumFileSize) {
         moveAside(QStringLiteral("tooLarge"));
         return;

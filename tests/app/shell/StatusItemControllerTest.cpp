@@ -203,6 +203,26 @@ TEST_F(StatusItemPopoverView, PressesOutsideHideItExceptInItsOwnDialogsAndTheTog
     EXPECT_TRUE(popover.isVisible());
 }
 
+TEST_F(StatusItemPopoverView, BuildsItsContentOnTheFirstOpeningAndKeepsItAfterwards)
+{
+    int built = 0;
+    QWidget* content = nullptr;
+    StatusItemPopover popover([&] {
+        ++built;
+        return content = new QWidget;
+    });
+    EXPECT_EQ(built, 0);
+    popover.open({});
+    QApplication::processEvents();
+    popover.hide();
+    popover.open({});
+    QApplication::processEvents();
+    EXPECT_EQ(built, 1);
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(content->parentWidget(), &popover);
+    EXPECT_TRUE(content->isVisible());
+}
+
 TEST_F(StatusItemPopoverView, BorderStandsApartFromTheBackgroundInBothSchemes)
 {
     for (const bool dark : {false, true}) {

@@ -107,6 +107,18 @@ TEST_F(UiKitTest, EverySymbolIsAValidDrawingInTheAskedColourAndAnUnknownOneAPlac
     EXPECT_GT(inkedPixels(IconProvider::pixmap(QStringLiteral("no.such.symbol"), 16, ink, 1.0).toImage(), ink), 0);
 }
 
+TEST_F(UiKitTest, SymbolsAreCachedUntilTheCachesAreReleasedAndThenDrawnTheSameAgain)
+{
+    const auto draw = [] { return IconProvider::pixmap(QStringLiteral("gearshape"), 16, Qt::black, 2.0); };
+    const QPixmap first = draw();
+    EXPECT_EQ(draw().cacheKey(), first.cacheKey());
+    IconProvider::releaseCaches();
+    const QPixmap again = draw();
+    EXPECT_NE(again.cacheKey(), first.cacheKey());
+    EXPECT_EQ(again.toImage(), first.toImage());
+    EXPECT_TRUE(IconProvider::hasSymbol(QStringLiteral("gearshape")));
+}
+
 TEST_F(UiKitTest, ButtonsKeepTheirGeometryAndOrder)
 {
     for (const auto* name : {"xmark", "arrow.left.arrow.right"}) {

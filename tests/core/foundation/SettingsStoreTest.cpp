@@ -218,6 +218,21 @@ TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty
     }
 }
 
+TEST_F(JsonFileSettingsStoreTest, AFileOverTheLimitIsMovedAsideUnread)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    ASSERT_TRUE(test::writeFileBytes(m_path, R"({"a":{"type":"bool","value":true}})"));
+    {
+        // Sparse: the size is all that is checked.
+        QFile file(m_path);
+        ASSERT_TRUE(file.resize(JsonFileSettingsStore::maximumFileSize + 1));
+    }
+    const auto store = open();
+    EXPECT_FALSE(store.contains(QStringLiteral("a")));
+    EXPECT_FALSE(QFileInfo::exists(m_path));
+    EXPECT_TRUE(logText().contains("reason=tooLarge"));
+}
+
 TEST_F(JsonFileSettingsStoreTest, ASecondDamageInTheSameSecondDoesNotOverwriteTheFirst)
 {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
