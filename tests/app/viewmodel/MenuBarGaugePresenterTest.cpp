@@ -11,7 +11,7 @@ namespace {
 using namespace gaugetest;
 using Presenter = MenuBarGaugePresenter;
 using Values = QList<MenuBarGaugeValue>;
-constexpr Date now{800'000'000};
+constexpr Date presenterNow{800'000'000};
 
 // Codex shows a confirmed CLI reading; with `claude` set, only Claude is on and shows that one.
 MenuBarGaugeState showing(std::optional<double> fiveHour, std::optional<double> weekly,
@@ -22,8 +22,8 @@ MenuBarGaugeState showing(std::optional<double> fiveHour, std::optional<double> 
     snapshot.weeklyRemainingPercent = weekly;
     snapshot.source = claude ? UsageSource::claudeOAuth : UsageSource::codexCLI;
     snapshot.codexPeriodValidationVersion = 1;
-    snapshot.updatedAt = now.addingTimeInterval(-300);
-    MenuBarGaugeState state{.claudeUsageDisplayErrorMessage = claudeError, .claudeNow = now};
+    snapshot.updatedAt = presenterNow.addingTimeInterval(-300);
+    MenuBarGaugeState state{.claudeUsageDisplayErrorMessage = claudeError, .claudeNow = presenterNow};
     state.settings.codexEnabled = !claude;
     state.settings.claudeEnabled = claude;
     (claude ? state.displayedClaudeUsageSnapshot : state.displayedCodexUsageSnapshot) = snapshot;

@@ -31,7 +31,7 @@ AppSettings both()
 
 using Dates = std::map<MonitoredProvider, double>;
 
-struct Case
+struct ScheduleCase
 {
     const char* name;
     std::function<QList<MonitoredProvider>(ProviderRefreshSchedule&)> act;
@@ -45,7 +45,7 @@ constexpr auto claude = MonitoredProvider::claude;
 
 TEST(ProviderRefreshSchedule, Table)
 {
-    const Case cases[] = {
+    const ScheduleCase cases[] = {
         {"interval below the minimum is 60 s",
          [](auto& s) { s.configure(codexOnly(0), scheduleStart); return QList<MonitoredProvider>(); }, {}, {{codex, 60}}, {{codex, 60}}},
         {"negative interval is 60 s",
@@ -110,7 +110,7 @@ TEST(ProviderRefreshSchedule, Table)
          [](auto& s) { s.configure(both(), scheduleStart); s.markRequested(scheduleStart + 290); return s.takeDue(scheduleStart + 300); },
          {}, {{codex, 590}, {claude, 890}}, {{codex, 300}, {claude, 600}}},
     };
-    for (const Case& c : cases) {
+    for (const ScheduleCase& c : cases) {
         SCOPED_TRACE(c.name);
         ProviderRefreshSchedule schedule;
         EXPECT_EQ(c.act(schedule), c.due);

@@ -21,14 +21,14 @@ namespace vantorel {
 namespace {
 
 using Edit = std::function<void(AppSettings&)>;
-const QString apiKey = QStringLiteral("sk-secret-key");
-const QString webhook = QStringLiteral("https://discord.com/api/webhooks/1/secret-hook");
+const QString storedApiKey = QStringLiteral("sk-secret-key");
+const QString storedWebhook = QStringLiteral("https://discord.com/api/webhooks/1/secret-hook");
 const QString claudeToken = QStringLiteral("claude-secret-token");
 
 void withSecrets(ViewModelHarness& h)
 {
-    h.secrets->put(KeychainStore::openAIAPIKeyService, QStringLiteral("default"), apiKey.toUtf8());
-    h.secrets->put(KeychainStore::discordWebhookURLService, QStringLiteral("default"), webhook.toUtf8());
+    h.secrets->put(KeychainStore::openAIAPIKeyService, QStringLiteral("default"), storedApiKey.toUtf8());
+    h.secrets->put(KeychainStore::discordWebhookURLService, QStringLiteral("default"), storedWebhook.toUtf8());
     h.claudeCredentials->setPayload(QByteArrayLiteral(R"({"claudeAiOauth":{"accessToken":")") + claudeToken.toUtf8()
                                     + QByteArrayLiteral(R"(","subscriptionType":"max"}})"));
 }
@@ -211,7 +211,7 @@ TEST(DiagnosticActions, CopyHoldsNoSecretAndItsMessageClearsFromTheFirstCopy)
     h.storeSettings(settings);
     AppViewModel& vm = started(h);
     const QString summary = vm.diagnosticSummaryText();
-    for (const QString& secret : {apiKey, webhook, claudeToken})
+    for (const QString& secret : {storedApiKey, storedWebhook, claudeToken})
         EXPECT_FALSE(summary.contains(secret)) << secret.toStdString();
 
     vm.copyDiagnosticSummary();
