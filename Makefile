@@ -20,9 +20,11 @@ run: build
 	$(BUILD_DIR)/release/src/vantorel
 
 # -g1 keeps the line tables, all a sanitizer report needs for file:line, and leaves out the type
-# and variable records that cost compile time and object size.
+# and variable records that cost compile time and object size. -Og runs the optimisations that the
+# flow-based warnings need (uninitialised use, null dereference) and leaves out the rest, which took
+# a fifth of the compile time at -O1 and bought the sanitized tests little speed.
 $(BUILD_DIR)/test/build.ninja:
-	cmake -S . -B $(BUILD_DIR)/test $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON -DVANTOREL_WERROR=ON -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
+	cmake -S . -B $(BUILD_DIR)/test $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVANTOREL_SANITIZE=ON -DVANTOREL_WERROR=ON -DCMAKE_CXX_FLAGS_DEBUG="-Og -g1"
 
 test-build: deps $(BUILD_DIR)/test/build.ninja
 	cmake --build $(BUILD_DIR)/test -j $(JOBS)
