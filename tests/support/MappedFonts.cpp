@@ -4,24 +4,17 @@
 
 namespace vantorel {
 
-QStringList mappedFontFiles()
+QStringList mappedCjkFonts()
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
-    if (!maps.open(QIODevice::ReadOnly))
-        return {};
     QStringList files;
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        const auto at = line.indexOf("/usr/share/fonts/");
-        if (at >= 0)
-            files.append(QString::fromUtf8(line.mid(at)));
+    if (maps.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : maps.readAll().split('\n'))
+            if (line.contains("/usr/share/fonts/") && line.contains("CJK"))
+                files.append(QString::fromUtf8(line.mid(line.indexOf('/'))));
     }
     files.removeDuplicates();
     return files;
-}
-
-bool mapsCjkFont()
-{
-    return !mappedFontFiles().filter(QStringLiteral("CJK")).isEmpty();
 }
 
 } // namespace vantorel

@@ -4,10 +4,7 @@
 
 namespace vantorel {
 
-// The font files this process has mapped now, from /proc/self/maps, each once.
-QStringList mappedFontFiles();
-
-// Whether any of them is one of the (several megabyte) CJK collections.
-bool mapsCjkFont();
+// The CJK font collections (several megabytes each) this process has mapped now.
+QStringList mappedCjkFonts();
 
 } // namespace vantorel
