@@ -77,7 +77,7 @@ figures() { # <label> <pid>
     END { printf "  %-7s VmRSS %s MB, RssAnon %s MB, RssFile %s MB, threads %s\n",
                  label ":", v["VmRSS:"], v["RssAnon:"], v["RssFile:"], t }' "$status"
   if [[ ${MEASURE_IDLE_FONTS:-0} == 1 ]]; then
-    grep -o '/usr/share/fonts/.*' "/proc/$2/maps" | sort -u | sed 's/^/           font /'
+    { grep -o '/usr/share/fonts/.*' "/proc/$2/maps" || true; } | sort -u | sed 's/^/           font /'
   fi
 }
 

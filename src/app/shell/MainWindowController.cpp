@@ -1,6 +1,7 @@
 #include "app/shell/MainWindowController.h"
 
 #include "app/ui/IconProvider.h"
+#include "app/ui/UiFont.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/FreedHeap.h"
 
@@ -46,11 +47,13 @@ void MainWindowController::create()
     // ends the application. Minimising keeps them.
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // Once the pages are gone, so are the pictures cached for them and the heap pages they freed.
+    // Once the pages are gone, so are the pictures and faces cached for them and the heap pages
+    // they freed.
     QObject::connect(window, &QObject::destroyed, [] {
         QTimer::singleShot(0, [] {
             IconProvider::releaseCaches();
             QPixmapCache::clear();
+            UiFont::releaseUnusedFaces();
             returnFreedHeapToSystem();
         });
     });

@@ -69,16 +69,13 @@ QFont sansFont(qreal pointSize, QFont::Weight weight)
     return makeFont(families, QFont::SansSerif, pointSize, weight);
 }
 
-QFont monospacedFont(qreal pointSize, QFont::Weight weight)
-{
-    static const QStringList families{QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("DejaVu Sans Mono"),
-                                      QStringLiteral("Liberation Mono")};
-    return makeFont(families, QFont::Monospace, pointSize, weight);
-}
+// The layout was drawn for digits in half-em cells; these faces' digits are 0.6 em wide, and Qt
+// scales a scalable face horizontally to the asked stretch.
+constexpr int monospacedStretch = 83;
 
 struct Fonts {
-    QFont percentage = monospacedFont(17, QFont::Bold);
-    QFont ringTitle = monospacedFont(8.2, QFont::ExtraBold);
+    QFont percentage = MenuBarGaugeImageRenderer::numberFont(17);
+    QFont ringTitle = MenuBarGaugeImageRenderer::numberFont(8.2, QFont::ExtraBold);
     QFont compactRingLabel = sansFont(9, QFont::Bold);
     QFont compactName = sansFont(10, QFont::DemiBold);
     QFont detailedName = sansFont(9, QFont::DemiBold);
@@ -334,7 +331,7 @@ constexpr std::array<std::pair<qreal, qreal>, 4> squareRingShares{
 constexpr qreal squareNumberDiagonalShare = 1.05;
 constexpr qreal squareNumberHeightShare = 0.75;
 // Font stretches tried in turn, so that "100" can keep readable digits in a narrower face.
-constexpr std::array<int, 2> squareNumberStretches{100, 82};
+constexpr std::array<int, 2> squareNumberStretches{monospacedStretch, 70};
 constexpr qreal squareDashLengthShare = 0.42;
 constexpr qreal squareDashThicknessShare = 0.09;
 constexpr qreal squareMinimumDashThickness = 1.6;
@@ -363,7 +360,7 @@ bool squareShowsNumber(const MenuBarGaugeImageRenderer::Input& input)
 
 QFont squareNumberFont(qreal pointSize, int stretch)
 {
-    auto font = monospacedFont(pointSize, QFont::Bold);
+    auto font = MenuBarGaugeImageRenderer::numberFont(pointSize);
     font.setStretch(stretch);
     return font;
 }
@@ -566,6 +563,16 @@ QImage MenuBarGaugeImageRenderer::bundledBrandIcon(const QString& iconName)
 {
     ApplicationResources::registerAll();
     return QImage(u":/Brand/" % iconName % u".png");
+}
+
+QFont MenuBarGaugeImageRenderer::numberFont(qreal pointSize, QFont::Weight weight)
+{
+    // The numbers and window titles are drawn while the tray is all there is: a CJK face, whose
+    // files are several megabytes, would stay mapped for them.
+    static const QStringList families{QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono")};
+    auto font = makeFont(families, QFont::Monospace, pointSize, weight);
+    font.setStretch(monospacedStretch);
+    return font;
 }
 
 MenuBarGaugeImageRenderer::MenuBarGaugeImageRenderer(Environment environment)

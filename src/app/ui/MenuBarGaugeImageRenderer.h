@@ -6,6 +6,7 @@
 #include "core/model/MenuBarProviderIdentityStyle.h"
 
 #include <QCache>
+#include <QFont>
 #include <QIcon>
 #include <QImage>
 #include <QList>
@@ -74,6 +75,10 @@ public:
     static Environment systemEnvironment(const DesktopAppearance& appearance);
     // The application's brand image ":/Brand/<iconName>.png", or a null image.
     static QImage bundledBrandIcon(const QString& iconName);
+
+    // The face of every number, percentage and window title in the picture: Latin only, so that a
+    // tray showing only the picture maps no CJK font file. Digits are half an em wide.
+    static QFont numberFont(qreal pointSize, QFont::Weight weight = QFont::Bold);
 
     explicit MenuBarGaugeImageRenderer(Environment environment);
     MenuBarGaugeImageRenderer(const MenuBarGaugeImageRenderer&) = delete;

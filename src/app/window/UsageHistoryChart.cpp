@@ -45,6 +45,9 @@ QScatterSeries* latestMarker()
     return series;
 }
 
+// A size no other text uses, so that the font measured last shares no cached face with them.
+constexpr int releasingLabelPixelSize = 7;
+
 } // namespace
 
 UsageHistoryChart::UsageHistoryChart(QWidget* parent)
@@ -98,6 +101,20 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
         series->attachAxis(m_yAxis);
     }
     applyColors();
+}
+
+UsageHistoryChart::~UsageHistoryChart()
+{
+    // Qt Charts measures every label with one text item that outlives every chart and keeps the
+    // font of the last label measured, with the Japanese face the dates made it load. Measured
+    // once more without the dates, in a font that never draws Japanese, it lets go of that face.
+    for (const QString& label : m_xAxis->categoriesLabels())
+        m_xAxis->remove(label);
+    QFont latin(QStringLiteral("DejaVu Sans"));
+    latin.setPixelSize(releasingLabelPixelSize);
+    m_xAxis->setLabelsFont(latin);
+    m_yAxis->setLabelsFont(latin);
+    chart()->layout()->activate();
 }
 
 void UsageHistoryChart::apply(const UsageChartData& data, bool timeAxis, ColorPick fiveHourColor)

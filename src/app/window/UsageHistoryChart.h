@@ -21,6 +21,7 @@ class UsageHistoryChart : public QChartView
 
 public:
     explicit UsageHistoryChart(QWidget* parent = nullptr);
+    ~UsageHistoryChart() override;
 
     // Replaces every point at once and sets the horizontal range and its marks.
     void apply(const UsageChartData& data, bool timeAxis, ColorPick fiveHourColor);

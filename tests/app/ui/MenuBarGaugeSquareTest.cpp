@@ -1,6 +1,8 @@
 #include "GaugeProbe.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QRawFont>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -92,6 +94,21 @@ TEST(MenuBarGaugeSquare, DigitsAreReadableOrLeftOut)
     RendererRig rig;
     EXPECT_GE(darkRowsInCentre(squareImage(rig.renderer.makeSquare(bothProviders(false, remainingPercent)), 48)), 9);
     EXPECT_GE(darkRowsInCentre(squareImage(rig.renderer.makeSquare(cases[2].first), 32)), 9);
+}
+
+// The numbers need no CJK face, whose files stay mapped while the tray is all there is, and
+// keep the half-em digits the layout and the fit of two digits above were drawn for.
+TEST(MenuBarGaugeSquare, NumbersUseALatinFaceWithHalfEmDigits)
+{
+    QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
+    device.setDotsPerMeterX(2835);
+    device.setDotsPerMeterY(2835);
+    for (const auto weight : {QFont::Bold, QFont::ExtraBold}) {
+        const auto font = MenuBarGaugeImageRenderer::numberFont(100, weight);
+        const auto family = QRawFont::fromFont(font).familyName();
+        EXPECT_FALSE(family.contains(u"CJK")) << family.toStdString();
+        EXPECT_NEAR(QFontMetricsF(font, &device).horizontalAdvance(QStringLiteral("15%")), 150, 3) << weight;
+    }
 }
 
 // Changes between light and dark along a circle of the given radius, sampled every 3 degrees.

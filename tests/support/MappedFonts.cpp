@@ -1,0 +1,20 @@
+#include "MappedFonts.h"
+
+#include <QFile>
+
+namespace vantorel {
+
+QStringList mappedCjkFonts()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QStringList files;
+    if (maps.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : maps.readAll().split('\n'))
+            if (line.contains("/usr/share/fonts/") && line.contains("CJK"))
+                files.append(QString::fromUtf8(line.mid(line.indexOf('/'))));
+    }
+    files.removeDuplicates();
+    return files;
+}
+
+} // namespace vantorel

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+namespace vantorel {
+
+// The CJK font collections (several megabytes each) this process has mapped now.
+QStringList mappedCjkFonts();
+
+} // namespace vantorel
