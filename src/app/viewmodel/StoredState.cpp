@@ -69,6 +69,30 @@ std::optional<QList<BankedResetExpiryIdentity>> expiryIdentitiesFromJson(const J
     return listFromJson(value, &bankedResetExpiryIdentityFromJson);
 }
 
+// The usage history's stored text, written sample by sample so that no tree of the whole list is
+// built on the writer thread. A sample that cannot be encoded (a number that is not finite) is
+// left out rather than failing the whole settings file.
+QByteArray usageHistoryStoreText(const QList<UsageHistoryEntry>& history)
+{
+    // A sample's stored text is about 190 bytes.
+    constexpr qsizetype expectedBytesPerSample = 200;
+    QByteArray bytes;
+    bytes.reserve(history.size() * expectedBytesPerSample + 2);
+    bytes.append('[');
+    for (const UsageHistoryEntry& entry : history) {
+        try {
+            const QByteArray element = json::write(toJson(entry), json::Form::store);
+            if (bytes.size() > 1) {
+                bytes.append(',');
+            }
+            bytes.append(element);
+        } catch (const JsonEncodeError&) {
+        }
+    }
+    bytes.append(']');
+    return bytes;
+}
+
 // Creation time as a sort key; a NaN time sorts as the oldest so the order stays strict.
 double sortTime(const NotificationHistoryEntry& entry)
 {
@@ -240,6 +264,11 @@ void StoredState::loadHistories()
 
     state.usageHistory = HistoryRetention::prunedUsage(storedHistory(defaults(), Keys::usageHistory, &usageHistoryEntryFromJson),
                                                        m_viewModel.notificationNow());
+    // The stored text need not stay in memory beside the samples; the file keeps it as it is until
+    // the next write, as it did before the samples were held this way.
+    if (!state.usageHistory.isEmpty()) {
+        storeUsageHistory(true);
+    }
 }
 
 void StoredState::loadSettings()
@@ -423,7 +452,18 @@ void StoredState::persistList(const QList<T>& records, EncodedRecordList<T>& for
 
 void StoredState::persistUsageHistory()
 {
-    persistList(m_viewModel.state().usageHistory, m_usageHistoryForm, Keys::usageHistory);
+    if (m_viewModel.state().usageHistory.isEmpty()) {
+        defaults().remove(Keys::usageHistory);
+        return;
+    }
+    storeUsageHistory(false);
+}
+
+void StoredState::storeUsageHistory(bool alreadyStored)
+{
+    defaults().setEncodedData(
+        Keys::usageHistory, [history = m_viewModel.state().usageHistory] { return usageHistoryStoreText(history); },
+        alreadyStored);
 }
 
 void StoredState::persistNotificationHistory()

@@ -99,6 +99,8 @@ private:
     void loadLedgers();
     void loadOutboxAndExpiries();
     void loadHistories();
+    // Stores the usage history as its samples, encoded only when the file is written.
+    void storeUsageHistory(bool alreadyStored);
     // Publishes storageFailureMessage now and whenever the store's or the log's failure changes.
     void watchWriteFailures();
     void publishStorageFailure();
@@ -112,8 +114,8 @@ private:
 
     AppViewModel& m_viewModel;
     QList<PendingDiscordNotification> m_storedOutbox;
-    // The histories' stored forms, kept per record: one new sample encodes one record.
-    EncodedRecordList<UsageHistoryEntry> m_usageHistoryForm;
+    // The notification history's stored form, kept per record: one new entry encodes one record.
+    // The usage history's text is made from the samples on the settings store's writer thread.
     EncodedRecordList<NotificationHistoryEntry> m_notificationHistoryForm;
 };
 
