@@ -69,30 +69,6 @@ std::optional<QList<BankedResetExpiryIdentity>> expiryIdentitiesFromJson(const J
     return listFromJson(value, &bankedResetExpiryIdentityFromJson);
 }
 
-// The usage history's stored text, written sample by sample so that no tree of the whole list is
-// built on the writer thread. A sample that cannot be encoded (a number that is not finite) is
-// left out rather than failing the whole settings file.
-QByteArray usageHistoryStoreText(const QList<UsageHistoryEntry>& history)
-{
-    // A sample's stored text is about 190 bytes.
-    constexpr qsizetype expectedBytesPerSample = 200;
-    QByteArray bytes;
-    bytes.reserve(history.size() * expectedBytesPerSample + 2);
-    bytes.append('[');
-    for (const UsageHistoryEntry& entry : history) {
-        try {
-            const QByteArray element = json::write(toJson(entry), json::Form::store);
-            if (bytes.size() > 1) {
-                bytes.append(',');
-            }
-            bytes.append(element);
-        } catch (const JsonEncodeError&) {
-        }
-    }
-    bytes.append(']');
-    return bytes;
-}
-
 // Creation time as a sort key; a NaN time sorts as the oldest so the order stays strict.
 double sortTime(const NotificationHistoryEntry& entry)
 {
@@ -448,6 +424,27 @@ void StoredState::persistList(const QList<T>& records, EncodedRecordList<T>& for
     } catch (const JsonEncodeError&) {
         // The previous value stays.
     }
+}
+
+QByteArray StoredState::usageHistoryStoreText(const QList<UsageHistoryEntry>& history)
+{
+    // A sample's stored text is about 190 bytes.
+    constexpr qsizetype expectedBytesPerSample = 200;
+    QByteArray bytes;
+    bytes.reserve(history.size() * expectedBytesPerSample + 2);
+    bytes.append('[');
+    for (const UsageHistoryEntry& entry : history) {
+        try {
+            const QByteArray element = json::write(toJson(entry), json::Form::store);
+            if (bytes.size() > 1) {
+                bytes.append(',');
+            }
+            bytes.append(element);
+        } catch (const JsonEncodeError&) {
+        }
+    }
+    bytes.append(']');
+    return bytes;
 }
 
 void StoredState::persistUsageHistory()

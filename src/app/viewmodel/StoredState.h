@@ -88,6 +88,10 @@ public:
     static QCoro::Task<> refreshKeychainSavedState(QPointer<AppViewModel> viewModel);
 
     void persistUsageHistory();
+    // The usage history's stored text, written sample by sample so that no tree of the whole list
+    // is built (it runs on the settings store's writer thread). A sample that cannot be encoded (a
+    // number that is not finite) is left out rather than failing the whole settings file.
+    static QByteArray usageHistoryStoreText(const QList<UsageHistoryEntry>& history);
     void persistNotificationHistory();
     void persistPendingDiscordResetNotifications();
     // Writes a Discord outcome into the history record whose id is the item's generation.
