@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include <malloc.h>
+
 #include <benchmark/benchmark.h>
 
 using namespace vantorel;
@@ -95,8 +97,28 @@ void updateNewSample(benchmark::State& state)
     }
 }
 
+// The heap a store keeps after building the snapshot of a full history, beside the input it was
+// given: the snapshot (its samples and notifications) and what the fingerprint remembers.
+void keptHeap(benchmark::State& state)
+{
+    const MacSyncDisplayInput input = fullInput();
+    std::size_t kept = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        {
+            InMemorySettingsStore defaults;
+            MacSyncSnapshotStore store(QUuid::createUuid(), defaults, QStringLiteral("Studio"), QStringLiteral("1.0"),
+                                       QStringLiteral("1"));
+            benchmark::DoNotOptimize(store.update(input, benchNow).revision);
+            kept = mallinfo2().uordblks - before;
+        }
+    }
+    state.counters["heapBytesPerSample"] = double(kept) / double(input.usageHistory.size());
+}
+
 } // namespace
 
+BENCHMARK(keptHeap)->Unit(benchmark::kMillisecond);
 BENCHMARK(updateUnchanged)->Unit(benchmark::kMillisecond);
 BENCHMARK(updateChanged)->Unit(benchmark::kMillisecond);
 BENCHMARK(updateNewSample)->Unit(benchmark::kMillisecond);

@@ -1,9 +1,12 @@
 // GUI-thread cost of persisting one Codex reading with full histories in the settings file:
 // every key written through at once (each change waiting for its own file write, as before) against
 // the write-behind store (a shared copy of the entries handed over per turn; the file serialised
-// and written on the store's thread).
+// and written on the store's thread). Also the writer thread's cost of making the usage history's
+// text from its samples for one file write, the text being no longer kept in memory.
 
+#include "app/viewmodel/StoredState.h"
 #include "core/foundation/Json.h"
+#include "core/model/HistoryRetention.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "support/BenchmarkMain.h"
 
@@ -93,6 +96,18 @@ void writeBehind(benchmark::State& state)
     state.counters["fileWritesPerReading"] = double(full.store.completedWriteCount() - before) / double(n);
 }
 
+void usageHistoryTextPerFileWrite(benchmark::State& state)
+{
+    QList<UsageHistoryEntry> history;
+    for (int i = 0; i < HistoryRetention::maximumUsageEntries; ++i) {
+        history.append({QUuid::createUuid(), MonitoredProvider::codex, Date(794'045'700.25 + i * 901.0), 50.0 + i % 10, 80.5, 1});
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(StoredState::usageHistoryStoreText(history));
+    }
+}
+
+BENCHMARK(usageHistoryTextPerFileWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(writeThrough)->Unit(benchmark::kMillisecond);
 BENCHMARK(writeBehind)->Unit(benchmark::kMillisecond);
 

@@ -12,7 +12,8 @@
 #   e.g. scripts/measure-idle.sh build/release/src/vantorel build/test/tests/fake_status_notifier_watcher 20 5
 # The tray host is the test helper that reads the first item's IconPixmap and stays, so that the
 # item stays in the tray.
-# MEASURE_IDLE_FONTS=1 also lists the font files mapped at each moment.
+# MEASURE_IDLE_FONTS=1 also lists the font files mapped at each moment; MEASURE_IDLE_ANON=1 breaks
+# the anonymous memory down by kind of mapping (scripts/anon-breakdown.py).
 set -euo pipefail
 app=$(realpath "$1")
 watcher=$(realpath "$2")
@@ -78,6 +79,9 @@ figures() { # <label> <pid>
                  label ":", v["VmRSS:"], v["RssAnon:"], v["RssFile:"], t }' "$status"
   if [[ ${MEASURE_IDLE_FONTS:-0} == 1 ]]; then
     { grep -o '/usr/share/fonts/.*' "/proc/$2/maps" || true; } | sort -u | sed 's/^/           font /'
+  fi
+  if [[ ${MEASURE_IDLE_ANON:-0} == 1 ]]; then
+    python3 "$(dirname "$0")/anon-breakdown.py" "$2"
   fi
 }
 

@@ -1,31 +1,44 @@
 #include "app/syncui/MacSyncSnapshotFingerprint.h"
 
+#include "core/model/PreviousRecordFinder.h"
 #include "sync/model/SyncCoding.h"
 #include "sync/model/SyncDigest.h"
 
+#include <QByteArrayView>
+
 namespace vantorel {
+
+namespace {
+
+constexpr qsizetype digestLength = 32;
+
+} // namespace
 
 QByteArray MacSyncSnapshotFingerprint::of(const UsageSyncSnapshot& snapshot)
 {
     // The encoder writes each sample of the list on its own, so the document's bytes are the
     // same exactly when the rest of it and every sample in turn are. The count keeps the samples
-    // apart from what follows them.
+    // apart from what comes before them, and the digests have a fixed length.
     UsageSyncSnapshot rest = snapshot;
     rest.usageHistory.clear();
     QByteArray parts = SyncCoding::encode(rest);
     parts += '\n' + QByteArray::number(snapshot.usageHistory.size()) + '\n';
 
-    QHash<QUuid, std::pair<SyncUsageHistoryEntry, QByteArray>> encoded;
-    encoded.reserve(snapshot.usageHistory.size());
-    for (const SyncUsageHistoryEntry& sample : snapshot.usageHistory) {
-        const auto known = m_encodedSamples.constFind(sample.id);
-        QByteArray bytes = known != m_encodedSamples.cend() && known->first == sample ? known->second
-                                                                                     : SyncCoding::encode(sample);
-        parts += bytes;
-        parts += '\n';
-        encoded.insert(sample.id, {sample, std::move(bytes)});
+    const QList<SyncUsageHistoryEntry>& samples = snapshot.usageHistory;
+    QByteArray digests;
+    digests.reserve(samples.size() * digestLength);
+    PreviousRecordFinder<SyncUsageHistoryEntry> previous(m_samples, samples.isEmpty() ? nullptr : &samples.first());
+    for (const SyncUsageHistoryEntry& sample : samples) {
+        const qsizetype found = previous.find(sample);
+        if (found >= 0) {
+            digests += QByteArrayView(m_sampleDigests).sliced(found * digestLength, digestLength);
+        } else {
+            digests += SyncDigest::sha256(SyncCoding::encode(sample));
+        }
     }
-    m_encodedSamples = std::move(encoded);
+    parts += digests;
+    m_samples = samples;
+    m_sampleDigests = std::move(digests);
     return SyncDigest::sha256(parts);
 }
 

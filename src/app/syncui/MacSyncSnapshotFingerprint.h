@@ -4,15 +4,13 @@
 #include "sync/model/UsageSyncSnapshot.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QUuid>
-
-#include <utility>
+#include <QList>
 
 namespace vantorel {
 
-// The fingerprint of a snapshot's content: a SHA-256 digest over its sync encoding, taken in
-// parts so that a usage sample encoded for the last fingerprint is not encoded again. Two
+// The fingerprint of a snapshot's content: a SHA-256 digest over its sync encoding without the
+// usage samples, their count, and the SHA-256 digest of each sample's encoding in turn. A sample
+// that was in the last fingerprint reuses its digest instead of being encoded again. Two
 // snapshots get the same fingerprint exactly when SyncCoding encodes them to the same bytes;
 // the digest itself is only ever compared with others of this class. GUI thread only.
 class MacSyncSnapshotFingerprint
@@ -23,8 +21,10 @@ public:
     QByteArray of(const UsageSyncSnapshot& snapshot);
 
 private:
-    // The samples of the last fingerprint by id, each with its encoding.
-    QHash<QUuid, std::pair<SyncUsageHistoryEntry, QByteArray>> m_encodedSamples;
+    // The samples of the last fingerprint (shared with the snapshot they came from), and their
+    // digests in the same order, 32 bytes each: far less than the samples' texts.
+    QList<SyncUsageHistoryEntry> m_samples;
+    QByteArray m_sampleDigests;
 };
 
 } // namespace vantorel

@@ -240,6 +240,11 @@ void StoredState::loadHistories()
 
     state.usageHistory = HistoryRetention::prunedUsage(storedHistory(defaults(), Keys::usageHistory, &usageHistoryEntryFromJson),
                                                        m_viewModel.notificationNow());
+    // The stored text need not stay in memory beside the samples; the file keeps it as it is until
+    // the next write, as it did before the samples were held this way.
+    if (!state.usageHistory.isEmpty()) {
+        storeUsageHistory(true);
+    }
 }
 
 void StoredState::loadSettings()
@@ -421,9 +426,41 @@ void StoredState::persistList(const QList<T>& records, EncodedRecordList<T>& for
     }
 }
 
+QByteArray StoredState::usageHistoryStoreText(const QList<UsageHistoryEntry>& history)
+{
+    // A sample's stored text is about 190 bytes.
+    constexpr qsizetype expectedBytesPerSample = 200;
+    QByteArray bytes;
+    bytes.reserve(history.size() * expectedBytesPerSample + 2);
+    bytes.append('[');
+    for (const UsageHistoryEntry& entry : history) {
+        try {
+            const QByteArray element = json::write(toJson(entry), json::Form::store);
+            if (bytes.size() > 1) {
+                bytes.append(',');
+            }
+            bytes.append(element);
+        } catch (const JsonEncodeError&) {
+        }
+    }
+    bytes.append(']');
+    return bytes;
+}
+
 void StoredState::persistUsageHistory()
 {
-    persistList(m_viewModel.state().usageHistory, m_usageHistoryForm, Keys::usageHistory);
+    if (m_viewModel.state().usageHistory.isEmpty()) {
+        defaults().remove(Keys::usageHistory);
+        return;
+    }
+    storeUsageHistory(false);
+}
+
+void StoredState::storeUsageHistory(bool alreadyStored)
+{
+    defaults().setEncodedData(
+        Keys::usageHistory, [history = m_viewModel.state().usageHistory] { return usageHistoryStoreText(history); },
+        alreadyStored);
 }
 
 void StoredState::persistNotificationHistory()

@@ -88,6 +88,10 @@ public:
     static QCoro::Task<> refreshKeychainSavedState(QPointer<AppViewModel> viewModel);
 
     void persistUsageHistory();
+    // The usage history's stored text, written sample by sample so that no tree of the whole list
+    // is built (it runs on the settings store's writer thread). A sample that cannot be encoded (a
+    // number that is not finite) is left out rather than failing the whole settings file.
+    static QByteArray usageHistoryStoreText(const QList<UsageHistoryEntry>& history);
     void persistNotificationHistory();
     void persistPendingDiscordResetNotifications();
     // Writes a Discord outcome into the history record whose id is the item's generation.
@@ -99,6 +103,8 @@ private:
     void loadLedgers();
     void loadOutboxAndExpiries();
     void loadHistories();
+    // Stores the usage history as its samples, encoded only when the file is written.
+    void storeUsageHistory(bool alreadyStored);
     // Publishes storageFailureMessage now and whenever the store's or the log's failure changes.
     void watchWriteFailures();
     void publishStorageFailure();
@@ -112,8 +118,8 @@ private:
 
     AppViewModel& m_viewModel;
     QList<PendingDiscordNotification> m_storedOutbox;
-    // The histories' stored forms, kept per record: one new sample encodes one record.
-    EncodedRecordList<UsageHistoryEntry> m_usageHistoryForm;
+    // The notification history's stored form, kept per record: one new entry encodes one record.
+    // The usage history's text is made from the samples on the settings store's writer thread.
     EncodedRecordList<NotificationHistoryEntry> m_notificationHistoryForm;
 };
 

@@ -434,9 +434,14 @@ public:
     }
     void advance(const char* newEnd) { m_size = newEnd - m_data; }
 
+    // Without the growth slack: texts are often kept (stored values, encodings reused later), and
+    // doubling leaves up to half of the buffer unused. Shrinking is done in place by the allocator.
     QByteArray take() &&
     {
         m_bytes.truncate(m_size);
+        if (m_bytes.capacity() - m_size > maximumSlack) {
+            m_bytes.squeeze();
+        }
         return std::move(m_bytes);
     }
 
@@ -448,6 +453,8 @@ private:
             m_data = m_bytes.data();
         }
     }
+
+    static constexpr qsizetype maximumSlack = 32;
 
     QByteArray m_bytes;
     char* m_data = nullptr;

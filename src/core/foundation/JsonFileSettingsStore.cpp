@@ -207,12 +207,18 @@ bool sameValue(const SettingsStore::Value& a, const SettingsStore::Value& b)
 
 } // namespace
 
+// Data whose bytes are made when the file is written (setEncodedData).
+struct JsonFileSettingsStore::EncodedData
+{
+    std::function<QByteArray()> encode;
+};
+
 // One key of the file: a value that decoded, or the entry as it was found when it did not (kept
-// so that a newer version's entries survive).
+// so that a newer version's entries survive), or data made on demand.
 struct JsonFileSettingsStore::Entry
 {
     QString key;
-    std::variant<Value, std::shared_ptr<const Json>> stored;
+    std::variant<Value, std::shared_ptr<const Json>, std::shared_ptr<const EncodedData>> stored;
 };
 
 namespace {
@@ -226,6 +232,8 @@ QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
     for (const auto& entry : entries) {
         if (const auto* value = std::get_if<SettingsStore::Value>(&entry.stored)) {
             members.emplace_back(json::str(entry.key), std::visit(Encoder{}, *value));
+        } else if (const auto* data = std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
+            members.emplace_back(json::str(entry.key), Encoder{}((*data)->encode()));
         } else {
             members.emplace_back(json::str(entry.key), *std::get<std::shared_ptr<const Json>>(entry.stored));
         }
@@ -408,8 +416,12 @@ std::optional<SettingsStore::Value> JsonFileSettingsStore::value(const QString& 
     if (index < 0) {
         return std::nullopt;
     }
-    if (const auto* held = std::get_if<Value>(&m_entries.at(index).stored)) {
+    const auto& stored = m_entries.at(index).stored;
+    if (const auto* held = std::get_if<Value>(&stored)) {
         return *held;
+    }
+    if (const auto* data = std::get_if<std::shared_ptr<const EncodedData>>(&stored)) {
+        return (*data)->encode();
     }
     return std::nullopt;
 }
@@ -428,6 +440,21 @@ void JsonFileSettingsStore::set(const QString& key, const Value& value)
         return;
     }
     m_entries[index].stored = value;
+    scheduleWrite();
+}
+
+void JsonFileSettingsStore::setEncodedData(const QString& key, std::function<QByteArray()> encode, bool alreadyStored)
+{
+    auto data = std::make_shared<const EncodedData>(EncodedData{std::move(encode)});
+    const qsizetype index = indexOf(key);
+    if (index < 0) {
+        m_entries.append(Entry{key, std::move(data)});
+    } else {
+        m_entries[index].stored = std::move(data);
+        if (alreadyStored && lastWriteSucceeded()) {
+            return;
+        }
+    }
     scheduleWrite();
 }
 

@@ -54,10 +54,12 @@ public:
     std::optional<Value> value(const QString& key) const override;
     void set(const QString& key, const Value& value) override;
     void remove(const QString& key) override;
+    void setEncodedData(const QString& key, std::function<QByteArray()> encode, bool alreadyStored = false) override;
     QString writeFailure() const override;
     void setWriteFailureObserver(std::function<void()> observer) override;
 
     struct Entry;
+    struct EncodedData;
 
 private:
     void removeSaveLeftovers();

@@ -27,6 +27,17 @@ public:
     // Replaces the value; persistent implementations write through before returning.
     virtual void set(const QString& key, const Value& value) = 0;
     virtual void remove(const QString& key) = 0;
+    // Stores the bytes `encode` gives as a data value, for long values the caller can rebuild from
+    // what it holds anyway: a store that writes a file calls `encode` on its writer thread for each
+    // write and keeps no copy of the bytes in between (reading the value calls it too). `encode`
+    // must give the same bytes every time, not throw, and be safe to call from any thread.
+    // `alreadyStored` says the value stored now means the same, so nothing needs writing yet. This
+    // implementation stores encode()'s bytes at once.
+    virtual void setEncodedData(const QString& key, std::function<QByteArray()> encode, bool alreadyStored = false)
+    {
+        (void)alreadyStored;
+        set(key, encode());
+    }
 
     // Why the latest write to storage failed (the system's error text); empty when it succeeded
     // or the store keeps nothing on disk.

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "core/foundation/Json.h"
+#include "core/model/PreviousRecordFinder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QList>
-#include <QUuid>
-
-#include <optional>
 
 namespace vantorel {
 
@@ -30,32 +27,15 @@ public:
         QByteArray bytes;
         bytes.reserve(m_bytes.size() + reserveSlack);
         bytes.append('[');
-        std::optional<QHash<QUuid, qsizetype>> byId;
-        qsizetype next = records.isEmpty() ? 0 : m_records.indexOf(records.first());
-        if (next < 0) {
-            next = m_records.size();
-        }
+        PreviousRecordFinder<T> previous(m_records, records.isEmpty() ? nullptr : &records.first());
         for (const T& record : records) {
-            qsizetype found = next < m_records.size() && m_records.at(next) == record ? next : -1;
-            if (found < 0 && !m_records.isEmpty()) {
-                if (!byId) {
-                    byId.emplace();
-                    byId->reserve(m_records.size());
-                    for (qsizetype i = 0; i < m_records.size(); ++i)
-                        byId->insert(m_records.at(i).id, i);
-                }
-                const qsizetype candidate = byId->value(record.id, -1);
-                if (candidate >= 0 && m_records.at(candidate) == record) {
-                    found = candidate;
-                }
-            }
+            const qsizetype found = previous.find(record);
             if (bytes.size() > 1) {
                 bytes.append(',');
             }
             if (found >= 0) {
                 const qsizetype begin = found == 0 ? 1 : m_ends.at(found - 1) + 1;
                 bytes.append(QByteArrayView(m_bytes).sliced(begin, m_ends.at(found) - begin));
-                next = found + 1;
             } else {
                 bytes.append(json::write(toJson(record), json::Form::store));
             }

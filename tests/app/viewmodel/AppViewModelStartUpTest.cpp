@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <random>
 
@@ -191,6 +192,29 @@ TEST(AppViewModelStartUp, Table)
              }
              EXPECT_EQ(kept, (QList<double>{13, 11}));
              (void)h;
+         }},
+        {"the usage history is stored as its samples' text, leaving out a sample that cannot be encoded",
+         false,
+         [](ViewModelHarness& h) {
+             const Date now = h.clock.now();
+             h.defaults->set(Keys::usageHistory,
+                             json::write(toJsonArray(QList<UsageHistoryEntry>{{QUuid::createUuid(), MonitoredProvider::codex,
+                                                                               now - 60, 40.5, 70.0, 1}}),
+                                         json::Form::store));
+         },
+         [](ViewModelHarness& h, AppViewModel& vm) {
+             QList<UsageHistoryEntry> history = vm.usageHistory();
+             history.append({QUuid::createUuid(), MonitoredProvider::claude, h.clock.now(), 20.0, std::nullopt, std::nullopt});
+             EXPECT_EQ(h.defaults->dataValue(Keys::usageHistory), json::write(toJsonArray(vm.usageHistory()), json::Form::store));
+             vm.setUsageHistory(history);
+             vm.persistUsageHistory();
+             const QByteArray stored = json::write(toJsonArray(history), json::Form::store);
+             EXPECT_EQ(h.defaults->dataValue(Keys::usageHistory), stored);
+             QList<UsageHistoryEntry> refused = history;
+             refused.insert(1, {QUuid::createUuid(), MonitoredProvider::codex, h.clock.now(), std::nan(""), 1.0, 1});
+             vm.setUsageHistory(refused);
+             vm.persistUsageHistory();
+             EXPECT_EQ(h.defaults->dataValue(Keys::usageHistory), stored);
          }},
         {"undecodable values read as absent and keep their bytes",
          false,

@@ -112,6 +112,17 @@ TEST(JsonWriterTest, EscapesAtRunBoundariesAndLongDocuments)
     EXPECT_EQ(written(list, json::Form::store), expected);
 }
 
+// Written texts are often kept (stored values, remembered encodings): the buffer's doubling must
+// not stay with them.
+TEST(JsonWriterTest, WrittenTextKeepsNoGrowthSlack)
+{
+    for (const std::size_t length : {10u, 70u, 200u, 5'000u}) {
+        const QByteArray bytes = json::write(Json{{"text", std::string(length, 'x')}}, json::Form::sync);
+        EXPECT_EQ(bytes.size(), qsizetype(length + 11));
+        EXPECT_LE(bytes.capacity() - bytes.size(), 32) << length;
+    }
+}
+
 TEST(JsonWriterTest, RoundTripsThroughTheReader)
 {
     const QByteArray text = R"({"a":[1,2.5,"\/x",{"n":null}],"big":18446744073709551615,"neg":-3})";

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -386,6 +387,44 @@ TEST_F(JsonFileSettingsStoreTest, ABurstOfChangesIsWrittenOnceOnTheNextTurn)
     store.flush();
     EXPECT_EQ(store.completedWriteCount(), 1);
     EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.n")), 9);
+}
+
+// Encoded data is made on the writer thread for each write, and reads back as the data it gave.
+TEST_F(JsonFileSettingsStoreTest, EncodedDataIsMadeByTheWriterAndReadsBackAsData)
+{
+    const QString key = QStringLiteral("Vantorel.encoded");
+    const QByteArray bytes("[{\"n\":1}]");
+    auto encodedOn = std::make_shared<QList<QThread*>>();
+    auto encode = [bytes, encodedOn] {
+        encodedOn->append(QThread::currentThread());
+        return bytes;
+    };
+    {
+        auto store = open();
+        store.set(key, QByteArray("old"));
+        store.setEncodedData(key, encode);
+        store.flush();
+        ASSERT_EQ(encodedOn->size(), 1);
+        EXPECT_NE(encodedOn->first(), QThread::currentThread());
+        EXPECT_EQ(store.dataValue(key), bytes);
+    }
+    {
+        auto store = open();
+        EXPECT_EQ(store.dataValue(key), bytes);
+        // What the file holds already is not written again.
+        store.setEncodedData(key, encode, true);
+        QCoreApplication::processEvents();
+        store.flush();
+        EXPECT_EQ(store.completedWriteCount(), 0);
+        store.set(QStringLiteral("Vantorel.other"), true);
+        QCoreApplication::processEvents();
+        store.flush();
+        EXPECT_EQ(store.completedWriteCount(), 1);
+    }
+    EXPECT_EQ(open().dataValue(key), bytes);
+    InMemorySettingsStore memory;
+    memory.setEncodedData(key, encode);
+    EXPECT_EQ(memory.dataValue(key), bytes);
 }
 
 // Run by the test below in a child process, which it kills in the middle of a burst.
