@@ -6,6 +6,8 @@
 #include <libsecret/secret.h>
 #pragma pop_macro("signals")
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +18,58 @@
 namespace vantorel {
 
 namespace {
+
+// libsecret, with GIO, libgcrypt and libmount behind it, costs several milliseconds of symbol
+// binding at every start, so it is opened on the first call to the store instead (on the keychain
+// thread). The declarations still come from its headers.
+struct SecretLibrary
+{
+#define VANTOREL_SECRET_FUNCTIONS(X)                                                                                   \
+    X(g_cancellable_cancel) X(g_cancellable_new) X(g_dbus_error_quark) X(g_dbus_proxy_get_object_path) X(g_error_free) \
+    X(g_hash_table_unref) X(g_io_error_quark) X(g_list_free_full) X(g_object_ref) X(g_object_unref)                   \
+    X(secret_attributes_build) X(secret_collection_for_alias_sync) X(secret_collection_get_locked)                     \
+    X(secret_error_get_quark) X(secret_item_create_sync) X(secret_item_delete_sync) X(secret_item_get_locked)          \
+    X(secret_item_get_secret) X(secret_item_set_secret_sync) X(secret_service_get_collections)                       \
+    X(secret_service_get_sync) X(secret_service_load_collections_sync) X(secret_service_search_sync)                  \
+    X(secret_value_get) X(secret_value_new) X(secret_value_unref)
+#define VANTOREL_SECRET_POINTER(name) decltype(&::name) name = nullptr;
+    VANTOREL_SECRET_FUNCTIONS(VANTOREL_SECRET_POINTER)
+#undef VANTOREL_SECRET_POINTER
+
+    // Why the library or one of its functions could not be found; empty when all were.
+    QString missing;
+};
+
+SecretLibrary openSecretLibrary()
+{
+    SecretLibrary library;
+    // Never closed: GLib's types and threads stay registered for the life of the process.
+    void* handle = dlopen("libsecret-1.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        library.missing = QString::fromLocal8Bit(dlerror());
+        return library;
+    }
+#define VANTOREL_SECRET_LOOKUP(name)                                                                                   \
+    library.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                         \
+    if (!library.name && library.missing.isEmpty())                                                                    \
+        library.missing = QStringLiteral(#name);
+    VANTOREL_SECRET_FUNCTIONS(VANTOREL_SECRET_LOOKUP)
+#undef VANTOREL_SECRET_LOOKUP
+#undef VANTOREL_SECRET_FUNCTIONS
+    // Registers the Secret Service's D-Bus error names so that they arrive as SECRET_ERROR.
+    if (library.missing.isEmpty())
+        (void)library.secret_error_get_quark();
+    return library;
+}
+
+// The opened library; throws when it cannot be used, which reads as no keychain.
+const SecretLibrary& library()
+{
+    static const SecretLibrary opened = openSecretLibrary();
+    if (!opened.missing.isEmpty())
+        throw SecretStoreError(SecretStore::Status::notAvailable, QStringLiteral("libsecret: ") + opened.missing);
+    return opened;
+}
 
 const SecretSchema* schema()
 {
@@ -34,23 +88,23 @@ const SecretSchema* schema()
 
 struct GObjectDeleter
 {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { library().g_object_unref(object); }
 };
 struct GErrorDeleter
 {
-    void operator()(GError* error) const { g_error_free(error); }
+    void operator()(GError* error) const { library().g_error_free(error); }
 };
 struct HashTableDeleter
 {
-    void operator()(GHashTable* table) const { g_hash_table_unref(table); }
+    void operator()(GHashTable* table) const { library().g_hash_table_unref(table); }
 };
 struct SecretValueDeleter
 {
-    void operator()(SecretValue* value) const { secret_value_unref(value); }
+    void operator()(SecretValue* value) const { library().secret_value_unref(value); }
 };
 struct ItemListDeleter
 {
-    void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
+    void operator()(GList* items) const { library().g_list_free_full(items, library().g_object_unref); }
 };
 
 using ServicePointer = std::unique_ptr<SecretService, GObjectDeleter>;
@@ -68,7 +122,7 @@ class Deadline
 {
 public:
     explicit Deadline(double seconds)
-        : m_cancellable(g_cancellable_new())
+        : m_cancellable(library().g_cancellable_new())
         , m_watchdog([this, seconds] { watch(seconds); })
     {
     }
@@ -81,7 +135,7 @@ public:
         }
         m_wake.notify_all();
         m_watchdog.join();
-        g_object_unref(m_cancellable);
+        library().g_object_unref(m_cancellable);
     }
 
     Deadline(const Deadline&) = delete;
@@ -99,7 +153,7 @@ private:
             return;
         m_expired = true;
         lock.unlock();
-        g_cancellable_cancel(m_cancellable);
+        library().g_cancellable_cancel(m_cancellable);
     }
 
     GCancellable* m_cancellable;
@@ -116,7 +170,7 @@ std::int32_t statusFor(const GError* error, const Deadline& deadline)
         return SecretStore::Status::notAvailable;
     if (!error)
         return SecretStore::Status::internalComponent;
-    if (error->domain == SECRET_ERROR) {
+    if (error->domain == library().secret_error_get_quark()) {
         switch (error->code) {
         case SECRET_ERROR_IS_LOCKED:
             return SecretStore::Status::interactionNotAllowed;
@@ -128,10 +182,10 @@ std::int32_t statusFor(const GError* error, const Deadline& deadline)
             return SecretStore::Status::internalComponent;
         }
     }
-    if (error->domain == G_IO_ERROR && error->code == G_IO_ERROR_CANCELLED)
+    if (error->domain == library().g_io_error_quark() && error->code == G_IO_ERROR_CANCELLED)
         return SecretStore::Status::userCanceled;
     // No bus, no provider, the provider vanished or did not answer.
-    if (error->domain == G_DBUS_ERROR || error->domain == G_IO_ERROR)
+    if (error->domain == library().g_dbus_error_quark() || error->domain == library().g_io_error_quark())
         return SecretStore::Status::notAvailable;
     return SecretStore::Status::internalComponent;
 }
@@ -147,7 +201,7 @@ AttributesPointer attributes(const QString& service, const QString& account)
 {
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
-    return AttributesPointer(secret_attributes_build(schema(), "service", serviceBytes.constData(), "account",
+    return AttributesPointer(library().secret_attributes_build(schema(), "service", serviceBytes.constData(), "account",
                                                      accountBytes.constData(), nullptr));
 }
 
@@ -156,7 +210,7 @@ AttributesPointer attributes(const QString& service, const QString& account)
 ServicePointer connect(const Deadline& deadline)
 {
     GError* error = nullptr;
-    ServicePointer service(secret_service_get_sync(SECRET_SERVICE_NONE, deadline.cancellable(), &error));
+    ServicePointer service(library().secret_service_get_sync(SECRET_SERVICE_NONE, deadline.cancellable(), &error));
     if (!service)
         fail(error, deadline);
     return service;
@@ -165,7 +219,7 @@ ServicePointer connect(const Deadline& deadline)
 ItemList search(SecretService* service, GHashTable* attributes, SecretSearchFlags flags, const Deadline& deadline)
 {
     GError* error = nullptr;
-    ItemList items(secret_service_search_sync(service, schema(), attributes, flags, deadline.cancellable(), &error));
+    ItemList items(library().secret_service_search_sync(service, schema(), attributes, flags, deadline.cancellable(), &error));
     if (error)
         fail(error, deadline);
     return items;
@@ -179,15 +233,15 @@ CollectionPointer collection(SecretService* service, const QString& aliasOrPath,
     GError* error = nullptr;
     SecretCollection* found = nullptr;
     if (name.startsWith('/')) {
-        if (!secret_service_load_collections_sync(service, deadline.cancellable(), &error))
+        if (!library().secret_service_load_collections_sync(service, deadline.cancellable(), &error))
             fail(error, deadline);
-        const ItemList collections(secret_service_get_collections(service));
+        const ItemList collections(library().secret_service_get_collections(service));
         for (GList* node = collections.get(); node && !found; node = node->next) {
-            if (name == g_dbus_proxy_get_object_path(G_DBUS_PROXY(node->data)))
-                found = static_cast<SecretCollection*>(g_object_ref(node->data));
+            if (name == library().g_dbus_proxy_get_object_path(static_cast<GDBusProxy*>(node->data)))
+                found = static_cast<SecretCollection*>((library().g_object_ref)(node->data));
         }
     } else {
-        found = secret_collection_for_alias_sync(service, name.constData(), SECRET_COLLECTION_NONE,
+        found = library().secret_collection_for_alias_sync(service, name.constData(), SECRET_COLLECTION_NONE,
                                                  deadline.cancellable(), &error);
         if (error)
             fail(error, deadline);
@@ -207,8 +261,6 @@ SecretServiceStore::SecretServiceStore()
 SecretServiceStore::SecretServiceStore(Options options)
     : m_options(std::move(options))
 {
-    // Registers the Secret Service's D-Bus error names so that they arrive as SECRET_ERROR.
-    (void)secret_error_get_quark();
 }
 
 void SecretServiceStore::save(const QString& service, const QString& account, const QByteArray& value)
@@ -216,7 +268,7 @@ void SecretServiceStore::save(const QString& service, const QString& account, co
     const Deadline deadline(m_options.writeTimeoutSeconds);
     const ServicePointer secretService = connect(deadline);
     const AttributesPointer query = attributes(service, account);
-    const ValuePointer secret(secret_value_new(value.constData(), value.size(), "application/octet-stream"));
+    const ValuePointer secret(library().secret_value_new(value.constData(), value.size(), "application/octet-stream"));
 
     // Replace an existing item where it lives, like an update; only a new item goes to the
     // configured collection.
@@ -224,19 +276,19 @@ void SecretServiceStore::save(const QString& service, const QString& account, co
     GError* error = nullptr;
     if (existing) {
         auto* item = static_cast<SecretItem*>(existing->data);
-        if (secret_item_get_locked(item))
+        if (library().secret_item_get_locked(item))
             throw SecretStoreError(Status::interactionNotAllowed, QStringLiteral("item is locked"));
-        if (!secret_item_set_secret_sync(item, secret.get(), deadline.cancellable(), &error))
+        if (!library().secret_item_set_secret_sync(item, secret.get(), deadline.cancellable(), &error))
             fail(error, deadline);
         return;
     }
     // Not secret_service_store: it answers a locked or missing collection with an unlock or
     // create prompt.
     const CollectionPointer target = collection(secretService.get(), m_options.collection, deadline);
-    if (secret_collection_get_locked(target.get()))
+    if (library().secret_collection_get_locked(target.get()))
         throw SecretStoreError(Status::interactionNotAllowed, QStringLiteral("collection is locked"));
     const QByteArray label = service.toUtf8();
-    const ItemPointer created(secret_item_create_sync(target.get(), schema(), query.get(), label.constData(),
+    const ItemPointer created(library().secret_item_create_sync(target.get(), schema(), query.get(), label.constData(),
                                                       secret.get(), SECRET_ITEM_CREATE_REPLACE,
                                                       deadline.cancellable(), &error));
     if (!created)
@@ -251,10 +303,10 @@ void SecretServiceStore::remove(const QString& service, const QString& account)
     const ItemList items = search(secretService.get(), query.get(), SECRET_SEARCH_ALL, deadline);
     for (GList* node = items.get(); node; node = node->next) {
         auto* item = static_cast<SecretItem*>(node->data);
-        if (secret_item_get_locked(item))
+        if (library().secret_item_get_locked(item))
             throw SecretStoreError(Status::interactionNotAllowed, QStringLiteral("item is locked"));
         GError* error = nullptr;
-        if (!secret_item_delete_sync(item, deadline.cancellable(), &error))
+        if (!library().secret_item_delete_sync(item, deadline.cancellable(), &error))
             fail(error, deadline);
     }
 }
@@ -282,13 +334,13 @@ SecretStore::ReadResult SecretServiceStore::read(const QString& service, const Q
         if (!items)
             return ReadResult::notFound();
         auto* item = static_cast<SecretItem*>(items->data);
-        if (secret_item_get_locked(item))
+        if (library().secret_item_get_locked(item))
             return ReadResult::unavailable(Status::interactionNotAllowed);
-        const ValuePointer secret(secret_item_get_secret(item));
+        const ValuePointer secret(library().secret_item_get_secret(item));
         if (!secret)
             return ReadResult::unavailable(Status::ioError);
         gsize length = 0;
-        const gchar* bytes = secret_value_get(secret.get(), &length);
+        const gchar* bytes = library().secret_value_get(secret.get(), &length);
         return ReadResult::found(QByteArray(bytes, qsizetype(length)));
     } catch (const SecretStoreError& error) {
         return ReadResult::unavailable(error.status());

@@ -26,16 +26,31 @@ StatusItemBackend::Activation activationOf(QSystemTrayIcon::ActivationReason rea
 
 } // namespace
 
-SystemTrayStatusItemBackend::SystemTrayStatusItemBackend(QDBusConnection sessionBus, QObject* parent)
+SystemTrayStatusItemBackend::SystemTrayStatusItemBackend(QDBusConnection sessionBus,
+                                                         std::function<bool()> checkAvailability, QObject* parent)
     : StatusItemBackend(parent)
     , m_watcher(new QDBusServiceWatcher(statusNotifierWatcherService, sessionBus,
                                         QDBusServiceWatcher::WatchForOwnerChange, this))
+    , m_checkAvailability(std::move(checkAvailability))
 {
+    if (!m_checkAvailability)
+        m_checkAvailability = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    // First, so that whoever follows the announcement reads the new answer.
+    connect(this, &StatusItemBackend::availabilityMayHaveChanged, this, [this] { m_available.reset(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { emit activated(activationOf(reason)); });
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &StatusItemBackend::availabilityMayHaveChanged);
+    // A host may come to or leave a watcher that stays.
+    for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
+        sessionBus.connect(statusNotifierWatcherService, QStringLiteral("/StatusNotifierWatcher"),
+                           statusNotifierWatcherService, QString::fromLatin1(signal), this, SLOT(hostsChanged()));
     followXEmbedTrayWindow();
+}
+
+void SystemTrayStatusItemBackend::hostsChanged()
+{
+    emit availabilityMayHaveChanged();
 }
 
 SystemTrayStatusItemBackend::~SystemTrayStatusItemBackend() = default;
@@ -56,7 +71,9 @@ void SystemTrayStatusItemBackend::followXEmbedTrayWindow()
 
 bool SystemTrayStatusItemBackend::isAvailable() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    if (!m_available)
+        m_available = m_checkAvailability();
+    return *m_available;
 }
 
 void SystemTrayStatusItemBackend::setIcon(const QIcon& icon)

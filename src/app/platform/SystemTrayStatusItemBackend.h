@@ -5,20 +5,26 @@
 #include <QDBusConnection>
 #include <QSystemTrayIcon>
 
+#include <functional>
+#include <optional>
+
 class QDBusServiceWatcher;
 
 namespace vantorel {
 
 // The tray item through QSystemTrayIcon: a StatusNotifierItem when the session has a watcher,
 // else an XEmbed icon. Host changes are followed through the watcher's bus name and, on X11,
-// the platform's tray-window signal; there is no polling.
+// the platform's tray-window signal; there is no polling. Whether a tray is there is asked once
+// per host change: Qt asks the host over the bus, with blocking round trips, on every call.
 class SystemTrayStatusItemBackend final : public StatusItemBackend {
     Q_OBJECT
 
 public:
     static inline const QString statusNotifierWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
-    explicit SystemTrayStatusItemBackend(QDBusConnection sessionBus, QObject* parent = nullptr);
+    // `checkAvailability` asks whether a tray is there; Qt's answer when null.
+    explicit SystemTrayStatusItemBackend(QDBusConnection sessionBus, std::function<bool()> checkAvailability = {},
+                                         QObject* parent = nullptr);
     ~SystemTrayStatusItemBackend() override;
 
     bool isAvailable() const override;
@@ -28,11 +34,16 @@ public:
     bool isVisible() const override;
     QRect anchorRectangle() const override;
 
+private slots:
+    void hostsChanged();
+
 private:
     void followXEmbedTrayWindow();
 
     QSystemTrayIcon m_icon;
     QDBusServiceWatcher* m_watcher;
+    std::function<bool()> m_checkAvailability;
+    mutable std::optional<bool> m_available;
 };
 
 } // namespace vantorel

@@ -4,9 +4,9 @@
 
 namespace vantorel {
 
-int runApplication(QApplication& app)
+int runApplication(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings)
 {
-    VantorelApp root(app);
+    VantorelApp root(app, std::move(settings));
     return root.exec();
 }
 

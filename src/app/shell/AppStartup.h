@@ -1,11 +1,16 @@
 #pragma once
 
+#include "core/foundation/JsonFileSettingsStore.h"
+
+#include <future>
+
 class QApplication;
 
 namespace vantorel {
 
 // Logs the start line, runs the event loop until the application quits or SIGTERM/SIGINT
-// arrives, logs "app.willTerminate" and writes out the log. Returns the exit code.
-int runApplication(QApplication& app);
+// arrives, logs "app.willTerminate" and writes out the log. Returns the exit code. `settings` is
+// the settings file as read on another thread.
+int runApplication(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings);
 
 } // namespace vantorel

@@ -91,7 +91,7 @@ AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSetting
     dependencies.notificationManager
         = std::make_shared<NotificationManager>(std::make_shared<FreedesktopNotificationBackend>());
     dependencies.updateLaunchAtLogin = [](AppViewModel& viewModel, bool enabled, bool showSuccessMessage) {
-        LaunchAtLogin::update(viewModel, LoginItemService::mainApp(), enabled, showSuccessMessage);
+        LaunchAtLogin::updateInBackground(viewModel, LoginItemService::mainApp(), enabled, showSuccessMessage);
     };
     return dependencies;
 }
@@ -136,7 +136,7 @@ struct VantorelApp::LocalSyncServices
     TimerSleeper sleeper;
 };
 
-VantorelApp::VantorelApp(QApplication& app)
+VantorelApp::VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings)
     : m_app(app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
@@ -172,13 +172,58 @@ VantorelApp::VantorelApp(QApplication& app)
     m_screenSaver->start();
     m_loginAvailability = std::make_unique<MacClaudeLoginAvailability>(m_session.get(), m_screenSaver.get());
 
-    m_defaults = std::make_shared<JsonFileSettingsStore>();
-    m_cloud = std::make_unique<CloudSnapshotServices>(LocalDirectoryCloudDatabase::defaultRoot());
+    m_defaults = std::make_shared<JsonFileSettingsStore>(settings.get(), JsonFileSettingsStore::defaultFilePath());
     auto dependencies = applicationDependencies(m_defaults);
     dependencies.claudeLoginAvailability = m_loginAvailability.get();
     // The view model logs "app.willTerminate" itself.
     m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
 
+    // The tray item comes right after the state it draws: the sync, cloud and background services
+    // are built once the tray host has read its first picture.
+    m_urlOpener = std::make_unique<DesktopUrlOpener>();
+    m_pasteboard = std::make_unique<QtPasteboard>();
+    m_statusItemController = std::make_unique<StatusItemController>(
+        *m_viewModel, StatusItemController::Dependencies{
+                          .backend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()),
+                          .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
+                          .popoverContent = [this] { return makeContentView(); },
+                          .mainWindowContent = [this] { return makeContentView(); },
+                          .log = {}});
+
+    const QPointer<AppViewModel> core(m_viewModel.get());
+    const QPointer<StatusItemController> controller(m_statusItemController.get());
+    AppLifecycleBridge::showMainWindow = [controller](const QString& reason) {
+        if (controller)
+            controller->showMainWindow(reason);
+    };
+    AppLifecycleBridge::refreshScheduledItems = [core](const QString& reason) {
+        if (core)
+            core->requestRefresh(reason);
+    };
+
+    QObject::connect(m_session.get(), &LogindSession::becameActive, m_delegate.get(),
+                     &AppLifecycleDelegate::sessionDidBecomeActive, Qt::QueuedConnection);
+    QObject::connect(m_singleInstance.get(), &SingleInstance::activateRequested, m_delegate.get(), [this] {
+        const QWidget* window = m_statusItemController->mainWindow();
+        m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());
+    });
+    // Launching has finished once the event loop has turned and the tray host has had time to
+    // read the item's first picture: building the sync services or the launch window first
+    // would keep it waiting.
+    QTimer::singleShot(launchWindowDelayMilliseconds, m_delegate.get(), [this] {
+        buildSyncServices();
+        m_delegate->applicationDidFinishLaunching();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
+}
+
+VantorelApp::~VantorelApp() = default;
+
+void VantorelApp::buildSyncServices()
+{
+    if (m_sync)
+        return;
+    m_cloud = std::make_unique<CloudSnapshotServices>(LocalDirectoryCloudDatabase::defaultRoot());
     // The local sync coordinator comes before the cloud one, which follows its snapshots.
     m_localSync = std::make_unique<LocalSyncServices>();
     m_sync = std::make_unique<MacSyncCoordinator>(
@@ -203,44 +248,12 @@ VantorelApp::VantorelApp(QApplication& app)
             core->startTask([core] { return core->refreshScheduledItems(); });
     };
     m_monitoring->observe(std::move(observed), m_cloudSync.get());
-
-    m_urlOpener = std::make_unique<DesktopUrlOpener>();
-    m_pasteboard = std::make_unique<QtPasteboard>();
-    m_statusItemController = std::make_unique<StatusItemController>(
-        *m_viewModel, StatusItemController::Dependencies{
-                          .backend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()),
-                          .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
-                          .popoverContent = [this] { return makeContentView(); },
-                          .mainWindowContent = [this] { return makeContentView(); },
-                          .log = {}});
-
-    const QPointer<StatusItemController> controller(m_statusItemController.get());
-    AppLifecycleBridge::showMainWindow = [controller](const QString& reason) {
-        if (controller)
-            controller->showMainWindow(reason);
-    };
-    AppLifecycleBridge::refreshScheduledItems = [core](const QString& reason) {
-        if (core)
-            core->requestRefresh(reason);
-    };
-
-    QObject::connect(m_session.get(), &LogindSession::becameActive, m_delegate.get(),
-                     &AppLifecycleDelegate::sessionDidBecomeActive, Qt::QueuedConnection);
-    QObject::connect(m_singleInstance.get(), &SingleInstance::activateRequested, m_delegate.get(), [this] {
-        const QWidget* window = m_statusItemController->mainWindow();
-        m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());
-    });
-    // Launching has finished once the event loop has turned and the tray host has had time to
-    // read the item's first picture: building the launch window first would keep it waiting.
-    QTimer::singleShot(launchWindowDelayMilliseconds, m_delegate.get(),
-                       &AppLifecycleDelegate::applicationDidFinishLaunching);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
 }
-
-VantorelApp::~VantorelApp() = default;
 
 QWidget* VantorelApp::makeContentView()
 {
+    // A click on the tray item may come before the deferred build.
+    buildSyncServices();
     ContentEnvironment environment;
     environment.viewModel = m_viewModel.get();
     environment.syncCoordinator = m_sync.get();

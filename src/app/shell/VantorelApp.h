@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/foundation/JsonFileSettingsStore.h"
+
+#include <future>
 #include <memory>
 
 class QApplication;
@@ -10,7 +13,6 @@ namespace vantorel {
 class AppLifecycleDelegate;
 class AppViewModel;
 class DesktopAppearance;
-class JsonFileSettingsStore;
 class LogindManager;
 class LogindSession;
 class MacBackgroundMonitoring;
@@ -31,7 +33,8 @@ class UrlOpener;
 class VantorelApp final
 {
 public:
-    explicit VantorelApp(QApplication& app);
+    // `settings` is the settings file as read on another thread while the GUI started.
+    VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings);
     ~VantorelApp();
 
     // Runs the event loop until the application quits or SIGTERM/SIGINT arrives, then writes out
@@ -46,6 +49,9 @@ private:
     struct CloudSnapshotServices;
     struct LocalSyncServices;
 
+    // The sync coordinators, the cloud store and the background monitor, built once, after the
+    // tray item; everything that reaches them first calls this.
+    void buildSyncServices();
     // A root view over the shared objects, for the main window and the popover.
     QWidget* makeContentView();
 

@@ -347,12 +347,29 @@ struct JsonFileSettingsStore::Writer
     std::thread thread;
 };
 
+struct JsonFileSettingsStore::Contents
+{
+    QList<Entry> entries;
+    // Why the file is to be moved aside, when it is.
+    std::optional<QString> damage;
+};
+
 JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now)
+    : JsonFileSettingsStore(read(filePath), filePath, std::move(now))
+{
+}
+
+JsonFileSettingsStore::JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
+                                             std::function<Date()> now)
     : m_filePath(filePath)
     , m_now(std::move(now))
     , m_context(std::make_unique<QObject>())
 {
-    load();
+    removeSaveLeftovers();
+    if (contents->damage)
+        moveAside(*contents->damage);
+    else
+        m_entries = std::move(contents->entries);
     m_writer = std::make_unique<Writer>(m_filePath, m_context.get(), [this] { writeFailureChanged(); });
 }
 
@@ -481,56 +498,57 @@ void JsonFileSettingsStore::removeSaveLeftovers()
     }
 }
 
-void JsonFileSettingsStore::load()
+std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(const QString& filePath)
 {
-    removeSaveLeftovers();
-    QFile file(m_filePath);
+    auto contents = std::make_shared<Contents>();
+    QFile file(filePath);
     if (!file.exists()) {
-        return;
+        return contents;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        moveAside(QStringLiteral("unreadable: ") + file.errorString());
-        return;
+        contents->damage = QStringLiteral("unreadable: ") + file.errorString();
+        return contents;
     }
     // The size is checked before reading: a bounded read would reserve the whole bound up front.
     if (file.size() > maximumFileSize) {
         file.close();
-        moveAside(QStringLiteral("tooLarge"));
-        return;
+        contents->damage = QStringLiteral("tooLarge");
+        return contents;
     }
     const QByteArray bytes = file.readAll();
     const bool readFailed = file.error() != QFileDevice::NoError;
     const QString readError = file.errorString();
     file.close();
     if (readFailed) {
-        moveAside(QStringLiteral("unreadable: ") + readError);
-        return;
+        contents->damage = QStringLiteral("unreadable: ") + readError;
+        return contents;
     }
     // It may have grown since its size was read.
     if (bytes.size() > maximumFileSize) {
-        moveAside(QStringLiteral("tooLarge"));
-        return;
+        contents->damage = QStringLiteral("tooLarge");
+        return contents;
     }
     auto document = json::parse(bytes);
     if (!document) {
-        moveAside(QStringLiteral("notJSON"));
-        return;
+        contents->damage = QStringLiteral("notJSON");
+        return contents;
     }
     if (!document->is_object()) {
-        moveAside(QStringLiteral("notAnObject"));
-        return;
+        contents->damage = QStringLiteral("notAnObject");
+        return contents;
     }
     // Decoded once here; a decoded value is written back in its own form, so a number keeps its
     // type even where the file spelled it in a way the writer would not (-0.0).
-    m_entries.reserve(static_cast<qsizetype>(document->size()));
+    contents->entries.reserve(static_cast<qsizetype>(document->size()));
     for (auto it = document->begin(); it != document->end(); ++it) {
         auto decoded = decodeEntry(it.value());
         if (decoded) {
-            m_entries.append(Entry{json::qstr(it.key()), std::move(*decoded)});
+            contents->entries.append(Entry{json::qstr(it.key()), std::move(*decoded)});
         } else {
-            m_entries.append(Entry{json::qstr(it.key()), std::make_shared<const Json>(std::move(it.value()))});
+            contents->entries.append(Entry{json::qstr(it.key()), std::make_shared<const Json>(std::move(it.value()))});
         }
     }
+    return contents;
 }
 
 void JsonFileSettingsStore::moveAside(const QString& reason)

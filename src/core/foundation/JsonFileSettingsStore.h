@@ -35,6 +35,14 @@ public:
     // `now` names the moved-aside file; the system clock when null.
     explicit JsonFileSettingsStore(const QString& filePath = defaultFilePath(), std::function<Date()> now = {});
 
+    // The file read and decoded without changing anything on disk, so that it can be done on
+    // another thread while the GUI starts.
+    struct Contents;
+    static std::shared_ptr<Contents> read(const QString& filePath);
+    // A store over the contents read from `filePath`: moves the file aside if they were damaged.
+    JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
+                          std::function<Date()> now = {});
+
     // $XDG_CONFIG_HOME/Vantorel/defaults.json.
     static QString defaultFilePath();
 
@@ -63,7 +71,6 @@ public:
 
 private:
     void removeSaveLeftovers();
-    void load();
     void moveAside(const QString& reason);
     void scheduleWrite();
     void handOverPendingWrite();

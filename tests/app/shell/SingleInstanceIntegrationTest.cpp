@@ -64,6 +64,25 @@ TEST(SingleInstanceIntegration, SecondCopyReplacesTheFirst)
     second.terminate();
 }
 
+// The tray item is built before the sync services, which come with the launch window; the
+// start-up lines keep their order.
+TEST(SingleInstanceIntegration, StartsTheTrayItemBeforeTheLaunchWindow)
+{
+    Copy copy;
+    copy.start();
+    ASSERT_TRUE(waitUntil([&] { return copy.log().contains(u"mainWindow.open reason=launch"); }, 30'000))
+        << copy.log().toStdString();
+    const QString log = copy.log();
+    qsizetype previous = -1;
+    for (const char* line : {"app.start ", "viewModel.init ", "statusItem.created", "app.didFinishLaunching",
+                             "mainWindow.open reason=launch"}) {
+        const qsizetype at = log.indexOf(QString::fromLatin1(line));
+        EXPECT_GT(at, previous) << line << "\n" << log.toStdString();
+        previous = at;
+    }
+    copy.terminate();
+}
+
 TEST(SingleInstanceIntegration, CopiesStartedTogetherLeaveOne)
 {
     std::array<Copy, 3> copies;

@@ -152,6 +152,26 @@ TEST(StatusItemController, OffscreenFallbackEndToEnd)
     EXPECT_TRUE(available.contains(popover.geometry()));
 }
 
+// Asking Qt costs blocking round trips to the tray host: the answer is asked once and again only
+// after the host may have changed.
+TEST(SystemTrayStatusItemBackend, AsksForTheTrayOncePerHostChange)
+{
+    int asked = 0;
+    bool present = true;
+    SystemTrayStatusItemBackend backend(QDBusConnection::sessionBus(), [&] {
+        ++asked;
+        return present;
+    });
+    EXPECT_TRUE(backend.isAvailable());
+    EXPECT_TRUE(backend.isAvailable());
+    EXPECT_EQ(asked, 1);
+    present = false;
+    emit backend.availabilityMayHaveChanged();
+    EXPECT_FALSE(backend.isAvailable());
+    EXPECT_FALSE(backend.isAvailable());
+    EXPECT_EQ(asked, 2);
+}
+
 TEST(StatusItemPopover, OpensBelowAnUpperAnchorAboveALowerOneInsideTheScreen)
 {
     const QRect screen(0, 0, 1920, 1080), available(0, 32, 1920, 1048);

@@ -1,6 +1,7 @@
 #include "app/platform/LoginItemService.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/LaunchAtLogin.h"
+#include "support/DrainEvents.h"
 #include "support/TestFiles.h"
 #include "support/ViewModelHarness.h"
 
@@ -53,6 +54,45 @@ TEST(LaunchAtLoginTest, RegistersRemovesAndReports)
         EXPECT_EQ(harness.logLines(QStringLiteral("launchAtLogin.")), QStringList{row.log});
         EXPECT_EQ(QFile::exists(service.entryPath()), row.entryAfter) << row.log.toStdString();
     }
+}
+
+// The entry is written (with its sync to disk) by the executor, not by the caller on the GUI
+// thread; the outcome is reported there once the write is done. No write, no job.
+TEST(LaunchAtLoginTest, WritesTheEntryAwayFromTheCaller)
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("vantorel"));
+    test::writeFileBytes(program, "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    const LoginItemService service(dir.path(), program);
+    ViewModelHarness harness;
+    AppViewModel& viewModel = harness.makeViewModel();
+    viewModel.publishedState().launchAtLoginMessage = QStringLiteral("前の表示");
+    std::vector<std::function<void()>> jobs;
+    const LaunchAtLogin::Executor later = [&jobs](std::function<void()> job) { jobs.push_back(std::move(job)); };
+
+    LaunchAtLogin::updateInBackground(viewModel, service, true, false, later);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_FALSE(QFile::exists(service.entryPath()));
+    EXPECT_TRUE(harness.logLines(QStringLiteral("launchAtLogin.")).isEmpty());
+    jobs.front()();
+    EXPECT_TRUE(QFile::exists(service.entryPath()));
+    drainEvents();
+    EXPECT_EQ(viewModel.launchAtLoginMessage(), std::nullopt);
+    EXPECT_EQ(harness.logLines(QStringLiteral("launchAtLogin.")), QStringList{QStringLiteral("launchAtLogin.enabled")});
+
+    // Already registered: reported at once.
+    LaunchAtLogin::updateInBackground(viewModel, service, true, true, later);
+    EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(harness.logLines(QStringLiteral("launchAtLogin.")).size(), 2);
+
+    LaunchAtLogin::updateInBackground(viewModel, service, false, true, later);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_TRUE(QFile::exists(service.entryPath()));
+    jobs.back()();
+    drainEvents();
+    EXPECT_FALSE(QFile::exists(service.entryPath()));
+    EXPECT_EQ(viewModel.launchAtLoginMessage(), QStringLiteral("自動開始を無効にしました。"));
 }
 
 } // namespace

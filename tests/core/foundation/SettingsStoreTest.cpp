@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <csignal>
+#include <future>
 #include <limits>
 #include <sys/resource.h>
 
@@ -217,6 +218,27 @@ TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty
         EXPECT_EQ(test::readFileBytes(aside), bytes);
         QFile::remove(m_path);
     }
+}
+
+// Reading ahead, on another thread at start, changes nothing on disk and logs nothing: the store
+// built over what was read moves a damaged file aside, or holds the entries read.
+TEST_F(JsonFileSettingsStoreTest, ReadingAheadLeavesTheFileToTheStore)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    ASSERT_TRUE(test::writeFileBytes(m_path, "[1]"));
+    ASSERT_TRUE(test::writeFileBytes(m_path + QStringLiteral(".Ab3dE9"), "left by a save"));
+    auto damaged = std::async(std::launch::async, [this] { return JsonFileSettingsStore::read(m_path); }).get();
+    EXPECT_EQ(test::readFileBytes(m_path), "[1]");
+    EXPECT_EQ(filesBesideStore().size(), 2);
+    EXPECT_FALSE(logText().contains("settings."));
+    {
+        JsonFileSettingsStore store(damaged, m_path, [] { return storedTime; });
+        EXPECT_EQ(filesBesideStore(), QStringList{QStringLiteral("defaults.json.damaged-20260301T081500Z")});
+        EXPECT_TRUE(logText().contains("reason=notAnObject"));
+        store.set(QStringLiteral("a"), true);
+    }
+    const JsonFileSettingsStore store(JsonFileSettingsStore::read(m_path), m_path);
+    EXPECT_EQ(store.boolValue(QStringLiteral("a")), true);
 }
 
 TEST_F(JsonFileSettingsStoreTest, AFileOverTheLimitIsMovedAsideUnread)
