@@ -32,16 +32,23 @@ void succeed(AppViewModel& viewModel, const QString& text, bool showSuccessMessa
 }
 
 // Whether the entry has to be written (enabling) or removed (disabling).
-bool needsChange(const LoginItemService& service, bool enabled)
+bool needsChange(LoginStatus status, bool enabled)
 {
-    const LoginStatus status = service.status();
     if (enabled)
         return status != LoginStatus::enabled && status != LoginStatus::requiresApproval;
-    return status == LoginStatus::enabled || service.status() == LoginStatus::requiresApproval;
+    return status == LoginStatus::enabled || status == LoginStatus::requiresApproval;
 }
 
-// Writes or removes the entry; the failure's text, if any. Touches only the file system.
-std::optional<QString> change(const LoginItemService& service, bool enabled)
+// What a change left behind: the failure's text, if any, and the entry's status afterwards.
+struct ChangeOutcome
+{
+    std::optional<QString> error;
+    LoginStatus status;
+};
+
+// Writes or removes the entry and, after writing, reads its status back. Touches only the file
+// system.
+ChangeOutcome change(const LoginItemService& service, bool enabled)
 {
     try {
         if (enabled)
@@ -49,16 +56,15 @@ std::optional<QString> change(const LoginItemService& service, bool enabled)
         else
             service.unregisterApp();
     } catch (const LoginItemError& error) {
-        return error.message();
+        return {error.message(), LoginStatus::notRegistered};
     }
-    return std::nullopt;
+    return {std::nullopt, enabled ? service.status() : LoginStatus::notRegistered};
 }
 
-void report(AppViewModel& viewModel, const LoginItemService& service, bool enabled, bool showSuccessMessage,
-            const std::optional<QString>& error)
+void report(AppViewModel& viewModel, bool enabled, bool showSuccessMessage, const ChangeOutcome& outcome)
 {
-    if (error) {
-        fail(viewModel, enabled, *error);
+    if (outcome.error) {
+        fail(viewModel, enabled, *outcome.error);
         return;
     }
     if (!enabled) {
@@ -66,7 +72,7 @@ void report(AppViewModel& viewModel, const LoginItemService& service, bool enabl
         viewModel.log(QStringLiteral("launchAtLogin.disabled"));
         return;
     }
-    if (service.status() == LoginStatus::requiresApproval) {
+    if (outcome.status == LoginStatus::requiresApproval) {
         viewModel.publishedState().launchAtLoginMessage
             = QStringLiteral("自動開始には、") + PlatformWords::autostartSettings + QStringLiteral("でこのアプリを有効にしてください。");
         viewModel.log(QStringLiteral("launchAtLogin.requiresApproval"));
@@ -90,32 +96,32 @@ void runInOrder(std::function<void()> job)
 void LaunchAtLogin::update(AppViewModel& viewModel, const LoginItemService& service, bool enabled,
                            bool showSuccessMessage)
 {
-    std::optional<QString> error;
-    if (needsChange(service, enabled))
-        error = change(service, enabled);
-    report(viewModel, service, enabled, showSuccessMessage, error);
+    const LoginStatus status = service.status();
+    const auto outcome = needsChange(status, enabled) ? change(service, enabled) : ChangeOutcome{std::nullopt, status};
+    report(viewModel, enabled, showSuccessMessage, outcome);
 }
 
 void LaunchAtLogin::updateInBackground(AppViewModel& viewModel, const LoginItemService& service, bool enabled,
                                        bool showSuccessMessage, Executor executor)
 {
-    if (!needsChange(service, enabled)) {
-        report(viewModel, service, enabled, showSuccessMessage, std::nullopt);
+    const LoginStatus status = service.status();
+    if (!needsChange(status, enabled)) {
+        report(viewModel, enabled, showSuccessMessage, {std::nullopt, status});
         return;
     }
     if (!executor)
         executor = runInOrder;
     const QPointer<AppViewModel> target(&viewModel);
     executor([target, service, enabled, showSuccessMessage] {
-        auto error = change(service, enabled);
+        auto outcome = change(service, enabled);
         auto* application = QCoreApplication::instance();
         if (!application)
             return;
         QMetaObject::invokeMethod(
             application,
-            [target, service, enabled, showSuccessMessage, error = std::move(error)] {
+            [target, enabled, showSuccessMessage, outcome = std::move(outcome)] {
                 if (target)
-                    report(*target, service, enabled, showSuccessMessage, error);
+                    report(*target, enabled, showSuccessMessage, outcome);
             },
             Qt::QueuedConnection);
     });
