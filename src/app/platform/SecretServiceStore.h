@@ -6,8 +6,9 @@
 
 namespace vantorel {
 
-// SecretStore on the freedesktop Secret Service (gnome-keyring, KWallet) through libsecret.
-// Items carry the attributes "service" and "account". Nothing here ever prompts: a locked
+// SecretStore on the freedesktop Secret Service (gnome-keyring, KWallet), spoken to over the
+// session bus that the application already holds: libsecret would bring GIO and its threads into
+// the process for the whole of its life. Items carry the attributes "service" and "account". Nothing here ever prompts: a locked
 // item reads as temporarily unavailable, writes to it (or to a locked collection) fail with
 // `interactionNotAllowed`, a new item for a missing collection fails with `noSuchKeychain`, and
 // a missing or silent service is `notAvailable`. Every call is bounded by a time-out, because

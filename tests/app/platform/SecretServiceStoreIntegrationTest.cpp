@@ -12,6 +12,7 @@
 #pragma push_macro("signals")
 #undef signals
 #include <gio/gio.h>
+#include <libsecret/secret.h>
 #pragma pop_macro("signals")
 
 #include <atomic>
@@ -270,6 +271,51 @@ TEST_F(SecretServiceStoreIntegration, DefaultCollectionTakesNewItems)
     EXPECT_EQ(defaultStore.read(service, account), SecretStore::ReadResult::found("in the login collection"));
     defaultStore.remove(service, account);
     EXPECT_FALSE(defaultStore.contains(service, account));
+}
+
+// Earlier versions stored items through libsecret with this schema; both must find each other's.
+const SecretSchema* earlierSchema()
+{
+    static const SecretSchema schema = {
+        "vantorel.monitor.GenericPassword",
+        SECRET_SCHEMA_NONE,
+        {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, {}}},
+        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    };
+    return &schema;
+}
+
+TEST_F(SecretServiceStoreIntegration, ItemsStoredThroughLibsecretAreTheSameItems)
+{
+    const QByteArray serviceBytes = service.toUtf8();
+    const QByteArray accountBytes = account.toUtf8();
+    GError* error = nullptr;
+    ASSERT_TRUE(secret_password_store_sync(earlierSchema(), collection->path().constData(), "earlier", "stored before",
+                                           nullptr, &error, "service", serviceBytes.constData(), "account",
+                                           accountBytes.constData(), nullptr))
+        << (error ? error->message : "");
+    EXPECT_TRUE(store->contains(service, account));
+    EXPECT_EQ(store->read(service, account), SecretStore::ReadResult::found("stored before"));
+
+    store->save(service, account, "stored now");
+    gchar* found = secret_password_lookup_sync(earlierSchema(), nullptr, &error, "service", serviceBytes.constData(),
+                                               "account", accountBytes.constData(), nullptr);
+    ASSERT_NE(found, nullptr) << (error ? error->message : "");
+    EXPECT_STREQ(found, "stored now");
+    secret_password_free(found);
+
+    store->remove(service, account);
+    EXPECT_EQ(secret_password_lookup_sync(earlierSchema(), nullptr, &error, "service", serviceBytes.constData(),
+                                          "account", accountBytes.constData(), nullptr),
+              nullptr);
+    store->save(QStringLiteral("%1.new").arg(service), account, "new item");
+    const QByteArray newService = QStringLiteral("%1.new").arg(service).toUtf8();
+    found = secret_password_lookup_sync(earlierSchema(), nullptr, &error, "service", newService.constData(), "account",
+                                        accountBytes.constData(), nullptr);
+    ASSERT_NE(found, nullptr) << "an item created now is found by the earlier query";
+    EXPECT_STREQ(found, "new item");
+    secret_password_free(found);
+    store->remove(QStringLiteral("%1.new").arg(service), account);
 }
 
 // Runs in a child process on a bus where nobody provides the Secret Service (see below).
