@@ -4,17 +4,22 @@
 
 namespace vantorel {
 
-QStringList mappedCjkFonts()
+QStringList mappedFonts()
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
     QStringList files;
     if (maps.open(QIODevice::ReadOnly)) {
         for (const QByteArray& line : maps.readAll().split('\n'))
-            if (line.contains("/usr/share/fonts/") && line.contains("CJK"))
+            if (line.contains("/usr/share/fonts/"))
                 files.append(QString::fromUtf8(line.mid(line.indexOf('/'))));
     }
     files.removeDuplicates();
     return files;
+}
+
+QStringList mappedCjkFonts()
+{
+    return mappedFonts().filter(QStringLiteral("CJK"));
 }
 
 } // namespace vantorel

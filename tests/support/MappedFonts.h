@@ -7,4 +7,7 @@ namespace vantorel {
 // The CJK font collections (several megabytes each) this process has mapped now.
 QStringList mappedCjkFonts();
 
+// Every font file this process has mapped now.
+QStringList mappedFonts();
+
 } // namespace vantorel

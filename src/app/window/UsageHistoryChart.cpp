@@ -45,9 +45,6 @@ QScatterSeries* latestMarker()
     return series;
 }
 
-// A size no other text uses, so that the font measured last shares no cached face with them.
-constexpr int releasingLabelPixelSize = 7;
-
 } // namespace
 
 UsageHistoryChart::UsageHistoryChart(QWidget* parent)
@@ -106,14 +103,12 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
 UsageHistoryChart::~UsageHistoryChart()
 {
     // Qt Charts measures every label with one text item that outlives every chart and keeps the
-    // font of the last label measured, with the Japanese face the dates made it load. Measured
-    // once more without the dates, in a font that never draws Japanese, it lets go of that face.
+    // font and text of the last label measured, with the faces they loaded. The last label it
+    // measures here is an empty one, which needs no face at all.
     for (const QString& label : m_xAxis->categoriesLabels())
         m_xAxis->remove(label);
-    QFont latin(QStringLiteral("DejaVu Sans"));
-    latin.setPixelSize(releasingLabelPixelSize);
-    m_xAxis->setLabelsFont(latin);
-    m_yAxis->setLabelsFont(latin);
+    m_yAxis->setVisible(false);
+    m_xAxis->append(QString(), m_xAxis->min());
     chart()->layout()->activate();
 }
 
