@@ -13,7 +13,8 @@
 # The tray host is the test helper that reads the first item's IconPixmap and stays, so that the
 # item stays in the tray.
 # MEASURE_IDLE_FONTS=1 also lists the font files mapped at each moment; MEASURE_IDLE_ANON=1 breaks
-# the anonymous memory down by kind of mapping (scripts/anon-breakdown.py).
+# the anonymous memory down by kind of mapping (scripts/anon-breakdown.py); MEASURE_IDLE_FILES=1
+# lists the resident memory of each mapped file, largest first (scripts/file-rss.py).
 set -euo pipefail
 app=$(realpath "$1")
 watcher=$(realpath "$2")
@@ -79,6 +80,9 @@ figures() { # <label> <pid>
                  label ":", v["VmRSS:"], v["RssAnon:"], v["RssFile:"], t }' "$status"
   if [[ ${MEASURE_IDLE_FONTS:-0} == 1 ]]; then
     { grep -o '/usr/share/fonts/.*' "/proc/$2/maps" || true; } | sort -u | sed 's/^/           font /'
+  fi
+  if [[ ${MEASURE_IDLE_FILES:-0} == 1 ]]; then
+    python3 "$(dirname "$0")/file-rss.py" "$2"
   fi
   if [[ ${MEASURE_IDLE_ANON:-0} == 1 ]]; then
     python3 "$(dirname "$0")/anon-breakdown.py" "$2"
