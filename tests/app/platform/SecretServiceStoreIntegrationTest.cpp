@@ -1,6 +1,8 @@
 #include "app/platform/SecretServiceStore.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -341,46 +343,115 @@ TEST(SecretServiceStoreWithoutProviderIntegration, ChildSide)
     }
 }
 
-TEST(SecretServiceStoreWithoutProviderIntegration, ReadsAreUnavailableNotMissing)
+// Runs in a child process on a bus where the Secret Service's name is owned but nothing answers.
+TEST(SecretServiceStoreWithoutProviderIntegration, SilentChildSide)
 {
-    // A bus of our own without service files, so nothing can be activated under the name.
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString config = dir.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig><type>session</type><listen>unix:dir=" + dir.path().toUtf8() + "</listen>"
-               "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-               "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
-               "</busconfig>\n");
-    file.close();
+    if (!std::getenv("VANTOREL_TEST_SECRET_SERVICE_SILENT"))
+        GTEST_SKIP() << "runs only as the child of ASilentServiceCostsOnlyTheTimeOut";
+    SecretServiceStore::Options options;
+    options.readTimeoutSeconds = 0.5;
+    options.writeTimeoutSeconds = 0.5;
+    SecretServiceStore store(options);
+    const QString service = QStringLiteral("vantorel.test.silent");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(store.read(service, QStringLiteral("default")),
+              SecretStore::ReadResult::unavailable(SecretStore::Status::notAvailable));
+    EXPECT_FALSE(store.contains(service, QStringLiteral("default")));
+    try {
+        store.save(service, QStringLiteral("default"), "x");
+        ADD_FAILURE() << "a write to a silent Secret Service must fail";
+    } catch (const SecretStoreError& error) {
+        EXPECT_EQ(error.status(), SecretStore::Status::notAvailable);
+    }
+    EXPECT_LT(elapsed.elapsed(), 5'000) << "each call is bounded by its time-out, not the bus's 25 s";
+}
 
-    QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                                             QStringLiteral("--print-address=1")});
-    if (!bus.waitForStarted(10'000))
-        GTEST_SKIP() << "dbus-daemon is not available";
-    ASSERT_TRUE(bus.waitForReadyRead(10'000));
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
-    ASSERT_FALSE(address.isEmpty());
+// A session bus of our own, without service files, so nothing can be activated on it.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        if (!m_dir.isValid())
+            return;
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                   "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   "<busconfig><type>session</type><listen>unix:dir=" + m_dir.path().toUtf8() + "</listen>"
+                   "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                   "</busconfig>\n");
+        file.close();
+        m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                                                   QStringLiteral("--print-address=1")});
+        if (m_bus.waitForStarted(10'000) && m_bus.waitForReadyRead(10'000))
+            m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
+    }
 
+    ~PrivateBus()
+    {
+        m_bus.terminate();
+        m_bus.waitForFinished(10'000);
+    }
+
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    // Empty when dbus-daemon could not be started.
+    QString address() const { return m_address; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_bus;
+    QString m_address;
+};
+
+// Runs one child-side test of this program on the bus at `address`; its output when it failed.
+void expectChildPasses(const QString& address, const QString& marker, const QString& test)
+{
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    environment.insert(QStringLiteral("VANTOREL_TEST_SECRET_SERVICE_ABSENT"), QStringLiteral("1"));
+    environment.insert(marker, QStringLiteral("1"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=SecretServiceStoreWithoutProviderIntegration.ChildSide")});
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
     ASSERT_TRUE(child.waitForFinished(60'000));
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
 
-    bus.terminate();
-    bus.waitForFinished(10'000);
+TEST(SecretServiceStoreWithoutProviderIntegration, ReadsAreUnavailableNotMissing)
+{
+    const PrivateBus bus;
+    if (bus.address().isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not available";
+    expectChildPasses(bus.address(), QStringLiteral("VANTOREL_TEST_SECRET_SERVICE_ABSENT"),
+                      QStringLiteral("SecretServiceStoreWithoutProviderIntegration.ChildSide"));
+}
+
+TEST(SecretServiceStoreWithoutProviderIntegration, ASilentServiceCostsOnlyTheTimeOut)
+{
+    const PrivateBus bus;
+    if (bus.address().isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not available";
+    // Owns the name and the service's object, whose calls wait for this thread; it is busy
+    // waiting for the child meanwhile, so nothing answers.
+    QDBusConnection silent = QDBusConnection::connectToBus(bus.address(), QStringLiteral("silentSecrets"));
+    ASSERT_TRUE(silent.isConnected());
+    QObject service;
+    ASSERT_TRUE(silent.registerObject(QStringLiteral("/org/freedesktop/secrets"), &service,
+                                      QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(silent.registerService(QStringLiteral("org.freedesktop.secrets")));
+    expectChildPasses(bus.address(), QStringLiteral("VANTOREL_TEST_SECRET_SERVICE_SILENT"),
+                      QStringLiteral("SecretServiceStoreWithoutProviderIntegration.SilentChildSide"));
+    silent.unregisterObject(QStringLiteral("/org/freedesktop/secrets"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("silentSecrets"));
 }
 
 } // namespace
