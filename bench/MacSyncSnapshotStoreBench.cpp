@@ -1,6 +1,11 @@
 #include "app/syncui/MacSyncDisplayInput.h"
+#include "app/syncui/MacSyncSnapshotAdapter.h"
+#include "app/syncui/MacSyncSnapshotFingerprint.h"
 #include "app/syncui/MacSyncSnapshotStore.h"
 #include "core/foundation/InMemorySettingsStore.h"
+#include "core/model/HistoryRetention.h"
+#include "core/model/ListFromJsonText.h"
+#include "core/model/ModelCoding.h"
 #include "core/model/NotificationMessageBuilder.h"
 #include "support/BenchmarkMain.h"
 
@@ -116,8 +121,52 @@ void keptHeap(benchmark::State& state)
     state.counters["heapBytesPerSample"] = double(kept) / double(input.usageHistory.size());
 }
 
+std::size_t heapInUse()
+{
+    return mallinfo2().uordblks;
+}
+
+// The heap each holder keeps per usage sample of a full history while idle: the view model's list
+// as loaded from its stored text and after a few readings, the sync snapshot's samples, and what
+// the fingerprint remembers beside the samples it shares with the snapshot.
+void heapPerSampleByHolder(benchmark::State& state)
+{
+    const QByteArray stored = json::write(toJsonArray(fullInput().usageHistory), json::Form::store);
+    constexpr int readings = 4;
+    std::size_t history = 0;
+    std::size_t snapshot = 0;
+    std::size_t fingerprint = 0;
+    qsizetype samples = 0;
+    for (auto _ : state) {
+        std::size_t before = heapInUse();
+        QList<UsageHistoryEntry> held =
+            HistoryRetention::prunedUsage(*listFromJsonTextSkippingInvalid(stored, &usageHistoryEntryFromJson), benchNow);
+        for (int i = 1; i <= readings; ++i) {
+            held = HistoryRetention::appendingUsage(
+                {QUuid::createUuid(), MonitoredProvider::codex, benchNow + 900.0 * i, 50.0 + i, 80.0, 1}, held);
+        }
+        history = heapInUse() - before;
+
+        before = heapInUse();
+        UsageSyncSnapshot published;
+        published.usageHistory = MacSyncSnapshotAdapter::usageHistory(held, benchNow + 900.0 * readings);
+        snapshot = heapInUse() - before;
+
+        before = heapInUse();
+        MacSyncSnapshotFingerprint remembered;
+        benchmark::DoNotOptimize(remembered.of(published));
+        fingerprint = heapInUse() - before;
+        samples = held.size();
+    }
+    state.counters["appStateBytesPerSample"] = double(history) / double(samples);
+    state.counters["snapshotBytesPerSample"] = double(snapshot) / double(samples);
+    state.counters["fingerprintBytesPerSample"] = double(fingerprint) / double(samples);
+    state.counters["totalBytesPerSample"] = double(history + snapshot + fingerprint) / double(samples);
+}
+
 } // namespace
 
+BENCHMARK(heapPerSampleByHolder)->Unit(benchmark::kMillisecond);
 BENCHMARK(keptHeap)->Unit(benchmark::kMillisecond);
 BENCHMARK(updateUnchanged)->Unit(benchmark::kMillisecond);
 BENCHMARK(updateChanged)->Unit(benchmark::kMillisecond);
