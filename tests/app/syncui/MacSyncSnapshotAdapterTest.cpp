@@ -5,6 +5,7 @@
 #include "core/model/HistoryRetention.h"
 #include "core/model/NotificationMessageBuilder.h"
 #include "core/rules/UsageNotificationWindow.h"
+#include "sync/model/SyncCoding.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -212,4 +213,26 @@ TEST(MacSyncSnapshotAdapter, RecordsStayTheSameUntilTheNearestDatedBoundary)
             EXPECT_NE(records(input, until + 0.01), records(input, syncNow)) << seconds;
         }
     }
+}
+
+TEST(MacSyncSnapshotAdapter, PublishedSamplePercentsAreTheShortTextsTheReadingsHad)
+{
+    const QList<UsageHistoryEntry> history{
+        {idNumber(61), MonitoredProvider::codex, syncNow - 60, 33.3, 87.5, 1},
+        {idNumber(62), MonitoredProvider::claude, syncNow - 30, 12, std::nullopt},
+        {idNumber(63), MonitoredProvider::claude, syncNow, 100.01, 0.0},
+    };
+    const QList<SyncUsageHistoryEntry> published = Adapter::usageHistory(history, syncNow);
+    ASSERT_EQ(published.size(), 3);
+    QByteArrayList texts;
+    for (const SyncUsageHistoryEntry& sample : published) {
+        texts.append(SyncCoding::encode(sample));
+        EXPECT_EQ(SyncCoding::decode<SyncUsageHistoryEntry>(texts.last()), sample);
+    }
+    EXPECT_TRUE(texts[0].startsWith(R"({"fiveHourRemainingPercent":33.3,"id")")) << texts[0].toStdString();
+    EXPECT_TRUE(texts[0].endsWith(R"("weeklyRemainingPercent":87.5})")) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].startsWith(R"({"fiveHourRemainingPercent":12,"id")")) << texts[1].toStdString();
+    EXPECT_FALSE(texts[1].contains("weekly")) << texts[1].toStdString();
+    EXPECT_TRUE(texts[2].startsWith(R"({"id")")) << texts[2].toStdString(); // over 100: not published
+    EXPECT_TRUE(texts[2].endsWith(R"("weeklyRemainingPercent":0})")) << texts[2].toStdString();
 }
