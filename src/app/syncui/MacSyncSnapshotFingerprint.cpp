@@ -46,4 +46,11 @@ QByteArray MacSyncSnapshotFingerprint::of(const UsageSyncSnapshot& snapshot)
     return SyncDigest::sha256(parts);
 }
 
+void MacSyncSnapshotFingerprint::shareSamples(const UsageSyncSnapshot& kept)
+{
+    if (kept.usageHistory.size() == m_samples.size()) {
+        m_samples = kept.usageHistory;
+    }
+}
+
 } // namespace vantorel

@@ -19,6 +19,9 @@ public:
     // Throws JsonEncodeError when some part of the snapshot cannot be encoded; the samples
     // remembered stay as they were.
     QByteArray of(const UsageSyncSnapshot& snapshot);
+    // For a snapshot whose fingerprint equals the last one taken: its samples encode as the last
+    // ones did, so they are remembered in their place and one list serves both.
+    void shareSamples(const UsageSyncSnapshot& kept);
 
 private:
     // The samples of the last fingerprint (shared with the snapshot they came from), and their
