@@ -8,15 +8,9 @@
 
 namespace vantorel {
 
-namespace {
-
-// The double a reader would get from the float's shortest decimal text: 33.3f reads as 33.3,
-// not as 33.299999237060547, the double the float is exactly.
-double shortestDecimal(float value)
+double CompactPercent::shortestDecimal(float value)
 {
-    // Whole numbers below 2^24 are their own shortest text; most percentages are.
-    constexpr float wholeNumbersExact = 16'777'216.0f;
-    if (!std::isfinite(value) || (std::fabs(value) < wholeNumbersExact && value == std::trunc(value))) {
+    if (!std::isfinite(value)) {
         return value;
     }
     char text[std::numeric_limits<float>::max_digits10 + 8];
@@ -25,8 +19,6 @@ double shortestDecimal(float value)
     std::from_chars(text, written.ptr, result);
     return result;
 }
-
-} // namespace
 
 CompactPercent::CompactPercent(double value)
 {
@@ -43,27 +35,6 @@ CompactPercent::CompactPercent(double value)
 CompactPercent::CompactPercent(const std::optional<double>& value)
     : CompactPercent(value ? CompactPercent(*value) : CompactPercent())
 {
-}
-
-double CompactPercent::operator*() const
-{
-    return shortestDecimal(std::bit_cast<float>(m_bits));
-}
-
-CompactPercent::operator std::optional<double>() const
-{
-    if (!has_value()) {
-        return std::nullopt;
-    }
-    return **this;
-}
-
-bool CompactPercent::operator==(const CompactPercent& other) const
-{
-    if (!has_value() || !other.has_value()) {
-        return has_value() == other.has_value();
-    }
-    return std::bit_cast<float>(m_bits) == std::bit_cast<float>(other.m_bits);
 }
 
 } // namespace vantorel

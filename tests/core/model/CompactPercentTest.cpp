@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -24,6 +25,14 @@ TEST(CompactPercent, ReadsTheShortDecimalBackAndStopsAtTheFloatLimit)
         EXPECT_EQ(std::bit_cast<std::uint64_t>(*CompactPercent(given)), std::bit_cast<std::uint64_t>(read)) << given;
     for (int hundredths = 0; hundredths <= 10'000; ++hundredths)
         ASSERT_EQ(*CompactPercent(hundredths / 100.0), hundredths / 100.0) << hundredths;
+    // Every reading agrees with std::from_chars of std::to_chars(float)'s shortest text.
+    for (int step = -200'000; step <= 200'000; ++step) {
+        const float value = static_cast<float>(step * 0.000'731) * (step % 7 == 0 ? 1e4f : 1.0f);
+        char text[32];
+        double parsed = 0;
+        std::from_chars(text, std::to_chars(text, text + sizeof text, value).ptr, parsed);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(*CompactPercent(value)), std::bit_cast<std::uint64_t>(parsed)) << value;
+    }
 
     // Compared as std::optional<double> compares.
     const double notANumber = std::numeric_limits<double>::quiet_NaN();
