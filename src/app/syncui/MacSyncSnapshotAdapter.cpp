@@ -42,7 +42,7 @@ std::optional<double> publishablePercent(const std::optional<double>& percent)
     return std::nullopt;
 }
 
-// A sample's percent stays in its compact form: nothing is gained by making it again.
+// A sample keeps its percent in the compact form instead of converting it back and forth.
 CompactPercent publishablePercent(CompactPercent percent)
 {
     return publishablePercent(std::optional<double>(percent)) ? percent : CompactPercent();
