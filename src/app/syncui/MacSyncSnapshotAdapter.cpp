@@ -42,6 +42,12 @@ std::optional<double> publishablePercent(const std::optional<double>& percent)
     return std::nullopt;
 }
 
+// A sample keeps its percent in the compact form instead of converting it back and forth.
+CompactPercent publishablePercent(CompactPercent percent)
+{
+    return publishablePercent(std::optional<double>(percent)) ? percent : CompactPercent();
+}
+
 // Whole-text patterns; PCRE2 needs Unicode properties for \s to cover U+3000 and the like.
 QRegularExpression wholeTextPattern(const QString& pattern,
                                     QRegularExpression::PatternOptions extra = QRegularExpression::NoPatternOption)

@@ -10,7 +10,11 @@ namespace vantorel {
 
 namespace {
 
-constexpr qsizetype digestLength = 32;
+// Each sample's digest is the first half of its SHA-256. The digests only tell whether a sample's
+// encoding changed between two snapshots this process built from its own records: an accidental
+// match of 128 bits is out of reach, and even a deliberately found collision (2^64 work) would
+// only delay publishing one change.
+constexpr qsizetype digestLength = 16;
 
 } // namespace
 
@@ -33,13 +37,20 @@ QByteArray MacSyncSnapshotFingerprint::of(const UsageSyncSnapshot& snapshot)
         if (found >= 0) {
             digests += QByteArrayView(m_sampleDigests).sliced(found * digestLength, digestLength);
         } else {
-            digests += SyncDigest::sha256(SyncCoding::encode(sample));
+            digests += QByteArrayView(SyncDigest::sha256(SyncCoding::encode(sample))).first(digestLength);
         }
     }
     parts += digests;
     m_samples = samples;
     m_sampleDigests = std::move(digests);
     return SyncDigest::sha256(parts);
+}
+
+void MacSyncSnapshotFingerprint::shareSamples(const UsageSyncSnapshot& kept)
+{
+    if (kept.usageHistory.size() == m_samples.size()) {
+        m_samples = kept.usageHistory;
+    }
 }
 
 } // namespace vantorel

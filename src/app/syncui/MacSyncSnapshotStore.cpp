@@ -74,6 +74,8 @@ UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input,
     // The fingerprint covers everything published except the revision and the build time.
     const QByteArray fingerprint = m_fingerprint.of(snapshot);
     if (m_lastFingerprint && *m_lastFingerprint == fingerprint && m_lastSnapshot) {
+        // The candidate's samples would otherwise stay in the fingerprint beside the kept ones.
+        m_fingerprint.shareSamples(*m_lastSnapshot);
         rememberInput(input, now, unchangedUntil);
         return *m_lastSnapshot;
     }

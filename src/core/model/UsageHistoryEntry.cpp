@@ -17,9 +17,10 @@ Json toJson(const UsageHistoryEntry& entry)
     object["id"] = json::uuidValue(entry.id);
     object["provider"] = json::str(rawValue(entry.provider));
     object["recordedAt"] = json::storeDateValue(entry.recordedAt);
-    coding::putValue(object, "fiveHourRemainingPercent", entry.fiveHourRemainingPercent);
-    coding::putValue(object, "weeklyRemainingPercent", entry.weeklyRemainingPercent);
-    coding::putValue(object, "codexPeriodValidationVersion", entry.codexPeriodValidationVersion);
+    coding::putValue(object, "fiveHourRemainingPercent", std::optional<double>(entry.fiveHourRemainingPercent));
+    coding::putValue(object, "weeklyRemainingPercent", std::optional<double>(entry.weeklyRemainingPercent));
+    coding::putValue(object, "codexPeriodValidationVersion",
+                     std::optional<std::int64_t>(entry.codexPeriodValidationVersion));
     return object;
 }
 

@@ -11,8 +11,8 @@ Json toSyncJson(const SyncUsageHistoryEntry& entry)
     out.set("id", entry.id);
     out.set("provider", rawValue(entry.provider));
     out.set("recordedAt", entry.recordedAt);
-    out.set("fiveHourRemainingPercent", entry.fiveHourRemainingPercent);
-    out.set("weeklyRemainingPercent", entry.weeklyRemainingPercent);
+    out.set("fiveHourRemainingPercent", std::optional<double>(entry.fiveHourRemainingPercent));
+    out.set("weeklyRemainingPercent", std::optional<double>(entry.weeklyRemainingPercent));
     return out.take();
 }
 

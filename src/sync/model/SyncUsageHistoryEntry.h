@@ -2,6 +2,7 @@
 
 #include "core/foundation/Date.h"
 #include "core/foundation/JsonFwd.h"
+#include "core/model/CompactPercent.h"
 #include "sync/model/SyncProviderID.h"
 
 #include <QUuid>
@@ -10,18 +11,33 @@
 
 namespace vantorel {
 
-// One recorded usage point; its identity is `id`.
+// One recorded usage point; its identity is `id`. A full snapshot holds thousands, so the fields
+// are laid out to fill 40 bytes; the constructor keeps the order id, provider, time, five-hour,
+// weekly.
 struct SyncUsageHistoryEntry
 {
+    SyncUsageHistoryEntry() = default;
+    SyncUsageHistoryEntry(const QUuid& id, SyncProviderID provider, Date recordedAt,
+                          CompactPercent fiveHourRemainingPercent = {}, CompactPercent weeklyRemainingPercent = {})
+        : id(id)
+        , recordedAt(recordedAt)
+        , fiveHourRemainingPercent(fiveHourRemainingPercent)
+        , weeklyRemainingPercent(weeklyRemainingPercent)
+        , provider(provider)
+    {
+    }
+
     QUuid id;
-    SyncProviderID provider = SyncProviderID::codex;
     Date recordedAt;
     // Remaining shares of the 5-hour and weekly windows, 0 to 100.
-    std::optional<double> fiveHourRemainingPercent;
-    std::optional<double> weeklyRemainingPercent;
+    CompactPercent fiveHourRemainingPercent;
+    CompactPercent weeklyRemainingPercent;
+    SyncProviderID provider = SyncProviderID::codex;
 
     bool operator==(const SyncUsageHistoryEntry&) const = default;
 };
+
+static_assert(sizeof(SyncUsageHistoryEntry) == 40);
 
 Json toSyncJson(const SyncUsageHistoryEntry& entry);
 void fromSyncJson(const Json& json, SyncUsageHistoryEntry& entry);

@@ -5,6 +5,7 @@
 #include "core/model/HistoryRetention.h"
 #include "core/model/NotificationMessageBuilder.h"
 #include "core/rules/UsageNotificationWindow.h"
+#include "sync/model/SyncCoding.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -212,4 +213,18 @@ TEST(MacSyncSnapshotAdapter, RecordsStayTheSameUntilTheNearestDatedBoundary)
             EXPECT_NE(records(input, until + 0.01), records(input, syncNow)) << seconds;
         }
     }
+}
+
+TEST(MacSyncSnapshotAdapter, PublishedSamplePercentsAreTheShortTextsTheReadingsHad)
+{
+    const QList<UsageHistoryEntry> history{{idNumber(61), MonitoredProvider::codex, syncNow - 60, 33.3, 87.5, 1},
+                                           {idNumber(62), MonitoredProvider::claude, syncNow, 100.01, 0.0}};
+    const QList<SyncUsageHistoryEntry> published = Adapter::usageHistory(history, syncNow);
+    ASSERT_EQ(published.size(), 2);
+    const QByteArray first = SyncCoding::encode(published[0]);
+    const QByteArray second = SyncCoding::encode(published[1]);
+    EXPECT_TRUE(first.startsWith(R"({"fiveHourRemainingPercent":33.3,"id")")) << first.toStdString();
+    EXPECT_TRUE(first.endsWith(R"("weeklyRemainingPercent":87.5})")) << first.toStdString();
+    EXPECT_TRUE(second.startsWith(R"({"id")") && second.endsWith(R"("weeklyRemainingPercent":0})")) << second.toStdString();
+    EXPECT_EQ(SyncCoding::decode<SyncUsageHistoryEntry>(first), published[0]);
 }

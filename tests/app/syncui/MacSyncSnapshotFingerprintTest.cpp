@@ -49,3 +49,24 @@ TEST(MacSyncSnapshotFingerprint, EqualExactlyWhenTheEncodingsAre)
     EXPECT_THROW(fingerprint.of(refused), JsonEncodeError);
     EXPECT_EQ(fingerprint.of(base), seen.first().second);
 }
+
+// A store that keeps its previous snapshot on an equal fingerprint hands its samples over; what
+// is remembered must still tell changes apart afterwards.
+TEST(MacSyncSnapshotFingerprint, SharedSamplesOfTheKeptSnapshotStillTellChanges)
+{
+    UsageSyncSnapshot kept;
+    for (quint32 i = 0; i < 3; ++i)
+        kept.usageHistory.append({idNumber(20 + i), SyncProviderID::claude, syncNow - 600.0 * i, 33.3, 87.5});
+    UsageSyncSnapshot candidate = kept;
+    candidate.usageHistory[1].recordedAt = candidate.usageHistory[1].recordedAt + 0.25; // the same encoding
+    UsageSyncSnapshot changed = kept;
+    changed.usageHistory[1].weeklyRemainingPercent = 87.6;
+
+    MacSyncSnapshotFingerprint fingerprint;
+    const QByteArray first = fingerprint.of(kept);
+    ASSERT_EQ(fingerprint.of(candidate), first);
+    fingerprint.shareSamples(kept);
+    EXPECT_EQ(fingerprint.of(candidate), first);
+    EXPECT_NE(fingerprint.of(changed), first);
+    EXPECT_EQ(fingerprint.of(kept), first);
+}
