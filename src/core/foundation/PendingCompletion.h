@@ -151,9 +151,11 @@ private:
             m_state->finished = true;
             waiters.swap(m_state->waiters);
         }
-        detail::countSuspendedAwaiters(-int(waiters.size()));
+        // Each waiter is counted as pending before it stops counting as suspended: the exit
+        // unwinding, on another thread, must never see both counts at zero while one is on its way.
         for (const auto& waiter : waiters)
             detail::resumeLater(waiter);
+        detail::countSuspendedAwaiters(-int(waiters.size()));
         return true;
     }
 
