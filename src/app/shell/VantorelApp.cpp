@@ -136,7 +136,7 @@ struct VantorelApp::LocalSyncServices
     TimerSleeper sleeper;
 };
 
-VantorelApp::VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings)
+VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> settings)
     : m_app(app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
@@ -172,8 +172,10 @@ VantorelApp::VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFile
     m_screenSaver->start();
     m_loginAvailability = std::make_unique<MacClaudeLoginAvailability>(m_session.get(), m_screenSaver.get());
 
-    m_defaults = std::make_shared<JsonFileSettingsStore>(settings.get(), JsonFileSettingsStore::defaultFilePath());
+    StartupSettings startup = settings.get();
+    m_defaults = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), JsonFileSettingsStore::defaultFilePath());
     auto dependencies = applicationDependencies(m_defaults);
+    dependencies.storedHistories = std::move(startup.histories);
     dependencies.claudeLoginAvailability = m_loginAvailability.get();
     // The view model logs "app.willTerminate" itself.
     m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));

@@ -551,6 +551,22 @@ std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(con
     return contents;
 }
 
+std::optional<QByteArray> JsonFileSettingsStore::storedData(const Contents& contents, const QString& key)
+{
+    if (contents.damage) {
+        return std::nullopt;
+    }
+    for (const Entry& entry : contents.entries) {
+        if (entry.key != key) {
+            continue;
+        }
+        const auto* held = std::get_if<Value>(&entry.stored);
+        const auto* data = held ? std::get_if<QByteArray>(held) : nullptr;
+        return data ? std::optional<QByteArray>(*data) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
 void JsonFileSettingsStore::moveAside(const QString& reason)
 {
     const QString base = m_filePath + QStringLiteral(".damaged-") + fileNameStamp(m_now ? m_now() : Date::now());

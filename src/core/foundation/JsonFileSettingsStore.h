@@ -39,6 +39,9 @@ public:
     // another thread while the GUI starts.
     struct Contents;
     static std::shared_ptr<Contents> read(const QString& filePath);
+    // The data value stored under `key` in what read() returned, as dataValue() of a store over it
+    // would give it; none when absent, not data or when the file was damaged. Any thread.
+    static std::optional<QByteArray> storedData(const Contents& contents, const QString& key);
     // A store over the contents read from `filePath`: moves the file aside if they were damaged.
     JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
                           std::function<Date()> now = {});
