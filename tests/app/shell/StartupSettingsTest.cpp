@@ -7,7 +7,6 @@
 #include "core/model/ModelCoding.h"
 #include "support/QtPrinters.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -19,17 +18,6 @@ namespace {
 using Keys = StoredState::Keys;
 
 const Date now = Date::fromUnixSeconds(1'772'323'200);
-
-AppViewModelDependencies loadOnly(std::shared_ptr<SettingsStore> store, std::shared_ptr<StoredHistories> histories)
-{
-    AppViewModelDependencies dependencies;
-    dependencies.defaults = std::move(store);
-    dependencies.storedHistories = std::move(histories);
-    dependencies.automaticallyStartServices = false;
-    dependencies.now = [] { return now; };
-    dependencies.log = [](const QString&) {};
-    return dependencies;
-}
 
 class StartupSettingsTest : public ::testing::Test
 {
@@ -43,8 +31,12 @@ protected:
         StartupSettings startup = StartupSettings::read(path());
         if (!decodedBefore)
             startup.histories.reset();
-        auto store = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), path());
-        return std::make_unique<AppViewModel>(loadOnly(store, std::move(startup.histories)));
+        AppViewModelDependencies dependencies;
+        dependencies.defaults = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), path());
+        dependencies.storedHistories = std::move(startup.histories);
+        dependencies.automaticallyStartServices = false;
+        dependencies.now = [] { return now; };
+        return std::make_unique<AppViewModel>(std::move(dependencies));
     }
 
     QTemporaryDir m_directory;
