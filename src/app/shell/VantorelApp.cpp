@@ -172,6 +172,9 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     m_screenSaver->start();
     m_loginAvailability = std::make_unique<MacClaudeLoginAvailability>(m_session.get(), m_screenSaver.get());
 
+    // The tray item's platform half asks the session bus how Qt is to draw it, in blocking round
+    // trips, and reads no setting: it is made while the settings thread may still be decoding.
+    auto statusItemBackend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus());
     StartupSettings startup = settings.get();
     m_defaults = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), JsonFileSettingsStore::defaultFilePath());
     auto dependencies = applicationDependencies(m_defaults);
@@ -186,7 +189,7 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     m_pasteboard = std::make_unique<QtPasteboard>();
     m_statusItemController = std::make_unique<StatusItemController>(
         *m_viewModel, StatusItemController::Dependencies{
-                          .backend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()),
+                          .backend = std::move(statusItemBackend),
                           .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
                           .popoverContent = [this] { return makeContentView(); },
                           .mainWindowContent = [this] { return makeContentView(); },
