@@ -21,9 +21,10 @@ namespace vantorel {
 //
 // Writes happen behind: set and remove change memory at once and schedule one write of the whole
 // file for the next event-loop turn. The turn hands an implicitly shared copy of the entries to a
-// writer thread of the store's own, which serialises and writes it, so the GUI thread never
-// serialises the file. One write is in flight at a time and a newer state replaces one still
-// waiting, so a burst of changes costs at most two file writes. flush() (also run by the
+// writer thread of the store's own, which serialises and writes it at a lower priority than the
+// thread that made the store, so the GUI thread never serialises the file nor competes with it.
+// One write is in flight at a time and a newer state replaces one still waiting, so a burst of
+// changes costs at most two file writes. flush() (also run by the
 // destructor) writes what is pending and waits for it. A failed write is logged, reported through
 // writeFailure() and, once per run of failures, on standard error.
 class JsonFileSettingsStore final : public SettingsStore
