@@ -1,12 +1,12 @@
 #include "app/shell/AppStartup.h"
 #include "app/shell/GraphicalSession.h"
+#include "app/shell/StartupSettings.h"
 #include "core/foundation/FreedHeap.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <future>
 
 int main(int argc, char** argv)
 {
@@ -19,9 +19,8 @@ int main(int argc, char** argv)
         return 1;
     }
     // The settings file, histories included, is read and decoded while the GUI connects to the
-    // display; nothing on disk changes until the store is built over it.
-    auto settings = std::async(std::launch::async,
-                               [] { return vantorel::JsonFileSettingsStore::read(vantorel::JsonFileSettingsStore::defaultFilePath()); });
+    // display.
+    auto settings = vantorel::StartupSettings::readInBackground(vantorel::JsonFileSettingsStore::defaultFilePath());
     QApplication app(argc, argv);
     return vantorel::runApplication(app, std::move(settings));
 }

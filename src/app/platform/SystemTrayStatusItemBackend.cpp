@@ -1,6 +1,10 @@
 #include "app/platform/SystemTrayStatusItemBackend.h"
 
 #include <QCursor>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
 
@@ -24,7 +28,37 @@ StatusItemBackend::Activation activationOf(QSystemTrayIcon::ActivationReason rea
     return StatusItemBackend::Activation::trigger;
 }
 
+// Bounds the one question put to the watcher at construction; an answering watcher takes a
+// millisecond.
+constexpr int watcherCallTimeoutMs = 2'000;
+
+bool statusNotifierHostRegistered(const QDBusConnection& bus)
+{
+    auto call = QDBusMessage::createMethodCall(SystemTrayStatusItemBackend::statusNotifierWatcherService,
+                                               QStringLiteral("/StatusNotifierWatcher"),
+                                               QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << SystemTrayStatusItemBackend::statusNotifierWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusReply<QDBusVariant> reply = bus.call(call, QDBus::Block, watcherCallTimeoutMs);
+    return reply.isValid() && reply.value().variant().toBool();
+}
+
 } // namespace
+
+// Qt answers by opening a bus connection of its own and dropping it again, about 4 ms of the
+// GUI thread at start. Its answer is "a watcher is on the bus" when it drew the item over the
+// bus, which it decided once, when the first tray icon was made, by whether the watcher had a
+// host; otherwise, or without a watcher, it asks the X11 tray. The first half is asked here on
+// the session bus already open.
+std::function<bool()> SystemTrayStatusItemBackend::qtAvailabilityCheck(QDBusConnection sessionBus)
+{
+    const bool overTheBus = sessionBus.isConnected() && statusNotifierHostRegistered(sessionBus);
+    return [sessionBus, overTheBus] {
+        auto* bus = overTheBus ? sessionBus.interface() : nullptr;
+        if (bus && bus->isServiceRegistered(statusNotifierWatcherService).value())
+            return true;
+        return QSystemTrayIcon::isSystemTrayAvailable();
+    };
+}
 
 SystemTrayStatusItemBackend::SystemTrayStatusItemBackend(QDBusConnection sessionBus,
                                                          std::function<bool()> checkAvailability, QObject* parent)
@@ -34,7 +68,7 @@ SystemTrayStatusItemBackend::SystemTrayStatusItemBackend(QDBusConnection session
     , m_checkAvailability(std::move(checkAvailability))
 {
     if (!m_checkAvailability)
-        m_checkAvailability = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+        m_checkAvailability = qtAvailabilityCheck(sessionBus);
     // First, so that whoever follows the announcement reads the new answer.
     connect(this, &StatusItemBackend::availabilityMayHaveChanged, this, [this] { m_available.reset(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this,

@@ -39,6 +39,9 @@ private slots:
 
 private:
     void followXEmbedTrayWindow();
+    // Qt's own answer, without the bus connection Qt opens for each question. Called after
+    // m_icon is made, when Qt has chosen how to draw it.
+    static std::function<bool()> qtAvailabilityCheck(QDBusConnection sessionBus);
 
     QSystemTrayIcon m_icon;
     QDBusServiceWatcher* m_watcher;

@@ -4,7 +4,7 @@
 
 namespace vantorel {
 
-int runApplication(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings)
+int runApplication(QApplication& app, std::future<StartupSettings> settings)
 {
     VantorelApp root(app, std::move(settings));
     return root.exec();

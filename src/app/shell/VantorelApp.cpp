@@ -136,7 +136,7 @@ struct VantorelApp::LocalSyncServices
     TimerSleeper sleeper;
 };
 
-VantorelApp::VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings)
+VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> settings)
     : m_app(app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vantorel"));
@@ -172,8 +172,13 @@ VantorelApp::VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFile
     m_screenSaver->start();
     m_loginAvailability = std::make_unique<MacClaudeLoginAvailability>(m_session.get(), m_screenSaver.get());
 
-    m_defaults = std::make_shared<JsonFileSettingsStore>(settings.get(), JsonFileSettingsStore::defaultFilePath());
+    // The tray item's platform half asks the session bus how Qt is to draw it, in blocking round
+    // trips, and reads no setting: it is made while the settings thread may still be decoding.
+    auto statusItemBackend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus());
+    StartupSettings startup = settings.get();
+    m_defaults = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), JsonFileSettingsStore::defaultFilePath());
     auto dependencies = applicationDependencies(m_defaults);
+    dependencies.storedHistories = std::move(startup.histories);
     dependencies.claudeLoginAvailability = m_loginAvailability.get();
     // The view model logs "app.willTerminate" itself.
     m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
@@ -184,7 +189,7 @@ VantorelApp::VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFile
     m_pasteboard = std::make_unique<QtPasteboard>();
     m_statusItemController = std::make_unique<StatusItemController>(
         *m_viewModel, StatusItemController::Dependencies{
-                          .backend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()),
+                          .backend = std::move(statusItemBackend),
                           .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
                           .popoverContent = [this] { return makeContentView(); },
                           .mainWindowContent = [this] { return makeContentView(); },

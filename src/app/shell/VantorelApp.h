@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/foundation/JsonFileSettingsStore.h"
+#include "app/shell/StartupSettings.h"
 
 #include <future>
 #include <memory>
@@ -34,7 +34,7 @@ class VantorelApp final
 {
 public:
     // `settings` is the settings file as read on another thread while the GUI started.
-    VantorelApp(QApplication& app, std::future<std::shared_ptr<JsonFileSettingsStore::Contents>> settings);
+    VantorelApp(QApplication& app, std::future<StartupSettings> settings);
     ~VantorelApp();
 
     // Runs the event loop until the application quits or SIGTERM/SIGINT arrives, then writes out

@@ -111,7 +111,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
     m_discordOutboxQueue = std::make_unique<DiscordOutboxQueue>(*this);
     m_discordOutboxWorker = std::make_unique<DiscordOutboxWorker>(*this);
 
-    m_storedState->load();
+    m_storedState->load(std::exchange(m_dependencies.storedHistories, nullptr));
     if (!automaticallyStartServices()) {
         return;
     }

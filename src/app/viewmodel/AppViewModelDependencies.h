@@ -32,6 +32,7 @@ class Pasteboard;
 class SettingsStore;
 class Sleeper;
 class StatusService;
+struct StoredHistories;
 class UrlOpener;
 
 // What the view model is built with: the services and hooks in the initialiser's order, then the
@@ -40,6 +41,9 @@ class UrlOpener;
 struct AppViewModelDependencies
 {
     std::shared_ptr<SettingsStore> defaults;
+    // The histories stored in `defaults`, already decoded (the start-up does it while reading the
+    // file); taken by the load, which decodes them itself when this is empty.
+    std::shared_ptr<StoredHistories> storedHistories;
     std::shared_ptr<StatusService> statusService;
     std::shared_ptr<StatusService> claudeStatusService;
     std::shared_ptr<OpenAIRateService> rateService;

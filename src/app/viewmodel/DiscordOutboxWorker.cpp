@@ -53,7 +53,7 @@ bool needsFreshBankedReset(const AppState& state, Date now)
     return due && !state.bankedResetExpiryObservation.isFreshForDelivery(now);
 }
 
-QCoro::Task<> settle(QCoro::Task<> task)
+QCoro::Task<> settleCodexRefresh(QCoro::Task<> task)
 {
     try {
         co_await std::move(task);
@@ -167,7 +167,7 @@ QCoro::Task<> DiscordOutboxWorker::deliverPendingDiscordResetNotifications(QPoin
         if (settings.isNotificationEnabled(NotificationCategory::couponExpiry, MonitoredProvider::codex,
                                            NotificationChannel::discord)
             && settings.codexCLIAutoRefreshEnabled) {
-            co_await settle(viewModel->refreshCodexCLIUsage());
+            co_await settleCodexRefresh(viewModel->refreshCodexCLIUsage());
             if (!viewModel) {
                 co_return;
             }

@@ -5,10 +5,10 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/AsyncKeychain.h"
 #include "app/viewmodel/DiscordOutboxWorker.h"
+#include "app/viewmodel/StoredHistories.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/FreedHeap.h"
 #include "core/model/HistoryRetention.h"
-#include "core/model/ListFromJsonText.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
 #include "core/rules/DiscordNotificationOutbox.h"
@@ -51,17 +51,6 @@ std::optional<QMap<QString, Date>> dateMapFromJson(const Json& value)
         dates.insert(json::qstr(key), Date(element.get<double>()));
     }
     return dates;
-}
-
-// The histories are the longest values: read element by element, never as one whole tree.
-template <typename T>
-QList<T> storedHistory(const SettingsStore& store, const QString& key, std::optional<T> (*decode)(const Json&))
-{
-    const auto bytes = store.dataValue(key);
-    if (!bytes) {
-        return {};
-    }
-    return listFromJsonTextSkippingInvalid(*bytes, decode).value_or(QList<T>());
 }
 
 std::optional<QList<BankedResetExpiryIdentity>> expiryIdentitiesFromJson(const Json& value)
@@ -163,7 +152,7 @@ void StoredState::setJson(const Json& document, const QString& key)
     }
 }
 
-void StoredState::load()
+void StoredState::load(std::shared_ptr<StoredHistories> decodedHistories)
 {
     AppState& state = m_viewModel.mutableState();
     state.onboardingProgress = m_viewModel.onboardingStore().load();
@@ -173,7 +162,7 @@ void StoredState::load()
     state.discordWebhookNeedsAttention = defaults().boolValue(Keys::discordWebhookNeedsAttention).value_or(false);
     loadLedgers();
     loadOutboxAndExpiries();
-    loadHistories();
+    loadHistories(std::move(decodedHistories));
     loadSettings();
     loadReadings();
     if (DiscordOutboxWorker::capServerHolds(state, m_viewModel.notificationNow()) && state.discordServerRetryNotBefore) {
@@ -225,10 +214,14 @@ void StoredState::loadOutboxAndExpiries()
     state.notifiedBankedResetExpiries = BankedResetExpiryDetector::recording(queued, stored, now);
 }
 
-void StoredState::loadHistories()
+void StoredState::loadHistories(std::shared_ptr<StoredHistories> decoded)
 {
     AppState& state = m_viewModel.mutableState();
-    auto history = storedHistory(defaults(), Keys::notificationHistory, &notificationHistoryEntryFromJson);
+    if (!decoded) {
+        decoded = std::make_shared<StoredHistories>(
+            StoredHistories::decode([this](const QString& key) { return defaults().dataValue(key); }));
+    }
+    auto history = std::move(decoded->notifications);
     std::stable_sort(history.begin(), history.end(), [](const auto& a, const auto& b) { return sortTime(a) > sortTime(b); });
     if (history.size() > HistoryRetention::maximumNotificationEntries) {
         history.resize(HistoryRetention::maximumNotificationEntries);
@@ -238,8 +231,7 @@ void StoredState::loadHistories()
     }
     state.notificationHistory = std::move(history);
 
-    state.usageHistory = HistoryRetention::prunedUsage(storedHistory(defaults(), Keys::usageHistory, &usageHistoryEntryFromJson),
-                                                       m_viewModel.notificationNow());
+    state.usageHistory = HistoryRetention::prunedUsage(std::move(decoded->usage), m_viewModel.notificationNow());
     // The stored text need not stay in memory beside the samples; the file keeps it as it is until
     // the next write, as it did before the samples were held this way.
     if (!state.usageHistory.isEmpty()) {

@@ -14,11 +14,13 @@
 
 #include <QCoroTask>
 
+#include <memory>
 #include <optional>
 
 namespace vantorel {
 
 class AppViewModel;
+struct StoredHistories;
 
 // The application state in the settings store: the keys, the JSON coding of stored records, the
 // start-up load (every value read, repaired and pruned, the one-time first-run migration), the
@@ -79,8 +81,9 @@ public:
     void setJson(const Json& document, const QString& key);
 
     // Initialiser steps up to the period check: loads and repairs everything and writes back the
-    // repaired history, the pruned outbox and the expiry ledger.
-    void load();
+    // repaired history, the pruned outbox and the expiry ledger. `decodedHistories`, when given,
+    // are the histories already decoded from the same store; they are moved from.
+    void load(std::shared_ptr<StoredHistories> decodedHistories = nullptr);
 
     // The work started once at launch: notification permission, keychain check, outbox retry,
     // first refresh.
@@ -102,7 +105,7 @@ private:
     SettingsStore& defaults() const;
     void loadLedgers();
     void loadOutboxAndExpiries();
-    void loadHistories();
+    void loadHistories(std::shared_ptr<StoredHistories> decoded);
     // Stores the usage history as its samples, encoded only when the file is written.
     void storeUsageHistory(bool alreadyStored);
     // Publishes storageFailureMessage now and whenever the store's or the log's failure changes.

@@ -208,12 +208,114 @@ private:
     bool m_finished = false;
 };
 
+// nlohmann's lexer takes a string one character at a time, many times slower than copying it,
+// which made the settings file's base64 histories the slowest part of reading it. String literals
+// this long that hold only printable ASCII without a backslash stand for themselves: they are cut
+// out of the text before parsing and given back as the parser meets them.
+constexpr std::ptrdiff_t longStringLength = 1024;
+
+struct LongStrings
+{
+    // The text with each cut literal left as "".
+    QByteArray text;
+    // Which string literals (keys and values, counted in text order) were cut, with their content.
+    std::vector<std::pair<std::size_t, std::string_view>> cuts;
+};
+
+bool standsForItself(const char* begin, const char* end)
+{
+    return std::all_of(begin, end, [](char c) { return c >= 0x20 && c <= 0x7e && c != '\\'; });
+}
+
+// Nothing cut when the text has no such literal or its quotes do not pair up (the parser then
+// reports the fault on the text as it is).
+LongStrings cutLongStrings(const QByteArray& bytes)
+{
+    LongStrings found;
+    const char* const end = bytes.constEnd();
+    const char* copied = bytes.constBegin();
+    const char* position = bytes.constBegin();
+    std::size_t literal = 0;
+    while (const auto* open = static_cast<const char*>(std::memchr(position, '"', std::size_t(end - position)))) {
+        const char* contentBegin = open + 1;
+        const char* search = contentBegin;
+        const char* close = nullptr;
+        bool escaped = false;
+        while (search < end) {
+            const auto* quote = static_cast<const char*>(std::memchr(search, '"', std::size_t(end - search)));
+            if (!quote)
+                break;
+            const auto* backslash = static_cast<const char*>(std::memchr(search, '\\', std::size_t(quote - search)));
+            if (!backslash) {
+                close = quote;
+                break;
+            }
+            escaped = true;
+            search = backslash + 2;
+        }
+        if (!close)
+            return {};
+        if (!escaped && close - contentBegin >= longStringLength && standsForItself(contentBegin, close)) {
+            found.text.append(copied, contentBegin - copied);
+            found.cuts.emplace_back(literal, std::string_view(contentBegin, std::size_t(close - contentBegin)));
+            copied = close;
+        }
+        ++literal;
+        position = close + 1;
+    }
+    if (!found.cuts.empty())
+        found.text.append(copied, end - copied);
+    return found;
+}
+
+// Puts the cut literals back as the parser reports them.
+class UncuttingDomParser : public BoundedDomParser
+{
+public:
+    UncuttingDomParser(SortedJson& result, const std::vector<std::pair<std::size_t, std::string_view>>& cuts)
+        : BoundedDomParser(result)
+        , m_cuts(cuts)
+    {
+    }
+
+    bool key(string_t& value) { return BoundedDomParser::key(restored(value)); }
+    bool string(string_t& value) { return BoundedDomParser::string(restored(value)); }
+
+private:
+    string_t& restored(string_t& value)
+    {
+        if (m_next < m_cuts.size() && m_cuts[m_next].first == m_literal) {
+            value.assign(m_cuts[m_next].second);
+            ++m_next;
+        }
+        ++m_literal;
+        return value;
+    }
+
+    const std::vector<std::pair<std::size_t, std::string_view>>& m_cuts;
+    std::size_t m_literal = 0;
+    std::size_t m_next = 0;
+};
+
 // Throws nlohmann's parse error, or NestingTooDeep.
 Json parseBounded(const QByteArray& bytes)
 {
     SortedJson document;
-    BoundedDomParser handler(document);
-    SortedJson::sax_parse(bytes.constBegin(), bytes.constEnd(), &handler);
+    const LongStrings longStrings = cutLongStrings(bytes);
+    if (longStrings.cuts.empty()) {
+        BoundedDomParser handler(document);
+        SortedJson::sax_parse(bytes.constBegin(), bytes.constEnd(), &handler);
+        return ordered(std::move(document));
+    }
+    try {
+        UncuttingDomParser handler(document, longStrings.cuts);
+        SortedJson::sax_parse(longStrings.text.constBegin(), longStrings.text.constEnd(), &handler);
+    } catch (const SortedJson::exception&) {
+        // The same fault, reported at its place in the text as given.
+        document = SortedJson();
+        BoundedDomParser handler(document);
+        SortedJson::sax_parse(bytes.constBegin(), bytes.constEnd(), &handler);
+    }
     return ordered(std::move(document));
 }
 

@@ -18,6 +18,9 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace vantorel {
 
 namespace {
@@ -246,6 +249,9 @@ QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
 // Serialises and writes the latest handed-over entries on its own thread, one file at a time.
 struct JsonFileSettingsStore::Writer
 {
+    // Added to the niceness of the thread that made the store.
+    static constexpr int writerThreadNiceness = 10;
+
     Writer(QString filePath, QObject* context, std::function<void()> failureChanged)
         : path(std::move(filePath))
         , context(context)
@@ -287,6 +293,13 @@ struct JsonFileSettingsStore::Writer
 
     void run()
     {
+        // A whole-file write is never urgent: the GUI, and at start the tray host reading the
+        // first picture, get the processor first.
+        const auto self = static_cast<id_t>(gettid());
+        errno = 0;
+        const int inherited = getpriority(PRIO_PROCESS, self);
+        if (errno == 0)
+            setpriority(PRIO_PROCESS, self, inherited + writerThreadNiceness);
         std::unique_lock lock(mutex);
         for (;;) {
             wake.wait(lock, [this] { return pending || stopping; });
@@ -549,6 +562,22 @@ std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(con
         }
     }
     return contents;
+}
+
+std::optional<QByteArray> JsonFileSettingsStore::storedData(const Contents& contents, const QString& key)
+{
+    if (contents.damage) {
+        return std::nullopt;
+    }
+    for (const Entry& entry : contents.entries) {
+        if (entry.key != key) {
+            continue;
+        }
+        const auto* held = std::get_if<Value>(&entry.stored);
+        const auto* data = held ? std::get_if<QByteArray>(held) : nullptr;
+        return data ? std::optional<QByteArray>(*data) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 void JsonFileSettingsStore::moveAside(const QString& reason)

@@ -21,9 +21,10 @@ namespace vantorel {
 //
 // Writes happen behind: set and remove change memory at once and schedule one write of the whole
 // file for the next event-loop turn. The turn hands an implicitly shared copy of the entries to a
-// writer thread of the store's own, which serialises and writes it, so the GUI thread never
-// serialises the file. One write is in flight at a time and a newer state replaces one still
-// waiting, so a burst of changes costs at most two file writes. flush() (also run by the
+// writer thread of the store's own, which serialises and writes it at a lower priority than the
+// thread that made the store, so the GUI thread never serialises the file nor competes with it.
+// One write is in flight at a time and a newer state replaces one still waiting, so a burst of
+// changes costs at most two file writes. flush() (also run by the
 // destructor) writes what is pending and waits for it. A failed write is logged, reported through
 // writeFailure() and, once per run of failures, on standard error.
 class JsonFileSettingsStore final : public SettingsStore
@@ -39,6 +40,9 @@ public:
     // another thread while the GUI starts.
     struct Contents;
     static std::shared_ptr<Contents> read(const QString& filePath);
+    // The data value stored under `key` in what read() returned, as dataValue() of a store over it
+    // would give it; none when absent, not data or when the file was damaged. Any thread.
+    static std::optional<QByteArray> storedData(const Contents& contents, const QString& key);
     // A store over the contents read from `filePath`: moves the file aside if they were damaged.
     JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
                           std::function<Date()> now = {});

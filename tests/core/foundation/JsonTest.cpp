@@ -186,6 +186,43 @@ TEST(JsonReaderTest, RefusesNestingBeyondTheBound)
     EXPECT_THROW(json::parseOrThrow(nested(100'000)), JsonDecodeError);
 }
 
+TEST(JsonReaderTest, LongStringsReadAsTheCharacterByCharacterParseReadsThem)
+{
+    const std::string plain(2'000, 'A');
+    const std::string base64 = std::string(1'500, 'Q') + "+/==";
+    const std::string escapedText = std::string(1'500, 'e') + "\\\"\\n";
+    const std::string accented = std::string(1'500, 'u') + "\xc3\xa9";
+    const QByteArray text = QByteArray::fromStdString("{\"" + plain + "\": \"" + base64 + "\", \"list\": [\"" + plain
+                                                      + "\", \"short\", \"" + escapedText + "\", \"" + accented
+                                                      + "\", {\"" + base64 + "\": 1}], \"n\": 1.5}");
+    const auto document = json::parse(text);
+    ASSERT_TRUE(document);
+    Json expected = Json::object();
+    expected[plain] = base64;
+    expected["list"] = Json::array({plain, "short", std::string(1'500, 'e') + "\"\n", accented, Json{{base64, 1}}});
+    expected["n"] = 1.5;
+    EXPECT_EQ(written(*document), written(expected));
+
+    // A fault after a long string is reported at its place in the text as given.
+    for (const std::string& bad : {"[\"" + plain + "\",]", "{\"a\":\"" + plain + "\"}x", "{\"a\":\"" + plain + "\"",
+                                   "[\"" + plain + "\x01\"]", "[\"" + plain + "\", \"" + plain}) {
+        EXPECT_FALSE(json::parse(QByteArray::fromStdString(bad)));
+        std::string reference;
+        try {
+            const auto accepted = nlohmann::json::parse(bad);
+            ADD_FAILURE() << "the reference parser accepted " << accepted.size();
+        } catch (const nlohmann::json::exception& error) {
+            reference = error.what();
+        }
+        try {
+            json::parseOrThrow(QByteArray::fromStdString(bad));
+            ADD_FAILURE() << "accepted";
+        } catch (const JsonDecodeError& error) {
+            EXPECT_EQ(std::string(error.what()), reference);
+        }
+    }
+}
+
 namespace {
 // The elements parseArrayElements hands over, written back in the store form; none if it fails.
 std::optional<QList<QByteArray>> elementsOf(const QByteArray& bytes)

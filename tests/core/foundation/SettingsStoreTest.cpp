@@ -129,6 +129,33 @@ TEST(InMemorySettingsStoreTest, KeepsTypedValuesUntilRemoved)
     EXPECT_FALSE(store.contains(QStringLiteral("Vantorel.true")));
 }
 
+// How many of this process's threads run below the calling thread's priority (a higher niceness).
+int threadsBelowThisOnesPriority()
+{
+    const int own = getpriority(PRIO_PROCESS, 0);
+    int count = 0;
+    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/self/task/") + task + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // After the command name: state is the third field, niceness the nineteenth.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 16 && fields.at(16).toInt() > own)
+            ++count;
+    }
+    return count;
+}
+
+TEST_F(JsonFileSettingsStoreTest, WritesOnAThreadThatYieldsToTheGui)
+{
+    const int before = threadsBelowThisOnesPriority();
+    JsonFileSettingsStore store(m_path);
+    store.set(QStringLiteral("a"), true);
+    store.flush();
+    EXPECT_EQ(threadsBelowThisOnesPriority(), before + 1);
+}
+
 TEST_F(JsonFileSettingsStoreTest, TypedValuesSurviveAReload)
 {
     {
