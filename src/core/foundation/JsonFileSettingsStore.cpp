@@ -226,6 +226,16 @@ struct JsonFileSettingsStore::Entry
 
 namespace {
 
+qsizetype entryIndex(const QList<JsonFileSettingsStore::Entry>& entries, const QString& key)
+{
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).key == key) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // The whole file's bytes, built on the writer thread.
 QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
 {
@@ -432,12 +442,7 @@ void JsonFileSettingsStore::writeFailureChanged()
 
 qsizetype JsonFileSettingsStore::indexOf(const QString& key) const
 {
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i).key == key) {
-            return i;
-        }
-    }
-    return -1;
+    return entryIndex(m_entries, key);
 }
 
 std::optional<SettingsStore::Value> JsonFileSettingsStore::value(const QString& key) const
@@ -566,18 +571,13 @@ std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(con
 
 std::optional<QByteArray> JsonFileSettingsStore::storedData(const Contents& contents, const QString& key)
 {
-    if (contents.damage) {
+    const qsizetype index = contents.damage ? -1 : entryIndex(contents.entries, key);
+    if (index < 0) {
         return std::nullopt;
     }
-    for (const Entry& entry : contents.entries) {
-        if (entry.key != key) {
-            continue;
-        }
-        const auto* held = std::get_if<Value>(&entry.stored);
-        const auto* data = held ? std::get_if<QByteArray>(held) : nullptr;
-        return data ? std::optional<QByteArray>(*data) : std::nullopt;
-    }
-    return std::nullopt;
+    const auto* held = std::get_if<Value>(&contents.entries.at(index).stored);
+    const auto* data = held ? std::get_if<QByteArray>(held) : nullptr;
+    return data ? std::optional<QByteArray>(*data) : std::nullopt;
 }
 
 void JsonFileSettingsStore::moveAside(const QString& reason)
