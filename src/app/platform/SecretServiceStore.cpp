@@ -57,6 +57,12 @@ std::int32_t statusForSecretServiceError(const QString& name)
     return SecretStore::Status::notAvailable;
 }
 
+// What identifies an item, in searches and on new items alike.
+Attributes itemAttributes(const QString& service, const QString& account)
+{
+    return {{QStringLiteral("service"), service}, {QStringLiteral("account"), account}, {schemaAttribute, schemaName}};
+}
+
 // What a search found: items in unlocked collections, whose secrets can be read without asking
 // anyone, and items behind a lock.
 struct SecretSearchResult
@@ -90,11 +96,8 @@ public:
 
     SecretSearchResult search(const QString& service, const QString& account)
     {
-        const Attributes attributes{{QStringLiteral("service"), service},
-                                    {QStringLiteral("account"), account},
-                                    {schemaAttribute, schemaName}};
         const QDBusMessage reply = call(secretsPath, serviceInterface, QStringLiteral("SearchItems"),
-                                        {QVariant::fromValue(attributes)});
+                                        {QVariant::fromValue(itemAttributes(service, account))});
         if (reply.arguments().size() < 2)
             throw SecretStoreError(SecretStore::Status::internalComponent, QStringLiteral("malformed search answer"));
         return {qdbus_cast<Paths>(reply.arguments().at(0)), qdbus_cast<Paths>(reply.arguments().at(1))};
@@ -125,12 +128,10 @@ public:
     void create(const QDBusObjectPath& collection, const QString& service, const QString& account,
                 const QByteArray& value)
     {
-        const Attributes attributes{{QStringLiteral("service"), service},
-                                    {QStringLiteral("account"), account},
-                                    {schemaAttribute, schemaName}};
         const QVariantMap properties{
             {QStringLiteral("org.freedesktop.Secret.Item.Label"), service},
-            {QStringLiteral("org.freedesktop.Secret.Item.Attributes"), QVariant::fromValue(attributes)},
+            {QStringLiteral("org.freedesktop.Secret.Item.Attributes"),
+             QVariant::fromValue(itemAttributes(service, account))},
         };
         const bool replace = true;
         const QDBusMessage reply = call(collection.path(), collectionInterface, QStringLiteral("CreateItem"),
