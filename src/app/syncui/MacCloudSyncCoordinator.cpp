@@ -439,36 +439,50 @@ void MacCloudSyncCoordinator::startUpload()
     });
 }
 
+QCoro::Task<MacCloudSyncCoordinator::AccountScopedOutcome>
+MacCloudSyncCoordinator::runForAccount(QPointer<MacCloudSyncCoordinator> self, std::shared_ptr<CloudSnapshotStoring> store,
+                                       QUuid session, QString accountID, CancelToken token,
+                                       std::function<QCoro::Task<>()> operation, bool recheckOnlyWhileEnabled)
+{
+    const auto current = [&] { return !token.isCancelled() && self && self->m_session == session; };
+    const CloudSyncError accountChanged(CloudSyncError::Code::accountChanged);
+    AccountScopedOutcome outcome;
+    try {
+        co_await NextTurn{};
+        if (!current())
+            co_return outcome;
+        if (co_await store->accountIdentifier(token) != accountID)
+            throw accountChanged;
+        if (!current())
+            co_return outcome;
+        co_await operation();
+        if (!current())
+            co_return outcome;
+        const QString after = co_await store->accountIdentifier(token);
+        if (current() && (!recheckOnlyWhileEnabled || self->m_enabled) && after != accountID)
+            throw accountChanged;
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
+    outcome.current = current();
+    co_return outcome;
+}
+
 QCoro::Task<> MacCloudSyncCoordinator::runUpload(QPointer<MacCloudSyncCoordinator> self,
                                                  std::shared_ptr<CloudSnapshotStoring> store, QUuid session,
                                                  QString accountID, UsageSyncSnapshot snapshot, CancelToken token)
 {
-    const auto current = [&] { return !token.isCancelled() && self && self->m_session == session; };
-    const CloudSyncError accountChanged(CloudSyncError::Code::accountChanged);
-    std::exception_ptr error;
-    try {
-        co_await NextTurn{};
-        if (!current())
-            co_return;
-        if (co_await store->accountIdentifier(token) != accountID)
-            throw accountChanged;
-        if (!current())
-            co_return;
-        co_await store->saveSnapshot(snapshot, accountID, token);
-        if (!current())
-            co_return;
-        const QString after = co_await store->accountIdentifier(token);
-        if (current() && self->m_enabled && after != accountID)
-            throw accountChanged;
-    } catch (...) {
-        error = std::current_exception();
-    }
-    if (!current())
+    // Named first: g++ 12 destroys a lambda passed straight into a coroutine parameter twice.
+    std::function<QCoro::Task<>()> save = [store, snapshot, accountID, token] {
+        return store->saveSnapshot(snapshot, accountID, token);
+    };
+    const AccountScopedOutcome outcome = co_await runForAccount(self, store, session, accountID, token, save, true);
+    if (!outcome.current)
         co_return;
     ChangeScope scope(*self);
-    if (error) {
+    if (outcome.error) {
         self->finishOperation();
-        self->handleFailure(error, false);
+        self->handleFailure(outcome.error, false);
     } else if (self->m_enabled) {
         self->finishUpload(snapshot.revision);
     }
@@ -581,31 +595,16 @@ QCoro::Task<> MacCloudSyncCoordinator::runDelete(QPointer<MacCloudSyncCoordinato
                                                  std::shared_ptr<CloudSnapshotStoring> store, QUuid session,
                                                  QUuid hostID, QString accountID, CancelToken token)
 {
-    const auto current = [&] { return !token.isCancelled() && self && self->m_session == session; };
-    const CloudSyncError accountChanged(CloudSyncError::Code::accountChanged);
-    std::exception_ptr error;
-    try {
-        co_await NextTurn{};
-        if (!current())
-            co_return;
-        if (co_await store->accountIdentifier(token) != accountID)
-            throw accountChanged;
-        if (!current())
-            co_return;
-        co_await store->deleteSnapshot(hostID, accountID, token);
-        if (!current())
-            co_return;
-        if (co_await store->accountIdentifier(token) != accountID)
-            throw accountChanged;
-    } catch (...) {
-        error = std::current_exception();
-    }
-    if (!current())
+    std::function<QCoro::Task<>()> remove = [store, hostID, accountID, token] {
+        return store->deleteSnapshot(hostID, accountID, token);
+    };
+    const AccountScopedOutcome outcome = co_await runForAccount(self, store, session, accountID, token, remove, false);
+    if (!outcome.current)
         co_return;
     ChangeScope scope(*self);
-    if (error) {
+    if (outcome.error) {
         self->finishOperation();
-        self->handleFailure(error, true);
+        self->handleFailure(outcome.error, true);
     } else {
         self->finishDelete();
     }

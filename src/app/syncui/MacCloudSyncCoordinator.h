@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -112,6 +113,21 @@ private:
 
     static QCoro::Task<> runAccountCheck(QPointer<MacCloudSyncCoordinator> self, std::shared_ptr<CloudSnapshotStoring> store,
                                          QUuid session, CancelToken token);
+    // What a store operation bracketed by account checks came to: `current` is false when the
+    // session or token went stale meanwhile, and then nothing may be reported.
+    struct AccountScopedOutcome
+    {
+        bool current = false;
+        std::exception_ptr error;
+    };
+    // Runs `operation` between two checks that the signed-in account is still `accountID`, so a
+    // sign-in change on either side of it fails as accountChanged. An upload turned off meanwhile
+    // skips the second check (`recheckOnlyWhileEnabled`).
+    static QCoro::Task<AccountScopedOutcome> runForAccount(QPointer<MacCloudSyncCoordinator> self,
+                                                           std::shared_ptr<CloudSnapshotStoring> store, QUuid session,
+                                                           QString accountID, CancelToken token,
+                                                           std::function<QCoro::Task<>()> operation,
+                                                           bool recheckOnlyWhileEnabled);
     static QCoro::Task<> runUpload(QPointer<MacCloudSyncCoordinator> self, std::shared_ptr<CloudSnapshotStoring> store,
                                    QUuid session, QString accountID, UsageSyncSnapshot snapshot, CancelToken token);
     static QCoro::Task<> runDelete(QPointer<MacCloudSyncCoordinator> self, std::shared_ptr<CloudSnapshotStoring> store,
