@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTextOption>
 
 namespace vantorel {
 
@@ -121,6 +122,44 @@ void ViewTest::expectButtonsFit(const QWidget* root)
             EXPECT_GE(button->width(), button->sizeHint().width()) << what;
         }
     }
+}
+
+void ViewTest::expectLinesEndAtPunctuation(const QLabel* label)
+{
+    ASSERT_TRUE(label);
+    // Laid out as the label lays out wrapped plain text.
+    QString text = label->text();
+    text.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(text, label->font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label->contentsRect().width());
+        lines.append(text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator));
+    }
+    layout.endLayout();
+    const QString endings = QStringLiteral("、。！？」）』 ");
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        EXPECT_TRUE(!lines[i].isEmpty() && endings.contains(lines[i].back()))
+            << label->objectName().toStdString() << " breaks after \"" << lines[i].toStdString() << "\" before \""
+            << lines[i + 1].toStdString() << "\"";
+    }
+}
+
+void ViewTest::expectSheetButtonRow(const QWidget* sheet, const QWidget* cancel, const QWidget* action)
+{
+    ASSERT_TRUE(sheet && cancel && action);
+    constexpr int trailingMargin = 24;
+    constexpr int largestGap = 12;
+    const QRect c(cancel->mapTo(sheet, QPoint()), cancel->size());
+    const QRect a(action->mapTo(sheet, QPoint()), action->size());
+    EXPECT_EQ(c.center().y(), a.center().y()) << "one row";
+    EXPECT_LT(c.right(), a.left()) << "the cancel button comes first";
+    EXPECT_LE(a.left() - c.right(), largestGap) << "side by side";
+    EXPECT_LE(sheet->width() - 1 - a.right(), trailingMargin) << "at the trailing edge";
 }
 
 } // namespace vantorel

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
+
 #include <gtest/gtest.h>
 
 namespace vantorel {
@@ -41,6 +43,14 @@ protected:
     // its title, its icon and the kit's padding on both sides (and the kit's minimum width), any
     // other button its own size hint.
     static void expectButtonsFit(const QWidget* root);
+
+    // Fails for each line of the wrapped `label` but its last that does not end in punctuation
+    // (、。！？ or a closing bracket) or a space: a Japanese line broken inside a word.
+    static void expectLinesEndAtPunctuation(const QLabel* label);
+
+    // Fails unless `cancel` and `action` form the kit's button row of `sheet`: one row at the
+    // trailing edge, the cancel button right before the action.
+    static void expectSheetButtonRow(const QWidget* sheet, const QWidget* cancel, const QWidget* action);
 };
 
 } // namespace vantorel

@@ -1,6 +1,7 @@
 #include "app/setup/DiscordTestPreviewView.h"
 
 #include "app/ui/IconProvider.h"
+#include "app/ui/SheetButtonRow.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -61,7 +62,6 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
     setTextColor(note, colors::secondary);
     column->addWidget(note);
 
-    auto* buttons = new QHBoxLayout;
     auto* cancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
     cancelButton->setObjectName(QStringLiteral("discordTestPreview.cancel"));
     cancelButton->setAutoDefault(false);
@@ -77,10 +77,7 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
         if (action)
             action();
     });
-    buttons->addWidget(cancelButton);
-    buttons->addStretch();
-    buttons->addWidget(send);
-    column->addLayout(buttons);
+    column->addLayout(sheetButtonRow(cancelButton, send));
 }
 
 void DiscordTestPreviewView::dismissQuietly()

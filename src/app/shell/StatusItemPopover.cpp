@@ -3,6 +3,7 @@
 #include "app/ui/SystemColors.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -115,6 +116,16 @@ void StatusItemPopover::hideEvent(QHideEvent* event)
 {
     qApp->removeEventFilter(this);
     QWidget::hideEvent(event);
+}
+
+void StatusItemPopover::keyPressEvent(QKeyEvent* event)
+{
+    // Reaches the popover when no control of its pages used the key, as a dialog's Escape does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void StatusItemPopover::onApplicationStateChanged(Qt::ApplicationState state)

@@ -15,7 +15,7 @@ namespace vantorel {
 // content, placed by the item, with a thin border so it stands apart from a window behind it. It
 // hides when the application loses activation to another one and when a mouse button is pressed
 // in any other window, the application's own included; dialogs opened from its pages and the
-// windows it is told to ignore keep it open.
+// windows it is told to ignore keep it open. Escape closes it.
 class StatusItemPopover final : public QWidget {
     Q_OBJECT
 
@@ -49,6 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void onApplicationStateChanged(Qt::ApplicationState state);

@@ -175,22 +175,18 @@ void MacCloudSyncSettingsView::confirmDeletion()
     m_deletionConfirmationID = m_coordinator.session();
     if (m_dialog)
         return;
-    // Window-modal and opened, not run; the title is repeated in the text for desktops that
-    // show no dialog titles.
-    auto* dialog = new QMessageBox(QMessageBox::Warning, QStringLiteral("iCloudの同期データを削除しますか？"),
-                                   QStringLiteral("iCloudの同期データを削除しますか？"), QMessageBox::NoButton, this);
-    dialog->setTextFormat(Qt::PlainText);
-    dialog->setInformativeText(
-        PlatformWords::thisComputer + QStringLiteral("のiCloud同期データ（") + PlatformWords::cloudFolder
-        + QStringLiteral("内）を削除し、送信をOFFにします。") + PlatformWords::thisComputer
-        + QStringLiteral("内の履歴は削除しません。"));
+    // Window-modal and opened, not run; キャンセル is the default, so Return deletes nothing.
+    auto* dialog = new ConfirmationSheet(
+        QStringLiteral("iCloudの同期データを削除しますか？"),
+        QStringLiteral("%1のiCloud同期データ（%2内）を削除し、送信をOFFにします。%1内の履歴は削除しません。")
+            .arg(PlatformWords::thisComputer, PlatformWords::cloudFolder),
+        QStringLiteral("iCloudデータを削除"), this);
+    dialog->setObjectName(QStringLiteral("cloudDeletionConfirmation"));
+    dialog->destructiveButton()->setObjectName(QStringLiteral("confirmDeletionButton"));
+    dialog->cancelButton()->setObjectName(QStringLiteral("cancelDeletionButton"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QAbstractButton* remove = dialog->addButton(QStringLiteral("iCloudデータを削除"), QMessageBox::DestructiveRole);
-    remove->setObjectName(QStringLiteral("confirmDeletionButton"));
-    dialog->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole)
-        ->setObjectName(QStringLiteral("cancelDeletionButton"));
-    connect(dialog, &QMessageBox::buttonClicked, this, [this, remove](QAbstractButton* button) {
-        if (button != remove || !m_deletionConfirmationID)
+    connect(dialog, &ConfirmationSheet::confirmed, this, [this] {
+        if (!m_deletionConfirmationID)
             return;
         m_coordinator.deleteCloudData(true, m_deletionConfirmationID);
         refresh();

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "app/ui/ConfirmationSheet.h"
+
 #include <QUuid>
 #include <QPointer>
-#include <QMessageBox>
 #include <QWidget>
 
 #include <optional>
@@ -49,7 +50,7 @@ public:
 
     void refresh();
     // The open deletion confirmation, null when none.
-    QMessageBox* deletionDialog() const { return m_dialog; }
+    ConfirmationSheet* deletionDialog() const { return m_dialog; }
 
 private:
     void confirmDeletion();
@@ -67,7 +68,7 @@ private:
     SymbolButton* m_reauthorize;
     SymbolButton* m_upload;
     SymbolButton* m_delete;
-    QPointer<QMessageBox> m_dialog;
+    QPointer<ConfirmationSheet> m_dialog;
 };
 
 } // namespace vantorel

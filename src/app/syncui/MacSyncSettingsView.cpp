@@ -19,7 +19,6 @@
 
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -332,19 +331,15 @@ void MacSyncSettingsView::confirmRevocation()
 {
     if (m_dialog)
         return;
-    // Window-modal and opened, not run: the event loop goes on. The title is part of the text
-    // since many desktops show no dialog titles.
-    auto* dialog = new QMessageBox(QMessageBox::Warning, QStringLiteral("iPhoneの登録を解除しますか？"),
-                                   QStringLiteral("iPhoneの登録を解除しますか？"), QMessageBox::NoButton, this);
-    dialog->setTextFormat(Qt::PlainText);
+    // Window-modal and opened, not run: the event loop goes on. キャンセル is the default, so
+    // Return unregisters nothing.
+    auto* dialog = new ConfirmationSheet(QStringLiteral("iPhoneの登録を解除しますか？"), QString(),
+                                         QStringLiteral("登録を解除"), this);
+    dialog->setObjectName(QStringLiteral("revocationConfirmation"));
+    dialog->destructiveButton()->setObjectName(QStringLiteral("confirmRevocationButton"));
+    dialog->cancelButton()->setObjectName(QStringLiteral("cancelRevocationButton"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QAbstractButton* revoke = dialog->addButton(QStringLiteral("登録を解除"), QMessageBox::DestructiveRole);
-    revoke->setObjectName(QStringLiteral("confirmRevocationButton"));
-    dialog->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole)
-        ->setObjectName(QStringLiteral("cancelRevocationButton"));
-    connect(dialog, &QMessageBox::buttonClicked, this, [this, revoke](QAbstractButton* button) {
-        if (button != revoke)
-            return;
+    connect(dialog, &ConfirmationSheet::confirmed, this, [this] {
         m_coordinator.revokeDevice();
         refresh();
     });

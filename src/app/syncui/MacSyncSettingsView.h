@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/ui/ConfirmationSheet.h"
 #include "core/foundation/Date.h"
 
-#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -74,7 +74,7 @@ public:
     void refresh();
     MacSyncPairingView* pairingView() const { return m_pairing; }
     // The open revocation confirmation, null when none.
-    QMessageBox* revocationDialog() const { return m_dialog; }
+    ConfirmationSheet* revocationDialog() const { return m_dialog; }
 
 private:
     void confirmRevocation();
@@ -96,7 +96,7 @@ private:
     SymbolButton* m_revoke;
     SymbolButton* m_register;
     QPointer<MacSyncPairingView> m_pairing;
-    QPointer<QMessageBox> m_dialog;
+    QPointer<ConfirmationSheet> m_dialog;
 };
 
 } // namespace vantorel

@@ -1,5 +1,6 @@
 #include "app/ui/CompactButton.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
@@ -28,6 +29,7 @@ CompactButton::CompactButton(const QString& title, const QString& systemName, QW
     setFont(UiFont::system(fontSize, QFont::DemiBold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    FocusRing::track(this);
     setSymbol(systemName);
 }
 
@@ -73,6 +75,8 @@ void CompactButton::paintEvent(QPaintEvent*)
     // On a dark window the shadow cannot be seen; a faint edge keeps the chip's shape.
     if (colors.name == QLatin1String("dark"))
         painter.strokePath(background, QPen(QColor(255, 255, 255, 28), 1));
+    if (FocusRing::isShown(this))
+        FocusRing::paint(painter, chip, cornerRadius);
 
     const int symbol = IconProvider::symbolSize(fontSize);
     const QFontMetrics metrics(font());

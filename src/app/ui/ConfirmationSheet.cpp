@@ -1,10 +1,11 @@
 #include "app/ui/ConfirmationSheet.h"
 
 #include "app/ui/KitStyle.h"
+#include "app/ui/LineBreaks.h"
+#include "app/ui/SheetButtonRow.h"
 #include "app/ui/TextColor.h"
 #include "app/ui/UiFont.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -36,8 +37,11 @@ ConfirmationSheet::ConfirmationSheet(const QString& question, const QString& mes
     setWindowTitle(question);
     setFixedWidth(sheetWidth);
     m_question->setObjectName(QStringLiteral("confirmation.question"));
-    QLabel* messageLabel = wrappedLabel(message, UiFont::callout(), this);
+    // Broken at punctuation for the sheet's fixed width, so no line ends inside a word.
+    QLabel* messageLabel = wrappedLabel(QString(), UiFont::callout(), this);
+    messageLabel->setText(breakAtPunctuation(message, messageLabel->fontMetrics(), sheetWidth - 2 * sheetMargin));
     messageLabel->setObjectName(QStringLiteral("confirmation.message"));
+    messageLabel->setVisible(!message.isEmpty());
     setTextColor(messageLabel, colors::secondary);
     m_destructive->setObjectName(QStringLiteral("confirmation.destructive"));
     m_destructive->setProperty(KitStyle::destructiveProperty, true);
@@ -57,11 +61,7 @@ ConfirmationSheet::ConfirmationSheet(const QString& question, const QString& mes
     layout->addWidget(m_question);
     layout->addWidget(messageLabel);
     layout->addSpacing(8);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_cancel);
-    buttons->addWidget(m_destructive);
-    layout->addLayout(buttons);
+    layout->addLayout(sheetButtonRow(m_cancel, m_destructive));
 
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_destructive, &QPushButton::clicked, this, [this] {

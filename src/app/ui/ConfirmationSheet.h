@@ -9,7 +9,8 @@ namespace vantorel {
 
 // The kit's question before an action that cannot be undone: the question in bold, a line on
 // what follows, then "キャンセル" (the default, also Escape) and the action's button filled red.
-// Wide enough that a short Japanese message keeps to one line.
+// Wide enough that a short Japanese message keeps to one line; a longer one wraps at punctuation.
+// Without a message only the question shows.
 class ConfirmationSheet : public QDialog
 {
     Q_OBJECT

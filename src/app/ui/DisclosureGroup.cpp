@@ -1,5 +1,6 @@
 #include "app/ui/DisclosureGroup.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr int chevronSize = 11;
 constexpr int chevronSpacing = 6;
 constexpr int contentSpacing = 8;
+constexpr int headerFocusPadding = 4;
+constexpr qreal headerFocusRadius = 5;
 
 class DisclosureHeader final : public QAbstractButton
 {
@@ -30,6 +33,7 @@ public:
         setCursor(Qt::PointingHandCursor);
         setProperty(IconProvider::symbolProperty, QStringLiteral("chevron.right"));
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        FocusRing::track(this);
     }
 
     QSize sizeHint() const override
@@ -59,6 +63,10 @@ protected:
         painter.setFont(font());
         painter.drawText(QRectF(chevronSize + chevronSpacing, 0, width() - chevronSize - chevronSpacing, height()),
                          Qt::AlignLeft | Qt::AlignVCenter, text());
+        // The header spans its row; the ring goes round the chevron and the title only.
+        if (FocusRing::isShown(this))
+            FocusRing::paint(painter, QRectF(0, 0, std::min(width(), sizeHint().width() + headerFocusPadding), height()),
+                             headerFocusRadius);
     }
 };
 

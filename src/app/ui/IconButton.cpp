@@ -1,5 +1,6 @@
 #include "app/ui/IconButton.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/SystemColors.h"
 
@@ -10,6 +11,7 @@ namespace vantorel {
 namespace {
 
 constexpr int symbolFontSize = 13;
+constexpr qreal iconFocusRadius = 6;
 
 } // namespace
 
@@ -19,6 +21,7 @@ IconButton::IconButton(const QString& systemName, const QString& accessibilityLa
     setAccessibleName(accessibilityLabel);
     setFixedSize(frameSize, frameSize);
     setCursor(Qt::PointingHandCursor);
+    FocusRing::track(this);
     setSymbol(systemName);
 }
 
@@ -39,6 +42,9 @@ void IconButton::paintEvent(QPaintEvent*)
     const int symbol = IconProvider::symbolSize(symbolFontSize);
     const QPixmap pixmap = IconProvider::pixmap(m_symbol, symbol, ink, devicePixelRatioF());
     painter.drawPixmap(QPointF((width() - symbol) / 2.0, (height() - symbol) / 2.0), pixmap);
+    // Borderless, the button has no shape of its own: the ring follows its frame.
+    if (FocusRing::isShown(this))
+        FocusRing::paint(painter, QRectF(rect()), iconFocusRadius);
 }
 
 } // namespace vantorel

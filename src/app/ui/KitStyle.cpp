@@ -1,6 +1,10 @@
 #include "app/ui/KitStyle.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/SystemColors.h"
+
+#include <QPushButton>
+#include <QScrollArea>
 
 #include <QPainter>
 #include <QStyleFactory>
@@ -74,6 +78,15 @@ QSize KitStyle::sizeFromContents(ContentsType type, const QStyleOption* option, 
     return result;
 }
 
+void KitStyle::polish(QWidget* widget)
+{
+    QProxyStyle::polish(widget);
+    if (qobject_cast<QPushButton*>(widget))
+        FocusRing::track(widget);
+    else if (auto* area = qobject_cast<QScrollArea*>(widget); area && area->focusPolicy() != Qt::NoFocus)
+        FocusRing::ringScrollArea(area);
+}
+
 int KitStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const
 {
     switch (metric) {
@@ -142,8 +155,20 @@ void KitStyle::drawComplexControl(ComplexControl control, const QStyleOptionComp
 void KitStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                            const QWidget* widget) const
 {
-    if (element != CE_PushButtonBevel || !widget || !widget->property(destructiveProperty).toBool()) {
+    const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+    if (element != CE_PushButtonBevel || !widget || !button) {
         QProxyStyle::drawControl(element, option, painter, widget);
+        return;
+    }
+    // Fusion marks a focused button much as it marks the default one; the kit's ring says which
+    // one has the focus, and only when the keyboard moved it.
+    const bool ring = FocusRing::isShown(widget);
+    if (!widget->property(destructiveProperty).toBool()) {
+        QStyleOptionButton bevel = *button;
+        bevel.state &= ~State_HasFocus;
+        QProxyStyle::drawControl(element, &bevel, painter, widget);
+        if (ring)
+            FocusRing::paint(*painter, QRectF(option->rect), textFieldRadius);
         return;
     }
     const SystemColors& colors = SystemColors::current();
@@ -157,12 +182,9 @@ void KitStyle::drawControl(ControlElement element, const QStyleOption* option, Q
     painter->setPen(Qt::NoPen);
     painter->setBrush(fill);
     painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), textFieldRadius, textFieldRadius);
-    if (option->state & State_HasFocus) {
-        painter->setPen(QPen(SystemColors::withOpacity(colors.accent, 0.6), 1.5));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRoundedRect(QRectF(option->rect).adjusted(1, 1, -1, -1), textFieldRadius, textFieldRadius);
-    }
     painter->restore();
+    if (ring)
+        FocusRing::paint(*painter, QRectF(option->rect), textFieldRadius);
 }
 
 void KitStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,

@@ -8,7 +8,8 @@ namespace vantorel {
 // The application's widget style: Fusion with the kit's own rules for what Fusion draws dated or
 // inconsistent. Push buttons get one padding and one minimum width, scroll bars are thin with a
 // visible handle and no arrow buttons, text fields keep a border that shows in both schemes, and
-// password fields show small bullets.
+// password fields show small bullets. Push buttons and page scroll areas show the kit's focus ring
+// when the keyboard brought the focus, as the kit's own controls do.
 class KitStyle final : public QProxyStyle
 {
     Q_OBJECT
@@ -36,6 +37,8 @@ public:
 
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
                            const QWidget* widget) const override;
+    void polish(QWidget* widget) override;
+    using QProxyStyle::polish;
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override;
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override;

@@ -1,5 +1,6 @@
 #include "app/ui/PillButton.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
 
@@ -26,6 +27,7 @@ PillButton::PillButton(const QString& title, const QColor& color, QWidget* paren
     setFont(UiFont::system(12, QFont::Bold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    FocusRing::track(this);
 }
 
 void PillButton::setColor(const QColor& color)
@@ -56,6 +58,8 @@ void PillButton::paintEvent(QPaintEvent*)
     painter.fillPath(path, SystemColors::withOpacity(m_color, isDown() ? 0.16 : 0.08));
     painter.setPen(QPen(SystemColors::withOpacity(m_color, 0.7), outlineWidth));
     painter.drawPath(path);
+    if (FocusRing::isShown(this))
+        FocusRing::paint(painter, QRectF(rect()), rect().height() / 2.0);
 
     painter.setPen(m_color);
     painter.setFont(font());

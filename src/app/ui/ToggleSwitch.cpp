@@ -1,5 +1,6 @@
 #include "app/ui/ToggleSwitch.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
 
@@ -26,6 +27,7 @@ ToggleSwitch::ToggleSwitch(const QString& title, QWidget* parent)
     setFont(UiFont::callout());
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
+    FocusRing::track(this);
     setSizePolicy(title.isEmpty() ? QSizePolicy::Fixed : QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
@@ -69,8 +71,8 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     const QColor off = colors.name == QLatin1String("dark") ? QColor(255, 255, 255, 56) : QColor(0, 0, 0, 38);
     painter.fillPath(trackPath, isChecked() ? SystemColors::withOpacity(colors.accent, enabled ? 1 : disabledOpacity)
                                             : off);
-    if (hasFocus())
-        painter.strokePath(trackPath, QPen(SystemColors::withOpacity(colors.accent, 0.5), 2));
+    if (FocusRing::isShown(this))
+        FocusRing::paint(painter, track, track.height() / 2);
     if (!enabled)
         painter.setOpacity(disabledOpacity);
 

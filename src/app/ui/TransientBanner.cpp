@@ -1,5 +1,6 @@
 #include "app/ui/TransientBanner.h"
 
+#include "app/ui/LineBreaks.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/TextColor.h"
@@ -27,7 +28,7 @@ TransientBanner::TransientBanner(QWidget* parent)
     setTextColor(m_text, colors::label);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(padding, padding, padding, padding);
-    layout->setSpacing(6);
+    layout->setSpacing(symbolSpacing);
     layout->addWidget(m_symbol, 0, Qt::AlignTop);
     layout->addWidget(m_text, 1);
     // Follows the parent's size; it is no member of the parent's layout.
@@ -41,7 +42,7 @@ void TransientBanner::setMessage(const std::optional<QString>& message)
         hide();
         return;
     }
-    m_text->setText(*message);
+    m_message = *message;
     place();
     raise();
     show();
@@ -49,7 +50,7 @@ void TransientBanner::setMessage(const std::optional<QString>& message)
 
 QString TransientBanner::text() const
 {
-    return isVisibleTo(parentWidget()) ? m_text->text() : QString();
+    return isVisibleTo(parentWidget()) ? m_message : QString();
 }
 
 bool TransientBanner::eventFilter(QObject* watched, QEvent* event)
@@ -75,6 +76,8 @@ void TransientBanner::place()
 {
     const QWidget* host = parentWidget();
     const int width = host->width() - 2 * margin;
+    const int textWidth = width - 2 * padding - m_symbol->sizeHint().width() - symbolSpacing;
+    m_text->setText(breakAtPunctuation(m_message, m_text->fontMetrics(), textWidth));
     const int height = heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height();
     setGeometry(margin, host->height() - margin - height, width, height);
 }

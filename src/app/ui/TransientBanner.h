@@ -12,7 +12,7 @@ class SymbolView;
 
 // A short message floating over the bottom of its parent, in a rounded box that stands out
 // from either appearance. It holds no timer: the owner shows a message and hides it again by
-// setting none. The text is plain; the label is named "banner.text".
+// setting none. The text is plain and wraps at punctuation; the label is named "banner.text".
 class TransientBanner : public QWidget
 {
     Q_OBJECT
@@ -20,6 +20,7 @@ class TransientBanner : public QWidget
 public:
     static constexpr int margin = 10;
     static constexpr int padding = 8;
+    static constexpr int symbolSpacing = 6;
 
     explicit TransientBanner(QWidget* parent);
 
@@ -36,6 +37,7 @@ private:
 
     SymbolView* m_symbol;
     QLabel* m_text;
+    QString m_message;
 };
 
 } // namespace vantorel

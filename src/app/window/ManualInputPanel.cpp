@@ -22,9 +22,9 @@ namespace vantorel {
 
 namespace {
 
-constexpr int editorMinimumHeight = 105;
+constexpr int pastedEditorMinimumHeight = 105;
 
-QLineEdit* lineEdit(QWidget* parent, const QString& name, const QString& placeholder)
+QLineEdit* manualField(QWidget* parent, const QString& name, const QString& placeholder)
 {
     auto* field = new QLineEdit(parent);
     field->setObjectName(name);
@@ -75,7 +75,7 @@ ManualInputPanel::ManualInputPanel(AppViewModel& model, Binding<PopoverPage> pag
     targetRow->addWidget(m_targetPicker, 1);
     column->addLayout(targetRow);
 
-    m_pasted = new MonospaceEditor(editorMinimumHeight, content);
+    m_pasted = new MonospaceEditor(pastedEditorMinimumHeight, content);
     m_pasted->setObjectName(QStringLiteral("manual.pastedText"));
     column->addWidget(m_pasted);
 
@@ -93,9 +93,9 @@ ManualInputPanel::ManualInputPanel(AppViewModel& model, Binding<PopoverPage> pag
     column->addWidget(parse, 0, Qt::AlignLeft);
     column->addWidget(new HorizontalDivider(content));
 
-    m_fiveHour = lineEdit(content, QStringLiteral("manual.fiveHour"), QStringLiteral("5時間枠の残り% 例: 72"));
-    m_weekly = lineEdit(content, QStringLiteral("manual.weekly"), QStringLiteral("週間枠の残り% 例: 51"));
-    m_credits = lineEdit(content, QStringLiteral("manual.credits"), QStringLiteral("クレジット残高 例: $12.40"));
+    m_fiveHour = manualField(content, QStringLiteral("manual.fiveHour"), QStringLiteral("5時間枠の残り% 例: 72"));
+    m_weekly = manualField(content, QStringLiteral("manual.weekly"), QStringLiteral("週間枠の残り% 例: 51"));
+    m_credits = manualField(content, QStringLiteral("manual.credits"), QStringLiteral("クレジット残高 例: $12.40"));
     column->addWidget(m_fiveHour);
     column->addWidget(m_weekly);
     column->addWidget(m_credits);

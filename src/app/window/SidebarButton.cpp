@@ -1,5 +1,6 @@
 #include "app/window/SidebarButton.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
@@ -38,6 +39,7 @@ SidebarButton::SidebarButton(const QString& title, const QString& systemName, Si
     setProperty(IconProvider::symbolProperty, systemName);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(role == SidebarButtonRole::navigation ? navigationHeight : externalHeight);
+    FocusRing::track(this);
 }
 
 void SidebarButton::setSelected(bool selected)
@@ -73,6 +75,8 @@ void SidebarButton::paintEvent(QPaintEvent*)
         background.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
         painter.fillPath(background, SystemColors::withOpacity(colors.label, 0.06));
     }
+    if (FocusRing::isShown(this))
+        FocusRing::paint(painter, QRectF(rect()), cornerRadius);
 
     const QColor ink = m_selected ? colors.accent : colors.secondaryLabel;
     const int symbol = symbolFrame;

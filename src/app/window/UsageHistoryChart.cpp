@@ -5,6 +5,7 @@
 
 #include <QCategoryAxis>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -17,6 +18,7 @@ namespace vantorel {
 namespace {
 
 constexpr qreal lineWidth = 2;
+constexpr int chartTopMargin = 4;
 // The original marks the newest sample with a symbol of 34 square points; a circle of the same
 // area is about 6.6 px across.
 const qreal latestMarkerDiameter = 2 * std::sqrt(34 / M_PI);
@@ -71,7 +73,7 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
     chart->legend()->hide();
     chart->setBackgroundVisible(false);
     chart->setBackgroundRoundness(0);
-    chart->setMargins(QMargins(0, 4, 0, 0));
+    chart->setMargins(QMargins(0, chartTopMargin, 0, 0));
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setPlotAreaBackgroundVisible(true);
     m_fiveHour->setName(QStringLiteral("5時間"));
@@ -134,6 +136,11 @@ void UsageHistoryChart::apply(const UsageChartData& data, bool timeAxis, ColorPi
         labels.append(label);
         m_xAxis->append(label, tick.x);
     }
+    // Each label is centred under its mark, so the last one may reach past the plot's right edge
+    // ("12月8日" showed as "12月8"): the chart keeps half of it as room on that side.
+    const int lastLabelRoom =
+        labels.isEmpty() ? 0 : QFontMetrics(m_xAxis->labelsFont()).horizontalAdvance(labels.last()) / 2 + 1;
+    chart()->setMargins(QMargins(0, chartTopMargin, lastLabelRoom, 0));
     applyColors();
 }
 

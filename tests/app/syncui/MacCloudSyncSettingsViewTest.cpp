@@ -13,6 +13,9 @@
 #include "support/ViewTest.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
 #include <QLabel>
 
 using namespace vantorel;
@@ -123,8 +126,9 @@ TEST_F(MacCloudSyncSettingsViewTest, RowsFollowTheCoordinator)
 
 TEST_F(MacCloudSyncSettingsViewTest, DeletionHandsBackTheSessionOfThePress)
 {
-    // Cancel, confirm, and confirm after the session changed while the dialog was open.
-    for (int step : {0, 1, 2}) {
+    // Cancel, confirm, confirm after the session changed while the dialog was open, then Return
+    // and Escape, which both cancel.
+    for (int step : {0, 1, 2, 3, 4}) {
         CloudRig rig;
         rig.on();
         rig.upload(3);
@@ -136,11 +140,38 @@ TEST_F(MacCloudSyncSettingsViewTest, DeletionHandsBackTheSessionOfThePress)
             rig.cloud->setEnabled(true);
             drainEvents();
         }
-        rig.view->deletionDialog()
-            ->findChild<QAbstractButton*>(step == 0 ? u"cancelDeletionButton"_s : u"confirmDeletionButton"_s)
-            ->click();
+        if (step >= 3) {
+            QApplication::processEvents();
+            QTest::keyClick(rig.view->deletionDialog(), step == 3 ? Qt::Key_Return : Qt::Key_Escape);
+        } else {
+            rig.view->deletionDialog()
+                ->findChild<QAbstractButton*>(step == 0 ? u"cancelDeletionButton"_s : u"confirmDeletionButton"_s)
+                ->click();
+        }
         drainEvents();
         EXPECT_EQ(rig.store->calls.count(u"delete"_s), step == 1 ? 1 : 0) << step;
         EXPECT_EQ(rig.cloud->enabled(), step != 1) << step;
+    }
+}
+
+TEST_F(MacCloudSyncSettingsViewTest, DeletionSheetIsTheKitsInBothSchemes)
+{
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        CloudRig rig;
+        rig.on();
+        rig.upload(3);
+        show(rig.view.get());
+        rig.press(u"deleteButton"_s);
+        ConfirmationSheet* sheet = rig.view->deletionDialog();
+        ASSERT_TRUE(sheet);
+        QApplication::processEvents();
+        EXPECT_EQ(sheet->text(), u"iCloudの同期データを削除しますか？"_s);
+        EXPECT_TRUE(sheet->cancelButton()->isDefault());
+        expectLinesEndAtPunctuation(find<QLabel>(sheet, u"confirmation.message"_s));
+        expectSheetButtonRow(sheet, sheet->cancelButton(), sheet->destructiveButton());
+        expectNoMissingGlyphs(sheet);
+        saveGrab(sheet, dark ? u"icloud-deletion-sheet-dark"_s : u"icloud-deletion-sheet-light"_s);
+        sheet->reject();
     }
 }

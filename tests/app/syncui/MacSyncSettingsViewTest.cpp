@@ -19,11 +19,13 @@
 #include "support/ViewTest.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QTest>
 
 #include <qrencode.h>
 
@@ -237,22 +239,34 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
 
 TEST_F(MacSyncSettingsViewTest, RevocationConfirmsButRetryDoesNot)
 {
-    for (bool confirm : {false, true}) {
+    // The sheet's two buttons, then Return and Escape, which both cancel; light, then dark.
+    for (const int way : {0, 1, 2, 3}) {
+        const bool confirm = way == 1;
+        setDark(way == 3);
         SyncRig rig;
         rig.storage->stored = markupPhone;
         rig.make(true);
         show(rig.view.get());
         rig.child<QAbstractButton>(u"revokeButton"_s)->click();
-        ASSERT_TRUE(rig.view->revocationDialog());
-        EXPECT_TRUE(rig.view->revocationDialog()->text().contains(u"iPhoneの登録を解除しますか？"_s));
-        rig.view->revocationDialog()
-            ->findChild<QAbstractButton*>(confirm ? u"confirmRevocationButton"_s : u"cancelRevocationButton"_s)
-            ->click();
+        ConfirmationSheet* sheet = rig.view->revocationDialog();
+        ASSERT_TRUE(sheet);
+        EXPECT_TRUE(sheet->text().contains(u"iPhoneの登録を解除しますか？"_s));
+        QApplication::processEvents();
+        if (way >= 2) {
+            EXPECT_TRUE(sheet->cancelButton()->isDefault());
+            expectSheetButtonRow(sheet, sheet->cancelButton(), sheet->destructiveButton());
+            saveGrab(sheet, way == 3 ? u"wifi-revocation-sheet-dark"_s : u"wifi-revocation-sheet-light"_s);
+            QTest::keyClick(sheet, way == 2 ? Qt::Key_Return : Qt::Key_Escape);
+        } else {
+            sheet->findChild<QAbstractButton*>(confirm ? u"confirmRevocationButton"_s : u"cancelRevocationButton"_s)
+                ->click();
+        }
         drainEvents();
-        EXPECT_EQ(rig.storage->stored.has_value(), !confirm);
-        EXPECT_EQ(rig.sync->enabled(), !confirm);
-        EXPECT_FALSE(rig.view->revocationDialog());
+        EXPECT_EQ(rig.storage->stored.has_value(), !confirm) << way;
+        EXPECT_EQ(rig.sync->enabled(), !confirm) << way;
+        EXPECT_FALSE(rig.view->revocationDialog()) << way;
     }
+    setDark(false);
     SyncRig rig;
     rig.defaults->set(MacSyncCoordinator::revocationPendingKey(), true);
     rig.make(false);

@@ -37,8 +37,28 @@ TEST_F(ConfirmationSheetTest, EachTextKeepsToOneLineAndTheActionIsRedInBothSchem
         EXPECT_LT(fill.green(), 110) << (dark ? "dark" : "light");
         expectButtonsFit(&sheet);
         expectNoMissingGlyphs(&sheet);
+        expectSheetButtonRow(&sheet, sheet.cancelButton(), sheet.destructiveButton());
         saveGrab(&sheet, dark ? QStringLiteral("confirmation-sheet-dark") : QStringLiteral("confirmation-sheet-light"));
     }
+}
+
+TEST_F(ConfirmationSheetTest, ALongMessageWrapsAtPunctuationAndNoMessageLeavesOnlyTheQuestion)
+{
+    show(&parent);
+    ConfirmationSheet sheet(QStringLiteral("iCloudの同期データを削除しますか？"),
+                            QStringLiteral("このPCのiCloud同期データ（同期フォルダ内）を削除し、送信をOFFにします。このPC内の履歴は削除しません。"),
+                            QStringLiteral("iCloudデータを削除"), &parent);
+    sheet.open();
+    QApplication::processEvents();
+    const auto* message = find<QLabel>(&sheet, QStringLiteral("confirmation.message"));
+    EXPECT_GE(message->height(), 2 * message->fontMetrics().lineSpacing());
+    expectLinesEndAtPunctuation(message);
+
+    ConfirmationSheet bare(QStringLiteral("iPhoneの登録を解除しますか？"), QString(), QStringLiteral("登録を解除"), &parent);
+    bare.open();
+    QApplication::processEvents();
+    EXPECT_FALSE(find<QLabel>(&bare, QStringLiteral("confirmation.message"))->isVisible());
+    saveGrab(&bare, QStringLiteral("confirmation-sheet-bare"));
 }
 
 TEST_F(ConfirmationSheetTest, OnlyTheActionConfirmsAndReturnOrEscapeCancel)

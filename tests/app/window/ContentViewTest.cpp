@@ -345,6 +345,7 @@ TEST_F(ContentViewTest, PagesThatNothingOpensAreNamedOverThePageForAWhile)
         drainEvents();
         EXPECT_EQ(banner->text(), QStringLiteral("「%1 状態」を開けませんでした。ブラウザが見つかりません。")
                                       .arg(QLatin1String(dark ? "Claude" : "Codex")));
+        expectLinesEndAtPunctuation(find<QLabel>(banner, QStringLiteral("banner.text")));
         // Over the bottom of the page, clear of the sidebar, and in front of a page built later.
         const QWidget* page = find<QWidget>(view.get(), QStringLiteral("pageArea"));
         EXPECT_TRUE(page->rect().contains(banner->geometry()));

@@ -279,6 +279,7 @@ TEST_F(SettingsPanelTest, TestSheetSendsOnlyOnConfirm)
     settle();
     ASSERT_TRUE(sheet());
     EXPECT_EQ(sheet()->width(), DiscordTestPreviewView::sheetWidth);
+    expectSheetButtonRow(sheet(), at("discordTestPreview.cancel"), at("discordTestPreview.confirm"));
     grabBoth(sheet(), QStringLiteral("settings-sheet"));
     QTest::keyClick(sheet(), Qt::Key_Escape);
     settle();
