@@ -309,9 +309,10 @@ void MacSyncSettingsView::refresh()
     setLocalRowShown(m_revoke, !revocationPending && (device || attention));
 
     const auto& connectionString = m_coordinator.connectionString();
-    const bool pairing = enabled && connectionString.has_value();
+    const bool listenerDown = m_coordinator.listenerDown();
+    const bool pairing = enabled && connectionString.has_value() && !listenerDown;
     m_register->setText(device ? QStringLiteral("iPhoneを再登録") : QStringLiteral("iPhoneを登録"));
-    setLocalRowShown(m_register, enabled && !pairing);
+    setLocalRowShown(m_register, enabled && !pairing && !listenerDown);
     if (pairing && m_pairing) {
         m_pairing->setConnectionString(*connectionString);
         m_pairing->refresh();
