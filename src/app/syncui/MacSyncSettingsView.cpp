@@ -95,7 +95,7 @@ MacSyncPairingView::MacSyncPairingView(MacSyncCoordinator& coordinator, const QS
     actions->setSpacing(8);
     auto* copy = new SymbolButton(QStringLiteral("接続文字列をコピー"), QStringLiteral("doc.on.doc"), this);
     copy->setObjectName(QStringLiteral("copyMenuButton"));
-    copy->setToolTip(QStringLiteral("iPhone用のコピーは、同じApple Accountの端末へ共有される場合があります"));
+    copy->setToolTip(QStringLiteral("iPhone用のコピーは、クリップボードを共有するアプリや端末にも渡る場合があります"));
     auto* menu = new QMenu(copy);
     const qreal ratio = devicePixelRatioF();
     const QColor tint = SystemColors::current().label;

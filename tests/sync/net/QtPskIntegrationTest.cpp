@@ -414,6 +414,28 @@ TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailur
     EXPECT_EQ(listener.port(), 0);
 }
 
+TEST(QtPskIntegrationTest, AListenerThatCannotBeAdvertisedIsNeverReady)
+{
+    FakePublisher publisher;
+    publisher.failAtOnce = NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon);
+    QtPskListener listener(parameters(), QHostAddress::LocalHost,
+                           QtPskListener::Advertisement{QStringLiteral("host"), QStringLiteral("_vantorel._tcp")},
+                           &publisher);
+    QList<PskListener::State> states;
+    std::optional<NetworkError> lastError;
+    listener.setStateHandler([&](PskListener::State state, const std::optional<NetworkError>& error) {
+        states.append(state);
+        lastError = error;
+    });
+    listener.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, pskWaitMilliseconds));
+    // Reports are queued in order: a ready after the failure would be delivered by now.
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(states, QList{PskListener::State::failed});
+    ASSERT_TRUE(lastError);
+    EXPECT_TRUE(lastError->isDiscoveryDaemonMissing());
+}
+
 namespace {
 
 // In a process of its own: exits 1 when accepting kept the CPU busy at the descriptor limit, 2 when
