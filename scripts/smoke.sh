@@ -25,6 +25,8 @@ guide_screens=9
 wizard_steps=7
 # At most this many screens of a scrolling page are taken.
 scroll_screens=6
+# Tab presses of the keyboard walk.
+tab_steps=8
 
 for tool in Xvfb trayer; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -170,6 +172,19 @@ visible_windows() {
   done
 }
 one_window() { [ "$(visible_windows | wc -l)" -eq 1 ]; }
+not_one_window() { ! one_window; }
+# Where a window's top left corner is on screen, as "X Y".
+window_place() { xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'; }
+# Top-level windows on screen besides the main window and the tray: a sheet or the popover.
+other_windows() {
+  local id
+  for id in $(xwininfo -root -children 2>/dev/null | awk '$1 ~ /^0x/ { print $1 }'); do
+    [ "$id" = "${window:-}" ] || [ "$id" = "${panel:-}" ] && continue
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id"
+  done
+}
+one_other_window() { [ "$(other_windows | wc -l)" -eq 1 ]; }
+no_other_window() { [ -z "$(other_windows)" ]; }
 # The Codex reading in the settings file, as "<five-hour> <weekly>" percent left.
 stored_reading() {
   python3 -c 'import base64, json, sys
@@ -178,6 +193,7 @@ print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$set
 }
 # Windows the tray holds besides its own: our icon once it is embedded.
 tray_icons() { xwininfo -tree -id "$panel" 2>/dev/null | grep -cE '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' ; }
+tray_icon() { xwininfo -tree -id "$panel" 2>/dev/null | grep -E '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' | tail -n 1 | awk '{ print $1 }'; }
 # One long-lived picture taker: starting a Qt program for each picture would cost most of the minute.
 coproc SHOTS { exec "$services" shots 2>"$work/shots.out"; }
 pids+=("$SHOTS_PID")
@@ -215,6 +231,8 @@ frame_title_region=region=110,8,120,30
 # of the history page.
 guide_button=(172 194)
 history_notifications_tab=(376 86)
+# The history page's delete button.
+history_clear=(453 38)
 # The wheel over a scrolling page, a screen at a time, until it reaches the end.
 scroll() {
   local page=$1 screen answer name
@@ -291,6 +309,70 @@ suffix=
 echo "color-scheme light" >&7
 page main
 
+# Beyond the pages, each kept as pictures: a walk with Tab through the dashboard, the history's
+# delete sheet, a storage failure, the popover, and the window closed and opened again. This
+# session has no Secret Service, so the settings tour above shows the secret fields as they are
+# without a keyring.
+xdotool windowfocus "$window"
+moved=0
+before=$last_page
+for ((step = 1; step <= tab_steps; step++)); do
+  xdotool key Tab
+  [ "$(picture "$window" "tab-$step" "before=$before" wait=300)" = changed ] && moved=$((moved + 1))
+  before=$artefacts/tab-$step.png
+done
+echo "smoke: $moved of $tab_steps Tab presses changed what the dashboard shows"
+
+visit history
+click "${history_clear[@]}"
+wait_until "the delete sheet" one_other_window
+sheet=$(other_windows)
+screenshot "$sheet" sheet-history-delete
+xdotool windowfocus "$sheet" key Escape
+wait_until "the delete sheet to close" no_other_window
+xdotool windowfocus "$window"
+
+# A settings write that fails: the folder made unwritable (as root, a file in its place).
+if [ "$(id -u)" -eq 0 ]; then
+  mv "$work/config/Vantorel" "$work/config/Vantorel.kept" && : >"$work/config/Vantorel"
+else
+  chmod 500 "$work/config/Vantorel"
+fi
+runs=$(codex_runs)
+echo session-reactivate >&7
+wait_until "the refresh that stores its reading" at_least $((runs + 1)) codex_runs
+wait_for_log "$first" "settings.write.failed"
+for suffix in "" -dark; do
+  [ -n "$suffix" ] && echo "color-scheme dark" >&7
+  page storage-failure "region=96,0,386,120"
+done
+echo "color-scheme light" >&7
+if [ "$(id -u)" -eq 0 ]; then
+  rm "$work/config/Vantorel" && mv "$work/config/Vantorel.kept" "$work/config/Vantorel"
+else
+  chmod 700 "$work/config/Vantorel"
+fi
+suffix=
+# The next write works again and the warning goes.
+runs=$(codex_runs)
+echo session-reactivate >&7
+wait_until "the refresh after the folder came back" at_least $((runs + 1)) codex_runs
+page history-written "region=96,0,386,120"
+visit main
+
+# The popover: the tray icon opens it, in light and dark, and a second click closes it.
+icon=$(tray_icon)
+xdotool mousemove --window "$icon" 8 8 click 1 mousemove 0 0
+wait_for_log "$first" "popover.open"
+wait_until "the popover" one_other_window
+popover=$(other_windows)
+screenshot "$popover" popover
+echo "color-scheme dark" >&7
+[ "$(picture "$popover" popover-dark "before=$artefacts/popover.png")" = changed ] || fail "the popover did not turn dark"
+echo "color-scheme light" >&7
+xdotool mousemove --window "$icon" 8 8 click 1 mousemove 0 0
+wait_until "the popover to close" no_other_window
+
 # Reopening shows the same window again, and no second one.
 gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
   --method org.freedesktop.Application.Activate '@a{sv} {}' >/dev/null || fail "Activate was refused"
@@ -298,6 +380,24 @@ wait_for_log "$first" "mainWindow.open reason=reopen"
 in_order "$first" "app.reopen hasVisibleWindows=true" "mainWindow.open reason=reopen"
 [ "$(count_log "$first" "mainWindow.created")" -eq 1 ] || fail "reopening created a second window"
 one_window || fail "reopening put a second window on screen"
+
+# Closing the window keeps it and its page: reopening shows the page left, with no new window.
+visit history
+left_at=$(window_place "$window")
+python3 "$here/close-window.py" "$window"
+wait_until "the window to close" not_one_window
+gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
+  --method org.freedesktop.Application.Activate '@a{sv} {}' >/dev/null || fail "Activate was refused"
+wait_until "the window again" one_window
+[ "$(count_log "$first" "mainWindow.created")" -eq 1 ] || fail "reopening after a close built a second window"
+window=$(visible_windows | head -n 1)
+[ "$(window_place "$window")" = "$left_at" ] || fail "the reopened window moved from $left_at to $(window_place "$window")"
+[ "$(picture "$window" page-history-reopened "before=$artefacts/page-main.png" "$sidebar_region")" = changed ] ||
+  fail "the reopened window did not come back"
+[ "$(picture "$window" page-history-reopened "before=$artefacts/page-history.png" "$sidebar_region" wait=0)" = unchanged ] ||
+  fail "the reopened window did not show the page left"
+xdotool windowfocus "$window"
+visit main
 
 # The login session turning active again refreshes.
 runs=$(codex_runs)
