@@ -5,8 +5,10 @@
 # Around it: a throw-away home and XDG folders, Xvfb with trayer as the tray, a private session
 # bus with a stand-in notification server, a private system bus with a stand-in logind, and a
 # stand-in `codex` on PATH. Exits 77 (skipped) when Xvfb or trayer is missing. Pictures of the
-# tray, the window at each start and every page of the window, in light and dark colours, go to
-# $VANTOREL_TEST_ARTEFACTS/smoke; the pages are reached with the pointer and the keyboard.
+# tray, the window at each start, every page of the window, the popover and the history's delete
+# sheet, in light and dark colours, a walk with Tab, a storage failure and a screen smaller than
+# the window go to $VANTOREL_TEST_ARTEFACTS/smoke; the pages are reached with the pointer and the
+# keyboard.
 set -uo pipefail
 app=$(readlink -f "${1:?vantorel binary}")
 services=$(readlink -f "${2:?fake_desktop_services binary}")
@@ -173,6 +175,16 @@ visible_windows() {
 }
 one_window() { [ "$(visible_windows | wc -l)" -eq 1 ]; }
 not_one_window() { ! one_window; }
+# A window's place and size on screen, as "X Y W H" in pixels.
+window_extent() {
+  xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ +Width:/ { w = $NF } /^ +Height:/ { h = $NF } END { print x, y, w, h }'
+}
+inside_screen() {
+  local x y w h
+  read -r x y w h <<<"$(window_extent "$1")"
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le 1280 ] && [ $((y + h)) -le 800 ]
+}
 # Where a window's top left corner is on screen, as "X Y".
 window_place() { xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'; }
 # Top-level windows on screen besides the main window and the tray: a sheet or the popover.
@@ -429,6 +441,34 @@ log_has "$second" "app.willTerminate" || fail "the replaced copy quit without \"
 wait_for_refreshes "$third" 1
 terminate "$third"
 [ "$(wc -l <"$notifications")" -eq 1 ] || fail "unexpected notifications"
+
+# A small screen: at a scale factor of 2 the 1280 x 800 screen is 640 x 400, shorter than the
+# window. The window and the popover fit inside it, and the sidebar's last entry can be reached.
+QT_SCALE_FACTOR=2 start_copy small
+wait_for_log "$small" "mainWindow.open reason=launch"
+wait_until "the window on the small screen" one_window
+window=$(visible_windows | head -n 1)
+inside_screen "$window" || fail "the window leaves the small screen: $(window_extent "$window")"
+last_page=
+suffix=-small
+page launch
+# Pointer and pictures count device pixels, twice the window's own.
+height=$(window_extent "$window" | cut -d' ' -f4)
+sidebar_x=94
+sidebar_y[settings]=$((height - 60))
+sidebar_region=region=0,0,190,$height
+xdotool windowfocus "$window"
+visit settings
+icon=$(tray_icon)
+xdotool mousemove --window "$icon" 8 8 click 1 mousemove 0 0
+wait_for_log "$small" "popover.open"
+wait_until "the popover on the small screen" one_other_window
+popover=$(other_windows)
+inside_screen "$popover" || fail "the popover leaves the small screen: $(window_extent "$popover")"
+screenshot "$popover" popover-small
+suffix=
+wait_for_refreshes "$small" 1
+terminate "$small"
 
 # SIGTERM while a refresh waits on a CLI that never answers: the child is killed and every task
 # unwinds before the process ends (a sanitizer build exits non-zero on what stays behind).
