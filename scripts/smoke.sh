@@ -206,6 +206,14 @@ print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$set
 # Windows the tray holds besides its own: our icon once it is embedded.
 tray_icons() { xwininfo -tree -id "$panel" 2>/dev/null | grep -cE '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' ; }
 tray_icon() { xwininfo -tree -id "$panel" 2>/dev/null | grep -E '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' | tail -n 1 | awk '{ print $1 }'; }
+click_tray_icon() { xdotool mousemove --window "$(tray_icon)" 8 8 click 1 mousemove 0 0; }
+# Clicks the tray icon of pid $1 and sets $popover to the window it opens.
+open_popover() {
+  click_tray_icon
+  wait_for_log "$1" "popover.open"
+  wait_until "the popover" one_other_window
+  popover=$(other_windows)
+}
 # One long-lived picture taker: starting a Qt program for each picture would cost most of the minute.
 coproc SHOTS { exec "$services" shots 2>"$work/shots.out"; }
 pids+=("$SHOTS_PID")
@@ -373,16 +381,12 @@ page history-written "region=96,0,386,120"
 visit main
 
 # The popover: the tray icon opens it, in light and dark, and a second click closes it.
-icon=$(tray_icon)
-xdotool mousemove --window "$icon" 8 8 click 1 mousemove 0 0
-wait_for_log "$first" "popover.open"
-wait_until "the popover" one_other_window
-popover=$(other_windows)
+open_popover "$first"
 screenshot "$popover" popover
 echo "color-scheme dark" >&7
 [ "$(picture "$popover" popover-dark "before=$artefacts/popover.png")" = changed ] || fail "the popover did not turn dark"
 echo "color-scheme light" >&7
-xdotool mousemove --window "$icon" 8 8 click 1 mousemove 0 0
+click_tray_icon
 wait_until "the popover to close" no_other_window
 
 # Reopening shows the same window again, and no second one.
@@ -459,11 +463,7 @@ sidebar_y[settings]=$((height - 60))
 sidebar_region=region=0,0,190,$height
 xdotool windowfocus "$window"
 visit settings
-icon=$(tray_icon)
-xdotool mousemove --window "$icon" 8 8 click 1 mousemove 0 0
-wait_for_log "$small" "popover.open"
-wait_until "the popover on the small screen" one_other_window
-popover=$(other_windows)
+open_popover "$small"
 inside_screen "$popover" || fail "the popover leaves the small screen: $(window_extent "$popover")"
 screenshot "$popover" popover-small
 suffix=

@@ -54,6 +54,14 @@ protected:
         find<QAbstractButton>(root, button)->click();
         drainEvents();
     }
+    // The advanced section in its disclosure group, opened, as the settings page shows it.
+    static AdvancedSettingsSection* expandAdvanced(DisclosureGroup& group, AppViewModel& model)
+    {
+        auto* advanced = new AdvancedSettingsSection(model);
+        group.setContent(advanced);
+        group.setExpanded(true);
+        return advanced;
+    }
     void changeSettings(const std::function<void(AppSettings&)>& change)
     {
         AppSettings settings = harness.viewModel().settings();
@@ -110,9 +118,7 @@ TEST_F(SettingsSecretSectionsTest, NoSecretServiceDisablesTheSecretFieldsAndAFai
     using Op = FakeSecretStore::Operation;
     AppViewModel& model = makeModel();
     DisclosureGroup group(QStringLiteral("詳細"));
-    auto* advanced = new AdvancedSettingsSection(model);
-    group.setContent(advanced);
-    group.setExpanded(true);
+    AdvancedSettingsSection* advanced = expandAdvanced(group, model);
     DiscordWebhookSection discord(model);
     const QStringList discordControls{"discord.webhookURL", "discord.save", "discord.test", "discord.delete"};
     const QStringList keyControls{"advanced.apiKey", "advanced.saveAPIKey", "advanced.deleteAPIKey"};
@@ -225,9 +231,7 @@ TEST_F(SettingsSecretSectionsTest, SecretsStayOutOfTheSettingsAndTheLogAndMessag
 {
     AppViewModel& model = makeModel();
     DisclosureGroup group(QStringLiteral("詳細"));
-    auto* advanced = new AdvancedSettingsSection(model);
-    group.setContent(advanced);
-    group.setExpanded(true);
+    AdvancedSettingsSection* advanced = expandAdvanced(group, model);
     DiscordWebhookSection discord(model);
     submit(advanced, "advanced.apiKey", apiKey, "advanced.saveAPIKey");
     submit(&discord, "discord.webhookURL", webhook, "discord.save");
