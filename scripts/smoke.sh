@@ -251,8 +251,11 @@ frame_title_region=region=110,8,120,30
 # of the history page.
 guide_button=(172 194)
 history_notifications_tab=(376 86)
-# The history page's delete button.
+# The history page's delete button; the settings page's iCloud switch on its first screen and
+# its cloud data delete button a wheel's screen further down.
 history_clear=(453 38)
+cloud_switch=(442 495)
+cloud_delete=(193 131)
 # The wheel over a scrolling page, a screen at a time, until it reaches the end.
 scroll() {
   local page=$1 screen answer name
@@ -351,6 +354,26 @@ screenshot "$sheet" sheet-history-delete
 xdotool windowfocus "$sheet" key Escape
 wait_until "the delete sheet to close" no_other_window
 xdotool windowfocus "$window"
+
+# The cloud data's delete sheet: iCloud sync turned on (into this session's own folder), then
+# the delete button a screen further down.
+visit settings
+click "${cloud_switch[@]}"
+xdotool mousemove --window "$window" 290 300 click --repeat 8 --delay 10 5 mousemove 0 0
+[ "$(picture "$window" cloud-on "before=$artefacts/page-settings-2.png" region=112,118,165,28 wait=5000)" = changed ] ||
+  fail "the cloud data could not be deleted after turning iCloud sync on"
+click "${cloud_delete[@]}"
+wait_until "the cloud delete sheet" one_other_window
+sheet=$(other_windows)
+screenshot "$sheet" sheet-cloud-delete
+xdotool windowfocus "$sheet" key Escape
+wait_until "the cloud delete sheet to close" no_other_window
+xdotool windowfocus "$window"
+visit main
+visit settings
+click "${cloud_switch[@]}"
+last_page=$artefacts/cloud-on.png
+visit history
 
 # A settings write that fails: the folder made unwritable (as root, a file in its place).
 if [ "$(id -u)" -eq 0 ]; then
