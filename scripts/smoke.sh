@@ -5,8 +5,10 @@
 # Around it: a throw-away home and XDG folders, Xvfb with trayer as the tray, a private session
 # bus with a stand-in notification server, a private system bus with a stand-in logind, and a
 # stand-in `codex` on PATH. Exits 77 (skipped) when Xvfb or trayer is missing. Pictures of the
-# tray, the window at each start and every page of the window, in light and dark colours, go to
-# $VANTOREL_TEST_ARTEFACTS/smoke; the pages are reached with the pointer and the keyboard.
+# tray, the window at each start, every page of the window, the popover and the history's delete
+# sheet, in light and dark colours, a walk with Tab, a storage failure and a screen smaller than
+# the window go to $VANTOREL_TEST_ARTEFACTS/smoke; the pages are reached with the pointer and the
+# keyboard.
 set -uo pipefail
 app=$(readlink -f "${1:?vantorel binary}")
 services=$(readlink -f "${2:?fake_desktop_services binary}")
@@ -25,6 +27,8 @@ guide_screens=9
 wizard_steps=7
 # At most this many screens of a scrolling page are taken.
 scroll_screens=6
+# Tab presses of the keyboard walk.
+tab_steps=8
 
 for tool in Xvfb trayer; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -170,6 +174,29 @@ visible_windows() {
   done
 }
 one_window() { [ "$(visible_windows | wc -l)" -eq 1 ]; }
+not_one_window() { ! one_window; }
+# A window's place and size on screen, as "X Y W H" in pixels.
+window_extent() {
+  xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ +Width:/ { w = $NF } /^ +Height:/ { h = $NF } END { print x, y, w, h }'
+}
+inside_screen() {
+  local x y w h
+  read -r x y w h <<<"$(window_extent "$1")"
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le 1280 ] && [ $((y + h)) -le 800 ]
+}
+# Where a window's top left corner is on screen, as "X Y".
+window_place() { xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'; }
+# Top-level windows on screen besides the main window and the tray: a sheet or the popover.
+other_windows() {
+  local id
+  for id in $(xwininfo -root -children 2>/dev/null | awk '$1 ~ /^0x/ { print $1 }'); do
+    [ "$id" = "${window:-}" ] || [ "$id" = "${panel:-}" ] && continue
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id"
+  done
+}
+one_other_window() { [ "$(other_windows | wc -l)" -eq 1 ]; }
+no_other_window() { [ -z "$(other_windows)" ]; }
 # The Codex reading in the settings file, as "<five-hour> <weekly>" percent left.
 stored_reading() {
   python3 -c 'import base64, json, sys
@@ -178,6 +205,15 @@ print(usage["fiveHourRemainingPercent"], usage["weeklyRemainingPercent"])' "$set
 }
 # Windows the tray holds besides its own: our icon once it is embedded.
 tray_icons() { xwininfo -tree -id "$panel" 2>/dev/null | grep -cE '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' ; }
+tray_icon() { xwininfo -tree -id "$panel" 2>/dev/null | grep -E '^ {8,}0x[0-9a-f]+ .*[0-9]+x[0-9]+\+' | tail -n 1 | awk '{ print $1 }'; }
+click_tray_icon() { xdotool mousemove --window "$(tray_icon)" 8 8 click 1 mousemove 0 0; }
+# Clicks the tray icon of pid $1 and sets $popover to the window it opens.
+open_popover() {
+  click_tray_icon
+  wait_for_log "$1" "popover.open"
+  wait_until "the popover" one_other_window
+  popover=$(other_windows)
+}
 # One long-lived picture taker: starting a Qt program for each picture would cost most of the minute.
 coproc SHOTS { exec "$services" shots 2>"$work/shots.out"; }
 pids+=("$SHOTS_PID")
@@ -215,6 +251,11 @@ frame_title_region=region=110,8,120,30
 # of the history page.
 guide_button=(172 194)
 history_notifications_tab=(376 86)
+# The history page's delete button; the settings page's iCloud switch on its first screen and
+# its cloud data delete button a wheel's screen further down.
+history_clear=(453 38)
+cloud_switch=(442 495)
+cloud_delete=(193 131)
 # The wheel over a scrolling page, a screen at a time, until it reaches the end.
 scroll() {
   local page=$1 screen answer name
@@ -291,6 +332,86 @@ suffix=
 echo "color-scheme light" >&7
 page main
 
+# Beyond the pages, each kept as pictures: a walk with Tab through the dashboard, the history's
+# delete sheet, a storage failure, the popover, and the window closed and opened again. This
+# session has no Secret Service, so the settings tour above shows the secret fields as they are
+# without a keyring.
+xdotool windowfocus "$window"
+moved=0
+before=$last_page
+for ((step = 1; step <= tab_steps; step++)); do
+  xdotool key Tab
+  [ "$(picture "$window" "tab-$step" "before=$before" wait=300)" = changed ] && moved=$((moved + 1))
+  before=$artefacts/tab-$step.png
+done
+echo "smoke: $moved of $tab_steps Tab presses changed what the dashboard shows"
+
+visit history
+click "${history_clear[@]}"
+wait_until "the delete sheet" one_other_window
+sheet=$(other_windows)
+screenshot "$sheet" sheet-history-delete
+xdotool windowfocus "$sheet" key Escape
+wait_until "the delete sheet to close" no_other_window
+xdotool windowfocus "$window"
+
+# The cloud data's delete sheet: iCloud sync turned on (into this session's own folder), then
+# the delete button a screen further down.
+visit settings
+click "${cloud_switch[@]}"
+xdotool mousemove --window "$window" 290 300 click --repeat 8 --delay 10 5 mousemove 0 0
+[ "$(picture "$window" cloud-on "before=$artefacts/page-settings-2.png" region=112,118,165,28 wait=5000)" = changed ] ||
+  fail "the cloud data could not be deleted after turning iCloud sync on"
+click "${cloud_delete[@]}"
+wait_until "the cloud delete sheet" one_other_window
+sheet=$(other_windows)
+screenshot "$sheet" sheet-cloud-delete
+xdotool windowfocus "$sheet" key Escape
+wait_until "the cloud delete sheet to close" no_other_window
+xdotool windowfocus "$window"
+visit main
+visit settings
+click "${cloud_switch[@]}"
+last_page=$artefacts/cloud-on.png
+visit history
+
+# A settings write that fails: the folder made unwritable (as root, a file in its place).
+if [ "$(id -u)" -eq 0 ]; then
+  mv "$work/config/Vantorel" "$work/config/Vantorel.kept" && : >"$work/config/Vantorel"
+else
+  chmod 500 "$work/config/Vantorel"
+fi
+runs=$(codex_runs)
+echo session-reactivate >&7
+wait_until "the refresh that stores its reading" at_least $((runs + 1)) codex_runs
+wait_for_log "$first" "settings.write.failed"
+for suffix in "" -dark; do
+  [ -n "$suffix" ] && echo "color-scheme dark" >&7
+  page storage-failure "region=96,0,386,120"
+done
+echo "color-scheme light" >&7
+if [ "$(id -u)" -eq 0 ]; then
+  rm "$work/config/Vantorel" && mv "$work/config/Vantorel.kept" "$work/config/Vantorel"
+else
+  chmod 700 "$work/config/Vantorel"
+fi
+suffix=
+# The next write works again and the warning goes.
+runs=$(codex_runs)
+echo session-reactivate >&7
+wait_until "the refresh after the folder came back" at_least $((runs + 1)) codex_runs
+page history-written "region=96,0,386,120"
+visit main
+
+# The popover: the tray icon opens it, in light and dark, and a second click closes it.
+open_popover "$first"
+screenshot "$popover" popover
+echo "color-scheme dark" >&7
+[ "$(picture "$popover" popover-dark "before=$artefacts/popover.png")" = changed ] || fail "the popover did not turn dark"
+echo "color-scheme light" >&7
+click_tray_icon
+wait_until "the popover to close" no_other_window
+
 # Reopening shows the same window again, and no second one.
 gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
   --method org.freedesktop.Application.Activate '@a{sv} {}' >/dev/null || fail "Activate was refused"
@@ -298,6 +419,24 @@ wait_for_log "$first" "mainWindow.open reason=reopen"
 in_order "$first" "app.reopen hasVisibleWindows=true" "mainWindow.open reason=reopen"
 [ "$(count_log "$first" "mainWindow.created")" -eq 1 ] || fail "reopening created a second window"
 one_window || fail "reopening put a second window on screen"
+
+# Closing the window keeps it and its page: reopening shows the page left, with no new window.
+visit history
+left_at=$(window_place "$window")
+python3 "$here/close-window.py" "$window"
+wait_until "the window to close" not_one_window
+gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
+  --method org.freedesktop.Application.Activate '@a{sv} {}' >/dev/null || fail "Activate was refused"
+wait_until "the window again" one_window
+[ "$(count_log "$first" "mainWindow.created")" -eq 1 ] || fail "reopening after a close built a second window"
+window=$(visible_windows | head -n 1)
+[ "$(window_place "$window")" = "$left_at" ] || fail "the reopened window moved from $left_at to $(window_place "$window")"
+[ "$(picture "$window" page-history-reopened "before=$artefacts/page-main.png" "$sidebar_region")" = changed ] ||
+  fail "the reopened window did not come back"
+[ "$(picture "$window" page-history-reopened "before=$artefacts/page-history.png" "$sidebar_region" wait=0)" = unchanged ] ||
+  fail "the reopened window did not show the page left"
+xdotool windowfocus "$window"
+visit main
 
 # The login session turning active again refreshes.
 runs=$(codex_runs)
@@ -329,6 +468,30 @@ log_has "$second" "app.willTerminate" || fail "the replaced copy quit without \"
 wait_for_refreshes "$third" 1
 terminate "$third"
 [ "$(wc -l <"$notifications")" -eq 1 ] || fail "unexpected notifications"
+
+# A small screen: at a scale factor of 2 the 1280 x 800 screen is 640 x 400, shorter than the
+# window. The window and the popover fit inside it, and the sidebar's last entry can be reached.
+QT_SCALE_FACTOR=2 start_copy small
+wait_for_log "$small" "mainWindow.open reason=launch"
+wait_until "the window on the small screen" one_window
+window=$(visible_windows | head -n 1)
+inside_screen "$window" || fail "the window leaves the small screen: $(window_extent "$window")"
+last_page=
+suffix=-small
+page launch
+# Pointer and pictures count device pixels, twice the window's own.
+height=$(window_extent "$window" | cut -d' ' -f4)
+sidebar_x=94
+sidebar_y[settings]=$((height - 60))
+sidebar_region=region=0,0,190,$height
+xdotool windowfocus "$window"
+visit settings
+open_popover "$small"
+inside_screen "$popover" || fail "the popover leaves the small screen: $(window_extent "$popover")"
+screenshot "$popover" popover-small
+suffix=
+wait_for_refreshes "$small" 1
+terminate "$small"
 
 # SIGTERM while a refresh waits on a CLI that never answers: the child is killed and every task
 # unwinds before the process ends (a sanitizer build exits non-zero on what stays behind).

@@ -26,11 +26,15 @@ struct FakePublisher final : DnsSdPublisher
     {
         published = name + u' ' + type + u' ' + QString::number(port);
         onFailure = std::move(handler);
+        if (failAtOnce)
+            onFailure(*failAtOnce);
         return std::make_unique<Registration>(*this);
     }
 
     QString published;
     FailureHandler onFailure;
+    // Fails every publication inside publish(), as Avahi does without its daemon.
+    std::optional<NetworkError> failAtOnce;
     int withdrawn = 0;
 };
 

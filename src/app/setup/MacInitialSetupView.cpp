@@ -383,7 +383,9 @@ QWidget* MacInitialSetupView::syncStep()
         QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。ONにした後、設定画面のQRコードでiPhoneを登録します。"), wifi));
     layout->addWidget(setupToggle(
         step, name("cloudSync"), QStringLiteral("iCloud同期"), QStringLiteral("icloud"),
-        QStringLiteral("外出先では同じApple Accountの非公開領域から取得できます。ONにするとApple Accountを確認します。"), cloud));
+        QStringLiteral("ONにすると、表示データを%1の%2へ保存します。外出先のiPhoneはその同期データから取得します。")
+            .arg(PlatformWords::thisComputer, PlatformWords::cloudFolder),
+        cloud));
     auto* notice = new NoticeLabel(QString(), QString(), step);
     notice->setObjectName(name("syncNotice"));
     layout->addWidget(notice);

@@ -67,7 +67,8 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
               PlatformWords::thisComputer + QStringLiteral("のQRコードをiPhoneで読み取り、") + PlatformWords::thisComputer
                   + QStringLiteral("で承認します。")},
              {QStringLiteral("icloud"), QStringLiteral("iCloud"),
-              QStringLiteral("両端末で明示的にONにし、同じApple Accountの非公開領域を使います。")},
+              QStringLiteral("両端末で明示的にONにします。%1は%2へ保存し、iPhoneはその同期データを読みます。")
+                  .arg(PlatformWords::thisComputer, PlatformWords::cloudFolder)},
              {QStringLiteral("arrow.left.arrow.right"), QStringLiteral("自動切替"),
               QStringLiteral("Wi-Fiの通常失敗時だけ、同じ送信元（") + PlatformWords::thisComputer
                   + QStringLiteral("）のiCloudデータを確認します。認証や登録エラーは隠しません。")},

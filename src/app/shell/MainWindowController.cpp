@@ -1,10 +1,13 @@
 #include "app/shell/MainWindowController.h"
 
+#include "app/shell/ScreenFit.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/UiFont.h"
+#include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/FreedHeap.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPixmapCache>
 #include <QScreen>
@@ -13,8 +16,35 @@
 
 namespace vantorel {
 
+namespace {
+
+// The main window's frame: tells its controller when the user closed it.
+class KeptMainWindow final : public QWidget
+{
+public:
+    explicit KeptMainWindow(std::function<void()> closed)
+        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                               | Qt::WindowMinimizeButtonHint)
+        , m_closed(std::move(closed))
+    {
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        QWidget::closeEvent(event);
+        if (event->isAccepted() && m_closed)
+            m_closed();
+    }
+
+private:
+    std::function<void()> m_closed;
+};
+
+} // namespace
+
 MainWindowController::MainWindowController(ContentFactory content, std::function<void(const QString&)> log)
-    : m_content(std::move(content))
+    : m_makeContent(std::move(content))
     , m_log(std::move(log))
 {
 }
@@ -24,10 +54,19 @@ MainWindowController::~MainWindowController()
     delete m_window;
 }
 
+QSize MainWindowController::fittedSize(const QRect& available, const QMargins& frame)
+{
+    return ScreenFit::fittedSize(windowSize, available, frame);
+}
+
 void MainWindowController::show(const QString& reason)
 {
-    if (!m_window)
+    const bool created = !m_window;
+    if (created)
         create();
+    if (!m_content)
+        buildContent();
+    fitToScreen(created);
     m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
@@ -37,19 +76,27 @@ void MainWindowController::show(const QString& reason)
 
 void MainWindowController::create()
 {
-    // Title, close and minimise only: the window has one size.
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                            | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    // Title, close and minimise only: the window has one size on a screen.
+    auto* window = new KeptMainWindow([this] { closed(); });
     window->setObjectName(QStringLiteral("mainWindow"));
     window->setWindowTitle(windowTitle);
     window->setFixedSize(windowSize);
-    // Closing gives the window and its pages back (memory, their threads); only an explicit quit
-    // ends the application. Minimising keeps them.
+    // Only an explicit quit ends the application.
     window->setAttribute(Qt::WA_QuitOnClose, false);
-    window->setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_window = window;
+    log(QStringLiteral("mainWindow.created"));
+}
+
+void MainWindowController::buildContent()
+{
+    QWidget* content = m_makeContent ? m_makeContent(m_page) : nullptr;
+    if (!content)
+        return;
     // Once the pages are gone, so are the pictures and faces cached for them and the heap pages
     // they freed.
-    QObject::connect(window, &QObject::destroyed, [] {
+    QObject::connect(content, &QObject::destroyed, [] {
         QTimer::singleShot(0, [] {
             IconProvider::releaseCaches();
             QPixmapCache::clear();
@@ -57,19 +104,46 @@ void MainWindowController::create()
             returnFreedHeapToSystem();
         });
     });
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
+    m_window->layout()->addWidget(content);
+    m_content = content;
+}
+
+void MainWindowController::closed()
+{
+    // The pages go; the page shown is what the next showing builds.
+    if (const auto* view = qobject_cast<const ContentView*>(m_content.data()))
+        m_page = view->page();
     if (m_content) {
-        if (QWidget* content = m_content())
-            layout->addWidget(content);
+        m_window->layout()->removeWidget(m_content);
+        m_content->deleteLater();
+        m_content = nullptr;
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), windowSize);
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
-    m_window = window;
-    log(QStringLiteral("mainWindow.created"));
+}
+
+void MainWindowController::fitToScreen(bool centre)
+{
+    const QScreen* screen = centre ? QGuiApplication::primaryScreen() : m_window->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The decoration is known once the window manager framed the window.
+    const QRect frameGeometry = m_window->frameGeometry();
+    const QRect geometry = m_window->geometry();
+    QMargins frame(geometry.left() - frameGeometry.left(), geometry.top() - frameGeometry.top(),
+                   frameGeometry.right() - geometry.right(), frameGeometry.bottom() - geometry.bottom());
+    if (frame.isNull())
+        frame = assumedFrame;
+    const QSize size = fittedSize(available, frame);
+    m_window->setFixedSize(size);
+    if (m_content)
+        ScreenFit::fitContentHeight(m_content, ContentView::minimumRootHeight, size.height());
+    QRect placed(QPoint(), size.grownBy(frame));
+    if (centre)
+        placed.moveCenter(available.center());
+    else
+        placed.moveTopLeft(m_window->pos());
+    // pos() is the frame's top left: the title bar stays on screen.
+    m_window->move(ScreenFit::keptInside(placed, available).topLeft());
 }
 
 void MainWindowController::log(const QString& message) const

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "app/window/PopoverPage.h"
+
+#include <QMargins>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -9,37 +13,56 @@
 
 namespace vantorel {
 
-// Owns the single main window: built on request and destroyed when the user closes it, so an idle
-// application holds no pages and the next request builds them afresh. GUI thread only.
+// Owns the single main window: built once, on the first request, and kept for the life of the
+// process. Closing it gives its root view back (pages, their memory and threads) but keeps the
+// window, its position and the page shown, so the next request shows the same page where the
+// user left it. GUI thread only.
 class MainWindowController final
 {
 public:
     static constexpr QSize windowSize{482, 560};
     static inline const QString windowTitle = QStringLiteral("Vantorel");
+    // Room kept for the window manager's title bar while its real size is unknown (before the
+    // window was first shown).
+    static constexpr QMargins assumedFrame{0, 40, 0, 0};
 
-    using ContentFactory = std::function<QWidget*()>;
+    // Builds the root view showing `page`.
+    using ContentFactory = std::function<QWidget*(PopoverPage page)>;
 
-    // `content` builds the window's root view each time the window is built; `log` defaults to
-    // AppDiagnostics::log.
+    // `content` builds the window's root view on the first showing and on each showing after a
+    // close; `log` defaults to AppDiagnostics::log.
     explicit MainWindowController(ContentFactory content, std::function<void(const QString&)> log = {});
     MainWindowController(const MainWindowController&) = delete;
     MainWindowController& operator=(const MainWindowController&) = delete;
     ~MainWindowController();
 
-    // Builds the window when there is none (centred), then restores it when minimised, shows it,
-    // raises it and asks for activation; logs "mainWindow.open reason=<reason>".
+    // Builds the window when there is none (centred; logs "mainWindow.created"), its root view
+    // when the window was closed, fits it to the screen's available geometry, then restores it
+    // when minimised, shows it, raises it and asks for activation; logs
+    // "mainWindow.open reason=<reason>".
     void show(const QString& reason);
 
-    // The window while it exists, else null.
+    // The window once built, else null.
     QWidget* window() const { return m_window; }
+    // The root view while the window holds one (not after a close), else null.
+    QWidget* content() const { return m_content; }
+
+    // The window's content size on a screen with `available` geometry: 482 × 560 wherever the
+    // window with its frame fits, else smaller.
+    static QSize fittedSize(const QRect& available, const QMargins& frame);
 
 private:
     void create();
+    void buildContent();
+    void closed();
+    void fitToScreen(bool centre);
     void log(const QString& message) const;
 
-    ContentFactory m_content;
+    ContentFactory m_makeContent;
     std::function<void(const QString&)> m_log;
     QPointer<QWidget> m_window;
+    QPointer<QWidget> m_content;
+    PopoverPage m_page = PopoverPage::main;
 };
 
 } // namespace vantorel

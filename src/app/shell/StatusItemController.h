@@ -2,6 +2,7 @@
 
 #include "app/platform/StatusItemBackend.h"
 #include "app/ui/MenuBarGaugeImageRenderer.h"
+#include "app/window/PopoverPage.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -36,8 +37,9 @@ public:
         MenuBarGaugeImageRenderer::Environment rendererEnvironment;
         // Builds the popover's content once, with the controller; empty leaves it blank.
         std::function<QWidget*()> popoverContent;
-        // Builds the main window's content on its first showing; empty leaves it blank.
-        std::function<QWidget*()> mainWindowContent;
+        // Builds the main window's content showing a page, on its first showing and on each
+        // showing after a close; empty leaves it blank.
+        std::function<QWidget*(PopoverPage)> mainWindowContent;
         // Diagnostics lines; AppDiagnostics::log when empty.
         std::function<void(const QString&)> log;
         // Runs a drawing of tray picture sizes away from the GUI thread; a task of the global

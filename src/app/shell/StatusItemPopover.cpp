@@ -1,6 +1,8 @@
 #include "app/shell/StatusItemPopover.h"
 
+#include "app/shell/ScreenFit.h"
 #include "app/ui/SystemColors.h"
+#include "app/window/ContentView.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -34,7 +36,10 @@ void StatusItemPopover::open(const QRect& anchor)
         if (!screen)
             screen = QGuiApplication::primaryScreen();
         if (screen)
-            move(frameFor(anchor, screen->geometry(), screen->availableGeometry()).topLeft());
+            fitTo(frameFor(anchor, screen->geometry(), screen->availableGeometry()));
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Placed by the window system, but no larger than the screen leaves.
+        fitTo(QRect(pos(), ScreenFit::fittedSize(popoverSize, screen->availableGeometry())));
     }
     m_hiddenByDeactivation.invalidate();
     // Watching the whole application only while shown: a hidden popover costs nothing per event.
@@ -61,15 +66,18 @@ bool StatusItemPopover::justHidDueToDeactivation() const
 
 QRect StatusItemPopover::frameFor(const QRect& anchor, const QRect& screenGeometry, const QRect& availableGeometry)
 {
-    const int width = popoverSize.width();
-    const int height = popoverSize.height();
+    const QSize size = ScreenFit::fittedSize(popoverSize, availableGeometry);
     const bool upperHalf = anchor.center().y() < screenGeometry.top() + screenGeometry.height() / 2;
-    int top = upperHalf ? anchor.bottom() + 1 : anchor.top() - height;
-    int left = anchor.left() + anchor.width() / 2 - width / 2;
-    // Clamped with the far edge first, so a screen smaller than the popover keeps its top left.
-    left = std::max(std::min(left, availableGeometry.right() + 1 - width), availableGeometry.left());
-    top = std::max(std::min(top, availableGeometry.bottom() + 1 - height), availableGeometry.top());
-    return {left, top, width, height};
+    const int top = upperHalf ? anchor.bottom() + 1 : anchor.top() - size.height();
+    const int left = anchor.left() + anchor.width() / 2 - size.width() / 2;
+    return ScreenFit::keptInside(QRect(QPoint(left, top), size), availableGeometry);
+}
+
+void StatusItemPopover::fitTo(const QRect& frame)
+{
+    setFixedSize(frame.size());
+    ScreenFit::fitContentHeight(m_content, ContentView::minimumRootHeight, frame.height() - 2 * borderWidth);
+    move(frame.topLeft());
 }
 
 void StatusItemPopover::ignorePressesIn(QWidget* window)

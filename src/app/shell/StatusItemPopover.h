@@ -12,7 +12,7 @@
 namespace vantorel {
 
 // The window the status item opens: a frameless 482 × 560 tool window hosting the application's
-// content, placed by the item, with a thin border so it stands apart from a window behind it. It
+// content (smaller on a screen whose available geometry is smaller), placed by the item, with a thin border so it stands apart from a window behind it. It
 // hides when the application loses activation to another one and when a mouse button is pressed
 // in any other window, the application's own included; dialogs opened from its pages and the
 // windows it is told to ignore keep it open. Escape closes it.
@@ -39,7 +39,8 @@ public:
     void ignorePressesIn(QWidget* window);
 
     // Below the anchor when it sits in the upper half of the screen, else above it; centred on
-    // the anchor horizontally and kept inside the available geometry.
+    // the anchor horizontally and kept inside the available geometry, shrunk to it where the
+    // popover's size does not fit.
     static QRect frameFor(const QRect& anchor, const QRect& screenGeometry, const QRect& availableGeometry);
 
     // The border, drawn inside the popover's edge.
@@ -56,6 +57,7 @@ private:
     void hideItself();
     bool isInside(const QWidget* widget) const;
     void buildContentIfNeeded();
+    void fitTo(const QRect& frame);
 
     ContentFactory m_makeContent;
     QPointer<QWidget> m_content;

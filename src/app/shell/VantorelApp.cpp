@@ -192,7 +192,7 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
                           .backend = std::move(statusItemBackend),
                           .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
                           .popoverContent = [this] { return makeContentView(); },
-                          .mainWindowContent = [this] { return makeContentView(); },
+                          .mainWindowContent = [this](PopoverPage page) { return makeContentView(page); },
                           .log = {}});
 
     const QPointer<AppViewModel> core(m_viewModel.get());
@@ -255,7 +255,7 @@ void VantorelApp::buildSyncServices()
     m_monitoring->observe(std::move(observed), m_cloudSync.get());
 }
 
-QWidget* VantorelApp::makeContentView()
+QWidget* VantorelApp::makeContentView(PopoverPage page)
 {
     // A click on the tray item may come before the deferred build.
     buildSyncServices();
@@ -294,7 +294,7 @@ QWidget* VantorelApp::makeContentView()
         return new MacInitialSetupView(*environment.viewModel, environment.syncCoordinator,
                                        environment.cloudCoordinator, std::move(draft), std::move(dismiss));
     };
-    return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
+    return new ContentView(std::move(environment), std::move(pages), page);
 }
 
 int VantorelApp::exec()

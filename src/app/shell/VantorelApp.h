@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/shell/StartupSettings.h"
+#include "app/window/PopoverPage.h"
 
 #include <future>
 #include <memory>
@@ -53,7 +54,7 @@ private:
     // tray item; everything that reaches them first calls this.
     void buildSyncServices();
     // A root view over the shared objects, for the main window and the popover.
-    QWidget* makeContentView();
+    QWidget* makeContentView(PopoverPage page = PopoverPage::main);
 
     QApplication& m_app;
     std::unique_ptr<DesktopAppearance> m_appearance;

@@ -53,6 +53,32 @@ QString deleteFailedText()
     return folderText(u"のデータを削除できませんでした");
 }
 
+// What the store's failures mean for this PC's own sync folder. The store's own texts speak of
+// an Apple Account and a Mac, as the phone side has them; here the folder and its users are named.
+QString desktopMessage(const CloudSyncError& error)
+{
+    using Code = CloudSyncError::Code;
+    switch (error.code()) {
+    case Code::retryLater:
+        return QStringLiteral("%1を別のプロセスが使用中です。しばらくしてから自動で再試行します。").arg(PlatformWords::cloudFolder);
+    case Code::notSignedIn:
+        return QStringLiteral("%1が見つかりません。iCloud同期をもう一度ONにしてください。").arg(PlatformWords::cloudFolder);
+    case Code::restricted:
+        return QStringLiteral("%1に書き込めません。フォルダの権限を確認してください。").arg(PlatformWords::cloudFolder);
+    case Code::accountChanged:
+        return QStringLiteral("%1が別のものに置き換わりました。iCloud同期をもう一度ONにしてください。")
+            .arg(PlatformWords::cloudFolder);
+    case Code::anotherMac:
+        return QStringLiteral("%1には、別のPCまたは別のユーザーが保存した同期データがあります。%2から送るには、先に削除してください。")
+            .arg(PlatformWords::cloudFolder, PlatformWords::thisComputer);
+    case Code::quotaExceeded:
+        return QStringLiteral("ディスクの空き容量が足りないため、%1に保存できません。").arg(PlatformWords::cloudFolder);
+    default:
+        break;
+    }
+    return error.message();
+}
+
 // Digits only, fitting 64 bits; anything else counts as no revision.
 std::optional<std::uint64_t> parseRevision(const std::optional<QString>& stored)
 {
@@ -371,7 +397,7 @@ QCoro::Task<> MacCloudSyncCoordinator::runWait(QPointer<MacCloudSyncCoordinator>
 void MacCloudSyncCoordinator::checkAccount()
 {
     m_isCheckingAccount = true;
-    m_statusText = text(u"Apple Accountを確認しています");
+    m_statusText = folderText(u"を確認しています");
     m_operationTask = TaskHandle::start([this](CancelToken token) {
         return runAccountCheck(QPointer<MacCloudSyncCoordinator>(this), m_store, m_session, token);
     });
@@ -519,7 +545,7 @@ void MacCloudSyncCoordinator::handleFailure(std::exception_ptr error, bool delet
         requireReauthorization(failure);
         return;
     }
-    m_errorMessage = failure.message();
+    m_errorMessage = desktopMessage(failure);
     m_statusText = deleting ? deleteFailedText() : folderText(u"に保存できませんでした");
     double wait = 0;
     if (failure.code() == Code::retryLater)
@@ -553,8 +579,8 @@ void MacCloudSyncCoordinator::requireReauthorization(const CloudSyncError& error
     clearPublicationState();
     setSourceMaintenance(false);
     m_requiresReauthorization = true;
-    m_errorMessage = error.message();
-    m_statusText = text(u"Apple Accountの再確認が必要です");
+    m_errorMessage = desktopMessage(error);
+    m_statusText = folderText(u"の再確認が必要です");
 }
 
 void MacCloudSyncCoordinator::handleAccountChange()

@@ -82,7 +82,7 @@ MacCloudSyncSettingsView::MacCloudSyncSettingsView(MacCloudSyncCoordinator& coor
     , m_error(new CaptionLabel(QString(), this))
     , m_lastUpload(smallLine(QStringLiteral("lastUpload"), this))
     , m_nextUpload(smallLine(QStringLiteral("nextUpload"), this))
-    , m_reauthorize(new SymbolButton(QStringLiteral("Apple Accountを確認してON"),
+    , m_reauthorize(new SymbolButton(QStringLiteral("%1を確認してON").arg(PlatformWords::cloudFolder),
                                      QStringLiteral("person.crop.circle.badge.checkmark"), this))
     , m_upload(new SymbolButton(QStringLiteral("今すぐ送信"), QStringLiteral("icloud.and.arrow.up"), this))
     , m_delete(new SymbolButton(QStringLiteral("iCloudデータを削除"), QStringLiteral("trash"), this))

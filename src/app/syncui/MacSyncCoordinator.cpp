@@ -244,11 +244,12 @@ void MacSyncCoordinator::startServing()
         if (!current())
             return;
         ChangeScope scope(*self);
-        self->setStatusText(SyncText::prefix(status, maximumStatusTextCharacters));
+        self->serverStatusChanged(status);
     });
     if (m_latestSnapshot)
         m_server->updateSnapshot(*m_latestSnapshot);
     setErrorMessage(std::nullopt);
+    m_listenerDown = false;
     setStatusText(utf16Text(u"接続を開始しています"));
     try {
         m_server->start(m_registeredDevice);
@@ -280,6 +281,21 @@ void MacSyncCoordinator::failClosed(const std::optional<QString>& message, bool 
     setErrorMessage(message);
     if (storageFailure)
         m_registrationNeedsAttention = true;
+}
+
+void MacSyncCoordinator::serverStatusChanged(const QString& status)
+{
+    setStatusText(SyncText::prefix(status, maximumStatusTextCharacters));
+    const bool down = MacSyncServing::saysListenerDown(status);
+    if (down != m_listenerDown) {
+        m_listenerDown = down;
+        m_changePending = true;
+    }
+    // A code nobody can reach is not offered.
+    if (down && (m_invitation || m_connectionString) && m_server) {
+        m_server->cancelPairing();
+        clearPairingDisplay();
+    }
 }
 
 void MacSyncCoordinator::refreshSnapshotNow()

@@ -63,6 +63,9 @@ public:
     // The last read of the registration found no secret service at all: sync cannot turn on
     // until one runs. Cleared by the next read that gets an answer.
     bool secretStoreMissing() const { return m_secretStoreMissing; }
+    // The server said its listener is not up (no discovery daemon, no network): no connection
+    // code is offered until it is. Cleared by every start of serving and every other status.
+    bool listenerDown() const { return m_listenerDown; }
     const std::optional<UsageSyncSnapshot>& latestSnapshot() const { return m_latestSnapshot; }
 
     // The running server, null when not serving.
@@ -132,6 +135,7 @@ private:
     void failClosed(const std::optional<QString>& message, bool storageFailure);
     void handleTermination();
     void setStatusText(const QString& text);
+    void serverStatusChanged(const QString& status);
     void setErrorMessage(const std::optional<QString>& message);
     void storeEnabled(bool enabled);
     // Seconds until maintain() can next act; the loop sleeps this long.
@@ -154,6 +158,7 @@ private:
     bool m_registrationNeedsAttention = false;
     bool m_revocationPending = false;
     bool m_secretStoreMissing = false;
+    bool m_listenerDown = false;
     std::optional<UsageSyncSnapshot> m_latestSnapshot;
 
     std::shared_ptr<SettingsStore> m_defaults;

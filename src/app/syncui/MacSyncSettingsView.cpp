@@ -94,7 +94,7 @@ MacSyncPairingView::MacSyncPairingView(MacSyncCoordinator& coordinator, const QS
     actions->setSpacing(8);
     auto* copy = new SymbolButton(QStringLiteral("接続文字列をコピー"), QStringLiteral("doc.on.doc"), this);
     copy->setObjectName(QStringLiteral("copyMenuButton"));
-    copy->setToolTip(QStringLiteral("iPhone用のコピーは、同じApple Accountの端末へ共有される場合があります"));
+    copy->setToolTip(QStringLiteral("iPhone用のコピーは、クリップボードを共有するアプリや端末にも渡る場合があります"));
     auto* menu = new QMenu(copy);
     const qreal ratio = devicePixelRatioF();
     const QColor tint = SystemColors::current().label;
@@ -308,9 +308,10 @@ void MacSyncSettingsView::refresh()
     setLocalRowShown(m_revoke, !revocationPending && (device || attention));
 
     const auto& connectionString = m_coordinator.connectionString();
-    const bool pairing = enabled && connectionString.has_value();
+    const bool listenerDown = m_coordinator.listenerDown();
+    const bool pairing = enabled && connectionString.has_value() && !listenerDown;
     m_register->setText(device ? QStringLiteral("iPhoneを再登録") : QStringLiteral("iPhoneを登録"));
-    setLocalRowShown(m_register, enabled && !pairing);
+    setLocalRowShown(m_register, enabled && !pairing && !listenerDown);
     if (pairing && m_pairing) {
         m_pairing->setConnectionString(*connectionString);
         m_pairing->refresh();

@@ -283,7 +283,7 @@ QCoro::Task<DiscordWebhookURLResolution> AppViewModel::resolveDiscordWebhookURL(
     return DiscordOutboxWorker::resolveDiscordWebhookURL(QPointer<AppViewModel>(this));
 }
 
-QCoro::Task<> AppViewModel::saveAPIKey(QString key)
+QCoro::Task<bool> AppViewModel::saveAPIKey(QString key)
 {
     return DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel>(this), std::move(key));
 }
@@ -293,7 +293,7 @@ QCoro::Task<> AppViewModel::deleteAPIKey()
     return DiscordSettingsActions::deleteAPIKey(QPointer<AppViewModel>(this));
 }
 
-QCoro::Task<> AppViewModel::saveDiscordWebhookURL(QString text)
+QCoro::Task<bool> AppViewModel::saveDiscordWebhookURL(QString text)
 {
     return DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewModel>(this), std::move(text));
 }

@@ -208,9 +208,9 @@ public:
 
     // Secrets and Discord settings actions.
     QCoro::Task<> refreshKeychainSavedState();
-    QCoro::Task<> saveAPIKey(QString key);
+    QCoro::Task<bool> saveAPIKey(QString key);
     QCoro::Task<> deleteAPIKey();
-    QCoro::Task<> saveDiscordWebhookURL(QString text);
+    QCoro::Task<bool> saveDiscordWebhookURL(QString text);
     QCoro::Task<> deleteDiscordWebhookURL();
     void sendDiscordTestNotification();
     QCoro::Task<> confirmDiscordTestNotification(DiscordTestDraft draft);

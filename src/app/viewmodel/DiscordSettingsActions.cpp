@@ -8,6 +8,7 @@
 #include "app/viewmodel/MacNotificationDelivery.h"
 #include "app/viewmodel/StoredState.h"
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/SecretStore.h"
 #include "core/model/DiscordTestPreview.h"
 #include "core/model/NotificationChannel.h"
 #include "core/model/NotificationMessageBuilder.h"
@@ -44,6 +45,18 @@ QString errorText(const std::exception_ptr& error)
     } catch (...) {
     }
     return QString();
+}
+
+// No secret service runs: nothing can be stored until one does, and there is nothing to unlock.
+bool storeMissing(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const KeychainError& failure) {
+        return failure.status() == SecretStore::Status::notAvailable;
+    } catch (...) {
+    }
+    return false;
 }
 
 QString holdMessage(Date hold)
@@ -168,34 +181,47 @@ QCoro::Task<SecretWrite> writeSecret(QPointer<AppViewModel> viewModel, QString s
 
 } // namespace
 
+QString DiscordSettingsActions::webhookStoreMissingText()
+{
+    return QStringLiteral("%1が動いていないため、Discord Webhook URLを保存できません。").arg(PlatformWords::secretStore);
+}
+
+QString DiscordSettingsActions::apiKeyStoreMissingText()
+{
+    return QStringLiteral("%1が動いていないため、API Keyを保存できません。").arg(PlatformWords::secretStore);
+}
+
 QString DiscordSettingsActions::versionText()
 {
     const auto version = AppDiagnostics::versionAndBuild();
     return QStringLiteral("Version ") + version.version + QStringLiteral(" / Build ") + version.build;
 }
 
-QCoro::Task<> DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel> viewModel, QString key)
+QCoro::Task<bool> DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel> viewModel, QString key)
 {
     if (!viewModel) {
-        co_return;
+        co_return false;
     }
     const QString trimmed = key.trimmed();
     if (trimmed.isEmpty()) {
         viewModel->publishedState().apiKeyMessage = QStringLiteral("API Key が空です。");
-        co_return;
+        co_return false;
     }
     const std::exception_ptr error =
         (co_await writeSecret(viewModel, KeychainStore::openAIAPIKeyService, trimmed)).error;
     if (!viewModel) {
-        co_return;
+        co_return false;
     }
     if (error) {
-        viewModel->publishedState().apiKeyMessage = errorText(error);
-        co_return;
+        const bool missing = storeMissing(error);
+        viewModel->publishedState().secretStoreUnavailable |= missing;
+        viewModel->publishedState().apiKeyMessage = missing ? apiKeyStoreMissingText() : errorText(error);
+        co_return false;
     }
     AppState& state = viewModel->publishedState();
     state.apiKeyIsSaved = true;
     state.apiKeyMessage = QStringLiteral("API Key を") + PlatformWords::secretStore + QStringLiteral("に保存しました。");
+    co_return true;
 }
 
 QCoro::Task<> DiscordSettingsActions::deleteAPIKey(QPointer<AppViewModel> viewModel)
@@ -219,25 +245,29 @@ QCoro::Task<> DiscordSettingsActions::deleteAPIKey(QPointer<AppViewModel> viewMo
     viewModel->publishedState().apiKeyMessage = QStringLiteral("API Key を削除しました。");
 }
 
-QCoro::Task<> DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewModel> viewModel, QString text)
+QCoro::Task<bool> DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewModel> viewModel, QString text)
 {
     if (!viewModel) {
-        co_return;
+        co_return false;
     }
     const QString trimmed = text.trimmed();
     if (!DiscordWebhookService::isValidWebhookURL(trimmed)) {
         viewModel->publishedState().discordWebhookMessage = QStringLiteral("Discord Webhook URLの形式を確認してください。");
-        co_return;
+        co_return false;
     }
     const std::exception_ptr error =
         (co_await writeSecret(viewModel, KeychainStore::discordWebhookURLService, trimmed)).error;
     if (!viewModel) {
-        co_return;
+        co_return false;
     }
     if (error) {
-        viewModel->publishedState().discordWebhookMessage =
-            QStringLiteral("Webhookを保存できません。") + PlatformWords::secretStore + QStringLiteral("の許可を確認してください。");
-        co_return;
+        const bool missing = storeMissing(error);
+        viewModel->publishedState().secretStoreUnavailable |= missing;
+        viewModel->publishedState().discordWebhookMessage = missing
+            ? webhookStoreMissingText()
+            : QStringLiteral("Webhookを保存できません。") + PlatformWords::secretStore
+                  + QStringLiteral("の許可を確認してください。");
+        co_return false;
     }
     clearAttention(*viewModel);
     viewModel->dependencies().discordWebhookURLCache->resolve(SecureValueReadResult::value(trimmed));
@@ -248,6 +278,7 @@ QCoro::Task<> DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppViewMode
     viewModel->startTask([viewModel] {
         return viewModel->retryPendingDiscordNotificationsAfterCredentialRecovery(QStringLiteral("webhook-saved"));
     });
+    co_return true;
 }
 
 QCoro::Task<> DiscordSettingsActions::deleteDiscordWebhookURL(QPointer<AppViewModel> viewModel)
@@ -340,8 +371,10 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
 
     switch (resolution.kind) {
     case DiscordWebhookURLResolution::Kind::temporarilyUnavailable:
-        viewModel->publishedState().discordWebhookMessage =
-            PlatformWords::secretStore + QStringLiteral("が一時的に利用できません。") + PlatformWords::secretStore
+        // A locked keyring comes back by itself; a missing one has nothing to unlock.
+        viewModel->publishedState().discordWebhookMessage = viewModel->secretStoreUnavailable()
+            ? QStringLiteral("%1が動いていないため、Discordへ送信できません。").arg(PlatformWords::secretStore)
+            : PlatformWords::secretStore + QStringLiteral("が一時的に利用できません。") + PlatformWords::secretStore
                 + QStringLiteral("のロック解除後に自動再送します。");
         viewModel->log(QStringLiteral("discord.send.skipped reason=keychainTemporarilyUnavailable"));
         co_return Outcome::failed(DeliveryStatus::credentialUnavailable);

@@ -21,9 +21,10 @@ class AppViewModel;
 // writes apply in call order and the GUI thread never waits for the keyring.
 struct DiscordSettingsActions
 {
-    static QCoro::Task<> saveAPIKey(QPointer<AppViewModel> viewModel, QString key);
+    // The saves answer whether the secret was stored, so a view keeps what was typed otherwise.
+    static QCoro::Task<bool> saveAPIKey(QPointer<AppViewModel> viewModel, QString key);
     static QCoro::Task<> deleteAPIKey(QPointer<AppViewModel> viewModel);
-    static QCoro::Task<> saveDiscordWebhookURL(QPointer<AppViewModel> viewModel, QString text);
+    static QCoro::Task<bool> saveDiscordWebhookURL(QPointer<AppViewModel> viewModel, QString text);
     static QCoro::Task<> deleteDiscordWebhookURL(QPointer<AppViewModel> viewModel);
     static void sendDiscordTestNotification(AppViewModel& viewModel);
     static QCoro::Task<> confirmDiscordTestNotification(QPointer<AppViewModel> viewModel, DiscordTestDraft draft);
@@ -31,6 +32,10 @@ struct DiscordSettingsActions
                                                               bool requiresEnabledSetting,
                                                               std::optional<PendingDiscordNotification> pendingNotification,
                                                               bool includesAppVersion);
+
+    // Why the webhook and the API key cannot be saved while no secret service runs.
+    static QString webhookStoreMissingText();
+    static QString apiKeyStoreMissingText();
 
     // "Version <version> / Build <build>" of the running application.
     static QString versionText();

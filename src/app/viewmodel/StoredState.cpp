@@ -5,9 +5,11 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/AsyncKeychain.h"
 #include "app/viewmodel/DiscordOutboxWorker.h"
+#include "app/viewmodel/StorageFailureText.h"
 #include "app/viewmodel/StoredHistories.h"
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/FreedHeap.h"
+#include "core/foundation/JsonFileSettingsStore.h"
 #include "core/model/HistoryRetention.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
@@ -16,6 +18,7 @@
 #include "core/rules/DiscordWebhookURLCache.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -98,13 +101,14 @@ StoredState::~StoredState()
     }
 }
 
-std::optional<QString> StoredState::storageFailureMessage(const QString& settingsFailure, const QString& logFailure)
+std::optional<QString> StoredState::storageFailureMessage(const QString& settingsFailure, const QString& logFailure,
+                                                         const QString& settingsFolder, const QString& logFolder)
 {
     if (!settingsFailure.isEmpty()) {
-        return QStringLiteral("設定を保存できませんでした: ") + settingsFailure;
+        return StorageFailureText::settings(settingsFailure, settingsFolder);
     }
     if (!logFailure.isEmpty()) {
-        return QStringLiteral("ログを書き込めませんでした: ") + logFailure;
+        return StorageFailureText::log(logFailure, logFolder);
     }
     return std::nullopt;
 }
@@ -123,7 +127,16 @@ void StoredState::watchWriteFailures()
 
 void StoredState::publishStorageFailure()
 {
-    auto message = storageFailureMessage(defaults().writeFailure(), AppDiagnostics::writeFailure());
+    const QString settingsFailure = defaults().writeFailure();
+    const QString logFailure = AppDiagnostics::writeFailure();
+    std::optional<QString> message;
+    if (!settingsFailure.isEmpty() || !logFailure.isEmpty()) {
+        // Only the file-backed store can fail; any other names the default place.
+        const auto* file = dynamic_cast<const JsonFileSettingsStore*>(&defaults());
+        const QString settingsFile = file ? file->filePath() : JsonFileSettingsStore::defaultFilePath();
+        message = storageFailureMessage(settingsFailure, logFailure, QFileInfo(settingsFile).absolutePath(),
+                                        QFileInfo(AppDiagnostics::logFilePath()).absolutePath());
+    }
     if (message != m_viewModel.state().storageFailureMessage) {
         m_viewModel.publishedState().storageFailureMessage = std::move(message);
     }

@@ -58,9 +58,10 @@ public:
     StoredState(const StoredState&) = delete;
     StoredState& operator=(const StoredState&) = delete;
 
-    // The line the window shows while the settings file or the log cannot be written: why, in the
-    // system's words. None when both write.
-    static std::optional<QString> storageFailureMessage(const QString& settingsFailure, const QString& logFailure);
+    // The warning the window shows while the settings file (in `settingsFolder`) or the log (in
+    // `logFolder`) cannot be written, the settings first. None when both write.
+    static std::optional<QString> storageFailureMessage(const QString& settingsFailure, const QString& logFailure,
+                                                        const QString& settingsFolder, const QString& logFolder);
 
     // The JSON document stored under the key, decoded; none when absent, not data, not JSON or
     // not the record.

@@ -6,7 +6,9 @@
 #include "app/ui/SystemColors.h"
 #include "app/ui/ToggleSwitch.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/DiscordSettingsActions.h"
 #include "app/window/MonospaceEditor.h"
+#include "app/window/SecretField.h"
 #include "core/sources/ServiceNameDraft.h"
 
 #include <QHBoxLayout>
@@ -43,7 +45,9 @@ AdvancedSettingsSection::AdvancedSettingsSection(AppViewModel& model, QWidget* p
     , m_rate(new ToggleSwitch(QStringLiteral("OpenAI API レート取得"), this))
     , m_apiModel(lineEdit(this, QStringLiteral("advanced.apiModel"), QStringLiteral("APIモデル")))
     , m_apiKey(lineEdit(this, QStringLiteral("advanced.apiKey"), QStringLiteral("OpenAI API Key")))
+    , m_saveKey(new QPushButton(QStringLiteral("API Key保存"), this))
     , m_deleteKey(new QPushButton(QStringLiteral("削除"), this))
+    , m_keyStoreMissing(new CaptionLabel(DiscordSettingsActions::apiKeyStoreMissingText(), this))
     , m_apiKeyMessage(new CaptionLabel(QString(), this))
     , m_codexNames(new MonospaceEditor(editorMinimumHeight, this))
     , m_claudeNames(new MonospaceEditor(editorMinimumHeight, this))
@@ -55,15 +59,15 @@ AdvancedSettingsSection::AdvancedSettingsSection(AppViewModel& model, QWidget* p
 
     m_rate->setObjectName(QStringLiteral("advanced.apiRate"));
     m_apiKey->setEchoMode(QLineEdit::Password);
-    auto* saveKey = new QPushButton(QStringLiteral("API Key保存"), this);
-    saveKey->setObjectName(QStringLiteral("advanced.saveAPIKey"));
+    m_saveKey->setObjectName(QStringLiteral("advanced.saveAPIKey"));
     m_deleteKey->setObjectName(QStringLiteral("advanced.deleteAPIKey"));
     setTextColor(m_deleteKey, [](const SystemColors& c) { return c.systemRed; });
     auto* keyRow = new QHBoxLayout;
-    keyRow->addWidget(saveKey);
+    keyRow->addWidget(m_saveKey);
     keyRow->addWidget(m_deleteKey);
     keyRow->addStretch();
     m_apiKeyMessage->setObjectName(QStringLiteral("advanced.apiKeyMessage"));
+    m_keyStoreMissing->setObjectName(QStringLiteral("advanced.secretStoreMissing"));
 
     m_codexNames->setObjectName(QStringLiteral("advanced.codexComponentNames"));
     m_claudeNames->setObjectName(QStringLiteral("advanced.claudeComponentNames"));
@@ -77,6 +81,7 @@ AdvancedSettingsSection::AdvancedSettingsSection(AppViewModel& model, QWidget* p
     column->addWidget(m_apiModel);
     column->addWidget(m_apiKey);
     column->addLayout(keyRow);
+    column->addWidget(m_keyStoreMissing);
     column->addWidget(m_apiKeyMessage);
     column->addWidget(new CaptionLabel(QStringLiteral("Codex 対象サービス名"), this));
     column->addWidget(m_codexNames);
@@ -102,9 +107,8 @@ AdvancedSettingsSection::AdvancedSettingsSection(AppViewModel& model, QWidget* p
         settings.apiRateAutoRefreshEnabled = on;
         m_model.setSettings(settings);
     });
-    connect(saveKey, &QPushButton::clicked, this, [this] {
-        m_model.saveAPIKey(m_apiKey->text());
-        m_apiKey->clear();
+    connect(m_saveKey, &QPushButton::clicked, this, [this] {
+        clearSecretFieldOnceSaved(m_model.saveAPIKey(m_apiKey->text()), m_apiKey, m_apiKey->text());
     });
     connect(m_deleteKey, &QPushButton::clicked, this, [this] {
         m_model.deleteAPIKey();
@@ -138,7 +142,11 @@ void AdvancedSettingsSection::refresh()
     showText(m_apiModel, settings.apiRateModel);
     m_rate->setChecked(settings.apiRateAutoRefreshEnabled);
     m_rate->setEnabled(m_model.apiKeyIsSaved() && settings.codexEnabled);
-    m_deleteKey->setEnabled(m_model.apiKeyIsSaved());
+    const bool storeRuns = !m_model.secretStoreUnavailable();
+    m_apiKey->setEnabled(storeRuns);
+    m_saveKey->setEnabled(storeRuns);
+    m_deleteKey->setEnabled(storeRuns && m_model.apiKeyIsSaved());
+    m_keyStoreMissing->setVisible(!storeRuns);
     m_apiKeyMessage->setText(m_model.apiKeyMessage().value_or(QString()));
     m_apiKeyMessage->setVisible(m_model.apiKeyMessage().has_value());
 }

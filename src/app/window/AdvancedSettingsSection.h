@@ -41,7 +41,9 @@ private:
     ToggleSwitch* m_rate;
     QLineEdit* m_apiModel;
     QLineEdit* m_apiKey;
+    QPushButton* m_saveKey;
     QPushButton* m_deleteKey;
+    QLabel* m_keyStoreMissing;
     QLabel* m_apiKeyMessage;
     QPlainTextEdit* m_codexNames;
     QPlainTextEdit* m_claudeNames;

@@ -4,6 +4,8 @@
 #include "app/ui/SystemColors.h"
 #include "app/ui/TextColor.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/DiscordSettingsActions.h"
+#include "app/window/SecretField.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -25,8 +27,10 @@ DiscordWebhookSection::DiscordWebhookSection(AppViewModel& model, QWidget* paren
     : QWidget(parent)
     , m_model(model)
     , m_url(new QLineEdit(this))
+    , m_save(new QPushButton(QStringLiteral("保存"), this))
     , m_test(new QPushButton(QStringLiteral("テスト送信の確認"), this))
     , m_delete(new QPushButton(QStringLiteral("削除"), this))
+    , m_storeMissing(new CaptionLabel(DiscordSettingsActions::webhookStoreMissingText(), this))
 {
     setObjectName(QStringLiteral("discordWebhookSection"));
     auto* column = new QVBoxLayout(this);
@@ -39,21 +43,21 @@ DiscordWebhookSection::DiscordWebhookSection(AppViewModel& model, QWidget* paren
     m_url->setPlaceholderText(QStringLiteral("Discord Webhook URL"));
     column->addWidget(m_url);
 
-    auto* save = new QPushButton(QStringLiteral("保存"), this);
-    save->setObjectName(QStringLiteral("discord.save"));
+    m_save->setObjectName(QStringLiteral("discord.save"));
     m_test->setObjectName(QStringLiteral("discord.test"));
     m_delete->setObjectName(QStringLiteral("discord.delete"));
     setTextColor(m_delete, destructive);
     auto* row = new QHBoxLayout;
-    row->addWidget(save);
+    row->addWidget(m_save);
     row->addWidget(m_test);
     row->addWidget(m_delete);
     row->addStretch();
     column->addLayout(row);
+    m_storeMissing->setObjectName(QStringLiteral("discord.secretStoreMissing"));
+    column->addWidget(m_storeMissing);
 
-    connect(save, &QPushButton::clicked, this, [this] {
-        m_model.saveDiscordWebhookURL(m_url->text());
-        m_url->clear();
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        clearSecretFieldOnceSaved(m_model.saveDiscordWebhookURL(m_url->text()), m_url, m_url->text());
     });
     connect(m_test, &QPushButton::clicked, this, [this] { m_model.sendDiscordTestNotification(); });
     connect(m_delete, &QPushButton::clicked, this, [this] {
@@ -66,8 +70,12 @@ DiscordWebhookSection::DiscordWebhookSection(AppViewModel& model, QWidget* paren
 
 void DiscordWebhookSection::refresh()
 {
-    m_test->setEnabled(m_model.discordWebhookIsSaved() && !m_model.isSendingDiscordTest());
-    m_delete->setEnabled(m_model.discordWebhookIsSaved());
+    const bool storeRuns = !m_model.secretStoreUnavailable();
+    m_url->setEnabled(storeRuns);
+    m_save->setEnabled(storeRuns);
+    m_test->setEnabled(storeRuns && m_model.discordWebhookIsSaved() && !m_model.isSendingDiscordTest());
+    m_delete->setEnabled(storeRuns && m_model.discordWebhookIsSaved());
+    m_storeMissing->setVisible(!storeRuns);
 }
 
 } // namespace vantorel

@@ -26,6 +26,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -231,7 +232,8 @@ void MainPanel::buildBanner(QVBoxLayout* column)
     m_bannerTitle = dashboardLabel(QStringLiteral("mainPanel.bannerTitle"), UiFont::system(14, QFont::Bold),
                                    std::nullopt, m_banner);
     m_bannerTitle->setWordWrap(true);
-    m_bannerMessage = dashboardLines(QStringLiteral("mainPanel.bannerMessage"), 2, UiFont::caption(),
+    // Three lines: the longest recovery instruction ends with the button to press.
+    m_bannerMessage = dashboardLines(QStringLiteral("mainPanel.bannerMessage"), 3, UiFont::caption(),
                                      DashboardTint::secondary, m_banner);
     texts->addWidget(m_bannerTitle);
     texts->addWidget(m_bannerMessage);
@@ -394,6 +396,8 @@ void MainPanel::refresh()
     setDashboardTint(m_bannerSymbol, insight.tint);
     m_bannerTitle->setText(insight.title);
     m_bannerMessage->setText(insight.message);
+    // Should a text ever outgrow the lines, the whole of it is one hover away.
+    m_bannerMessage->setToolTip(insight.message.isEmpty() ? QString() : Qt::convertFromPlainText(insight.message));
 
     m_quickActions->setState(settings.codexEnabled, settings.claudeEnabled, state.isRefreshingAny);
     m_copiedMessage->setText(state.lastCopiedSummaryMessage.value_or(QString()));

@@ -3,13 +3,15 @@
 #include <QPointer>
 #include <QWidget>
 
+class QLabel;
+
 namespace vantorel {
 
 class AppViewModel;
-class NoticeLabel;
 
-// One warning line above the pages while the settings or the log cannot be written; hidden
-// otherwise. Named "storageFailureNotice".
+// One warning above the pages while the settings or the log cannot be written, on an orange
+// tinted ground with a warning sign; hidden otherwise. Named "storageFailureNotice"; its text
+// "storageFailureNotice.text".
 class StorageFailureNotice final : public QWidget
 {
 public:
@@ -19,7 +21,7 @@ private:
     void refresh();
 
     QPointer<AppViewModel> m_viewModel;
-    NoticeLabel* m_notice;
+    QLabel* m_text;
 };
 
 } // namespace vantorel

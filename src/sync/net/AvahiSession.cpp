@@ -22,6 +22,8 @@ AvahiSession& AvahiSession::instance()
     return *session;
 }
 
+static_assert(NetworkError::avahiNoDaemon == AVAHI_ERR_NO_DAEMON && NetworkError::avahiDisconnected == AVAHI_ERR_DISCONNECTED);
+
 NetworkError AvahiSession::error(int code)
 {
     return NetworkError::dnsServiceDiscovery(code, QString::fromUtf8(avahi_strerror(code)));

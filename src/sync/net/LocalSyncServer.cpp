@@ -305,7 +305,7 @@ LocalSyncServer::OwnedListener LocalSyncServer::makeListener(const SyncCredentia
             if (error)
                 AppDiagnostics::log(QStringLiteral("Sync listener: ") + error->detail);
             if (self)
-                self->handleListenerState(serial, isPairing, state);
+                self->handleListenerState(serial, isPairing, state, error);
         });
     return owned;
 }
@@ -323,7 +323,8 @@ bool LocalSyncServer::isCurrentListener(quint64 serial, bool isPairing) const
     return m_running && current.listener && current.serial == serial;
 }
 
-void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskListener::State state)
+void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskListener::State state,
+                                          const std::optional<NetworkError>& error)
 {
     if (!isCurrentListener(serial, isPairing))
         return;
@@ -334,7 +335,8 @@ void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskLis
     case PskListener::State::waiting:
     case PskListener::State::failed:
         // Left as it is: the owner decides whether to start again.
-        notifyStatus(statusCheckNetwork());
+        notifyStatus(error && error->isDiscoveryDaemonMissing() ? statusDiscoveryDaemonMissing()
+                                                                : statusCheckNetwork());
         break;
     case PskListener::State::setup:
     case PskListener::State::cancelled:

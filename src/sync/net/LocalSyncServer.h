@@ -48,7 +48,8 @@ public:
     static QString statusAwaitingRegistration() { return QStringLiteral("iPhoneの登録待ち"); }
     static QString statusAwaitingConnection() { return QStringLiteral("iPhoneの接続待ち"); }
     static QString statusPairingReady() { return QStringLiteral("接続コードを読み取れます"); }
-    static QString statusCheckNetwork() { return QStringLiteral("ローカルネットワークの接続を確認してください"); }
+    static QString statusCheckNetwork() { return MacSyncServing::statusCheckNetwork(); }
+    static QString statusDiscoveryDaemonMissing() { return MacSyncServing::statusDiscoveryDaemonMissing(); }
     static QString statusInvalidSnapshot() { return QStringLiteral("同期データを確認できませんでした"); }
     static QString statusOlderSnapshot() { return QStringLiteral("古い同期データを受け付けませんでした"); }
     static QString statusPairingExpired() { return QStringLiteral("接続コードの有効期限が切れました"); }
@@ -93,7 +94,8 @@ private:
     OwnedListener makeListener(const SyncCredential& credential, const QString& name, bool isPairing);
     static void cancelListener(OwnedListener& owned);
     bool isCurrentListener(quint64 serial, bool isPairing) const;
-    void handleListenerState(quint64 serial, bool isPairing, PskListener::State state);
+    void handleListenerState(quint64 serial, bool isPairing, PskListener::State state,
+                             const std::optional<NetworkError>& error);
     void handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection);
     static QCoro::Task<> serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel, bool isPairing);
     QCoro::Task<> answerRead(const SyncMessage& request, std::shared_ptr<SyncChannel> channel);

@@ -27,6 +27,17 @@ public:
     // Stores the newly paired device; throws to refuse the approval.
     using Persist = std::function<void(const RegisteredSyncDevice& device)>;
 
+    // The status texts of a listener that is not up: no connection code is worth offering then.
+    static QString statusCheckNetwork() { return QStringLiteral("ローカルネットワークの接続を確認してください"); }
+    static QString statusDiscoveryDaemonMissing()
+    {
+        return QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません");
+    }
+    static bool saysListenerDown(const QString& status)
+    {
+        return status == statusCheckNetwork() || status == statusDiscoveryDaemonMissing();
+    }
+
     virtual ~MacSyncServing() = default;
 
     virtual PairingRequestHandler onPairingRequest() const = 0;

@@ -15,6 +15,9 @@ struct NetworkError
     static constexpr int dnsServicePolicyDenied = -65570;
     // Generic service-discovery failure (no daemon, bad parameters, collisions).
     static constexpr int dnsServiceUnknown = -65537;
+    // Avahi's codes for a daemon that is not running and for a lost connection to it.
+    static constexpr int avahiNoDaemon = -26;
+    static constexpr int avahiDisconnected = -23;
 
     Kind kind = Kind::other;
     int code = 0;
@@ -31,6 +34,12 @@ struct NetworkError
     // How a Qt socket error reads: TLS failures as TLS, refused or unreachable peers and
     // resets as their error numbers, host lookups as service-discovery failures.
     static NetworkError fromSocketError(QAbstractSocket::SocketError error, QString detail = {});
+
+    // True when no service-discovery daemon runs to advertise or find anything.
+    bool isDiscoveryDaemonMissing() const
+    {
+        return kind == Kind::dnsServiceDiscovery && (code == avahiNoDaemon || code == avahiDisconnected);
+    }
 
     bool operator==(const NetworkError& other) const { return kind == other.kind && code == other.code; }
 };

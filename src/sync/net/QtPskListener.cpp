@@ -179,9 +179,13 @@ void QtPskListener::start()
     if (m_advertisement && m_publisher) {
         m_registration = m_publisher->publish(m_advertisement->name, m_advertisement->type, m_server->serverPort(),
                                               [this](const NetworkError& error) {
+                                                  m_advertisingFailed = true;
                                                   if (!m_cancelled)
                                                       report(State::failed, error);
                                               });
+        // Not found by anyone (no discovery daemon, a name clash): not ready either.
+        if (m_advertisingFailed)
+            return;
     }
     report(State::ready);
 }

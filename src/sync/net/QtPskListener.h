@@ -57,6 +57,7 @@ private:
     ConnectionHandler m_connectionHandler;
     bool m_started = false;
     bool m_cancelled = false;
+    bool m_advertisingFailed = false;
 };
 
 } // namespace vantorel

@@ -1,4 +1,6 @@
 #include "app/shell/MainWindowController.h"
+#include "app/shell/ScreenFit.h"
+#include "app/window/ContentView.h"
 #include "support/DrainEvents.h"
 
 #include <QApplication>
@@ -10,39 +12,82 @@
 namespace vantorel {
 namespace {
 
-TEST(MainWindowControllerTest, OneFixedWindowKeptWhenMinimisedAndBuiltAfreshAfterClose)
+void closeAndSettle(QWidget* window)
 {
-    int built = 0;
+    window->close();
+    drainEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(MainWindowControllerTest, OneFixedWindowKeepsItsPageAndPlaceAcrossCloseAndMinimise)
+{
+    QList<PopoverPage> built;
     QStringList lines;
-    MainWindowController controller([&built] { return ++built, new QWidget; }, [&lines](const QString& line) { lines << line; });
+    MainWindowController controller(
+        [&built](PopoverPage page) {
+            built << page;
+            return new ContentView(ContentEnvironment(), ContentPages(), page);
+        },
+        [&lines](const QString& line) { lines << line; });
     controller.show(QStringLiteral("launch"));
     QWidget* window = controller.window();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->minimumSize(), MainWindowController::windowSize);
     EXPECT_EQ(window->maximumSize(), MainWindowController::windowSize);
+    auto* view = qobject_cast<ContentView*>(controller.content());
+    ASSERT_NE(view, nullptr);
+    view->setPage(PopoverPage::history);
+    window->move(window->pos() + QPoint(13, 7));
+    const QPoint left = window->pos();
 
-    QPointer<QWidget> content = window->findChild<QWidget*>();
-    ASSERT_TRUE(content);
-
+    QPointer<QWidget> content = view;
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
-    window->close();
-    drainEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    closeAndSettle(window);
     EXPECT_EQ(lastWindowClosed.count(), 0) << "closing must not end the application";
     EXPECT_FALSE(content) << "closing gives the pages back";
-    EXPECT_EQ(controller.window(), nullptr);
-    controller.show(QStringLiteral("reopen"));
-    window = controller.window();
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(built, 2) << "reopening builds the pages again";
-    EXPECT_EQ(window->minimumSize(), MainWindowController::windowSize);
-    window->showMinimized();
+    EXPECT_EQ(controller.window(), window) << "the window itself is kept";
+
     controller.show(QStringLiteral("reopen"));
     EXPECT_EQ(controller.window(), window);
-    EXPECT_EQ(built, 2) << "minimising keeps the window and its page";
+    EXPECT_EQ(built, (QList<PopoverPage>{PopoverPage::main, PopoverPage::history}));
+    view = qobject_cast<ContentView*>(controller.content());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->page(), PopoverPage::history) << "reopening shows the page left";
+    EXPECT_EQ(window->pos(), left) << "reopening shows the window where it was left";
+    EXPECT_EQ(window->minimumSize(), MainWindowController::windowSize);
+
+    window->showMinimized();
+    controller.show(QStringLiteral("reopen"));
+    EXPECT_EQ(built.size(), 2) << "minimising keeps the pages";
     EXPECT_TRUE(window->isVisible() && !window->isMinimized());
+    EXPECT_EQ(lines.count(QStringLiteral("mainWindow.created")), 1);
     EXPECT_EQ(lines.first(), QStringLiteral("mainWindow.created"));
     EXPECT_EQ(lines.last(), QStringLiteral("mainWindow.open reason=reopen"));
+}
+
+// Logical screens of 1280 × 800 at a scale factor of 2 and of 1366 × 768 at 150 %, each under a
+// 24 px panel, and a screen with room to spare.
+TEST(MainWindowControllerTest, FitsBelowTheTitleBarOnSmallScreensAndKeepsItsSizeElsewhere)
+{
+    const QMargins frame(1, 30, 1, 1);
+    struct Case {
+        QRect available;
+        QSize size;
+    };
+    for (const auto& [available, size] : {Case{{0, 24, 640, 376}, {482, 345}}, Case{{0, 24, 911, 488}, {482, 457}},
+                                          Case{{0, 0, 1920, 1050}, {482, 560}}, Case{{0, 0, 400, 300}, {398, 269}}}) {
+        const QSize fitted = MainWindowController::fittedSize(available, frame);
+        EXPECT_EQ(fitted, size) << available.width() << "x" << available.height();
+        // Centred, then kept inside: the title bar is on screen.
+        QRect placed(QPoint(), fitted.grownBy(frame));
+        placed.moveCenter(available.center());
+        placed = ScreenFit::keptInside(placed, available);
+        EXPECT_TRUE(available.contains(placed)) << available.width() << "x" << available.height();
+    }
+    // A frame above or left of the screen comes back; one larger than the screen keeps its top left.
+    EXPECT_EQ(ScreenFit::keptInside({-50, -100, 300, 200}, {0, 24, 640, 376}), QRect(0, 24, 300, 200));
+    EXPECT_EQ(ScreenFit::keptInside({500, 300, 300, 200}, {0, 24, 640, 376}), QRect(340, 200, 300, 200));
+    EXPECT_EQ(ScreenFit::keptInside({10, 10, 800, 500}, {0, 24, 640, 376}), QRect(0, 24, 800, 500));
 }
 
 } // namespace

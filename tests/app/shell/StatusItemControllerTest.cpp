@@ -185,6 +185,17 @@ TEST(StatusItemPopover, OpensBelowAnUpperAnchorAboveALowerOneInsideTheScreen)
         EXPECT_EQ(StatusItemPopover::frameFor(anchor, screen, available), frame);
 }
 
+TEST(StatusItemPopover, ShrinksToASmallScreenWithItsTopOnScreen)
+{
+    // 1280 × 800 at a scale factor of 2 with a 24 px panel at the top, then at the bottom.
+    const QRect screen(0, 0, 640, 400);
+    EXPECT_EQ(StatusItemPopover::frameFor({600, 0, 22, 24}, screen, {0, 24, 640, 376}), QRect(158, 24, 482, 376));
+    EXPECT_EQ(StatusItemPopover::frameFor({600, 376, 22, 24}, screen, {0, 0, 640, 376}), QRect(158, 0, 482, 376));
+    // 1366 × 768 at 150 %: the height fits below a top panel only in part.
+    EXPECT_EQ(StatusItemPopover::frameFor({880, 0, 22, 24}, {0, 0, 911, 512}, {0, 24, 911, 488}),
+              QRect(429, 24, 482, 488));
+}
+
 class StatusItemPopoverView : public ViewTest
 {
 };

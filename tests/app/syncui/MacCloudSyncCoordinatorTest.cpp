@@ -162,7 +162,8 @@ TEST(MacCloudSyncCoordinator, AccountChangesResetSync)
     rig.writeAccount('b');
     ASSERT_TRUE(waitUntil([&] { return cloud.requiresReauthorization(); }));
     ::close(held);
-    EXPECT_EQ(cloud.statusText(), u"Apple Accountの再確認が必要です"_s);
+    EXPECT_EQ(cloud.statusText(), u"同期フォルダの再確認が必要です"_s);
+    EXPECT_EQ(cloud.errorMessage(), u"同期フォルダが別のものに置き換わりました。iCloud同期をもう一度ONにしてください。"_s);
     EXPECT_EQ(enabledChanges.size(), 3);
     for (const QString& key : {C::accountIDKey(), C::lastUploadAtKey(), C::uploadedRevisionKey(), C::lastAttemptAtKey()})
         EXPECT_FALSE(rig.defaults->contains(key)) << key.toStdString();
@@ -184,15 +185,17 @@ TEST(MacCloudSyncCoordinator, AccountChangesResetSync)
 
 TEST(MacCloudSyncCoordinator, FailuresOnTheRealStore)
 {
-    using E = CloudSyncError::Code;
+    // This PC's folder and disk are named, not an Apple Account, a Mac or iCloud's storage.
+    const QString noSpace = u"ディスクの空き容量が足りないため、同期フォルダに保存できません。"_s;
     const struct { const char* setup; int error; bool deleting; std::string status; QString message; } rows[] = {
-        {"quota", 0, false, "同期フォルダに保存できませんでした", CloudSyncError(E::quotaExceeded).message()},
-        {"", EROFS, false, "同期フォルダに保存できませんでした", CloudSyncError(E::restricted).message()},
-        {"", ENOSPC, true, "同期フォルダのデータを削除できませんでした", CloudSyncError(E::quotaExceeded).message()},
+        {"quota", 0, false, "同期フォルダに保存できませんでした", noSpace},
+        {"", EROFS, false, "同期フォルダに保存できませんでした", u"同期フォルダに書き込めません。フォルダの権限を確認してください。"_s},
+        {"", ENOSPC, true, "同期フォルダのデータを削除できませんでした", noSpace},
         {"", 0, true, "同期フォルダのデータを削除しました", {}},
-        {"anotherMac", 0, false, "同期フォルダに保存できませんでした", CloudSyncError(E::anotherMac).message()},
+        {"anotherMac", 0, false, "同期フォルダに保存できませんでした",
+         u"同期フォルダには、別のPCまたは別のユーザーが保存した同期データがあります。このPCから送るには、先に削除してください。"_s},
         {"newer", 0, false, "同期フォルダのデータを確認してください", UsageSyncError(UsageSyncError::Code::olderSnapshot).message()},
-        {"lock", 0, false, "同期フォルダへの再試行待ち", CloudSyncError::retryLater(1).message()},
+        {"lock", 0, false, "同期フォルダへの再試行待ち", u"同期フォルダを別のプロセスが使用中です。しばらくしてから自動で再試行します。"_s},
     };
     for (const auto& row : rows) {
         const std::string setup = row.setup;

@@ -211,6 +211,15 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
              r.servers.pairingHandlers.last()(SyncPairingRequest{idNumber(2), u"<b>x</b>"_s, syncNow + 300});
          },
          {u"noDevice"_s, u"countdown"_s, u"requestName"_s}, true, u"wifi"_s, {}},
+        // No avahi-daemon: the listener cannot be found, so no code is offered.
+        {u"no-avahi"_s,
+         [](SyncRig& r) {
+             r.make(true);
+             r.pair();
+             r.servers.statusHandlers.last()(MacSyncServing::statusDiscoveryDaemonMissing());
+             drainEvents();
+         },
+         {u"noDevice"_s}, true, u"wifi"_s, {}},
     };
     for (bool dark : {false, true}) {
         setDark(dark);
@@ -235,6 +244,35 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
             saveGrab(rig.view.get(), u"wifi-"_s + row.name + (dark ? u"-dark"_s : u""_s));
         }
     }
+}
+
+TEST_F(MacSyncSettingsViewTest, ADownListenerNamesTheMissingDaemonAndOffersNoCodeUntilItIsUp)
+{
+    SyncRig rig;
+    rig.make(true);
+    rig.pair();
+    drainEvents();
+    ASSERT_TRUE(rig.shown(u"countdown"_s));
+    rig.servers.statusHandlers.last()(MacSyncServing::statusDiscoveryDaemonMissing());
+    drainEvents();
+    EXPECT_EQ(text(rig.child(u"statusText"_s)), u"avahi-daemonが動いていないため、iPhoneから接続できません"_s);
+    EXPECT_EQ(rig.servers.calls.last(), u"cancelPairing"_s);
+    EXPECT_FALSE(rig.sync->connectionString() || rig.sync->invitation());
+    EXPECT_FALSE(rig.shown(u"countdown"_s) || rig.shown(u"registerButton"_s));
+    saveGrab(rig.view.get(), u"wifi-no-avahi-daemon"_s);
+    // The code's view goes on a later turn.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    rig.pair();
+    drainEvents();
+    EXPECT_FALSE(rig.shown(u"countdown"_s)) << "no code while the listener is still down";
+
+    rig.servers.statusHandlers.last()(u"接続コードを読み取れます"_s);
+    drainEvents();
+    EXPECT_FALSE(rig.sync->listenerDown());
+    EXPECT_TRUE(rig.shown(u"countdown"_s));
+    rig.servers.statusHandlers.last()(MacSyncServing::statusCheckNetwork());
+    drainEvents();
+    EXPECT_FALSE(rig.shown(u"countdown"_s) || rig.shown(u"registerButton"_s));
 }
 
 TEST_F(MacSyncSettingsViewTest, RevocationConfirmsButRetryDoesNot)

@@ -10,6 +10,7 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/TransientBanner.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/viewmodel/StorageFailureText.h"
 #include "app/window/ContentView.h"
 #include "app/window/SidebarButton.h"
 #include "core/foundation/InMemorySettingsStore.h"
@@ -179,14 +180,27 @@ TEST_F(ContentViewTest, AStorageFailureShowsOneLineAboveThePage)
     auto* notice = find<QWidget>(view.get(), QStringLiteral("storageFailureNotice"));
     EXPECT_FALSE(notice->isVisible());
 
-    const QString message = QStringLiteral("設定を保存できませんでした: No space left on device <b>");
+    const QString message = StorageFailureText::settings(QStringLiteral("Read-only file system"),
+                                                         QStringLiteral("/home/<b>u</b>/.config/Vantorel"));
     model.publishedState().storageFailureMessage = message;
     drainEvents();
     ASSERT_TRUE(notice->isVisible());
-    auto* text = find<QLabel>(notice, QStringLiteral("notice.text"));
+    auto* text = find<QLabel>(notice, QStringLiteral("storageFailureNotice.text"));
     EXPECT_EQ(text->text(), message);
     EXPECT_EQ(text->textFormat(), Qt::PlainText);
     EXPECT_LT(notice->geometry().bottom(), view->currentPanel()->geometry().top());
+    // A warning, not a grey caption: label-coloured text on an orange ground, whole in both schemes.
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        drainEvents();
+        const SystemColors& colors = SystemColors::current();
+        EXPECT_EQ(text->palette().color(QPalette::WindowText), colors.label);
+        EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+        const QColor ground = notice->grab().toImage().pixelColor(12, notice->height() - 3);
+        EXPECT_GT(ground.red() - ground.blue(), 8) << (dark ? "dark" : "light");
+        saveGrab(view.get(), dark ? "storage-failure-dark" : "storage-failure-light");
+    }
+    setDark(false);
 
     click(*view, QStringLiteral("sidebar.history"));
     drainEvents();

@@ -1,5 +1,7 @@
+#include "app/platform/ClaudeUsageFailure.h"
 #include "app/setup/MacOverviewQuickActions.h"
 #include "app/ui/CompactButton.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/MinuteTicker.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/window/MainPanel.h"
@@ -14,6 +16,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <QTextDocument>
 
 namespace vantorel {
 namespace {
@@ -225,6 +228,36 @@ TEST_F(MainPanelTest, OutsideTextStaysPlain)
     EXPECT_TRUE(find<QWidget>(card, "providerCard.failure")->toolTip().contains("&lt;b&gt;x&lt;/b&gt;"));
     for (const QLabel* label : panel->findChildren<QLabel*>())
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+}
+
+// The banner shows each Claude recovery instruction whole, down to the button to press, in both
+// schemes; the tool tip holds the same text.
+TEST_F(MainPanelTest, TheBannerShowsEveryClaudeFailureWhole)
+{
+    AppViewModel& model = makeModel(false, true);
+    build();
+    auto* banner = find<LineLimitedLabel>(panel.get(), "mainPanel.bannerMessage");
+    const auto squeezed = [](QString text) { return text.remove(u' ').remove(u'\n'); };
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        for (const ClaudeUsageFailure failure : allClaudeUsageFailures) {
+            const QString text = message(failure);
+            model.publishedState().claudeUsageErrorMessage = text;
+            drainEvents();
+            // A taller label settles through one posted layout request per level up to the scroll area.
+            for (int level = 0; level < 4; ++level)
+                QCoreApplication::sendPostedEvents();
+            const QStringList lines = banner->visibleLines();
+            ASSERT_FALSE(lines.isEmpty());
+            EXPECT_FALSE(lines.last().endsWith(u'…')) << rawValue(failure).toStdString();
+            EXPECT_EQ(squeezed(lines.join(QString())), squeezed(text)) << rawValue(failure).toStdString();
+            EXPECT_GE(banner->height(), banner->heightForWidth(banner->width())) << rawValue(failure).toStdString();
+            QTextDocument tip;
+            tip.setHtml(banner->toolTip());
+            EXPECT_EQ(squeezed(tip.toPlainText().replace(QChar::Nbsp, u' ')), squeezed(text));
+        }
+        saveGrab(panel.get(), dark ? "banner-claude-longest-dark" : "banner-claude-longest-light");
+    }
 }
 
 TEST_F(MainPanelTest, OutageWithLowBalanceAndUnconfirmedCodex)

@@ -54,6 +54,14 @@ protected:
         find<QAbstractButton>(root, button)->click();
         drainEvents();
     }
+    // The advanced section in its disclosure group, opened, as the settings page shows it.
+    static AdvancedSettingsSection* expandAdvanced(DisclosureGroup& group, AppViewModel& model)
+    {
+        auto* advanced = new AdvancedSettingsSection(model);
+        group.setContent(advanced);
+        group.setExpanded(true);
+        return advanced;
+    }
     void changeSettings(const std::function<void(AppSettings&)>& change)
     {
         AppSettings settings = harness.viewModel().settings();
@@ -77,12 +85,13 @@ TEST_F(SettingsSecretSectionsTest, DiscordButtonsFollowTheStoredWebhook)
     EXPECT_FALSE(test->isEnabled() || remove->isEnabled());
 
     submit(&section, "discord.webhookURL", webhook, "discord.save");
-    EXPECT_TRUE(url->text().isEmpty());
     ASSERT_TRUE(waitUntil([&] { return model.discordWebhookIsSaved(); }));
     drainEvents();
+    EXPECT_TRUE(url->text().isEmpty()) << "a saved URL leaves the field";
     EXPECT_TRUE(test->isEnabled() && remove->isEnabled());
-    submit(&section, "discord.webhookURL", "  ", "discord.save");
-    EXPECT_TRUE(url->text().isEmpty());
+    submit(&section, "discord.webhookURL", "https://discord.com/api/webhook/typo", "discord.save");
+    drainEvents();
+    EXPECT_EQ(url->text(), "https://discord.com/api/webhook/typo") << "a refused URL stays to be corrected";
     EXPECT_EQ(model.discordWebhookMessage(), "Discord Webhook URLの形式を確認してください。");
     EXPECT_TRUE(harness.secrets->stored(KeychainStore::discordWebhookURLService, KeychainStore::account));
     model.publishedState().isSendingDiscordTest = true;
@@ -100,6 +109,78 @@ TEST_F(SettingsSecretSectionsTest, DiscordButtonsFollowTheStoredWebhook)
     submit(&section, {}, {}, "discord.delete");
     ASSERT_TRUE(waitUntil([&] { return !model.discordWebhookIsSaved(); }));
     EXPECT_FALSE(model.settings().discordResetNotificationsEnabled);
+}
+
+// Without a secret service nothing can be typed or pressed, and one line says why; a locked
+// keyring keeps everything enabled, and a save it refuses keeps what was typed.
+TEST_F(SettingsSecretSectionsTest, NoSecretServiceDisablesTheSecretFieldsAndAFailedSaveKeepsTheText)
+{
+    using Op = FakeSecretStore::Operation;
+    AppViewModel& model = makeModel();
+    DisclosureGroup group(QStringLiteral("詳細"));
+    AdvancedSettingsSection* advanced = expandAdvanced(group, model);
+    DiscordWebhookSection discord(model);
+    const QStringList discordControls{"discord.webhookURL", "discord.save", "discord.test", "discord.delete"};
+    const QStringList keyControls{"advanced.apiKey", "advanced.saveAPIKey", "advanced.deleteAPIKey"};
+    const auto enabledControls = [&] {
+        QStringList enabled;
+        for (const QString& name : discordControls)
+            if (find<QWidget>(&discord, name)->isEnabled())
+                enabled << name;
+        for (const QString& name : keyControls)
+            if (find<QWidget>(advanced, name)->isEnabled())
+                enabled << name;
+        return enabled;
+    };
+    auto* webhookWhy = find<QLabel>(&discord, "discord.secretStoreMissing");
+    auto* keyWhy = find<QLabel>(advanced, "advanced.secretStoreMissing");
+
+    harness.secrets->failNext(Op::read, SecretStore::Status::notAvailable);
+    QCoro::waitFor(model.refreshKeychainSavedState());
+    drainEvents();
+    show(&discord);
+    show(&group);
+    EXPECT_EQ(enabledControls(), QStringList());
+    EXPECT_TRUE(webhookWhy->isVisible() && keyWhy->isVisible());
+    EXPECT_EQ(webhookWhy->text(), "キーリングが動いていないため、Discord Webhook URLを保存できません。");
+    EXPECT_EQ(keyWhy->text(), "キーリングが動いていないため、API Keyを保存できません。");
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        saveGrab(&discord, dark ? "discord-no-keyring-dark" : "discord-no-keyring-light");
+        saveGrab(&group, dark ? "advanced-no-keyring-dark" : "advanced-no-keyring-light");
+    }
+    setDark(false);
+    // A send that finds no keyring says so, with nothing to unlock.
+    model.publishedState().discordWebhookIsSaved = true;
+    harness.secrets->failNext(Op::read, SecretStore::Status::notAvailable);
+    QCoro::waitFor(model.sendDiscordMessage(QStringLiteral("x"), false, std::nullopt, false));
+    EXPECT_EQ(model.discordWebhookMessage(), "キーリングが動いていないため、Discordへ送信できません。");
+
+    // The service answers again, locked: fields come back, and a refused save keeps the URL.
+    QCoro::waitFor(model.refreshKeychainSavedState());
+    drainEvents();
+    EXPECT_TRUE(enabledControls().contains("discord.save") && enabledControls().contains("advanced.saveAPIKey"));
+    EXPECT_FALSE(webhookWhy->isVisible() || keyWhy->isVisible());
+    harness.secrets->setLocked(true);
+    submit(&discord, "discord.webhookURL", webhook, "discord.save");
+    ASSERT_TRUE(waitUntil([&] { return model.discordWebhookMessage() == "Webhookを保存できません。キーリングの許可を確認してください。"; }));
+    drainEvents();
+    EXPECT_EQ(find<QLineEdit>(&discord, "discord.webhookURL")->text(), webhook);
+    submit(advanced, "advanced.apiKey", apiKey, "advanced.saveAPIKey");
+    ASSERT_TRUE(waitUntil([&] { return model.apiKeyMessage().has_value(); }));
+    drainEvents();
+    EXPECT_EQ(find<QLineEdit>(advanced, "advanced.apiKey")->text(), apiKey);
+    EXPECT_FALSE(model.secretStoreUnavailable());
+
+    // A save that finds the service gone turns the fields off too.
+    harness.secrets->setLocked(false);
+    harness.secrets->failNext(Op::save, SecretStore::Status::notAvailable);
+    submit(&discord, {}, {}, "discord.save");
+    ASSERT_TRUE(waitUntil([&] { return model.secretStoreUnavailable(); }));
+    drainEvents();
+    EXPECT_EQ(model.discordWebhookMessage(), webhookWhy->text());
+    EXPECT_EQ(find<QLineEdit>(&discord, "discord.webhookURL")->text(), webhook);
+    EXPECT_EQ(enabledControls(), QStringList());
 }
 
 TEST_F(SettingsSecretSectionsTest, AdvancedFieldsKeyAndServiceNames)
@@ -123,9 +204,10 @@ TEST_F(SettingsSecretSectionsTest, AdvancedFieldsKeyAndServiceNames)
     EXPECT_FALSE(rate->isEnabled());
     changeSettings([](AppSettings& s) { s.codexEnabled = s.apiRateAutoRefreshEnabled = true; });
     EXPECT_TRUE(rate->isEnabled() && rate->isChecked());
+    EXPECT_TRUE(find<QLineEdit>(section.get(), "advanced.apiKey")->text().isEmpty()) << "a saved key leaves the field";
     submit(section.get(), "advanced.apiKey", "   ", "advanced.saveAPIKey");
-    EXPECT_TRUE(find<QLineEdit>(section.get(), "advanced.apiKey")->text().isEmpty());
     ASSERT_TRUE(waitUntil([&] { return model.apiKeyMessage() == "API Key が空です。"; }));
+    EXPECT_EQ(find<QLineEdit>(section.get(), "advanced.apiKey")->text(), "   ");
     EXPECT_FALSE(model.activeErrorMessages().contains("API Key が空です。"));
 
     QList<AppSettings> written;
@@ -149,9 +231,7 @@ TEST_F(SettingsSecretSectionsTest, SecretsStayOutOfTheSettingsAndTheLogAndMessag
 {
     AppViewModel& model = makeModel();
     DisclosureGroup group(QStringLiteral("詳細"));
-    auto* advanced = new AdvancedSettingsSection(model);
-    group.setContent(advanced);
-    group.setExpanded(true);
+    AdvancedSettingsSection* advanced = expandAdvanced(group, model);
     DiscordWebhookSection discord(model);
     submit(advanced, "advanced.apiKey", apiKey, "advanced.saveAPIKey");
     submit(&discord, "discord.webhookURL", webhook, "discord.save");

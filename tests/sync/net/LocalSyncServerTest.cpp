@@ -50,6 +50,16 @@ TEST(LocalSyncServerTest, StatusFollowsOnlyTheCurrentListenerOfARunningServer)
 
     // A connection handed over while stopped is dropped without being started.
     EXPECT_FALSE(services.listeners[1]->connect()->started);
+
+    // Without a discovery daemon nobody can find the listener: the status names the daemon.
+    statuses.clear();
+    server.start(device);
+    services.listeners.last()->report(PskListener::State::failed,
+                                      NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon));
+    services.listeners.last()->report(PskListener::State::failed,
+                                      NetworkError::dnsServiceDiscovery(NetworkError::avahiDisconnected));
+    EXPECT_EQ(statuses.mid(1), QStringList(2, QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません")));
+    EXPECT_TRUE(MacSyncServing::saysListenerDown(statuses.last()));
 }
 
 TEST(LocalSyncServerTest, AStatusHandlerMayDestroyTheServer)

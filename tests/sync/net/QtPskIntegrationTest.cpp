@@ -387,18 +387,28 @@ TEST(QtPskIntegrationTest, HandlersMayDropTheObjectThatCallsThem)
     EXPECT_EQ(server.state, PskConnection::State::ready);
 }
 
+// The states a listener reports, and the error of the last one.
+struct ListenerStates
+{
+    explicit ListenerStates(PskListener& listener)
+    {
+        listener.setStateHandler([this](PskListener::State state, const std::optional<NetworkError>& error) {
+            states.append(state);
+            lastError = error;
+        });
+    }
+    QList<PskListener::State> states;
+    std::optional<NetworkError> lastError;
+};
+
 TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailures)
 {
     FakePublisher publisher;
     QtPskListener listener(parameters(), QHostAddress::LocalHost,
                            QtPskListener::Advertisement{QStringLiteral("host-pair"), QStringLiteral("_vantorel._tcp")},
                            &publisher);
-    QList<PskListener::State> states;
-    std::optional<NetworkError> lastError;
-    listener.setStateHandler([&](PskListener::State state, const std::optional<NetworkError>& error) {
-        states.append(state);
-        lastError = error;
-    });
+    ListenerStates reported(listener);
+    auto& [states, lastError] = reported;
     listener.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, pskWaitMilliseconds));
     EXPECT_EQ(states, QList{PskListener::State::ready});
@@ -412,6 +422,24 @@ TEST(QtPskIntegrationTest, AdvertisesWhileListeningAndReportsAdvertisementFailur
     listener.cancel();
     EXPECT_EQ(publisher.withdrawn, 1);
     EXPECT_EQ(listener.port(), 0);
+}
+
+TEST(QtPskIntegrationTest, AListenerThatCannotBeAdvertisedIsNeverReady)
+{
+    FakePublisher publisher;
+    publisher.failAtOnce = NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon);
+    QtPskListener listener(parameters(), QHostAddress::LocalHost,
+                           QtPskListener::Advertisement{QStringLiteral("host"), QStringLiteral("_vantorel._tcp")},
+                           &publisher);
+    ListenerStates reported(listener);
+    auto& [states, lastError] = reported;
+    listener.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, pskWaitMilliseconds));
+    // Reports are queued in order: a ready after the failure would be delivered by now.
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(states, QList{PskListener::State::failed});
+    ASSERT_TRUE(lastError);
+    EXPECT_TRUE(lastError->isDiscoveryDaemonMissing());
 }
 
 namespace {
