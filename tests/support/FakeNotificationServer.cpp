@@ -12,7 +12,9 @@
 
 namespace vantorel {
 
-namespace {
+// What the server thread shares with the test's thread. Named, as FakeNotificationServer::Thread
+// holds it: GCC rejects an anonymous type there when this file is part of a unity batch.
+namespace fakeNotificationServerDetail {
 
 struct Shared
 {
@@ -23,13 +25,17 @@ struct Shared
     std::function<void(const FakeNotificationServer::Call&)> observer;
 };
 
+} // namespace fakeNotificationServerDetail
+
+namespace {
+
 class NotificationService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public:
-    explicit NotificationService(std::shared_ptr<Shared> shared)
+    explicit NotificationService(std::shared_ptr<fakeNotificationServerDetail::Shared> shared)
         : m_shared(std::move(shared))
     {
     }
@@ -56,7 +62,7 @@ public slots:
     }
 
 private:
-    std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<fakeNotificationServerDetail::Shared> m_shared;
 };
 
 } // namespace
@@ -70,7 +76,8 @@ public:
     {
     }
 
-    std::shared_ptr<Shared> shared = std::make_shared<Shared>();
+    std::shared_ptr<fakeNotificationServerDetail::Shared> shared =
+        std::make_shared<fakeNotificationServerDetail::Shared>();
     std::promise<bool> ready;
 
 protected:

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -121,8 +122,11 @@ QCoro::Task<QByteArray> ClaudeCodeCredentialFileReader::readCredential(CancelTok
     auto load = m_load;
     auto path = m_path;
     const double timeoutSeconds = m_timeoutSeconds;
-    // A named lambda: g++ 12 destroys a lambda prvalue handed to a coroutine twice.
-    const auto work = [load, path](CancelToken inner) { return loadOnWorkerThread(load, path, inner); };
+    // Named, as g++ 12 destroys a lambda prvalue handed to a coroutine twice; a std::function,
+    // as GCC rejects a lambda's type in this frame when the file is part of a unity batch.
+    const std::function<QCoro::Task<Contents>(CancelToken)> work = [load, path](CancelToken inner) {
+        return loadOnWorkerThread(load, path, inner);
+    };
     Contents contents;
     try {
         contents = co_await withTimeout(*sleeper, timeoutSeconds, token, work);

@@ -307,7 +307,8 @@ int VantorelApp::exec()
     m_viewModel.reset();
     // The tasks the view model cancelled resume on later turns, some only once a killed child
     // has been reaped: let them unwind and free their frames before the process ends.
-    unwindSuspendedTasks(maximumUnwindTime);
+    if (const int remaining = unwindSuspendedTasks(maximumUnwindTime); remaining > 0)
+        AppDiagnostics::log(QStringLiteral("app.unwind remaining=") + QString::number(remaining));
     m_defaults->flush();
     AppDiagnostics::flush();
     return exitCode;

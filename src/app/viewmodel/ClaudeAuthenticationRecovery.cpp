@@ -48,21 +48,17 @@ bool current(const QPointer<AppViewModel>& viewModel, const QUuid& generation, c
         && viewModel->state().claudeAuthenticationGeneration == generation && !token.isCancelled();
 }
 
+} // namespace
+
+// Types that the coroutine frames below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace claudeRecoveryDetail {
+
 struct PrecheckResult
 {
     std::optional<ClaudeCodeTokenInfo> info;
     std::exception_ptr error;
 };
-
-QCoro::Task<> precheck(std::shared_ptr<ClaudeCodeTokenStore> store, std::shared_ptr<PrecheckResult> result,
-                       CancelToken token)
-{
-    try {
-        result->info = co_await store->readTokenInfo(true, token);
-    } catch (...) {
-        result->error = std::current_exception();
-    }
-}
 
 // Ends a reconnect however it ends: the precheck handle goes, and unless the login watch took
 // over, the waiting state too, all only while this run's generation is current.
@@ -83,6 +79,29 @@ struct ReconnectExit
         }
     }
 };
+
+} // namespace claudeRecoveryDetail
+
+namespace {
+
+QCoro::Task<> precheck(std::shared_ptr<ClaudeCodeTokenStore> store,
+                       std::shared_ptr<claudeRecoveryDetail::PrecheckResult> result, CancelToken token)
+{
+    try {
+        result->info = co_await store->readTokenInfo(true, token);
+    } catch (...) {
+        result->error = std::current_exception();
+    }
+}
+
+// Opens a page with the view model's launcher, or the desktop's when it has none.
+void openPage(AppViewModel& viewModel, const QUrl& url)
+{
+    if (const auto& launcher = viewModel.dependencies().claudeURLLauncher)
+        launcher(url);
+    else
+        DesktopUrlOpener().open(url);
+}
 
 } // namespace
 
@@ -125,9 +144,9 @@ QCoro::Task<> ClaudeAuthenticationRecovery::reconnectClaudeAuthentication(QPoint
     viewModel->publishedState().isWaitingForClaudeLogin = true;
     const QUuid generation = QUuid::createUuid();
     viewModel->mutableState().claudeAuthenticationGeneration = generation;
-    ReconnectExit exit{viewModel, generation};
+    claudeRecoveryDetail::ReconnectExit exit{viewModel, generation};
 
-    auto result = std::make_shared<PrecheckResult>();
+    auto result = std::make_shared<claudeRecoveryDetail::PrecheckResult>();
     const auto store = viewModel->dependencies().claudeCodeTokenStore;
     viewModel->tasks().claudeAuthenticationPrecheckTask =
         TaskHandle::start([&](CancelToken precheckToken) { return precheck(store, result, std::move(precheckToken)); });
@@ -329,12 +348,6 @@ QCoro::Task<> ClaudeAuthenticationRecovery::recoverClaudeUsage(QPointer<AppViewM
     if (!viewModel || !viewModel->settings().claudeEnabled)
         co_return;
     const auto failure = viewModel->state().claudeUsageFailure;
-    const auto open = [&viewModel](const QUrl& url) {
-        if (const auto& launcher = viewModel->dependencies().claudeURLLauncher)
-            launcher(url);
-        else
-            DesktopUrlOpener().open(url);
-    };
     switch (failure.value_or(ClaudeUsageFailure::reauthenticationRequired)) {
     case ClaudeUsageFailure::communication:
     case ClaudeUsageFailure::rateLimited:
@@ -347,10 +360,10 @@ QCoro::Task<> ClaudeAuthenticationRecovery::recoverClaudeUsage(QPointer<AppViewM
         break;
     case ClaudeUsageFailure::accessDenied:
     case ClaudeUsageFailure::responseFormat:
-        open(claudeUsagePage());
+        openPage(*viewModel, claudeUsagePage());
         break;
     case ClaudeUsageFailure::unsupportedStorage:
-        open(claudeCodeAuthenticationGuide());
+        openPage(*viewModel, claudeCodeAuthenticationGuide());
         break;
     case ClaudeUsageFailure::credentialExpired:
     case ClaudeUsageFailure::reauthenticationRequired:

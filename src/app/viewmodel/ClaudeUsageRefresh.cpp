@@ -17,15 +17,21 @@
 
 namespace vantorel {
 
-namespace {
-
-using Keys = StoredState::Keys;
+// Types that the coroutine frames below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace claudeUsageRefreshDetail {
 
 struct RequestResult
 {
     std::optional<UsageSnapshot> snapshot;
     std::exception_ptr error;
 };
+
+} // namespace claudeUsageRefreshDetail
+
+namespace {
+
+using Keys = StoredState::Keys;
 
 bool isCancellation(const std::exception_ptr& error)
 {
@@ -58,7 +64,7 @@ QCoro::Task<UsageSnapshot> fetchWithToken(QPointer<AppViewModel> viewModel, QUui
 }
 
 QCoro::Task<> runRequest(QPointer<AppViewModel> viewModel, bool forceCredentialReload, QUuid generation,
-                         std::shared_ptr<RequestResult> result, CancelToken token)
+                         std::shared_ptr<claudeUsageRefreshDetail::RequestResult> result, CancelToken token)
 {
     try {
         const auto& dependencies = viewModel->dependencies();
@@ -118,7 +124,7 @@ QCoro::Task<> ClaudeUsageRefresh::refreshClaudeUsage(QPointer<AppViewModel> view
 
     viewModel->publishedState().isRefreshingClaudeUsage = true;
     const QUuid generation = viewModel->state().claudeAuthenticationGeneration;
-    auto result = std::make_shared<RequestResult>();
+    auto result = std::make_shared<claudeUsageRefreshDetail::RequestResult>();
     viewModel->tasks().claudeUsageRequestTask = TaskHandle::start([&](CancelToken requestToken) {
         return runRequest(viewModel, forceCredentialReload, generation, result, std::move(requestToken));
     });

@@ -23,6 +23,26 @@
 
 namespace vantorel {
 
+// Types that the coroutine frames below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace discordActionsDetail {
+
+// The status a failed post records, and whether the webhook itself was refused.
+struct Failure
+{
+    NotificationDeliveryStatus status = NotificationDeliveryStatus::outcomeUnknown;
+    bool refused = false;
+    std::optional<QString> text;
+};
+
+// A task cannot answer an exception_ptr itself: its result shares a variant with its own error.
+struct SecretWrite
+{
+    std::exception_ptr error;
+};
+
+} // namespace discordActionsDetail
+
 namespace {
 
 using Outcome = DiscordSendOutcome;
@@ -108,15 +128,7 @@ void holdForServer(AppViewModel& viewModel, double retryAfter)
     viewModel.persistPendingDiscordResetNotifications();
 }
 
-// The status a failed post records, and whether the webhook itself was refused.
-struct Failure
-{
-    DeliveryStatus status = DeliveryStatus::outcomeUnknown;
-    bool refused = false;
-    std::optional<QString> text;
-};
-
-Failure classify(const std::exception_ptr& error)
+discordActionsDetail::Failure classify(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
@@ -155,15 +167,10 @@ double retryAfterOf(const std::exception_ptr& error)
     return 0;
 }
 
-// A task cannot answer an exception_ptr itself: its result shares a variant with its own error.
-struct SecretWrite
-{
-    std::exception_ptr error;
-};
-
 // Saves a secret (or deletes it, for no value) in call order on the keychain worker; a test may
 // replace the webhook's storage. Answers the failure, or nothing.
-QCoro::Task<SecretWrite> writeSecret(QPointer<AppViewModel> viewModel, QString service, std::optional<QString> value)
+QCoro::Task<discordActionsDetail::SecretWrite> writeSecret(QPointer<AppViewModel> viewModel, QString service,
+                                                           std::optional<QString> value)
 {
     try {
         const auto& writer = viewModel->dependencies().discordWebhookWriter;
@@ -174,9 +181,9 @@ QCoro::Task<SecretWrite> writeSecret(QPointer<AppViewModel> viewModel, QString s
         else
             co_await viewModel->keychain().deleteItem(service);
     } catch (...) {
-        co_return SecretWrite{std::current_exception()};
+        co_return discordActionsDetail::SecretWrite{std::current_exception()};
     }
-    co_return SecretWrite{};
+    co_return discordActionsDetail::SecretWrite{};
 }
 
 } // namespace
@@ -425,7 +432,7 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
         co_return Outcome::delivered();
     }
 
-    const Failure failure = classify(error);
+    const discordActionsDetail::Failure failure = classify(error);
     if (failure.status == DeliveryStatus::rateLimited) {
         holdForServer(*viewModel, retryAfterOf(error));
     }

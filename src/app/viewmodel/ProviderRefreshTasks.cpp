@@ -17,7 +17,9 @@
 
 namespace vantorel {
 
-namespace {
+// Types that the coroutine frames below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace providerRefreshDetail {
 
 // Sets a busy flag for the life of a fetch; the flag is cleared however the coroutine ends,
 // also when its frame is destroyed while it waits.
@@ -45,6 +47,10 @@ private:
     QPointer<AppViewModel> m_viewModel;
     bool AppState::*m_flag;
 };
+
+} // namespace providerRefreshDetail
+
+namespace {
 
 bool statusPageWatched(const AppSettings& settings, bool claude)
 {
@@ -148,7 +154,7 @@ QCoro::Task<> ProviderRefreshTasks::refreshStatusPage(QPointer<AppViewModel> vie
     if (!service) {
         co_return;
     }
-    BusyFlag flag(viewModel, busy);
+    providerRefreshDetail::BusyFlag flag(viewModel, busy);
     const QStringList componentNames = claude ? viewModel->settings().claudeComponentNames
                                               : viewModel->settings().componentNames;
     const QStringList keywords = claude ? QStringList{QStringLiteral("claude"), QStringLiteral("anthropic")}
@@ -198,7 +204,7 @@ QCoro::Task<> ProviderRefreshTasks::refreshCodexCLIUsage(QPointer<AppViewModel> 
     const QUuid generation = QUuid::createUuid();
     viewModel->mutableState().bankedResetExpiryObservation = BankedResetExpiryObservation{std::nullopt, generation,
                                                                                           std::nullopt};
-    BusyFlag flag(viewModel, &AppState::isRefreshingCodexCLI);
+    providerRefreshDetail::BusyFlag flag(viewModel, &AppState::isRefreshingCodexCLI);
     std::optional<UsageSnapshot> reading;
     std::exception_ptr error;
     try {
@@ -257,7 +263,7 @@ QCoro::Task<> ProviderRefreshTasks::refreshAPIRateLimits(QPointer<AppViewModel> 
     if (!service) {
         co_return;
     }
-    BusyFlag flag(viewModel, &AppState::isRefreshingRate);
+    providerRefreshDetail::BusyFlag flag(viewModel, &AppState::isRefreshingRate);
     std::optional<RateLimitSnapshot> snapshot;
     std::exception_ptr error;
     try {

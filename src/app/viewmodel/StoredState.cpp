@@ -27,7 +27,38 @@
 
 namespace vantorel {
 
+// Types that the coroutine frames below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace storedStateDetail {
+
+// What the keychain holds, as far as the settings show it.
+struct SavedSecrets
+{
+    bool serviceAvailable = true;
+    bool apiKeySaved = false;
+    bool webhookSaved = false;
+    SecureValueReadResult webhook;
+};
+
+} // namespace storedStateDetail
+
 namespace {
+
+// Runs on the keychain's worker.
+storedStateDetail::SavedSecrets readSavedSecrets(const KeychainStore* store)
+{
+    storedStateDetail::SavedSecrets found;
+    // Without a secret service every further call would only fail, or wait out its time-out.
+    if (store && !store->serviceAvailable()) {
+        found.serviceAvailable = false;
+        found.webhook = SecureValueReadResult::temporarilyUnavailable();
+    } else if (store) {
+        found.apiKeySaved = store->contains(KeychainStore::openAIAPIKeyService);
+        found.webhookSaved = store->contains(KeychainStore::discordWebhookURLService);
+        found.webhook = store->readResult(KeychainStore::discordWebhookURLService);
+    }
+    return found;
+}
 
 // After the start-up task, how long until the heap it freed is handed back.
 constexpr int heapSettleDelayMilliseconds = 2'000;
@@ -360,26 +391,8 @@ QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> view
     if (!viewModel) {
         co_return;
     }
-    struct Answers
-    {
-        bool serviceAvailable = true;
-        bool apiKeySaved = false;
-        bool webhookSaved = false;
-        SecureValueReadResult webhook;
-    };
-    const Answers answers = co_await viewModel->keychain().run<Answers>([](const KeychainStore* store) {
-        Answers found;
-        // Without a secret service every further call would only fail, or wait out its time-out.
-        if (store && !store->serviceAvailable()) {
-            found.serviceAvailable = false;
-            found.webhook = SecureValueReadResult::temporarilyUnavailable();
-        } else if (store) {
-            found.apiKeySaved = store->contains(KeychainStore::openAIAPIKeyService);
-            found.webhookSaved = store->contains(KeychainStore::discordWebhookURLService);
-            found.webhook = store->readResult(KeychainStore::discordWebhookURLService);
-        }
-        return found;
-    });
+    const storedStateDetail::SavedSecrets answers =
+        co_await viewModel->keychain().run<storedStateDetail::SavedSecrets>(&readSavedSecrets);
     if (!viewModel) {
         co_return;
     }

@@ -29,6 +29,7 @@
 #include "core/foundation/AppDiagnostics.h"
 #include "app/ui/FocusedWheel.h"
 #include "core/foundation/DateTexts.h"
+#include "core/foundation/TimerSleeper.h"
 #include "core/model/PlatformWords.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
@@ -38,11 +39,9 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTimer>
 #include <QVBoxLayout>
 
-#include <cmath>
-#include <limits>
+#include <algorithm>
 
 namespace vantorel {
 
@@ -145,6 +144,8 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     , m_page(std::move(page))
 {
     setObjectName(QStringLiteral("settingsPanel"));
+    if (!m_environment.sleeper)
+        m_environment.sleeper = std::make_shared<TimerSleeper>();
     AppViewModel* model = &m_model;
     m_settings = {[model] { return model->settings(); }, [model](AppSettings settings) { model->setSettings(settings); }};
 
@@ -222,11 +223,6 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     addEntry(m_discordAttention, QStringLiteral("settings.discordAttention"));
     m_discordRetry = new CaptionLabel(QString(), content);
     addEntry(m_discordRetry, QStringLiteral("settings.discordRetry"));
-    m_discordRetryEnd = new QTimer(this);
-    m_discordRetryEnd->setObjectName(QStringLiteral("settings.discordRetryEnd"));
-    m_discordRetryEnd->setSingleShot(true);
-    m_discordRetryEnd->setTimerType(Qt::PreciseTimer);
-    connect(m_discordRetryEnd, &QTimer::timeout, this, &SettingsPanel::updateDiscordRetry);
     auto* queue = new DiscordQueueView(content);
     m_refreshers.push_back([this, queue] {
         queue->setItems(m_model.pendingDiscordResetNotifications(), m_model.notificationHistory());
@@ -736,18 +732,32 @@ void SettingsPanel::refresh()
 
 void SettingsPanel::updateDiscordRetry()
 {
-    // Longer holds wake once at this limit of QTimer and arm again.
-    constexpr double longestWaitMs = std::numeric_limits<int>::max();
     const std::optional<Date>& retry = m_model.discordServerRetryNotBefore();
     const Date now = m_model.now();
     const bool retryShown = retry && *retry > now;
     m_discordRetry->setText(retryShown ? QStringLiteral("Discord再試行可能: ") + DateTexts::abbreviatedDateTimeText(*retry)
                                        : QString());
     m_discordRetry->setVisible(retryShown);
-    if (retryShown)
-        m_discordRetryEnd->start(int(std::min(std::ceil((*retry - now) * 1000), longestWaitMs)));
-    else
-        m_discordRetryEnd->stop();
+    if (!retryShown) {
+        m_discordRetryEnd = {};
+        m_discordRetryEndsAt.reset();
+    } else if (m_discordRetryEndsAt != retry) {
+        m_discordRetryEndsAt = retry;
+        m_discordRetryEnd = TaskHandle::start([this, seconds = *retry - now](CancelToken token) {
+            return endDiscordRetry(QPointer(this), m_environment.sleeper, seconds, token);
+        });
+    }
+}
+
+QCoro::Task<> SettingsPanel::endDiscordRetry(QPointer<SettingsPanel> self, std::shared_ptr<Sleeper> sleeper,
+                                             double seconds, CancelToken token)
+{
+    co_await sleeper->sleep(seconds, token);
+    if (!self || token.isCancelled())
+        co_return;
+    // A wake-up a little early arms again for the rest.
+    self->m_discordRetryEndsAt.reset();
+    self->updateDiscordRetry();
 }
 
 } // namespace vantorel

@@ -5,17 +5,19 @@
 #include "app/window/ContentEnvironment.h"
 #include "app/window/PopoverPage.h"
 #include "app/window/SettingsPresenter.h"
+#include "core/foundation/TaskHandle.h"
 
 #include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
 class QScrollArea;
 class QSpinBox;
-class QTimer;
 class QVBoxLayout;
 
 namespace vantorel {
@@ -27,6 +29,7 @@ class DisclosureGroup;
 class DiscordTestPreviewView;
 class LineLimitedLabel;
 class NoticeLabel;
+class Sleeper;
 class ToggleSwitch;
 
 // The settings page: one scrolling column of the guide and setup rows, the sync sections, the
@@ -66,6 +69,8 @@ private:
     void updateActions();
     void updateSheet();
     void updateDiscordRetry();
+    static QCoro::Task<> endDiscordRetry(QPointer<SettingsPanel> self, std::shared_ptr<Sleeper> sleeper, double seconds,
+                                         CancelToken token);
 
     AppViewModel& m_model;
     ContentEnvironment m_environment;
@@ -88,8 +93,10 @@ private:
     // Said once, near the top, while no secret service answers.
     NoticeLabel* m_secretStoreNotice = nullptr;
     QLabel* m_discordRetry = nullptr;
-    // Fires once when the Discord hold ends, to take its line away.
-    QTimer* m_discordRetryEnd = nullptr;
+    // One wait until the Discord hold ends, to take its line away; armed again only when the
+    // hold's end moves.
+    TaskHandle m_discordRetryEnd;
+    std::optional<Date> m_discordRetryEndsAt;
     DisclosureGroup* m_advanced = nullptr;
     QPointer<DiscordTestPreviewView> m_sheet;
     // The last draft the user answered in the sheet, which must not open again.

@@ -63,6 +63,12 @@ QStringList rangeLabels()
     return labels;
 }
 
+} // namespace
+
+// The widgets that the classes below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace usageHistoryDetail {
+
 // One figure: a caption over a bold value, centred in an equal share of the row.
 class HistoryMetric final : public QWidget
 {
@@ -95,6 +101,10 @@ private:
     QLabel* m_value;
 };
 
+} // namespace usageHistoryDetail
+
+namespace {
+
 QWidget* paddedDivider(QWidget* parent)
 {
     auto* box = new QWidget(parent);
@@ -112,9 +122,9 @@ class UsageHistoryFigures final : public QWidget
 public:
     explicit UsageHistoryFigures(QWidget* parent)
         : QWidget(parent)
-        , m_fiveHour(new HistoryMetric(QStringLiteral("5時間"), "figure.fiveHour", this))
-        , m_weekly(new HistoryMetric(QStringLiteral("週間"), "figure.weekly", this))
-        , m_count(new HistoryMetric(QStringLiteral("記録"), "figure.count", this))
+        , m_fiveHour(new usageHistoryDetail::HistoryMetric(QStringLiteral("5時間"), "figure.fiveHour", this))
+        , m_weekly(new usageHistoryDetail::HistoryMetric(QStringLiteral("週間"), "figure.weekly", this))
+        , m_count(new usageHistoryDetail::HistoryMetric(QStringLiteral("記録"), "figure.count", this))
     {
         setObjectName(QStringLiteral("usageFigures"));
         setFixedHeight(figuresHeight);
@@ -145,12 +155,12 @@ protected:
     }
 
 private:
-    HistoryMetric* m_fiveHour;
-    HistoryMetric* m_weekly;
-    HistoryMetric* m_count;
+    usageHistoryDetail::HistoryMetric* m_fiveHour;
+    usageHistoryDetail::HistoryMetric* m_weekly;
+    usageHistoryDetail::HistoryMetric* m_count;
 };
 
-namespace {
+namespace usageHistoryDetail {
 
 // A short capsule in the series colour, then the series name.
 class ChartLegendItem final : public QWidget
@@ -194,7 +204,7 @@ private:
     qreal m_opacity = 1;
 };
 
-} // namespace
+} // namespace usageHistoryDetail
 
 // The chart's own legend: both series and the time of the newest sample.
 class UsageHistoryLegend final : public QWidget
@@ -202,8 +212,8 @@ class UsageHistoryLegend final : public QWidget
 public:
     explicit UsageHistoryLegend(QWidget* parent)
         : QWidget(parent)
-        , m_fiveHour(new ChartLegendItem(QStringLiteral("5時間"), this))
-        , m_weekly(new ChartLegendItem(QStringLiteral("週間"), this))
+        , m_fiveHour(new usageHistoryDetail::ChartLegendItem(QStringLiteral("5時間"), this))
+        , m_weekly(new usageHistoryDetail::ChartLegendItem(QStringLiteral("週間"), this))
         , m_latest(plainLabel(UiFont::caption2(), colors::tertiary, this))
     {
         setObjectName(QStringLiteral("usageLegend"));
@@ -227,8 +237,8 @@ public:
     }
 
 private:
-    ChartLegendItem* m_fiveHour;
-    ChartLegendItem* m_weekly;
+    usageHistoryDetail::ChartLegendItem* m_fiveHour;
+    usageHistoryDetail::ChartLegendItem* m_weekly;
     QLabel* m_latest;
 };
 

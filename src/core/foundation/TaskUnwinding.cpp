@@ -10,23 +10,23 @@
 
 namespace vantorel {
 
-bool unwindSuspendedTasks(std::chrono::milliseconds bound)
+int unwindSuspendedTasks(std::chrono::milliseconds bound)
 {
-    const auto unwound = [] { return detail::pendingResumeCount() == 0 && detail::suspendedAwaiterCount() == 0; };
+    const auto remaining = [] { return detail::pendingResumeCount() + detail::suspendedAwaiterCount(); };
     const QDeadlineTimer deadline(bound, Qt::PreciseTimer);
     // Ends the wait below once the bound has passed, if nothing else does. Armed again whenever it
     // has fired, so a wake-up just short of the bound cannot leave the wait without one.
     QTimer bell;
     bell.setSingleShot(true);
     bell.setTimerType(Qt::PreciseTimer);
-    while (!unwound()) {
+    while (remaining() > 0) {
         if (deadline.hasExpired())
-            return false;
+            return remaining();
         if (!bell.isActive())
             bell.start(std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 1)));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
     }
-    return true;
+    return 0;
 }
 
 } // namespace vantorel

@@ -5,6 +5,7 @@
 #include "core/sources/BoundedProcessRunnerError.h"
 #include "core/sources/ChildProcess.h"
 
+#include <functional>
 #include <optional>
 
 namespace vantorel {
@@ -44,8 +45,11 @@ QCoro::Task<BoundedProcessOutput> BoundedProcessRunner::run(QString executablePa
                                                 ChildProcess::Input::closed, maximumOutputBytes);
     child->start();
 
-    // A named lambda: g++ 12 destroys a lambda prvalue handed to a coroutine twice.
-    const auto work = [child](CancelToken inner) { return collect(child, inner); };
+    // Named, as g++ 12 destroys a lambda prvalue handed to a coroutine twice; a std::function,
+    // as GCC rejects a lambda's type in this frame when the file is part of a unity batch.
+    const std::function<QCoro::Task<BoundedProcessOutput>(CancelToken)> work = [child](CancelToken inner) {
+        return collect(child, inner);
+    };
     std::optional<BoundedProcessOutput> output;
     std::exception_ptr failure;
     try {

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace vantorel {
 
@@ -242,9 +243,11 @@ QCoro::Task<UsageSnapshot> CodexCLIUsageService::fetchUsage(std::optional<QStrin
                                                 maximumLineBytes, environment);
     child->start();
 
-    // A named lambda: g++ 12 destroys a lambda prvalue handed to a coroutine twice.
+    // Named, as g++ 12 destroys a lambda prvalue handed to a coroutine twice; a std::function,
+    // as GCC rejects a lambda's type in this frame when the file is part of a unity batch.
     const auto unreadable = std::make_shared<bool>(false);
-    const auto work = [child, host = m_host, clock = m_clock, unreadable](CancelToken inner) {
+    const std::function<QCoro::Task<UsageSnapshot>(CancelToken)> work = [child, host = m_host, clock = m_clock,
+                                                                         unreadable](CancelToken inner) {
         return exchange(child, host, clock, unreadable, inner);
     };
     std::optional<UsageSnapshot> snapshot;

@@ -73,10 +73,12 @@ QCoro::Task<T> accountCall(std::shared_ptr<ClientState> state, std::function<voi
     state->accountCancellations.insert(key, [callback] { callback.fail(CancellationError()); });
     CancelToken timer;
     failWhenDue(*state->sleeper, timer, callback);
-    const auto cleanup = qScopeGuard([&] {
+    // Lambdas held by this frame go into std::function: GCC rejects a lambda's type in a coroutine
+    // frame when this file is part of a unity batch.
+    const auto cleanup = qScopeGuard(std::function<void()>([&] {
         timer.cancel();
         state->accountCancellations.remove(key);
-    });
+    }));
     const auto registration = token.onCancel([callback] { callback.fail(CancellationError()); });
     if (!token.isCancelled())
         start(callback);
@@ -91,12 +93,12 @@ QCoro::Task<T> run(std::shared_ptr<ClientState> state, std::shared_ptr<CloudData
 {
     token.throwIfCancelled();
     const QUuid key = QUuid::createUuid();
-    const auto cancelOperation = [operation, callback] {
+    const std::function<void()> cancelOperation = [operation, callback] {
         operation->cancel();
         callback.fail(CancellationError());
     };
     state->operations.insert(key, cancelOperation);
-    const auto cleanup = qScopeGuard([&] { state->operations.remove(key); });
+    const auto cleanup = qScopeGuard(std::function<void()>([&] { state->operations.remove(key); }));
     operation->configuration = {false, CloudKitDatabaseClient::requestTimeoutSeconds,
                                 CloudKitDatabaseClient::resourceTimeoutSeconds};
     operation->qualityOfService = CloudDatabaseOperation::QualityOfService::utility;

@@ -232,8 +232,7 @@ private:
         const QString staging = m_root + QStringLiteral(".new-") + uuidText(QUuid::createUuid());
         m_files.makeDirectory(staging, true);
         const auto discard = qScopeGuard([&] { m_files.removeTree(staging); });
-        const QString name = QLatin1Char('_') + QUuid::createUuid().toString(QUuid::Id128);
-        m_files.write(join(staging, accountFileName), name.toLatin1());
+        m_files.write(join(staging, accountFileName), freshAccountName());
         try {
             m_files.rename(staging, m_root);
         } catch (const LocalCloudFileError& failure) {
@@ -261,22 +260,42 @@ private:
         } catch (const LocalCloudFileError& failure) {
             if (account.root && isWrongKind(failure.errorNumber))
                 failDamaged(account.root->pathOf(accountFileName));
-            if (account.root && failure.errorNumber == EFBIG) {
-                moveAside(*account.root, accountFileName);
-                failDamaged(account.root->pathOf(accountFileName));
-            }
+            if (account.root && failure.errorNumber == EFBIG)
+                replaceDamagedAccount(*account.root);
             account.status = CloudAccountStatus::couldNotDetermine;
             return account;
         }
         if (!bytes)
             return account;
-        if (!LocalDirectoryCloudDatabase::isAccountName(*bytes)) {
-            moveAside(*account.root, accountFileName);
-            failDamaged(account.root->pathOf(accountFileName));
-        }
+        if (!LocalDirectoryCloudDatabase::isAccountName(*bytes))
+            replaceDamagedAccount(*account.root);
         account.status = CloudAccountStatus::available;
         account.name = QString::fromLatin1(*bytes);
         return account;
+    }
+
+    static QByteArray freshAccountName()
+    {
+        return (QLatin1Char('_') + QUuid::createUuid().toString(QUuid::Id128)).toLatin1();
+    }
+
+    // Moving a damaged account file aside would otherwise sign the folder out for good (a missing
+    // file is a sign-out): a fresh account takes its place at once, as on first use, so the next
+    // call, in this process or after a restart, reads it and callers holding the old account see
+    // an account change. This call still reports the damage.
+    [[noreturn]] void replaceDamagedAccount(const Directory& root)
+    {
+        const QString path = root.pathOf(accountFileName);
+        if (moveAside(root, accountFileName)) {
+            try {
+                m_files.write(root, accountFileName, freshAccountName());
+                AppDiagnostics::log(QStringLiteral("cloud.account.created path=") + path);
+            } catch (const LocalCloudFileError& failure) {
+                AppDiagnostics::log(QStringLiteral("cloud.account.createFailed errno=")
+                                    + QString::number(failure.errorNumber));
+            }
+        }
+        failDamaged(path);
     }
 
     // A folder of the layout; a link or a file in its place fails the operation, naming it.
@@ -401,7 +420,7 @@ private:
     }
 
     // Renames the entry itself (a link stays a link) to "<name>.damaged-<time>-<random>".
-    void moveAside(const Directory& directory, const QString& name)
+    bool moveAside(const Directory& directory, const QString& name)
     {
         const QString aside = name + QStringLiteral(".damaged-")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'-"))
@@ -411,9 +430,11 @@ private:
             m_files.rename(directory, name, aside);
             AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" movedTo=")
                                 + directory.pathOf(aside));
+            return true;
         } catch (const LocalCloudFileError& failure) {
             AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" moveFailed errno=")
                                 + QString::number(failure.errorNumber));
+            return false;
         }
     }
 

@@ -23,12 +23,12 @@ namespace vantorel {
 //
 // No symbolic link inside the root is followed: a link, or a file where a folder of this layout
 // belongs (or a folder where a file belongs), fails the operation with a damaged-entry error that
-// names it. An account file that does not hold an account name is moved aside and reported.
-// The account is made together with the folder, on the first account call; removing the file
-// signs out. Another process on the same folder plays another Mac: every operation takes the
-// lock, and a save under ifServerRecordUnchanged is refused when the stored change tag moved.
-// All work runs on one worker thread, which also delivers the answers; constructing touches no
-// file.
+// names it. An account file that does not hold an account name is moved aside, reported, and
+// replaced by a fresh account. The account is made together with the folder, on the first
+// account call; removing the file signs out. Another process on the same folder plays another
+// Mac: every operation takes the lock, and a save under ifServerRecordUnchanged is refused when
+// the stored change tag moved. All work runs on one worker thread, which also delivers the
+// answers; constructing touches no file.
 class LocalDirectoryCloudDatabase final : public CloudContainer
 {
 public:

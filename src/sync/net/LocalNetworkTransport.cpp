@@ -51,14 +51,13 @@ QCoro::Task<UsageSyncSnapshot> LocalNetworkTransport::fetchSnapshot(CancelToken 
     m_operationID = operation;
     const QPointer<LocalNetworkTransport> self(this);
     const QUuid hostID = m_host.hostID;
-    const auto owns = [&self, &operation] { return self && self->m_operationID == operation; };
 
     std::shared_ptr<SyncChannel> channel;
     std::optional<SyncMessage> answer;
     std::exception_ptr failure;
     try {
         const NetworkEndpoint endpoint = co_await resolveEndpoint(token);
-        if (!owns() || token.isCancelled())
+        if (!self || self->m_operationID != operation || token.isCancelled())
             throw CancellationError();
         channel = SyncChannel::create(
             m_services.makeConnection(endpoint, SyncNetworkParameters::make(m_host.credential)), m_sleeper);
@@ -73,7 +72,7 @@ QCoro::Task<UsageSyncSnapshot> LocalNetworkTransport::fetchSnapshot(CancelToken 
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     // A superseded fetch leaves the newer one's fields alone, and ends as cancelled whatever
     // its interrupted wait ended with.
-    if (!owns())
+    if (!self || self->m_operationID != operation)
         throw CancellationError();
     self->cancel();
     if (failure)

@@ -13,13 +13,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 using namespace vantorel;
 
-namespace {
+// Types that the coroutine frames below hold need a name with linkage: GCC rejects anonymous ones
+// there when this file is part of a unity batch.
+namespace asyncTest {
 
 // How an observed coroutine ended; coroutines report here because ASSERT cannot run inside them.
 enum class Ended { stillRunning, value, cancelled, timedOut, failed };
@@ -30,6 +33,13 @@ struct Probe
     int value = 0;
     Date wokeAt;
 };
+
+} // namespace asyncTest
+
+using asyncTest::Ended;
+using asyncTest::Probe;
+
+namespace {
 
 template <typename T>
 QCoro::Task<> observe(QCoro::Task<T> task, std::shared_ptr<Probe> probe)
@@ -385,7 +395,7 @@ TEST(WithTimeout, TellsValueTimeOutAndCancellationApart)
         ManualSleeper sleeper;
         CancelToken outer;
         auto innerToken = std::make_shared<std::optional<CancelToken>>();
-        auto work = [&sleeper, innerToken, c](CancelToken inner) {
+        const std::function<QCoro::Task<int>(CancelToken)> work = [&sleeper, innerToken, c](CancelToken inner) {
             *innerToken = inner;
             return sleepThenReturn(&sleeper, c.workSeconds, c.workIgnoresToken ? CancelToken() : inner, 7);
         };

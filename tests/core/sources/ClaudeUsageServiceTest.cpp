@@ -8,7 +8,7 @@
 
 using namespace vantorel;
 using namespace vantorel::testing_support;
-using Code = ClaudeUsageServiceError::Code;
+using ClaudeCode = ClaudeUsageServiceError::Code;
 
 namespace {
 
@@ -24,7 +24,7 @@ const QByteArray usageAnswer = R"json({
   "extra_usage": {"is_enabled": false}
 })json";
 
-std::optional<Code> failureOf(const QByteArray& body)
+std::optional<ClaudeCode> failureOf(const QByteArray& body)
 {
     try {
         ClaudeUsageService::usage(body, plan, readAt);
@@ -79,10 +79,10 @@ TEST(ClaudeUsageReading, ClampsSkipsUnusableBucketsAndRefusesWhatIsNotAnAnswer)
 
     for (const char* body : {"{}", R"({"five_hour": null, "seven_day": null})",
                              R"({"five_hour": {"resets_at": "2026-03-01T10:00:00Z"}, "seven_day": "full"})"})
-        EXPECT_EQ(failureOf(body), Code::missingUsageBuckets) << body;
+        EXPECT_EQ(failureOf(body), ClaudeCode::missingUsageBuckets) << body;
     for (const QByteArray& body : {QByteArray(), QByteArray("[]"), QByteArray("null"), QByteArray(R"({"five_hour": )"),
                                    QByteArray(100'000, '['), QByteArray(R"({"five_hour": {"utilization": 1e400}})")})
-        EXPECT_EQ(failureOf(body), Code::invalidResponse) << body.left(20).toStdString();
+        EXPECT_EQ(failureOf(body), ClaudeCode::invalidResponse) << body.left(20).toStdString();
 }
 
 // Forms beyond those the loopback cases below send.
@@ -108,7 +108,9 @@ TEST(ClaudeUsageServiceErrors, MessagesCarryTheirPayload)
               QStringLiteral("Claude使用量APIがレート制限中です。9200000000000000000秒後に再試行できます。"));
 }
 
-namespace {
+// Fixtures need a name with linkage: GCC rejects a test deriving from an anonymous one when this
+// file is part of a unity batch.
+namespace claudeUsageServiceTest {
 
 class ClaudeUsageServiceIntegration : public LoopbackServerTest
 {
@@ -137,7 +139,9 @@ protected:
     const QString path = QStringLiteral("/api/oauth/usage");
 };
 
-} // namespace
+} // namespace claudeUsageServiceTest
+
+using claudeUsageServiceTest::ClaudeUsageServiceIntegration;
 
 TEST_F(ClaudeUsageServiceIntegration, SendsOneAuthenticatedGet)
 {
@@ -160,14 +164,14 @@ TEST_F(ClaudeUsageServiceIntegration, EveryStatusClassAndUnusableBodyMapsToItsCa
     server.respond("/elsewhere", answer(200));
     const auto redirect = [&](int status) { return TestHttpResponse::redirect(server.url("/elsewhere"), status); };
     using Error = ClaudeUsageServiceError;
-    const auto limited = Error(Code::rateLimited);
+    const auto limited = Error(ClaudeCode::rateLimited);
     const QList<std::pair<TestHttpResponse, std::optional<Error>>> cases = {
         {answer(200), std::nullopt},
         {answer(204), Error::badHTTPStatus(204)},
         {redirect(302), Error::badHTTPStatus(302)},
         {redirect(308), Error::badHTTPStatus(308)},
         {answer(400), Error::badHTTPStatus(400)},
-        {answer(401), Error(Code::unauthorized)},
+        {answer(401), Error(ClaudeCode::unauthorized)},
         {answer(403), Error::badHTTPStatus(403)},
         {answer(429), limited},
         {answer(429, "120"), Error::rateLimited(120.0)},
@@ -177,10 +181,10 @@ TEST_F(ClaudeUsageServiceIntegration, EveryStatusClassAndUnusableBodyMapsToItsCa
         {answer(429, "1e30"), limited},
         {answer(429, "Wed, 21 Oct 2026 07:28:00 GMT"), limited},
         {answer(500), Error::badHTTPStatus(500)},
-        {TestHttpResponse::json("<html>login</html>"), Error(Code::invalidResponse)},
+        {TestHttpResponse::json("<html>login</html>"), Error(ClaudeCode::invalidResponse)},
         {TestHttpResponse::json(QByteArray(ClaudeUsageService::maximumResponseBytes + 1, ' ')),
-         Error(Code::invalidResponse)},
-        {TestHttpResponse::json(R"({"seven_day_opus": {"utilization": 3}})"), Error(Code::missingUsageBuckets)},
+         Error(ClaudeCode::invalidResponse)},
+        {TestHttpResponse::json(R"({"seven_day_opus": {"utilization": 3}})"), Error(ClaudeCode::missingUsageBuckets)},
     };
     for (const auto& [response, error] : cases) {
         SCOPED_TRACE(testing::Message() << response.status << ' ' << response.body.left(20).toStdString());
@@ -199,7 +203,7 @@ TEST_F(ClaudeUsageServiceIntegration, RefusesATokenThatCannotBeSent)
     for (const QString token : {"", " \n\t", "tok\r\nX-Evil: 1", "tök"}) {
         SCOPED_TRACE(token.toStdString());
         EXPECT_EQ(fetch(service, token).errorAs<ClaudeUsageServiceError>(),
-                  ClaudeUsageServiceError(Code::emptyAccessToken));
+                  ClaudeUsageServiceError(ClaudeCode::emptyAccessToken));
     }
     EXPECT_EQ(server.requestCount(), 0);
 }

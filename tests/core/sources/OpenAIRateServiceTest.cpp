@@ -19,7 +19,7 @@ HttpHeaders fullHeaders()
     };
 }
 
-std::optional<OpenAIRateServiceError::Code> failureOf(const HttpHeaders& headers)
+std::optional<OpenAIRateServiceError::Code> rateFailureOf(const HttpHeaders& headers)
 {
     try {
         OpenAIRateService::snapshot(headers, QStringLiteral("m"), probedAt);
@@ -75,15 +75,17 @@ TEST(OpenAIRateHeaders, ReadsTheSixHeadersAndLeavesOutWhatItCannotRead)
                                     .source = OpenAIRateService::snapshotSource, .updatedAt = probedAt};
     EXPECT_EQ(OpenAIRateService::snapshot(odd, "m", probedAt), partial);
 
-    EXPECT_EQ(failureOf({}), OpenAIRateServiceError::Code::missingRateLimitHeaders);
-    EXPECT_EQ(failureOf({{"x-request-id", "req_1"}, {"openai-processing-ms", "12"}}),
+    EXPECT_EQ(rateFailureOf({}), OpenAIRateServiceError::Code::missingRateLimitHeaders);
+    EXPECT_EQ(rateFailureOf({{"x-request-id", "req_1"}, {"openai-processing-ms", "12"}}),
               OpenAIRateServiceError::Code::missingRateLimitHeaders);
-    EXPECT_EQ(failureOf({{"x-ratelimit-limit-requests", "lots"}, {"x-ratelimit-reset-tokens", "later"}}),
+    EXPECT_EQ(rateFailureOf({{"x-ratelimit-limit-requests", "lots"}, {"x-ratelimit-reset-tokens", "later"}}),
               OpenAIRateServiceError::Code::invalidResponse);
-    EXPECT_EQ(failureOf({{"x-ratelimit-remaining-tokens", "0"}}), std::nullopt);
+    EXPECT_EQ(rateFailureOf({{"x-ratelimit-remaining-tokens", "0"}}), std::nullopt);
 }
 
-namespace {
+// Fixtures need a name with linkage: GCC rejects a test deriving from an anonymous one when this
+// file is part of a unity batch.
+namespace openAIRateServiceTest {
 
 class OpenAIRateServiceIntegration : public LoopbackServerTest
 {
@@ -115,7 +117,9 @@ protected:
     }
 };
 
-} // namespace
+} // namespace openAIRateServiceTest
+
+using openAIRateServiceTest::OpenAIRateServiceIntegration;
 
 TEST_F(OpenAIRateServiceIntegration, AsksForTheModelWithTheKey)
 {

@@ -203,7 +203,9 @@ TEST(StatusSummaryReading, RefusesWhatIsNotASummaryAndSurvivesHostileInput)
     EXPECT_EQ(componentsOnly.overallStatus, OverallCodexState::outage);
 }
 
-namespace {
+// Fixtures need a name with linkage: GCC rejects a test deriving from an anonymous one when this
+// file is part of a unity batch.
+namespace statusServiceTest {
 
 class StatusServiceIntegration : public LoopbackServerTest
 {
@@ -219,7 +221,9 @@ protected:
     const QString path = QStringLiteral("/api/v2/summary.json");
 };
 
-} // namespace
+} // namespace statusServiceTest
+
+using statusServiceTest::StatusServiceIntegration;
 
 TEST_F(StatusServiceIntegration, StatusesOtherThanSuccessFailWithTheirCode)
 {

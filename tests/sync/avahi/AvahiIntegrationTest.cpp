@@ -38,6 +38,12 @@ bool run(const QString& program, const QStringList& arguments, QByteArray* outpu
     return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+} // namespace
+
+// Fixtures need a name with linkage: GCC rejects a test deriving from an anonymous one when this
+// file is part of a unity batch.
+namespace avahiIntegrationTest {
+
 // A private system bus and an avahi-daemon in a network namespace that has only loopback, so
 // nothing is announced on a real network. One per test program: the daemon's pid file has one
 // fixed place.
@@ -172,6 +178,12 @@ public:
     QList<std::optional<SyncPairingRequest>> requests;
     std::vector<std::unique_ptr<QProcess>> m_publishers;
 };
+
+} // namespace avahiIntegrationTest
+
+using avahiIntegrationTest::AvahiIntegration;
+
+namespace {
 
 const RegisteredSyncDevice device{QStringLiteral("iPhone"), SyncCredential{uuidNumber(3), QByteArray(32, 'd')}, Date()};
 

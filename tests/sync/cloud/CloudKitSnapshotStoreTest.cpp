@@ -1,6 +1,7 @@
 #include "CloudTestSupport.h"
 #include "../model/SyncModelFixtures.h"
 
+#include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/Json.h"
 #include "sync/cloud/CloudAccountChangeNotifier.h"
 #include "sync/cloud/CloudFetchRecordsOperation.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -82,9 +84,9 @@ protected:
                                                         notifier.get());
     }
 
-    std::string save(QUuid host, quint64 revision, int minutesLater = 0)
+    std::string save(QUuid host, quint64 revision, int minutesLater = 0, const QString& as = {})
     {
-        return finish(store->saveSnapshot(snapshot(host, revision, minutesLater), account, {}));
+        return finish(store->saveSnapshot(snapshot(host, revision, minutesLater), as.isEmpty() ? account : as, {}));
     }
     QString folder() const { return root + QLatin1Char('/') + account; }
     QString recordFile() const { return folder() + QStringLiteral("/records/latest-usage-snapshot.json"); }
@@ -286,9 +288,13 @@ TEST_F(CloudStoreOnDiskTest, PlantedEntriesAreReportedByNameAndNeverFollowed)
 }
 
 // An account file that names no account is moved aside and reported, never read as signed out
-// or as another account; a link or a folder in its place is reported and left alone.
-TEST_F(CloudStoreOnDiskTest, AnAccountFileThatNamesNoAccountIsReported)
+// or as another account, and a fresh account takes its place for the next call; a link or a
+// folder in its place is reported and left alone.
+TEST_F(CloudStoreOnDiskTest, AnAccountFileThatNamesNoAccountIsReportedAndReplaced)
 {
+    const QTemporaryDir logs;
+    AppDiagnostics::setLogDirectoryForTesting(logs.path());
+    const auto restoreLog = qScopeGuard([] { AppDiagnostics::setLogDirectoryForTesting({}); });
     // These file changes are not the account changes the store reacts to here.
     notifier.reset();
     const QString accountFile = root + "/account";
@@ -309,17 +315,28 @@ TEST_F(CloudStoreOnDiskTest, AnAccountFileThatNamesNoAccountIsReported)
         ASSERT_TRUE(made) << planted;
         const std::string expected = "damaged(" + accountFile.toStdString() + ")";
         EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), expected) << planted;
-        // Moved aside, the account is gone: signed out, and no new account is made.
-        EXPECT_EQ(save(hostA, 1), row.movedAside ? "notSignedIn" : expected) << planted;
+        // Moved aside and kept, the damaged file gives way to a fresh account, as on first use:
+        // a caller holding the old account sees it change, and the folder is not signed out.
+        EXPECT_EQ(save(hostA, 1), row.movedAside ? "accountChanged" : expected) << planted;
+        if (row.movedAside) {
+            const auto fresh = waitForOutcome(store->accountIdentifier({})).value;
+            ASSERT_TRUE(fresh) << planted;
+            EXPECT_NE(*fresh, account) << planted;
+            EXPECT_EQ(test::readFileBytes(accountFile), fresh->toLatin1()) << planted;
+            EXPECT_EQ(save(hostA, 1, 0, *fresh), "ok") << planted;
+        }
         movedAside += row.movedAside ? 1 : 0;
-        EXPECT_EQ(QFileInfo(accountFile).exists() || QFileInfo(accountFile).isSymLink(), !row.movedAside) << planted;
         EXPECT_EQ(entries(root).filter("account.damaged-").size(), movedAside) << planted;
         QFile::remove(accountFile);
         QDir().rmdir(accountFile);
     }
     EXPECT_EQ(test::readFileBytes(outside.filePath("account")), "_" + QByteArray(32, 'c'));
+    // Removing the file still signs out.
     EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), "notSignedIn");
     EXPECT_FALSE(QFile::exists(accountFile));
+    AppDiagnostics::flush();
+    const QByteArray created = "cloud.account.created path=" + accountFile.toUtf8();
+    EXPECT_EQ(test::readFileBytes(logs.filePath("Vantorel.log")).count(created), movedAside);
 }
 
 // Payload files of a save live in the database's own scratch folder; the next start removes the
