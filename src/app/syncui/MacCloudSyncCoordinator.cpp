@@ -19,6 +19,25 @@
 
 namespace vantorel {
 
+// The coroutine frames below hold it: GCC rejects a type of an anonymous namespace there when
+// this file is part of a unity batch.
+namespace cloudSyncCoordinatorDetail {
+
+// Suspends once, so that the caller has stored the task's handle before its body runs.
+struct NextTurn
+{
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle) const
+    {
+        detail::resumeLater(detail::resumeTargetForCurrentThread(handle));
+    }
+    void await_resume() const noexcept {}
+};
+
+} // namespace cloudSyncCoordinatorDetail
+
+using cloudSyncCoordinatorDetail::NextTurn;
+
 namespace {
 
 QString text(const char16_t* literal)
@@ -92,17 +111,6 @@ std::optional<std::uint64_t> parseRevision(const std::optional<QString>& stored)
         return std::nullopt;
     return value;
 }
-
-// Suspends once, so that the caller has stored the task's handle before its body runs.
-struct NextTurn
-{
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> handle) const
-    {
-        detail::resumeLater(detail::resumeTargetForCurrentThread(handle));
-    }
-    void await_resume() const noexcept {}
-};
 
 bool isSnapshotDataError(const std::exception_ptr& error, std::optional<UsageSyncError>& found)
 {
@@ -403,22 +411,27 @@ void MacCloudSyncCoordinator::checkAccount()
     });
 }
 
+bool MacCloudSyncCoordinator::isCurrent(const QPointer<MacCloudSyncCoordinator>& self, QUuid session,
+                                        const CancelToken& token)
+{
+    return !token.isCancelled() && self && self->m_session == session;
+}
+
 QCoro::Task<> MacCloudSyncCoordinator::runAccountCheck(QPointer<MacCloudSyncCoordinator> self,
                                                        std::shared_ptr<CloudSnapshotStoring> store, QUuid session,
                                                        CancelToken token)
 {
-    const auto current = [&] { return !token.isCancelled() && self && self->m_session == session; };
     QString identifier;
     std::exception_ptr error;
     try {
         co_await NextTurn{};
-        if (!current())
+        if (!isCurrent(self, session, token))
             co_return;
         identifier = co_await store->accountIdentifier(token);
     } catch (...) {
         error = std::current_exception();
     }
-    if (!current())
+    if (!isCurrent(self, session, token))
         co_return;
     ChangeScope scope(*self);
     if (!error && !self->m_enabled)
@@ -470,27 +483,26 @@ MacCloudSyncCoordinator::runForAccount(QPointer<MacCloudSyncCoordinator> self, s
                                        QUuid session, QString accountID, CancelToken token,
                                        std::function<QCoro::Task<>()> operation, bool recheckOnlyWhileEnabled)
 {
-    const auto current = [&] { return !token.isCancelled() && self && self->m_session == session; };
     const CloudSyncError accountChanged(CloudSyncError::Code::accountChanged);
     AccountScopedOutcome outcome;
     try {
         co_await NextTurn{};
-        if (!current())
+        if (!isCurrent(self, session, token))
             co_return outcome;
         if (co_await store->accountIdentifier(token) != accountID)
             throw accountChanged;
-        if (!current())
+        if (!isCurrent(self, session, token))
             co_return outcome;
         co_await operation();
-        if (!current())
+        if (!isCurrent(self, session, token))
             co_return outcome;
         const QString after = co_await store->accountIdentifier(token);
-        if (current() && (!recheckOnlyWhileEnabled || self->m_enabled) && after != accountID)
+        if (isCurrent(self, session, token) && (!recheckOnlyWhileEnabled || self->m_enabled) && after != accountID)
             throw accountChanged;
     } catch (...) {
         outcome.error = std::current_exception();
     }
-    outcome.current = current();
+    outcome.current = isCurrent(self, session, token);
     co_return outcome;
 }
 

@@ -113,6 +113,9 @@ private:
 
     static QCoro::Task<> runAccountCheck(QPointer<MacCloudSyncCoordinator> self, std::shared_ptr<CloudSnapshotStoring> store,
                                          QUuid session, CancelToken token);
+    // Whether a task of `session` may still report: not cancelled, its owner alive and the
+    // session not replaced.
+    static bool isCurrent(const QPointer<MacCloudSyncCoordinator>& self, QUuid session, const CancelToken& token);
     // What a store operation bracketed by account checks came to: `current` is false when the
     // session or token went stale meanwhile, and then nothing may be reported.
     struct AccountScopedOutcome
