@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Start -> tray icon embedded, measured from outside: milliseconds from exec until the tray host
+# has read the item's first picture, for the application and for a bare Qt tray started in
+# alternating rounds under the same private session bus and X display, so that both see the same
+# machine. Prints every run, then median (min-max, n) per program.
+# Needs Xvfb and dbus-run-session.
+#
+# usage: scripts/measure-startup.sh <vantorel> <fake_status_notifier_watcher> <bare tray>... [-- runs samples]
+#   e.g. taskset -c 4,5 scripts/measure-startup.sh build/release/src/vantorel \
+#          build/test/tests/fake_status_notifier_watcher build/bench/bench/bare_tray -- 15 40000
+# The settings file holds `samples` usage samples 15 minutes apart ending now (2,500 by default:
+# the retained maximum; more make a file that another program wrote, which retention cuts down).
+set -euo pipefail
+
+if [[ -z "${MEASURE_STARTUP_SCRATCH:-}" ]]; then
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT
+  MEASURE_STARTUP_SCRATCH=$scratch HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state \
+    XDG_DATA_HOME=$scratch/data XDG_CACHE_HOME=$scratch/cache dbus-run-session -- "$0" "$@"
+  exit
+fi
+scratch=$MEASURE_STARTUP_SCRATCH
+trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null' EXIT
+
+programs=()
+while [[ $# -gt 0 && $1 != -- ]]; do
+  programs+=("$(realpath "$1")")
+  shift
+done
+[[ $# -gt 0 ]] && shift
+runs=${1:-10}
+samples=${2:-2500}
+app=${programs[0]}
+watcher=${programs[1]}
+measured=("$app" "${programs[@]:2}")
+
+mkfifo "$scratch/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+read -r display <"$scratch/display"
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_CONFIG_HOME/Vantorel" "$XDG_CONFIG_HOME/autostart"
+
+python3 - "$scratch/defaults.json" "$samples" <<'PY'
+import base64, json, sys, time, uuid
+count = int(sys.argv[2])
+reference = time.time() - 978307200.0
+samples = []
+for n in range(count):
+    samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
+                   '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
+                   % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
+                      reference - (count - 1 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
+data = ("[" + ",".join(samples) + "]").encode()
+document = {
+    "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
+    "Vantorel.usageHistory": {"type": "data", "value": base64.b64encode(data).decode()},
+}
+with open(sys.argv[1], "w") as out:
+    json.dump(document, out)
+PY
+# A returning user's autostart entry: only the first start ever writes it.
+printf '[Desktop Entry]\nType=Application\nName=Vantorel\nExec=%s\nTerminal=false\nX-GNOME-Autostart-enabled=true\n' \
+  "$app" >"$XDG_CONFIG_HOME/autostart/vantorel.desktop"
+
+# A program by its folder and name, so that two builds of one program tell apart.
+label() { echo "$(basename "$(dirname "$1")")/$(basename "$1")"; }
+
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+# Prints the milliseconds (one decimal) until the host read the first picture, or "none".
+measure_once() { # <program>
+  cp "$scratch/defaults.json" "$XDG_CONFIG_HOME/Vantorel/defaults.json"
+  local fifo=$scratch/watcher.fifo
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  "$watcher" >"$fifo" 2>/dev/null &
+  local watcher_pid=$!
+  exec 4<"$fifo"
+  gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
+  local start result=none
+  start=$(now_us)
+  "$1" >/dev/null 2>&1 &
+  local pid=$!
+  if read -r -t 10 _ <&4; then
+    local elapsed=$(( $(now_us) - start ))
+    result=$(( elapsed / 1000 )).$(( elapsed / 100 % 10 ))
+  fi
+  exec 4<&-
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  kill "$watcher_pid" 2>/dev/null || true
+  wait "$watcher_pid" 2>/dev/null || true
+  echo "$result"
+}
+
+declare -A results
+for run in $(seq "$runs"); do
+  # Alternate which program goes first, so neither always starts on a warmer machine.
+  order=("${measured[@]}")
+  if (( run % 2 == 0 )); then
+    order=()
+    for (( i=${#measured[@]}-1; i>=0; i-- )); do order+=("${measured[i]}"); done
+  fi
+  for program in "${order[@]}"; do
+    ms=$(measure_once "$program")
+    echo "run $run $(label "$program"): ${ms} ms"
+    results[$program]+="$ms "
+  done
+done
+
+echo "start -> tray embedded, $samples stored samples:"
+for program in "${measured[@]}"; do
+  # shellcheck disable=SC2086
+  printf '%s\n' ${results[$program]} | grep -v none | sort -n | awk -v name="$(label "$program")" '
+    { v[NR] = $1 }
+    END {
+      if (NR == 0) { printf "  %-28s no run embedded\n", name; exit }
+      m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      printf "  %-28s %.1f ms (%.1f-%.1f, n=%d)\n", name, m, v[1], v[NR], NR
+    }'
+done
