@@ -287,9 +287,10 @@ void StoredState::adoptUsageHistory(QList<UsageHistoryEntry> decoded)
     } else if (!m_viewModel.state().usageHistory.isEmpty()) {
         storeUsageHistory(true);
     }
-    for (const auto& [context, then] : std::exchange(m_usageHistoryWaiters, {})) {
+    // On a later turn: a waiter may reach what is bringing the history in right now.
+    for (auto& [context, then] : std::exchange(m_usageHistoryWaiters, {})) {
         if (context) {
-            then();
+            QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
         }
     }
 }

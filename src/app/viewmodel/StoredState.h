@@ -90,8 +90,8 @@ public:
     // Whether the stored usage history is in. Until then the view model's list holds only the
     // samples taken since the start, and nothing writes the stored one: it comes in with them.
     bool usageHistoryLoaded() const { return !m_usageHistoryPending; }
-    // Runs `then` once the stored usage history is in: at once when it is, else when it comes,
-    // unless `context` is gone by then.
+    // Runs `then` once the stored usage history is in: at once when it is, else on the turn after
+    // it comes, unless `context` is gone by then.
     void whenUsageHistoryLoaded(QObject* context, std::function<void()> then);
     // Brings the stored usage history in now, waiting for its decoding if it still runs. For what
     // cannot start without it and cannot wait either.

@@ -7,6 +7,7 @@
 #include "core/model/ModelCoding.h"
 #include "support/QtPrinters.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
@@ -108,6 +109,26 @@ TEST_F(StartupSettingsTest, SamplesTakenBeforeTheStoredOnesComeInAreKeptWithThem
     const QList<UsageHistoryEntry> all{storedSamples[0], storedSamples[1], taken};
     EXPECT_EQ(viewModel->usageHistory(), all);
     EXPECT_EQ(StoredHistories::decodeUsage(viewModel->defaults().dataValue(Keys::usageHistory).value(), now), all);
+}
+
+// What brings the history in early (a build on first use) may itself be waiting for it: it hears
+// of it on a later turn, never from inside.
+TEST_F(StartupSettingsTest, WaitersHearOfTheUsageHistoryOnTheTurnAfterItComesIn)
+{
+    const auto viewModel = started(true);
+    QObject context;
+    int heard = 0;
+    viewModel->storedState().whenUsageHistoryLoaded(&context, [&] {
+        EXPECT_TRUE(viewModel->storedState().usageHistoryLoaded());
+        ++heard;
+    });
+    viewModel->storedState().finishLoadingUsageHistory();
+    EXPECT_TRUE(viewModel->storedState().usageHistoryLoaded());
+    EXPECT_EQ(heard, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard, 1);
+    viewModel->storedState().whenUsageHistoryLoaded(&context, [&] { ++heard; });
+    EXPECT_EQ(heard, 2);
 }
 
 TEST_F(StartupSettingsTest, ADamagedFileOrAValueOfAnotherTypeGivesNoHistory)
