@@ -41,24 +41,7 @@ mkdir -p "$XDG_CONFIG_HOME/Vantorel"
 
 # 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form;
 # MEASURE_IDLE_SAMPLES=0 gives the figures without a history.
-python3 - "$XDG_CONFIG_HOME/Vantorel/defaults.json" "${MEASURE_IDLE_SAMPLES:-2500}" <<'PY'
-import base64, json, sys, time, uuid
-count = int(sys.argv[2])
-reference = time.time() - 978307200.0
-samples = []
-for n in range(count):
-    samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
-                   '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
-                   % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
-                      reference - (count - 1 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
-data = ("[" + ",".join(samples) + "]").encode()
-document = {
-    "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
-    "Vantorel.usageHistory": {"type": "data", "value": base64.b64encode(data).decode()},
-}
-with open(sys.argv[1], "w") as out:
-    json.dump(document, out)
-PY
+python3 "$(dirname "$0")/history-settings.py" "$XDG_CONFIG_HOME/Vantorel/defaults.json" "${MEASURE_IDLE_SAMPLES:-2500}"
 cp "$XDG_CONFIG_HOME/Vantorel/defaults.json" "$scratch/defaults.json"
 # A returning user's autostart entry: only the first start ever writes (and syncs) it.
 mkdir -p "$XDG_CONFIG_HOME/autostart"

@@ -40,24 +40,7 @@ read -r display <"$scratch/display"
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/Vantorel" "$XDG_CONFIG_HOME/autostart"
 
-python3 - "$scratch/defaults.json" "$samples" <<'PY'
-import base64, json, sys, time, uuid
-count = int(sys.argv[2])
-reference = time.time() - 978307200.0
-samples = []
-for n in range(count):
-    samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
-                   '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
-                   % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
-                      reference - (count - 1 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
-data = ("[" + ",".join(samples) + "]").encode()
-document = {
-    "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
-    "Vantorel.usageHistory": {"type": "data", "value": base64.b64encode(data).decode()},
-}
-with open(sys.argv[1], "w") as out:
-    json.dump(document, out)
-PY
+python3 "$(dirname "$0")/history-settings.py" "$scratch/defaults.json" "$samples"
 # A returning user's autostart entry: only the first start ever writes it.
 printf '[Desktop Entry]\nType=Application\nName=Vantorel\nExec=%s\nTerminal=false\nX-GNOME-Autostart-enabled=true\n' \
   "$app" >"$XDG_CONFIG_HOME/autostart/vantorel.desktop"
