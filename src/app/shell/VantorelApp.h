@@ -55,7 +55,9 @@ private:
     // after the tray item unless something needs them sooner, and over the stored usage history
     // (waiting for its decoding if that still runs), since their first snapshot carries it.
     SyncServices& syncServices();
-    // Launching has finished: the sync services and the launch window. Runs once.
+    // Launching has finished: the sync services and the launch window, once the stored usage
+    // history is in. The first call counts: the tray host's first read of the picture, or the
+    // bound for hosts that never tell.
     void finishLaunching();
     // A root view over the shared objects, for the main window and the popover.
     QWidget* makeContentView();
