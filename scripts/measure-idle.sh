@@ -21,22 +21,7 @@ watcher=$(realpath "$2")
 settle=${3:-20}
 runs=${4:-3}
 
-# A scratch home before the private bus starts, so that the services it starts use it too.
-if [[ -z "${MEASURE_IDLE_SCRATCH:-}" ]]; then
-  scratch=$(mktemp -d)
-  trap 'rm -rf "$scratch"' EXIT
-  MEASURE_IDLE_SCRATCH=$scratch HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state \
-    XDG_DATA_HOME=$scratch/data XDG_CACHE_HOME=$scratch/cache dbus-run-session -- "$0" "$@"
-  exit
-fi
-scratch=$MEASURE_IDLE_SCRATCH
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null' EXIT
-
-# A private X display: Xvfb picks a free one and writes its number to the descriptor.
-mkfifo "$scratch/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
-read -r display <"$scratch/display"
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/measure-session.sh" "$@"
 mkdir -p "$XDG_CONFIG_HOME/Vantorel"
 
 # 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form;

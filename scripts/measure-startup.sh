@@ -12,15 +12,7 @@
 # the retained maximum; more make a file that another program wrote, which retention cuts down).
 set -euo pipefail
 
-if [[ -z "${MEASURE_STARTUP_SCRATCH:-}" ]]; then
-  scratch=$(mktemp -d)
-  trap 'rm -rf "$scratch"' EXIT
-  MEASURE_STARTUP_SCRATCH=$scratch HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state \
-    XDG_DATA_HOME=$scratch/data XDG_CACHE_HOME=$scratch/cache dbus-run-session -- "$0" "$@"
-  exit
-fi
-scratch=$MEASURE_STARTUP_SCRATCH
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null' EXIT
+source "$(dirname "$0")/measure-session.sh" "$@"
 
 programs=()
 while [[ $# -gt 0 && $1 != -- ]]; do
@@ -33,11 +25,6 @@ samples=${2:-2500}
 app=${programs[0]}
 watcher=${programs[1]}
 measured=("$app" "${programs[@]:2}")
-
-mkfifo "$scratch/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
-read -r display <"$scratch/display"
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/Vantorel" "$XDG_CONFIG_HOME/autostart"
 
 python3 "$(dirname "$0")/history-settings.py" "$scratch/defaults.json" "$samples"
