@@ -1,14 +1,16 @@
-// Start-up load of a settings file with every history full (2,500 usage samples, 120
-// notification records, 128 queued Discord items): the settings thread's read of the file, the
-// decoding of the two histories that moved from the view model's load to that thread, and the
-// GUI thread's view-model load over the read file with the histories already decoded against
-// decoding them itself.
+// Start-up load: the settings thread's read of the file, the decoding of the usage history that
+// follows the tray item (2,500 samples, and a foreign file of 40,000 that retention cuts down),
+// and the GUI thread's view-model load of a file with every history full (2,500 usage samples,
+// 120 notification records, 128 queued Discord items) with the usage history decoded in it or
+// left for later.
 
 #include "FullHistories.h"
 #include "app/shell/StartupSettings.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/AppViewModelDependencies.h"
 #include "app/viewmodel/StoredHistories.h"
+#include "app/viewmodel/StoredState.h"
+#include "core/model/ModelCoding.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "support/BenchmarkMain.h"
 
@@ -49,47 +51,69 @@ struct FullFile
     QTemporaryDir directory;
 };
 
+// A file another program wrote: `count` usage samples 900 s apart up to now, most of them past
+// retention, in the stored form.
+struct ForeignFile
+{
+    explicit ForeignFile(int count)
+    {
+        QByteArray text = "[";
+        for (int i = count - 1; i >= 0; --i) {
+            const UsageHistoryEntry sample{QUuid::createUuid(), i % 2 ? MonitoredProvider::codex : MonitoredProvider::claude,
+                                           now - i * 900.0, 40.5 + i % 50, 80.25 - i % 30, 1};
+            text += json::write(toJson(sample), json::Form::store);
+            text += i ? "," : "]";
+        }
+        JsonFileSettingsStore store(path());
+        store.set(StoredState::Keys::usageHistory, text);
+        store.set(StoredState::Keys::defaultsApplied, true);
+    }
+    QString path() const { return directory.filePath(QStringLiteral("defaults.json")); }
+
+    QTemporaryDir directory;
+};
+
 void readFile(benchmark::State& state)
 {
-    const FullFile file;
+    const ForeignFile file(int(state.range(0)));
     for (auto _ : state) {
         auto contents = JsonFileSettingsStore::read(file.path());
         benchmark::DoNotOptimize(contents);
     }
 }
-BENCHMARK(readFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(readFile)->ArgName("samples")->Arg(2'500)->Arg(40'000)->Unit(benchmark::kMillisecond);
 
-void decodeHistories(benchmark::State& state)
+// The settings thread's work before the tray item, and the usage history's decoding after it.
+void decodeUsageHistory(benchmark::State& state)
 {
-    const FullFile file;
+    const ForeignFile file(int(state.range(0)));
     const auto contents = JsonFileSettingsStore::read(file.path());
+    const QByteArray text = JsonFileSettingsStore::storedData(*contents, StoredState::Keys::usageHistory).value();
     for (auto _ : state) {
-        auto histories = StoredHistories::decode(
-            [&contents](const QString& key) { return JsonFileSettingsStore::storedData(*contents, key); });
-        if (histories.usage.size() != HistoryRetention::maximumUsageEntries)
+        auto samples = StoredHistories::decodeUsage(text, now);
+        if (samples.size() != std::min<qsizetype>(state.range(0), HistoryRetention::maximumUsageEntries))
             state.SkipWithError("usage samples lost while decoding");
-        benchmark::DoNotOptimize(histories);
+        benchmark::DoNotOptimize(samples);
     }
 }
-BENCHMARK(decodeHistories)->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeUsageHistory)->ArgName("samples")->Arg(2'500)->Arg(40'000)->Unit(benchmark::kMillisecond);
 
-// GUI thread: the store built over the read file and the view model's load, with the histories
-// decoded by the settings thread (1) or by the load itself (0).
+// GUI thread before the tray item: the store built over the read file and the view model's
+// load, with the usage history decoded in the load (0) or left for later (1).
 void viewModelLoad(benchmark::State& state)
 {
     const FullFile file;
-    const bool decodedBefore = state.range(0) == 1;
+    const bool usageHistoryLater = state.range(0) == 1;
     for (auto _ : state) {
         state.PauseTiming();
         StartupSettings startup = StartupSettings::read(file.path());
-        if (!decodedBefore)
-            startup.histories.reset();
         state.ResumeTiming();
         auto store = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), file.path());
         auto dependencies = loadOnly(store);
-        dependencies.storedHistories = std::move(startup.histories);
+        dependencies.usageHistoryLater = usageHistoryLater;
         auto viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
         state.PauseTiming();
+        viewModel->storedState().finishLoadingUsageHistory();
         if (viewModel->usageHistory().size() != HistoryRetention::maximumUsageEntries)
             state.SkipWithError("usage samples lost while loading");
         // Its write-back of the repaired state happens on the store's thread, outside the load.
@@ -98,7 +122,7 @@ void viewModelLoad(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(viewModelLoad)->ArgName("decodedBefore")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(viewModelLoad)->ArgName("usageHistoryLater")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace vantorel

@@ -21,44 +21,12 @@ watcher=$(realpath "$2")
 settle=${3:-20}
 runs=${4:-3}
 
-# A scratch home before the private bus starts, so that the services it starts use it too.
-if [[ -z "${MEASURE_IDLE_SCRATCH:-}" ]]; then
-  scratch=$(mktemp -d)
-  trap 'rm -rf "$scratch"' EXIT
-  MEASURE_IDLE_SCRATCH=$scratch HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state \
-    XDG_DATA_HOME=$scratch/data XDG_CACHE_HOME=$scratch/cache dbus-run-session -- "$0" "$@"
-  exit
-fi
-scratch=$MEASURE_IDLE_SCRATCH
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null' EXIT
-
-# A private X display: Xvfb picks a free one and writes its number to the descriptor.
-mkfifo "$scratch/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
-read -r display <"$scratch/display"
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/measure-session.sh" "$@"
 mkdir -p "$XDG_CONFIG_HOME/Vantorel"
 
 # 2,500 usage samples 15 minutes apart ending now (the retained maximum), in the stored form;
 # MEASURE_IDLE_SAMPLES=0 gives the figures without a history.
-python3 - "$XDG_CONFIG_HOME/Vantorel/defaults.json" "${MEASURE_IDLE_SAMPLES:-2500}" <<'PY'
-import base64, json, sys, time, uuid
-count = int(sys.argv[2])
-reference = time.time() - 978307200.0
-samples = []
-for n in range(count):
-    samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
-                   '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
-                   % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
-                      reference - (count - 1 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
-data = ("[" + ",".join(samples) + "]").encode()
-document = {
-    "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
-    "Vantorel.usageHistory": {"type": "data", "value": base64.b64encode(data).decode()},
-}
-with open(sys.argv[1], "w") as out:
-    json.dump(document, out)
-PY
+python3 "$(dirname "$0")/history-settings.py" "$XDG_CONFIG_HOME/Vantorel/defaults.json" "${MEASURE_IDLE_SAMPLES:-2500}"
 cp "$XDG_CONFIG_HOME/Vantorel/defaults.json" "$scratch/defaults.json"
 # A returning user's autostart entry: only the first start ever writes (and syncs) it.
 mkdir -p "$XDG_CONFIG_HOME/autostart"

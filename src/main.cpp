@@ -18,8 +18,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", vantorel::GraphicalSession::missingMessage().toLocal8Bit().constData());
         return 1;
     }
-    // The settings file, histories included, is read and decoded while the GUI connects to the
-    // display.
+    // The settings file is read while the GUI connects to the display.
     auto settings = vantorel::StartupSettings::readInBackground(vantorel::JsonFileSettingsStore::defaultFilePath());
     QApplication app(argc, argv);
     return vantorel::runApplication(app, std::move(settings));

@@ -31,6 +31,10 @@ signals:
     void activated(vantorel::StatusItemBackend::Activation activation);
     // A tray host may have appeared or gone away; `isAvailable` tells which.
     void availabilityMayHaveChanged();
+    // A tray host took the item's picture for the first time (read it over the bus or painted the
+    // embedded icon); emitted once, on a later turn than the read. Hosts that tell nothing never
+    // cause it.
+    void firstPictureRead();
 };
 
 } // namespace vantorel

@@ -7,6 +7,8 @@
 #include <QDBusVariant>
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
+#include <QIconEngine>
+#include <QPointer>
 
 namespace vantorel {
 
@@ -110,9 +112,68 @@ bool SystemTrayStatusItemBackend::isAvailable() const
     return *m_available;
 }
 
+// Hands the icon's pictures on unchanged and tells the backend when one is first taken: the host
+// reads them over the bus, or paints the embedded icon, only once it shows the item.
+class SystemTrayStatusItemBackend::ReadReportingIconEngine final : public QIconEngine
+{
+public:
+    ReadReportingIconEngine(QIcon icon, QPointer<SystemTrayStatusItemBackend> backend)
+        : m_icon(std::move(icon))
+        , m_backend(std::move(backend))
+    {
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        m_icon.paint(painter, rect, Qt::AlignCenter, mode, state);
+        report();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        // At ratio 1 the icon hands over its engine's picture of exactly this size.
+        QPixmap picture = m_icon.pixmap(size, 1.0, mode, state);
+        report();
+        return picture;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.availableSizes(mode, state);
+    }
+    QString iconName() override { return m_icon.name(); }
+    bool isNull() override { return m_icon.isNull(); }
+    QIconEngine* clone() const override { return new ReadReportingIconEngine(m_icon, m_backend); }
+
+private:
+    void report()
+    {
+        if (m_backend)
+            m_backend->pictureRead();
+    }
+
+    QIcon m_icon;
+    QPointer<SystemTrayStatusItemBackend> m_backend;
+};
+
 void SystemTrayStatusItemBackend::setIcon(const QIcon& icon)
 {
-    m_icon.setIcon(icon);
+    if (m_pictureRead || icon.isNull()) {
+        m_icon.setIcon(icon);
+        return;
+    }
+    m_icon.setIcon(QIcon(new ReadReportingIconEngine(icon, this)));
+}
+
+void SystemTrayStatusItemBackend::pictureRead()
+{
+    if (m_pictureRead)
+        return;
+    m_pictureRead = true;
+    // Not inside the host's read: its answer goes out first.
+    QMetaObject::invokeMethod(this, &StatusItemBackend::firstPictureRead, Qt::QueuedConnection);
 }
 
 void SystemTrayStatusItemBackend::setToolTip(const QString& toolTip)

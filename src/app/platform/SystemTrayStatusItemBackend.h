@@ -43,7 +43,11 @@ private:
     // m_icon is made, when Qt has chosen how to draw it.
     static std::function<bool()> qtAvailabilityCheck(QDBusConnection sessionBus);
 
+    class ReadReportingIconEngine;
+    void pictureRead();
+
     QSystemTrayIcon m_icon;
+    bool m_pictureRead = false;
     QDBusServiceWatcher* m_watcher;
     std::function<bool()> m_checkAvailability;
     mutable std::optional<bool> m_available;

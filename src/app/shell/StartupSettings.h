@@ -7,16 +7,12 @@
 
 namespace vantorel {
 
-struct StoredHistories;
-
-// The settings file as read at start, with its histories already decoded: the work is done on a
-// thread of its own while the GUI connects to the display, and nothing on disk changes until the
-// store is built over the contents.
+// The settings file as read at start: the work is done on a thread of its own while the GUI
+// connects to the display, and nothing on disk changes until the store is built over the
+// contents. The histories are decoded later, once the tray item is made.
 struct StartupSettings
 {
     std::shared_ptr<JsonFileSettingsStore::Contents> contents;
-    // Decoded from `contents`; empty lists when the file was damaged or held no histories.
-    std::shared_ptr<StoredHistories> histories;
 
     static StartupSettings read(const QString& filePath);
     // read() on another thread.

@@ -33,6 +33,7 @@
 #include "app/ui/ApplicationPalette.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/LaunchAtLogin.h"
+#include "app/viewmodel/StoredState.h"
 #include "app/window/ContentView.h"
 #include "app/window/HistoryPanel.h"
 #include "app/window/MainPanel.h"
@@ -69,7 +70,8 @@ namespace {
 constexpr std::chrono::milliseconds maximumUnwindTime{3000};
 
 // A tray host reads a new item's picture a couple of bus round trips after it registers, well
-// within this; a window shown this much later still appears at once to the eye.
+// within this; a window shown this much later still appears at once to the eye. The bound for
+// hosts that never tell, and for the fallback panel.
 constexpr int launchWindowDelayMilliseconds = 100;
 
 // The real services, one of each.
@@ -136,6 +138,17 @@ struct VantorelApp::LocalSyncServices
     TimerSleeper sleeper;
 };
 
+// What syncs the state to paired devices and the cloud, and the background monitor that follows
+// the cloud coordinator: one unit, built once.
+struct VantorelApp::SyncServices
+{
+    std::unique_ptr<CloudSnapshotServices> cloud;
+    std::unique_ptr<LocalSyncServices> localSync;
+    std::unique_ptr<MacSyncCoordinator> sync;
+    std::unique_ptr<MacCloudSyncCoordinator> cloudSync;
+    std::unique_ptr<MacBackgroundMonitoring> monitoring;
+};
+
 VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> settings)
     : m_app(app)
 {
@@ -178,13 +191,17 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     StartupSettings startup = settings.get();
     m_defaults = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), JsonFileSettingsStore::defaultFilePath());
     auto dependencies = applicationDependencies(m_defaults);
-    dependencies.storedHistories = std::move(startup.histories);
     dependencies.claudeLoginAvailability = m_loginAvailability.get();
+    // The tray item is drawn from the settings and the last readings; the usage history, the
+    // longest part of the load, is decoded once it is made.
+    dependencies.usageHistoryLater = true;
     // The view model logs "app.willTerminate" itself.
     m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
 
     // The tray item comes right after the state it draws: the sync, cloud and background services
     // are built once the tray host has read its first picture.
+    QObject::connect(statusItemBackend.get(), &StatusItemBackend::firstPictureRead, m_delegate.get(),
+                     [this] { finishLaunching(); });
     m_urlOpener = std::make_unique<DesktopUrlOpener>();
     m_pasteboard = std::make_unique<QtPasteboard>();
     m_statusItemController = std::make_unique<StatusItemController>(
@@ -212,36 +229,57 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
         const QWidget* window = m_statusItemController->mainWindow();
         m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());
     });
-    // Launching has finished once the event loop has turned and the tray host has had time to
-    // read the item's first picture: building the sync services or the launch window first
-    // would keep it waiting.
-    QTimer::singleShot(launchWindowDelayMilliseconds, m_delegate.get(), [this] {
-        buildSyncServices();
-        m_delegate->applicationDidFinishLaunching();
-    });
+    // Launching has finished once the tray host has read the item's first picture: building the
+    // sync services or the launch window first would keep it waiting.
+    QTimer::singleShot(launchWindowDelayMilliseconds, m_delegate.get(), [this] { finishLaunching(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
 }
 
 VantorelApp::~VantorelApp() = default;
 
-void VantorelApp::buildSyncServices()
+void VantorelApp::finishLaunching()
 {
-    if (m_sync)
+    if (std::exchange(m_launched, true))
         return;
-    m_cloud = std::make_unique<CloudSnapshotServices>(LocalDirectoryCloudDatabase::defaultRoot());
-    // The local sync coordinator comes before the cloud one, which follows its snapshots.
-    m_localSync = std::make_unique<LocalSyncServices>();
-    m_sync = std::make_unique<MacSyncCoordinator>(
-        m_defaults, std::make_shared<MacSyncKeychainStorage>(std::make_shared<SecretServiceStore>()),
-        LocalHostName::current(), systemClock(), std::make_shared<TimerSleeper>(), m_localSync->serverFactory());
-    m_sync->observe<AppViewModel>(m_viewModel.get(),
-                                  [](const AppViewModel& viewModel) { return MacSyncDisplayInput::capture(viewModel); });
-    QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, m_sync.get(), &MacSyncCoordinator::handleSystemWake);
-    m_cloudSync = std::make_unique<MacCloudSyncCoordinator>(m_sync->hostID(), m_cloud->store, m_defaults, systemClock(),
-                                                            std::make_shared<TimerSleeper>(), &m_cloud->notifier);
-    m_cloudSync->observe(*m_sync);
+    // The first snapshot of the sync services carries the usage history: they come once it is in.
+    m_viewModel->storedState().whenUsageHistoryLoaded(m_delegate.get(), [this] {
+        syncServices();
+        m_delegate->applicationDidFinishLaunching();
+    });
+}
 
-    m_monitoring = std::make_unique<MacBackgroundMonitoring>(m_logind.get(), m_power.get());
+MacSyncCoordinator& VantorelApp::syncCoordinator()
+{
+    return *syncServices().sync;
+}
+
+MacCloudSyncCoordinator& VantorelApp::cloudSyncCoordinator()
+{
+    return *syncServices().cloudSync;
+}
+
+VantorelApp::SyncServices& VantorelApp::syncServices()
+{
+    if (m_syncServices)
+        return *m_syncServices;
+    m_viewModel->storedState().finishLoadingUsageHistory();
+    auto services = std::make_unique<SyncServices>();
+    services->cloud = std::make_unique<CloudSnapshotServices>(LocalDirectoryCloudDatabase::defaultRoot());
+    // The local sync coordinator comes before the cloud one, which follows its snapshots.
+    services->localSync = std::make_unique<LocalSyncServices>();
+    auto& sync = services->sync;
+    sync = std::make_unique<MacSyncCoordinator>(
+        m_defaults, std::make_shared<MacSyncKeychainStorage>(std::make_shared<SecretServiceStore>()),
+        LocalHostName::current(), systemClock(), std::make_shared<TimerSleeper>(), services->localSync->serverFactory());
+    sync->observe<AppViewModel>(m_viewModel.get(),
+                                [](const AppViewModel& viewModel) { return MacSyncDisplayInput::capture(viewModel); });
+    QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, sync.get(), &MacSyncCoordinator::handleSystemWake);
+    services->cloudSync = std::make_unique<MacCloudSyncCoordinator>(
+        sync->hostID(), services->cloud->store, m_defaults, systemClock(), std::make_shared<TimerSleeper>(),
+        &services->cloud->notifier);
+    services->cloudSync->observe(*sync);
+
+    services->monitoring = std::make_unique<MacBackgroundMonitoring>(m_logind.get(), m_power.get());
     const QPointer<AppViewModel> core(m_viewModel.get());
     MacBackgroundMonitoring::Core observed;
     observed.subscribe = [core](QObject* context, std::function<void()> callback) {
@@ -252,19 +290,19 @@ void VantorelApp::buildSyncServices()
         if (core)
             core->startTask([core] { return core->refreshScheduledItems(); });
     };
-    m_monitoring->observe(std::move(observed), m_cloudSync.get());
+    services->monitoring->observe(std::move(observed), services->cloudSync.get());
+    m_syncServices = std::move(services);
+    return *m_syncServices;
 }
 
 QWidget* VantorelApp::makeContentView(PopoverPage page)
 {
-    // A click on the tray item may come before the deferred build.
-    buildSyncServices();
+    const SyncServices& services = syncServices();
     ContentEnvironment environment;
     environment.viewModel = m_viewModel.get();
-    environment.syncCoordinator = m_sync.get();
     environment.urlOpener = m_urlOpener.get();
-    environment.syncCoordinator = m_sync.get();
-    environment.cloudCoordinator = m_cloudSync.get();
+    environment.syncCoordinator = services.sync.get();
+    environment.cloudCoordinator = services.cloudSync.get();
     environment.pasteboard = m_pasteboard.get();
     environment.sleeper = std::make_shared<TimerSleeper>();
     environment.quit = [] { QCoreApplication::quit(); };
@@ -301,9 +339,11 @@ int VantorelApp::exec()
 {
     const int exitCode = m_app.exec();
     m_statusItemController.reset();
-    m_monitoring.reset();
-    m_cloudSync.reset();
-    m_sync.reset();
+    if (m_syncServices) {
+        m_syncServices->monitoring.reset();
+        m_syncServices->cloudSync.reset();
+        m_syncServices->sync.reset();
+    }
     m_viewModel.reset();
     // The tasks the view model cancelled resume on later turns, some only once a killed child
     // has been reaped: let them unwind and free their frames before the process ends.

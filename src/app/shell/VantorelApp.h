@@ -43,16 +43,23 @@ public:
     int exec();
 
     AppViewModel& viewModel() const { return *m_viewModel; }
-    MacSyncCoordinator& syncCoordinator() const { return *m_sync; }
-    MacCloudSyncCoordinator& cloudSyncCoordinator() const { return *m_cloudSync; }
+    // Built on first use.
+    MacSyncCoordinator& syncCoordinator();
+    MacCloudSyncCoordinator& cloudSyncCoordinator();
 
 private:
     struct CloudSnapshotServices;
     struct LocalSyncServices;
+    struct SyncServices;
 
-    // The sync coordinators, the cloud store and the background monitor, built once, after the
-    // tray item; everything that reaches them first calls this.
-    void buildSyncServices();
+    // The sync coordinators, the cloud store and the background monitor: built on first use, so
+    // after the tray item unless something needs them sooner, and over the stored usage history
+    // (waiting for its decoding if that still runs), since their first snapshot carries it.
+    SyncServices& syncServices();
+    // Launching has finished: the sync services and the launch window, once the stored usage
+    // history is in. The first call counts: the tray host's first read of the picture, or the
+    // bound for hosts that never tell.
+    void finishLaunching();
     // A root view over the shared objects, for the main window and the popover.
     QWidget* makeContentView(PopoverPage page = PopoverPage::main);
 
@@ -67,12 +74,9 @@ private:
     std::unique_ptr<ScreenSaverMonitor> m_screenSaver;
     std::unique_ptr<MacClaudeLoginAvailability> m_loginAvailability;
     std::shared_ptr<JsonFileSettingsStore> m_defaults;
-    std::unique_ptr<CloudSnapshotServices> m_cloud;
     std::unique_ptr<AppViewModel> m_viewModel;
-    std::unique_ptr<LocalSyncServices> m_localSync;
-    std::unique_ptr<MacSyncCoordinator> m_sync;
-    std::unique_ptr<MacCloudSyncCoordinator> m_cloudSync;
-    std::unique_ptr<MacBackgroundMonitoring> m_monitoring;
+    std::unique_ptr<SyncServices> m_syncServices;
+    bool m_launched = false;
     std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<StatusItemController> m_statusItemController;

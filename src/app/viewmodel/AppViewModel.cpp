@@ -111,7 +111,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
     m_discordOutboxQueue = std::make_unique<DiscordOutboxQueue>(*this);
     m_discordOutboxWorker = std::make_unique<DiscordOutboxWorker>(*this);
 
-    m_storedState->load(std::exchange(m_dependencies.storedHistories, nullptr));
+    m_storedState->load(m_dependencies.usageHistoryLater);
     if (!automaticallyStartServices()) {
         return;
     }
@@ -131,8 +131,11 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
         updateLaunchAtLogin(true, false);
     }
     startRefreshTimer();
-    QPointer<AppViewModel> self(this);
-    startTask([self] { return StoredState::runStartUpTask(self); });
+    // Its first refresh adds to the usage history, so it starts once the stored one is in.
+    m_storedState->whenUsageHistoryLoaded(this, [this] {
+        QPointer<AppViewModel> self(this);
+        startTask([self] { return StoredState::runStartUpTask(self); });
+    });
 }
 
 AppViewModel::~AppViewModel()

@@ -32,7 +32,6 @@ class Pasteboard;
 class SettingsStore;
 class Sleeper;
 class StatusService;
-struct StoredHistories;
 class UrlOpener;
 
 // What the view model is built with: the services and hooks in the initialiser's order, then the
@@ -41,9 +40,10 @@ class UrlOpener;
 struct AppViewModelDependencies
 {
     std::shared_ptr<SettingsStore> defaults;
-    // The histories stored in `defaults`, already decoded (the start-up does it while reading the
-    // file); taken by the load, which decodes them itself when this is empty.
-    std::shared_ptr<StoredHistories> storedHistories;
+    // True: the stored usage history, the longest part of the load, is decoded on a thread of its
+    // own after the load, and the start-up task waits for it (the start-up makes the tray item
+    // first). False: the load decodes it.
+    bool usageHistoryLater = false;
     std::shared_ptr<StatusService> statusService;
     std::shared_ptr<StatusService> claudeStatusService;
     std::shared_ptr<OpenAIRateService> rateService;

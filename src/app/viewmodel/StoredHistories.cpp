@@ -1,31 +1,31 @@
 #include "app/viewmodel/StoredHistories.h"
 
-#include "app/viewmodel/StoredState.h"
+#include "core/foundation/JsonArrayElements.h"
+#include "core/model/HistoryRetention.h"
 #include "core/model/ListFromJsonText.h"
+#include "core/model/ModelCoding.h"
 
 namespace vantorel {
 
-namespace {
-
-// Element by element, never as one tree of the whole list.
-template <typename T>
-QList<T> decodedHistory(const std::optional<QByteArray>& bytes, std::optional<T> (*decode)(const Json&))
+QList<NotificationHistoryEntry> StoredHistories::decodeNotifications(const QByteArray& text)
 {
-    if (!bytes) {
-        return {};
-    }
-    return listFromJsonTextSkippingInvalid(*bytes, decode).value_or(QList<T>());
+    return listFromJsonTextSkippingInvalid(text, &notificationHistoryEntryFromJson).value_or(QList<NotificationHistoryEntry>());
 }
 
-} // namespace
-
-StoredHistories StoredHistories::decode(const std::function<std::optional<QByteArray>(const QString& key)>& storedData)
+QList<UsageHistoryEntry> StoredHistories::decodeUsage(const QByteArray& text, Date referenceDate)
 {
-    StoredHistories histories;
-    histories.notifications = decodedHistory(storedData(StoredState::Keys::notificationHistory),
-                                             &notificationHistoryEntryFromJson);
-    histories.usage = decodedHistory(storedData(StoredState::Keys::usageHistory), &usageHistoryEntryFromJson);
-    return histories;
+    HistoryRetention::UsageCollector collector(referenceDate);
+    const bool isArray = json::parseArrayElements(text, [&collector](const Json& element) {
+        // An element without a readable time does not decode either.
+        FieldReader time(element);
+        if (!collector.keeps(time.date("recordedAt")) || !time.ok()) {
+            return;
+        }
+        if (auto sample = usageHistoryEntryFromJson(element)) {
+            collector.add(std::move(*sample));
+        }
+    });
+    return isArray ? std::move(collector).take() : QList<UsageHistoryEntry>();
 }
 
 } // namespace vantorel

@@ -1,30 +1,25 @@
 #pragma once
 
+#include "core/foundation/Date.h"
 #include "core/model/NotificationHistoryEntry.h"
 #include "core/model/UsageHistoryEntry.h"
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
-
-#include <functional>
-#include <optional>
 
 namespace vantorel {
 
-// The two histories decoded from their stored text, as they were in the file: not yet sorted,
-// pruned or repaired. Decoding them is the longest part of loading the stored state, so the
-// start-up does it on the thread that reads the settings file and hands the lists to the view
-// model, which then only prunes them.
+// The two histories decoded from their stored text, element by element, never as one tree of the
+// whole list. Text that is not one JSON array gives an empty list; an element that does not
+// decode is left out. Safe on any thread: they touch nothing but the bytes they are given.
 struct StoredHistories
 {
-    QList<UsageHistoryEntry> usage;
-    QList<NotificationHistoryEntry> notifications;
-
-    // Reads each history's bytes through `storedData` (a key's data value, none when absent or
-    // not data). Text that is not one JSON array gives an empty list; an element that does not
-    // decode is left out. Safe on any thread: it touches nothing but what `storedData` returns.
-    static StoredHistories decode(const std::function<std::optional<QByteArray>(const QString& key)>& storedData);
+    // As stored: not yet sorted, cut or repaired.
+    static QList<NotificationHistoryEntry> decodeNotifications(const QByteArray& text);
+    // Only the samples that retention keeps at `referenceDate`, in its order: a sample outside
+    // the window is never built, and a list far longer than retention keeps never stands in
+    // memory whole.
+    static QList<UsageHistoryEntry> decodeUsage(const QByteArray& text, Date referenceDate);
 };
 
 } // namespace vantorel

@@ -10,6 +10,7 @@
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/FreedHeap.h"
 #include "core/foundation/JsonFileSettingsStore.h"
+#include "core/foundation/ThreadPriority.h"
 #include "core/model/HistoryRetention.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
@@ -196,7 +197,7 @@ void StoredState::setJson(const Json& document, const QString& key)
     }
 }
 
-void StoredState::load(std::shared_ptr<StoredHistories> decodedHistories)
+void StoredState::load(bool usageHistoryLater)
 {
     AppState& state = m_viewModel.mutableState();
     state.onboardingProgress = m_viewModel.onboardingStore().load();
@@ -206,7 +207,7 @@ void StoredState::load(std::shared_ptr<StoredHistories> decodedHistories)
     state.discordWebhookNeedsAttention = defaults().boolValue(Keys::discordWebhookNeedsAttention).value_or(false);
     loadLedgers();
     loadOutboxAndExpiries();
-    loadHistories(std::move(decodedHistories));
+    loadHistories(usageHistoryLater);
     loadSettings();
     loadReadings();
     if (DiscordOutboxWorker::capServerHolds(state, m_viewModel.notificationNow()) && state.discordServerRetryNotBefore) {
@@ -217,6 +218,7 @@ void StoredState::load(std::shared_ptr<StoredHistories> decodedHistories)
     persistPendingDiscordResetNotifications();
     persistNotificationHistory();
     checkCodexPeriods();
+    m_loaded = true;
 }
 
 void StoredState::loadLedgers()
@@ -258,14 +260,10 @@ void StoredState::loadOutboxAndExpiries()
     state.notifiedBankedResetExpiries = BankedResetExpiryDetector::recording(queued, stored, now);
 }
 
-void StoredState::loadHistories(std::shared_ptr<StoredHistories> decoded)
+void StoredState::loadHistories(bool usageHistoryLater)
 {
     AppState& state = m_viewModel.mutableState();
-    if (!decoded) {
-        decoded = std::make_shared<StoredHistories>(
-            StoredHistories::decode([this](const QString& key) { return defaults().dataValue(key); }));
-    }
-    auto history = std::move(decoded->notifications);
+    auto history = StoredHistories::decodeNotifications(defaults().dataValue(Keys::notificationHistory).value_or(QByteArray()));
     std::stable_sort(history.begin(), history.end(), [](const auto& a, const auto& b) { return sortTime(a) > sortTime(b); });
     if (history.size() > HistoryRetention::maximumNotificationEntries) {
         history.resize(HistoryRetention::maximumNotificationEntries);
@@ -275,12 +273,79 @@ void StoredState::loadHistories(std::shared_ptr<StoredHistories> decoded)
     }
     state.notificationHistory = std::move(history);
 
-    state.usageHistory = HistoryRetention::prunedUsage(std::move(decoded->usage), m_viewModel.notificationNow());
+    if (!usageHistoryLater) {
+        adoptUsageHistory(StoredHistories::decodeUsage(defaults().dataValue(Keys::usageHistory).value_or(QByteArray()),
+                                                       m_viewModel.notificationNow()));
+        return;
+    }
+    m_usageHistoryPending = true;
+    // From the next turn: the start-up makes the tray item first.
+    QMetaObject::invokeMethod(
+        &m_viewModel, [viewModel = &m_viewModel] { viewModel->storedState().startDecodingUsageHistory(); },
+        Qt::QueuedConnection);
+}
+
+void StoredState::startDecodingUsageHistory()
+{
+    if (!m_usageHistoryPending || m_decodedUsageHistory.valid()) {
+        return;
+    }
+    const QByteArray text = defaults().dataValue(Keys::usageHistory).value_or(QByteArray());
+    const Date now = m_viewModel.notificationNow();
+    m_decodedUsageHistory = std::async(std::launch::async, [text, now, viewModel = &m_viewModel] {
+        lowerCurrentThreadPriority();
+        auto samples = StoredHistories::decodeUsage(text, now);
+        // The view model waits for this thread before it goes, so the call is either delivered
+        // or dropped with it.
+        QMetaObject::invokeMethod(
+            viewModel, [viewModel] { viewModel->storedState().finishLoadingUsageHistory(); }, Qt::QueuedConnection);
+        return samples;
+    });
+}
+
+void StoredState::finishLoadingUsageHistory()
+{
+    if (!m_usageHistoryPending) {
+        return;
+    }
+    if (!m_decodedUsageHistory.valid()) {
+        startDecodingUsageHistory();
+    }
+    adoptUsageHistory(m_decodedUsageHistory.get());
+}
+
+void StoredState::adoptUsageHistory(QList<UsageHistoryEntry> decoded)
+{
+    m_usageHistoryPending = false;
+    const QList<UsageHistoryEntry> takenMeanwhile = m_viewModel.state().usageHistory;
+    decoded.append(takenMeanwhile);
+    auto history = HistoryRetention::prunedUsage(std::move(decoded), m_viewModel.notificationNow());
+    if (history != takenMeanwhile) {
+        // Announced only once the view model is up: during its load nobody is listening yet.
+        (m_loaded ? m_viewModel.publishedState() : m_viewModel.mutableState()).usageHistory = std::move(history);
+    }
     // The stored text need not stay in memory beside the samples; the file keeps it as it is until
     // the next write, as it did before the samples were held this way.
-    if (!state.usageHistory.isEmpty()) {
+    if (!takenMeanwhile.isEmpty()) {
+        persistUsageHistory();
+    } else if (!m_viewModel.state().usageHistory.isEmpty()) {
         storeUsageHistory(true);
     }
+    // On a later turn: a waiter may reach what is bringing the history in right now.
+    for (auto& [context, then] : std::exchange(m_usageHistoryWaiters, {})) {
+        if (context) {
+            QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+        }
+    }
+}
+
+void StoredState::whenUsageHistoryLoaded(QObject* context, std::function<void()> then)
+{
+    if (!m_usageHistoryPending) {
+        then();
+        return;
+    }
+    m_usageHistoryWaiters.append({QPointer<QObject>(context), std::move(then)});
 }
 
 void StoredState::loadSettings()
@@ -467,6 +532,10 @@ QByteArray StoredState::usageHistoryStoreText(const QList<UsageHistoryEntry>& hi
 
 void StoredState::persistUsageHistory()
 {
+    // The stored samples are not in yet: writing now would drop them. They come in with these.
+    if (m_usageHistoryPending) {
+        return;
+    }
     if (m_viewModel.state().usageHistory.isEmpty()) {
         defaults().remove(Keys::usageHistory);
         return;

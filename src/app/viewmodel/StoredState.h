@@ -14,13 +14,14 @@
 
 #include <QCoroTask>
 
+#include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
 namespace vantorel {
 
 class AppViewModel;
-struct StoredHistories;
 
 // The application state in the settings store: the keys, the JSON coding of stored records, the
 // start-up load (every value read, repaired and pruned, the one-time first-run migration), the
@@ -82,9 +83,20 @@ public:
     void setJson(const Json& document, const QString& key);
 
     // Initialiser steps up to the period check: loads and repairs everything and writes back the
-    // repaired history, the pruned outbox and the expiry ledger. `decodedHistories`, when given,
-    // are the histories already decoded from the same store; they are moved from.
-    void load(std::shared_ptr<StoredHistories> decodedHistories = nullptr);
+    // repaired history, the pruned outbox and the expiry ledger. With `usageHistoryLater`, the
+    // usage history is decoded on a thread of its own from the next turn on, and comes in when
+    // it is done (see usageHistoryLoaded).
+    void load(bool usageHistoryLater = false);
+
+    // Whether the stored usage history is in. Until then the view model's list holds only the
+    // samples taken since the start, and nothing writes the stored one: it comes in with them.
+    bool usageHistoryLoaded() const { return !m_usageHistoryPending; }
+    // Runs `then` once the stored usage history is in: at once when it is, else on the turn after
+    // it comes, unless `context` is gone by then.
+    void whenUsageHistoryLoaded(QObject* context, std::function<void()> then);
+    // Brings the stored usage history in now, waiting for its decoding if it still runs. For what
+    // cannot start without it and cannot wait either.
+    void finishLoadingUsageHistory();
 
     // The work started once at launch: notification permission, keychain check, outbox retry,
     // first refresh.
@@ -106,7 +118,10 @@ private:
     SettingsStore& defaults() const;
     void loadLedgers();
     void loadOutboxAndExpiries();
-    void loadHistories(std::shared_ptr<StoredHistories> decoded);
+    void loadHistories(bool usageHistoryLater);
+    void startDecodingUsageHistory();
+    // Adds the decoded samples to those taken meanwhile and stores the list when it changed.
+    void adoptUsageHistory(QList<UsageHistoryEntry> decoded);
     // Stores the usage history as its samples, encoded only when the file is written.
     void storeUsageHistory(bool alreadyStored);
     // Publishes storageFailureMessage now and whenever the store's or the log's failure changes.
@@ -125,6 +140,10 @@ private:
     // The notification history's stored form, kept per record: one new entry encodes one record.
     // The usage history's text is made from the samples on the settings store's writer thread.
     EncodedRecordList<NotificationHistoryEntry> m_notificationHistoryForm;
+    bool m_loaded = false;
+    bool m_usageHistoryPending = false;
+    std::future<QList<UsageHistoryEntry>> m_decodedUsageHistory;
+    QList<std::pair<QPointer<QObject>, std::function<void()>>> m_usageHistoryWaiters;
 };
 
 } // namespace vantorel

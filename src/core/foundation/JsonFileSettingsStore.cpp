@@ -1,6 +1,7 @@
 #include "core/foundation/JsonFileSettingsStore.h"
 
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/ThreadPriority.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,16 +10,18 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace vantorel {
@@ -143,6 +146,176 @@ std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
     return std::nullopt;
 }
 
+// String literals this long (the histories' base64 data, megabytes) cost the JSON lexer most of
+// the read, and Qt's base64 decoder most of the rest: they are lifted out of the text before it
+// is parsed, each replaced by a short stand-in, and decoded straight from the file's bytes. A
+// lifted literal the plain parse would have refused sends the whole read back to the plain parse.
+constexpr qsizetype liftedLiteralMinimumLength = 64 * 1024;
+
+struct LiftedLiterals
+{
+    // The file with every lifted literal's content replaced by "\u0000<index>". A file holding an
+    // escaped NUL anywhere is not lifted, so no stored string can pose as a stand-in.
+    QByteArray text;
+    // Views into the file's bytes, without the quotes; none holds a backslash.
+    QList<QByteArrayView> literals;
+};
+
+// None when there is nothing to lift. Object keys stay; text that is not JSON is left for the
+// parser to refuse.
+std::optional<LiftedLiterals> liftLongLiterals(const QByteArray& bytes)
+{
+    if (bytes.size() < liftedLiteralMinimumLength || bytes.contains("\\u0000")) {
+        return std::nullopt;
+    }
+    LiftedLiterals lifted;
+    const char* const end = bytes.constEnd();
+    const char* copied = bytes.constBegin();
+    const char* next = copied;
+    while (const auto* open = static_cast<const char*>(std::memchr(next, '"', size_t(end - next)))) {
+        const char* close = open + 1;
+        bool escaped = false;
+        for (;;) {
+            const auto* quote = static_cast<const char*>(std::memchr(close, '"', size_t(end - close)));
+            const auto* backslash = quote ? static_cast<const char*>(std::memchr(close, '\\', size_t(quote - close))) : nullptr;
+            if (!quote || !backslash) {
+                close = quote;
+                break;
+            }
+            escaped = true;
+            close = backslash + 2;
+            if (close >= end) {
+                return std::nullopt;
+            }
+        }
+        if (!close) {
+            break;
+        }
+        const char* after = close + 1;
+        while (after < end && (*after == ' ' || *after == '\n' || *after == '\r' || *after == '\t')) {
+            ++after;
+        }
+        const bool isKey = after < end && *after == ':';
+        if (!escaped && !isKey && close - open - 1 >= liftedLiteralMinimumLength) {
+            lifted.text.append(copied, open + 1 - copied);
+            lifted.text.append("\\u0000" + QByteArray::number(lifted.literals.size()));
+            lifted.literals.append(QByteArrayView(open + 1, close - open - 1));
+            copied = close;
+        }
+        next = close + 1;
+    }
+    if (lifted.literals.isEmpty()) {
+        return std::nullopt;
+    }
+    lifted.text.append(copied, end - copied);
+    return lifted;
+}
+
+constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr unsigned char notBase64 = 0x80;
+
+// Each byte's six bits in the standard alphabet, notBase64 for every other byte.
+constexpr std::array<unsigned char, 256> base64Values = [] {
+    std::array<unsigned char, 256> values{};
+    values.fill(notBase64);
+    for (unsigned char i = 0; i < 64; ++i) {
+        values[static_cast<unsigned char>(base64Alphabet[i])] = i;
+    }
+    return values;
+}();
+
+// Standard base64 in whole groups of four with padding only at the end, decoded; none for any
+// other text, which Qt's decoder judges instead. Both give the same bytes for such text.
+std::optional<QByteArray> decodeWholeBase64(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() % 4 != 0) {
+        return std::nullopt;
+    }
+    const qsizetype padding = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
+    QByteArray bytes(text.size() / 4 * 3 - padding, Qt::Uninitialized);
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    auto* out = reinterpret_cast<unsigned char*>(bytes.data());
+    unsigned char seen = 0;
+    const qsizetype wholeGroups = text.size() / 4 - (padding ? 1 : 0);
+    for (qsizetype group = 0; group < wholeGroups; ++group, in += 4, out += 3) {
+        const unsigned char a = base64Values[in[0]], b = base64Values[in[1]], c = base64Values[in[2]], d = base64Values[in[3]];
+        seen |= a | b | c | d;
+        const std::uint32_t bits = std::uint32_t(a) << 18 | std::uint32_t(b) << 12 | std::uint32_t(c) << 6 | d;
+        out[0] = static_cast<unsigned char>(bits >> 16);
+        out[1] = static_cast<unsigned char>(bits >> 8);
+        out[2] = static_cast<unsigned char>(bits);
+    }
+    if (padding) {
+        const unsigned char a = base64Values[in[0]], b = base64Values[in[1]];
+        const unsigned char c = padding == 1 ? base64Values[in[2]] : 0;
+        seen |= a | b | c;
+        const std::uint32_t bits = std::uint32_t(a) << 18 | std::uint32_t(b) << 12 | std::uint32_t(c) << 6;
+        out[0] = static_cast<unsigned char>(bits >> 16);
+        if (padding == 1) {
+            out[1] = static_cast<unsigned char>(bits >> 8);
+        }
+    }
+    if (seen & notBase64) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Whether the lifted text is what the JSON string it was in holds: base64 letters only. Other
+// text might not have parsed at all.
+bool isPlainLiteral(QByteArrayView literal)
+{
+    return std::all_of(literal.begin(), literal.end(), [](char c) {
+        return base64Values[static_cast<unsigned char>(c)] != notBase64 || c == '=';
+    });
+}
+
+// The lifted literal a stand-in names, if the value is one.
+const QByteArrayView* liftedLiteral(const Json& value, const LiftedLiterals& lifted)
+{
+    if (!value.is_string()) {
+        return nullptr;
+    }
+    const auto& text = value.get_ref<const std::string&>();
+    if (text.size() < 2 || text.front() != '\0') {
+        return nullptr;
+    }
+    bool ok = false;
+    const qsizetype index = QByteArrayView(text.data() + 1, qsizetype(text.size() - 1)).toLongLong(&ok);
+    return ok && index >= 0 && index < lifted.literals.size() ? &lifted.literals.at(index) : nullptr;
+}
+
+// Puts each lifted literal back in place of its stand-in; false when one is not plain.
+bool restoreLiterals(Json& value, const LiftedLiterals& lifted)
+{
+    if (const QByteArrayView* literal = liftedLiteral(value, lifted)) {
+        if (!isPlainLiteral(*literal)) {
+            return false;
+        }
+        value = std::string(literal->data(), size_t(literal->size()));
+        return true;
+    }
+    if (value.is_structured()) {
+        for (Json& element : value) {
+            if (!restoreLiterals(element, lifted)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A data entry whose value was lifted and is whole base64, decoded; none for any other entry.
+std::optional<QByteArray> liftedData(const Json& entry, const LiftedLiterals& lifted)
+{
+    const Json* value = json::member(entry, valueKey);
+    const QByteArrayView* literal = value ? liftedLiteral(*value, lifted) : nullptr;
+    if (!literal || json::string(entry, typeKey) != u"data") {
+        return std::nullopt;
+    }
+    return decodeWholeBase64(*literal);
+}
+
 // "20260301T081500Z": the ISO text without separators, safe in a file name.
 QString fileNameStamp(Date date)
 {
@@ -259,9 +432,6 @@ QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
 // Serialises and writes the latest handed-over entries on its own thread, one file at a time.
 struct JsonFileSettingsStore::Writer
 {
-    // Added to the niceness of the thread that made the store.
-    static constexpr int writerThreadNiceness = 10;
-
     Writer(QString filePath, QObject* context, std::function<void()> failureChanged)
         : path(std::move(filePath))
         , context(context)
@@ -303,13 +473,8 @@ struct JsonFileSettingsStore::Writer
 
     void run()
     {
-        // A whole-file write is never urgent: the GUI, and at start the tray host reading the
-        // first picture, get the processor first.
-        const auto self = static_cast<id_t>(gettid());
-        errno = 0;
-        const int inherited = getpriority(PRIO_PROCESS, self);
-        if (errno == 0)
-            setpriority(PRIO_PROCESS, self, inherited + writerThreadNiceness);
+        // A whole-file write is never urgent.
+        lowerCurrentThreadPriority();
         std::unique_lock lock(mutex);
         for (;;) {
             wake.wait(lock, [this] { return pending || stopping; });
@@ -376,6 +541,46 @@ struct JsonFileSettingsStore::Contents
     // Why the file is to be moved aside, when it is.
     std::optional<QString> damage;
 };
+
+namespace {
+
+// Fills `contents` from the file's text; with `lifted`, the text with its long literals lifted
+// out, and false when a lifted literal makes the plain parse the judge.
+bool parseContents(const QByteArray& text, const LiftedLiterals* lifted, JsonFileSettingsStore::Contents& contents)
+{
+    auto document = json::parse(text);
+    if (!document) {
+        contents.damage = QStringLiteral("notJSON");
+        return !lifted;
+    }
+    if (!document->is_object()) {
+        contents.damage = QStringLiteral("notAnObject");
+        return !lifted;
+    }
+    // Decoded once here; a decoded value is written back in its own form, so a number keeps its
+    // type even where the file spelled it in a way the writer would not (-0.0).
+    contents.entries.reserve(static_cast<qsizetype>(document->size()));
+    for (auto it = document->begin(); it != document->end(); ++it) {
+        if (lifted) {
+            if (auto data = liftedData(it.value(), *lifted)) {
+                contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::move(*data)});
+                continue;
+            }
+            if (!restoreLiterals(it.value(), *lifted)) {
+                return false;
+            }
+        }
+        auto decoded = decodeEntry(it.value());
+        if (decoded) {
+            contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::move(*decoded)});
+        } else {
+            contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::make_shared<const Json>(std::move(it.value()))});
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now)
     : JsonFileSettingsStore(read(filePath), filePath, std::move(now))
@@ -546,26 +751,13 @@ std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(con
         contents->damage = QStringLiteral("tooLarge");
         return contents;
     }
-    auto document = json::parse(bytes);
-    if (!document) {
-        contents->damage = QStringLiteral("notJSON");
-        return contents;
-    }
-    if (!document->is_object()) {
-        contents->damage = QStringLiteral("notAnObject");
-        return contents;
-    }
-    // Decoded once here; a decoded value is written back in its own form, so a number keeps its
-    // type even where the file spelled it in a way the writer would not (-0.0).
-    contents->entries.reserve(static_cast<qsizetype>(document->size()));
-    for (auto it = document->begin(); it != document->end(); ++it) {
-        auto decoded = decodeEntry(it.value());
-        if (decoded) {
-            contents->entries.append(Entry{json::qstr(it.key()), std::move(*decoded)});
-        } else {
-            contents->entries.append(Entry{json::qstr(it.key()), std::make_shared<const Json>(std::move(it.value()))});
+    if (const auto lifted = liftLongLiterals(bytes)) {
+        if (parseContents(lifted->text, &*lifted, *contents)) {
+            return contents;
         }
+        *contents = Contents();
     }
+    parseContents(bytes, nullptr, *contents);
     return contents;
 }
 

@@ -46,11 +46,14 @@ QList<UsageHistoryEntry> HistoryRetention::appendingUsage(const UsageHistoryEntr
     return prunedUsage(std::move(result), entry.recordedAt);
 }
 
+bool HistoryRetention::keepsUsageRecordedAt(Date recordedAt, Date referenceDate)
+{
+    return recordedAt >= referenceDate - usageRetentionSeconds && recordedAt <= referenceDate + usageFutureToleranceSeconds;
+}
+
 QList<UsageHistoryEntry> HistoryRetention::prunedUsage(QList<UsageHistoryEntry> entries, Date referenceDate)
 {
-    const Date oldest = referenceDate - usageRetentionSeconds;
-    const Date newest = referenceDate + usageFutureToleranceSeconds;
-    entries.removeIf([&](const UsageHistoryEntry& entry) { return !(entry.recordedAt >= oldest && entry.recordedAt <= newest); });
+    entries.removeIf([&](const UsageHistoryEntry& entry) { return !keepsUsageRecordedAt(entry.recordedAt, referenceDate); });
     std::stable_sort(entries.begin(), entries.end(), [](const UsageHistoryEntry& a, const UsageHistoryEntry& b) {
         return a.recordedAt < b.recordedAt;
     });
@@ -58,6 +61,24 @@ QList<UsageHistoryEntry> HistoryRetention::prunedUsage(QList<UsageHistoryEntry> 
         entries.remove(0, entries.size() - maximumUsageEntries);
     }
     return entries;
+}
+
+void HistoryRetention::UsageCollector::add(UsageHistoryEntry entry)
+{
+    if (!keeps(entry.recordedAt)) {
+        return;
+    }
+    // A sample cut here has the retained count of newer samples (or equal ones added later) behind
+    // it already; more samples only add to them, so the whole list's pruning cuts it too.
+    if (m_kept.size() == 2 * maximumUsageEntries) {
+        m_kept = prunedUsage(std::move(m_kept), m_referenceDate);
+    }
+    m_kept.append(std::move(entry));
+}
+
+QList<UsageHistoryEntry> HistoryRetention::UsageCollector::take() &&
+{
+    return prunedUsage(std::move(m_kept), m_referenceDate);
 }
 
 QList<NotificationHistoryEntry> HistoryRetention::appendingNotification(const NotificationHistoryEntry& entry,

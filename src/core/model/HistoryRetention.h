@@ -27,6 +27,30 @@ struct HistoryRetention
     // Samples recorded from 30 days before to 60 s after the reference, oldest first (stable),
     // at most the newest 2,500. Works in the list it is given: pass one to be dropped by move.
     static QList<UsageHistoryEntry> prunedUsage(QList<UsageHistoryEntry> entries, Date referenceDate);
+    // Whether a sample recorded then lies inside the window prunedUsage keeps around the reference.
+    static bool keepsUsageRecordedAt(Date recordedAt, Date referenceDate);
+
+    // prunedUsage over samples handed over one at a time, holding at most twice the retained
+    // count: a stored list far longer than retention keeps never stands in memory whole, and a
+    // caller can ask keeps() before it builds a sample at all.
+    class UsageCollector
+    {
+    public:
+        explicit UsageCollector(Date referenceDate)
+            : m_referenceDate(referenceDate)
+        {
+        }
+        bool keeps(Date recordedAt) const { return keepsUsageRecordedAt(recordedAt, m_referenceDate); }
+        // Samples outside the window are dropped here too.
+        void add(UsageHistoryEntry entry);
+        // Equal to prunedUsage of every sample added, in the order they were added.
+        QList<UsageHistoryEntry> take() &&;
+
+    private:
+        Date m_referenceDate;
+        QList<UsageHistoryEntry> m_kept;
+    };
+
     // Replaces an entry with the same id, newest first by creation time (the new entry first
     // among equal times), at most 120.
     static QList<NotificationHistoryEntry> appendingNotification(const NotificationHistoryEntry& entry,

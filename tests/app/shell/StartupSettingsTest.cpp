@@ -7,6 +7,8 @@
 #include "core/model/ModelCoding.h"
 #include "support/QtPrinters.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -25,24 +27,31 @@ protected:
     QString path() const { return m_directory.filePath(QStringLiteral("defaults.json")); }
 
     // The store and view model as the start-up builds them over the file read on another thread,
-    // with the histories that thread decoded (or, with `decodedBefore` false, without them).
-    std::unique_ptr<AppViewModel> started(bool decodedBefore)
+    // with the usage history decoded after the load (or, with `usageHistoryLater` false, in it).
+    std::unique_ptr<AppViewModel> started(bool usageHistoryLater)
     {
         StartupSettings startup = StartupSettings::read(path());
-        if (!decodedBefore)
-            startup.histories.reset();
         AppViewModelDependencies dependencies;
         dependencies.defaults = std::make_shared<JsonFileSettingsStore>(std::move(startup.contents), path());
-        dependencies.storedHistories = std::move(startup.histories);
+        dependencies.usageHistoryLater = usageHistoryLater;
         dependencies.automaticallyStartServices = false;
         dependencies.now = [] { return now; };
         return std::make_unique<AppViewModel>(std::move(dependencies));
     }
 
+    // Turns of the event loop until the usage history decoded on its own thread is in.
+    static void waitForUsageHistory(AppViewModel& viewModel)
+    {
+        QEventLoop loop;
+        viewModel.storedState().whenUsageHistoryLoaded(&loop, [&loop] { loop.quit(); });
+        if (!viewModel.storedState().usageHistoryLoaded())
+            loop.exec();
+    }
+
     QTemporaryDir m_directory;
 };
 
-TEST_F(StartupSettingsTest, HistoriesDecodedOnTheReadingThreadLoadAsTheViewModelWouldLoadThemItself)
+TEST_F(StartupSettingsTest, AUsageHistoryDecodedAfterTheLoadLoadsAsTheViewModelWouldLoadItItself)
 {
     {
         JsonFileSettingsStore store(path());
@@ -66,15 +75,60 @@ TEST_F(StartupSettingsTest, HistoriesDecodedOnTheReadingThreadLoadAsTheViewModel
         store.set(Keys::notificationHistory, json::write(toJsonArray(QList{older, newer}), json::Form::store));
     }
 
-    const auto decodedBefore = started(true);
+    const auto decodedLater = started(true);
+    EXPECT_TRUE(decodedLater->usageHistory().isEmpty());
+    EXPECT_FALSE(decodedLater->storedState().usageHistoryLoaded());
+    waitForUsageHistory(*decodedLater);
     const auto decodedInLoad = started(false);
-    EXPECT_EQ(decodedBefore->usageHistory(), decodedInLoad->usageHistory());
-    EXPECT_EQ(decodedBefore->usageHistory().size(), 2);
-    EXPECT_EQ(decodedBefore->notificationHistory(), decodedInLoad->notificationHistory());
-    ASSERT_EQ(decodedBefore->notificationHistory().size(), 2);
-    EXPECT_EQ(decodedBefore->notificationHistory().first().delivery->discord, NotificationDeliveryStatus::outcomeUnknown);
-    // Taken by the load: no second copy of the lists stays with the view model.
-    EXPECT_EQ(decodedBefore->dependencies().storedHistories, nullptr);
+    EXPECT_TRUE(decodedInLoad->storedState().usageHistoryLoaded());
+    EXPECT_EQ(decodedLater->usageHistory(), decodedInLoad->usageHistory());
+    EXPECT_EQ(decodedLater->usageHistory().size(), 2);
+    EXPECT_EQ(decodedLater->notificationHistory(), decodedInLoad->notificationHistory());
+    ASSERT_EQ(decodedLater->notificationHistory().size(), 2);
+    EXPECT_EQ(decodedLater->notificationHistory().first().delivery->discord, NotificationDeliveryStatus::outcomeUnknown);
+}
+
+TEST_F(StartupSettingsTest, SamplesTakenBeforeTheStoredOnesComeInAreKeptWithThemAndWrittenOnlyThen)
+{
+    const auto stored = [](double secondsAgo) {
+        return UsageHistoryEntry{QUuid::createUuid(), MonitoredProvider::codex, now - secondsAgo, 40, 80, 1};
+    };
+    const QList<UsageHistoryEntry> storedSamples{stored(3'600), stored(1'800)};
+    {
+        JsonFileSettingsStore store(path());
+        store.set(Keys::usageHistory, StoredState::usageHistoryStoreText(storedSamples));
+    }
+    const auto viewModel = started(true);
+    const UsageHistoryEntry taken{QUuid::createUuid(), MonitoredProvider::claude, now - 60, 10, 20, 1};
+    viewModel->setUsageHistory({taken});
+    // Written now, the list would replace the stored samples before they are read.
+    viewModel->persistUsageHistory();
+    EXPECT_EQ(StoredHistories::decodeUsage(viewModel->defaults().dataValue(Keys::usageHistory).value(), now), storedSamples);
+
+    waitForUsageHistory(*viewModel);
+    const QList<UsageHistoryEntry> all{storedSamples[0], storedSamples[1], taken};
+    EXPECT_EQ(viewModel->usageHistory(), all);
+    EXPECT_EQ(StoredHistories::decodeUsage(viewModel->defaults().dataValue(Keys::usageHistory).value(), now), all);
+}
+
+// What brings the history in early (a build on first use) may itself be waiting for it: it hears
+// of it on a later turn, never from inside.
+TEST_F(StartupSettingsTest, WaitersHearOfTheUsageHistoryOnTheTurnAfterItComesIn)
+{
+    const auto viewModel = started(true);
+    QObject context;
+    int heard = 0;
+    viewModel->storedState().whenUsageHistoryLoaded(&context, [&] {
+        EXPECT_TRUE(viewModel->storedState().usageHistoryLoaded());
+        ++heard;
+    });
+    viewModel->storedState().finishLoadingUsageHistory();
+    EXPECT_TRUE(viewModel->storedState().usageHistoryLoaded());
+    EXPECT_EQ(heard, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard, 1);
+    viewModel->storedState().whenUsageHistoryLoaded(&context, [&] { ++heard; });
+    EXPECT_EQ(heard, 2);
 }
 
 TEST_F(StartupSettingsTest, ADamagedFileOrAValueOfAnotherTypeGivesNoHistory)
@@ -84,8 +138,10 @@ TEST_F(StartupSettingsTest, ADamagedFileOrAValueOfAnotherTypeGivesNoHistory)
         store.set(Keys::usageHistory, QStringLiteral("not data"));
     }
     const StartupSettings wrongType = StartupSettings::read(path());
-    EXPECT_TRUE(wrongType.histories->usage.isEmpty());
     EXPECT_EQ(JsonFileSettingsStore::storedData(*wrongType.contents, Keys::usageHistory), std::nullopt);
+    const auto startedOverWrongType = started(true);
+    waitForUsageHistory(*startedOverWrongType);
+    EXPECT_TRUE(startedOverWrongType->usageHistory().isEmpty());
 
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -93,8 +149,10 @@ TEST_F(StartupSettingsTest, ADamagedFileOrAValueOfAnotherTypeGivesNoHistory)
     file.close();
     const StartupSettings damaged = StartupSettings::read(path());
     EXPECT_EQ(JsonFileSettingsStore::storedData(*damaged.contents, Keys::usageHistory), std::nullopt);
-    EXPECT_TRUE(damaged.histories->usage.isEmpty());
-    EXPECT_TRUE(damaged.histories->notifications.isEmpty());
+    const auto startedOverDamaged = started(true);
+    waitForUsageHistory(*startedOverDamaged);
+    EXPECT_TRUE(startedOverDamaged->usageHistory().isEmpty());
+    EXPECT_TRUE(startedOverDamaged->notificationHistory().isEmpty());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 
@@ -51,8 +52,11 @@ TEST(StatusItemTrayHost, XEmbed)
     trayer.start(QStringLiteral("trayer"), arguments);
     ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
     ControllerRig rig(std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()));
+    QSignalSpy pictureRead(&rig.controller->backend(), &StatusItemBackend::firstPictureRead);
     ASSERT_TRUE(waitUntil([&] { return embedded(*rig.controller); }));
     EXPECT_FALSE(panelShown(*rig.controller));
+    // The host paints the embedded icon.
+    ASSERT_TRUE(waitUntil([&] { return pictureRead.count() > 0; }));
 
     trayer.kill();
     trayer.waitForFinished();
@@ -61,6 +65,7 @@ TEST(StatusItemTrayHost, XEmbed)
     ASSERT_TRUE(waitUntil([&] { return !panelShown(*rig.controller) && embedded(*rig.controller); }));
     trayer.kill();
     trayer.waitForFinished();
+    EXPECT_EQ(pictureRead.count(), 1);
 }
 
 TEST(StatusItemTrayHost, StatusNotifier)
@@ -68,9 +73,13 @@ TEST(StatusItemTrayHost, StatusNotifier)
     if (qEnvironmentVariable("VANTOREL_TRAY_HOST") != u"sni")
         GTEST_SKIP() << "runs inside tray-session.sh";
     ControllerRig rig(std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()));
+    QSignalSpy pictureRead(&rig.controller->backend(), &StatusItemBackend::firstPictureRead);
     EXPECT_FALSE(rig.controller->usesNotchFallback());
     // The watcher reads the item and quits: the host is gone.
     ASSERT_TRUE(waitUntil([&] { return panelShown(*rig.controller); }));
+    // Its reading of the pictures over the bus, told once.
+    ASSERT_TRUE(waitUntil([&] { return pictureRead.count() > 0; }));
+    EXPECT_EQ(pictureRead.count(), 1);
 }
 
 // Needs Xvfb, and trayer for the XEmbed host.

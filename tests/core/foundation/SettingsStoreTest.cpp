@@ -202,6 +202,59 @@ TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
     EXPECT_EQ((*written)["new"], (Json{{"type", "bool"}, {"value", true}}));
 }
 
+// Long base64 literals skip the JSON lexer and Qt's decoder; every value, and every entry kept as
+// found, must read and write back as the plain parse gives them (which an escaped NUL anywhere in
+// the file turns on).
+TEST_F(JsonFileSettingsStoreTest, LongBase64TextReadsAsThePlainParseGivesIt)
+{
+    const QByteArray data(100'000, '\x7f');
+    const QByteArray base64 = data.toBase64();
+    const QByteArray letters(70'000, 'Q');
+    const QByteArray escaped = QByteArray(70'000, 'x') + "\\\"";
+    const auto entry = [](const char* key, const char* type, const QByteArray& value) -> QByteArray {
+        return "\"" + QByteArray(key) + "\": {\"type\": \"" + type + "\", \"value\": " + value + "}";
+    };
+    const auto text = [](const QByteArray& value) -> QByteArray { return '"' + value + '"'; };
+    const QByteArrayList entries{
+        entry("padded2", "data", text(base64)),
+        entry("padded1", "data", text(QByteArray(100'001, '\x01').toBase64())),
+        entry("unpadded", "data", text(base64.chopped(2))),
+        entry("badData", "data", text(QByteArray(70'000, 'A').replace(10, 1, "="))),
+        entry("string", "string", text(letters)),
+        entry("list", "stringList", '[' + text(letters) + ", \"b\"]"),
+        entry("future", "colour", '{' + text(letters) + " : " + text(base64) + '}'),
+        entry("escaped", "string", text(escaped))};
+    const QByteArray lifted = '{' + entries.join(",\n") + '}';
+    const QByteArray plain = '{' + entries.join(",\n") + ", \"nul\": {\"type\": \"string\", \"value\": \"\\u00001\"}}";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    const auto reload = [this](const QByteArray& file) {
+        EXPECT_TRUE(test::writeFileBytes(m_path, file));
+        auto store = std::make_unique<JsonFileSettingsStore>(m_path);
+        // Written back whole, with the entries kept as found.
+        store->set(QStringLiteral("new"), true);
+        store->flush();
+        return std::pair(std::move(store), json::parse(test::readFileBytes(m_path)).value_or(Json()));
+    };
+    const auto [liftedStore, liftedWritten] = reload(lifted);
+    const auto [plainStore, plainWritten] = reload(plain);
+    for (const char* key : {"padded2", "padded1", "unpadded", "badData", "string", "list", "future", "escaped"}) {
+        EXPECT_EQ(liftedStore->value(QString::fromLatin1(key)), plainStore->value(QString::fromLatin1(key))) << key;
+        EXPECT_EQ(liftedWritten[key], plainWritten[key]) << key;
+    }
+    EXPECT_EQ(liftedStore->dataValue(QStringLiteral("padded2")), data);
+    EXPECT_EQ(liftedStore->stringValue(QStringLiteral("string")), QString::fromLatin1(letters));
+    EXPECT_FALSE(liftedStore->contains(QStringLiteral("badData")));
+    EXPECT_EQ(liftedStore->stringValue(QStringLiteral("escaped")), QString(70'000, u'x') + u'"');
+    // Lifted literals that are not base64 letters: the plain parse judges the whole file.
+    const QByteArray notLetters = QByteArray(70'000, 'A').replace(10, 1, "~");
+    const auto [kept, keptWritten] = reload('{' + entry("notLetters", "data", text(notLetters)) + '}');
+    EXPECT_FALSE(kept->contains(QStringLiteral("notLetters")));
+    EXPECT_EQ(keptWritten["notLetters"]["value"], notLetters.toStdString());
+    const auto [broken, brokenWritten] = reload('{' + entry("control", "string", text(QByteArray(70'000, '\x01'))) + '}');
+    EXPECT_FALSE(broken->contains(QStringLiteral("control")));
+    EXPECT_EQ(filesBesideStore().filter(QStringLiteral("damaged")).size(), 1);
+}
+
 // A double spelled -0.0 in the file is a double, not the integer -0 its shortest text would read as.
 TEST_F(JsonFileSettingsStoreTest, NegativeZerosFoundInTheFileKeepTheirSignAfterAnotherWrite)
 {

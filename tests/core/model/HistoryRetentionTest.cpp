@@ -101,6 +101,32 @@ TEST(HistoryRetention, PruningKeepsTheWindowTheNewest2500AndStableOrder)
                                [](const auto& a, const auto& b) { return a.recordedAt < b.recordedAt; }));
 }
 
+TEST(HistoryRetention, TheCollectorKeepsWhatPruningTheWholeListKeeps)
+{
+    // Far past the cap, in an order that is not the time order, with runs of equal times across
+    // the collector's own cuts, samples outside the window on both sides and a NaN time.
+    QList<UsageHistoryEntry> stored;
+    for (int i = 0; i < 9'000; ++i) {
+        const double secondsAfter = i % 7 == 0 ? -HistoryRetention::usageRetentionSeconds - 1 - i
+            : i % 11 == 0                      ? HistoryRetention::usageFutureToleranceSeconds + i
+                                               : -double((i * 7'919) % 4'000);
+        stored.append(sample(i % 2 ? MonitoredProvider::codex : MonitoredProvider::claude, secondsAfter, i));
+    }
+    stored.append(sample(MonitoredProvider::codex, std::numeric_limits<double>::quiet_NaN(), 1.0));
+    for (const qsizetype count : {qsizetype(0), qsizetype(2'400), qsizetype(5'001), stored.size()}) {
+        HistoryRetention::UsageCollector collector(referenceTime);
+        for (qsizetype i = 0; i < count; ++i) {
+            collector.add(stored[i]);
+        }
+        EXPECT_EQ(std::move(collector).take(), HistoryRetention::prunedUsage(stored.first(count), referenceTime))
+            << count << " samples";
+    }
+    HistoryRetention::UsageCollector collector(referenceTime);
+    EXPECT_TRUE(collector.keeps(referenceTime - HistoryRetention::usageRetentionSeconds));
+    EXPECT_FALSE(collector.keeps(referenceTime + HistoryRetention::usageFutureToleranceSeconds + 1));
+    EXPECT_FALSE(collector.keeps(Date(std::numeric_limits<double>::quiet_NaN())));
+}
+
 NotificationHistoryEntry notification(const QUuid& id, double secondsAfterReference, const QString& title = "t")
 {
     return {id, MonitoredProvider::codex, NotificationHistoryCategory::usage, title, "b",
