@@ -1,21 +1,18 @@
 #include "app/shell/MainWindowController.h"
 
-#include "app/ui/IconProvider.h"
-#include "app/ui/UiFont.h"
 #include "core/foundation/AppDiagnostics.h"
-#include "core/foundation/FreedHeap.h"
 
 #include <QGuiApplication>
-#include <QPixmapCache>
 #include <QScreen>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vantorel {
 
-MainWindowController::MainWindowController(ContentFactory content, std::function<void(const QString&)> log)
+MainWindowController::MainWindowController(ContentFactory content, std::function<void(const QString&)> log,
+                                           std::function<void()> closed)
     : m_content(std::move(content))
     , m_log(std::move(log))
+    , m_closed(std::move(closed))
 {
 }
 
@@ -47,16 +44,8 @@ void MainWindowController::create()
     // ends the application. Minimising keeps them.
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // Once the pages are gone, so are the pictures and faces cached for them and the heap pages
-    // they freed.
-    QObject::connect(window, &QObject::destroyed, [] {
-        QTimer::singleShot(0, [] {
-            IconProvider::releaseCaches();
-            QPixmapCache::clear();
-            UiFont::releaseUnusedFaces();
-            returnFreedHeapToSystem();
-        });
-    });
+    if (m_closed)
+        QObject::connect(window, &QObject::destroyed, m_closed);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (m_content) {

@@ -20,8 +20,9 @@ public:
     using ContentFactory = std::function<QWidget*()>;
 
     // `content` builds the window's root view each time the window is built; `log` defaults to
-    // AppDiagnostics::log.
-    explicit MainWindowController(ContentFactory content, std::function<void(const QString&)> log = {});
+    // AppDiagnostics::log; `closed` runs each time a closed window is gone.
+    explicit MainWindowController(ContentFactory content, std::function<void(const QString&)> log = {},
+                                  std::function<void()> closed = {});
     MainWindowController(const MainWindowController&) = delete;
     MainWindowController& operator=(const MainWindowController&) = delete;
     ~MainWindowController();
@@ -39,6 +40,7 @@ private:
 
     ContentFactory m_content;
     std::function<void(const QString&)> m_log;
+    std::function<void()> m_closed;
     QPointer<QWidget> m_window;
 };
 

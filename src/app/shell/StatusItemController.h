@@ -38,6 +38,8 @@ public:
         std::function<QWidget*()> popoverContent;
         // Builds the main window's content on its first showing; empty leaves it blank.
         std::function<QWidget*()> mainWindowContent;
+        // Runs each time a closed main window is gone.
+        std::function<void()> mainWindowClosed;
         // Diagnostics lines; AppDiagnostics::log when empty.
         std::function<void(const QString&)> log;
         // Runs a drawing of tray picture sizes away from the GUI thread; a task of the global

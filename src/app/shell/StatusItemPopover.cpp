@@ -115,6 +115,7 @@ void StatusItemPopover::hideEvent(QHideEvent* event)
 {
     qApp->removeEventFilter(this);
     QWidget::hideEvent(event);
+    emit closed();
 }
 
 void StatusItemPopover::onApplicationStateChanged(Qt::ApplicationState state)

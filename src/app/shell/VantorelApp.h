@@ -19,6 +19,7 @@ class MacBackgroundMonitoring;
 class MacClaudeLoginAvailability;
 class MacCloudSyncCoordinator;
 class MacSyncCoordinator;
+class MemoryHousekeeping;
 class Pasteboard;
 class ScreenSaverMonitor;
 class SingleInstance;
@@ -67,6 +68,8 @@ private:
     std::unique_ptr<MacClaudeLoginAvailability> m_loginAvailability;
     std::shared_ptr<JsonFileSettingsStore> m_defaults;
     std::unique_ptr<CloudSnapshotServices> m_cloud;
+    // Before the view model and the tray item, whose closings and bursts it hears until they go.
+    std::unique_ptr<MemoryHousekeeping> m_housekeeping;
     std::unique_ptr<AppViewModel> m_viewModel;
     std::unique_ptr<LocalSyncServices> m_localSync;
     std::unique_ptr<MacSyncCoordinator> m_sync;

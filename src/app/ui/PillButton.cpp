@@ -11,8 +11,8 @@ namespace vantorel {
 
 namespace {
 
-constexpr int horizontalPadding = 10;
-constexpr int verticalPadding = 6;
+constexpr int pillHorizontalPadding = 10;
+constexpr int pillVerticalPadding = 6;
 constexpr qreal outlineWidth = 1.5;
 
 } // namespace
@@ -37,7 +37,7 @@ void PillButton::setColor(const QColor& color)
 QSize PillButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {2 * horizontalPadding + metrics.horizontalAdvance(text()) + 2, 2 * verticalPadding + metrics.height()};
+    return {2 * pillHorizontalPadding + metrics.horizontalAdvance(text()) + 2, 2 * pillVerticalPadding + metrics.height()};
 }
 
 void PillButton::paintEvent(QPaintEvent*)

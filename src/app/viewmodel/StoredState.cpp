@@ -7,7 +7,6 @@
 #include "app/viewmodel/DiscordOutboxWorker.h"
 #include "app/viewmodel/StoredHistories.h"
 #include "core/foundation/AppDiagnostics.h"
-#include "core/foundation/FreedHeap.h"
 #include "core/model/HistoryRetention.h"
 #include "core/model/ModelCoding.h"
 #include "core/rules/BankedResetExpiryDetector.h"
@@ -16,8 +15,6 @@
 #include "core/rules/DiscordWebhookURLCache.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
-#include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -25,9 +22,6 @@
 namespace vantorel {
 
 namespace {
-
-// After the start-up task, how long until the heap it freed is handed back.
-constexpr int heapSettleDelayMilliseconds = 2'000;
 
 QString boolText(bool value)
 {
@@ -337,9 +331,9 @@ QCoro::Task<> StoredState::runStartUpTask(QPointer<AppViewModel> viewModel)
         co_return;
     }
     co_await viewModel->refreshScheduledItems();
-    // The load and the first refresh are over, and the snapshots they queued are built by then:
-    // what they freed need not stay resident while the application idles.
-    QTimer::singleShot(heapSettleDelayMilliseconds, &returnFreedHeapToSystem);
+    if (viewModel) {
+        emit viewModel->startUpFinished();
+    }
 }
 
 QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> viewModel)

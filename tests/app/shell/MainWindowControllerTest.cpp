@@ -14,7 +14,9 @@ TEST(MainWindowControllerTest, OneFixedWindowKeptWhenMinimisedAndBuiltAfreshAfte
 {
     int built = 0;
     QStringList lines;
-    MainWindowController controller([&built] { return ++built, new QWidget; }, [&lines](const QString& line) { lines << line; });
+    int closed = 0;
+    MainWindowController controller([&built] { return ++built, new QWidget; }, [&lines](const QString& line) { lines << line; },
+                                    [&closed] { ++closed; });
     controller.show(QStringLiteral("launch"));
     QWidget* window = controller.window();
     ASSERT_NE(window, nullptr);
@@ -31,6 +33,7 @@ TEST(MainWindowControllerTest, OneFixedWindowKeptWhenMinimisedAndBuiltAfreshAfte
     EXPECT_EQ(lastWindowClosed.count(), 0) << "closing must not end the application";
     EXPECT_FALSE(content) << "closing gives the pages back";
     EXPECT_EQ(controller.window(), nullptr);
+    EXPECT_EQ(closed, 1) << "the memory housekeeping hears of the closing";
     controller.show(QStringLiteral("reopen"));
     window = controller.window();
     ASSERT_NE(window, nullptr);
