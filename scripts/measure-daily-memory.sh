@@ -96,7 +96,8 @@ EOF
 serve_reading 0
 printf '#!/bin/sh\nexec python3 "%s" "%s" "%s" "$@"\n' "$fake_codex" "$work/codex.scenario" "$codex_log" >"$work/bin/codex"
 chmod +x "$work/bin/codex"
-codex_ends() { grep -c '^EOF' "$codex_log" || true; }
+codex_runs() { grep -c '^args' "$codex_log" || true; }
+codex_ran_more_than() { [[ $(codex_runs) -gt $1 ]]; }
 
 mkfifo "$work/commands"
 exec 7<>"$work/commands"
@@ -158,10 +159,16 @@ x.XCloseDisplay(display)
 PY
 }
 
-# The item's bus name, as the tray host learnt it.
+# The connection of the application that serves the item (Qt registers it by path).
 item_service() {
-  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames | grep -o "org\.kde\.StatusNotifierItem-$app_pid-[0-9]*" | head -n 1
+  local name
+  for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.ListNames | grep -o "':1\.[0-9]*'" | tr -d "'"); do
+    [[ $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null) == "(uint32 $app_pid,)" ]] || continue
+    gdbus introspect --session --dest "$name" --object-path /StatusNotifierItem 2>/dev/null \
+      | grep -q org.kde.StatusNotifierItem && { echo "$name"; return; }
+  done
 }
 click_item() {
   gdbus call --session --dest "$item" --object-path /StatusNotifierItem \
@@ -176,7 +183,7 @@ pids+=("$app_pid")
 wait_for 10 grep -q '^IconPixmap' "$work/watcher.out" || { echo "no tray picture"; exit 1; }
 window=$(app_window)
 [[ -n $window ]] || { echo "the launch window did not appear"; exit 1; }
-wait_for 30 test "$(codex_ends)" -ge 1 || true
+wait_for 30 codex_ran_more_than 0 || true
 close_window "$window"
 sleep "$settle"
 figures closed
@@ -207,10 +214,10 @@ sleep "$settle"
 figures tour
 
 for n in $(seq "$readings"); do
-  done_before=$(codex_ends)
+  done_before=$(codex_runs)
   serve_reading "$n"
   echo session-reactivate >&7
-  wait_for 30 test "$(codex_ends)" -gt "$done_before" || { echo "reading $n never came"; exit 1; }
+  wait_for 30 codex_ran_more_than "$done_before" || { echo "reading $n never came"; exit 1; }
   sleep "$gap"
 done
 sleep "$settle"
