@@ -1,7 +1,7 @@
 #include "app/shell/AppStartup.h"
 #include "app/shell/GraphicalSession.h"
+#include "app/shell/MemoryHousekeeping.h"
 #include "app/shell/StartupSettings.h"
-#include "core/foundation/FreedHeap.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 
 #include <QApplication>
@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv)
 {
-    vantorel::tuneHeapForIdling();
+    vantorel::MemoryHousekeeping::tuneHeapForIdling();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -1,17 +1,12 @@
 #include "app/shell/MainWindowController.h"
 
 #include "app/shell/ScreenFit.h"
-#include "app/ui/IconProvider.h"
-#include "app/ui/UiFont.h"
 #include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
-#include "core/foundation/FreedHeap.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QPixmapCache>
 #include <QScreen>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -43,9 +38,11 @@ private:
 
 } // namespace
 
-MainWindowController::MainWindowController(ContentFactory content, std::function<void(const QString&)> log)
+MainWindowController::MainWindowController(ContentFactory content, std::function<void(const QString&)> log,
+                                           std::function<void()> pagesGone)
     : m_makeContent(std::move(content))
     , m_log(std::move(log))
+    , m_pagesGone(std::move(pagesGone))
 {
 }
 
@@ -94,16 +91,8 @@ void MainWindowController::buildContent()
     QWidget* content = m_makeContent ? m_makeContent(m_page) : nullptr;
     if (!content)
         return;
-    // Once the pages are gone, so are the pictures and faces cached for them and the heap pages
-    // they freed.
-    QObject::connect(content, &QObject::destroyed, [] {
-        QTimer::singleShot(0, [] {
-            IconProvider::releaseCaches();
-            QPixmapCache::clear();
-            UiFont::releaseUnusedFaces();
-            returnFreedHeapToSystem();
-        });
-    });
+    if (m_pagesGone)
+        QObject::connect(content, &QObject::destroyed, m_pagesGone);
     m_window->layout()->addWidget(content);
     m_content = content;
 }

@@ -30,8 +30,10 @@ public:
     using ContentFactory = std::function<QWidget*(PopoverPage page)>;
 
     // `content` builds the window's root view on the first showing and on each showing after a
-    // close; `log` defaults to AppDiagnostics::log.
-    explicit MainWindowController(ContentFactory content, std::function<void(const QString&)> log = {});
+    // close; `log` defaults to AppDiagnostics::log; `pagesGone` runs each time a closed window's
+    // pages are gone.
+    explicit MainWindowController(ContentFactory content, std::function<void(const QString&)> log = {},
+                                  std::function<void()> pagesGone = {});
     MainWindowController(const MainWindowController&) = delete;
     MainWindowController& operator=(const MainWindowController&) = delete;
     ~MainWindowController();
@@ -60,6 +62,7 @@ private:
 
     ContentFactory m_makeContent;
     std::function<void(const QString&)> m_log;
+    std::function<void()> m_pagesGone;
     QPointer<QWidget> m_window;
     QPointer<QWidget> m_content;
     PopoverPage m_page = PopoverPage::main;

@@ -30,7 +30,8 @@ StatusItemController::StatusItemController(AppViewModel& viewModel, Dependencies
     , m_log(std::move(dependencies.log))
     , m_popover(std::make_unique<StatusItemPopover>(dependencies.popoverContent))
     , m_mainWindowController(
-          std::make_unique<MainWindowController>(std::move(dependencies.mainWindowContent), m_log))
+          std::make_unique<MainWindowController>(std::move(dependencies.mainWindowContent), m_log,
+                                                 std::move(dependencies.mainWindowClosed)))
     , m_drawInBackground(std::move(dependencies.drawInBackground))
 {
     if (!m_drawInBackground) {

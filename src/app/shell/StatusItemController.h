@@ -40,6 +40,8 @@ public:
         // Builds the main window's content showing a page, on its first showing and on each
         // showing after a close; empty leaves it blank.
         std::function<QWidget*(PopoverPage)> mainWindowContent;
+        // Runs each time a closed main window's pages are gone.
+        std::function<void()> mainWindowClosed;
         // Diagnostics lines; AppDiagnostics::log when empty.
         std::function<void(const QString&)> log;
         // Runs a drawing of tray picture sizes away from the GUI thread; a task of the global

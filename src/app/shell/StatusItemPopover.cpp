@@ -124,6 +124,7 @@ void StatusItemPopover::hideEvent(QHideEvent* event)
 {
     qApp->removeEventFilter(this);
     QWidget::hideEvent(event);
+    emit closed();
 }
 
 void StatusItemPopover::keyPressEvent(QKeyEvent* event)

@@ -46,6 +46,10 @@ public:
     // The border, drawn inside the popover's edge.
     static constexpr int borderWidth = 1;
 
+signals:
+    // The popover was hidden, whoever hid it; its content is kept.
+    void closed();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -24,11 +24,13 @@
 #include "app/syncui/MacSyncCoordinator.h"
 #include "app/syncui/MacSyncKeychainStorage.h"
 #include "app/shell/AppLifecycleDelegate.h"
+#include "app/shell/MemoryHousekeeping.h"
 #include "app/ui/ApplicationResources.h"
 #include "app/ui/DesktopAppearance.h"
 #include "app/ui/MenuBarGaugeImageRenderer.h"
 #include "app/shell/SingleInstance.h"
 #include "app/shell/StatusItemController.h"
+#include "app/shell/StatusItemPopover.h"
 #include "app/shell/TerminationSignals.h"
 #include "app/ui/ApplicationPalette.h"
 #include "app/viewmodel/AppViewModel.h"
@@ -197,6 +199,11 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     dependencies.usageHistoryLater = true;
     // The view model logs "app.willTerminate" itself.
     m_viewModel = std::make_unique<AppViewModel>(std::move(dependencies));
+    m_housekeeping = std::make_unique<MemoryHousekeeping>();
+    QObject::connect(m_viewModel.get(), &AppViewModel::startUpFinished, m_housekeeping.get(),
+                     &MemoryHousekeeping::startUpDone);
+    QObject::connect(m_viewModel.get(), &AppViewModel::refreshFinished, m_housekeeping.get(),
+                     &MemoryHousekeeping::refreshBurstDone);
 
     // The tray item comes right after the state it draws: the sync, cloud and background services
     // are built once the tray host has read its first picture.
@@ -210,7 +217,14 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
                           .rendererEnvironment = MenuBarGaugeImageRenderer::systemEnvironment(*m_appearance),
                           .popoverContent = [this] { return makeContentView(); },
                           .mainWindowContent = [this](PopoverPage page) { return makeContentView(page); },
+                          .mainWindowClosed =
+                              [housekeeping = QPointer<MemoryHousekeeping>(m_housekeeping.get())] {
+                                  if (housekeeping)
+                                      housekeeping->windowClosed();
+                              },
                           .log = {}});
+    QObject::connect(&m_statusItemController->popover(), &StatusItemPopover::closed, m_housekeeping.get(),
+                     &MemoryHousekeeping::popoverClosed);
 
     const QPointer<AppViewModel> core(m_viewModel.get());
     const QPointer<StatusItemController> controller(m_statusItemController.get());

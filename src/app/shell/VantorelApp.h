@@ -20,6 +20,7 @@ class MacBackgroundMonitoring;
 class MacClaudeLoginAvailability;
 class MacCloudSyncCoordinator;
 class MacSyncCoordinator;
+class MemoryHousekeeping;
 class Pasteboard;
 class ScreenSaverMonitor;
 class SingleInstance;
@@ -74,6 +75,8 @@ private:
     std::unique_ptr<ScreenSaverMonitor> m_screenSaver;
     std::unique_ptr<MacClaudeLoginAvailability> m_loginAvailability;
     std::shared_ptr<JsonFileSettingsStore> m_defaults;
+    // Before the view model and the tray item, whose closings and bursts it hears until they go.
+    std::unique_ptr<MemoryHousekeeping> m_housekeeping;
     std::unique_ptr<AppViewModel> m_viewModel;
     std::unique_ptr<SyncServices> m_syncServices;
     bool m_launched = false;

@@ -285,6 +285,11 @@ public:
 signals:
     // Some published state changed during an earlier turn; read what you need.
     void changed();
+    // The start-up task ended: the stored state is loaded and the first refresh is over.
+    void startUpFinished();
+    // A refresh ended (automatic or manual): its readings are taken in and what they changed is
+    // queued for drawing and writing.
+    void refreshFinished();
 
 private:
     AppViewModelDependencies m_dependencies;

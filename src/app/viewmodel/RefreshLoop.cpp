@@ -100,6 +100,9 @@ QCoro::Task<> RefreshLoop::refreshProvider(QPointer<AppViewModel> viewModel, Mon
         if (viewModel) {
             viewModel->publishedState().lastRefreshCompletedAt = viewModel->now();
             co_await settle(viewModel->deliverPendingDiscordResetNotifications());
+            if (viewModel) {
+                emit viewModel->refreshFinished();
+            }
         }
     }
     if (!viewModel) {
@@ -143,6 +146,7 @@ QCoro::Task<> RefreshLoop::refreshScheduledItems(QPointer<AppViewModel> viewMode
     viewModel->publishedState().lastRefreshCompletedAt = end;
     viewModel->log(QStringLiteral("refreshScheduledItems.end elapsed=") + QString::number(end - start, 'f', 2)
                    + QStringLiteral("s"));
+    emit viewModel->refreshFinished();
 }
 
 void RefreshLoop::requestRefresh(const QString& reason)

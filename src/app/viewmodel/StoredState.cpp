@@ -8,7 +8,6 @@
 #include "app/viewmodel/StorageFailureText.h"
 #include "app/viewmodel/StoredHistories.h"
 #include "core/foundation/AppDiagnostics.h"
-#include "core/foundation/FreedHeap.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "core/foundation/ThreadPriority.h"
 #include "core/model/HistoryRetention.h"
@@ -20,7 +19,6 @@
 #include "sync/onboarding/OnboardingProgressStore.h"
 
 #include <QFileInfo>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -60,9 +58,6 @@ storedStateDetail::SavedSecrets readSavedSecrets(const KeychainStore* store)
     }
     return found;
 }
-
-// After the start-up task, how long until the heap it freed is handed back.
-constexpr int heapSettleDelayMilliseconds = 2'000;
 
 QString boolText(bool value)
 {
@@ -446,9 +441,9 @@ QCoro::Task<> StoredState::runStartUpTask(QPointer<AppViewModel> viewModel)
         co_return;
     }
     co_await viewModel->refreshScheduledItems();
-    // The load and the first refresh are over, and the snapshots they queued are built by then:
-    // what they freed need not stay resident while the application idles.
-    QTimer::singleShot(heapSettleDelayMilliseconds, &returnFreedHeapToSystem);
+    if (viewModel) {
+        emit viewModel->startUpFinished();
+    }
 }
 
 QCoro::Task<> StoredState::refreshKeychainSavedState(QPointer<AppViewModel> viewModel)

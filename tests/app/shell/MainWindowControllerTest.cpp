@@ -23,12 +23,14 @@ TEST(MainWindowControllerTest, OneFixedWindowKeepsItsPageAndPlaceAcrossCloseAndM
 {
     QList<PopoverPage> built;
     QStringList lines;
+    int pagesGone = 0;
     MainWindowController controller(
         [&built](PopoverPage page) {
             built << page;
             return new ContentView(ContentEnvironment(), ContentPages(), page);
         },
-        [&lines](const QString& line) { lines << line; });
+        [&lines](const QString& line) { lines << line; },
+        [&pagesGone] { ++pagesGone; });
     controller.show(QStringLiteral("launch"));
     QWidget* window = controller.window();
     ASSERT_NE(window, nullptr);
@@ -46,6 +48,7 @@ TEST(MainWindowControllerTest, OneFixedWindowKeepsItsPageAndPlaceAcrossCloseAndM
     EXPECT_EQ(lastWindowClosed.count(), 0) << "closing must not end the application";
     EXPECT_FALSE(content) << "closing gives the pages back";
     EXPECT_EQ(controller.window(), window) << "the window itself is kept";
+    EXPECT_EQ(pagesGone, 1) << "the memory housekeeping hears that the pages are gone";
 
     controller.show(QStringLiteral("reopen"));
     EXPECT_EQ(controller.window(), window);

@@ -1,0 +1,135 @@
+#include "app/shell/MemoryHousekeeping.h"
+
+#include "app/ui/IconProvider.h"
+#include "app/ui/UiFont.h"
+
+#include <QPixmapCache>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+
+#include <array>
+#include <cstdlib>
+#endif
+
+namespace vantorel {
+
+namespace {
+
+// The GUI thread uses the main arena; every other thread shares these. glibc would otherwise
+// allow eight per core, each keeping its freed pages.
+constexpr int maximumHeapArenas = 2;
+// Blocks of this size or more are mapped on their own. Setting it also stops glibc from raising
+// the threshold after a large free, which would put later large buffers into the heap.
+constexpr int ownMappingThresholdBytes = 256 * 1024;
+
+#if defined(__GLIBC__)
+// glibc keeps up to seven freed blocks of each size up to 1,032 bytes in a cache of the thread's
+// own, outside the free lists that trimming merges and returns: a few hundred of them, strewn over
+// the pages a closed window used, keep those pages resident.
+// These are glibc's defaults for 64-bit targets as of 2.36 (Debian 12), unchanged since the cache
+// came in 2.26: TCACHE_FILL_COUNT, the request size of the largest of TCACHE_MAX_BINS bins, and
+// MALLOC_ALIGNMENT. The glibc.malloc.tcache_* tunables can change them for a run.
+constexpr std::size_t threadCacheBlocksPerSize = 7;
+constexpr std::size_t threadCacheLargestBlock = 1032;
+constexpr std::size_t threadCacheSizeStep = 16;
+
+// Takes every block this thread's cache holds and frees it past the cache, into the free lists.
+void emptyThreadCache()
+{
+    // Twice the cache's depth: the first takes come from the cache, the rest from the free lists.
+    // Freed newest first, the fresh blocks refill the cache and the cached ones go to the lists.
+    std::array<void*, 2 * threadCacheBlocksPerSize> blocks{};
+    for (std::size_t size = threadCacheSizeStep; size <= threadCacheLargestBlock; size += threadCacheSizeStep) {
+        for (void*& block : blocks)
+            block = std::malloc(size);
+        for (auto block = blocks.rbegin(); block != blocks.rend(); ++block)
+            std::free(*block);
+    }
+}
+#endif
+
+} // namespace
+
+MemoryHousekeeping::MemoryHousekeeping(QObject* parent)
+    : MemoryHousekeeping(realSteps(), burstSettleMilliseconds, parent)
+{
+}
+
+MemoryHousekeeping::MemoryHousekeeping(Steps steps, int settleMilliseconds, QObject* parent)
+    : QObject(parent)
+    , m_steps(std::move(steps))
+{
+    m_burstSettle.setSingleShot(true);
+    m_burstSettle.setInterval(settleMilliseconds);
+    connect(&m_burstSettle, &QTimer::timeout, this, [this] { m_steps.returnHeap(); });
+}
+
+void MemoryHousekeeping::startUpDone()
+{
+    m_burstSettle.start();
+}
+
+void MemoryHousekeeping::refreshBurstDone()
+{
+    m_burstSettle.start();
+}
+
+void MemoryHousekeeping::windowClosed()
+{
+    pagesClosed();
+}
+
+void MemoryHousekeeping::popoverClosed()
+{
+    pagesClosed();
+}
+
+void MemoryHousekeeping::pagesClosed()
+{
+    if (m_pagesReleaseQueued)
+        return;
+    m_pagesReleaseQueued = true;
+    // A turn later, destroyed pages have given their pictures and fonts back; the heap goes a turn
+    // after the faces, behind the relayouts that the font change posted to pages kept hidden.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_pagesReleaseQueued = false;
+            m_steps.releasePictures();
+            m_steps.releaseFaces();
+            QMetaObject::invokeMethod(this, [this] { m_steps.returnHeap(); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+MemoryHousekeeping::Steps MemoryHousekeeping::realSteps()
+{
+    return Steps{
+        .releasePictures =
+            [] {
+                IconProvider::releaseCaches();
+                QPixmapCache::clear();
+            },
+        .releaseFaces = &UiFont::releaseUnusedFaces,
+        .returnHeap = &MemoryHousekeeping::returnFreedHeapToSystem,
+    };
+}
+
+void MemoryHousekeeping::tuneHeapForIdling()
+{
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, maximumHeapArenas);
+    mallopt(M_MMAP_THRESHOLD, ownMappingThresholdBytes);
+#endif
+}
+
+void MemoryHousekeeping::returnFreedHeapToSystem()
+{
+#if defined(__GLIBC__)
+    emptyThreadCache();
+    malloc_trim(0);
+#endif
+}
+
+} // namespace vantorel

@@ -1,0 +1,93 @@
+#include "app/shell/MemoryHousekeeping.h"
+
+#include "app/shell/StatusItemPopover.h"
+#include "app/ui/UiFont.h"
+#include "support/DrainEvents.h"
+#include "support/MappedFonts.h"
+#include "support/ViewTest.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace vantorel {
+namespace {
+
+struct RecordedSteps
+{
+    QStringList ran;
+
+    MemoryHousekeeping::Steps steps()
+    {
+        return {.releasePictures = [this] { ran << QStringLiteral("pictures"); },
+                .releaseFaces = [this] { ran << QStringLiteral("faces"); },
+                .returnHeap = [this] { ran << QStringLiteral("heap"); }};
+    }
+};
+
+// Pages closing give back everything, pictures before faces before the heap, once per turn of
+// closings and never while the closing code still runs; bursts give back the heap alone, once a
+// run of them has settled.
+TEST(MemoryHousekeeping, ClosedPagesReleaseEverythingInOneOrderAndBurstsOnlyTheHeap)
+{
+    RecordedSteps recorded;
+    MemoryHousekeeping housekeeping(recorded.steps(), 0);
+    housekeeping.windowClosed();
+    housekeeping.popoverClosed();
+    EXPECT_TRUE(recorded.ran.isEmpty());
+    drainEvents();
+    EXPECT_EQ(recorded.ran, (QStringList{"pictures", "faces", "heap"}));
+
+    recorded.ran.clear();
+    housekeeping.startUpDone();
+    housekeeping.refreshBurstDone();
+    housekeeping.refreshBurstDone();
+    drainEvents();
+    EXPECT_TRUE(recorded.ran.isEmpty()) << "the burst's tail on other threads has not settled yet";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorded.ran, QStringList{"heap"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorded.ran, QStringList{"heap"});
+
+    recorded.ran.clear();
+    housekeeping.popoverClosed();
+    drainEvents();
+    EXPECT_EQ(recorded.ran, (QStringList{"pictures", "faces", "heap"}));
+}
+
+class MemoryHousekeepingView : public ViewTest
+{
+};
+
+// The popover keeps its pages between openings; closing it must still let go of the Japanese
+// faces they drew with, as closing the window does.
+TEST_F(MemoryHousekeepingView, ClosingThePopoverUnmapsTheJapaneseFontsItsKeptPagesUsed)
+{
+    MemoryHousekeeping housekeeping;
+    QLabel* label = nullptr;
+    StatusItemPopover popover([&label] {
+        auto* page = new QWidget;
+        auto* layout = new QVBoxLayout(page);
+        layout->addWidget(label = new QLabel(QStringLiteral("使用量の履歴")));
+        auto* heading = new QLabel(QStringLiteral("太字の見出し"));
+        heading->setFont(UiFont::headline());
+        layout->addWidget(heading);
+        return page;
+    });
+    QObject::connect(&popover, &StatusItemPopover::closed, &housekeeping, &MemoryHousekeeping::popoverClosed);
+    popover.open({});
+    QApplication::processEvents();
+    popover.grab();
+    ASSERT_FALSE(mappedCjkFonts().isEmpty());
+    popover.hide();
+    drainEvents();
+    EXPECT_EQ(mappedCjkFonts(), QStringList());
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("使用量の履歴")) << "the pages are kept";
+}
+
+} // namespace
+} // namespace vantorel
