@@ -1,4 +1,5 @@
 #include "app/window/DashboardPresenter.h"
+#include "app/window/ProviderUsageGroupPresenter.h"
 
 #include "core/foundation/DateTexts.h"
 #include "core/model/CodexPeriodValidation.h"
@@ -14,11 +15,6 @@ namespace {
 bool isPresent(const std::optional<QString>& text)
 {
     return text && !text->isEmpty();
-}
-
-bool hasWindowPercent(const std::optional<UsageSnapshot>& snapshot)
-{
-    return snapshot && (snapshot->fiveHourRemainingPercent || snapshot->weeklyRemainingPercent);
 }
 
 } // namespace

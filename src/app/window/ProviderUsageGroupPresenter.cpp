@@ -5,14 +5,10 @@
 
 namespace vantorel {
 
-namespace {
-
 bool hasWindowPercent(const std::optional<UsageSnapshot>& snapshot)
 {
     return snapshot && (snapshot->fiveHourRemainingPercent || snapshot->weeklyRemainingPercent);
 }
-
-} // namespace
 
 bool ProviderUsageGroupPresenter::hasUsageError(const ProviderUsageGroupInput& input)
 {

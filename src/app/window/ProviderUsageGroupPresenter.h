@@ -24,6 +24,9 @@ struct ProviderUsageGroupInput
     bool operator==(const ProviderUsageGroupInput&) const = default;
 };
 
+// Whether a reading holds either window's remaining share.
+bool hasWindowPercent(const std::optional<UsageSnapshot>& snapshot);
+
 // The single trailing item of a card's header.
 enum class ProviderHeaderItem { formatUnconfirmed, usageFailure, usageNotFetched, statusBadge };
 
