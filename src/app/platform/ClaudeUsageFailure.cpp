@@ -6,7 +6,6 @@
 #include "core/foundation/Json.h"
 #include "core/foundation/SecretStore.h"
 #include "core/model/EnumNames.h"
-#include "core/model/PlatformWords.h"
 #include "core/sources/ClaudeUsageServiceError.h"
 
 namespace vantorel {
@@ -104,12 +103,10 @@ QString message(ClaudeUsageFailure failure)
         return QStringLiteral("Claudeの保存構成をこのアプリでは確認できません。未ログインとは限りません。"
                               "「保存構成を確認」でClaude Codeの公式案内を確認してください。");
     case ClaudeUsageFailure::keychainPermission:
-        return PlatformWords::claudeCredentialFile
-               + QStringLiteral("を時間内に読み取れませんでした。「認証を再読込」で再試行してください。再ログインは不要です。");
+        return QStringLiteral("Claude Codeの認証ファイルを時間内に読み取れませんでした。「認証を再読込」で再試行してください。再ログインは不要です。");
     case ClaudeUsageFailure::keychainUnavailable:
         // Here the credential is a file: missing means Claude Code was never logged in on this account.
-        return PlatformWords::claudeCredentialFile
-               + QStringLiteral("がないか、読み取れませんでした。Claude Codeでログインしてから「認証を再読込」を押してください。");
+        return QStringLiteral("Claude Codeの認証ファイルがないか、読み取れませんでした。Claude Codeでログインしてから「認証を再読込」を押してください。");
     case ClaudeUsageFailure::responseFormat:
         return QStringLiteral("Claudeの使用量の応答形式に対応できません。「Claudeの使用量を確認」で提供元の表示を確認してください。再ログインは不要です。");
     case ClaudeUsageFailure::serviceUnavailable:

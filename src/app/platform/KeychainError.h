@@ -18,11 +18,10 @@ public:
     Kind kind() const { return Kind::unhandled; }
     std::int32_t status() const { return m_status; }
 
-    // "Keychain エラー（コード: -25299）"
-    QString message() const
-    {
-        return QStringLiteral("Keychain エラー（コード: ") + QString::number(m_status) + QStringLiteral("）");
-    }
+    // What the screen shows: "キーリング エラー（コード: -25299）".
+    QString message() const { return QStringLiteral("キーリング エラー（コード: %1）").arg(m_status); }
+    // What the log keeps: "Keychain エラー（コード: -25299）".
+    QString logText() const { return QStringLiteral("Keychain エラー（コード: %1）").arg(m_status); }
 
     bool operator==(const KeychainError& other) const { return m_status == other.m_status; }
 

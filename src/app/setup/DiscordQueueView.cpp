@@ -74,7 +74,7 @@ QWidget* DiscordQueueView::buildContent() const
 
 QString DiscordQueueView::groupTitle(qsizetype count)
 {
-    return u"Discordの送信待ち（" + QString::number(count) + u"件）";
+    return QStringLiteral("Discordの送信待ち（%1件）").arg(count);
 }
 
 QString DiscordQueueView::itemTitle(const PendingDiscordNotification& item)

@@ -10,14 +10,13 @@ const QList<MacInitialSetupPage>& MacInitialSetupPage::all()
 {
     static const QList<MacInitialSetupPage> pages{
         {QStringLiteral("switch.2"), QStringLiteral("利用するサービス"),
-         QStringLiteral("契約中のサービスだけを選びます。OFFにしたサービスは、") + PlatformWords::thisComputer
-             + QStringLiteral("での取得と表示を停止します。")},
+         QStringLiteral("契約中のサービスだけを選びます。OFFにしたサービスは、このPCでの取得と表示を停止します。")},
         {QStringLiteral("person.badge.key"), QStringLiteral("認証を確認"),
          QStringLiteral("公式CLIの保存済みログインを利用します。認証情報はiPhoneやiCloudへ送りません。")},
         {QStringLiteral("timer"), QStringLiteral("更新方法"),
          QStringLiteral("取得間隔と、画面消灯・ロック中の動作を決めます。短い間隔ほど通信と電力を使います。")},
         {QStringLiteral("bell.badge"), QStringLiteral("通知"),
-         PlatformWords::desktopNotifications + QStringLiteral("とDiscord通知を選びます。予定時刻と実際に観測したリセットは区別されます。")},
+         QStringLiteral("デスクトップ通知とDiscord通知を選びます。予定時刻と実際に観測したリセットは区別されます。")},
         {QStringLiteral("iphone.and.arrow.forward"), QStringLiteral("iPhone連携"),
          QStringLiteral("同じネットワークのWi-Fi連携と、外出先でも使えるiCloud同期を選びます。")},
         {QStringLiteral("menubar.rectangle"), PlatformWords::tray,

@@ -1,7 +1,6 @@
 #include "app/setup/MacInitialSetupSummary.h"
 
 #include "app/setup/MacInitialSetupDraft.h"
-#include "core/model/PlatformWords.h"
 
 #include <QStringList>
 
@@ -62,8 +61,8 @@ QString MacInitialSetupSummary::refresh(const MacInitialSetupDraft& draft)
     const AppSettings& s = draft.settings;
     if (!s.usesSeparateRefreshIntervals)
         return QStringLiteral("共通 ") + minutes(s.refreshIntervalSeconds);
-    return QStringLiteral("Codex ") + minutes(s.codexRefreshIntervalSeconds) + QStringLiteral("・Claude ")
-        + minutes(s.claudeRefreshIntervalSeconds);
+    return QStringLiteral("Codex %1・Claude %2")
+        .arg(minutes(s.codexRefreshIntervalSeconds), minutes(s.claudeRefreshIntervalSeconds));
 }
 
 QString MacInitialSetupSummary::background(const MacInitialSetupDraft& draft)
@@ -73,9 +72,8 @@ QString MacInitialSetupSummary::background(const MacInitialSetupDraft& draft)
 
 QString MacInitialSetupSummary::notification(const MacInitialSetupDraft& draft)
 {
-    return PlatformWords::desktopNotifications + u' ' + onOff(draft.settings.notificationsEnabled)
-        + QStringLiteral("・Discord ")
-        + onOff(draft.settings.discordResetNotificationsEnabled);
+    return QStringLiteral("デスクトップ通知 %1・Discord %2")
+        .arg(onOff(draft.settings.notificationsEnabled), onOff(draft.settings.discordResetNotificationsEnabled));
 }
 
 QString MacInitialSetupSummary::sync(const MacInitialSetupDraft& draft)

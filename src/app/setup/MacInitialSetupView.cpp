@@ -304,8 +304,7 @@ QWidget* MacInitialSetupView::notificationStep()
     QWidget* step = column(nullptr, 14, &layout);
     layout->addWidget(setupToggle(
         step, name("notifications"), PlatformWords::desktopNotifications, QStringLiteral("bell"),
-        QStringLiteral("残量低下、実測リセット、早期回復、リセット券の変化を") + PlatformWords::thisComputer
-            + QStringLiteral("で知らせます。初回確定時に通知許可を確認します。"),
+        QStringLiteral("残量低下、実測リセット、早期回復、リセット券の変化をこのPCで知らせます。初回確定時に通知許可を確認します。"),
         settingsFlag(&AppSettings::notificationsEnabled)));
 
     QLabel* discordDetail = nullptr;
@@ -353,7 +352,7 @@ QWidget* MacInitialSetupView::notificationStep()
         const QSignalBlocker blocker(days);
         days->setValue(int(value));
         days->setEnabled(m_draft.settings.bankedResetExpiryNotificationsEnabled);
-        daysLabel->setText(QStringLiteral("期限の ") + QString::number(value) + QStringLiteral(" 日前"));
+        daysLabel->setText(QStringLiteral("期限の %1 日前").arg(value));
     });
     layout->addWidget(expiry);
     whenShown(expiry, [this] { return m_draft.settings.codexEnabled; });
@@ -383,8 +382,7 @@ QWidget* MacInitialSetupView::syncStep()
         QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。ONにした後、設定画面のQRコードでiPhoneを登録します。"), wifi));
     layout->addWidget(setupToggle(
         step, name("cloudSync"), QStringLiteral("iCloud同期"), QStringLiteral("icloud"),
-        QStringLiteral("ONにすると、表示データを%1の%2へ保存します。外出先のiPhoneはその同期データから取得します。")
-            .arg(PlatformWords::thisComputer, PlatformWords::cloudFolder),
+        QStringLiteral("ONにすると、表示データをこのPCの同期フォルダへ保存します。外出先のiPhoneはその同期データから取得します。"),
         cloud));
     auto* notice = new NoticeLabel(QString(), QString(), step);
     notice->setObjectName(name("syncNotice"));
@@ -394,12 +392,10 @@ QWidget* MacInitialSetupView::syncStep()
         const bool neither = !m_draft.wifiSyncEnabled && !m_draft.cloudSyncEnabled;
         notice->setVisible(both || neither);
         if (both) {
-            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけ") + PlatformWords::thisComputer
-                + QStringLiteral("のiCloudデータへ自動で切り替えます。"));
+            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCのiCloudデータへ自動で切り替えます。"));
             notice->setSymbol(QStringLiteral("arrow.left.arrow.right"));
         } else if (neither) {
-            notice->setText(QStringLiteral("iPhone連携はOFFです。") + PlatformWords::thisComputer
-                + QStringLiteral("だけで利用する場合は、このままで問題ありません。"));
+            notice->setText(QStringLiteral("iPhone連携はOFFです。このPCだけで利用する場合は、このままで問題ありません。"));
             notice->setSymbol(QStringLiteral("macbook"));
         }
     });
@@ -475,7 +471,7 @@ QWidget* MacInitialSetupView::reviewStep()
         lineLayout->addWidget(value, 1);
         m_updaters.push_back([this, value, line, title, compute = row.value] {
             value->setText(compute(m_draft));
-            line->setAccessibleName(title->text() + QStringLiteral("、") + value->text());
+            line->setAccessibleName(QStringLiteral("%1、%2").arg(title->text(), value->text()));
         });
         layout->addWidget(line);
     }

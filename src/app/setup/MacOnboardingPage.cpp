@@ -38,25 +38,23 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
               QStringLiteral("ブラウザで確認が必要な場面は自動承認せず、ご本人の操作を待ちます。")},
          }},
         {QStringLiteral("timer"), QStringLiteral("更新間隔"),
-         PlatformWords::thisComputer + QStringLiteral("の取得、iPhoneの同期、ウィジェットの更新は別々の動作です。"),
+         QStringLiteral("このPCの取得、iPhoneの同期、ウィジェットの更新は別々の動作です。"),
          {
              {QStringLiteral("laptopcomputer"), PlatformWords::thisComputer,
               QStringLiteral("CodexとClaudeをまとめて設定するか、サービスごとに取得間隔を選べます。")},
              {QStringLiteral("iphone"), QStringLiteral("iPhone"),
-              QStringLiteral("表示中は約30秒ごと、画面復帰時と手動操作時にも") + PlatformWords::thisComputer
-                  + QStringLiteral("またはiCloudを確認します。")},
+              QStringLiteral("表示中は約30秒ごと、画面復帰時と手動操作時にもこのPCまたはiCloudを確認します。")},
              {QStringLiteral("rectangle.3.group"), QStringLiteral("ウィジェット"),
               QStringLiteral("最速設定でも更新要求の実行時刻はiOSが決定します。ホーム画面の更新ボタンでも再確認できます。")},
          }},
         {QStringLiteral("moon.zzz"), QStringLiteral("ロック中とスリープ中"),
-         QStringLiteral("初期設定では、画面が消灯・ロックされても") + PlatformWords::thisComputer
-             + QStringLiteral("での取得・通知・iCloud公開を継続します。"),
+         QStringLiteral("初期設定では、画面が消灯・ロックされてもこのPCでの取得・通知・iCloud公開を継続します。"),
          {
              {QStringLiteral("lock"), QStringLiteral("画面ロック"),
               QStringLiteral("ユーザーセッションが動いていれば、通常どおり取得と公開を続けます。")},
              {QStringLiteral("powersleep"), QStringLiteral("システムスリープ"),
-              QStringLiteral("バックグラウンド監視がONの間は、操作がないことによる自動スリープを抑止します。OFFにすると、") + PlatformWords::thisComputer
-                  + QStringLiteral("がスリープしている間は更新できません。")},
+              QStringLiteral("バックグラウンド監視がONの間は、操作がないことによる自動スリープを抑止します。"
+                             "OFFにすると、このPCがスリープしている間は更新できません。")},
              {QStringLiteral("battery.100percent"), QStringLiteral("電力"),
               QStringLiteral("長時間持ち運ぶときは設定からOFFにすると、通常の省電力動作へ戻せます。")},
          }},
@@ -64,21 +62,17 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
          QStringLiteral("同じネットワークではWi-Fi、外出先では許可済みのiCloudへ自動で切り替えられます。"),
          {
              {QStringLiteral("qrcode.viewfinder"), QStringLiteral("Wi-Fi登録"),
-              PlatformWords::thisComputer + QStringLiteral("のQRコードをiPhoneで読み取り、") + PlatformWords::thisComputer
-                  + QStringLiteral("で承認します。")},
+              QStringLiteral("このPCのQRコードをiPhoneで読み取り、このPCで承認します。")},
              {QStringLiteral("icloud"), QStringLiteral("iCloud"),
-              QStringLiteral("両端末で明示的にONにします。%1は%2へ保存し、iPhoneはその同期データを読みます。")
-                  .arg(PlatformWords::thisComputer, PlatformWords::cloudFolder)},
+              QStringLiteral("両端末で明示的にONにします。このPCは同期フォルダへ保存し、iPhoneはその同期データを読みます。")},
              {QStringLiteral("arrow.left.arrow.right"), QStringLiteral("自動切替"),
-              QStringLiteral("Wi-Fiの通常失敗時だけ、同じ送信元（") + PlatformWords::thisComputer
-                  + QStringLiteral("）のiCloudデータを確認します。認証や登録エラーは隠しません。")},
+              QStringLiteral("Wi-Fiの通常失敗時だけ、同じ送信元（このPC）のiCloudデータを確認します。認証や登録エラーは隠しません。")},
          }},
         {QStringLiteral("bell.badge"), QStringLiteral("通知の違い"),
          QStringLiteral("観測した変化と、予定時刻のお知らせを区別して扱います。"),
          {
-             {QStringLiteral("macbook"), PlatformWords::thisComputer + QStringLiteral("・Discord"),
-              QStringLiteral("残量低下、実測リセット、早期回復、リセット券の付与・期限を") + PlatformWords::thisComputer
-                  + QStringLiteral("が検知します。")},
+             {QStringLiteral("macbook"), QStringLiteral("このPC・Discord"),
+              QStringLiteral("残量低下、実測リセット、早期回復、リセット券の付与・期限をこのPCが検知します。")},
              {QStringLiteral("iphone"), QStringLiteral("iPhone"),
               QStringLiteral("最後に同期した回復予定から単発通知を予約します。予定到来を実測リセットとは呼びません。")},
              {QStringLiteral("checkmark.message"), QStringLiteral("通知の送信状況"),
@@ -102,7 +96,7 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
              {QStringLiteral("2.circle"), QStringLiteral("同期"),
               QStringLiteral("iPhoneを使う場合はWi-Fi登録を行い、必要ならiCloudもONにします。")},
              {QStringLiteral("3.circle"), QStringLiteral("通知と表示"),
-              QStringLiteral("通知先、更新間隔、") + PlatformWords::tray + QStringLiteral("表示を自分の使い方に合わせて選びます。")},
+              QStringLiteral("通知先、更新間隔、トレイ表示を自分の使い方に合わせて選びます。")},
          }},
     };
     return pages;

@@ -60,7 +60,7 @@ public:
         m_symbol->setSymbol(point.symbol);
         m_title->setText(point.title);
         m_detail->setText(point.detail);
-        setAccessibleName(point.title + QStringLiteral("、") + point.detail);
+        setAccessibleName(QStringLiteral("%1、%2").arg(point.title, point.detail));
     }
 
 private:

@@ -5,7 +5,6 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
 #include "app/ui/ProviderBrandIcon.h"
-#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,7 +60,7 @@ MenuBarProviderOptions::MenuBarProviderOptions(MonitoredProvider provider, Bindi
     identityRow->addStretch();
     m_identityPicker = new SegmentedControl({QStringLiteral("アイコン"), QStringLiteral("文字")}, this);
     m_identityPicker->setObjectName(objectName() + QStringLiteral(".identity"));
-    m_identityPicker->setAccessibleName(name + QStringLiteral("の") + PlatformWords::tray + QStringLiteral("表示"));
+    m_identityPicker->setAccessibleName(QStringLiteral("%1のトレイ表示").arg(name));
     m_identityPicker->setFixedWidth(pickerWidth);
     identityRow->addWidget(m_identityPicker);
     column->addLayout(identityRow);

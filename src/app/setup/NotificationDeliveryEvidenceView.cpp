@@ -3,7 +3,6 @@
 #include "app/ui/TextColor.h"
 #include "app/ui/UiFont.h"
 #include "core/foundation/DateTexts.h"
-#include "core/model/PlatformWords.h"
 
 namespace vantorel {
 
@@ -38,7 +37,7 @@ QStringList NotificationDeliveryEvidenceView::evidenceLines(const std::optional<
 {
     const NotificationDeliveryEvidence shown = evidence.value_or(NotificationDeliveryEvidence{});
     QStringList lines;
-    lines.append(PlatformWords::desktopNotifications + u": " + label(shown.local, NotificationChannel::local));
+    lines.append(QStringLiteral("デスクトップ通知: %1").arg(label(shown.local, NotificationChannel::local)));
     lines.append(u"Discord: " + label(shown.discord, NotificationChannel::discord));
     if (evidence && evidence->discord == NotificationDeliveryStatus::invalidContent)
         lines.append(QStringLiteral("今後の通知のため、サービス名を短くしてください。"));

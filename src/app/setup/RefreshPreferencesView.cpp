@@ -4,7 +4,6 @@
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
-#include "core/model/PlatformWords.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -75,8 +74,7 @@ RefreshPreferencesView::RefreshPreferencesView(Binding<AppSettings> settings, QW
     column->addWidget(m_background);
     column->addWidget(new CaptionLabel(
         QStringLiteral("電源接続中は自動スリープを抑止します。画面の消灯・ロックは維持されます。消費電力が増えます。"), this));
-    column->addWidget(new CaptionLabel(QStringLiteral("手動スリープ・蓋を閉じた状態・") + PlatformWords::thisComputer
-        + QStringLiteral("の終了中は更新できません。"), this));
+    column->addWidget(new CaptionLabel(QStringLiteral("手動スリープ・蓋を閉じた状態・このPCの終了中は更新できません。"), this));
     refresh();
 }
 

@@ -5,7 +5,6 @@
 #include "core/foundation/PendingCompletion.h"
 #include "core/foundation/SettingsStore.h"
 #include "core/foundation/Sleeper.h"
-#include "core/model/PlatformWords.h"
 #include "sync/cloud/CloudAccountChangeNotifier.h"
 #include "sync/cloud/CloudSnapshotStoring.h"
 #include "sync/cloud/CloudSyncError.h"
@@ -46,30 +45,20 @@ QString text(const char16_t* literal)
 }
 
 // The feature keeps its name; what happens to the data names the folder it really goes to.
-QString folderText(const char16_t* rest)
-{
-    return PlatformWords::cloudFolder + text(rest);
-}
-
-QString hereText(const char16_t* rest)
-{
-    return PlatformWords::thisComputer + text(rest);
-}
-
 const char16_t* const cloudOffText = u"iCloud同期OFF";
 QString waitingForDataText()
 {
-    return hereText(u"の表示データを待っています");
+    return text(u"このPCの表示データを待っています");
 }
 
 QString uploadedText()
 {
-    return folderText(u"に保存済み");
+    return text(u"同期フォルダに保存済み");
 }
 
 QString deleteFailedText()
 {
-    return folderText(u"のデータを削除できませんでした");
+    return text(u"同期フォルダのデータを削除できませんでした");
 }
 
 // What the store's failures mean for this PC's own sync folder. The store's own texts speak of
@@ -79,19 +68,17 @@ QString desktopMessage(const CloudSyncError& error)
     using Code = CloudSyncError::Code;
     switch (error.code()) {
     case Code::retryLater:
-        return QStringLiteral("%1を別のプロセスが使用中です。しばらくしてから自動で再試行します。").arg(PlatformWords::cloudFolder);
+        return QStringLiteral("同期フォルダを別のプロセスが使用中です。しばらくしてから自動で再試行します。");
     case Code::notSignedIn:
-        return QStringLiteral("%1が見つかりません。iCloud同期をもう一度ONにしてください。").arg(PlatformWords::cloudFolder);
+        return QStringLiteral("同期フォルダが見つかりません。iCloud同期をもう一度ONにしてください。");
     case Code::restricted:
-        return QStringLiteral("%1に書き込めません。フォルダの権限を確認してください。").arg(PlatformWords::cloudFolder);
+        return QStringLiteral("同期フォルダに書き込めません。フォルダの権限を確認してください。");
     case Code::accountChanged:
-        return QStringLiteral("%1が別のものに置き換わりました。iCloud同期をもう一度ONにしてください。")
-            .arg(PlatformWords::cloudFolder);
+        return QStringLiteral("同期フォルダが別のものに置き換わりました。iCloud同期をもう一度ONにしてください。");
     case Code::anotherMac:
-        return QStringLiteral("%1には、別のPCまたは別のユーザーが保存した同期データがあります。%2から送るには、先に削除してください。")
-            .arg(PlatformWords::cloudFolder, PlatformWords::thisComputer);
+        return QStringLiteral("同期フォルダには、別のPCまたは別のユーザーが保存した同期データがあります。このPCから送るには、先に削除してください。");
     case Code::quotaExceeded:
-        return QStringLiteral("ディスクの空き容量が足りないため、%1に保存できません。").arg(PlatformWords::cloudFolder);
+        return QStringLiteral("ディスクの空き容量が足りないため、同期フォルダに保存できません。");
     default:
         break;
     }
@@ -296,7 +283,7 @@ void MacCloudSyncCoordinator::receiveSnapshot(const UsageSyncSnapshot& snapshot)
         snapshot.validated(m_hostID).accepted(m_latestSnapshot);
     } catch (...) {
         if (m_enabled)
-            m_errorMessage = text(u"同期データを確認できませんでした。") + hereText(u"の表示を確認してください。");
+            m_errorMessage = text(u"同期データを確認できませんでした。このPCの表示を確認してください。");
         return;
     }
     if (m_latestSnapshot && *m_latestSnapshot == snapshot)
@@ -370,7 +357,7 @@ void MacCloudSyncCoordinator::scheduleWork()
     }
     if (due > current) {
         m_nextUploadAt = due;
-        m_statusText = m_errorMessage ? folderText(u"への再試行待ち") : text(u"最新データの送信待ち");
+        m_statusText = m_errorMessage ? text(u"同期フォルダへの再試行待ち") : text(u"最新データの送信待ち");
         const double seconds = std::min(due - current, maximumWaitSeconds);
         m_scheduledTask = TaskHandle::start([this, seconds](CancelToken token) {
             return runWait(QPointer<MacCloudSyncCoordinator>(this), m_sleeper, m_session, seconds, token);
@@ -405,7 +392,7 @@ QCoro::Task<> MacCloudSyncCoordinator::runWait(QPointer<MacCloudSyncCoordinator>
 void MacCloudSyncCoordinator::checkAccount()
 {
     m_isCheckingAccount = true;
-    m_statusText = folderText(u"を確認しています");
+    m_statusText = text(u"同期フォルダを確認しています");
     m_operationTask = TaskHandle::start([this](CancelToken token) {
         return runAccountCheck(QPointer<MacCloudSyncCoordinator>(this), m_store, m_session, token);
     });
@@ -471,7 +458,7 @@ void MacCloudSyncCoordinator::startUpload()
     m_lastAttemptAt = m_now();
     m_defaults->set(lastAttemptAtKey(), *m_lastAttemptAt);
     m_isUploading = true;
-    m_statusText = folderText(u"に保存しています");
+    m_statusText = text(u"同期フォルダに保存しています");
     m_operationTask = TaskHandle::start([this](CancelToken token) {
         return runUpload(QPointer<MacCloudSyncCoordinator>(this), m_store, m_session, *m_accountID, *m_latestSnapshot,
                          token);
@@ -546,7 +533,7 @@ void MacCloudSyncCoordinator::handleFailure(std::exception_ptr error, bool delet
     std::optional<UsageSyncError> dataError;
     if (isSnapshotDataError(error, dataError)) {
         m_errorMessage = dataError->message();
-        m_statusText = deleting ? deleteFailedText() : folderText(u"のデータを確認してください");
+        m_statusText = deleting ? deleteFailedText() : text(u"同期フォルダのデータを確認してください");
         m_automaticUploadBlocked = true;
         m_nextUploadAt.reset();
         return;
@@ -558,7 +545,7 @@ void MacCloudSyncCoordinator::handleFailure(std::exception_ptr error, bool delet
         return;
     }
     m_errorMessage = desktopMessage(failure);
-    m_statusText = deleting ? deleteFailedText() : folderText(u"に保存できませんでした");
+    m_statusText = deleting ? deleteFailedText() : text(u"同期フォルダに保存できませんでした");
     double wait = 0;
     if (failure.code() == Code::retryLater)
         wait = std::max(failure.retryAfterSeconds().value_or(0.0), minimumUploadSpacingSeconds);
@@ -592,7 +579,7 @@ void MacCloudSyncCoordinator::requireReauthorization(const CloudSyncError& error
     setSourceMaintenance(false);
     m_requiresReauthorization = true;
     m_errorMessage = desktopMessage(error);
-    m_statusText = folderText(u"の再確認が必要です");
+    m_statusText = text(u"同期フォルダの再確認が必要です");
 }
 
 void MacCloudSyncCoordinator::handleAccountChange()
@@ -623,7 +610,7 @@ void MacCloudSyncCoordinator::deleteCloudData(bool confirmed, const std::optiona
         return;
     }
     m_isDeleting = true;
-    m_statusText = folderText(u"のデータを削除しています");
+    m_statusText = text(u"同期フォルダのデータを削除しています");
     m_operationTask = TaskHandle::start([this](CancelToken token) {
         return runDelete(QPointer<MacCloudSyncCoordinator>(this), m_store, m_session, m_hostID, *m_accountID, token);
     });
@@ -652,7 +639,7 @@ void MacCloudSyncCoordinator::finishDelete()
 {
     finishOperation();
     clearPublicationState();
-    m_statusText = folderText(u"のデータを削除しました");
+    m_statusText = text(u"同期フォルダのデータを削除しました");
     m_errorMessage.reset();
 }
 

@@ -9,7 +9,6 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
 #include "core/foundation/DateTexts.h"
-#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -82,7 +81,7 @@ MacCloudSyncSettingsView::MacCloudSyncSettingsView(MacCloudSyncCoordinator& coor
     , m_error(new CaptionLabel(QString(), this))
     , m_lastUpload(smallLine(QStringLiteral("lastUpload"), this))
     , m_nextUpload(smallLine(QStringLiteral("nextUpload"), this))
-    , m_reauthorize(new SymbolButton(QStringLiteral("%1を確認してON").arg(PlatformWords::cloudFolder),
+    , m_reauthorize(new SymbolButton(QStringLiteral("同期フォルダを確認してON"),
                                      QStringLiteral("person.crop.circle.badge.checkmark"), this))
     , m_upload(new SymbolButton(QStringLiteral("今すぐ送信"), QStringLiteral("icloud.and.arrow.up"), this))
     , m_delete(new SymbolButton(QStringLiteral("iCloudデータを削除"), QStringLiteral("trash"), this))
@@ -94,9 +93,7 @@ MacCloudSyncSettingsView::MacCloudSyncSettingsView(MacCloudSyncCoordinator& coor
     layout->addWidget(new SectionTitle(QStringLiteral("iCloud"), this));
 
     m_switch->setObjectName(QStringLiteral("cloudSwitch"));
-    m_switch->setToolTip(QStringLiteral("使用状況と履歴を、") + PlatformWords::thisComputer + QStringLiteral("の")
-        + PlatformWords::cloudFolder
-                         + QStringLiteral("へ書き出します。"));
+    m_switch->setToolTip(QStringLiteral("使用状況と履歴を、このPCの同期フォルダへ書き出します。"));
     connect(m_switch, &QAbstractButton::clicked, this, [this](bool on) {
         m_coordinator.setEnabled(on);
         refresh();
@@ -178,8 +175,7 @@ void MacCloudSyncSettingsView::confirmDeletion()
     // Window-modal and opened, not run; キャンセル is the default, so Return deletes nothing.
     auto* dialog = new ConfirmationSheet(
         QStringLiteral("iCloudの同期データを削除しますか？"),
-        QStringLiteral("%1のiCloud同期データ（%2内）を削除し、送信をOFFにします。%1内の履歴は削除しません。")
-            .arg(PlatformWords::thisComputer, PlatformWords::cloudFolder),
+        QStringLiteral("このPCのiCloud同期データ（同期フォルダ内）を削除し、送信をOFFにします。このPC内の履歴は削除しません。"),
         QStringLiteral("iCloudデータを削除"), this);
     dialog->setObjectName(QStringLiteral("cloudDeletionConfirmation"));
     dialog->destructiveButton()->setObjectName(QStringLiteral("confirmDeletionButton"));

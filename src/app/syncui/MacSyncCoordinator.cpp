@@ -8,7 +8,6 @@
 #include "core/foundation/SettingsStore.h"
 #include "core/foundation/Sleeper.h"
 #include "core/foundation/UuidText.h"
-#include "core/model/PlatformWords.h"
 #include "sync/model/SyncDisplayName.h"
 #include "sync/model/SyncText.h"
 #include "sync/model/UsageSyncError.h"
@@ -202,7 +201,7 @@ QCoro::Task<> MacSyncCoordinator::runRegistrationLoad(QPointer<MacSyncCoordinato
         // registration to revoke. The view says why the switch cannot stay on.
         self->failClosed(std::nullopt, false);
     } else if (failed) {
-        self->failClosed(PlatformWords::secretStore + utf16Text(u"から接続情報を確認できませんでした。"), true);
+        self->failClosed(utf16Text(u"キーリングから接続情報を確認できませんでした。"), true);
     } else {
         self->finishRegistrationLoad(device);
     }
@@ -331,7 +330,7 @@ void MacSyncCoordinator::refreshSnapshot(Date date)
     try {
         snapshot = m_snapshotStore->update(*input, date);
     } catch (...) {
-        failClosed(utf16Text(u"同期データを作成できませんでした。") + PlatformWords::thisComputer + utf16Text(u"の表示を確認してください。"), false);
+        failClosed(utf16Text(u"同期データを作成できませんでした。このPCの表示を確認してください。"), false);
         return;
     }
     if (m_latestSnapshot && *m_latestSnapshot == snapshot)
@@ -413,7 +412,7 @@ void MacSyncCoordinator::approvePendingDevice()
             failClosed(utf16Text(u"登録情報は保存しましたが、接続を開始できませんでした。連携を入れ直してください。"), false);
         } else {
             m_registrationNeedsAttention = isKeychainFailure(error);
-            setErrorMessage(utf16Text(u"登録できませんでした。接続期限と") + PlatformWords::secretStore + utf16Text(u"の状態を確認してください。"));
+            setErrorMessage(utf16Text(u"登録できませんでした。接続期限とキーリングの状態を確認してください。"));
         }
         return;
     }
@@ -451,7 +450,7 @@ void MacSyncCoordinator::revokeDevice()
         m_deviceStorage->remove();
     } catch (...) {
         m_registrationNeedsAttention = true;
-        setErrorMessage(utf16Text(u"通信は停止しましたが、") + PlatformWords::secretStore + utf16Text(u"の登録を削除できませんでした。解除を再試行してください。"));
+        setErrorMessage(utf16Text(u"通信は停止しましたが、キーリングの登録を削除できませんでした。解除を再試行してください。"));
         return;
     }
     m_registeredDevice.reset();

@@ -15,7 +15,6 @@
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
 #include "core/foundation/DateTexts.h"
-#include "core/model/PlatformWords.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
@@ -99,7 +98,7 @@ MacSyncPairingView::MacSyncPairingView(MacSyncCoordinator& coordinator, const QS
     const qreal ratio = devicePixelRatioF();
     const QColor tint = SystemColors::current().label;
     menu->addAction(QIcon(IconProvider::pixmap(QStringLiteral("desktopcomputer"), 16, tint, ratio)),
-                    PlatformWords::thisComputer + QStringLiteral("内にコピー"), this, [this] { copyCode(false); });
+                    QStringLiteral("このPC内にコピー"), this, [this] { copyCode(false); });
     menu->addAction(QIcon(IconProvider::pixmap(QStringLiteral("iphone"), 16, tint, ratio)),
                     QStringLiteral("iPhone用にコピー"), this, [this] { copyCode(true); });
     copy->setMenu(menu);
@@ -212,9 +211,7 @@ MacSyncSettingsView::MacSyncSettingsView(MacSyncCoordinator& coordinator, Pasteb
     , m_statusSymbol(new SymbolView(QStringLiteral("wifi.slash"), 12, colors::secondary))
     , m_status(new CaptionLabel(QString(), this))
     , m_error(new CaptionLabel(QString(), this))
-    , m_storeMissing(new CaptionLabel(PlatformWords::secretStore
-                                          + QStringLiteral("が動いていないため、Wi-Fi連携をONにできません。"),
-                                      this))
+    , m_storeMissing(new CaptionLabel(QStringLiteral("キーリングが動いていないため、Wi-Fi連携をONにできません。"), this))
     , m_device(new QWidget(this))
     , m_deviceName(new LineLimitedLabel(2, QString(), m_device))
     , m_pairedAt(new QLabel(m_device))

@@ -219,8 +219,9 @@ QString ClaudeUsageRefresh::claudeFailureMessage(ClaudeUsageFailure failure) con
 {
     const auto& retryAfter = m_viewModel.state().claudeUsageRetryAfter;
     if (failure == ClaudeUsageFailure::rateLimited && retryAfter)
-        return message(failure) + QStringLiteral(" 再試行可能: ")
-            + NotificationMessageBuilder::shortDateTimeText(*retryAfter, QTimeZone::systemTimeZone());
+        return QStringLiteral("%1 再試行可能: %2")
+            .arg(message(failure),
+                 NotificationMessageBuilder::shortDateTimeText(*retryAfter, QTimeZone::systemTimeZone()));
     return message(failure);
 }
 

@@ -44,8 +44,7 @@ QString progressText(const OnboardingProgress& progress, std::int64_t stepCount,
     case OnboardingCompletionState::deferred:
         break;
     }
-    return QStringLiteral("途中（") + QString::number(progress.currentStep + 1) + u'/' + QString::number(stepCount)
-        + QStringLiteral("）");
+    return QStringLiteral("途中（%1/%2）").arg(progress.currentStep + 1).arg(stepCount);
 }
 
 } // namespace

@@ -56,9 +56,9 @@ QString DiagnosticSummary::statusLine(const QString& providerName, const CodexSt
                                       const std::optional<QString>& errorMessage)
 {
     if (errorMessage)
-        return providerName + QStringLiteral(" Status: 要確認 (") + *errorMessage + u')';
-    return providerName + QStringLiteral(" Status: ") + stateText(summary.overallStatus) + QStringLiteral(" / 更新 ")
-        + summaryDateText(summary.updatedAt);
+        return QStringLiteral("%1 Status: 要確認 (%2)").arg(providerName, *errorMessage);
+    return QStringLiteral("%1 Status: %2 / 更新 %3")
+        .arg(providerName, stateText(summary.overallStatus), summaryDateText(summary.updatedAt));
 }
 
 QStringList DiagnosticSummary::usageLines(const QString& providerName, const std::optional<UsageSnapshot>& snapshot,
@@ -79,14 +79,14 @@ QStringList DiagnosticSummary::usageLines(const QString& providerName, const std
         return window ? window : (generalResetApplies ? snapshot->resetAt : std::nullopt);
     };
     QStringList lines{
-        providerName + QStringLiteral(" 使用量: 5時間枠 ") + fiveHour + QStringLiteral(" / 週間枠 ")
-            + percentOrMissing(snapshot->weeklyRemainingPercent) + QStringLiteral(" / クレジット ") + credits,
-        providerName + QStringLiteral(" リセット: 5時間枠 ") + summaryDateText(resetOf(snapshot->fiveHourResetAt))
-            + QStringLiteral(" / 週間枠 ") + summaryDateText(resetOf(snapshot->weeklyResetAt)),
+        QStringLiteral("%1 使用量: 5時間枠 %2 / 週間枠 %3 / クレジット %4")
+            .arg(providerName, fiveHour, percentOrMissing(snapshot->weeklyRemainingPercent), credits),
+        QStringLiteral("%1 リセット: 5時間枠 %2 / 週間枠 %3")
+            .arg(providerName, summaryDateText(resetOf(snapshot->fiveHourResetAt)),
+                 summaryDateText(resetOf(snapshot->weeklyResetAt))),
     };
     if (codex && snapshot->bankedReset) {
-        QString line = QStringLiteral("Codex リセット券: 残り") + QString::number(snapshot->bankedReset->availableCount)
-            + u'回';
+        QString line = QStringLiteral("Codex リセット券: 残り%1回").arg(snapshot->bankedReset->availableCount);
         if (const auto expiry = snapshot->bankedReset->nearestExpiration(now))
             line += QStringLiteral(" / 確認できた券の期限 ") + summaryDateText(expiry);
         lines.append(line);
@@ -107,8 +107,9 @@ QString DiagnosticSummary::diagnosticSummaryText(const AppState& state, Date now
     if (settings.claudeEnabled)
         lines.append(usageLines(QStringLiteral("Claude"), derived::displayedClaudeUsageSnapshot(state), now));
     if (settings.codexEnabled && state.apiRateSnapshot && hasRateNumbers(*state.apiRateSnapshot)) {
-        lines.append(QStringLiteral("OpenAI API: リクエスト ") + percentOrMissing(state.apiRateSnapshot->requestRemainingPercent())
-                     + QStringLiteral(" / トークン ") + percentOrMissing(state.apiRateSnapshot->tokenRemainingPercent()));
+        lines.append(QStringLiteral("OpenAI API: リクエスト %1 / トークン %2")
+                         .arg(percentOrMissing(state.apiRateSnapshot->requestRemainingPercent()),
+                              percentOrMissing(state.apiRateSnapshot->tokenRemainingPercent())));
     }
     if (!derived::hasEnabledProvider(state))
         lines.append(QStringLiteral("監視対象: なし"));

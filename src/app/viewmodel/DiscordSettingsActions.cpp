@@ -12,7 +12,6 @@
 #include "core/model/DiscordTestPreview.h"
 #include "core/model/NotificationChannel.h"
 #include "core/model/NotificationMessageBuilder.h"
-#include "core/model/PlatformWords.h"
 #include "core/rules/DiscordWebhookError.h"
 #include "core/rules/DiscordWebhookService.h"
 #include "core/rules/DiscordWebhookURLCache.h"
@@ -49,17 +48,14 @@ using Outcome = DiscordSendOutcome;
 using DeliveryStatus = NotificationDeliveryStatus;
 
 const QString attentionMessage = QStringLiteral("Webhookの保存先・有効性を確認し、再保存してください。");
-const QString refusedMessage = QStringLiteral("Webhookの保存先・有効性・") + PlatformWords::secretStore
-    + QStringLiteral("の許可を確認してください。");
+const QString refusedMessage = QStringLiteral("Webhookの保存先・有効性・キーリングの許可を確認してください。");
 
 QString errorText(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
     } catch (const KeychainError& failure) {
-        // The error's own text stays as it is logged; the screen names this platform's store.
-        return PlatformWords::secretStore + QStringLiteral(" エラー（コード: ") + QString::number(failure.status())
-               + QStringLiteral("）");
+        return failure.message();
     } catch (const std::exception& failure) {
         return QString::fromUtf8(failure.what());
     } catch (...) {
@@ -190,18 +186,17 @@ QCoro::Task<discordActionsDetail::SecretWrite> writeSecret(QPointer<AppViewModel
 
 QString DiscordSettingsActions::webhookStoreMissingText()
 {
-    return QStringLiteral("%1が動いていないため、Discord Webhook URLを保存できません。").arg(PlatformWords::secretStore);
+    return QStringLiteral("キーリングが動いていないため、Discord Webhook URLを保存できません。");
 }
 
 QString DiscordSettingsActions::apiKeyStoreMissingText()
 {
-    return QStringLiteral("%1が動いていないため、API Keyを保存できません。").arg(PlatformWords::secretStore);
+    return QStringLiteral("キーリングが動いていないため、API Keyを保存できません。");
 }
 
 QString DiscordSettingsActions::versionText()
 {
-    const auto version = AppDiagnostics::versionAndBuild();
-    return QStringLiteral("Version ") + version.version + QStringLiteral(" / Build ") + version.build;
+    return AppDiagnostics::versionAndBuild().text();
 }
 
 QCoro::Task<bool> DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel> viewModel, QString key)
@@ -227,7 +222,7 @@ QCoro::Task<bool> DiscordSettingsActions::saveAPIKey(QPointer<AppViewModel> view
     }
     AppState& state = viewModel->publishedState();
     state.apiKeyIsSaved = true;
-    state.apiKeyMessage = QStringLiteral("API Key を") + PlatformWords::secretStore + QStringLiteral("に保存しました。");
+    state.apiKeyMessage = QStringLiteral("API Key をキーリングに保存しました。");
     co_return true;
 }
 
@@ -272,16 +267,14 @@ QCoro::Task<bool> DiscordSettingsActions::saveDiscordWebhookURL(QPointer<AppView
         viewModel->publishedState().secretStoreUnavailable |= missing;
         viewModel->publishedState().discordWebhookMessage = missing
             ? webhookStoreMissingText()
-            : QStringLiteral("Webhookを保存できません。") + PlatformWords::secretStore
-                  + QStringLiteral("の許可を確認してください。");
+            : QStringLiteral("Webhookを保存できません。キーリングの許可を確認してください。");
         co_return false;
     }
     clearAttention(*viewModel);
     viewModel->dependencies().discordWebhookURLCache->resolve(SecureValueReadResult::value(trimmed));
     AppState& state = viewModel->publishedState();
     state.discordWebhookIsSaved = true;
-    state.discordWebhookMessage = QStringLiteral("Discord Webhook URL を") + PlatformWords::secretStore
-        + QStringLiteral("に保存しました。");
+    state.discordWebhookMessage = QStringLiteral("Discord Webhook URL をキーリングに保存しました。");
     viewModel->startTask([viewModel] {
         return viewModel->retryPendingDiscordNotificationsAfterCredentialRecovery(QStringLiteral("webhook-saved"));
     });
@@ -300,7 +293,7 @@ QCoro::Task<> DiscordSettingsActions::deleteDiscordWebhookURL(QPointer<AppViewMo
     }
     if (error) {
         viewModel->publishedState().discordWebhookMessage =
-            QStringLiteral("Webhookを削除できません。") + PlatformWords::secretStore + QStringLiteral("の許可を確認してください。");
+            QStringLiteral("Webhookを削除できません。キーリングの許可を確認してください。");
         co_return;
     }
     clearAttention(*viewModel);
@@ -380,9 +373,8 @@ QCoro::Task<DiscordSendOutcome> DiscordSettingsActions::sendDiscordMessage(
     case DiscordWebhookURLResolution::Kind::temporarilyUnavailable:
         // A locked keyring comes back by itself; a missing one has nothing to unlock.
         viewModel->publishedState().discordWebhookMessage = viewModel->secretStoreUnavailable()
-            ? QStringLiteral("%1が動いていないため、Discordへ送信できません。").arg(PlatformWords::secretStore)
-            : PlatformWords::secretStore + QStringLiteral("が一時的に利用できません。") + PlatformWords::secretStore
-                + QStringLiteral("のロック解除後に自動再送します。");
+            ? QStringLiteral("キーリングが動いていないため、Discordへ送信できません。")
+            : QStringLiteral("キーリングが一時的に利用できません。キーリングのロック解除後に自動再送します。");
         viewModel->log(QStringLiteral("discord.send.skipped reason=keychainTemporarilyUnavailable"));
         co_return Outcome::failed(DeliveryStatus::credentialUnavailable);
     case DiscordWebhookURLResolution::Kind::missing:

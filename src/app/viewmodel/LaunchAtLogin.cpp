@@ -2,7 +2,6 @@
 
 #include "app/platform/LoginItemService.h"
 #include "app/viewmodel/AppViewModel.h"
-#include "core/model/PlatformWords.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -74,7 +73,7 @@ void report(AppViewModel& viewModel, bool enabled, bool showSuccessMessage, cons
     }
     if (outcome.status == LoginStatus::requiresApproval) {
         viewModel.publishedState().launchAtLoginMessage
-            = QStringLiteral("自動開始には、") + PlatformWords::autostartSettings + QStringLiteral("でこのアプリを有効にしてください。");
+            = QStringLiteral("自動開始には、デスクトップの自動起動設定でこのアプリを有効にしてください。");
         viewModel.log(QStringLiteral("launchAtLogin.requiresApproval"));
         return;
     }

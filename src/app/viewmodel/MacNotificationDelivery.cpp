@@ -67,8 +67,8 @@ QString incidentText(const DiscordNotificationEvent& event, const DiscordNotific
 
 QString stamped(Date observedAt, const QString& content, const QTimeZone& timeZone)
 {
-    return QStringLiteral("確認日時: ") + NotificationMessageBuilder::dateText(observedAt, timeZone)
-        + QStringLiteral("（確認時点の記録）\n") + content;
+    return QStringLiteral("確認日時: %1（確認時点の記録）\n%2")
+        .arg(NotificationMessageBuilder::dateText(observedAt, timeZone), content);
 }
 
 } // namespace

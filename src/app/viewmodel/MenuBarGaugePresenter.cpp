@@ -116,9 +116,9 @@ QString MenuBarGaugePresenter::menuBarGaugeHelpText(const MenuBarGaugeState& sta
         if (values.isEmpty())
             lines.append(QStringLiteral("Claude 枠表示OFF"));
         if (state.claudeUsageDisplayErrorMessage && state.displayedClaudeUsageSnapshot)
-            lines.append(QStringLiteral("Claude 更新できません・最終値、") + UsageFreshnessPresentation::fetchedHere()
-                         + UsageFreshnessPresentation::age(state.displayedClaudeUsageSnapshot->updatedAt,
-                                                           state.claudeNow));
+            lines.append(QStringLiteral("Claude 更新できません・最終値、このPCで取得%1")
+                             .arg(UsageFreshnessPresentation::age(state.displayedClaudeUsageSnapshot->updatedAt,
+                                                                  state.claudeNow)));
     }
     if (lines.isEmpty())
         return QStringLiteral("CodexとClaudeはOFFです。クリックして設定できます。");

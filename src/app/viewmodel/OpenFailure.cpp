@@ -16,7 +16,7 @@ QString OpenFailure::message(Kind kind, const QString& name)
         missing = QStringLiteral("ファイルを開くアプリが見つかりません。");
         break;
     }
-    return QStringLiteral("「") + name + QStringLiteral("」を開けませんでした。") + missing;
+    return QStringLiteral("「%1」を開けませんでした。%2").arg(name, missing);
 }
 
 } // namespace vantorel

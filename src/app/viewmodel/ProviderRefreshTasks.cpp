@@ -105,6 +105,18 @@ QCoro::Task<UsageSnapshot> loadCodexUsage(AppViewModel& viewModel)
     co_return co_await service->fetchUsage(viewModel.settings().codexCLIExecutablePath, token);
 }
 
+// The log keeps the keychain's own word where the screen names this platform's store.
+QString loggedRefreshError(const std::exception_ptr& error, const QString& shown)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const KeychainError& failure) {
+        return failure.logText();
+    } catch (...) {
+    }
+    return shown;
+}
+
 } // namespace
 
 QCoro::Task<> ProviderRefreshTasks::refreshCodexItems(QPointer<AppViewModel> viewModel)
@@ -187,7 +199,7 @@ QCoro::Task<> ProviderRefreshTasks::refreshStatusPage(QPointer<AppViewModel> vie
     const QString description = errorDescription(error);
     state.*message = description;
     viewModel->log((claude ? QStringLiteral("refreshClaudeStatus.error ") : QStringLiteral("refreshStatus.error "))
-                   + description);
+                   + loggedRefreshError(error, description));
     CodexStatusSummary failed = state.*published;
     failed.pageIndicator = QStringLiteral("fetch_failed");
     failed.pageDescription = QStringLiteral("取得失敗");
@@ -241,7 +253,7 @@ QCoro::Task<> ProviderRefreshTasks::refreshCodexCLIUsage(QPointer<AppViewModel> 
     }
     viewModel->revalidatePendingDiscordNotifications(viewModel->notificationNow());
     viewModel->scheduleDiscordOutboxWorker(viewModel->notificationNow());
-    viewModel->log(QStringLiteral("refreshCodexCLIUsage.error ") + description);
+    viewModel->log(QStringLiteral("refreshCodexCLIUsage.error ") + loggedRefreshError(error, description));
 }
 
 QCoro::Task<> ProviderRefreshTasks::refreshAPIRateLimits(QPointer<AppViewModel> viewModel)
@@ -284,7 +296,7 @@ QCoro::Task<> ProviderRefreshTasks::refreshAPIRateLimits(QPointer<AppViewModel> 
     }
     const QString description = errorDescription(error);
     viewModel->publishedState().apiRateErrorMessage = description;
-    viewModel->log(QStringLiteral("refreshAPIRateLimits.error ") + description);
+    viewModel->log(QStringLiteral("refreshAPIRateLimits.error ") + loggedRefreshError(error, description));
 }
 
 QCoro::Task<std::optional<QString>> ProviderRefreshTasks::readAPIKeyFromKeychain(QPointer<AppViewModel> viewModel)

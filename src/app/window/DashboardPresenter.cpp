@@ -4,7 +4,6 @@
 #include "core/foundation/DateTexts.h"
 #include "core/model/CodexPeriodValidation.h"
 #include "core/model/NotificationMessageBuilder.h"
-#include "core/model/PlatformWords.h"
 
 #include <cmath>
 
@@ -84,8 +83,8 @@ QString DashboardPresenter::usageWarningMessage(const DashboardState& state, con
             parts.append(value.provider + u' ' + NotificationMessageBuilder::percentText(value.value));
     }
     const QString prefix = parts.size() >= 2 ? parts.join(QStringLiteral(" / ")) + u'。' : QString();
-    return prefix + u"最小値を表示（" + reading.source + u'・' + DateTexts::shortTimeText(reading.updatedAt, zone)
-        + u"更新）。";
+    return QStringLiteral("%1最小値を表示（%2・%3更新）。")
+        .arg(prefix, reading.source, DateTexts::shortTimeText(reading.updatedAt, zone));
 }
 
 DashboardInsight DashboardPresenter::primaryInsight(const DashboardState& state, const QTimeZone& zone)
@@ -117,8 +116,9 @@ DashboardInsight DashboardPresenter::primaryInsight(const DashboardState& state,
     collectFailure(QStringLiteral("Claude"), state.claudeUsageDisplayErrorMessage);
     if (!failedProviders.isEmpty())
         return {QStringLiteral("exclamationmark.triangle.fill"),
-                failedProviders.join(u'・') + u"の使用量を" + (failedProviders.size() == 2 ? u"\n" : u"")
-                    + u"取得できていません",
+                (failedProviders.size() == 2 ? QStringLiteral("%1の使用量を\n取得できていません")
+                                             : QStringLiteral("%1の使用量を取得できていません"))
+                    .arg(failedProviders.join(u'・')),
                 firstFailure, DashboardTint::orange};
 
     if (!state.activeErrorMessages.isEmpty())
@@ -128,7 +128,8 @@ DashboardInsight DashboardPresenter::primaryInsight(const DashboardState& state,
     if (const auto lowest = lowestUsage(state); lowest && lowest->value < 20) {
         const bool critical = lowest->value <= 10;
         return {critical ? QStringLiteral("battery.25") : QStringLiteral("battery.50"),
-                lowest->provider + u' ' + lowest->label + u"は残り" + NotificationMessageBuilder::percentText(lowest->value),
+                QStringLiteral("%1 %2は残り%3")
+                    .arg(lowest->provider, lowest->label, NotificationMessageBuilder::percentText(lowest->value)),
                 usageWarningMessage(state, *lowest, zone), critical ? DashboardTint::red : DashboardTint::orange};
     }
 
@@ -189,8 +190,7 @@ DashboardHealth DashboardPresenter::claudeHealth(const DashboardState& state)
 
 DashboardHealth DashboardPresenter::apiKeyHealth(const DashboardState& state)
 {
-    return state.apiKeyIsSaved ? DashboardHealth{PlatformWords::secretStore
-        + QStringLiteral("保存済み"), DashboardTint::green}
+    return state.apiKeyIsSaved ? DashboardHealth{QStringLiteral("キーリング保存済み"), DashboardTint::green}
                                : DashboardHealth{QStringLiteral("未保存"), DashboardTint::secondary};
 }
 
@@ -232,7 +232,7 @@ QString DashboardPresenter::bankedResetCountText(const DashboardState& state)
 {
     if (!state.codexSnapshot || !state.codexSnapshot->bankedReset)
         return QStringLiteral("未取得");
-    return u"残り" + QString::number(state.codexSnapshot->bankedReset->availableCount) + u'回';
+    return QStringLiteral("残り%1回").arg(state.codexSnapshot->bankedReset->availableCount);
 }
 
 bool DashboardPresenter::hasBankedResetAvailable(const DashboardState& state)
@@ -276,8 +276,9 @@ QString DashboardPresenter::autoRefreshText(const DashboardState& state)
 
 QString DashboardPresenter::refreshTimesText(const DashboardState& state, const QTimeZone& zone)
 {
-    return u"次回 " + DateTexts::shortTimeText(state.nextAutoRefreshAt, zone) + u" / 最終 "
-        + DateTexts::shortTimeText(state.lastRefreshCompletedAt, zone);
+    return QStringLiteral("次回 %1 / 最終 %2")
+        .arg(DateTexts::shortTimeText(state.nextAutoRefreshAt, zone),
+             DateTexts::shortTimeText(state.lastRefreshCompletedAt, zone));
 }
 
 } // namespace vantorel

@@ -194,7 +194,7 @@ void MainPanel::buildHeader(QVBoxLayout* column)
     const AppDiagnostics::VersionAndBuild version = AppDiagnostics::versionAndBuild();
     QLabel* versionLabel = dashboardLabel(QStringLiteral("mainPanel.version"), UiFont::caption2(),
                                           DashboardTint::secondary, texts);
-    versionLabel->setText(u"Version " + version.version + u" / Build " + version.build);
+    versionLabel->setText(version.text());
     textColumn->addWidget(m_title);
     textColumn->addWidget(m_subtitle);
     textColumn->addWidget(versionLabel);

@@ -7,7 +7,6 @@
 #include "app/ui/ProviderBrandIcon.h"
 #include "app/window/StatusBadge.h"
 #include "app/window/SymbolTextLabel.h"
-#include "core/model/PlatformWords.h"
 #include "sync/presentation/UsageFreshnessPresentation.h"
 
 #include <QHBoxLayout>
@@ -68,8 +67,7 @@ ProviderUsageGroup::ProviderUsageGroup(const QString& providerName, DashboardTin
                                  this);
     m_freshness->setWordWrap(true);
     m_freshness->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    m_freshness->setToolTip(QStringLiteral("使用量を") + PlatformWords::thisComputer
-        + QStringLiteral("で取得した時刻。Statusや同期の更新時刻とは別です。"));
+    m_freshness->setToolTip(QStringLiteral("使用量をこのPCで取得した時刻。Statusや同期の更新時刻とは別です。"));
     sourceRow->addWidget(m_freshness);
     column->addLayout(sourceRow);
 

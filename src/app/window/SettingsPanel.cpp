@@ -440,8 +440,7 @@ QWidget* SettingsPanel::buildAppSection()
     versionRow->addWidget(new SymbolView(QStringLiteral("info.circle"), IconProvider::symbolSize(12), colors::label, box));
     versionRow->addWidget(plainLabel(QStringLiteral("バージョン"), UiFont::system(12, QFont::Medium), box));
     versionRow->addStretch();
-    QLabel* versionText = plainLabel(QStringLiteral("Version ") + version.version + QStringLiteral(" / Build ") + version.build,
-                                     UiFont::system(12, QFont::Medium), box);
+    QLabel* versionText = plainLabel(version.text(), UiFont::system(12, QFont::Medium), box);
     versionText->setObjectName(QStringLiteral("settings.version"));
     setTextColor(versionText, colors::secondary);
     versionRow->addWidget(versionText);
@@ -466,8 +465,7 @@ QWidget* SettingsPanel::buildAppSection()
         }
         days->setEnabled(settings.codexEnabled && settings.bankedResetExpiryNotificationsEnabled);
         daysLabel->setEnabled(days->isEnabled());
-        daysLabel->setText(QStringLiteral("有効期限の") + QString::number(settings.bankedResetExpiryWarningDays())
-                           + QStringLiteral("日前"));
+        daysLabel->setText(QStringLiteral("有効期限の%1日前").arg(settings.bankedResetExpiryWarningDays()));
         openSettings->setVisible(m_model.notificationAuthorizationState() == AppNotificationAuthorizationState::denied);
     });
     return box;
@@ -478,8 +476,7 @@ QWidget* SettingsPanel::buildCategoryGroup(NotificationChannel channel)
     const bool local = channel == NotificationChannel::local;
     auto* group = new DisclosureGroup(QStringLiteral("通知する項目"), m_scroll->widget());
     group->setObjectName(QStringLiteral("settings.categories.") + rawValue(channel));
-    group->setAccessibleName(local ? PlatformWords::desktopNotifications
-        + QStringLiteral("の項目") : QStringLiteral("Discord通知の項目"));
+    group->setAccessibleName(local ? QStringLiteral("デスクトップ通知の項目") : QStringLiteral("Discord通知の項目"));
     group->header()->setAccessibleName(group->accessibleName());
 
     auto* grid = new QWidget;
@@ -499,7 +496,7 @@ QWidget* SettingsPanel::buildCategoryGroup(NotificationChannel channel)
                 toggle(block, block->objectName() + QLatin1Char('.') + rawValue(category), label(category),
                        SettingsBindings::notificationCategory(m_settings, category, provider, channel));
             control->setFont(UiFont::system(12));
-            control->setAccessibleName(displayName(provider) + QStringLiteral("の") + label(category));
+            control->setAccessibleName(QStringLiteral("%1の%2").arg(displayName(provider), label(category)));
             blockColumn->addWidget(control);
             if (category == NotificationCategory::couponExpiry)
                 expiry = control;

@@ -1,7 +1,6 @@
 #include "app/window/SettingsPresenter.h"
 
 #include "core/model/NotificationEligibility.h"
-#include "core/model/PlatformWords.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
 namespace vantorel {
@@ -19,8 +18,7 @@ SettingsPresenter::FlowRow SettingsPresenter::flowRow(Flow flow, const Onboardin
     } else {
         row.title = QStringLiteral("初回設定");
         row.symbol = QStringLiteral("slider.horizontal.3");
-        row.description = QStringLiteral("サービス、認証、更新、通知、iPhone連携、") + PlatformWords::tray
-            + QStringLiteral("を順番に確認します。最後の確認までは現在の設定を変更しません。");
+        row.description = QStringLiteral("サービス、認証、更新、通知、iPhone連携、トレイを順番に確認します。最後の確認までは現在の設定を変更しません。");
         row.openTitle = deferred ? QStringLiteral("続きから設定") : QStringLiteral("初回設定を開く");
         row.openSymbol = QStringLiteral("checklist");
     }
@@ -83,11 +81,9 @@ QString SettingsPresenter::menuBarDescription(const AppSettings& settings)
 {
     if (settings.menuBarCompactMode)
         return QStringLiteral("選択した枠のうち、各サービスで最も少ない残量をリング表示します。");
-    return QStringLiteral("選択した枠だけを表示中。")
-           + (settings.menuBarGaugeLabelStyle == MenuBarGaugeLabelStyle::remainingPercent
-                  ? QStringLiteral("円の横は残り%表示")
-                  : QStringLiteral("円内は期間表示"))
-           + QStringLiteral("です。");
+    return settings.menuBarGaugeLabelStyle == MenuBarGaugeLabelStyle::remainingPercent
+               ? QStringLiteral("選択した枠だけを表示中。円の横は残り%表示です。")
+               : QStringLiteral("選択した枠だけを表示中。円内は期間表示です。");
 }
 
 QString SettingsPresenter::menuBarTrayNote(const AppSettings& settings)
@@ -113,22 +109,20 @@ QString SettingsPresenter::everyoneNote(const AppSettings& settings)
 
 QString SettingsPresenter::targetTitle(MonitoredProvider provider, NotificationCategory category)
 {
-    return displayName(provider) + QStringLiteral("・") + label(category);
+    return QStringLiteral("%1・%2").arg(displayName(provider), label(category));
 }
 
 QString SettingsPresenter::targetReasons(const AppSettings& settings, MonitoredProvider provider,
                                          NotificationCategory category)
 {
-    return PlatformWords::desktopNotifications + QStringLiteral(": ")
-           + NotificationEligibility::reason(settings, provider, category, NotificationChannel::local)
-           + QStringLiteral(" / Discord: ")
-           + NotificationEligibility::reason(settings, provider, category, NotificationChannel::discord);
+    return QStringLiteral("デスクトップ通知: %1 / Discord: %2")
+        .arg(NotificationEligibility::reason(settings, provider, category, NotificationChannel::local),
+             NotificationEligibility::reason(settings, provider, category, NotificationChannel::discord));
 }
 
 QString SettingsPresenter::secretStoreMissingText()
 {
-    return PlatformWords::secretStore
-           + QStringLiteral("（Secret Service）が動いていません。Discord Webhook URL、API Key、iPhoneの接続情報を"
+    return QStringLiteral("キーリング（Secret Service）が動いていません。Discord Webhook URL、API Key、iPhoneの接続情報を"
                             "保存できないため、Discord通知、API Keyによる取得、Wi-Fi連携は使えません。");
 }
 

@@ -24,6 +24,8 @@ public:
         QString version;
         QString build;
         bool operator==(const VersionAndBuild&) const = default;
+        // As the screens and the Discord footer show it: "Version 1.2 / Build 34".
+        QString text() const { return QStringLiteral("Version %1 / Build %2").arg(version, build); }
     };
 
     AppDiagnostics() = delete;

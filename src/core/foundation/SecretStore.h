@@ -20,7 +20,7 @@ class SecretStore
 {
 public:
     // Status codes reported by every backend. They use the numbering of the platform keychain
-    // so that a code shown to the user ("Keychain エラー（コード: N）") or logged reads the same
+    // so that a code shown to the user ("キーリング エラー（コード: N）") or logged reads the same
     // on every platform.
     struct Status
     {

@@ -1,7 +1,6 @@
 #include "core/model/NotificationDeliveryStatus.h"
 
 #include "core/model/EnumNames.h"
-#include "core/model/PlatformWords.h"
 
 namespace vantorel {
 
@@ -32,8 +31,7 @@ QString label(NotificationDeliveryStatus status, NotificationChannel channel)
     case NotificationDeliveryStatus::outcomeUnknown: return QStringLiteral("結果不明・重複の可能性あり");
     case NotificationDeliveryStatus::retryScheduled: return QStringLiteral("再試行待ち");
     case NotificationDeliveryStatus::rateLimited: return QStringLiteral("Discordの制限による待機");
-    case NotificationDeliveryStatus::credentialUnavailable: return QStringLiteral("Webhook・")
-        + PlatformWords::secretStore + QStringLiteral("の確認待ち");
+    case NotificationDeliveryStatus::credentialUnavailable: return QStringLiteral("Webhook・キーリングの確認待ち");
     case NotificationDeliveryStatus::notAuthorized: return QStringLiteral("通知権限なし");
     case NotificationDeliveryStatus::invalidContent: return QStringLiteral("本文が上限超過・送信停止");
     case NotificationDeliveryStatus::failed: return QStringLiteral("受付を確認できません");

@@ -20,15 +20,16 @@ QString NotificationMessageBuilder::criticalUsage(const QString& providerName, c
                                                   std::optional<std::int64_t> bankedResetCount,
                                                   UsageAlertThreshold threshold)
 {
-    const QString level = threshold == UsageAlertThreshold::exhausted ? QStringLiteral("0%になりました")
-                                                                        : QStringLiteral("10%以下です");
+    const QString title = threshold == UsageAlertThreshold::exhausted
+        ? QStringLiteral("%1通知: %2の残りが0%になりました")
+        : QStringLiteral("%1通知: %2の残りが10%以下です");
     QStringList lines{
-        providerName + u"通知: " + windowName + u"の残りが" + level,
+        title.arg(providerName, windowName),
         u"残り: " + remainingPercentText,
         u"次回リセット: " + nextResetText,
     };
     if (bankedResetCount) {
-        lines.append(u"リセット券: 残り" + QString::number(*bankedResetCount) + u"回");
+        lines.append(QStringLiteral("リセット券: 残り%1回").arg(*bankedResetCount));
     }
     return lines.join(u'\n');
 }
@@ -42,8 +43,8 @@ QString NotificationMessageBuilder::bankedResetGrantBody(std::int64_t grantedCou
                                                          const std::optional<QString>& expirationText)
 {
     QStringList lines{
-        u"新規付与: " + QString::number(grantedCount) + u"回",
-        u"残り: " + QString::number(availableCount) + u"回",
+        QStringLiteral("新規付与: %1回").arg(grantedCount),
+        QStringLiteral("残り: %1回").arg(availableCount),
     };
     if (expirationText) {
         lines.append(u"有効期限: " + *expirationText);
@@ -74,7 +75,7 @@ QString NotificationMessageBuilder::bankedResetExpiry(Date expiresAt, const QTim
 
 QString NotificationMessageBuilder::appendingAppVersion(const QString& text, const QString& versionText)
 {
-    return text + u"\n\n" + applicationDisplayName() + u": " + versionText;
+    return QStringLiteral("%1\n\n%2: %3").arg(text, applicationDisplayName(), versionText);
 }
 
 QString NotificationMessageBuilder::percentText(double remainingPercent)
@@ -97,12 +98,12 @@ QString NotificationMessageBuilder::lowBalanceTitle(const QString& providerName,
 
 QString NotificationMessageBuilder::lowBalanceBody(const QString& windowName, const QString& percentText)
 {
-    return windowName + u"の残りが " + percentText + u" です。";
+    return QStringLiteral("%1の残りが %2 です。").arg(windowName, percentText);
 }
 
 QString NotificationMessageBuilder::resetTitle(const QString& providerName, const QString& windowName)
 {
-    return providerName + u"通知: " + windowName + u"がリセットされました";
+    return QStringLiteral("%1通知: %2がリセットされました").arg(providerName, windowName);
 }
 
 QString NotificationMessageBuilder::resetBody(bool early, const std::optional<QString>& nextResetDateText)

@@ -1,30 +1,50 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace vantorel {
 
-// What the screens call this machine and its services, so every screen names them alike.
+// A word fixed at compile time. Like QLatin1StringView it becomes a QString where a widget wants
+// one; it has no `+`, so a sentence cannot be glued together around it.
+class PlatformWord
+{
+public:
+    explicit constexpr PlatformWord(QStringView text) noexcept
+        : m_text(text)
+    {
+    }
+
+    constexpr QStringView view() const noexcept { return m_text; }
+    operator QString() const { return m_text.toString(); }
+
+private:
+    QStringView m_text;
+};
+
+// What the screens call this machine and its services where a screen shows the word alone (a
+// title, a switch, a row). A sentence writes the word out in its own literal, so the text a user
+// reports is found by searching for it; such sentences use exactly these words.
 // Screens only: stored keys, log lines and what a paired phone receives keep their own words.
 struct PlatformWords {
     PlatformWords() = delete;
 
     // The user's own machine, where usage is fetched and notifications are raised.
-    static inline const QString thisComputer = QStringLiteral("このPC");
+    static constexpr PlatformWord thisComputer{u"このPC"};
     // Notifications shown by the desktop's notification service.
-    static inline const QString desktopNotifications = QStringLiteral("デスクトップ通知");
+    static constexpr PlatformWord desktopNotifications{u"デスクトップ通知"};
     // The Secret Service that holds the webhook URL, the API key and the pairing key.
-    static inline const QString secretStore = QStringLiteral("キーリング");
+    static constexpr PlatformWord secretStore{u"キーリング"};
     // The switch that starts the application with the user's desktop session.
-    static inline const QString launchAtLogin = QStringLiteral("ログイン時に自動起動");
+    static constexpr PlatformWord launchAtLogin{u"ログイン時に自動起動"};
     // Where the desktop lets the user switch the autostart entries of applications.
-    static inline const QString autostartSettings = QStringLiteral("デスクトップの自動起動設定");
+    static constexpr PlatformWord autostartSettings{u"デスクトップの自動起動設定"};
     // Where Claude Code keeps its login on this platform.
-    static inline const QString claudeCredentialFile = QStringLiteral("Claude Codeの認証ファイル");
+    static constexpr PlatformWord claudeCredentialFile{u"Claude Codeの認証ファイル"};
     // Where the status icon sits: the panel's tray, or the fallback panel without one.
-    static inline const QString tray = QStringLiteral("トレイ");
+    static constexpr PlatformWord tray{u"トレイ"};
     // The local folder the cloud copy is written to.
-    static inline const QString cloudFolder = QStringLiteral("同期フォルダ");
+    static constexpr PlatformWord cloudFolder{u"同期フォルダ"};
 };
 
 } // namespace vantorel

@@ -39,7 +39,7 @@ QString DiscordWebhookError::message() const
 {
     switch (m_kind) {
     case Kind::badHTTPStatus:
-        return QStringLiteral("Discord Webhook が HTTP ") + QString::number(m_httpStatus) + QStringLiteral(" を返しました。");
+        return QStringLiteral("Discord Webhook が HTTP %1 を返しました。").arg(m_httpStatus);
     case Kind::rateLimited:
         return QStringLiteral("Discord の送信制限により待機しています。");
     case Kind::invalidURL:

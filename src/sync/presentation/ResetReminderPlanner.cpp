@@ -51,12 +51,12 @@ QList<ScheduledResetReminder> ResetReminderPlanner::plans(const UsageSyncSnapsho
             const Date early = resetAt - seconds(leadTime);
             if (leadTime != ResetReminderLeadTime::atReset && early > now) {
                 fireAt = early;
-                message = u"リセット予定の"_s + title(leadTime) + u"です"_s;
+                message = u"リセット予定の%1です"_s.arg(title(leadTime));
             }
             reminders.append({
                 .id = u"usage-reset."_s + hostText + u'.' + key,
                 .date = fireAt,
-                .title = displayName(provider.id) + u"の"_s + displayName(window.kind) + u"："_s + message,
+                .title = u"%1の%2：%3"_s.arg(displayName(provider.id), displayName(window.kind), message),
                 .body = reminderBody.toString(),
             });
         }

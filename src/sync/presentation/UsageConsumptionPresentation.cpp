@@ -21,15 +21,14 @@ UsageConsumptionText UsageConsumptionPresentation::text(const UsageConsumptionRe
     case UsageConsumptionResult::Kind::insufficientData:
         break;
     case UsageConsumptionResult::Kind::noConsumption:
-        return {u"観測"_s + duration(summary->observedDuration) + u"・消費なし"_s,
-                u"残り"_s + number(summary->startingRemainingPercent) + u"% → "_s
-                    + number(summary->endingRemainingPercent) + u"%"_s};
+        return {u"観測%1・消費なし"_s.arg(duration(summary->observedDuration)),
+                u"残り%1% → %2%"_s.arg(number(summary->startingRemainingPercent),
+                                        number(summary->endingRemainingPercent))};
     case UsageConsumptionResult::Kind::available:
-        return {u"観測"_s + duration(summary->observedDuration) + u"で"_s + number(summary->consumedPoints)
-                    + u"ポイント消費"_s,
-                u"残り"_s + number(summary->startingRemainingPercent) + u"% → "_s
-                    + number(summary->endingRemainingPercent) + u"%・1時間あたり"_s
-                    + number(summary->pointsPerHour) + u"ポイント"_s};
+        return {u"観測%1で%2ポイント消費"_s.arg(duration(summary->observedDuration), number(summary->consumedPoints)),
+                u"残り%1% → %2%・1時間あたり%3ポイント"_s.arg(number(summary->startingRemainingPercent),
+                                                           number(summary->endingRemainingPercent),
+                                                           number(summary->pointsPerHour))};
     }
     return {u"連続した記録が不足"_s, std::nullopt};
 }

@@ -1,6 +1,5 @@
 #include "sync/presentation/UsageFreshnessPresentation.h"
 
-#include "core/model/PlatformWords.h"
 #include "sync/presentation/MinuteCount.h"
 
 #include <cmath>
@@ -49,7 +48,7 @@ bool UsageFreshnessPresentation::isStale(std::optional<Date> updatedAt, Date now
 
 QString UsageFreshnessPresentation::fetchedHere()
 {
-    return PlatformWords::thisComputer + u"で取得"_s;
+    return u"このPCで取得"_s;
 }
 
 QString UsageFreshnessPresentation::label(std::optional<Date> updatedAt, Date now, bool failed)
@@ -59,7 +58,7 @@ QString UsageFreshnessPresentation::label(std::optional<Date> updatedAt, Date no
     if (ageText == unknownTimeText) {
         text = fetchedHere() + unknownTimeText;
     } else if (!updatedAt) {
-        text = PlatformWords::thisComputer + u"で未取得"_s;
+        text = u"このPCで未取得"_s;
     } else {
         text = fetchedHere() + ageText;
         if (isStale(updatedAt, now))

@@ -40,7 +40,8 @@ TEST_F(KeychainStoreTest, WriteFailuresCarryTheStatusInTheirTextButAnAbsentItemD
         FAIL() << "save should have thrown";
     } catch (const KeychainError& error) {
         EXPECT_EQ(error.status(), -25299);
-        EXPECT_EQ(error.message(), QStringLiteral("Keychain エラー（コード: -25299）"));
+        EXPECT_EQ(error.message(), QStringLiteral("キーリング エラー（コード: -25299）"));
+        EXPECT_EQ(error.logText(), QStringLiteral("Keychain エラー（コード: -25299）"));
     }
     EXPECT_FALSE(secrets->stored(service, QStringLiteral("default")).has_value());
 

@@ -1,3 +1,4 @@
+#include "app/platform/KeychainError.h"
 #include "app/platform/KeychainStore.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/StoredState.h"
@@ -121,6 +122,17 @@ TEST(KeychainCheck, NoSecretServiceIsNotedWithoutAskingItAnythingMore)
     harness.secrets->failNext(Op::read, SecretStore::Status::interactionNotAllowed);
     QCoro::waitFor(vm.refreshKeychainSavedState());
     EXPECT_FALSE(vm.secretStoreUnavailable());
+}
+
+TEST(KeychainCheck, AKeychainFailureNamesTheKeyringOnScreenAndKeepsItsLogLine)
+{
+    ViewModelHarness harness;
+    AppViewModel& vm = harness.makeViewModel();
+    harness.scriptCodexFailure(std::make_exception_ptr(KeychainError::unhandled(-25299)));
+    QCoro::waitFor(vm.refreshCodexCLIUsage());
+    EXPECT_EQ(vm.codexCLIErrorMessage(), QStringLiteral("キーリング エラー（コード: -25299）"));
+    EXPECT_EQ(harness.logLines(QStringLiteral("refreshCodexCLIUsage.error ")),
+              QStringList{QStringLiteral("refreshCodexCLIUsage.error Keychain エラー（コード: -25299）")});
 }
 
 } // namespace

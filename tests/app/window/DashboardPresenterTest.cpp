@@ -229,6 +229,10 @@ TEST(DashboardPresenter, HealthOrdersDifferBetweenProviders)
         EXPECT_EQ(DashboardPresenter::codexHealth(state), row.codex) << row.name;
         EXPECT_EQ(DashboardPresenter::claudeHealth(state), row.claude) << row.name;
     }
+
+    DashboardState keyed = healthy();
+    keyed.apiKeyIsSaved = true;
+    EXPECT_EQ(DashboardPresenter::apiKeyHealth(keyed), (DashboardHealth{"キーリング保存済み", DashboardTint::green}));
 }
 
 TEST(DashboardPresenter, CreditTexts)

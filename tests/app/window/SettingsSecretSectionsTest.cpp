@@ -168,6 +168,7 @@ TEST_F(SettingsSecretSectionsTest, NoSecretServiceDisablesTheSecretFieldsAndAFai
     EXPECT_EQ(find<QLineEdit>(&discord, "discord.webhookURL")->text(), webhook);
     submit(advanced, "advanced.apiKey", apiKey, "advanced.saveAPIKey");
     ASSERT_TRUE(waitUntil([&] { return model.apiKeyMessage().has_value(); }));
+    EXPECT_EQ(model.apiKeyMessage(), QStringLiteral("キーリング エラー（コード: -25308）"));
     drainEvents();
     EXPECT_EQ(find<QLineEdit>(advanced, "advanced.apiKey")->text(), apiKey);
     EXPECT_FALSE(model.secretStoreUnavailable());

@@ -305,6 +305,7 @@ TEST_F(DiscordWebhookSend, EveryAnswerIsClassified)
         EXPECT_EQ(errorOf(send(QStringLiteral("hello"))), c.expected);
     }
     EXPECT_TRUE(server.requests(QStringLiteral("/elsewhere")).isEmpty()) << "redirects must not be followed";
+    EXPECT_EQ(DiscordWebhookError::badHTTPStatus(404).message(), "Discord Webhook が HTTP 404 を返しました。");
 
     // Every attempt is dropped: the network layer may resend a request whose connection closed
     // before any answer, so only a standing drop reaches the caller as a lost connection.
