@@ -45,7 +45,7 @@ std::optional<double> publishablePercent(const std::optional<double>& percent)
 // A sample keeps its percent in the compact form instead of converting it back and forth.
 CompactPercent publishablePercent(CompactPercent percent)
 {
-    return publishablePercent(std::optional<double>(percent)) ? percent : CompactPercent();
+    return publishablePercent(percent.toOptional()) ? percent : CompactPercent();
 }
 
 // Whole-text patterns; PCRE2 needs Unicode properties for \s to cover U+3000 and the like.
@@ -295,9 +295,10 @@ QList<SyncUsageHistoryEntry> MacSyncSnapshotAdapter::usageHistory(const QList<Us
             continue;
         }
         seen.insert(entry.id);
-        result.append(SyncUsageHistoryEntry{entry.id, syncProviderID(entry.provider), entry.recordedAt,
-                                            publishablePercent(entry.fiveHourRemainingPercent),
-                                            publishablePercent(entry.weeklyRemainingPercent)});
+        SyncUsageHistoryEntry sample{entry.id, syncProviderID(entry.provider), entry.recordedAt};
+        sample.fiveHourRemainingPercent = publishablePercent(entry.fiveHourRemainingPercent);
+        sample.weeklyRemainingPercent = publishablePercent(entry.weeklyRemainingPercent);
+        result.append(sample);
     }
     return result;
 }

@@ -122,10 +122,10 @@ void ReadingIntake::recordUsageHistory(MonitoredProvider provider, const UsageSn
     entry.id = QUuid::createUuid();
     entry.provider = provider;
     entry.recordedAt = snapshot.updatedAt;
-    entry.fiveHourRemainingPercent = snapshot.fiveHourRemainingPercent;
-    entry.weeklyRemainingPercent = snapshot.weeklyRemainingPercent;
+    entry.fiveHourRemainingPercent = CompactPercent::from(snapshot.fiveHourRemainingPercent);
+    entry.weeklyRemainingPercent = CompactPercent::from(snapshot.weeklyRemainingPercent);
     if (codex) {
-        entry.codexPeriodValidationVersion = CodexPeriodValidation::currentVersion;
+        entry.codexPeriodValidationVersion = CompactVersion::from(CodexPeriodValidation::currentVersion);
     }
     auto history = HistoryRetention::appendingUsage(entry, m_viewModel.usageHistory());
     if (history == m_viewModel.usageHistory()) {

@@ -82,9 +82,10 @@ UsageFigures usageFigures(const QList<UsageHistoryEntry>& filtered, bool fiveHou
 {
     const UsageHistoryEntry* latest = filtered.isEmpty() ? nullptr : &filtered.last();
     UsageFigures figures;
-    figures.fiveHour = fiveHourPaused ? QStringLiteral("停止中")
-                                      : percentText(latest ? latest->fiveHourRemainingPercent : std::nullopt);
-    figures.weekly = percentText(latest ? latest->weeklyRemainingPercent : std::nullopt);
+    figures.fiveHour = fiveHourPaused
+        ? QStringLiteral("停止中")
+        : percentText(latest ? latest->fiveHourRemainingPercent.toOptional() : std::nullopt);
+    figures.weekly = percentText(latest ? latest->weeklyRemainingPercent.toOptional() : std::nullopt);
     figures.count = QString::number(filtered.size()) + u'件';
     return figures;
 }
@@ -120,9 +121,10 @@ UsageConsumptionInputs consumptionInputs(UsageNotificationWindow window, Monitor
     for (const UsageHistoryEntry& entry : confirmed) {
         if (entry.provider != provider)
             continue;
-        inputs.samples.append({entry.recordedAt, window == UsageNotificationWindow::fiveHour
-                                                     ? entry.fiveHourRemainingPercent
-                                                     : entry.weeklyRemainingPercent});
+        inputs.samples.append({entry.recordedAt,
+                               window == UsageNotificationWindow::fiveHour
+                                   ? entry.fiveHourRemainingPercent.toOptional()
+                                   : entry.weeklyRemainingPercent.toOptional()});
     }
     inputs.now = now;
     inputs.rangeStart = now - lookBack(range);

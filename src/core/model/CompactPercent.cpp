@@ -1,14 +1,12 @@
 #include "core/model/CompactPercent.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
-#include <cmath>
 #include <limits>
 
 namespace vantorel {
 
-double CompactPercent::shortestDecimal(float value)
+double CompactPercentCoding::shortestDecimal(float value)
 {
     if (!std::isfinite(value)) {
         return value;
@@ -20,7 +18,7 @@ double CompactPercent::shortestDecimal(float value)
     return result;
 }
 
-CompactPercent::CompactPercent(double value)
+CompactPercentCoding::Stored CompactPercentCoding::store(double value)
 {
     float stored = std::numeric_limits<float>::quiet_NaN();
     if (std::isinf(value)) {
@@ -29,12 +27,7 @@ CompactPercent::CompactPercent(double value)
         constexpr double largest = std::numeric_limits<float>::max();
         stored = static_cast<float>(std::clamp(value, -largest, largest));
     }
-    m_bits = std::bit_cast<std::uint32_t>(stored);
-}
-
-CompactPercent::CompactPercent(const std::optional<double>& value)
-    : CompactPercent(value ? CompactPercent(*value) : CompactPercent())
-{
+    return std::bit_cast<Stored>(stored);
 }
 
 } // namespace vantorel

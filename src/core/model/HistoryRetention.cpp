@@ -25,8 +25,10 @@ bool repeatsLatestSample(const UsageHistoryEntry& entry, const QList<UsageHistor
         }
     }
     return latest && entry.recordedAt - latest->recordedAt < HistoryRetention::duplicateSampleIntervalSeconds
-        && movedLessThanTolerance(latest->fiveHourRemainingPercent, entry.fiveHourRemainingPercent)
-        && movedLessThanTolerance(latest->weeklyRemainingPercent, entry.weeklyRemainingPercent);
+        && movedLessThanTolerance(latest->fiveHourRemainingPercent.toOptional(),
+                                  entry.fiveHourRemainingPercent.toOptional())
+        && movedLessThanTolerance(latest->weeklyRemainingPercent.toOptional(),
+                                  entry.weeklyRemainingPercent.toOptional());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "core/model/UsageHistoryEntry.h"
 
+#include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/UuidText.h"
 #include "core/model/CodexPeriodValidation.h"
 #include "core/model/ModelCoding.h"
 
@@ -17,10 +19,9 @@ Json toJson(const UsageHistoryEntry& entry)
     object["id"] = json::uuidValue(entry.id);
     object["provider"] = json::str(rawValue(entry.provider));
     object["recordedAt"] = json::storeDateValue(entry.recordedAt);
-    coding::putValue(object, "fiveHourRemainingPercent", std::optional<double>(entry.fiveHourRemainingPercent));
-    coding::putValue(object, "weeklyRemainingPercent", std::optional<double>(entry.weeklyRemainingPercent));
-    coding::putValue(object, "codexPeriodValidationVersion",
-                     std::optional<std::int64_t>(entry.codexPeriodValidationVersion));
+    coding::putValue(object, "fiveHourRemainingPercent", entry.fiveHourRemainingPercent.toOptional());
+    coding::putValue(object, "weeklyRemainingPercent", entry.weeklyRemainingPercent.toOptional());
+    coding::putValue(object, "codexPeriodValidationVersion", entry.codexPeriodValidationVersion.toOptional());
     return object;
 }
 
@@ -31,12 +32,19 @@ std::optional<UsageHistoryEntry> usageHistoryEntryFromJson(const Json& value)
     entry.id = reader.uuid("id");
     entry.provider = reader.enumeration("provider", &monitoredProviderFromRaw, MonitoredProvider::codex);
     entry.recordedAt = reader.date("recordedAt");
-    entry.fiveHourRemainingPercent = reader.optionalNumber("fiveHourRemainingPercent");
-    entry.weeklyRemainingPercent = reader.optionalNumber("weeklyRemainingPercent");
-    entry.codexPeriodValidationVersion = reader.optionalInteger("codexPeriodValidationVersion");
+    entry.fiveHourRemainingPercent = CompactPercent::from(reader.optionalNumber("fiveHourRemainingPercent"));
+    entry.weeklyRemainingPercent = CompactPercent::from(reader.optionalNumber("weeklyRemainingPercent"));
+    const auto version = reader.optionalInteger("codexPeriodValidationVersion");
     if (!reader.ok()) {
         return std::nullopt;
     }
+    // Kept as an unconfirmed sample rather than refused, so the history never loses a sample to a
+    // stamp no release writes; the log says why it reads as unconfirmed.
+    if (version && !CompactVersionCoding::fits(*version)) {
+        AppDiagnostics::log(QStringLiteral("usageHistory.versionOutOfRange id=") + uuidText(entry.id)
+                            + QStringLiteral(" codexPeriodValidationVersion=") + QString::number(*version));
+    }
+    entry.codexPeriodValidationVersion = CompactVersion::from(version);
     return entry;
 }
 

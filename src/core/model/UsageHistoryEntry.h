@@ -15,18 +15,20 @@ namespace vantorel {
 
 // One usage-history sample for the charts and the companion snapshot. Thousands are kept for
 // the life of the application, so the fields are laid out to fill 40 bytes without padding; the
-// constructor keeps the order id, provider, time, five-hour, weekly, version.
+// constructor keeps the order id, provider, time, five-hour, weekly, version, and narrows the
+// figures to their compact forms.
 struct UsageHistoryEntry
 {
     UsageHistoryEntry() = default;
     UsageHistoryEntry(const QUuid& id, MonitoredProvider provider, Date recordedAt,
-                      CompactPercent fiveHourRemainingPercent = {}, CompactPercent weeklyRemainingPercent = {},
-                      CompactVersion codexPeriodValidationVersion = {})
+                      std::optional<double> fiveHourRemainingPercent = {},
+                      std::optional<double> weeklyRemainingPercent = {},
+                      std::optional<std::int64_t> codexPeriodValidationVersion = {})
         : id(id)
         , recordedAt(recordedAt)
-        , fiveHourRemainingPercent(fiveHourRemainingPercent)
-        , weeklyRemainingPercent(weeklyRemainingPercent)
-        , codexPeriodValidationVersion(codexPeriodValidationVersion)
+        , fiveHourRemainingPercent(CompactPercent::from(fiveHourRemainingPercent))
+        , weeklyRemainingPercent(CompactPercent::from(weeklyRemainingPercent))
+        , codexPeriodValidationVersion(CompactVersion::from(codexPeriodValidationVersion))
         , provider(provider)
     {
     }

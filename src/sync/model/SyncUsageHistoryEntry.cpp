@@ -11,8 +11,8 @@ Json toSyncJson(const SyncUsageHistoryEntry& entry)
     out.set("id", entry.id);
     out.set("provider", rawValue(entry.provider));
     out.set("recordedAt", entry.recordedAt);
-    out.set("fiveHourRemainingPercent", std::optional<double>(entry.fiveHourRemainingPercent));
-    out.set("weeklyRemainingPercent", std::optional<double>(entry.weeklyRemainingPercent));
+    out.set("fiveHourRemainingPercent", entry.fiveHourRemainingPercent.toOptional());
+    out.set("weeklyRemainingPercent", entry.weeklyRemainingPercent.toOptional());
     return out.take();
 }
 
@@ -22,8 +22,8 @@ void fromSyncJson(const Json& json, SyncUsageHistoryEntry& entry)
     entry.id = in.uuid("id");
     entry.provider = in.enumeration("provider", syncProviderIDFromRaw);
     entry.recordedAt = in.date("recordedAt");
-    entry.fiveHourRemainingPercent = in.optionalNumber("fiveHourRemainingPercent");
-    entry.weeklyRemainingPercent = in.optionalNumber("weeklyRemainingPercent");
+    entry.fiveHourRemainingPercent = CompactPercent::from(in.optionalNumber("fiveHourRemainingPercent"));
+    entry.weeklyRemainingPercent = CompactPercent::from(in.optionalNumber("weeklyRemainingPercent"));
 }
 
 } // namespace vantorel

@@ -13,16 +13,17 @@ namespace vantorel {
 
 // One recorded usage point; its identity is `id`. A full snapshot holds thousands, so the fields
 // are laid out to fill 40 bytes; the constructor keeps the order id, provider, time, five-hour,
-// weekly.
+// weekly, and narrows the figures to their compact forms.
 struct SyncUsageHistoryEntry
 {
     SyncUsageHistoryEntry() = default;
     SyncUsageHistoryEntry(const QUuid& id, SyncProviderID provider, Date recordedAt,
-                          CompactPercent fiveHourRemainingPercent = {}, CompactPercent weeklyRemainingPercent = {})
+                          std::optional<double> fiveHourRemainingPercent = {},
+                          std::optional<double> weeklyRemainingPercent = {})
         : id(id)
         , recordedAt(recordedAt)
-        , fiveHourRemainingPercent(fiveHourRemainingPercent)
-        , weeklyRemainingPercent(weeklyRemainingPercent)
+        , fiveHourRemainingPercent(CompactPercent::from(fiveHourRemainingPercent))
+        , weeklyRemainingPercent(CompactPercent::from(weeklyRemainingPercent))
         , provider(provider)
     {
     }

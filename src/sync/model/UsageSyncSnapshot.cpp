@@ -80,8 +80,8 @@ void validateProvider(const SyncProviderSnapshot& provider)
 
 void validateHistoryEntry(const SyncUsageHistoryEntry& entry)
 {
-    require(acceptablePercent(entry.fiveHourRemainingPercent));
-    require(acceptablePercent(entry.weeklyRemainingPercent));
+    require(acceptablePercent(entry.fiveHourRemainingPercent.toOptional()));
+    require(acceptablePercent(entry.weeklyRemainingPercent.toOptional()));
     require(entry.recordedAt.isFinite());
 }
 

@@ -23,7 +23,7 @@ TEST(MacSyncSnapshotFingerprint, EqualExactlyWhenTheEncodingsAre)
         base.usageHistory.append({idNumber(10 + i), SyncProviderID::codex, syncNow - 600.0 * i, 50.0 + i, 80.0});
     const std::function<void(UsageSyncSnapshot&)> changes[] = {
         [](UsageSyncSnapshot&) {},
-        [](UsageSyncSnapshot& s) { s.usageHistory[1].weeklyRemainingPercent = 81.0; }, // same id
+        [](UsageSyncSnapshot& s) { s.usageHistory[1].weeklyRemainingPercent = CompactPercent::from(81.0); }, // same id
         [](UsageSyncSnapshot& s) { s.usageHistory[2].recordedAt = s.usageHistory[2].recordedAt + 0.25; },
         [](UsageSyncSnapshot& s) { s.usageHistory.swapItemsAt(0, 3); },
         [](UsageSyncSnapshot& s) { s.usageHistory.removeLast(); },
@@ -45,7 +45,7 @@ TEST(MacSyncSnapshotFingerprint, EqualExactlyWhenTheEncodingsAre)
 
     // A sample the encoder refuses fails the fingerprint and leaves the remembered ones usable.
     UsageSyncSnapshot refused = base;
-    refused.usageHistory[0].fiveHourRemainingPercent = std::numeric_limits<double>::quiet_NaN();
+    refused.usageHistory[0].fiveHourRemainingPercent = CompactPercent::from(std::numeric_limits<double>::quiet_NaN());
     EXPECT_THROW(fingerprint.of(refused), JsonEncodeError);
     EXPECT_EQ(fingerprint.of(base), seen.first().second);
 }
@@ -60,7 +60,7 @@ TEST(MacSyncSnapshotFingerprint, SharedSamplesOfTheKeptSnapshotStillTellChanges)
     UsageSyncSnapshot candidate = kept;
     candidate.usageHistory[1].recordedAt = candidate.usageHistory[1].recordedAt + 0.25; // the same encoding
     UsageSyncSnapshot changed = kept;
-    changed.usageHistory[1].weeklyRemainingPercent = 87.6;
+    changed.usageHistory[1].weeklyRemainingPercent = CompactPercent::from(87.6);
 
     MacSyncSnapshotFingerprint fingerprint;
     const QByteArray first = fingerprint.of(kept);

@@ -239,7 +239,7 @@ TEST_F(HistoryPanelTest, Screenshots)
         // Minutes since a start 50,000 minutes back: each window falls and resets as time goes on.
         const int elapsed = 50'000 - minutes;
         UsageHistoryEntry codex = sample(minutes * 60.0, MonitoredProvider::codex, 1, 100 - (elapsed % 300) / 3.0);
-        codex.weeklyRemainingPercent = 100 - (elapsed % 10'080) / 140.0;
+        codex.weeklyRemainingPercent = CompactPercent::from(100 - (elapsed % 10'080) / 140.0);
         history.append(codex);
         history.append(sample(minutes * 60.0 + 30, MonitoredProvider::claude, 1, 80 - ((elapsed + 40) % 300) / 4.0));
     }

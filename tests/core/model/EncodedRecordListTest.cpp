@@ -41,7 +41,7 @@ TEST(EncodedRecordList, EqualsTheWholeListAfterEveryKindOfChange)
     expectSame("pruned at the front and appended");
     list.removeIf([](const UsageHistoryEntry& entry) { return entry.provider == MonitoredProvider::claude; });
     expectSame("one provider removed");
-    list[5].fiveHourRemainingPercent = 1.25;
+    list[5].fiveHourRemainingPercent = CompactPercent::from(1.25);
     expectSame("one record changed in place");
     list.insert(2, list.at(7));
     list.move(10, 0);
@@ -61,7 +61,7 @@ TEST(EncodedRecordList, AFailedEncodingKeepsThePreviousPieces)
     form.encode(list);
     QList<UsageHistoryEntry> broken = list;
     broken.append(sample(3));
-    broken.last().weeklyRemainingPercent = std::nan("");
+    broken.last().weeklyRemainingPercent = CompactPercent::from(std::nan(""));
     EXPECT_THROW(form.encode(broken), JsonEncodeError);
     list.append(sample(4));
     EXPECT_EQ(form.encode(list), wholeList(list));

@@ -93,7 +93,8 @@ TEST(SyncCodingTest, ValuesWithoutASyncFormAreRefusedWhenEncoding)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const std::vector<std::pair<const char*, std::function<void(UsageSyncSnapshot&)>>> cases = {
-        {"NaN percent", [&](UsageSyncSnapshot& s) { s.usageHistory[0].weeklyRemainingPercent = nan; }},
+        {"NaN percent",
+         [&](UsageSyncSnapshot& s) { s.usageHistory[0].weeklyRemainingPercent = CompactPercent::from(nan); }},
         {"infinite percent", [&](UsageSyncSnapshot& s) { s.providers[0].windows[0].remainingPercent = -inf; }},
         {"NaN date", [&](UsageSyncSnapshot& s) { s.generatedAt = Date(nan); }},
         {"infinite optional date", [&](UsageSyncSnapshot& s) { s.providers[0].updatedAt = Date(inf); }},

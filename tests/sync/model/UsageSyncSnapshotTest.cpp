@@ -175,9 +175,11 @@ TEST(UsageSyncSnapshotTest, ValidationLimits)
         {"not fetched with bad percent",
          [](UsageSyncSnapshot& s) { s.providers[0].windows[1].remainingPercent = 101.0; }, invalid},
 
-        {"history percent over 100", [](UsageSyncSnapshot& s) { s.usageHistory[0].weeklyRemainingPercent = 100.01; },
+        {"history percent over 100",
+         [](UsageSyncSnapshot& s) { s.usageHistory[0].weeklyRemainingPercent = CompactPercent::from(100.01); },
          invalid},
-        {"history percent infinite", [](UsageSyncSnapshot& s) { s.usageHistory[0].fiveHourRemainingPercent = infinity; },
+        {"history percent infinite",
+         [](UsageSyncSnapshot& s) { s.usageHistory[0].fiveHourRemainingPercent = CompactPercent::from(infinity); },
          invalid},
         {"history date NaN", [](UsageSyncSnapshot& s) { s.usageHistory[0].recordedAt = Date(notANumber); }, invalid},
         {"notification date infinite",
@@ -274,7 +276,7 @@ TEST(UsageSyncSnapshotTest, EqualityComparesTextsCanonicallyAndNumbersExactly)
 
     // A NaN equals nothing, not even the same snapshot.
     UsageSyncSnapshot withNan = fullSnapshot();
-    withNan.usageHistory[0].weeklyRemainingPercent = std::numeric_limits<double>::quiet_NaN();
+    withNan.usageHistory[0].weeklyRemainingPercent = CompactPercent::from(std::numeric_limits<double>::quiet_NaN());
     EXPECT_FALSE(withNan == withNan);
 
     // Compatibility forms are different texts.
