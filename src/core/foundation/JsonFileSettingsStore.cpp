@@ -1,6 +1,7 @@
 #include "core/foundation/JsonFileSettingsStore.h"
 
 #include "core/foundation/AppDiagnostics.h"
+#include "core/foundation/OneShotTimer.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <bit>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cmath>
@@ -143,6 +145,55 @@ std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
     return std::nullopt;
 }
 
+// A double or date whose value parsed as the integer 0: the text may have spelled it "-0", which
+// the parser reads without its sign.
+bool zeroReadAsInteger(const Json& entry)
+{
+    const Json* value = json::member(entry, valueKey);
+    const auto type = json::string(entry, typeKey);
+    return value && (value->is_number_integer() || value->is_number_unsigned()) && value->get<std::int64_t>() == 0
+        && (type == u"double" || type == u"date");
+}
+
+// Whether the value of the top-level key `key` in the JSON object `text` holds a number spelled
+// "-0" (the last such key, as the parser keeps the last of repeated keys). Only called for the rare
+// entry zeroReadAsInteger finds, so a plain walk over the text is quick enough.
+bool holdsNegativeZero(const QByteArray& text, const std::string& key)
+{
+    int depth = 0;
+    bool inKey = false;
+    bool found = false;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = text.at(i);
+        if (c == '"') {
+            const qsizetype begin = i + 1;
+            for (++i; i < size && text.at(i) != '"'; ++i) {
+                if (text.at(i) == '\\')
+                    ++i;
+            }
+            qsizetype next = i + 1;
+            while (next < size && std::isspace(static_cast<unsigned char>(text.at(next))))
+                ++next;
+            if (depth == 1 && next < size && text.at(next) == ':') {
+                const QByteArray literal = text.mid(begin - 1, i - begin + 2);
+                const auto decoded = json::parse(literal);
+                inKey = decoded && decoded->is_string() && decoded->get_ref<const std::string&>() == key;
+                if (inKey)
+                    found = false;
+            }
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (inKey && c == '-' && i + 1 < size && text.at(i + 1) == '0') {
+            const char after = i + 2 < size ? text.at(i + 2) : ' ';
+            found = found || !(std::isdigit(static_cast<unsigned char>(after)) || after == '.' || after == 'e' || after == 'E');
+        }
+    }
+    return found;
+}
+
 // "20260301T081500Z": the ISO text without separators, safe in a file name.
 QString fileNameStamp(Date date)
 {
@@ -262,10 +313,12 @@ struct JsonFileSettingsStore::Writer
     // Added to the niceness of the thread that made the store.
     static constexpr int writerThreadNiceness = 10;
 
-    Writer(QString filePath, QObject* context, std::function<void()> failureChanged)
+    // `finished` hears, on the context's thread, of each failed write and of each change of the
+    // failure: (failed, failure changed).
+    Writer(QString filePath, QObject* context, std::function<void(bool, bool)> finished)
         : path(std::move(filePath))
         , context(context)
-        , failureChanged(std::move(failureChanged))
+        , finished(std::move(finished))
         , thread([this] { run(); })
     {
     }
@@ -287,6 +340,13 @@ struct JsonFileSettingsStore::Writer
             pending = std::move(entries);
         }
         wake.notify_all();
+    }
+
+    // No write waiting or under way.
+    bool isIdle()
+    {
+        std::lock_guard lock(mutex);
+        return !pending && !busy;
     }
 
     void waitUntilIdle()
@@ -334,9 +394,11 @@ struct JsonFileSettingsStore::Writer
             }
             failure = error;
             busy = false;
-            if (changed) {
+            const bool failed = !error.isEmpty();
+            if (failed || changed) {
                 // Told on the GUI thread; the context outlives this thread.
-                QMetaObject::invokeMethod(context, failureChanged, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    context, [this, failed, changed] { finished(failed, changed); }, Qt::QueuedConnection);
             }
             idle.notify_all();
         }
@@ -357,7 +419,7 @@ struct JsonFileSettingsStore::Writer
 
     const QString path;
     QObject* const context;
-    const std::function<void()> failureChanged;
+    const std::function<void(bool, bool)> finished;
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;
@@ -377,23 +439,26 @@ struct JsonFileSettingsStore::Contents
     std::optional<QString> damage;
 };
 
-JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now)
-    : JsonFileSettingsStore(read(filePath), filePath, std::move(now))
+JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now,
+                                             std::unique_ptr<OneShotTimer> timer)
+    : JsonFileSettingsStore(read(filePath), filePath, std::move(now), std::move(timer))
 {
 }
 
 JsonFileSettingsStore::JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
-                                             std::function<Date()> now)
+                                             std::function<Date()> now, std::unique_ptr<OneShotTimer> timer)
     : m_filePath(filePath)
     , m_now(std::move(now))
     , m_context(std::make_unique<QObject>())
+    , m_timer(timer ? std::move(timer) : OneShotTimer::make())
 {
     removeSaveLeftovers();
     if (contents->damage)
         moveAside(*contents->damage);
     else
         m_entries = std::move(contents->entries);
-    m_writer = std::make_unique<Writer>(m_filePath, m_context.get(), [this] { writeFailureChanged(); });
+    m_writer = std::make_unique<Writer>(m_filePath, m_context.get(),
+                                        [this](bool failed, bool changed) { writeFinished(failed, changed); });
 }
 
 JsonFileSettingsStore::~JsonFileSettingsStore()
@@ -413,8 +478,35 @@ int JsonFileSettingsStore::completedWriteCount() const
 
 void JsonFileSettingsStore::flush()
 {
-    handOverPendingWrite();
+    if (fileLacksChanges())
+        handOver();
     m_writer->waitUntilIdle();
+}
+
+void JsonFileSettingsStore::flushAtQuit()
+{
+    flush();
+    const QString failure = writeFailure();
+    if (failure.isEmpty())
+        return;
+    AppDiagnostics::log(QStringLiteral("settings.unsavedAtQuit path=") + m_filePath + QStringLiteral(" error=") + failure);
+    std::fputs(qUtf8Printable(QStringLiteral("vantorel: quitting with settings changes that could not be saved to ")
+                              + m_filePath + QStringLiteral(": ") + failure + QLatin1Char('\n')),
+               stderr);
+}
+
+void JsonFileSettingsStore::retryUnsaved()
+{
+    if (!fileLacksChanges())
+        return;
+    m_retryDelay = {};
+    handOver();
+}
+
+// A write under way or waiting already holds what the last failed one left out.
+bool JsonFileSettingsStore::fileLacksChanges() const
+{
+    return m_changed || (!lastWriteSucceeded() && m_writer->isIdle());
 }
 
 QString JsonFileSettingsStore::defaultFilePath()
@@ -433,9 +525,16 @@ void JsonFileSettingsStore::setWriteFailureObserver(std::function<void()> observ
     m_writeFailureObserver = std::move(observer);
 }
 
-void JsonFileSettingsStore::writeFailureChanged()
+void JsonFileSettingsStore::writeFinished(bool failed, bool failureChanged)
 {
-    if (m_writeFailureObserver) {
+    if (failed && !m_changed) {
+        // A change waiting for its write retries sooner; otherwise the back-off doubles.
+        m_retryDelay = m_retryDelay.count() == 0 ? firstRetryDelay : std::min(2 * m_retryDelay, longestRetryDelay);
+        m_timer->start(m_retryDelay, [this] { handOver(); });
+    } else if (!failed) {
+        m_retryDelay = {};
+    }
+    if (failureChanged && m_writeFailureObserver) {
         m_writeFailureObserver();
     }
 }
@@ -556,10 +655,16 @@ std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(con
         return contents;
     }
     // Decoded once here; a decoded value is written back in its own form, so a number keeps its
-    // type even where the file spelled it in a way the writer would not (-0.0).
+    // type even where the file spelled it in a way the writer would not (-0.0, -0).
     contents->entries.reserve(static_cast<qsizetype>(document->size()));
     for (auto it = document->begin(); it != document->end(); ++it) {
         auto decoded = decodeEntry(it.value());
+        if (decoded && zeroReadAsInteger(it.value()) && holdsNegativeZero(bytes, it.key())) {
+            if (std::holds_alternative<double>(*decoded))
+                decoded = -0.0;
+            else
+                decoded = Date(-0.0);
+        }
         if (decoded) {
             contents->entries.append(Entry{json::qstr(it.key()), std::move(*decoded)});
         } else {
@@ -598,19 +703,18 @@ void JsonFileSettingsStore::moveAside(const QString& reason)
 
 void JsonFileSettingsStore::scheduleWrite()
 {
-    if (m_writeScheduled) {
+    if (m_changed) {
         return;
     }
-    m_writeScheduled = true;
-    QMetaObject::invokeMethod(m_context.get(), [this] { handOverPendingWrite(); }, Qt::QueuedConnection);
+    m_changed = true;
+    // Replaces a retry still waiting: a change is written again without waiting out the back-off.
+    m_timer->start(writeDelay, [this] { handOver(); });
 }
 
-void JsonFileSettingsStore::handOverPendingWrite()
+void JsonFileSettingsStore::handOver()
 {
-    if (!m_writeScheduled) {
-        return;
-    }
-    m_writeScheduled = false;
+    m_timer->stop();
+    m_changed = false;
     // A shared copy: the writer thread serialises it while this thread goes on changing its own.
     m_writer->hand(m_entries);
 }
