@@ -15,6 +15,7 @@
 #include <QCoroTask>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace vantorel {
@@ -92,10 +93,15 @@ public:
     static QCoro::Task<> refreshKeychainSavedState(QPointer<AppViewModel> viewModel);
 
     void persistUsageHistory();
-    // The usage history's stored text, written sample by sample so that no tree of the whole list
-    // is built (it runs on the settings store's writer thread). A sample that cannot be encoded (a
-    // number that is not finite) is left out rather than failing the whole settings file.
+    // The usage history's stored text encoded afresh, written sample by sample so that no tree of
+    // the whole list is built. A sample that cannot be encoded (a number that is not finite) is
+    // left out rather than failing the whole settings file. The text stored is made incrementally
+    // and equals this.
     static QByteArray usageHistoryStoreText(const QList<UsageHistoryEntry>& history);
+    // The usage history's text as the settings store makes it for each file write, on its writer
+    // thread: kept from the last write, so that each write encodes only the samples added since.
+    // Any thread.
+    class UsageHistoryText;
     void persistNotificationHistory();
     void persistPendingDiscordResetNotifications();
     // Writes a Discord outcome into the history record whose id is the item's generation.
@@ -125,6 +131,17 @@ private:
     // The notification history's stored form, kept per record: one new entry encodes one record.
     // The usage history's text is made from the samples on the settings store's writer thread.
     EncodedRecordList<NotificationHistoryEntry> m_notificationHistoryForm;
+    std::shared_ptr<UsageHistoryText> m_usageHistoryText;
+};
+
+class StoredState::UsageHistoryText
+{
+public:
+    QByteArray encode(const QList<UsageHistoryEntry>& history);
+
+private:
+    std::mutex m_mutex;
+    EncodedRecordList<UsageHistoryEntry> m_form;
 };
 
 } // namespace vantorel

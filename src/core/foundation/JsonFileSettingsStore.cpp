@@ -287,22 +287,68 @@ qsizetype entryIndex(const QList<JsonFileSettingsStore::Entry>& entries, const Q
     return -1;
 }
 
-// The whole file's bytes, built on the writer thread.
-QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
+// Appends the padded standard Base64 of `data` (as QByteArray::toBase64 gives it) straight into
+// `out`, which should have the room reserved: the histories run to hundreds of kilobytes a write.
+void appendBase64(QByteArray& out, QByteArrayView data)
 {
-    Json document = Json::object();
-    auto& members = document.get_ref<Json::object_t&>();
-    members.reserve(static_cast<std::size_t>(entries.size()));
+    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const qsizetype start = out.size();
+    out.resize(start + (data.size() + 2) / 3 * 4);
+    char* o = out.data() + start;
+    const auto* in = reinterpret_cast<const unsigned char*>(data.data());
+    const qsizetype whole = data.size() - data.size() % 3;
+    for (qsizetype i = 0; i < whole; i += 3) {
+        const unsigned bits = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
+        o[0] = alphabet[bits >> 18];
+        o[1] = alphabet[(bits >> 12) & 63];
+        o[2] = alphabet[(bits >> 6) & 63];
+        o[3] = alphabet[bits & 63];
+        o += 4;
+    }
+    if (const qsizetype left = data.size() - whole; left > 0) {
+        const unsigned bits = unsigned(in[whole]) << 16 | (left == 2 ? unsigned(in[whole + 1]) << 8 : 0u);
+        o[0] = alphabet[bits >> 18];
+        o[1] = alphabet[(bits >> 12) & 63];
+        o[2] = left == 2 ? alphabet[(bits >> 6) & 63] : '=';
+        o[3] = '=';
+    }
+}
+
+// {"type":"data","value":"<Base64>"}, as json::write gives the tagged value: the alphabet holds
+// nothing that the store form escapes.
+void appendDataValue(QByteArray& out, QByteArrayView data)
+{
+    out.append(R"({"type":"data","value":")");
+    appendBase64(out, data);
+    out.append(R"("})");
+}
+
+// The whole file's bytes, built on the writer thread: json::write of the object of every entry,
+// with the data values' Base64 written straight into the text rather than through a tree.
+// `expectedSize` is reserved up front.
+QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries, qsizetype expectedSize)
+{
+    QByteArray bytes;
+    bytes.reserve(expectedSize);
+    bytes.append('{');
     for (const auto& entry : entries) {
-        if (const auto* value = std::get_if<SettingsStore::Value>(&entry.stored)) {
-            members.emplace_back(json::str(entry.key), std::visit(Encoder{}, *value));
-        } else if (const auto* data = std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
-            members.emplace_back(json::str(entry.key), Encoder{}((*data)->encode()));
+        if (bytes.size() > 1)
+            bytes.append(',');
+        bytes.append(json::write(Json(json::str(entry.key)), json::Form::store));
+        bytes.append(':');
+        const auto* value = std::get_if<SettingsStore::Value>(&entry.stored);
+        if (const auto* data = value ? std::get_if<QByteArray>(value) : nullptr) {
+            appendDataValue(bytes, *data);
+        } else if (value) {
+            bytes.append(json::write(std::visit(Encoder{}, *value), json::Form::store));
+        } else if (const auto* encoded = std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
+            appendDataValue(bytes, (*encoded)->encode());
         } else {
-            members.emplace_back(json::str(entry.key), *std::get<std::shared_ptr<const Json>>(entry.stored));
+            bytes.append(json::write(*std::get<std::shared_ptr<const Json>>(entry.stored), json::Form::store));
         }
     }
-    return json::write(document, json::Form::store);
+    bytes.append('}');
+    return bytes;
 }
 
 } // namespace
@@ -404,11 +450,12 @@ struct JsonFileSettingsStore::Writer
         }
     }
 
-    QString write(const QList<Entry>& entries) const
+    QString write(const QList<Entry>& entries)
     {
         QByteArray bytes;
         try {
-            bytes = fileBytes(entries);
+            bytes = fileBytes(entries, lastFileSize + fileSizeSlack);
+            lastFileSize = bytes.size();
         } catch (const JsonEncodeError& error) {
             const QString reason = QString::fromUtf8(error.what());
             AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + path + QStringLiteral(" error=") + reason);
@@ -417,8 +464,13 @@ struct JsonFileSettingsStore::Writer
         return writeFile(path, bytes);
     }
 
+    // Room beyond the last file's size for the next one, which is usually a sample or two longer.
+    static constexpr qsizetype fileSizeSlack = 16 * 1024;
+
     const QString path;
     QObject* const context;
+    // Only the writer thread uses it.
+    qsizetype lastFileSize = 0;
     const std::function<void(bool, bool)> finished;
     std::mutex mutex;
     std::condition_variable wake;

@@ -613,6 +613,45 @@ TEST_F(JsonFileSettingsStoreTest, EncodedDataIsMadeByTheWriterAndReadsBackAsData
     EXPECT_EQ(memory.dataValue(key), bytes);
 }
 
+// The file is exactly json::write of its own document (the data values' Base64 is written straight
+// into it, not through a tree): keys in the file's order, compact, every kind of entry.
+TEST_F(JsonFileSettingsStoreTest, TheFileIsTheStoreFormOfItsDocument)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    ASSERT_TRUE(test::writeFileBytes(m_path, R"({"a.future": {"type": "colour", "value": ["#fff", 1.5]}})"));
+    auto store = open();
+    std::vector<std::string> order{"a.future"};
+    setAll(store);
+    for (const auto& typed : typedValues) {
+        order.push_back(typed.key);
+    }
+    QByteArray bytes;
+    for (int length = 0; length < 8; ++length) {
+        store.set(QStringLiteral("b.data%1").arg(length), bytes);
+        store.setEncodedData(QStringLiteral("c.encoded%1").arg(length), [bytes] { return bytes; });
+        order.push_back("b.data" + std::to_string(length));
+        order.push_back("c.encoded" + std::to_string(length));
+        bytes.append(char(0xf8 + length));
+    }
+    store.flush();
+    const QByteArray file = test::readFileBytes(m_path);
+    const auto document = json::parse(file);
+    ASSERT_TRUE(document.has_value());
+    Json inFileOrder = Json::object();
+    for (const std::string& key : order) {
+        inFileOrder.get_ref<Json::object_t&>().emplace_back(key, document->at(key));
+    }
+    EXPECT_EQ(json::write(inFileOrder, json::Form::store), file);
+    bytes.clear();
+    for (int length = 0; length < 8; ++length) {
+        SCOPED_TRACE(length);
+        EXPECT_EQ((*document)[("b.data" + std::to_string(length))]["value"], bytes.toBase64().toStdString());
+        EXPECT_EQ((*document)[("c.encoded" + std::to_string(length))]["value"], bytes.toBase64().toStdString());
+        bytes.append(char(0xf8 + length));
+    }
+    expectAll(open());
+}
+
 // Run by the test below in a child process, which it kills in the middle of a burst.
 TEST(DISABLED_JsonFileSettingsStoreBurst, WritesUntilKilled)
 {
