@@ -10,22 +10,16 @@
 // to write. It reports the file writes per reading and the writer thread's processor time per write
 // (median, min and max over the readings), read from the thread's own CPU clock.
 
-#include "FullHistories.h"
-#include "app/syncui/MacSyncCoordinator.h"
-#include "app/syncui/MacSyncDeviceStorage.h"
-#include "app/viewmodel/AppViewModel.h"
-#include "app/viewmodel/AppViewModelDependencies.h"
+#include "ObservedViewModel.h"
 #include "app/viewmodel/StoredState.h"
 #include "core/foundation/Json.h"
-#include "core/foundation/Sleeper.h"
 #include "core/model/HistoryRetention.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 #include "support/BenchmarkMain.h"
+#include "support/ThreadNiceness.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -162,38 +156,25 @@ BENCHMARK(usageHistoryTextAppendedPerFileWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(writeThrough)->Unit(benchmark::kMillisecond);
 BENCHMARK(writeBehind)->Unit(benchmark::kMillisecond);
 
-class NoDevice final : public MacSyncDeviceStorage {
-public:
-    QCoro::Task<std::optional<RegisteredSyncDevice>> load(CancelToken) override { co_return std::nullopt; }
-    void save(const RegisteredSyncDevice&) override {}
-    void remove() override {}
-};
-
-class NoSleep final : public Sleeper {
-public:
-    QCoro::Task<> sleep(double, CancelToken) override { co_return; }
-};
-
 // The processor time the store's writer thread, the one thread that runs below this thread's
 // priority, has used so far, in milliseconds.
 double writerThreadMilliseconds()
 {
+    const QMap<QString, int> niceness = test::threadNiceness();
     const int own = getpriority(PRIO_PROCESS, 0);
-    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(QStringLiteral("/proc/self/task/") + task + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() <= 16 || fields.at(16).toInt() <= own)
-            continue;
-        // The CPU clock of thread `tid`, as pthread_getcpuclockid makes it.
-        const clockid_t clock = clockid_t((~unsigned(task.toInt())) << 3) | 6;
-        timespec used{};
-        if (clock_gettime(clock, &used) == 0)
-            return double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
+    QStringList below;
+    for (auto it = niceness.cbegin(); it != niceness.cend(); ++it) {
+        if (it.value() > own)
+            below.append(it.key());
     }
-    return 0;
+    if (below.size() != 1)
+        return 0;
+    // The CPU clock of the thread, as pthread_getcpuclockid makes it.
+    const clockid_t clock = clockid_t((~below.first().toUInt()) << 3) | 6;
+    timespec used{};
+    if (clock_gettime(clock, &used) != 0)
+        return 0;
+    return double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
 }
 
 void runEventLoopFor(int milliseconds)
@@ -209,21 +190,10 @@ void settingsWritesPerReading(benchmark::State& state)
     constexpr int settleMilliseconds = 1'300;
     constexpr double sampleSpacing = 901;
     QTemporaryDir directory;
-    auto now = std::make_shared<Date>(Date::fromUnixSeconds(1'772'323'200));
-    const Clock clock = [now] { return *now; };
     auto store = std::make_shared<JsonFileSettingsStore>(directory.filePath(QStringLiteral("defaults.json")));
-    AppViewModelDependencies dependencies;
-    dependencies.defaults = store;
-    dependencies.automaticallyStartServices = false;
-    dependencies.now = clock;
-    dependencies.log = [](const QString&) {};
-    AppViewModel viewModel(dependencies);
-    viewModel.mutableState().settings.codexEnabled = true;
-    fillHistories(viewModel, *now, sampleSpacing);
-    MacSyncCoordinator sync(store, std::make_shared<NoDevice>(), QStringLiteral("Studio"), clock,
-                            std::make_shared<NoSleep>(), [](const QUuid&, const QString&) { return nullptr; });
-    sync.observe<AppViewModel>(&viewModel,
-                               [](const AppViewModel& model) { return MacSyncDisplayInput::capture(model); });
+    ObservedViewModel observed(store, sampleSpacing);
+    const std::shared_ptr<Date> now = observed.now;
+    AppViewModel& viewModel = observed.viewModel;
     runEventLoopFor(settleMilliseconds);
     store->flush();
     // The first write after start makes the whole history's text; the readings measure the rest.
@@ -259,7 +229,7 @@ void settingsWritesPerReading(benchmark::State& state)
         state.counters["writerMsPerWriteMin"] = perWrite.front();
         state.counters["writerMsPerWriteMax"] = perWrite.back();
     }
-    state.counters["syncRevision"] = sync.latestSnapshot() ? double(sync.latestSnapshot()->revision) : 0.0;
+    state.counters["syncRevision"] = observed.sync.latestSnapshot() ? double(observed.sync.latestSnapshot()->revision) : 0.0;
     state.counters["fileBytes"] = double(QFileInfo(store->filePath()).size());
 }
 

@@ -515,7 +515,11 @@ JsonFileSettingsStore::JsonFileSettingsStore(std::shared_ptr<Contents> contents,
 
 JsonFileSettingsStore::~JsonFileSettingsStore()
 {
-    flush();
+    // What a failed write left out was tried again at quit (flushAtQuit); trying once more here
+    // would only log the same failure again.
+    if (m_changed)
+        handOver();
+    m_writer->waitUntilIdle();
 }
 
 bool JsonFileSettingsStore::lastWriteSucceeded() const

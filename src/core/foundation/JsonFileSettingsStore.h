@@ -26,8 +26,8 @@ namespace vantorel {
 // thread of its own, which serialises and writes the whole file at a lower priority than the
 // thread that made the store, so the GUI thread never serialises the file nor competes with it.
 // The delay lets the changes of one reading, made over a few turns, go out in one write. One write
-// is in flight at a time and a newer state replaces one still waiting. flush() (also run by the
-// destructor) writes what is pending and waits for it.
+// is in flight at a time and a newer state replaces one still waiting. flush() writes what is
+// pending and waits for it; so does the destructor, for the changes not yet handed over.
 //
 // A failed write is logged, reported through writeFailure() and, once per run of failures, on
 // standard error. What it could not write is kept and written again: with the next change, after a

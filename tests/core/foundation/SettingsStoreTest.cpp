@@ -3,6 +3,7 @@
 #include "core/foundation/Json.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 
+#include "support/ThreadNiceness.h"
 #include "support/ManualOneShotTimer.h"
 #include "support/TestFiles.h"
 
@@ -138,31 +139,14 @@ TEST(InMemorySettingsStoreTest, KeepsTypedValuesUntilRemoved)
     EXPECT_FALSE(store.contains(QStringLiteral("Vantorel.true")));
 }
 
-// The niceness of each of this process's threads, by thread id.
-QMap<QString, int> threadNiceness()
-{
-    QMap<QString, int> niceness;
-    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(QStringLiteral("/proc/self/task/") + task + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        // After the command name: state is the third field, niceness the nineteenth.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 16)
-            niceness.insert(task, fields.at(16).toInt());
-    }
-    return niceness;
-}
-
 TEST_F(JsonFileSettingsStoreTest, WritesOnAThreadThatYieldsToTheGui)
 {
     AppDiagnostics::flush();
-    const QMap<QString, int> before = threadNiceness();
+    const QMap<QString, int> before = test::threadNiceness();
     JsonFileSettingsStore store(m_path);
     store.set(QStringLiteral("a"), true);
     store.flush();
-    QMap<QString, int> started = threadNiceness();
+    QMap<QString, int> started = test::threadNiceness();
     for (const QString& task : before.keys())
         started.remove(task);
     // The store's writer is the one thread it started; it runs below the thread that made it.
