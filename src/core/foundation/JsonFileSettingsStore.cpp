@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cctype>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -287,11 +289,20 @@ qsizetype entryIndex(const QList<JsonFileSettingsStore::Entry>& entries, const Q
     return -1;
 }
 
+constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two Base64 characters of each 12 bits: half the lookups of one character at a time.
+constexpr auto base64Pairs = [] {
+    std::array<std::array<char, 2>, 4096> pairs{};
+    for (std::size_t bits = 0; bits < pairs.size(); ++bits)
+        pairs[bits] = {base64Alphabet[bits >> 6], base64Alphabet[bits & 63]};
+    return pairs;
+}();
+
 // Appends the padded standard Base64 of `data` (as QByteArray::toBase64 gives it) straight into
 // `out`, which should have the room reserved: the histories run to hundreds of kilobytes a write.
 void appendBase64(QByteArray& out, QByteArrayView data)
 {
-    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     const qsizetype start = out.size();
     out.resize(start + (data.size() + 2) / 3 * 4);
     char* o = out.data() + start;
@@ -299,17 +310,15 @@ void appendBase64(QByteArray& out, QByteArrayView data)
     const qsizetype whole = data.size() - data.size() % 3;
     for (qsizetype i = 0; i < whole; i += 3) {
         const unsigned bits = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-        o[0] = alphabet[bits >> 18];
-        o[1] = alphabet[(bits >> 12) & 63];
-        o[2] = alphabet[(bits >> 6) & 63];
-        o[3] = alphabet[bits & 63];
+        std::memcpy(o, base64Pairs[bits >> 12].data(), 2);
+        std::memcpy(o + 2, base64Pairs[bits & 4095].data(), 2);
         o += 4;
     }
     if (const qsizetype left = data.size() - whole; left > 0) {
         const unsigned bits = unsigned(in[whole]) << 16 | (left == 2 ? unsigned(in[whole + 1]) << 8 : 0u);
-        o[0] = alphabet[bits >> 18];
-        o[1] = alphabet[(bits >> 12) & 63];
-        o[2] = left == 2 ? alphabet[(bits >> 6) & 63] : '=';
+        o[0] = base64Alphabet[bits >> 18];
+        o[1] = base64Alphabet[(bits >> 12) & 63];
+        o[2] = left == 2 ? base64Alphabet[(bits >> 6) & 63] : '=';
         o[3] = '=';
     }
 }
