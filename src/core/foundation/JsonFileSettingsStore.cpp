@@ -369,8 +369,8 @@ struct JsonFileSettingsStore::Writer
     static constexpr int writerThreadNiceness = 10;
 
     // `finished` hears, on the context's thread, of each failed write and of each change of the
-    // failure: (failed, failure changed).
-    Writer(QString filePath, QObject* context, std::function<void(bool, bool)> finished)
+    // failure: (failed, failure changed, the hand-over written).
+    Writer(QString filePath, QObject* context, std::function<void(bool, bool, quint64)> finished)
         : path(std::move(filePath))
         , context(context)
         , finished(std::move(finished))
@@ -388,20 +388,14 @@ struct JsonFileSettingsStore::Writer
         thread.join();
     }
 
-    void hand(QList<Entry> entries)
+    void hand(QList<Entry> entries, quint64 handOver)
     {
         {
             std::lock_guard lock(mutex);
             pending = std::move(entries);
+            pendingHandOver = handOver;
         }
         wake.notify_all();
-    }
-
-    // No write waiting or under way.
-    bool isIdle()
-    {
-        std::lock_guard lock(mutex);
-        return !pending && !busy;
     }
 
     void waitUntilIdle()
@@ -432,6 +426,7 @@ struct JsonFileSettingsStore::Writer
                 return;
             }
             const QList<Entry> entries = std::move(*pending);
+            const quint64 handOver = pendingHandOver;
             pending.reset();
             busy = true;
             lock.unlock();
@@ -453,7 +448,8 @@ struct JsonFileSettingsStore::Writer
             if (failed || changed) {
                 // Told on the GUI thread; the context outlives this thread.
                 QMetaObject::invokeMethod(
-                    context, [this, failed, changed] { finished(failed, changed); }, Qt::QueuedConnection);
+                    context, [this, failed, changed, handOver] { finished(failed, changed, handOver); },
+                    Qt::QueuedConnection);
             }
             idle.notify_all();
         }
@@ -480,11 +476,12 @@ struct JsonFileSettingsStore::Writer
     QObject* const context;
     // Only the writer thread uses it.
     qsizetype lastFileSize = 0;
-    const std::function<void(bool, bool)> finished;
+    const std::function<void(bool, bool, quint64)> finished;
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;
     std::optional<QList<Entry>> pending;
+    quint64 pendingHandOver = 0;
     bool busy = false;
     bool stopping = false;
     QString failure;
@@ -519,7 +516,9 @@ JsonFileSettingsStore::JsonFileSettingsStore(std::shared_ptr<Contents> contents,
     else
         m_entries = std::move(contents->entries);
     m_writer = std::make_unique<Writer>(m_filePath, m_context.get(),
-                                        [this](bool failed, bool changed) { writeFinished(failed, changed); });
+                                        [this](bool failed, bool changed, quint64 written) {
+                                            writeFinished(failed, changed, written);
+                                        });
 }
 
 JsonFileSettingsStore::~JsonFileSettingsStore()
@@ -568,10 +567,9 @@ void JsonFileSettingsStore::retryUnsaved()
     handOver();
 }
 
-// A write under way or waiting already holds what the last failed one left out.
 bool JsonFileSettingsStore::fileLacksChanges() const
 {
-    return m_changed || (!lastWriteSucceeded() && m_writer->isIdle());
+    return m_changed || m_latestHandOverFailed;
 }
 
 QString JsonFileSettingsStore::defaultFilePath()
@@ -590,13 +588,16 @@ void JsonFileSettingsStore::setWriteFailureObserver(std::function<void()> observ
     m_writeFailureObserver = std::move(observer);
 }
 
-void JsonFileSettingsStore::writeFinished(bool failed, bool failureChanged)
+void JsonFileSettingsStore::writeFinished(bool failed, bool failureChanged, quint64 written)
 {
-    if (failed && !m_changed) {
+    // A write of an older hand-over says nothing about what the file lacks: a newer one is coming.
+    const bool latest = written == m_handOvers;
+    m_latestHandOverFailed = failed && latest;
+    if (m_latestHandOverFailed && !m_changed) {
         // A change waiting for its write retries sooner; otherwise the back-off doubles.
         m_retryDelay = m_retryDelay.count() == 0 ? firstRetryDelay : std::min(2 * m_retryDelay, longestRetryDelay);
         m_timer->start(m_retryDelay, [this] { handOver(); });
-    } else if (!failed) {
+    } else if (!failed && latest) {
         m_retryDelay = {};
     }
     if (failureChanged && m_writeFailureObserver) {
@@ -780,8 +781,9 @@ void JsonFileSettingsStore::handOver()
 {
     m_timer->stop();
     m_changed = false;
+    m_latestHandOverFailed = false;
     // A shared copy: the writer thread serialises it while this thread goes on changing its own.
-    m_writer->hand(m_entries);
+    m_writer->hand(m_entries, ++m_handOvers);
 }
 
 } // namespace vantorel

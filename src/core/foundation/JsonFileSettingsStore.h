@@ -70,8 +70,8 @@ public:
     // False after a write that failed; the value is still held in memory. Reflects the writes
     // finished so far (flush first to include the latest change).
     bool lastWriteSucceeded() const;
-    // Writes the pending state now, or again what the file lacks after a failed write, and waits
-    // until the write has ended.
+    // Writes the pending state now, or again what the file lacks after a failed write this thread
+    // has heard of, and waits until the write has ended.
     void flush();
     // flush(), then says on standard error and in the log when the file still lacks changes, which
     // are lost when the process ends. Call at quit.
@@ -98,7 +98,7 @@ private:
     void moveAside(const QString& reason);
     void scheduleWrite();
     void handOver();
-    void writeFinished(bool failed, bool failureChanged);
+    void writeFinished(bool failed, bool failureChanged, quint64 written);
     bool fileLacksChanges() const;
     qsizetype indexOf(const QString& key) const;
 
@@ -110,6 +110,9 @@ private:
     QList<Entry> m_entries;
     // Changes made since the last hand-over; the timer is then armed for writeDelay.
     bool m_changed = false;
+    // Hand-overs to the writer so far, and whether the write of the latest one failed, as heard.
+    quint64 m_handOvers = 0;
+    bool m_latestHandOverFailed = false;
     // The back-off of the last retry armed; zero while writes succeed.
     std::chrono::milliseconds m_retryDelay{0};
     std::function<void()> m_writeFailureObserver;
