@@ -36,14 +36,16 @@ public:
     MacSyncCoordinator sync;
 
 private:
-    class NoDevice final : public MacSyncDeviceStorage {
+    class NoDevice final : public MacSyncDeviceStorage
+    {
     public:
         QCoro::Task<std::optional<RegisteredSyncDevice>> load(CancelToken) override { co_return std::nullopt; }
-        void save(const RegisteredSyncDevice&) override {}
-        void remove() override {}
+        void save(const RegisteredSyncDevice&) override { }
+        void remove() override { }
     };
 
-    class NoSleep final : public Sleeper {
+    class NoSleep final : public Sleeper
+    {
     public:
         QCoro::Task<> sleep(double, CancelToken) override { co_return; }
     };

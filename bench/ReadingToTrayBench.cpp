@@ -52,7 +52,7 @@ private:
     bool m_visible = true;
 };
 
-QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync)
+QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync, PopoverPage page)
 {
     ContentEnvironment environment;
     environment.viewModel = &viewModel;
@@ -61,7 +61,7 @@ QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync)
     pages.main = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
         return new MainPanel(environment, std::move(page));
     };
-    return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
+    return new ContentView(std::move(environment), std::move(pages), page);
 }
 
 void readingToTrayPicture(benchmark::State& state)
@@ -78,7 +78,7 @@ void readingToTrayPicture(benchmark::State& state)
                     .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
                                             .devicePixelRatio = [] { return 1.0; }},
                     .popoverContent = {},
-                    .mainWindowContent = [&viewModel, &sync] { return mainWindowContent(viewModel, sync); },
+                    .mainWindowContent = [&](PopoverPage page) { return mainWindowContent(viewModel, sync, page); },
                     .log = [](const QString&) {}});
     if (windowOpen)
         controller.showMainWindow(QStringLiteral("bench"));

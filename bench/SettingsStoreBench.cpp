@@ -202,9 +202,12 @@ void settingsWritesPerReading(benchmark::State& state)
         *now = *now + sampleSpacing;
         viewModel.saveUsageSnapshot(UsageSnapshot{.fiveHourRemainingPercent = 20.0 + n % 61,
                                                   .weeklyRemainingPercent = 20.0 + n % 61,
-                                                  .fiveHourResetAt = *now + 3'600, .weeklyResetAt = *now + 86'400,
-                                                  .planType = QStringLiteral("plus"), .source = UsageSource::codexCLI,
-                                                  .updatedAt = *now, .codexPeriodValidationVersion = 1});
+                                                  .fiveHourResetAt = *now + 3'600,
+                                                  .weeklyResetAt = *now + 86'400,
+                                                  .planType = QStringLiteral("plus"),
+                                                  .source = UsageSource::codexCLI,
+                                                  .updatedAt = *now,
+                                                  .codexPeriodValidationVersion = 1});
         runEventLoopFor(settleMilliseconds);
         store->flush();
     };
@@ -228,7 +231,8 @@ void settingsWritesPerReading(benchmark::State& state)
         state.counters["writerMsPerWriteMin"] = perWrite.front();
         state.counters["writerMsPerWriteMax"] = perWrite.back();
     }
-    state.counters["syncRevision"] = observed.sync.latestSnapshot() ? double(observed.sync.latestSnapshot()->revision) : 0.0;
+    state.counters["syncRevision"] =
+        observed.sync.latestSnapshot() ? double(observed.sync.latestSnapshot()->revision) : 0.0;
     state.counters["fileBytes"] = double(QFileInfo(store->filePath()).size());
 }
 

@@ -190,7 +190,8 @@ bool holdsNegativeZero(const QByteArray& text, const std::string& key)
             --depth;
         } else if (inKey && c == '-' && i + 1 < size && text.at(i + 1) == '0') {
             const char after = i + 2 < size ? text.at(i + 2) : ' ';
-            found = found || !(std::isdigit(static_cast<unsigned char>(after)) || after == '.' || after == 'e' || after == 'E');
+            found = found
+                || !(std::isdigit(static_cast<unsigned char>(after)) || after == '.' || after == 'e' || after == 'E');
         }
     }
     return found;
@@ -350,7 +351,8 @@ QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries, qsizety
             appendDataValue(bytes, *data);
         } else if (value) {
             bytes.append(json::write(std::visit(Encoder{}, *value), json::Form::store));
-        } else if (const auto* encoded = std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
+        } else if (const auto* encoded =
+                       std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
             appendDataValue(bytes, (*encoded)->encode());
         } else {
             bytes.append(json::write(*std::get<std::shared_ptr<const Json>>(entry.stored), json::Form::store));
@@ -515,10 +517,10 @@ JsonFileSettingsStore::JsonFileSettingsStore(std::shared_ptr<Contents> contents,
         moveAside(*contents->damage);
     else
         m_entries = std::move(contents->entries);
-    m_writer = std::make_unique<Writer>(m_filePath, m_context.get(),
-                                        [this](bool failed, bool changed, quint64 written) {
-                                            writeFinished(failed, changed, written);
-                                        });
+    m_writer =
+        std::make_unique<Writer>(m_filePath, m_context.get(), [this](bool failed, bool changed, quint64 written) {
+            writeFinished(failed, changed, written);
+        });
 }
 
 JsonFileSettingsStore::~JsonFileSettingsStore()
@@ -553,7 +555,8 @@ void JsonFileSettingsStore::flushAtQuit()
     const QString failure = writeFailure();
     if (failure.isEmpty())
         return;
-    AppDiagnostics::log(QStringLiteral("settings.unsavedAtQuit path=") + m_filePath + QStringLiteral(" error=") + failure);
+    AppDiagnostics::log(QStringLiteral("settings.unsavedAtQuit path=") + m_filePath + QStringLiteral(" error=")
+                        + failure);
     std::fputs(qUtf8Printable(QStringLiteral("vantorel: quitting with settings changes that could not be saved to ")
                               + m_filePath + QStringLiteral(": ") + failure + QLatin1Char('\n')),
                stderr);

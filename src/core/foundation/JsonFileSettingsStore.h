@@ -56,8 +56,8 @@ public:
     // would give it; none when absent, not data or when the file was damaged. Any thread.
     static std::optional<QByteArray> storedData(const Contents& contents, const QString& key);
     // A store over the contents read from `filePath`: moves the file aside if they were damaged.
-    JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
-                          std::function<Date()> now = {}, std::unique_ptr<OneShotTimer> timer = {});
+    JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath, std::function<Date()> now = {},
+                          std::unique_ptr<OneShotTimer> timer = {});
 
     // $XDG_CONFIG_HOME/Vantorel/defaults.json.
     static QString defaultFilePath();

@@ -17,8 +17,12 @@ using Keys = StoredState::Keys;
 
 UsageHistoryEntry storedSample(int n)
 {
-    return {QUuid::createUuid(), n % 4 == 0 ? MonitoredProvider::claude : MonitoredProvider::codex,
-            Date(794'045'700.25 + n * 901), 40.0 + n % 9, n % 3 ? std::optional<double>() : 70.5, 1};
+    return {QUuid::createUuid(),
+            n % 4 == 0 ? MonitoredProvider::claude : MonitoredProvider::codex,
+            Date(794'045'700.25 + n * 901),
+            40.0 + n % 9,
+            n % 3 ? std::optional<double>() : 70.5,
+            1};
 }
 
 // Each step changes the history as the application does; the text made from the last write's
@@ -86,7 +90,8 @@ TEST(StoredUsageHistoryText, TheSettingsFileHoldsTheTextMadeAfresh)
         viewModel.persistUsageHistory();
         drainEvents();
         store->flush();
-        EXPECT_EQ(JsonFileSettingsStore(path).dataValue(Keys::usageHistory), StoredState::usageHistoryStoreText(history));
+        EXPECT_EQ(JsonFileSettingsStore(path).dataValue(Keys::usageHistory),
+                  StoredState::usageHistoryStoreText(history));
     }
 }
 

@@ -112,7 +112,8 @@ public:
     {
         auto manual = std::make_unique<ManualOneShotTimer>();
         timer = manual.get();
-        return std::make_unique<JsonFileSettingsStore>(path, [] { return storedTime; }, std::move(manual));
+        return std::make_unique<JsonFileSettingsStore>(
+            path, [] { return storedTime; }, std::move(manual));
     }
 
     QByteArray logText() const
@@ -202,11 +203,15 @@ TEST_F(JsonFileSettingsStoreTest, NegativeZerosFoundInTheFileKeepTheirSignAfterA
     for (const char* spelling : {"-0.0", "-0", "-0e0"}) {
         SCOPED_TRACE(spelling);
         const QByteArray negative(spelling);
-        ASSERT_TRUE(test::writeFileBytes(m_path, R"({"zero":{"type":"double","value":)" + negative + R"(},)"
-                                                 R"("day":{"type":"date", "value" : )" + negative + R"( },)"
-                                                 R"("plain":{"type":"double","value":0},)"
-                                                 R"("text":{"type":"string","value":"\"-0"},)"
-                                                 R"("list":{"type":"stringList","value":[]}})"));
+        ASSERT_TRUE(test::writeFileBytes(m_path,
+                                         R"({"zero":{"type":"double","value":)" + negative
+                                             + R"(},)"
+                                               R"("day":{"type":"date", "value" : )"
+                                             + negative
+                                             + R"( },)"
+                                               R"("plain":{"type":"double","value":0},)"
+                                               R"("text":{"type":"string","value":"\"-0"},)"
+                                               R"("list":{"type":"stringList","value":[]}})"));
         for (int round = 0; round < 2; ++round) {
             SCOPED_TRACE(round);
             auto store = open();

@@ -85,7 +85,9 @@ TEST(EncodedRecordList, LeavingOutUnencodableRecordsEqualsTheWholeListWithoutThe
     auto expectSame = [&](const char* step) {
         SCOPED_TRACE(step);
         QList<UsageHistoryEntry> encodable = list;
-        encodable.removeIf([](const UsageHistoryEntry& entry) { return std::isnan(entry.recordedAt.timeIntervalSinceReferenceDate()); });
+        encodable.removeIf([](const UsageHistoryEntry& entry) {
+            return std::isnan(entry.recordedAt.timeIntervalSinceReferenceDate());
+        });
         EXPECT_EQ(form.encode(list, Form::Unencodable::skip), wholeList(encodable));
     };
     list.prepend(broken(100));
