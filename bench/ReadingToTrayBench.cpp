@@ -6,21 +6,15 @@
 // fastest and the median reading ("minMs", "medianMs"), and the work that follows the picture in
 // the same burst ("afterIconMs").
 
-#include "FullHistories.h"
+#include "ObservedViewModel.h"
 #include "app/ui/MenuBarPalette.h"
 #include "app/shell/StatusItemController.h"
-#include "app/syncui/MacSyncCoordinator.h"
-#include "app/syncui/MacSyncDeviceStorage.h"
-#include "app/viewmodel/AppViewModel.h"
-#include "app/viewmodel/AppViewModelDependencies.h"
 #include "app/window/ContentView.h"
 #include "app/window/MainPanel.h"
 #include "core/foundation/InMemorySettingsStore.h"
-#include "core/foundation/Sleeper.h"
 #include "support/BenchmarkMain.h"
 
 #include <QApplication>
-#include <QCoroTask>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -58,19 +52,7 @@ private:
     bool m_visible = true;
 };
 
-class NoDevice final : public MacSyncDeviceStorage {
-public:
-    QCoro::Task<std::optional<RegisteredSyncDevice>> load(CancelToken) override { co_return std::nullopt; }
-    void save(const RegisteredSyncDevice&) override {}
-    void remove() override {}
-};
-
-class NoSleep final : public Sleeper {
-public:
-    QCoro::Task<> sleep(double, CancelToken) override { co_return; }
-};
-
-QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync)
+QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync, PopoverPage page)
 {
     ContentEnvironment environment;
     environment.viewModel = &viewModel;
@@ -79,28 +61,16 @@ QWidget* mainWindowContent(AppViewModel& viewModel, MacSyncCoordinator& sync)
     pages.main = [](const ContentEnvironment& environment, Binding<PopoverPage> page) {
         return new MainPanel(environment, std::move(page));
     };
-    return new ContentView(std::move(environment), std::move(pages), PopoverPage::main);
+    return new ContentView(std::move(environment), std::move(pages), page);
 }
 
 void readingToTrayPicture(benchmark::State& state)
 {
     const bool windowOpen = state.range(0) == 1;
-    auto now = std::make_shared<Date>(Date::fromUnixSeconds(1'772'323'200));
-    const Clock clock = [now] { return *now; };
-    auto defaults = std::make_shared<InMemorySettingsStore>();
-    AppViewModelDependencies dependencies;
-    dependencies.defaults = defaults;
-    dependencies.automaticallyStartServices = false;
-    dependencies.now = clock;
-    dependencies.log = [](const QString&) {};
-    AppViewModel viewModel(dependencies);
-    viewModel.mutableState().settings.codexEnabled = true;
-    fillHistories(viewModel, *now, sampleSpacing);
-
-    MacSyncCoordinator sync(defaults, std::make_shared<NoDevice>(), QStringLiteral("Studio"), clock,
-                            std::make_shared<NoSleep>(), [](const QUuid&, const QString&) { return nullptr; });
-    sync.observe<AppViewModel>(&viewModel,
-                               [](const AppViewModel& model) { return MacSyncDisplayInput::capture(model); });
+    ObservedViewModel observed(std::make_shared<InMemorySettingsStore>(), sampleSpacing);
+    const std::shared_ptr<Date> now = observed.now;
+    AppViewModel& viewModel = observed.viewModel;
+    MacSyncCoordinator& sync = observed.sync;
     auto tray = std::make_unique<TimedTray>();
     TimedTray& timed = *tray;
     StatusItemController controller(
@@ -108,7 +78,7 @@ void readingToTrayPicture(benchmark::State& state)
                     .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
                                             .devicePixelRatio = [] { return 1.0; }},
                     .popoverContent = {},
-                    .mainWindowContent = [&viewModel, &sync] { return mainWindowContent(viewModel, sync); },
+                    .mainWindowContent = [&](PopoverPage page) { return mainWindowContent(viewModel, sync, page); },
                     .log = [](const QString&) {}});
     if (windowOpen)
         controller.showMainWindow(QStringLiteral("bench"));

@@ -239,6 +239,11 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
 
     QObject::connect(m_session.get(), &LogindSession::becameActive, m_delegate.get(),
                      &AppLifecycleDelegate::sessionDidBecomeActive, Qt::QueuedConnection);
+    // Storage that failed may be back (a remounted home, an unlocked volume): settings a failed
+    // write left out are written again rather than waiting out the back-off.
+    const auto retryUnsavedSettings = [defaults = m_defaults] { defaults->retryUnsaved(); };
+    QObject::connect(m_session.get(), &LogindSession::becameActive, m_session.get(), retryUnsavedSettings);
+    QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, m_logind.get(), retryUnsavedSettings);
     QObject::connect(m_singleInstance.get(), &SingleInstance::activateRequested, m_delegate.get(), [this] {
         const QWidget* window = m_statusItemController->mainWindow();
         m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());
@@ -363,7 +368,7 @@ int VantorelApp::exec()
     // has been reaped: let them unwind and free their frames before the process ends.
     if (const int remaining = unwindSuspendedTasks(maximumUnwindTime); remaining > 0)
         AppDiagnostics::log(QStringLiteral("app.unwind remaining=") + QString::number(remaining));
-    m_defaults->flush();
+    m_defaults->flushAtQuit();
     AppDiagnostics::flush();
     return exitCode;
 }

@@ -114,6 +114,7 @@ void repairInterruptedDelivery(NotificationHistoryEntry& entry)
 
 StoredState::StoredState(AppViewModel& viewModel)
     : m_viewModel(viewModel)
+    , m_usageHistoryText(std::make_shared<UsageHistoryText>())
 {
     watchWriteFailures();
 }
@@ -541,8 +542,15 @@ void StoredState::persistUsageHistory()
 void StoredState::storeUsageHistory(bool alreadyStored)
 {
     defaults().setEncodedData(
-        Keys::usageHistory, [history = m_viewModel.state().usageHistory] { return usageHistoryStoreText(history); },
+        Keys::usageHistory,
+        [text = m_usageHistoryText, history = m_viewModel.state().usageHistory] { return text->encode(history); },
         alreadyStored);
+}
+
+QByteArray StoredState::UsageHistoryText::encode(const QList<UsageHistoryEntry>& history)
+{
+    std::lock_guard lock(m_mutex);
+    return m_form.encode(history, EncodedRecordList<UsageHistoryEntry>::Unencodable::skip);
 }
 
 void StoredState::persistNotificationHistory()

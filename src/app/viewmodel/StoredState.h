@@ -17,6 +17,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace vantorel {
@@ -104,10 +105,15 @@ public:
     static QCoro::Task<> refreshKeychainSavedState(QPointer<AppViewModel> viewModel);
 
     void persistUsageHistory();
-    // The usage history's stored text, written sample by sample so that no tree of the whole list
-    // is built (it runs on the settings store's writer thread). A sample that cannot be encoded (a
-    // number that is not finite) is left out rather than failing the whole settings file.
+    // The usage history's stored text encoded afresh, written sample by sample so that no tree of
+    // the whole list is built. A sample that cannot be encoded (a number that is not finite) is
+    // left out rather than failing the whole settings file. The text stored is made incrementally
+    // and equals this.
     static QByteArray usageHistoryStoreText(const QList<UsageHistoryEntry>& history);
+    // The usage history's text as the settings store makes it for each file write, on its writer
+    // thread: kept from the last write, so that each write encodes only the samples added since.
+    // Any thread.
+    class UsageHistoryText;
     void persistNotificationHistory();
     void persistPendingDiscordResetNotifications();
     // Writes a Discord outcome into the history record whose id is the item's generation.
@@ -144,6 +150,17 @@ private:
     bool m_usageHistoryPending = false;
     std::future<QList<UsageHistoryEntry>> m_decodedUsageHistory;
     QList<std::pair<QPointer<QObject>, std::function<void()>>> m_usageHistoryWaiters;
+    std::shared_ptr<UsageHistoryText> m_usageHistoryText;
+};
+
+class StoredState::UsageHistoryText
+{
+public:
+    QByteArray encode(const QList<UsageHistoryEntry>& history);
+
+private:
+    std::mutex m_mutex;
+    EncodedRecordList<UsageHistoryEntry> m_form;
 };
 
 } // namespace vantorel

@@ -2,6 +2,7 @@
 
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/ThreadPriority.h"
+#include "core/foundation/OneShotTimer.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -316,6 +318,56 @@ std::optional<QByteArray> liftedData(const Json& entry, const LiftedLiterals& li
     return decodeWholeBase64(*literal);
 }
 
+// A double or date whose value parsed as the integer 0: the text may have spelled it "-0", which
+// the parser reads without its sign.
+bool zeroReadAsInteger(const Json& entry)
+{
+    const Json* value = json::member(entry, valueKey);
+    const auto type = json::string(entry, typeKey);
+    return value && (value->is_number_integer() || value->is_number_unsigned()) && value->get<std::int64_t>() == 0
+        && (type == u"double" || type == u"date");
+}
+
+// Whether the value of the top-level key `key` in the JSON object `text` holds a number spelled
+// "-0" (the last such key, as the parser keeps the last of repeated keys). Only called for the rare
+// entry zeroReadAsInteger finds, so a plain walk over the text is quick enough.
+bool holdsNegativeZero(const QByteArray& text, const std::string& key)
+{
+    int depth = 0;
+    bool inKey = false;
+    bool found = false;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = text.at(i);
+        if (c == '"') {
+            const qsizetype begin = i + 1;
+            for (++i; i < size && text.at(i) != '"'; ++i) {
+                if (text.at(i) == '\\')
+                    ++i;
+            }
+            qsizetype next = i + 1;
+            while (next < size && std::isspace(static_cast<unsigned char>(text.at(next))))
+                ++next;
+            if (depth == 1 && next < size && text.at(next) == ':') {
+                const QByteArray literal = text.mid(begin - 1, i - begin + 2);
+                const auto decoded = json::parse(literal);
+                inKey = decoded && decoded->is_string() && decoded->get_ref<const std::string&>() == key;
+                if (inKey)
+                    found = false;
+            }
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (inKey && c == '-' && i + 1 < size && text.at(i + 1) == '0') {
+            const char after = i + 2 < size ? text.at(i + 2) : ' ';
+            found = found
+                || !(std::isdigit(static_cast<unsigned char>(after)) || after == '.' || after == 'e' || after == 'E');
+        }
+    }
+    return found;
+}
+
 // "20260301T081500Z": the ISO text without separators, safe in a file name.
 QString fileNameStamp(Date date)
 {
@@ -409,22 +461,76 @@ qsizetype entryIndex(const QList<JsonFileSettingsStore::Entry>& entries, const Q
     return -1;
 }
 
-// The whole file's bytes, built on the writer thread.
-QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
+constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two Base64 characters of each 12 bits: half the lookups of one character at a time.
+constexpr auto base64Pairs = [] {
+    std::array<std::array<char, 2>, 4096> pairs{};
+    for (std::size_t bits = 0; bits < pairs.size(); ++bits)
+        pairs[bits] = {base64Alphabet[bits >> 6], base64Alphabet[bits & 63]};
+    return pairs;
+}();
+
+// Appends the padded standard Base64 of `data` (as QByteArray::toBase64 gives it) straight into
+// `out`, which should have the room reserved: the histories run to hundreds of kilobytes a write.
+void appendBase64(QByteArray& out, QByteArrayView data)
 {
-    Json document = Json::object();
-    auto& members = document.get_ref<Json::object_t&>();
-    members.reserve(static_cast<std::size_t>(entries.size()));
+    const qsizetype start = out.size();
+    out.resize(start + (data.size() + 2) / 3 * 4);
+    char* o = out.data() + start;
+    const auto* in = reinterpret_cast<const unsigned char*>(data.data());
+    const qsizetype whole = data.size() - data.size() % 3;
+    for (qsizetype i = 0; i < whole; i += 3) {
+        const unsigned bits = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
+        std::memcpy(o, base64Pairs[bits >> 12].data(), 2);
+        std::memcpy(o + 2, base64Pairs[bits & 4095].data(), 2);
+        o += 4;
+    }
+    if (const qsizetype left = data.size() - whole; left > 0) {
+        const unsigned bits = unsigned(in[whole]) << 16 | (left == 2 ? unsigned(in[whole + 1]) << 8 : 0u);
+        o[0] = base64Alphabet[bits >> 18];
+        o[1] = base64Alphabet[(bits >> 12) & 63];
+        o[2] = left == 2 ? base64Alphabet[(bits >> 6) & 63] : '=';
+        o[3] = '=';
+    }
+}
+
+// {"type":"data","value":"<Base64>"}, as json::write gives the tagged value: the alphabet holds
+// nothing that the store form escapes.
+void appendDataValue(QByteArray& out, QByteArrayView data)
+{
+    out.append(R"({"type":"data","value":")");
+    appendBase64(out, data);
+    out.append(R"("})");
+}
+
+// The whole file's bytes, built on the writer thread: json::write of the object of every entry,
+// with the data values' Base64 written straight into the text rather than through a tree.
+// `expectedSize` is reserved up front.
+QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries, qsizetype expectedSize)
+{
+    QByteArray bytes;
+    bytes.reserve(expectedSize);
+    bytes.append('{');
     for (const auto& entry : entries) {
-        if (const auto* value = std::get_if<SettingsStore::Value>(&entry.stored)) {
-            members.emplace_back(json::str(entry.key), std::visit(Encoder{}, *value));
-        } else if (const auto* data = std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
-            members.emplace_back(json::str(entry.key), Encoder{}((*data)->encode()));
+        if (bytes.size() > 1)
+            bytes.append(',');
+        bytes.append(json::write(Json(json::str(entry.key)), json::Form::store));
+        bytes.append(':');
+        const auto* value = std::get_if<SettingsStore::Value>(&entry.stored);
+        if (const auto* data = value ? std::get_if<QByteArray>(value) : nullptr) {
+            appendDataValue(bytes, *data);
+        } else if (value) {
+            bytes.append(json::write(std::visit(Encoder{}, *value), json::Form::store));
+        } else if (const auto* encoded =
+                       std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
+            appendDataValue(bytes, (*encoded)->encode());
         } else {
-            members.emplace_back(json::str(entry.key), *std::get<std::shared_ptr<const Json>>(entry.stored));
+            bytes.append(json::write(*std::get<std::shared_ptr<const Json>>(entry.stored), json::Form::store));
         }
     }
-    return json::write(document, json::Form::store);
+    bytes.append('}');
+    return bytes;
 }
 
 } // namespace
@@ -432,10 +538,12 @@ QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries)
 // Serialises and writes the latest handed-over entries on its own thread, one file at a time.
 struct JsonFileSettingsStore::Writer
 {
-    Writer(QString filePath, QObject* context, std::function<void()> failureChanged)
+    // `finished` hears, on the context's thread, of each failed write and of each change of the
+    // failure: (failed, failure changed, the hand-over written).
+    Writer(QString filePath, QObject* context, std::function<void(bool, bool, quint64)> finished)
         : path(std::move(filePath))
         , context(context)
-        , failureChanged(std::move(failureChanged))
+        , finished(std::move(finished))
         , thread([this] { run(); })
     {
     }
@@ -450,11 +558,12 @@ struct JsonFileSettingsStore::Writer
         thread.join();
     }
 
-    void hand(QList<Entry> entries)
+    void hand(QList<Entry> entries, quint64 handOver)
     {
         {
             std::lock_guard lock(mutex);
             pending = std::move(entries);
+            pendingHandOver = handOver;
         }
         wake.notify_all();
     }
@@ -482,6 +591,7 @@ struct JsonFileSettingsStore::Writer
                 return;
             }
             const QList<Entry> entries = std::move(*pending);
+            const quint64 handOver = pendingHandOver;
             pending.reset();
             busy = true;
             lock.unlock();
@@ -499,19 +609,23 @@ struct JsonFileSettingsStore::Writer
             }
             failure = error;
             busy = false;
-            if (changed) {
+            const bool failed = !error.isEmpty();
+            if (failed || changed) {
                 // Told on the GUI thread; the context outlives this thread.
-                QMetaObject::invokeMethod(context, failureChanged, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    context, [this, failed, changed, handOver] { finished(failed, changed, handOver); },
+                    Qt::QueuedConnection);
             }
             idle.notify_all();
         }
     }
 
-    QString write(const QList<Entry>& entries) const
+    QString write(const QList<Entry>& entries)
     {
         QByteArray bytes;
         try {
-            bytes = fileBytes(entries);
+            bytes = fileBytes(entries, lastFileSize + fileSizeSlack);
+            lastFileSize = bytes.size();
         } catch (const JsonEncodeError& error) {
             const QString reason = QString::fromUtf8(error.what());
             AppDiagnostics::log(QStringLiteral("settings.write.failed path=") + path + QStringLiteral(" error=") + reason);
@@ -520,13 +634,19 @@ struct JsonFileSettingsStore::Writer
         return writeFile(path, bytes);
     }
 
+    // Room beyond the last file's size for the next one, which is usually a sample or two longer.
+    static constexpr qsizetype fileSizeSlack = 16 * 1024;
+
     const QString path;
     QObject* const context;
-    const std::function<void()> failureChanged;
+    // Only the writer thread uses it.
+    qsizetype lastFileSize = 0;
+    const std::function<void(bool, bool, quint64)> finished;
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;
     std::optional<QList<Entry>> pending;
+    quint64 pendingHandOver = 0;
     bool busy = false;
     bool stopping = false;
     QString failure;
@@ -558,7 +678,7 @@ bool parseContents(const QByteArray& text, const LiftedLiterals* lifted, JsonFil
         return !lifted;
     }
     // Decoded once here; a decoded value is written back in its own form, so a number keeps its
-    // type even where the file spelled it in a way the writer would not (-0.0).
+    // type even where the file spelled it in a way the writer would not (-0.0, -0).
     contents.entries.reserve(static_cast<qsizetype>(document->size()));
     for (auto it = document->begin(); it != document->end(); ++it) {
         if (lifted) {
@@ -571,6 +691,12 @@ bool parseContents(const QByteArray& text, const LiftedLiterals* lifted, JsonFil
             }
         }
         auto decoded = decodeEntry(it.value());
+        if (decoded && zeroReadAsInteger(it.value()) && holdsNegativeZero(text, it.key())) {
+            if (std::holds_alternative<double>(*decoded))
+                decoded = -0.0;
+            else
+                decoded = Date(-0.0);
+        }
         if (decoded) {
             contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::move(*decoded)});
         } else {
@@ -582,28 +708,37 @@ bool parseContents(const QByteArray& text, const LiftedLiterals* lifted, JsonFil
 
 } // namespace
 
-JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now)
-    : JsonFileSettingsStore(read(filePath), filePath, std::move(now))
+JsonFileSettingsStore::JsonFileSettingsStore(const QString& filePath, std::function<Date()> now,
+                                             std::unique_ptr<OneShotTimer> timer)
+    : JsonFileSettingsStore(read(filePath), filePath, std::move(now), std::move(timer))
 {
 }
 
 JsonFileSettingsStore::JsonFileSettingsStore(std::shared_ptr<Contents> contents, const QString& filePath,
-                                             std::function<Date()> now)
+                                             std::function<Date()> now, std::unique_ptr<OneShotTimer> timer)
     : m_filePath(filePath)
     , m_now(std::move(now))
     , m_context(std::make_unique<QObject>())
+    , m_timer(timer ? std::move(timer) : OneShotTimer::make())
 {
     removeSaveLeftovers();
     if (contents->damage)
         moveAside(*contents->damage);
     else
         m_entries = std::move(contents->entries);
-    m_writer = std::make_unique<Writer>(m_filePath, m_context.get(), [this] { writeFailureChanged(); });
+    m_writer =
+        std::make_unique<Writer>(m_filePath, m_context.get(), [this](bool failed, bool changed, quint64 written) {
+            writeFinished(failed, changed, written);
+        });
 }
 
 JsonFileSettingsStore::~JsonFileSettingsStore()
 {
-    flush();
+    // What a failed write left out was tried again at quit (flushAtQuit); trying once more here
+    // would only log the same failure again.
+    if (m_changed)
+        handOver();
+    m_writer->waitUntilIdle();
 }
 
 bool JsonFileSettingsStore::lastWriteSucceeded() const
@@ -618,8 +753,35 @@ int JsonFileSettingsStore::completedWriteCount() const
 
 void JsonFileSettingsStore::flush()
 {
-    handOverPendingWrite();
+    if (fileLacksChanges())
+        handOver();
     m_writer->waitUntilIdle();
+}
+
+void JsonFileSettingsStore::flushAtQuit()
+{
+    flush();
+    const QString failure = writeFailure();
+    if (failure.isEmpty())
+        return;
+    AppDiagnostics::log(QStringLiteral("settings.unsavedAtQuit path=") + m_filePath + QStringLiteral(" error=")
+                        + failure);
+    std::fputs(qUtf8Printable(QStringLiteral("vantorel: quitting with settings changes that could not be saved to ")
+                              + m_filePath + QStringLiteral(": ") + failure + QLatin1Char('\n')),
+               stderr);
+}
+
+void JsonFileSettingsStore::retryUnsaved()
+{
+    if (!fileLacksChanges())
+        return;
+    m_retryDelay = {};
+    handOver();
+}
+
+bool JsonFileSettingsStore::fileLacksChanges() const
+{
+    return m_changed || m_latestHandOverFailed;
 }
 
 QString JsonFileSettingsStore::defaultFilePath()
@@ -638,9 +800,19 @@ void JsonFileSettingsStore::setWriteFailureObserver(std::function<void()> observ
     m_writeFailureObserver = std::move(observer);
 }
 
-void JsonFileSettingsStore::writeFailureChanged()
+void JsonFileSettingsStore::writeFinished(bool failed, bool failureChanged, quint64 written)
 {
-    if (m_writeFailureObserver) {
+    // A write of an older hand-over says nothing about what the file lacks: a newer one is coming.
+    const bool latest = written == m_handOvers;
+    m_latestHandOverFailed = failed && latest;
+    if (m_latestHandOverFailed && !m_changed) {
+        // A change waiting for its write retries sooner; otherwise the back-off doubles.
+        m_retryDelay = m_retryDelay.count() == 0 ? firstRetryDelay : std::min(2 * m_retryDelay, longestRetryDelay);
+        m_timer->start(m_retryDelay, [this] { handOver(); });
+    } else if (!failed && latest) {
+        m_retryDelay = {};
+    }
+    if (failureChanged && m_writeFailureObserver) {
         m_writeFailureObserver();
     }
 }
@@ -790,21 +962,21 @@ void JsonFileSettingsStore::moveAside(const QString& reason)
 
 void JsonFileSettingsStore::scheduleWrite()
 {
-    if (m_writeScheduled) {
+    if (m_changed) {
         return;
     }
-    m_writeScheduled = true;
-    QMetaObject::invokeMethod(m_context.get(), [this] { handOverPendingWrite(); }, Qt::QueuedConnection);
+    m_changed = true;
+    // Replaces a retry still waiting: a change is written again without waiting out the back-off.
+    m_timer->start(writeDelay, [this] { handOver(); });
 }
 
-void JsonFileSettingsStore::handOverPendingWrite()
+void JsonFileSettingsStore::handOver()
 {
-    if (!m_writeScheduled) {
-        return;
-    }
-    m_writeScheduled = false;
+    m_timer->stop();
+    m_changed = false;
+    m_latestHandOverFailed = false;
     // A shared copy: the writer thread serialises it while this thread goes on changing its own.
-    m_writer->hand(m_entries);
+    m_writer->hand(m_entries, ++m_handOvers);
 }
 
 } // namespace vantorel

@@ -10,7 +10,7 @@
 namespace vantorel {
 
 // The store form of a list of records (json::write(toJsonArray(records), store), byte for byte),
-// kept as the last encoded text and where each record's piece ends in it. Encoding a list that
+// kept as the last encoded text and where each record's piece lies in it. Encoding a list that
 // differs from the previous one by a few records encodes only those: a history that gained one
 // sample costs one record's encoding and a copy, not the whole list's. The text kept is the one
 // returned, so a caller that stores it holds it once. Records are matched by equality, found by
@@ -19,27 +19,44 @@ template <typename T>
 class EncodedRecordList
 {
 public:
-    // Throws JsonEncodeError, as json::write does, and then keeps the previous text.
-    QByteArray encode(const QList<T>& records)
+    // What a record that cannot be encoded (a number that is not finite) does.
+    enum class Unencodable {
+        // The encoding throws JsonEncodeError, as json::write does, and keeps the previous text.
+        fail,
+        // The record is left out of the text.
+        skip,
+    };
+
+    QByteArray encode(const QList<T>& records, Unencodable unencodable = Unencodable::fail)
     {
-        QList<qsizetype> ends;
-        ends.reserve(records.size());
+        QList<Piece> pieces;
+        pieces.reserve(records.size());
         QByteArray bytes;
         bytes.reserve(m_bytes.size() + reserveSlack);
         bytes.append('[');
         PreviousRecordFinder<T> previous(m_records, records.isEmpty() ? nullptr : &records.first());
         for (const T& record : records) {
             const qsizetype found = previous.find(record);
-            if (bytes.size() > 1) {
+            QByteArray fresh;
+            QByteArrayView piece;
+            if (found >= 0) {
+                piece = QByteArrayView(m_bytes).sliced(m_pieces.at(found).begin, m_pieces.at(found).length());
+            } else {
+                try {
+                    fresh = json::write(toJson(record), json::Form::store);
+                } catch (const JsonEncodeError&) {
+                    if (unencodable == Unencodable::fail)
+                        throw;
+                }
+                piece = fresh;
+            }
+            // A record left out has an empty piece: no record encodes as nothing.
+            if (!piece.isEmpty() && bytes.size() > 1) {
                 bytes.append(',');
             }
-            if (found >= 0) {
-                const qsizetype begin = found == 0 ? 1 : m_ends.at(found - 1) + 1;
-                bytes.append(QByteArrayView(m_bytes).sliced(begin, m_ends.at(found) - begin));
-            } else {
-                bytes.append(json::write(toJson(record), json::Form::store));
-            }
-            ends.append(bytes.size());
+            const qsizetype begin = bytes.size();
+            bytes.append(piece);
+            pieces.append({begin, bytes.size()});
         }
         bytes.append(']');
         // The text is kept (here and by the caller) until the next change: no growth slack.
@@ -47,7 +64,7 @@ public:
             bytes.squeeze();
         }
         m_records = records;
-        m_ends = std::move(ends);
+        m_pieces = std::move(pieces);
         m_bytes = bytes;
         return bytes;
     }
@@ -56,9 +73,16 @@ private:
     // Room for a record or two more than the previous text, the usual change.
     static constexpr qsizetype reserveSlack = 1024;
 
+    struct Piece
+    {
+        qsizetype begin;
+        qsizetype end;
+        qsizetype length() const { return end - begin; }
+    };
+
     QList<T> m_records;
-    // m_bytes is "[" piece ("," piece)* "]"; piece i ends before m_ends[i].
-    QList<qsizetype> m_ends;
+    // m_bytes is "[" piece ("," piece)* "]", record i's piece at m_pieces[i] (empty when left out).
+    QList<Piece> m_pieces;
     QByteArray m_bytes;
 };
 

@@ -67,5 +67,41 @@ TEST(EncodedRecordList, AFailedEncodingKeepsThePreviousPieces)
     EXPECT_EQ(form.encode(list), wholeList(list));
 }
 
+// Left out, a record that cannot be encoded leaves the text the whole list without it would give,
+// wherever it sits and however the list changes around it.
+TEST(EncodedRecordList, LeavingOutUnencodableRecordsEqualsTheWholeListWithoutThem)
+{
+    using Form = EncodedRecordList<UsageHistoryEntry>;
+    Form form;
+    QList<UsageHistoryEntry> list;
+    for (int i = 0; i < 12; ++i) {
+        list.append(sample(i));
+    }
+    auto broken = [](int n) {
+        UsageHistoryEntry entry = sample(n);
+        entry.recordedAt = Date(std::nan(""));
+        return entry;
+    };
+    auto expectSame = [&](const char* step) {
+        SCOPED_TRACE(step);
+        QList<UsageHistoryEntry> encodable = list;
+        encodable.removeIf([](const UsageHistoryEntry& entry) {
+            return std::isnan(entry.recordedAt.timeIntervalSinceReferenceDate());
+        });
+        EXPECT_EQ(form.encode(list, Form::Unencodable::skip), wholeList(encodable));
+    };
+    list.prepend(broken(100));
+    list.insert(5, broken(101));
+    list.append(broken(102));
+    expectSame("first, middle and last left out");
+    list.append(sample(12));
+    expectSame("appended after a left-out record");
+    list.removeFirst();
+    list.removeFirst();
+    expectSame("the front dropped");
+    list = {broken(103)};
+    expectSame("nothing encodable");
+}
+
 } // namespace
 } // namespace vantorel
