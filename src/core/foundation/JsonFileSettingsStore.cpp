@@ -461,7 +461,6 @@ qsizetype entryIndex(const QList<JsonFileSettingsStore::Entry>& entries, const Q
     return -1;
 }
 
-constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // The two Base64 characters of each 12 bits: half the lookups of one character at a time.
 constexpr auto base64Pairs = [] {

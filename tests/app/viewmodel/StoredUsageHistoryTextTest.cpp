@@ -50,7 +50,7 @@ TEST(StoredUsageHistoryText, AppendedTextEqualsTheTextMadeAfreshAfterEveryKindOf
     expectSame("many dropped at once");
     history.removeIf([](const UsageHistoryEntry& entry) { return entry.provider == MonitoredProvider::claude; });
     expectSame("one provider's samples cleared");
-    history[7].weeklyRemainingPercent = 12.5;
+    history[7].weeklyRemainingPercent = CompactPercent::from(12.5);
     expectSame("a sample changed in place");
     history[3].recordedAt = Date(test::nan);
     history.append(storedSample(++n));
