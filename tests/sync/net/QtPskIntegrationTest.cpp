@@ -301,6 +301,9 @@ TEST(QtPskIntegrationTest, AnswerBeyondTheSocketBuffersStillArrivesWholeAfterThe
     sendOn(*loopback.accepted, loopback.server, answer);
     loopback.accepted.reset();
     EXPECT_GE(LingeringSockets::instance().closingCount(), 1) << "the socket could not take it all at once";
+    // The rest is encrypted a piece at a time as the peer reads, from the frame itself, not copied
+    // into one encrypted whole at the close.
+    EXPECT_FALSE(answer.isDetached()) << "the frame was let go before its bytes went out";
     readAll(*client, loopback.client);
     ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.client.ended || loopback.client.readError; }, pskWaitMilliseconds));
     EXPECT_TRUE(loopback.client.received == answer) << loopback.client.received.size();
@@ -517,4 +520,27 @@ TEST(QtPskIntegrationTest, ClosingSocketsGoAtOnceOrAreAbortedAfterTheGrace)
     ASSERT_TRUE(QTest::qWaitFor([&] { return stuck.isNull(); }, pskWaitMilliseconds));
     EXPECT_EQ(lingering.closingCount(), 0);
     qDeleteAll(peers);
+}
+
+TEST(QtPskIntegrationTest, AtMostSoManySocketsCloseAtOnceTheOldestAbortedFirst)
+{
+    LingeringSockets lingering(std::chrono::hours(1), nullptr, 2);
+    const QPointer<QObject> first = new QObject;
+    const QPointer<QObject> second = new QObject;
+    const QPointer<QObject> third = new QObject;
+    lingering.hold(first);
+    lingering.hold(second);
+    lingering.hold(third);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull()) << "the oldest was not aborted";
+    EXPECT_FALSE(second.isNull());
+    EXPECT_EQ(lingering.closingCount(), 2);
+
+    // One that finished on its own leaves room.
+    delete second.data();
+    const QPointer<QObject> fourth = new QObject;
+    lingering.hold(fourth);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(third.isNull());
+    EXPECT_EQ(lingering.closingCount(), 2);
 }
