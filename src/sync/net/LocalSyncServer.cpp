@@ -397,9 +397,9 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
     } catch (...) {
         failure = std::current_exception();
     }
-    // After a failed open or receive the channel is closed already and this send fails at once:
+    // After a failed open or receive the channel is closed already and a send would fail at once:
     // only the refusals the server decides itself reach the peer.
-    if (failure) {
+    if (failure && !channel->isClosed()) {
         try {
             co_await channel->send(SyncMessage::failure(asUsageSyncError(failure)));
         } catch (...) {

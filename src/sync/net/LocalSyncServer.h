@@ -39,7 +39,7 @@ public:
     // takes the place of the oldest, however far its handshake got. Many, so that peers reopening
     // every connection they lose, as fast as the listener takes them, cannot push the paired
     // device's connection out before its handshake ends; few enough for the descriptor limit.
-    static constexpr int maximumUnprovenConnections = 256;
+    static constexpr int maximumUnprovenConnections = 512;
     // How long an accepted connection may take to complete its TLS handshake: a peer without the
     // key must not hold one of the slots for long.
     static constexpr double handshakeTimeoutSeconds = 2.0;

@@ -2,9 +2,8 @@
 
 #include "sync/net/LingeringSockets.h"
 #include "sync/net/OpensslPskContext.h"
+#include "sync/net/SocketWatch.h"
 #include "sync/net/TlsOutbound.h"
-
-#include <QSocketNotifier>
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -64,14 +63,13 @@ public:
         , m_ssl(ssl)
         , m_outbound(std::move(outbound))
         , m_closeNotify(closeNotify)
-        , m_writable(std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Write))
-    {
-        QObject::connect(m_writable.get(), &QSocketNotifier::activated, this, [this] {
+        , m_writable(std::make_unique<SocketWatch>(descriptor, SocketWatch::Kind::write, [this] {
             if (flush(m_ssl, m_descriptor, m_outbound, m_closeNotify) == TlsOutbound::Result::wouldBlock)
                 return;
             m_writable->setEnabled(false);
             deleteLater();
-        });
+        }))
+    {
     }
 
     ~PendingFlush() override
@@ -96,7 +94,7 @@ private:
     SSL* m_ssl;
     TlsOutbound m_outbound;
     bool m_closeNotify;
-    std::unique_ptr<QSocketNotifier> m_writable;
+    std::unique_ptr<SocketWatch> m_writable;
 };
 
 } // namespace
@@ -124,8 +122,7 @@ void OpensslPskConnection::start()
     if (m_started || m_callbacks.isCancelled())
         return;
     m_started = true;
-    m_readable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
-    QObject::connect(m_readable.get(), &QSocketNotifier::activated, m_callbacks.context(), [this] { onReadable(); });
+    m_readable = std::make_unique<SocketWatch>(m_descriptor, SocketWatch::Kind::read, [this] { onReadable(); });
     // A peer that has spoken already shows its handshake at once, so it is not taken for an idle one.
     pollfd peer{m_descriptor, POLLIN, 0};
     if (::poll(&peer, 1, 0) > 0)
@@ -280,11 +277,8 @@ void OpensslPskConnection::flushOut()
     const TlsOutbound::Result result = m_outbound.flush(m_ssl, m_descriptor);
     if (result == TlsOutbound::Result::wouldBlock) {
         // Made only now: most answers fit the socket's buffer at once.
-        if (!m_writable) {
-            m_writable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Write);
-            QObject::connect(m_writable.get(), &QSocketNotifier::activated, m_callbacks.context(),
-                             [this] { flushOut(); });
-        }
+        if (!m_writable)
+            m_writable = std::make_unique<SocketWatch>(m_descriptor, SocketWatch::Kind::write, [this] { flushOut(); });
         m_writable->setEnabled(true);
         return;
     }

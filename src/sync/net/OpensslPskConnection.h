@@ -10,13 +10,13 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 typedef struct ssl_st SSL;
 typedef struct bio_st BIO;
 
 namespace vantorel {
 
 class OpensslPskContext;
+class SocketWatch;
 
 // The server side of a sync connection on an accepted descriptor, with TLS run by OpenSSL on the
 // listener's shared context: a connection costs no TLS set-up of its own. Encrypted bytes pass
@@ -63,9 +63,8 @@ private:
     BIO* m_incoming = nullptr;
     // What send() queued and the socket has not taken yet.
     TlsOutbound m_outbound;
-    std::unique_ptr<QSocketNotifier> m_readable;
-    std::unique_ptr<QSocketNotifier> m_writable;
-    // Also the receiver of the notifiers' signals.
+    std::unique_ptr<SocketWatch> m_readable;
+    std::unique_ptr<SocketWatch> m_writable;
     PskCallbacks m_callbacks;
     bool m_started = false;
     bool m_ready = false;

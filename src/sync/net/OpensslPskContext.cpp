@@ -68,6 +68,8 @@ OpensslPskContext::OpensslPskContext(PskParameters parameters)
     // No resumption: every connection proves the key afresh.
     SSL_CTX_set_options(context, SSL_OP_NO_TICKET | SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION);
     SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_OFF);
+    // A peer that stalls mid-handshake keeps no record buffers while it waits.
+    SSL_CTX_set_mode(context, SSL_MODE_RELEASE_BUFFERS);
     SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_app_data(context, this);
     SSL_CTX_set_msg_callback(context, noteIdentityLength);

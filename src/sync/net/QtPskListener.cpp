@@ -24,12 +24,13 @@ namespace {
 constexpr int acceptPauseMilliseconds = 1000;
 
 // A reconnect flood must not take the event loop: at most this many connections of peers that
-// have not proven the key are taken per window (2,000 a second), the rest wait in the kernel's
-// queue. Fast enough that a paired device's connection queued behind a thousand peers that reopen
-// every connection the server drops is taken well within a second. Each finished handshake lets
-// one more in, so paired devices are not held to that rate.
-constexpr int acceptsPerWindow = 16;
-constexpr int acceptWindowMilliseconds = 8;
+// have not proven the key are taken per window (1,000 a second, each costing the main thread up to
+// a tenth of a millisecond when it begins a handshake), the rest wait in the kernel's queue. With
+// the server holding 512 of them, a paired device's connection queued behind a thousand peers that
+// reopen every connection the server drops is still taken within a second. Each finished handshake
+// lets one more in, so paired devices are not held to that rate.
+constexpr int acceptsPerWindow = 10;
+constexpr int acceptWindowMilliseconds = 10;
 constexpr int maximumAcceptCredit = acceptsPerWindow;
 // Deep enough that a flood of peers reopening their connections cannot overflow it (the kernel
 // caps it at net.core.somaxconn): a full queue drops the next connection attempt, and its retry
