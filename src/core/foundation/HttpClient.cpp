@@ -54,13 +54,23 @@ int defaultPort(const QUrl& url)
     return url.scheme() == QLatin1String("https") ? 443 : 80;
 }
 
+// Scheme, host and port alike (QUrl keeps scheme and host in lower case).
+bool isSameOrigin(const QUrl& a, const QUrl& b)
+{
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port(defaultPort(a)) == b.port(defaultPort(b));
+}
+
+// Fields that vouch for the caller, or name the host, at the origin the caller chose.
+constexpr const char* originBoundFields[] = {"Authorization", "Proxy-Authorization", "Cookie", "Host"};
+
 // The request as it goes on the wire: one field per name (repeated values joined), the body's
 // length, and a connection that ends with the answer.
 QByteArray requestBytes(const QUrl& url, const QByteArray& method, const HttpHeaders& headers, const QByteArray& body)
 {
     QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
-    if (target.isEmpty())
-        target = "/";
+    // An empty path, with or without a query, is the root: "GET ?x=1" is no request line.
+    if (!target.startsWith('/'))
+        target.prepend('/');
     QByteArray bytes = method + ' ' + target + " HTTP/1.1\r\n";
     const auto addField = [&bytes](const QByteArray& name, const QByteArray& value) {
         bytes += name + ": " + value + "\r\n";
@@ -368,6 +378,13 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancelToken toke
             body.clear();
             headers.remove("Content-Type");
             headers.remove("Content-Length");
+        }
+        // Another origin gets neither the caller's credentials nor a body meant for the first.
+        if (!isSameOrigin(url, next)) {
+            if (!body.isEmpty())
+                throw HttpError(HttpError::Kind::other, QStringLiteral("A redirect would send the body to another origin"));
+            for (const char* name : originBoundFields)
+                headers.remove(name);
         }
         url = next;
     }

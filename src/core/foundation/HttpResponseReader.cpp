@@ -63,9 +63,18 @@ std::optional<qint64> hexadecimal(QByteArrayView text)
     return value;
 }
 
-QByteArray lowerTrimmed(QByteArray text)
+// The codings fields of one name list, lower case, in order; "identity" is no coding at all, and
+// some servers still name it.
+QList<QByteArray> codingsIn(const QList<QByteArray>& fields)
 {
-    return text.trimmed().toLower();
+    QList<QByteArray> codings;
+    for (const QByteArray& field : fields) {
+        for (const QByteArray& coding : field.split(',')) {
+            if (QByteArray name = coding.trimmed().toLower(); !name.isEmpty() && name != "identity")
+                codings.append(std::move(name));
+        }
+    }
+    return codings;
 }
 
 } // namespace
@@ -258,31 +267,26 @@ bool HttpResponseReader::beginBody()
         fail(State::invalid, QStringLiteral("The server switched protocols unasked"));
         return false;
     }
-    // Nothing here asks for a compressed body, so none can be read as it is.
-    for (const QByteArray& coding : m_headers.values("Content-Encoding")) {
-        const QByteArray name = lowerTrimmed(coding);
-        if (!name.isEmpty() && name != "identity") {
-            fail(State::invalid, QStringLiteral("The body has a content coding that was not asked for"));
-            return false;
-        }
+    // Nothing here asks for a compressed body and the reader undoes no coding but the chunked
+    // framing: a body in any other coding, whichever field names it, would reach the caller as
+    // bytes it cannot read.
+    if (!codingsIn(m_headers.values("Content-Encoding")).isEmpty()) {
+        fail(State::invalid, QStringLiteral("The body has a content coding that was not asked for"));
+        return false;
+    }
+    const QList<QByteArray> transferCodings = codingsIn(m_headers.values("Transfer-Encoding"));
+    if (!transferCodings.isEmpty() && transferCodings != QList<QByteArray>{"chunked"}) {
+        fail(State::invalid, QStringLiteral("The body has a transfer coding that was not asked for"));
+        return false;
     }
     if (m_headRequest || m_statusCode == 204 || m_statusCode == 304) {
         m_phase = Phase::done;
         m_state = State::complete;
         return false;
     }
-    QList<QByteArray> transferCodings;
-    for (const QByteArray& field : m_headers.values("Transfer-Encoding")) {
-        for (const QByteArray& coding : field.split(',')) {
-            // "identity" is no coding at all; some servers still name it.
-            if (QByteArray name = lowerTrimmed(coding); !name.isEmpty() && name != "identity")
-                transferCodings.append(std::move(name));
-        }
-    }
     if (!transferCodings.isEmpty()) {
-        // Only a final "chunked" frames the body; any other coding runs until the close.
-        m_framing = transferCodings.last() == "chunked" ? Framing::chunked : Framing::untilClose;
-        m_phase = m_framing == Framing::chunked ? Phase::chunkSize : Phase::body;
+        m_framing = Framing::chunked;
+        m_phase = Phase::chunkSize;
         m_headBytes = 0;
         m_headLines = 0;
         return true;

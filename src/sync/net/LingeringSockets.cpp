@@ -9,9 +9,10 @@
 
 namespace vantorel {
 
-LingeringSockets::LingeringSockets(std::chrono::milliseconds grace, QObject* parent)
+LingeringSockets::LingeringSockets(std::chrono::milliseconds grace, QObject* parent, int capacity)
     : QObject(parent)
     , m_grace(grace)
+    , m_capacity(capacity)
 {
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, this, [this] { reap(); });
@@ -41,6 +42,12 @@ void LingeringSockets::close(QAbstractSocket* socket)
 void LingeringSockets::hold(QObject* closing)
 {
     closing->setParent(this);
+    if (m_entries.size() >= size_t(m_capacity)) {
+        // Entries of objects that finished on their own count for nothing.
+        std::erase_if(m_entries, [](const Entry& entry) { return entry.closing.isNull(); });
+        while (m_entries.size() >= size_t(m_capacity))
+            abortFront();
+    }
     m_entries.push_back(Entry{closing, QDeadlineTimer(m_grace)});
     if (!m_timer.isActive())
         armForFront();
@@ -55,15 +62,19 @@ int LingeringSockets::closingCount() const
 void LingeringSockets::reap()
 {
     // Entries of sockets that closed on their own are dropped on the way.
-    while (!m_entries.empty() && (m_entries.front().closing.isNull() || m_entries.front().deadline.hasExpired())) {
-        if (QObject* closing = m_entries.front().closing) {
-            if (auto* socket = qobject_cast<QAbstractSocket*>(closing))
-                socket->abort();
-            closing->deleteLater();
-        }
-        m_entries.pop_front();
-    }
+    while (!m_entries.empty() && (m_entries.front().closing.isNull() || m_entries.front().deadline.hasExpired()))
+        abortFront();
     armForFront();
+}
+
+void LingeringSockets::abortFront()
+{
+    if (QObject* closing = m_entries.front().closing) {
+        if (auto* socket = qobject_cast<QAbstractSocket*>(closing))
+            socket->abort();
+        closing->deleteLater();
+    }
+    m_entries.pop_front();
 }
 
 void LingeringSockets::armForFront()

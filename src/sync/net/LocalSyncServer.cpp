@@ -127,7 +127,7 @@ bool LocalSyncServer::stopQuietly()
     cancelPairing();
     if (!self || m_generation != generation)
         return false;
-    m_awaitingRequest.clear();
+    m_unproven.clear();
     m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
@@ -139,7 +139,7 @@ void LocalSyncServer::cancelPairing()
     m_pending.reset();
     endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
-        m_awaitingRequest.removeOne(id);
+        m_unproven.removeOne(id);
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     }
@@ -349,35 +349,34 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
     // A refused connection is dropped unstarted: it closes before any TLS byte is sent.
     if (!isCurrentListener(serial, isPairing))
         return;
-    // Connections that say nothing must not lock the paired device out: the newcomer takes the
-    // place of the oldest of them.
-    if (m_channels.size() - m_answering.size() >= maximumConnections && !evictIdleConnection())
-        return;
+    // Only a peer that proved the key holds a slot against a newcomer: a flood of peers that
+    // connect, or even begin a handshake, and stall must not lock the paired device out.
+    if (m_unproven.size() >= maximumUnprovenConnections)
+        dropConnection(m_unproven.front());
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
     m_channels.insert(channel->id(), channel);
-    m_awaitingRequest.append(channel->id());
+    m_unproven.append(channel->id());
     if (isPairing)
         m_pairingChannels.insert(channel->id());
     serve(QPointer<LocalSyncServer>(this), channel, isPairing);
 }
 
-bool LocalSyncServer::evictIdleConnection()
+void LocalSyncServer::dropConnection(const QUuid& channelID)
 {
-    // A peer that has not even begun its handshake goes first: otherwise one that reopens each
-    // connection it loses pushes out, one by one, the paired device's connection mid-handshake.
-    const auto silent = std::find_if(m_awaitingRequest.cbegin(), m_awaitingRequest.cend(), [this](const QUuid& id) {
-        const auto channel = m_channels.value(id);
-        return channel && !channel->isHandshaking();
-    });
-    const QUuid id = silent != m_awaitingRequest.cend() ? *silent : m_awaitingRequest.value(0);
-    m_awaitingRequest.removeOne(id);
-    // Taken out at once so its slot is free now; its serving task ends on its own.
-    const auto channel = m_channels.take(id);
-    if (!channel)
-        return !m_awaitingRequest.isEmpty() && evictIdleConnection();
-    m_pairingChannels.remove(id);
-    channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
-    return true;
+    m_unproven.removeOne(channelID);
+    m_pairingChannels.remove(channelID);
+    if (const auto channel = m_channels.take(channelID))
+        channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
+}
+
+bool LocalSyncServer::admitProven(const QUuid& channelID)
+{
+    m_unproven.removeOne(channelID);
+    if (m_channels.size() - m_unproven.size() - m_answering.size() <= maximumConnections)
+        return true;
+    // Beyond the slots: closed before anything is sent, as a connection refused at once would be.
+    dropConnection(channelID);
+    return false;
 }
 
 QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shared_ptr<SyncChannel> channel,
@@ -386,10 +385,11 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
     std::exception_ptr failure;
     try {
         co_await channel->open({}, handshakeTimeoutSeconds);
+        if (!server || !server->admitProven(channel->id()))
+            throw UsageSyncError(UsageSyncError::Code::cancelled);
         const SyncMessage request = co_await channel->receive(requestTimeoutSeconds);
         if (!server)
             throw UsageSyncError(UsageSyncError::Code::cancelled);
-        server->m_awaitingRequest.removeOne(channel->id());
         if (isPairing) {
             co_await answerPairing(server, request, channel);
         } else {
@@ -399,9 +399,9 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
     } catch (...) {
         failure = std::current_exception();
     }
-    // After a failed open or receive the channel is closed already and this send fails at once:
+    // After a failed open or receive the channel is closed already and a send would fail at once:
     // only the refusals the server decides itself reach the peer.
-    if (failure) {
+    if (failure && !channel->isClosed()) {
         try {
             co_await channel->send(SyncMessage::failure(asUsageSyncError(failure)));
         } catch (...) {
@@ -443,7 +443,7 @@ PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
 
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
-    m_awaitingRequest.removeOne(channelID);
+    m_unproven.removeOne(channelID);
     m_answering.remove(channelID);
     m_channels.remove(channelID);
     m_pairingChannels.remove(channelID);

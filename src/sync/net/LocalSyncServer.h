@@ -33,7 +33,13 @@ struct SyncMessage;
 class LocalSyncServer final : public QObject, public MacSyncServing
 {
 public:
+    // Connections of peers that proved the key, held at once (reads being answered not counted).
     static constexpr int maximumConnections = 8;
+    // Connections whose peer has not proven the key yet, held at once; a newcomer beyond them
+    // takes the place of the oldest, however far its handshake got. Many, so that peers reopening
+    // every connection they lose, as fast as the listener takes them, cannot push the paired
+    // device's connection out before its handshake ends; few enough for the descriptor limit.
+    static constexpr int maximumUnprovenConnections = 512;
     // How long an accepted connection may take to complete its TLS handshake: a peer without the
     // key must not hold one of the slots for long.
     static constexpr double handshakeTimeoutSeconds = 2.0;
@@ -102,9 +108,10 @@ private:
     // The frame answering a read of the stored snapshot, encoded on a worker thread once per
     // stored snapshot and shared by every read.
     PendingCompletion<QByteArray> snapshotFrame();
-    // Closes the oldest connection that has not sent its request yet, preferring one whose peer
-    // has not begun its handshake, to make room for a new one; false when every connection has.
-    bool evictIdleConnection();
+    // A connection's peer proved the key: whether it may hold one of the maximumConnections slots.
+    bool admitProven(const QUuid& channelID);
+    // Closes a connection at once and frees its place; its serving task ends on its own.
+    void dropConnection(const QUuid& channelID);
     static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
                                        std::shared_ptr<SyncChannel> channel);
     static QCoro::Task<> expire(QPointer<LocalSyncServer> server, Sleeper& sleeper, CancelToken token);
@@ -150,8 +157,8 @@ private:
     // Every connection from hand-over until its serving task ends; at most maximumConnections.
     QHash<QUuid, std::shared_ptr<SyncChannel>> m_channels;
     QSet<QUuid> m_pairingChannels;
-    // The ids of those channels that have not sent a complete request yet, oldest first.
-    QList<QUuid> m_awaitingRequest;
+    // The ids of those channels whose peer has not proven the key yet, oldest first.
+    QList<QUuid> m_unproven;
     // The ids of those channels whose read is being answered: they hold no slot, since the peer
     // may open its next connection before their serving task has ended.
     QSet<QUuid> m_answering;

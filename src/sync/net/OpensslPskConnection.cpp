@@ -2,8 +2,8 @@
 
 #include "sync/net/LingeringSockets.h"
 #include "sync/net/OpensslPskContext.h"
-
-#include <QSocketNotifier>
+#include "sync/net/SocketWatch.h"
+#include "sync/net/TlsOutbound.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -52,48 +52,49 @@ NetworkError posixError(int code)
     return NetworkError::posix(code, QString::fromLocal8Bit(std::strerror(code)));
 }
 
-// The last encrypted bytes of a cancelled connection that the socket could not take at once. They
-// go out as the peer makes room, then the descriptor closes; LingeringSockets deletes the object,
-// and so aborts, after the grace.
+// What a cancelled connection still owes its peer when the socket cannot take it at once: it goes
+// out as the peer makes room, encrypted a piece at a time as the live connection would, then the
+// descriptor closes. LingeringSockets deletes the object, and so aborts, after the grace.
 class PendingFlush final : public QObject
 {
 public:
-    PendingFlush(int descriptor, QByteArray rest)
+    PendingFlush(int descriptor, SSL* ssl, TlsOutbound outbound, bool closeNotify)
         : m_descriptor(descriptor)
-        , m_rest(std::move(rest))
-        , m_writable(std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Write))
+        , m_ssl(ssl)
+        , m_outbound(std::move(outbound))
+        , m_closeNotify(closeNotify)
+        , m_writable(std::make_unique<SocketWatch>(descriptor, SocketWatch::Kind::write, [this] {
+            if (flush(m_ssl, m_descriptor, m_outbound, m_closeNotify) == TlsOutbound::Result::wouldBlock)
+                return;
+            m_writable->setEnabled(false);
+            deleteLater();
+        }))
     {
-        QObject::connect(m_writable.get(), &QSocketNotifier::activated, this, [this] { flush(); });
     }
 
     ~PendingFlush() override
     {
         m_writable.reset();
+        SSL_free(m_ssl);
+        ERR_clear_error();
         closeDescriptor(m_descriptor);
     }
 
-private:
-    void flush()
+    // Sends what `outbound` holds, with the close-notify after it when `closeNotify`.
+    static TlsOutbound::Result flush(SSL* ssl, int descriptor, TlsOutbound& outbound, bool closeNotify)
     {
-        while (m_sent < m_rest.size()) {
-            const ssize_t sent = ::send(m_descriptor, m_rest.constData() + m_sent, size_t(m_rest.size() - m_sent),
-                                        MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (sent >= 0) {
-                m_sent += sent;
-                continue;
-            }
-            if (wouldBlock(errno))
-                return;
-            break;
-        }
-        m_writable->setEnabled(false);
-        deleteLater();
+        const TlsOutbound::Result result
+            = closeNotify ? outbound.flushAndCloseNotify(ssl, descriptor) : outbound.flush(ssl, descriptor);
+        ERR_clear_error();
+        return result;
     }
 
+private:
     int m_descriptor;
-    QByteArray m_rest;
-    qsizetype m_sent = 0;
-    std::unique_ptr<QSocketNotifier> m_writable;
+    SSL* m_ssl;
+    TlsOutbound m_outbound;
+    bool m_closeNotify;
+    std::unique_ptr<SocketWatch> m_writable;
 };
 
 } // namespace
@@ -121,8 +122,7 @@ void OpensslPskConnection::start()
     if (m_started || m_callbacks.isCancelled())
         return;
     m_started = true;
-    m_readable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
-    QObject::connect(m_readable.get(), &QSocketNotifier::activated, m_callbacks.context(), [this] { onReadable(); });
+    m_readable = std::make_unique<SocketWatch>(m_descriptor, SocketWatch::Kind::read, [this] { onReadable(); });
     // A peer that has spoken already shows its handshake at once, so it is not taken for an idle one.
     pollfd peer{m_descriptor, POLLIN, 0};
     if (::poll(&peer, 1, 0) > 0)
@@ -134,16 +134,15 @@ void OpensslPskConnection::beginHandshake()
     m_callbacks.report(State::preparing);
     m_ssl = m_context->context() ? SSL_new(m_context->context()) : nullptr;
     m_incoming = BIO_new(BIO_s_mem());
-    m_outgoing = BIO_new(BIO_s_mem());
-    if (!m_ssl || !m_incoming || !m_outgoing) {
+    BIO* outgoing = BIO_new(BIO_s_mem());
+    if (!m_ssl || !m_incoming || !outgoing) {
         SSL_free(std::exchange(m_ssl, nullptr));
-        BIO_free(m_incoming);
-        BIO_free(m_outgoing);
-        m_incoming = m_outgoing = nullptr;
+        BIO_free(std::exchange(m_incoming, nullptr));
+        BIO_free(outgoing);
         fail(tlsError(QAbstractSocket::SslInternalError, "the TLS context could not be set up"));
         return;
     }
-    SSL_set_bio(m_ssl, m_incoming, m_outgoing);
+    SSL_set_bio(m_ssl, m_incoming, outgoing);
     SSL_set_accept_state(m_ssl);
 }
 
@@ -266,86 +265,43 @@ void OpensslPskConnection::send(const QByteArray& content, SendCompletion comple
         m_callbacks.refuseSend(std::move(completion), *refusal);
         return;
     }
-    // Implicitly shared: a frame sent to many peers is held once.
-    if (!content.isEmpty())
-        m_plaintext.append(content);
+    m_outbound.queue(content);
     m_callbacks.addSend(std::move(completion));
     flushOut();
 }
 
-bool OpensslPskConnection::encryptNext()
+void OpensslPskConnection::flushOut()
 {
-    if (m_plaintext.isEmpty())
-        return false;
-    // A piece at a time, as the socket takes it: the encrypted copy stays small and its buffer is
-    // reused, where a whole frame at once would cost fresh pages for every connection.
-    const QByteArray& front = m_plaintext.front();
-    const int piece = int(std::min<qsizetype>(front.size() - m_plaintextOffset, socketChunkBytes));
-    ERR_clear_error();
-    if (SSL_write(m_ssl, front.constData() + m_plaintextOffset, piece) != piece) {
-        m_plaintext.clear();
-        m_plaintextOffset = 0;
+    if (m_descriptor < 0 || !m_ssl)
+        return;
+    const TlsOutbound::Result result = m_outbound.flush(m_ssl, m_descriptor);
+    if (result == TlsOutbound::Result::wouldBlock) {
+        // Made only now: most answers fit the socket's buffer at once.
+        if (!m_writable)
+            m_writable = std::make_unique<SocketWatch>(m_descriptor, SocketWatch::Kind::write, [this] { flushOut(); });
+        m_writable->setEnabled(true);
+        return;
+    }
+    if (m_writable)
+        m_writable->setEnabled(false);
+    switch (result) {
+    case TlsOutbound::Result::sent:
+        ERR_clear_error();
+        m_callbacks.completeSends();
+        break;
+    case TlsOutbound::Result::encryptionFailed: {
         const NetworkError error = tlsError(QAbstractSocket::SslInternalError, "the data could not be encrypted");
         if (!m_streamError)
             m_streamError = error;
         m_callbacks.failSends(error);
-        return false;
+        break;
     }
-    m_plaintextOffset += piece;
-    if (m_plaintextOffset == front.size()) {
-        m_plaintext.removeFirst();
-        m_plaintextOffset = 0;
+    case TlsOutbound::Result::socketFailed:
+        socketFailed(m_outbound.errorCode());
+        break;
+    case TlsOutbound::Result::wouldBlock:
+        break;
     }
-    return true;
-}
-
-void OpensslPskConnection::flushOut()
-{
-    if (m_descriptor < 0 || !m_outgoing)
-        return;
-    for (;;) {
-        if (m_outboundSent == m_outbound.size()) {
-            m_outbound.resize(socketChunkBytes);
-            const int taken = BIO_read(m_outgoing, m_outbound.data(), int(m_outbound.size()));
-            m_outbound.resize(std::max(taken, 0));
-            m_outboundSent = 0;
-            if (taken <= 0) {
-                if (encryptNext())
-                    continue;
-                break;
-            }
-        }
-        const ssize_t sent = ::send(m_descriptor, m_outbound.constData() + m_outboundSent,
-                                    size_t(m_outbound.size() - m_outboundSent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent >= 0) {
-            m_outboundSent += sent;
-            continue;
-        }
-        if (wouldBlock(errno)) {
-            // Made only now: most answers fit the socket's buffer at once.
-            if (!m_writable) {
-                m_writable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Write);
-                QObject::connect(m_writable.get(), &QSocketNotifier::activated, m_callbacks.context(),
-                                 [this] { flushOut(); });
-            }
-            m_writable->setEnabled(true);
-            return;
-        }
-        const int code = errno;
-        m_outbound.clear();
-        m_outboundSent = 0;
-        m_plaintext.clear();
-        m_plaintextOffset = 0;
-        (void)BIO_reset(m_outgoing);
-        if (m_writable)
-            m_writable->setEnabled(false);
-        socketFailed(code);
-        return;
-    }
-    ERR_clear_error();
-    if (m_writable)
-        m_writable->setEnabled(false);
-    m_callbacks.completeSends();
 }
 
 void OpensslPskConnection::socketFailed(int code)
@@ -402,39 +358,21 @@ void OpensslPskConnection::release()
     if (m_descriptor < 0)
         return;
     const int descriptor = std::exchange(m_descriptor, -1);
-    QByteArray rest;
-    if (m_ssl) {
-        // Close-notify after whatever was queued, so the peer can tell the end from a cut.
-        if (m_ready && !m_failure) {
-            while (encryptNext()) {
-            }
-            ERR_clear_error();
-            SSL_shutdown(m_ssl);
-            ERR_clear_error();
-        }
-        rest = m_outbound.mid(m_outboundSent);
-        char chunk[4096];
-        for (int taken; (taken = BIO_read(m_outgoing, chunk, sizeof chunk)) > 0;)
-            rest.append(chunk, taken);
-        SSL_free(std::exchange(m_ssl, nullptr));
-        m_incoming = m_outgoing = nullptr;
-        ERR_clear_error();
-    }
-    qsizetype sent = 0;
-    while (sent < rest.size()) {
-        const ssize_t written =
-            ::send(descriptor, rest.constData() + sent, size_t(rest.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            break;
-        sent += written;
-    }
-    if (sent < rest.size() && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        // The answer just written still goes out, without a timer of its own.
-        LingeringSockets::instance().hold(new PendingFlush(descriptor, rest.mid(sent)));
+    SSL* ssl = std::exchange(m_ssl, nullptr);
+    m_incoming = nullptr;
+    if (!ssl) {
+        closeDescriptor(descriptor);
         return;
     }
+    // What was queued, then the close-notify; a failed handshake sends only its alert.
+    const bool closeNotify = m_ready && !m_failure;
+    if (PendingFlush::flush(ssl, descriptor, m_outbound, closeNotify) == TlsOutbound::Result::wouldBlock) {
+        // The answer just written still goes out, without a timer of its own.
+        LingeringSockets::instance().hold(new PendingFlush(descriptor, ssl, std::move(m_outbound), closeNotify));
+        return;
+    }
+    SSL_free(ssl);
+    ERR_clear_error();
     closeDescriptor(descriptor);
 }
 

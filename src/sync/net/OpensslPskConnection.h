@@ -2,6 +2,7 @@
 
 #include "sync/net/PskCallbacks.h"
 #include "sync/net/PskConnection.h"
+#include "sync/net/TlsOutbound.h"
 
 #include <QList>
 #include <QObject>
@@ -9,13 +10,13 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 typedef struct ssl_st SSL;
 typedef struct bio_st BIO;
 
 namespace vantorel {
 
 class OpensslPskContext;
+class SocketWatch;
 
 // The server side of a sync connection on an accepted descriptor, with TLS run by OpenSSL on the
 // listener's shared context: a connection costs no TLS set-up of its own. Encrypted bytes pass
@@ -49,8 +50,6 @@ private:
     void handshake();
     void deliverReceive();
     void flushOut();
-    // Encrypts the next piece of queued plaintext; false when there is none or it failed.
-    bool encryptNext();
     void socketFailed(int code);
     void fail(const NetworkError& error);
     void updateReadInterest();
@@ -60,18 +59,12 @@ private:
     std::function<void()> m_onHandshake;
     int m_descriptor = -1;
     SSL* m_ssl = nullptr;
-    // Owned by m_ssl: what the peer sent, not yet decrypted, and what goes to the peer.
+    // Owned by m_ssl: what the peer sent, not yet decrypted.
     BIO* m_incoming = nullptr;
-    BIO* m_outgoing = nullptr;
-    // What send() queued and the socket has not taken yet, from m_plaintextOffset of the first on.
-    QList<QByteArray> m_plaintext;
-    qsizetype m_plaintextOffset = 0;
-    // Bytes taken from m_outgoing that the socket has not accepted yet, from m_outboundSent on.
-    QByteArray m_outbound;
-    qsizetype m_outboundSent = 0;
-    std::unique_ptr<QSocketNotifier> m_readable;
-    std::unique_ptr<QSocketNotifier> m_writable;
-    // Also the receiver of the notifiers' signals.
+    // What send() queued and the socket has not taken yet.
+    TlsOutbound m_outbound;
+    std::unique_ptr<SocketWatch> m_readable;
+    std::unique_ptr<SocketWatch> m_writable;
     PskCallbacks m_callbacks;
     bool m_started = false;
     bool m_ready = false;

@@ -24,16 +24,18 @@ namespace {
 constexpr int acceptPauseMilliseconds = 1000;
 
 // A reconnect flood must not take the event loop: at most this many connections of peers that
-// have not proven the key are taken per window (about 570 a second), the rest wait in the kernel's
-// queue. Few per window, so a peer's connection is not followed by eight more in one turn that
-// would push it out of the server's slots before its handshake shows. Each finished handshake
+// have not proven the key are taken per window (1,000 a second, each costing the main thread up to
+// a tenth of a millisecond when it begins a handshake), the rest wait in the kernel's queue. With
+// the server holding 512 of them, a paired device's connection queued behind a thousand peers that
+// reopen every connection the server drops is still taken within a second. Each finished handshake
 // lets one more in, so paired devices are not held to that rate.
-constexpr int acceptsPerWindow = 4;
-constexpr int acceptWindowMilliseconds = 7;
+constexpr int acceptsPerWindow = 10;
+constexpr int acceptWindowMilliseconds = 10;
 constexpr int maximumAcceptCredit = acceptsPerWindow;
-// Deep enough that a flood of sockets held open cannot overflow it: a full queue drops the next
-// connection attempt, and its retry comes only a second or more later.
-constexpr int listenBacklog = 512;
+// Deep enough that a flood of peers reopening their connections cannot overflow it (the kernel
+// caps it at net.core.somaxconn): a full queue drops the next connection attempt, and its retry
+// comes only a second or more later.
+constexpr int listenBacklog = 4096;
 
 } // namespace
 
@@ -99,7 +101,7 @@ private:
                 m_pausedForBudget = true;
                 return;
             }
-            const int descriptor = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC);
+            const int descriptor = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (descriptor >= 0) {
                 m_budget.spend();
                 m_owner.accept(descriptor);

@@ -86,8 +86,6 @@ void SyncChannel::handleState(PskConnection::State state, const std::optional<Ne
         close(UsageSyncError(UsageSyncError::Code::cancelled));
         break;
     case PskConnection::State::preparing:
-        m_isHandshaking = true;
-        break;
     case PskConnection::State::setup:
         break;
     }

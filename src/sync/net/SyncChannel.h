@@ -45,8 +45,6 @@ public:
     // A fresh random id, fixed for the channel's life.
     QUuid id() const { return m_id; }
     bool isClosed() const { return m_isClosed; }
-    // Whether the connection's handshake has begun: a peer that has said nothing yet has not.
-    bool isHandshaking() const { return m_isHandshaking; }
 
     // Starts the connection and returns once it is ready (within `timeoutSeconds`). Throws
     // UsageSyncError (cancelled on a closed channel or a second open, the classified network
@@ -106,7 +104,6 @@ private:
     TaskHandle m_timer;
     bool m_isClosed = false;
     bool m_openCalled = false;
-    bool m_isHandshaking = false;
 };
 
 } // namespace vantorel

@@ -490,33 +490,18 @@ TEST_F(HttpClientIntegration, SendsOneRequestThatClosesItsConnection)
     EXPECT_EQ(server.requests().last().headers.value("Content-Length"), QByteArray("0"));
     ASSERT_TRUE(run(client, get("/hook")).response);
     EXPECT_FALSE(server.requests().last().headers.contains("Content-Length"));
-}
 
-TEST_F(HttpClientIntegration, RedirectsNeverLeaveHttpsAndEndAfterSixteenHops)
-{
-    int hops = 0;
-    server.setHandler([this, &hops](const RecordedHttpRequest&) {
-        ++hops;
-        return TestHttpResponse::redirect(url("/again"));
-    });
-    const Outcome loop = run(client, get("/again"));
-    EXPECT_EQ(loop.error, HttpError::Kind::other);
-    EXPECT_EQ(hops, 17);
-
-    // A 303 turns a post into a get without its body.
-    server.respond(QStringLiteral("/posted"), TestHttpResponse::redirect(url("/result"), 303));
-    server.respond(QStringLiteral("/result"), TestHttpResponse::text("done"));
-    const Outcome seeOther = run(client, HttpRequest{url("/posted"), "POST", {{"Content-Type", "application/json"}}, "{}"});
-    ASSERT_TRUE(seeOther.response);
-    EXPECT_EQ(seeOther.response->body, "done");
-    EXPECT_EQ(server.requests(QStringLiteral("/result")).last().method, "GET");
-    EXPECT_TRUE(server.requests(QStringLiteral("/result")).last().body.isEmpty());
+    // A URL with a query but no path asks for the root.
+    ASSERT_TRUE(run(client, HttpRequest{.url = server.url(QStringLiteral("?x=1"))}).response);
+    EXPECT_EQ(server.requests().last().path, QStringLiteral("/"));
+    EXPECT_EQ(server.requests().last().query, QStringLiteral("x=1"));
 }
 
 namespace {
 
 // A TLS server on 127.0.0.1 with a certificate for "localhost" made for the test, answering every
-// request with "secure". Not trusted until trust() adds it to the default configuration.
+// request with "secure" (or what answer() sets). Not trusted until trust() adds it to the default
+// configuration.
 class LocalTlsServer
 {
 public:
@@ -543,10 +528,10 @@ public:
         m_server.setSslConfiguration(configuration);
         QObject::connect(&m_server, &QSslServer::pendingConnectionAvailable, [this] {
             QTcpSocket* peer = m_server.nextPendingConnection();
-            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [this, peer] {
                 if (!peer->readAll().contains("\r\n\r\n"))
                     return;
-                peer->write("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecure");
+                peer->write(m_answer);
                 peer->disconnectFromHost();
             });
         });
@@ -557,6 +542,8 @@ public:
 
     bool isListening() const { return !m_certificate.isNull() && m_server.isListening(); }
     QUrl url(const QString& host) const { return QUrl(QStringLiteral("https://%1:%2/").arg(host).arg(m_server.serverPort())); }
+
+    void answer(QByteArray response) { m_answer = std::move(response); }
 
     void trust()
     {
@@ -569,10 +556,86 @@ private:
     QTemporaryDir m_dir;
     QSslCertificate m_certificate;
     QSslServer m_server;
+    QByteArray m_answer = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecure";
     const QSslConfiguration m_original = QSslConfiguration::defaultConfiguration();
 };
 
 } // namespace
+
+TEST_F(HttpClientIntegration, RedirectsNeverLeaveHttpsAndEndAfterSixteenHops)
+{
+    int hops = 0;
+    server.setHandler([this, &hops](const RecordedHttpRequest&) {
+        ++hops;
+        return TestHttpResponse::redirect(url("/again"));
+    });
+    const Outcome loop = run(client, get("/again"));
+    EXPECT_EQ(loop.error, HttpError::Kind::other);
+    EXPECT_EQ(hops, 17);
+
+    // A 303 turns a post into a get without its body.
+    server.respond(QStringLiteral("/posted"), TestHttpResponse::redirect(url("/result"), 303));
+    server.respond(QStringLiteral("/result"), TestHttpResponse::text("done"));
+    const Outcome seeOther = run(client, HttpRequest{url("/posted"), "POST", {{"Content-Type", "application/json"}}, "{}"});
+    ASSERT_TRUE(seeOther.response);
+    EXPECT_EQ(seeOther.response->body, "done");
+    EXPECT_EQ(server.requests(QStringLiteral("/result")).last().method, "GET");
+    EXPECT_TRUE(server.requests(QStringLiteral("/result")).last().body.isEmpty());
+
+    // From https down to plain http: refused before anything reaches the plain server.
+    LocalTlsServer tls;
+    ASSERT_TRUE(tls.isListening());
+    tls.trust();
+    tls.answer("HTTP/1.1 302 Found\r\nLocation: " + url("/plain").toEncoded() + "\r\nContent-Length: 0\r\n\r\n");
+    const int before = server.connectionCount();
+    const Outcome downgrade = run(client, HttpRequest{.url = tls.url(QStringLiteral("localhost"))});
+    EXPECT_EQ(downgrade.error, HttpError::Kind::other);
+    EXPECT_EQ(server.connectionCount(), before) << "the redirect reached the plain server";
+}
+
+TEST_F(HttpClientIntegration, ARedirectToAnotherOriginCarriesNoCredentialsAndNoBody)
+{
+    TestHttpServer other;
+    ASSERT_TRUE(other.isListening());
+    server.respond(QStringLiteral("/here"), TestHttpResponse::text("here"));
+    other.respond(QStringLiteral("/there"), TestHttpResponse::text("there"));
+    const HttpHeaders credentials{{"Authorization", "Bearer secret"}, {"Proxy-Authorization", "Basic c2VjcmV0"},
+                                  {"Cookie", "session=secret"}, {"Host", "api.example"}, {"X-Request", "kept"}};
+
+    // Within one origin everything is kept.
+    server.respond(QStringLiteral("/same"), TestHttpResponse::redirect(url("/here"), 307));
+    ASSERT_TRUE(run(client, HttpRequest{url("/same"), "POST", credentials, "{}"}).response);
+    EXPECT_EQ(server.requests(QStringLiteral("/here")).last().headers, server.requests(QStringLiteral("/same")).last().headers);
+    EXPECT_EQ(server.requests(QStringLiteral("/here")).last().body, "{}");
+
+    // Another port is another origin.
+    for (int status : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(status);
+        server.respond(QStringLiteral("/away"), TestHttpResponse::redirect(other.url(QStringLiteral("/there")), status));
+        const Outcome outcome = run(client, HttpRequest{url("/away"), "GET", credentials, {}});
+        ASSERT_TRUE(outcome.response);
+        EXPECT_EQ(outcome.response->body, "there");
+        const HttpHeaders received = other.requests().last().headers;
+        for (const char* name : {"Authorization", "Proxy-Authorization", "Cookie"})
+            EXPECT_FALSE(received.contains(name)) << name;
+        EXPECT_EQ(received.value("Host"), "127.0.0.1:" + QByteArray::number(other.port()));
+        EXPECT_EQ(received.value("X-Request"), QByteArray("kept"));
+    }
+
+    // A body is never resent to another origin; a 303 fetches the new place without it.
+    for (int status : {307, 308}) {
+        SCOPED_TRACE(status);
+        server.respond(QStringLiteral("/away"), TestHttpResponse::redirect(other.url(QStringLiteral("/there")), status));
+        const int before = other.requestCount();
+        EXPECT_EQ(run(client, HttpRequest{url("/away"), "POST", credentials, R"({"secret":1})"}).error,
+                  HttpError::Kind::other);
+        EXPECT_EQ(other.requestCount(), before) << "the body went to another origin";
+    }
+    server.respond(QStringLiteral("/away"), TestHttpResponse::redirect(other.url(QStringLiteral("/there")), 303));
+    ASSERT_TRUE(run(client, HttpRequest{url("/away"), "POST", credentials, R"({"secret":1})"}).response);
+    EXPECT_EQ(other.requests().last().method, "GET");
+    EXPECT_FALSE(other.requests().last().headers.contains("Authorization"));
+}
 
 TEST_F(HttpClientIntegration, HttpsVerifiesThePeerAndItsName)
 {

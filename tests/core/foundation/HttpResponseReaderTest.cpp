@@ -49,7 +49,7 @@ TEST(HttpResponseReader, FramesBodiesByLengthChunksOrClose)
         {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", false, State::invalid, ""},
         {"length cut short", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel", true, State::truncated, ""},
         {"chunked over length", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n", false, State::complete, "ok"},
-        {"chunked with extension and trailer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\nA;x=y\r\n0123456789\r\n0\r\nT: 1\r\n\r\n", false, State::complete, "0123456789"},
+        {"chunked with extension and trailer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\nA;x=y\r\n0123456789\r\n0\r\nT: 1\r\n\r\n", false, State::complete, "0123456789"},
         {"chunk data overruns", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nok\r\n0\r\n\r\n", false, State::invalid, ""},
         {"chunk size not hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false, State::invalid, ""},
         {"chunked cut short", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n", true, State::truncated, ""},
@@ -64,6 +64,11 @@ TEST(HttpResponseReader, FramesBodiesByLengthChunksOrClose)
         {"field without a colon", "HTTP/1.1 200 OK\r\nno colon\r\n\r\n", false, State::invalid, ""},
         {"control byte in a value", QByteArray("HTTP/1.1 200 OK\r\nA: 1\r2\r\n\r\n"), false, State::invalid, ""},
         {"compressed body", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 1\r\n\r\nx", false, State::invalid, ""},
+        {"listed content codings", "HTTP/1.1 200 OK\r\nContent-Encoding: identity, br\r\nContent-Length: 1\r\n\r\nx", false, State::invalid, ""},
+        {"compressed transfer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n", false, State::invalid, ""},
+        {"compressed transfer in fields of its own", "HTTP/1.1 200 OK\r\nTransfer-Encoding: deflate\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n", false, State::invalid, ""},
+        {"compressed transfer until close", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nx", true, State::invalid, ""},
+        {"chunked twice", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n", false, State::invalid, ""},
         {"protocol switch", "HTTP/1.1 101 Switching Protocols\r\n\r\n", false, State::invalid, ""},
     };
     for (const auto& testCase : cases) {

@@ -171,7 +171,7 @@ TEST(LocalSyncServerIntegrationTest, OpensslClientReadsTheRefusalAndNeedsTheExac
     }
 }
 
-TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothingBehind)
+TEST(LocalSyncServerIntegrationTest, SilentConnectionsGiveWayToNewcomersAndAFloodLeavesNothingBehind)
 {
     Harness h;
     h.server.updateSnapshot(emptySnapshot());
@@ -183,19 +183,20 @@ TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothin
         return socket;
     };
     QTcpSocket* first = rawPeer();
-    for (int i = 1; i < LocalSyncServer::maximumConnections; ++i)
+    for (int i = 1; i < LocalSyncServer::maximumUnprovenConnections; ++i)
         rawPeer();
-    // Handed over after the eight, none of which asked for anything: the oldest is closed without
-    // a byte to make room.
-    QTcpSocket* ninth = rawPeer();
+    // Handed over when none of the others has proven the key: the oldest is closed without a byte
+    // to make room.
+    QTcpSocket* newcomer = rawPeer();
     ASSERT_TRUE(QTest::qWaitFor([&] { return first->state() == QAbstractSocket::UnconnectedState; }, serverWaitMilliseconds));
     EXPECT_EQ(first->readAll(), QByteArray());
-    EXPECT_EQ(ninth->state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(newcomer->state(), QAbstractSocket::ConnectedState);
 
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const int descriptors = openDescriptors();
     constexpr int attempts = 1'000;
-    constexpr int inFlight = 32;
+    // More than the server holds, so that newcomers keep pushing the oldest out.
+    constexpr int inFlight = LocalSyncServer::maximumUnprovenConnections + 32;
     int launched = 0;
     int ended = 0;
     qint64 bytes = 0;
@@ -214,9 +215,9 @@ TEST(LocalSyncServerIntegrationTest, EightConnectionsAtMostAndAFloodLeavesNothin
     };
     for (int i = 0; i < inFlight; ++i)
         launch();
-    // Each newcomer pushes out the oldest silent connection; the newest eight stay until their
-    // handshake time-out.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts - LocalSyncServer::maximumConnections; }, 60'000))
+    // Each newcomer pushes out the oldest silent connection; the newest stay until their handshake
+    // time-out.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts - LocalSyncServer::maximumUnprovenConnections; }, 60'000))
         << ended;
     h.sleeper.advance(LocalSyncServer::handshakeTimeoutSeconds);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended == attempts; }, serverWaitMilliseconds)) << ended;

@@ -108,29 +108,42 @@ struct Served
 
 } // namespace
 
-TEST(LocalSyncServerTest, ANewcomerTakesTheSlotOfTheOldestConnectionThatHasNotAskedYet)
+TEST(LocalSyncServerTest, OnlyPeersThatProvedTheKeyHoldASlotAgainstANewcomer)
 {
     Served s;
-    QList<std::shared_ptr<FakePskConnection::Script>> held;
-    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i)
-        held.append(s.connect());
-    // The oldest is mid-handshake: a peer that has said nothing at all goes first.
-    held[0]->reportState(PskConnection::State::preparing);
+    QList<std::shared_ptr<FakePskConnection::Script>> proven;
+    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i) {
+        proven.append(s.connect());
+        proven.last()->reportState(PskConnection::State::ready);
+    }
+    QList<std::shared_ptr<FakePskConnection::Script>> unproven;
+    for (int i = 0; i < LocalSyncServer::maximumUnprovenConnections; ++i)
+        unproven.append(s.connect());
+    // However far its handshake got, the oldest unproven connection gives way to a newcomer.
+    unproven[0]->reportState(PskConnection::State::preparing);
     drainEvents();
-    held.append(s.connect());
-    EXPECT_TRUE(held.last()->started);
-    EXPECT_EQ(held[1]->cancelCount, 1);
+    const auto newcomer = s.connect();
+    EXPECT_TRUE(newcomer->started);
+    EXPECT_EQ(unproven[0]->cancelCount, 1);
+    EXPECT_EQ(unproven[1]->cancelCount, 0);
+    for (const auto& script : proven)
+        EXPECT_EQ(script->cancelCount, 0) << "a peer that proved the key was pushed out";
 
-    // One being answered holds no slot (its peer may already be opening the next connection)...
-    Served::request(*held[2]);
-    ASSERT_EQ(held[2]->sent.size(), 1);
-    held.append(s.connect());
-    EXPECT_TRUE(held.last()->started);
-    // ...and is passed over when the next newcomer needs room.
-    held.append(s.connect());
-    EXPECT_EQ(held[3]->cancelCount, 1);
-    int cancelled = 0;
-    for (const auto& script : held)
+    // A ninth peer proving the key finds every slot taken: closed without a word.
+    unproven[1]->reportState(PskConnection::State::ready);
+    drainEvents();
+    EXPECT_EQ(unproven[1]->cancelCount, 1);
+    EXPECT_TRUE(unproven[1]->sent.isEmpty());
+
+    // One being answered holds no slot (its peer may already be opening the next connection).
+    proven[0]->deliver(SyncChannel::frameOf(SyncMessage::readSnapshot()));
+    drainEvents();
+    ASSERT_EQ(proven[0]->sent.size(), 1);
+    unproven[2]->reportState(PskConnection::State::ready);
+    drainEvents();
+    EXPECT_EQ(unproven[2]->cancelCount, 0);
+    int cancelled = newcomer->cancelCount;
+    for (const auto& script : proven + unproven)
         cancelled += script->cancelCount;
     EXPECT_EQ(cancelled, 2);
 }
