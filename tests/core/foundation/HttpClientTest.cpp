@@ -24,7 +24,9 @@
 
 using namespace vantorel;
 
-namespace {
+// Named: GCC rejects, in a unity batch, a coroutine frame or a test deriving from a type of an
+// anonymous namespace.
+namespace httpClientTestDetail {
 
 // The outcome of one exchange, collected inside the coroutine (ASSERT cannot run there).
 struct Outcome
@@ -47,10 +49,21 @@ QCoro::Task<Outcome> exchange(HttpTransport* client, HttpRequest request, Cancel
     co_return outcome;
 }
 
+} // namespace httpClientTestDetail
+
+namespace {
+
+using httpClientTestDetail::exchange;
+using httpClientTestDetail::Outcome;
+
 Outcome run(HttpTransport& client, HttpRequest request, CancelToken token = {})
 {
     return QCoro::waitFor(exchange(&client, std::move(request), token));
 }
+
+} // namespace
+
+namespace httpClientTestDetail {
 
 class HttpClientIntegration : public testing::Test
 {
@@ -70,6 +83,10 @@ protected:
     HttpClient client{HttpClient::Options{}};
 };
 
+} // namespace httpClientTestDetail
+
+namespace {
+using httpClientTestDetail::HttpClientIntegration;
 } // namespace
 
 TEST_F(HttpClientIntegration, SendsTheRequestReturnsEveryStatusAndKeepsNoCookies)
