@@ -2,6 +2,7 @@
 #include "app/shell/GraphicalSession.h"
 #include "app/shell/MemoryHousekeeping.h"
 #include "app/shell/StartupSettings.h"
+#include "app/shell/TerminationSignals.h"
 #include "core/foundation/JsonFileSettingsStore.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 
 int main(int argc, char** argv)
 {
+    // A SIGTERM during start-up ends the process as a quit does, once the event loop runs.
+    vantorel::TerminationSignals::catchEarly();
     vantorel::MemoryHousekeeping::tuneHeapForIdling();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

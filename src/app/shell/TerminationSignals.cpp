@@ -34,16 +34,27 @@ void installHandler(int signalNumber, void (*handler)(int))
 
 } // namespace
 
+void TerminationSignals::catchEarly()
+{
+    if (pipeFds[0] >= 0) {
+        return;
+    }
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pipeFds) != 0) {
+        return;
+    }
+    installHandler(SIGTERM, handleSignal);
+    installHandler(SIGINT, handleSignal);
+}
+
 TerminationSignals::TerminationSignals(QObject* parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pipeFds) != 0) {
+    catchEarly();
+    if (pipeFds[0] < 0) {
         return;
     }
     m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
-    installHandler(SIGTERM, handleSignal);
-    installHandler(SIGINT, handleSignal);
 }
 
 TerminationSignals::~TerminationSignals()

@@ -13,7 +13,14 @@ class TerminationSignals final : public QObject
     Q_OBJECT
 
 public:
+    // Catches the signals from now on (idempotent): one that arrives before an instance watches
+    // waits in the pipe and is reported on the instance's first turn, instead of ending the
+    // process before it could write anything out. Call first in main.
+    static void catchEarly();
+
+    // Catches the signals if catchEarly() has not.
     explicit TerminationSignals(QObject* parent = nullptr);
+    // Gives the signals their default action back.
     ~TerminationSignals() override;
 
 signals:

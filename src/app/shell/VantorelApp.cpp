@@ -357,6 +357,9 @@ QWidget* VantorelApp::makeContentView(PopoverPage page)
 int VantorelApp::exec()
 {
     const int exitCode = m_app.exec();
+    // Its hooks (the launch bound, an activation from the bus, the session becoming active) reach
+    // the objects that go next, and the unwinding below runs the event loop again.
+    m_delegate.reset();
     m_statusItemController.reset();
     if (m_syncServices) {
         m_syncServices->monitoring.reset();

@@ -140,6 +140,9 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject* paren
 
 AppViewModel::~AppViewModel()
 {
+    // Samples taken while the stored usage history was still decoding are written only with it.
+    if (!m_state.usageHistory.isEmpty())
+        m_storedState->finishLoadingUsageHistory();
     // Tasks would otherwise resume after the state they work on is gone.
     m_lifetime.cancel();
 }

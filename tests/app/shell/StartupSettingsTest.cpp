@@ -111,6 +111,24 @@ TEST_F(StartupSettingsTest, SamplesTakenBeforeTheStoredOnesComeInAreKeptWithThem
     EXPECT_EQ(StoredHistories::decodeUsage(viewModel->defaults().dataValue(Keys::usageHistory).value(), now), all);
 }
 
+// The end comes before the stored samples are in (quit at once after a refresh): the file still
+// gets the samples taken, with the stored ones.
+TEST_F(StartupSettingsTest, SamplesTakenBeforeTheStoredOnesComeInAreWrittenWithThemWhenTheViewModelGoes)
+{
+    const QList<UsageHistoryEntry> storedSamples{
+        UsageHistoryEntry{QUuid::createUuid(), MonitoredProvider::codex, now - 3'600, 40, 80, 1}};
+    {
+        JsonFileSettingsStore store(path());
+        store.set(Keys::usageHistory, StoredState::usageHistoryStoreText(storedSamples));
+    }
+    const UsageHistoryEntry taken{QUuid::createUuid(), MonitoredProvider::claude, now - 60, 10, 20, 1};
+    started(true)->setUsageHistory({taken});
+
+    const auto written = JsonFileSettingsStore::storedData(*StartupSettings::read(path()).contents, Keys::usageHistory);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(StoredHistories::decodeUsage(*written, now), (QList<UsageHistoryEntry>{storedSamples[0], taken}));
+}
+
 // What brings the history in early (a build on first use) may itself be waiting for it: it hears
 // of it on a later turn, never from inside.
 TEST_F(StartupSettingsTest, WaitersHearOfTheUsageHistoryOnTheTurnAfterItComesIn)
