@@ -37,7 +37,7 @@ cleanup() {
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   [[ -n ${session_bus_pid:-} ]] && kill "$session_bus_pid" 2>/dev/null
   [[ -n ${system_bus_pid:-} ]] && kill "$system_bus_pid" 2>/dev/null
-  rm -rf "$work"
+  if [[ -n ${MEASURE_DAILY_KEEP:-} ]]; then echo "kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
@@ -93,7 +93,7 @@ mkfifo "$work/commands"
 exec 7<>"$work/commands"
 "$services" serve "$work/notifications" <"$work/commands" >"$work/services.out" 2>&1 &
 pids+=($!)
-wait_until "the stand-in desktop services" grep -q '^ready' "$work/services.out"
+wait_until "the stand-in desktop services" grep -qs '^ready' "$work/services.out"
 
 # The stand-in Codex CLI: each run answers with the next percentage, and appends the wall-clock
 # nanoseconds of its answer to $MEASURE_DAILY_ANSWERS just before writing it.
@@ -197,19 +197,34 @@ x.XCloseDisplay(display)
 PY
 }
 
-# The program's one visible top-level window, waiting up to 10 s for it to be mapped.
-app_window() { timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1; }
+# The program's main window, waiting up to 10 s for it to be mapped. The tray icon's window is the
+# program's too, with the same title: the main window is the one wider than 200 pixels.
+app_window() {
+  local deadline=$((SECONDS + 10)) id width
+  while [[ $SECONDS -lt $deadline ]]; do
+    for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+      width=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | awk -F= '/^WIDTH=/ { print $2 }')
+      if [[ ${width:-0} -gt 200 ]]; then
+        echo "$id"
+        return
+      fi
+    done
+    sleep 0.2
+  done
+}
 
 count_log() { grep -cF -- "pid=$1 $2" "$log" 2>/dev/null || true; }
 more_than() { [[ $("${@:2}") -gt $1 ]]; }
 
 # Clicks the middle of the tray icon.
-click_icon() { # <icon window>
-  local geometry
-  geometry=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+click_icon() {
+  local geometry window
+  # Asked here: the coprocess's descriptors are closed in a pipeline's processes.
+  window=$(ask icon)
+  geometry=$(xwininfo -id "$window" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
     /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x + int(w / 2), y + int(h / 2) }')
   # shellcheck disable=SC2086
-  xdotool mousemove $geometry click 1
+  [[ -n $geometry ]] && xdotool mousemove $geometry click 1 || true
 }
 
 # Sidebar entries in window coordinates: input, history, settings, then the overview.
@@ -258,7 +273,8 @@ end_observed() {
   wait "$pid" 2>/dev/null || true
 }
 
-# One reading through the program; prints and records its paint time (and writes, for the app).
+# One reading through the program; prints and records its paint time. Answers given before the
+# first reading (the application reads at start) are counted in <n>.
 reading() { # <who> <answers file> <n> <trigger command>
   local paint
   "${@:4}"
@@ -280,10 +296,12 @@ app_round() {
   sleep "$settle"
   memory app closed "$pid"
   ask writes >/dev/null
+  local before
+  before=$(wc -l <"$answers")
   echo -n "  paint ms:"
   for n in $(seq "$readings"); do
     ends=$(count_log "$pid" refreshScheduledItems.end)
-    reading app "$answers" "$n" eval 'echo session-reactivate >&7'
+    reading app "$answers" $((before + n)) eval 'echo session-reactivate >&7'
     wait_until "refresh $n to end" more_than "$ends" count_log "$pid" refreshScheduledItems.end || true
     sleep "$gap"
     writes+=("$(ask writes)")
@@ -295,10 +313,10 @@ app_round() {
   memory app readings "$pid"
   local opened
   opened=$(count_log "$pid" popover.open)
-  click_icon "$icon"
+  click_icon
   wait_until "the popover" more_than "$opened" count_log "$pid" popover.open || true
   sleep 1
-  click_icon "$icon"
+  click_icon
   sleep "$settle"
   echo "  popover: $(count_log "$pid" popover.open) opened, $(count_log "$pid" popover.close) closed by the icon"
   memory app click "$pid"

@@ -7,12 +7,14 @@ line each:
   pid P
   embedded MS     milliseconds from the start to the icon window's reparenting into the tray
   icon WINDOW     the icon window's id
-Then reads commands from standard input, one a line:
+The icon window is the one reparented into the tray last: a program may make its icon window
+again. Then reads commands from standard input, one a line:
   paint FILE N    waits until FILE holds at least N lines, each the wall-clock nanoseconds of a
                   Codex answer, then for the first X Damage on the icon window after the N-th
                   answer; prints "paint MS" (answer to damage) or "paint none" after 10 s
   writes          prints "writes K": renames onto $XDG_CONFIG_HOME/Vantorel/defaults.json since
                   the last "writes"
+  icon            prints "icon WINDOW", the icon window now
 Only libX11, libXdamage and libc are used, through ctypes.
 """
 import ctypes
@@ -63,6 +65,14 @@ class DamageEvent(ctypes.Structure):
                 ("drawable", c_ulong)]
 
 
+# Windows may go away while they are watched: an X error is not fatal here.
+ErrorHandler = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)
+IGNORE_ERRORS = ErrorHandler(lambda display, error: 0)
+x11.XSetErrorHandler.argtypes = [ErrorHandler]
+x11.XSetErrorHandler.restype = c_void_p
+x11.XSetErrorHandler(IGNORE_ERRORS)
+
+
 def say(text):
     sys.stdout.write(text + "\n")
     sys.stdout.flush()
@@ -99,15 +109,20 @@ class Observer:
         event = Event()
         while x11.XPending(self.display):
             x11.XNextEvent(self.display, byref(event))
-            if event.type == REPARENT_NOTIFY and self.icon is None:
+            if event.type == REPARENT_NOTIFY:
                 reparent = ctypes.cast(byref(event), POINTER(ReparentEvent)).contents
-                if reparent.parent != self.root:
+                if os.environ.get("TRAY_OBSERVER_DEBUG"):
+                    sys.stderr.write("reparent %#x into %#x\n" % (reparent.window, reparent.parent))
+                if reparent.parent != self.root and reparent.window != self.icon:
                     self.icon = reparent.window
-                    self.embedded_at = now
+                    if self.embedded_at is None:
+                        self.embedded_at = now
                     xdamage.XDamageCreate(self.display, self.icon, DAMAGE_REPORT_RAW_RECTANGLES)
                     x11.XFlush(self.display)
             elif event.type == self.damage_notify:
                 self.damages.append(now)
+                if os.environ.get("TRAY_OBSERVER_DEBUG"):
+                    sys.stderr.write("damage %d\n" % now)
 
     def read_inotify(self):
         try:
@@ -176,6 +191,9 @@ def main():
                 words = line.decode().split()
                 if words[:1] == ["paint"] and len(words) == 3:
                     observer.paint(words[1], int(words[2]))
+                elif words == ["icon"]:
+                    observer.pump(0)
+                    say("icon %d" % (observer.icon or 0))
                 elif words == ["writes"]:
                     observer.pump(0)
                     say("writes %d" % observer.writes)
@@ -185,3 +203,5 @@ def main():
 
 if __name__ == "__main__":
     main()
+    if os.environ.get("TRAY_OBSERVER_DEBUG"):
+        sys.stderr.write("observer: input ended\n")
