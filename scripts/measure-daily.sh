@@ -9,6 +9,8 @@
 #                    icon window, per reading; readings are asked for as the desktop does, by
 #                    turning the login session inactive and active again
 #   writes           renames onto the settings file per reading
+#   gui              ms the application's GUI thread ran per reading (from its schedstat), the
+#                    trigger, the refresh and what follows it until the next reading included
 #   VmRSS / RssAnon  from /proc after the launch window was closed, after the readings, after one
 #                    tray click (popover opened and closed), and after a tour of the pages
 # and at the end every figure as median (min-max, n) for the application and the bare tray.
@@ -167,35 +169,7 @@ memory() { # <who> <moment> <pid>
 }
 
 # Asks a window to close with WM_DELETE_WINDOW, as a window manager's close button does.
-close_window() { # <window id>
-  python3 - "$1" <<'PY'
-import ctypes, sys
-from ctypes import c_int, c_long, c_ulong, c_void_p
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = c_ulong
-x.XInternAtom.argtypes = [c_void_p, ctypes.c_char_p, c_int]
-x.XSendEvent.argtypes = [c_void_p, c_ulong, c_int, c_long, c_void_p]
-x.XFlush.argtypes = [c_void_p]
-x.XCloseDisplay.argtypes = [c_void_p]
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int), ("display", c_void_p),
-                ("window", c_ulong), ("message_type", c_ulong), ("format", c_int), ("data", c_long * 5)]
-class Event(ctypes.Union):
-    _fields_ = [("xclient", ClientMessage), ("pad", c_long * 24)]
-display = x.XOpenDisplay(None)
-event = Event()
-event.xclient.type = 33  # ClientMessage
-event.xclient.window = int(sys.argv[1])
-event.xclient.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
-event.xclient.format = 32
-event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-x.XSendEvent(display, event.xclient.window, 0, 0, ctypes.byref(event))
-x.XFlush(display)
-x.XCloseDisplay(display)
-PY
-}
+close_window() { python3 "$(dirname "$0")/close-window.py" "$1"; } # <window id>
 
 # The program's main window, waiting up to 10 s for it to be mapped. The tray icon's window is the
 # program's too, with the same title: the main window is the one wider than 200 pixels.
@@ -213,6 +187,8 @@ app_window() {
   done
 }
 
+# Nanoseconds the program's main (GUI) thread has run so far.
+gui_ns() { awk '{ print $1 }' "/proc/$1/task/$1/schedstat"; }
 count_log() { grep -cF -- "pid=$1 $2" "$log" 2>/dev/null || true; }
 more_than() { [[ $("${@:2}") -gt $1 ]]; }
 
@@ -284,7 +260,7 @@ reading() { # <who> <answers file> <n> <trigger command>
 }
 
 app_round() {
-  local answers=$work/answers.app.$1 ends writes=()
+  local answers=$work/answers.app.$1 ends ran writes=() gui=()
   cp "$work/defaults.json" "$settings"
   : >"$answers"
   echo "application, round $1"
@@ -301,14 +277,18 @@ app_round() {
   echo -n "  paint ms:"
   for n in $(seq "$readings"); do
     ends=$(count_log "$pid" refreshScheduledItems.end)
+    ran=$(gui_ns "$pid")
     reading app "$answers" $((before + n)) eval 'echo session-reactivate >&7'
     wait_until "refresh $n to end" more_than "$ends" count_log "$pid" refreshScheduledItems.end || true
     sleep "$gap"
     writes+=("$(ask writes)")
     record app writes "${writes[-1]}"
+    gui+=("$(awk -v a="$ran" -v b="$(gui_ns "$pid")" 'BEGIN { printf "%.2f", (b - a) / 1e6 }')")
+    record app gui "${gui[-1]}"
   done
   echo
   echo "  writes per reading: ${writes[*]}"
+  echo "  GUI thread ms per reading: ${gui[*]}"
   sleep "$settle"
   memory app readings "$pid"
   local opened
