@@ -24,7 +24,7 @@ public:
     }
     bool isAvailable() const override { return m_available; }
     void setIcon(const QIcon&) override {}
-    void setToolTip(const QString&) override {}
+    void setToolTip(const QString&, const QStringList&) override {}
     void setVisible(bool visible) override { m_visible = visible; }
     bool isVisible() const override { return m_visible; }
     QRect anchorRectangle() const override { return {}; }

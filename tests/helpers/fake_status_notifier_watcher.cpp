@@ -1,6 +1,7 @@
 // A stand-in tray host for integration tests: owns org.kde.StatusNotifierWatcher on the session
 // bus, takes the first item that registers, prints the sizes of its IconPixmap and the title of
-// its ToolTip, and quits, so that the item sees its host go away. With --stay it keeps serving as
+// its ToolTip, asks for its context menu as a right click on a panel does, and quits, so that the
+// item sees its host go away. With --stay it keeps serving as
 // the tray host, as a desktop's panel does (for measuring an idle item).
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -77,7 +78,7 @@ private:
                                                    QStringLiteral("GetAll"));
         call << QStringLiteral("org.kde.StatusNotifierItem");
         auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call));
-        QObject::connect(pending, &QDBusPendingCallWatcher::finished, [](QDBusPendingCallWatcher* finished) {
+        QObject::connect(pending, &QDBusPendingCallWatcher::finished, [service, path](QDBusPendingCallWatcher* finished) {
             const QDBusPendingReply<QVariantMap> reply = *finished;
             finished->deleteLater();
             if (reply.isError()) {
@@ -96,7 +97,22 @@ private:
             toolTip.endStructure();
             printLine(u"ToolTip " + title);
             if (!QCoreApplication::arguments().contains(QStringLiteral("--stay")))
-                QCoreApplication::quit();
+                requestContextMenu(service, path);
+        });
+    }
+
+    static void requestContextMenu(const QString& service, const QString& path)
+    {
+        auto call = QDBusMessage::createMethodCall(service, path,
+                                                   QStringLiteral("org.kde.StatusNotifierItem"),
+                                                   QStringLiteral("ContextMenu"));
+        call << 0 << 0;
+        auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call));
+        QObject::connect(pending, &QDBusPendingCallWatcher::finished, [](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            printLine(finished->isError() ? u"ContextMenu " + finished->error().message()
+                                          : QStringLiteral("ContextMenu answered"));
+            QCoreApplication::quit();
         });
     }
 };

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 namespace vantorel {
 
@@ -19,7 +20,9 @@ public:
     // Whether a tray host shows items now. Asked again on every update, since hosts come and go.
     virtual bool isAvailable() const = 0;
     virtual void setIcon(const QIcon& icon) = 0;
-    virtual void setToolTip(const QString& toolTip) = 0;
+    // `lines` holds one line per service. Hosts that show a tool tip's title get `title` above
+    // the lines; others show the lines joined with " / ".
+    virtual void setToolTip(const QString& title, const QStringList& lines) = 0;
     // An item set visible while no host is there appears when one arrives.
     virtual void setVisible(bool visible) = 0;
     virtual bool isVisible() const = 0;

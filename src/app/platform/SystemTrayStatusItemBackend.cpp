@@ -47,13 +47,11 @@ bool statusNotifierHostRegistered(const QDBusConnection& bus)
 } // namespace
 
 // Qt answers by opening a bus connection of its own and dropping it again, about 4 ms of the
-// GUI thread at start. Its answer is "a watcher is on the bus" when it drew the item over the
-// bus, which it decided once, when the first tray icon was made, by whether the watcher had a
-// host; otherwise, or without a watcher, it asks the X11 tray. The first half is asked here on
+// GUI thread at start. Its answer is "a watcher is on the bus" when it draws the item over the
+// bus; otherwise, or without a watcher, it asks the X11 tray. The first half is asked here on
 // the session bus already open.
-std::function<bool()> SystemTrayStatusItemBackend::qtAvailabilityCheck(QDBusConnection sessionBus)
+std::function<bool()> SystemTrayStatusItemBackend::qtAvailabilityCheck(QDBusConnection sessionBus, bool overTheBus)
 {
-    const bool overTheBus = sessionBus.isConnected() && statusNotifierHostRegistered(sessionBus);
     return [sessionBus, overTheBus] {
         auto* bus = overTheBus ? sessionBus.interface() : nullptr;
         if (bus && bus->isServiceRegistered(statusNotifierWatcherService).value())
@@ -69,8 +67,10 @@ SystemTrayStatusItemBackend::SystemTrayStatusItemBackend(QDBusConnection session
                                         QDBusServiceWatcher::WatchForOwnerChange, this))
     , m_checkAvailability(std::move(checkAvailability))
 {
+    // Asked after m_icon is made, when Qt has chosen how to draw it.
+    m_overTheBus = sessionBus.isConnected() && statusNotifierHostRegistered(sessionBus);
     if (!m_checkAvailability)
-        m_checkAvailability = qtAvailabilityCheck(sessionBus);
+        m_checkAvailability = qtAvailabilityCheck(sessionBus, m_overTheBus);
     // First, so that whoever follows the announcement reads the new answer.
     connect(this, &StatusItemBackend::availabilityMayHaveChanged, this, [this] { m_available.reset(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this,
@@ -176,9 +176,11 @@ void SystemTrayStatusItemBackend::pictureRead()
     QMetaObject::invokeMethod(this, &StatusItemBackend::firstPictureRead, Qt::QueuedConnection);
 }
 
-void SystemTrayStatusItemBackend::setToolTip(const QString& toolTip)
+void SystemTrayStatusItemBackend::setToolTip(const QString& title, const QStringList& lines)
 {
-    m_icon.setToolTip(toolTip);
+    // Qt hands a StatusNotifierItem host the whole text as the tool tip's title; hosts show its
+    // line feeds as lines.
+    m_icon.setToolTip(m_overTheBus ? title + u'\n' + lines.join(u'\n') : lines.join(QStringLiteral(" / ")));
 }
 
 void SystemTrayStatusItemBackend::setVisible(bool visible)

@@ -29,7 +29,7 @@ public:
 
     bool isAvailable() const override;
     void setIcon(const QIcon& icon) override;
-    void setToolTip(const QString& toolTip) override;
+    void setToolTip(const QString& title, const QStringList& lines) override;
     void setVisible(bool visible) override;
     bool isVisible() const override;
     QRect anchorRectangle() const override;
@@ -39,15 +39,17 @@ private slots:
 
 private:
     void followXEmbedTrayWindow();
-    // Qt's own answer, without the bus connection Qt opens for each question. Called after
-    // m_icon is made, when Qt has chosen how to draw it.
-    static std::function<bool()> qtAvailabilityCheck(QDBusConnection sessionBus);
+    // Qt's own answer, without the bus connection Qt opens for each question.
+    static std::function<bool()> qtAvailabilityCheck(QDBusConnection sessionBus, bool overTheBus);
 
     class ReadReportingIconEngine;
     void pictureRead();
 
     QSystemTrayIcon m_icon;
     bool m_pictureRead = false;
+    // Whether Qt draws the item over the bus, as a StatusNotifierItem: it decided that once,
+    // when the first tray icon was made, by whether the watcher had a host.
+    bool m_overTheBus;
     QDBusServiceWatcher* m_watcher;
     std::function<bool()> m_checkAvailability;
     mutable std::optional<bool> m_available;

@@ -2,6 +2,7 @@
 
 #include "app/setup/MacInitialSetupPage.h"
 #include "app/setup/MacInitialSetupSummary.h"
+#include "app/setup/MenuBarTrayNote.h"
 #include "app/setup/RefreshPreferencesView.h"
 #include "app/setup/SetupPageFrame.h"
 #include "app/ui/CaptionLabel.h"
@@ -431,6 +432,10 @@ QWidget* MacInitialSetupView::menuBarStep()
     layout->addWidget(new NoticeLabel(
         QStringLiteral("提供元が5時間枠を一時停止している間は、選択していても自動で非表示になります。"),
         QStringLiteral("eye.slash"), step));
+    QLabel* trayNote = caption(MenuBarTrayNote::text(m_draft.settings), step);
+    trayNote->setObjectName(name("trayNote"));
+    m_updaters.push_back([this, trayNote] { trayNote->setText(MenuBarTrayNote::text(m_draft.settings)); });
+    layout->addWidget(trayNote);
     return step;
 }
 

@@ -82,7 +82,7 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
          QStringLiteral("必要な情報だけを選び、消費ペースを24時間・7日・30日で確認できます。"),
          {
              {QStringLiteral("menubar.rectangle"), PlatformWords::tray,
-              QStringLiteral("サービス識別をアイコンか文字から選び、5時間・週間・残量%の表示を調整できます。")},
+              QStringLiteral("5時間・週間の円と残量%の表示を調整できます。残量%の数字は大きなトレイでだけ表示され、アイコン/文字の選択はトレイがないときのパネルに反映されます。")},
              {QStringLiteral("chart.line.downtrend.xyaxis"), QStringLiteral("消費量"),
               QStringLiteral("同じ利用周期でつながる履歴から、何時間で何ポイント消費したかを表示します。")},
              {QStringLiteral("exclamationmark.triangle"), QStringLiteral("境界"),

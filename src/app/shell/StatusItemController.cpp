@@ -6,10 +6,8 @@
 #include "app/viewmodel/AppViewModel.h"
 #include "core/foundation/AppDiagnostics.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThreadPool>
 
 namespace vantorel {
 
@@ -32,12 +30,7 @@ StatusItemController::StatusItemController(AppViewModel& viewModel, Dependencies
     , m_mainWindowController(
           std::make_unique<MainWindowController>(std::move(dependencies.mainWindowContent), m_log,
                                                  std::move(dependencies.mainWindowClosed)))
-    , m_drawInBackground(std::move(dependencies.drawInBackground))
 {
-    if (!m_drawInBackground) {
-        // A pool thread draws without handing each fill to other pool threads.
-        m_drawInBackground = [](std::function<void()> task) { QThreadPool::globalInstance()->start(std::move(task)); };
-    }
     connect(m_backend.get(), &StatusItemBackend::activated, this, &StatusItemController::onActivated);
     connect(m_backend.get(), &StatusItemBackend::availabilityMayHaveChanged, this,
             &StatusItemController::scheduleUpdate);
@@ -49,6 +42,8 @@ StatusItemController::StatusItemController(AppViewModel& viewModel, Dependencies
         followPrimaryScreen();
         scheduleUpdate();
     });
+    // The picture's colours follow a live switch between light and dark.
+    m_renderer.followAppearance(this, [this] { scheduleUpdate(); });
     followPrimaryScreen();
     updateButton();
     log(QStringLiteral("statusItem.created"));
@@ -65,10 +60,10 @@ void StatusItemController::updateButton()
     const auto toolTip = viewModel->menuBarGaugeHelpText();
     const int width = viewModel->menuBarGaugeWidth();
 
-    requestSquare(input);
-    if (m_shownToolTip != toolTip) {
-        m_shownToolTip = toolTip;
-        m_backend->setToolTip(toolTip);
+    showIcon(m_renderer.makeSquare(input));
+    if (auto lines = viewModel->menuBarGaugeHelpLines(); m_shownToolTip != lines) {
+        m_backend->setToolTip(toolTipTitle, lines);
+        m_shownToolTip = std::move(lines);
     }
     const bool fallback = usesNotchFallback();
     updateMenuBarPresentation(input, toolTip, width, fallback);
@@ -80,60 +75,6 @@ void StatusItemController::updateButton()
     m_lastStatusItemLogKey = key;
     log(u"statusItem.updated width=" + QString::number(width) + u" compact=" + flag(compact) + u" nativeVisible="
         + flag(m_backend->isVisible()) + u" notchFallback=" + flag(fallback));
-}
-
-void StatusItemController::requestSquare(const MenuBarGaugeImageRenderer::Input& input)
-{
-    auto plan = m_renderer.planSquare(input);
-    m_wantedSquare = {plan.key, plan.devicePixelRatio};
-    if (plan.icon) {
-        m_nextSquare.reset();
-        showIcon(*plan.icon);
-        return;
-    }
-    // A tray item cannot be shown without an icon: the very first picture is drawn at once.
-    if (!m_shownIconKey) {
-        m_nextSquare.reset();
-        showIcon(m_renderer.makeSquare(input));
-        return;
-    }
-    if (m_drawingSquare) {
-        m_nextSquare = input;
-        return;
-    }
-    // The task holds a copy of the job only: images and colours, which may be released on any
-    // thread. The plan, holding pixmaps, stays here.
-    auto job = std::make_shared<const MenuBarGaugeImageRenderer::SquareJob>(plan.job);
-    m_drawingSquare = std::move(plan);
-    QPointer<StatusItemController> guard(this);
-    m_drawInBackground([job, guard] {
-        auto drawn = MenuBarGaugeImageRenderer::drawSquareSizes(*job);
-        auto* application = QCoreApplication::instance();
-        if (!application)
-            return;
-        QMetaObject::invokeMethod(
-            application,
-            [guard, drawn = std::move(drawn)] {
-                if (guard)
-                    guard->squareDrawn(drawn);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void StatusItemController::squareDrawn(const std::vector<QImage>& drawn)
-{
-    if (!m_drawingSquare)
-        return;
-    const auto plan = *std::exchange(m_drawingSquare, std::nullopt);
-    const auto icon = m_renderer.completeSquare(plan, drawn);
-    // A picture asked for meanwhile is drawn next; this one is kept in the cache but not shown.
-    if (const auto next = std::exchange(m_nextSquare, std::nullopt)) {
-        requestSquare(*next);
-        return;
-    }
-    if (m_wantedSquare == std::pair(plan.key, plan.devicePixelRatio))
-        showIcon(icon);
 }
 
 void StatusItemController::showIcon(const QIcon& icon)
@@ -200,8 +141,10 @@ void StatusItemController::togglePopover(const QRect& anchor)
     }
     // The click on the item took activation away from the popover, which hid itself: that
     // click closed it and must not open it again.
-    if (m_popover->justHidDueToDeactivation())
+    if (m_popover->justHidDueToDeactivation()) {
+        log(QStringLiteral("popover.close"));
         return;
+    }
     m_popover->open(anchor);
     log(QStringLiteral("popover.open"));
 }
@@ -209,6 +152,7 @@ void StatusItemController::togglePopover(const QRect& anchor)
 void StatusItemController::onActivated(StatusItemBackend::Activation activation)
 {
     switch (activation) {
+    // The item has no menu: a right click and a host's context-menu request toggle it too.
     case StatusItemBackend::Activation::trigger:
     case StatusItemBackend::Activation::context:
         togglePopover(m_backend->anchorRectangle());

@@ -12,8 +12,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
-#include <vector>
 
 class QWidget;
 
@@ -44,17 +42,18 @@ public:
         std::function<void()> mainWindowClosed;
         // Diagnostics lines; AppDiagnostics::log when empty.
         std::function<void(const QString&)> log;
-        // Runs a drawing of tray picture sizes away from the GUI thread; a task of the global
-        // thread pool when empty.
-        std::function<void(std::function<void()>)> drawInBackground;
     };
+
+    // The tray item's tool tip title on hosts that show one.
+    static inline const QString toolTipTitle = QStringLiteral("Vantorel");
 
     StatusItemController(AppViewModel& viewModel, Dependencies dependencies, QObject* parent = nullptr);
     ~StatusItemController() override;
 
     // Brings picture, tool tip and presentation up to date; does nothing once the view model is
     // gone. Runs once at construction and after every change the view model announces, every
-    // change of the screens and every coming or going of a tray host.
+    // change of the screens and of the desktop's appearance, and every coming or going of a tray
+    // host. The tray gets the new picture at once; it draws the sizes it shows when it asks.
     void updateButton();
     // True while no tray host shows the item, so the fallback panel stands in for it.
     bool usesNotchFallback() const;
@@ -76,10 +75,6 @@ private:
     void updateMenuBarPresentation(const MenuBarGaugeImageRenderer::Input& input, const QString& toolTip, int width,
                                    bool fallback);
     StatusItemFallbackPanel& makeFallbackPanelIfNeeded();
-    // Shows the square picture of `input` at once when it is cached; else draws the missing sizes
-    // in the background, one drawing at a time, and shows the latest picture asked for.
-    void requestSquare(const MenuBarGaugeImageRenderer::Input& input);
-    void squareDrawn(const std::vector<QImage>& drawn);
     void showIcon(const QIcon& icon);
     void scheduleUpdate();
     void followPrimaryScreen();
@@ -94,13 +89,8 @@ private:
     std::unique_ptr<StatusItemFallbackPanel> m_fallbackPanel;
     std::unique_ptr<MainWindowController> m_mainWindowController;
     std::optional<QString> m_lastStatusItemLogKey;
-    std::function<void(std::function<void()>)> m_drawInBackground;
-    // The plan being drawn, the input asked for meanwhile, and the picture last asked for.
-    std::optional<MenuBarGaugeImageRenderer::SquarePlan> m_drawingSquare;
-    std::optional<MenuBarGaugeImageRenderer::Input> m_nextSquare;
-    std::pair<QString, qreal> m_wantedSquare;
     std::optional<qint64> m_shownIconKey;
-    std::optional<QString> m_shownToolTip;
+    std::optional<QStringList> m_shownToolTip;
     QList<QMetaObject::Connection> m_primaryScreenConnections;
 };
 

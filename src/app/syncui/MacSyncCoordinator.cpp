@@ -13,6 +13,7 @@
 #include "sync/model/UsageSyncError.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 
 #include <cmath>
 
@@ -303,20 +304,32 @@ void MacSyncCoordinator::refreshSnapshotNow()
     refreshSnapshot(now());
 }
 
-// Runs as the queued delivery of a change signal, so the refresh it posts comes after the
-// deliveries already queued for that signal's other observers, the status item among them.
+namespace {
+
+const QEvent::Type snapshotRefreshEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+// Qt posts repaints at low priority, behind any queued call; this comes after them.
+constexpr int afterRepaintsPriority = Qt::LowEventPriority - 1;
+
+} // namespace
+
+// Runs as the queued delivery of a change signal. The rebuild is posted below the priority of
+// everything else, so it comes after the other observers' deliveries and what they post in
+// turn, the repaint of the tray item's new picture among them.
 void MacSyncCoordinator::scheduleSnapshotRefresh()
 {
     if (m_snapshotRefreshScheduled)
         return;
     m_snapshotRefreshScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_snapshotRefreshScheduled = false;
-            refreshSnapshotNow();
-        },
-        Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new QEvent(snapshotRefreshEvent), afterRepaintsPriority);
+}
+
+bool MacSyncCoordinator::event(QEvent* event)
+{
+    if (event->type() != snapshotRefreshEvent)
+        return QObject::event(event);
+    m_snapshotRefreshScheduled = false;
+    refreshSnapshotNow();
+    return true;
 }
 
 void MacSyncCoordinator::refreshSnapshot(Date date)

@@ -91,9 +91,9 @@ public:
     void setDisplayMaintenanceEnabled(bool enabled) { m_displayMaintenanceEnabled = enabled; }
 
     // Rebuilds the snapshot from `source` now and after its changed() signals: one capture on a
-    // later turn for all the signals of one turn, queued behind the other observers of those
-    // signals so that what the user sees is updated first. Observing the same object again does
-    // nothing.
+    // later turn for all the signals of one turn, after the other observers of those signals and
+    // the repaints they asked for, so that what the user sees is updated first. Observing the
+    // same object again does nothing.
     template <typename Source>
     void observe(Source* source, std::function<MacSyncDisplayInput(const Source&)> capture)
     {
@@ -120,6 +120,9 @@ signals:
     void changed();
     // Emitted as soon as a new snapshot is published, before the server receives it.
     void latestSnapshotChanged(const UsageSyncSnapshot& snapshot);
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     class ChangeScope;

@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -24,6 +25,50 @@
 #include <vector>
 
 namespace vantorel {
+
+// Held by the square pictures, whose type is named outside this file.
+namespace gaugesquare {
+
+// What every size of the square form shows.
+struct SquareModel {
+    bool disabled = false;
+    QList<std::optional<double>> rings;
+    std::optional<int> number;
+    // The number's tight bounds at the reference size, per stretch of `squareNumberStretches`.
+    std::array<QRectF, 2> numberBounds;
+};
+
+// One size of the square form, everything decided.
+struct SquareSize {
+    struct Ring {
+        qreal radius = 0;
+        qreal width = 0;
+        // Share of the circle the arc covers, on the steps this size can show; nothing when the
+        // ring has no reading (a dashed track).
+        std::optional<qreal> fraction;
+        QColor arcColor;
+    };
+    int side = 0;
+    // Names exactly what this size shows: two sizes with one key look the same.
+    QString key;
+    bool disabled = false;
+    std::vector<Ring> rings;
+    // Radius of the disc the rings surround.
+    qreal discRadius = 0;
+    qreal outlineWidth = 0;
+    // The number drawn in the centre (empty for none), its font size, stretch and baseline start.
+    QString centreText;
+    qreal centrePointSize = 0;
+    int centreStretch = 100;
+    QPointF centreOrigin;
+    // A dash in the centre: no ring has a reading.
+    bool dash = false;
+};
+
+} // namespace gaugesquare
+
+using gaugesquare::SquareModel;
+using gaugesquare::SquareSize;
 
 namespace {
 
@@ -342,14 +387,7 @@ constexpr qreal squareDashShare = 0.6;
 // Font size at which the number is measured once for every size: unhinted outlines scale linearly.
 constexpr qreal squareNumberReferenceSize = 100;
 
-// What every size of the square form shows.
-struct SquareModel {
-    bool disabled = false;
-    QList<std::optional<double>> rings;
-    std::optional<int> number;
-    // The number's tight bounds at the reference size, per stretch of `squareNumberStretches`.
-    std::array<QRectF, 2> numberBounds;
-};
+
 
 // The compact layout sums each provider up in its most urgent window, and its number is the most
 // urgent of all; the detailed layout writes a percentage only when asked to.
@@ -377,10 +415,9 @@ qreal quantizedFraction(double percent, qreal radiusInPixels, int& step)
 
 // Lays out one size: ring geometry, the arcs at this size's resolution, what the centre holds,
 // and the key naming exactly that.
-MenuBarGaugeImageRenderer::SquareSize layoutSquare(int side, qreal ratio, const MenuBarPalette& palette,
-                                                   const SquareModel& model)
+SquareSize layoutSquare(int side, qreal ratio, const MenuBarPalette& palette, const SquareModel& model)
 {
-    MenuBarGaugeImageRenderer::SquareSize size;
+    SquareSize size;
     size.side = side;
     size.disabled = model.disabled;
     QString key = palette.name % u'|' % QString::number(ratio) % u'|' % QString::number(side);
@@ -395,7 +432,7 @@ MenuBarGaugeImageRenderer::SquareSize layoutSquare(int side, qreal ratio, const 
     const qreal width = side * widthShare;
     qreal edge = half - size.outlineWidth - side * squareRingInsetShare;
     for (const auto& percent : model.rings) {
-        MenuBarGaugeImageRenderer::SquareSize::Ring ring{.radius = edge - width / 2, .width = width};
+        SquareSize::Ring ring{.radius = edge - width / 2, .width = width};
         if (percent) {
             int step = 0;
             ring.fraction = quantizedFraction(*percent, ring.radius * ratio, step);
@@ -415,7 +452,7 @@ MenuBarGaugeImageRenderer::SquareSize layoutSquare(int side, qreal ratio, const 
         size.key = key % u"|-";
         return size;
     }
-    if (model.number) {
+    if (model.number && side >= MenuBarGaugeImageRenderer::squareSmallestNumberedSide) {
         const auto text = QString::number(*model.number);
         for (std::size_t i = 0; i < squareNumberStretches.size(); ++i) {
             const int stretch = squareNumberStretches[i];
@@ -456,7 +493,7 @@ void drawDisabledSquare(QPainter& painter, qreal side, const MenuBarPalette& pal
     painter.setOpacity(1);
 }
 
-QImage drawSquareSize(const MenuBarGaugeImageRenderer::SquareSize& size, const MenuBarPalette& palette, qreal ratio,
+QImage drawSquareSize(const SquareSize& size, const MenuBarPalette& palette, qreal ratio,
                       const QImage& applicationIcon)
 {
     auto image = makeCanvas(QSize(qCeil(size.side * ratio), qCeil(size.side * ratio)), ratio);
@@ -556,6 +593,11 @@ MenuBarGaugeImageRenderer::Environment MenuBarGaugeImageRenderer::systemEnvironm
                 const auto icon = QGuiApplication::windowIcon();
                 return icon.isNull() ? QImage() : icon.pixmap(QSize(64, 64)).toImage();
             },
+        .onAppearanceChange =
+            [source](QObject* context, std::function<void()> changed) {
+                if (source)
+                    QObject::connect(source, &DesktopAppearance::changed, context, std::move(changed));
+            },
     };
 }
 
@@ -633,74 +675,144 @@ QImage MenuBarGaugeImageRenderer::make(const Input& input)
     return image;
 }
 
-QIcon MenuBarGaugeImageRenderer::makeSquare(const Input& input)
-{
-    auto plan = planSquare(input);
-    if (plan.icon)
-        return *plan.icon;
-    std::vector<QImage> drawn;
-    drawSerially([&] { drawn = drawSquareSizes(plan.job); });
-    return completeSquare(plan, drawn);
-}
+struct MenuBarGaugeImageRenderer::SquarePicture {
+    QString key;
+    qreal devicePixelRatio = 1;
+    MenuBarPalette palette;
+    QImage applicationIcon;
+    SquareModel model;
+    struct Drawn {
+        QString key;
+        QPixmap pixmap;
+    };
+    // By side in logical pixels.
+    std::map<int, Drawn> drawn;
 
-MenuBarGaugeImageRenderer::SquarePlan MenuBarGaugeImageRenderer::planSquare(const Input& input)
+    // The picture at `side` logical pixels, drawn on first request.
+    QPixmap pixmap(int side)
+    {
+        const auto found = drawn.find(side);
+        if (found != drawn.end())
+            return found->second.pixmap;
+        const auto size = layoutSquare(side, devicePixelRatio, palette, model);
+        QImage image;
+        drawSerially([&] { image = drawSquareSize(size, palette, devicePixelRatio, applicationIcon); });
+        auto pixmap = QPixmap::fromImage(std::move(image));
+        drawn.emplace(side, Drawn{size.key, pixmap});
+        return pixmap;
+    }
+
+    // Takes the sizes of `previous` that look the same in this picture.
+    void reuse(const SquarePicture& previous)
+    {
+        if (previous.devicePixelRatio != devicePixelRatio)
+            return;
+        for (const auto& [side, size] : previous.drawn) {
+            if (layoutSquare(side, devicePixelRatio, palette, model).key == size.key)
+                drawn.emplace(side, size);
+        }
+    }
+};
+
+namespace {
+
+// The icon of one square picture. Qt asks it for one size when it paints an XEmbed item and for
+// every offered size when a StatusNotifierItem host fetches the pixmaps: only those are drawn.
+// Sizes Qt passes here are in device pixels.
+class SquareIconEngine final : public QIconEngine {
+public:
+    explicit SquareIconEngine(std::shared_ptr<MenuBarGaugeImageRenderer::SquarePicture> picture)
+        : m_picture(std::move(picture))
+    {
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(rect.width(), rect.height());
+        if (side <= 0)
+            return;
+        const QRect square(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
+        painter->drawPixmap(square, m_picture->pixmap(side));
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int pixels = std::min(size.width(), size.height());
+        if (pixels <= 0)
+            return {};
+        return m_picture->pixmap(std::max(1, qRound(pixels / m_picture->devicePixelRatio)));
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int side : MenuBarGaugeImageRenderer::squareIconSizes) {
+            const int pixels = qRound(side * m_picture->devicePixelRatio);
+            sizes.append(QSize(pixels, pixels));
+        }
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new SquareIconEngine(m_picture); }
+    QString key() const override { return QStringLiteral("VantorelTraySquare"); }
+    bool isNull() override { return false; }
+
+private:
+    std::shared_ptr<MenuBarGaugeImageRenderer::SquarePicture> m_picture;
+};
+
+} // namespace
+
+QIcon MenuBarGaugeImageRenderer::makeSquare(const Input& input)
 {
     const auto palette = m_environment.appearance();
     const qreal ratio = devicePixelRatio();
-    SquarePlan plan{.key = squareCacheKey(palette.name, input), .devicePixelRatio = ratio};
-    if (const QIcon* cached = renderedIconCache(ratio).object(plan.key)) {
-        plan.icon = *cached;
-        return plan;
-    }
-    SquareModel model{.disabled = !input.codexEnabled && !input.claudeEnabled,
+    const auto key = squareCacheKey(palette.name, input);
+    if (m_square && m_square->key == key && m_square->devicePixelRatio == ratio)
+        return m_squareIcon;
+
+    auto picture = std::make_shared<SquarePicture>();
+    picture->key = key;
+    picture->devicePixelRatio = ratio;
+    picture->palette = palette;
+    picture->model = {.disabled = !input.codexEnabled && !input.claudeEnabled,
                       .rings = squareRings(input),
                       .number = squareNumber(input)};
-    if (model.number) {
+    if (const auto number = picture->model.number) {
         for (std::size_t i = 0; i < squareNumberStretches.size(); ++i) {
-            model.numberBounds[i] = metrics(squareNumberFont(squareNumberReferenceSize, squareNumberStretches[i]))
-                                        .tightBoundingRect(QString::number(*model.number));
+            picture->model.numberBounds[i] = metrics(squareNumberFont(squareNumberReferenceSize, squareNumberStretches[i]))
+                                                 .tightBoundingRect(QString::number(*number));
         }
     }
-    plan.job.palette = palette;
-    plan.job.devicePixelRatio = ratio;
-    if (model.disabled && m_environment.applicationIcon)
-        plan.job.applicationIcon = m_environment.applicationIcon();
-    for (const int side : squareIconSizes) {
-        auto size = layoutSquare(side, ratio, palette, model);
-        // Held by the plan, so that a size evicted meanwhile cannot go missing from the icon.
-        if (const QPixmap* cached = m_squareSizeCache.object(size.key))
-            plan.cachedSizes.append(*cached);
-        else
-            plan.job.sizes.push_back(std::move(size));
-    }
-    // Every size was drawn before, for other inputs: the icon is put together from them.
-    if (plan.job.sizes.empty())
-        plan.icon = completeSquare(plan, {});
-    return plan;
+    if (picture->model.disabled && m_environment.applicationIcon)
+        picture->applicationIcon = m_environment.applicationIcon();
+    if (m_square)
+        picture->reuse(*m_square);
+    m_square = std::move(picture);
+    m_squareIcon = QIcon(new SquareIconEngine(m_square));
+    return m_squareIcon;
 }
 
-std::vector<QImage> MenuBarGaugeImageRenderer::drawSquareSizes(const SquareJob& job)
+void MenuBarGaugeImageRenderer::followAppearance(QObject* context, std::function<void()> changed) const
 {
-    std::vector<QImage> images;
-    images.reserve(job.sizes.size());
-    for (const auto& size : job.sizes)
-        images.push_back(drawSquareSize(size, job.palette, job.devicePixelRatio, job.applicationIcon));
-    return images;
+    if (m_environment.onAppearanceChange)
+        m_environment.onAppearanceChange(context, std::move(changed));
 }
 
-QIcon MenuBarGaugeImageRenderer::completeSquare(const SquarePlan& plan, const std::vector<QImage>& drawn)
+qsizetype MenuBarGaugeImageRenderer::squareBytes() const
 {
-    QIcon icon;
-    for (const auto& pixmap : plan.cachedSizes)
-        icon.addPixmap(pixmap);
-    for (std::size_t i = 0; i < plan.job.sizes.size() && i < drawn.size(); ++i) {
-        const auto pixmap = QPixmap::fromImage(drawn[i]);
-        m_squareSizeCache.insert(plan.job.sizes[i].key, new QPixmap(pixmap),
-                                 std::max<qsizetype>(1, drawn[i].sizeInBytes() / 1024));
-        icon.addPixmap(pixmap);
+    qsizetype bytes = 0;
+    if (m_square) {
+        for (const auto& [side, size] : m_square->drawn)
+            bytes += qsizetype(size.pixmap.width()) * size.pixmap.height() * size.pixmap.depth() / 8;
     }
-    renderedIconCache(plan.devicePixelRatio).insert(plan.key, new QIcon(icon));
-    return icon;
+    return bytes;
 }
 
 QList<std::optional<double>> MenuBarGaugeImageRenderer::squareRings(const Input& input)
@@ -849,14 +961,6 @@ std::optional<QImage> MenuBarGaugeImageRenderer::brandIcon(const QString& iconNa
     const auto image = loaded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_brandIconCache.insert(iconName, new QImage(image));
     return image;
-}
-
-MenuBarGaugeImageRenderer::IconCache& MenuBarGaugeImageRenderer::renderedIconCache(qreal devicePixelRatio)
-{
-    auto& cache = m_renderedIconCaches[devicePixelRatio];
-    if (!cache)
-        cache = std::make_unique<IconCache>(renderedImageCacheLimit);
-    return *cache;
 }
 
 MenuBarGaugeImageRenderer::ImageCache& MenuBarGaugeImageRenderer::renderedImageCache(qreal devicePixelRatio)

@@ -10,8 +10,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QList>
-#include <QPixmap>
-#include <QPointF>
+#include <QObject>
 #include <QString>
 
 #include <array>
@@ -19,7 +18,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace vantorel {
 
@@ -37,11 +35,13 @@ public:
     static constexpr int renderedImageCacheLimit = 512;
     static constexpr int brandIconCacheLimit = 8;
     // Tray hosts show square icons only; the square form comes in these sizes (logical pixels).
-    static constexpr std::array<int, 6> squareIconSizes{16, 22, 24, 32, 48, 64};
+    static constexpr std::array<int, 7> squareIconSizes{16, 20, 22, 24, 32, 48, 64};
+    // Smaller sizes never show the centre number: a host of that size takes a picture without
+    // it instead of shrinking a numbered one until the digits blur.
+    static constexpr int squareSmallestNumberedSide = 22;
     // A size of the square form shows its centre number only where the digits can be this tall
     // (logical pixels); smaller digits cannot be read in a panel, so that size shows none.
     static constexpr qreal squareMinimumDigitHeight = 9;
-    static constexpr int squareSizeCacheLimitKiB = 8 * 1024;
     static inline const QString codexIconName = QStringLiteral("codex-menu");
     static inline const QString claudeIconName = QStringLiteral("claude-menu");
 
@@ -68,10 +68,13 @@ public:
         std::function<QImage(const QString& iconName)> loadBrandIcon;
         // The application's own icon for the disabled indicator; a null image draws none.
         std::function<QImage()> applicationIcon;
+        // Has `changed` called, for as long as `context` lives, whenever `appearance` may answer
+        // differently; empty when it never does.
+        std::function<void(QObject* context, std::function<void()> changed)> onAppearanceChange;
     };
 
-    // The desktop's appearance, the primary screen's pixel ratio, the brand images from
-    // ":/Brand/<name>.png" and the application's window icon.
+    // The desktop's appearance and its changes, the primary screen's pixel ratio, the brand
+    // images from ":/Brand/<name>.png" and the application's window icon.
     static Environment systemEnvironment(const DesktopAppearance& appearance);
     // The application's brand image ":/Brand/<iconName>.png", or a null image.
     static QImage bundledBrandIcon(const QString& iconName);
@@ -85,72 +88,25 @@ public:
     MenuBarGaugeImageRenderer& operator=(const MenuBarGaugeImageRenderer&) = delete;
     ~MenuBarGaugeImageRenderer();
 
-    // One size of the square form, everything decided: drawing it reads nothing else, so it may
-    // run on any thread.
-    struct SquareSize {
-        struct Ring {
-            qreal radius = 0;
-            qreal width = 0;
-            // Share of the circle the arc covers, on the steps this size can show; nothing when
-            // the ring has no reading (a dashed track).
-            std::optional<qreal> fraction;
-            QColor arcColor;
-        };
-        int side = 0;
-        QString key;
-        bool disabled = false;
-        std::vector<Ring> rings;
-        // Radius of the disc the rings surround.
-        qreal discRadius = 0;
-        qreal outlineWidth = 0;
-        // The number drawn in the centre (empty for none), its font size, stretch and baseline start.
-        QString centreText;
-        qreal centrePointSize = 0;
-        int centreStretch = 100;
-        QPointF centreOrigin;
-        // A dash in the centre: no ring has a reading.
-        bool dash = false;
-    };
-
-    // Everything one drawing of square sizes needs, copied so that it may be drawn on any thread.
-    struct SquareJob {
-        MenuBarPalette palette;
-        qreal devicePixelRatio = 1;
-        QImage applicationIcon;
-        std::vector<SquareSize> sizes;
-    };
-
-    // What the square form of an input needs: the icon itself when every size is cached, else
-    // the sizes still to draw (sizes whose picture did not change come from the cache).
-    struct SquarePlan {
-        QString key;
-        qreal devicePixelRatio = 1;
-        std::optional<QIcon> icon;
-        // The sizes found in the cache, and the job that draws the others.
-        QList<QPixmap> cachedSizes;
-        SquareJob job;
-    };
-
     // The picture for `input`, from the cache of the current pixel ratio when its key is there.
     QImage make(const Input& input);
     // The square tray form of the same picture, shaped by the same choices: the compact layout
     // shows one ring per enabled provider (Codex outside, Claude inside) for the window a compact
     // cell would show, the detailed layout one ring per shown window. The centre holds the lowest
     // remaining percentage in the compact layout or with `remainingPercent` labels where its
-    // digits can be read, a dash while no ring has a reading; no provider shows the disabled
-    // indicator. Rings without a reading are dashed, and the picture is outlined in a contrasting
-    // colour so that it reads on light and dark panels alike. One icon with every size of
-    // `squareIconSizes` at the current pixel ratio, cached like `make` (a hit returns an icon
-    // with the same `cacheKey()`). Draws its missing sizes on the calling thread: the status item
-    // draws them away from the GUI thread through `planSquare`, `drawSquareSizes` and
-    // `completeSquare`.
+    // digits can be read (never below `squareSmallestNumberedSide`), a dash while no ring has a
+    // reading; no provider shows the disabled indicator. Rings without a reading are dashed, and
+    // the picture is outlined in a contrasting colour so that it reads on light and dark panels
+    // alike. The icon offers every size of `squareIconSizes` at the current pixel ratio and draws
+    // a size only when the tray asks for it, at whatever size the tray shows it; drawing one size
+    // takes well under a millisecond. The same input again returns the same icon (same
+    // `cacheKey()`); sizes that look the same as in the picture before are taken from it.
     QIcon makeSquare(const Input& input);
-    // GUI thread: looks the icon and then each size up in the caches.
-    SquarePlan planSquare(const Input& input);
-    // Any thread: draws the sizes of `job`, in its order.
-    static std::vector<QImage> drawSquareSizes(const SquareJob& job);
-    // GUI thread: caches the sizes drawn for `plan` and returns its icon.
-    QIcon completeSquare(const SquarePlan& plan, const std::vector<QImage>& drawn);
+    // Has `changed` called in `context` whenever the appearance may have changed.
+    void followAppearance(QObject* context, std::function<void()> changed) const;
+    // Bytes of the sizes drawn for the current square picture: all the square form holds, since
+    // a new picture keeps only what it shares with the one before.
+    qsizetype squareBytes() const;
 
     // Width in points of the image `make` returns for `input`; the status item's length.
     static int imageWidth(const Input& input);
@@ -178,20 +134,20 @@ public:
     // in which case the next call tries again.
     std::optional<QImage> brandIcon(const QString& iconName);
 
+    // What one square picture shows, and the sizes drawn of it so far; defined with the drawing.
+    struct SquarePicture;
+
 private:
     using ImageCache = QCache<QString, QImage>;
-    using IconCache = QCache<QString, QIcon>;
-    using PixmapCache = QCache<QString, QPixmap>;
 
     qreal devicePixelRatio() const;
     ImageCache& renderedImageCache(qreal devicePixelRatio);
-    IconCache& renderedIconCache(qreal devicePixelRatio);
 
     Environment m_environment;
     std::map<qreal, std::unique_ptr<ImageCache>> m_renderedImageCaches;
-    std::map<qreal, std::unique_ptr<IconCache>> m_renderedIconCaches;
-    // Each size of the square form by its own key, so a change redraws only the sizes it shows in.
-    PixmapCache m_squareSizeCache{squareSizeCacheLimitKiB};
+    // The current square picture and its icon; the icons the tray was given before hold their own.
+    std::shared_ptr<SquarePicture> m_square;
+    QIcon m_squareIcon;
     QCache<QString, QImage> m_brandIconCache{brandIconCacheLimit};
 };
 

@@ -189,6 +189,11 @@ QString AppViewModel::menuBarGaugeHelpText() const
     return MenuBarGaugePresenter::menuBarGaugeHelpText(MenuBarGaugePresenter::stateOf(m_state, claudeNow()));
 }
 
+QStringList AppViewModel::menuBarGaugeHelpLines() const
+{
+    return MenuBarGaugePresenter::menuBarGaugeHelpLines(MenuBarGaugePresenter::stateOf(m_state, claudeNow()));
+}
+
 bool AppViewModel::codexFiveHourWindowIsTemporarilyUnavailable() const
 {
     return MenuBarGaugePresenter::codexFiveHourWindowIsTemporarilyUnavailable(

@@ -122,6 +122,7 @@ public:
     MenuBarGaugeImageRenderer::Input menuBarGaugeInput() const;
     int menuBarGaugeWidth() const;
     QString menuBarGaugeHelpText() const;
+    QStringList menuBarGaugeHelpLines() const;
     bool codexFiveHourWindowIsTemporarilyUnavailable() const;
 
     // Construction-time values.

@@ -98,9 +98,15 @@ int MenuBarGaugePresenter::menuBarGaugeWidth(const MenuBarGaugeState& state)
 
 QString MenuBarGaugePresenter::menuBarGaugeHelpText(const MenuBarGaugeState& state)
 {
+    return menuBarGaugeHelpLines(state).join(QStringLiteral(" / "));
+}
+
+QStringList MenuBarGaugePresenter::menuBarGaugeHelpLines(const MenuBarGaugeState& state)
+{
     const auto& settings = state.settings;
-    QStringList lines;
+    QStringList services;
     if (settings.codexEnabled) {
+        QStringList lines;
         const auto values = codexMenuBarGaugeValues(state);
         appendValueLines(lines, QStringLiteral("Codex"), values);
         if (settings.showCodexFiveHourInMenuBar && codexFiveHourWindowIsTemporarilyUnavailable(state))
@@ -109,8 +115,10 @@ QString MenuBarGaugePresenter::menuBarGaugeHelpText(const MenuBarGaugeState& sta
             lines.append(QStringLiteral("Codex 枠表示OFF"));
         if (state.codexPeriodsNeedConfirmation)
             lines.append(QStringLiteral("Codex 利用枠の形式を確認できません"));
+        services.append(lines.join(QStringLiteral(" / ")));
     }
     if (settings.claudeEnabled) {
+        QStringList lines;
         const auto values = claudeMenuBarGaugeValues(state);
         appendValueLines(lines, QStringLiteral("Claude"), values);
         if (values.isEmpty())
@@ -119,10 +127,11 @@ QString MenuBarGaugePresenter::menuBarGaugeHelpText(const MenuBarGaugeState& sta
             lines.append(QStringLiteral("Claude 更新できません・最終値、このPCで取得%1")
                              .arg(UsageFreshnessPresentation::age(state.displayedClaudeUsageSnapshot->updatedAt,
                                                                   state.claudeNow)));
+        services.append(lines.join(QStringLiteral(" / ")));
     }
-    if (lines.isEmpty())
-        return QStringLiteral("CodexとClaudeはOFFです。クリックして設定できます。");
-    return lines.join(QStringLiteral(" / "));
+    if (services.isEmpty())
+        return {QStringLiteral("CodexとClaudeはOFFです。クリックして設定できます。")};
+    return services;
 }
 
 } // namespace vantorel

@@ -44,6 +44,9 @@ struct MenuBarGaugePresenter {
     static int menuBarGaugeWidth(const MenuBarGaugeState& state);
     // The tool tip: one line per ring and notice, joined with " / ".
     static QString menuBarGaugeHelpText(const MenuBarGaugeState& state);
+    // The same lines, joined with " / " per enabled service: one entry per service, or the one
+    // fixed text when both are off.
+    static QStringList menuBarGaugeHelpLines(const MenuBarGaugeState& state);
 };
 
 } // namespace vantorel

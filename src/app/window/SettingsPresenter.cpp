@@ -1,5 +1,7 @@
 #include "app/window/SettingsPresenter.h"
 
+#include "app/setup/MenuBarTrayNote.h"
+
 #include "core/model/NotificationEligibility.h"
 #include "sync/onboarding/OnboardingProgressStore.h"
 
@@ -88,14 +90,7 @@ QString SettingsPresenter::menuBarDescription(const AppSettings& settings)
 
 QString SettingsPresenter::menuBarTrayNote(const AppSettings& settings)
 {
-    QString shown;
-    if (settings.menuBarCompactMode)
-        shown = QStringLiteral("トレイでは各サービス1つの円と、中央に最も少ない残り%を表示します。");
-    else if (settings.menuBarGaugeLabelStyle == MenuBarGaugeLabelStyle::remainingPercent)
-        shown = QStringLiteral("トレイでは選択した枠ごとの円と、中央に最も少ない残り%を表示します。");
-    else
-        shown = QStringLiteral("トレイでは選択した枠ごとの円だけを表示します。");
-    return shown + QStringLiteral("「表示形式」（アイコン/文字）は、トレイがないときに出るパネルだけに反映されます。");
+    return MenuBarTrayNote::text(settings);
 }
 
 QString SettingsPresenter::everyoneNote(const AppSettings& settings)

@@ -262,9 +262,13 @@ QCoro::Task<UsageSnapshot> CodexCLIUsageService::fetchUsage(std::optional<QStrin
         failure = std::current_exception();
     }
     child->closeInput();
-    co_await child->terminate();
-    if (failure)
+    if (failure) {
+        co_await child->terminate();
         std::rethrow_exception(failure);
+    }
+    // The reading is published at once: the group is killed now, and the child, reaped later by
+    // the event loop, cannot delay what the answer shows.
+    child->kill();
     co_return std::move(*snapshot);
 }
 

@@ -56,8 +56,9 @@ public:
     // executableNotFound, launchFailed, writeFailed, rpc for an error answer or an unusable
     // line, processExited when the child ends before answering, timeout, unconfirmedUsageFormat
     // when the answer holds no rate-limit record; CancellationError when `token` is cancelled.
-    // Returns or throws only after the child's process group was killed and the child reaped.
-    // The service may be destroyed while this runs.
+    // Throws only after the child's process group was killed and the child reaped; returns a
+    // reading as soon as the group was killed, and the child is reaped afterwards. The service
+    // may be destroyed while this runs.
     QCoro::Task<UsageSnapshot> fetchUsage(std::optional<QString> executablePath, CancelToken token = {}) const;
 
     // The executable to start, or nullopt; `pathVariable` is a PATH value.

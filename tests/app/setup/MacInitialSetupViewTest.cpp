@@ -160,8 +160,15 @@ TEST_F(MacInitialSetupViewTest, StepRules)
 
     click(view.get(), "next");
     EXPECT_FALSE(enabled(view.get(), "remainingPercent"));
+    // The tray step says what the tray shows, as the settings page does, and follows the choices.
+    auto* trayNote = find<QLabel>(view.get(), QStringLiteral("initial-setup.trayNote"));
+    EXPECT_TRUE(trayNote->isVisibleTo(view.get()));
+    EXPECT_TRUE(trayNote->text().contains(u"「表示形式」（アイコン/文字）")) << trayNote->text().toStdString();
     click(view.get(), "compactMode");
     EXPECT_TRUE(enabled(view.get(), "remainingPercent"));
+    click(view.get(), "remainingPercent");
+    drainEvents();
+    EXPECT_TRUE(trayNote->text().contains(u"大きなトレイでだけ")) << trayNote->text().toStdString();
     EXPECT_FALSE(view->findChild<QWidget*>(QStringLiteral("menuBarOptions.codex"))->isVisibleTo(view.get()));
     EXPECT_TRUE(view->findChild<QWidget*>(QStringLiteral("menuBarOptions.claude"))->isVisibleTo(view.get()));
 }

@@ -13,7 +13,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
-#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -42,48 +41,37 @@ TEST(StatusItemController, LogsOneLinePerPresentationAndSetsTheIconOnlyWhenThePi
     EXPECT_EQ(rig.lines.last(), QStringLiteral("statusItem.updated width=180 compact=false nativeVisible=true notchFallback=false"));
 }
 
-// The GUI thread never waits for a drawing: it hands the missing sizes to the background, shows
-// only the latest picture asked for, and takes cached pictures at once.
-TEST(StatusItemController, DrawsTheTrayPictureInTheBackgroundAndShowsTheLatest)
+// The tray is told at once; it draws the sizes it shows when it paints them. A switch between
+// light and dark redraws the picture at once, without waiting for a reading.
+TEST(StatusItemController, TheTrayGetsEachNewPictureAtOnceAndFollowsTheAppearance)
 {
-    std::vector<std::function<void()>> tasks;
-    const auto runTask = [&](std::size_t index) {
-        tasks.at(index)();
-        drainEvents();
-    };
-    ControllerRig rig(nullptr, [&](std::function<void()> task) { tasks.push_back(std::move(task)); });
-    EXPECT_TRUE(tasks.empty()) << "the item gets its first icon at once";
-    ASSERT_EQ(rig.backend->iconSetCount(), 1);
-    rig.setCodexFiveHour(50);
-    rig.setCodexFiveHour(60);
-    ASSERT_EQ(tasks.size(), 1u) << "one drawing at a time";
-    runTask(0);
-    ASSERT_EQ(tasks.size(), 2u) << "the latest picture is drawn next";
-    EXPECT_EQ(rig.backend->iconSetCount(), 1) << "a picture asked for meanwhile replaces this one";
-    runTask(1);
-    EXPECT_EQ(rig.backend->iconSetCount(), 2);
-    const auto sixty = rig.backend->icon().cacheKey();
+    ControllerRig rig;
+    const auto picture = [&rig] { return rig.backend->icon().pixmap(QSize(22, 22), 1).toImage(); };
+    rig.viewModel.publishedState().usageSnapshot = UsageSnapshot{
+        .fiveHourRemainingPercent = 64, .weeklyRemainingPercent = 80, .source = UsageSource::manual};
+    const int icons = rig.backend->iconSetCount();
+    drainEvents();
+    EXPECT_EQ(rig.backend->iconSetCount(), icons + 1) << "in the turn that delivers the change";
+    EXPECT_EQ(rig.backend->icon().availableSizes().size(), qsizetype(MenuBarGaugeImageRenderer::squareIconSizes.size()));
+    const QImage light = picture();
 
-    rig.setCodexFiveHour(37);
-    EXPECT_EQ(tasks.size(), 2u) << "drawn before: shown from the cache";
-    EXPECT_EQ(rig.backend->iconSetCount(), 3);
-    rig.setCodexFiveHour(60);
-    EXPECT_EQ(rig.backend->icon().cacheKey(), sixty);
-
-    rig.setCodexFiveHour(70);
-    ASSERT_EQ(tasks.size(), 3u);
-    // A drawing that ends after the controller is gone delivers to nobody.
-    rig.controller.reset();
-    runTask(2);
+    rig.palette = MenuBarPalette::dark();
+    ASSERT_TRUE(rig.appearanceChanged);
+    rig.appearanceChanged();
+    drainEvents();
+    EXPECT_EQ(rig.backend->iconSetCount(), icons + 2);
+    EXPECT_NE(picture(), light);
 }
 
-TEST(StatusItemController, DrawsOnAPoolThread)
+// StatusNotifierItem hosts show a title above the body; the body has one line per service.
+TEST(StatusItemController, TheToolTipHasATitleAndOneLinePerService)
 {
-    ControllerRig rig(nullptr, [](std::function<void()> task) { QThreadPool::globalInstance()->start(std::move(task)); });
-    QThreadPool::globalInstance()->waitForDone();
-    drainEvents();
-    EXPECT_EQ(rig.backend->iconSetCount(), 1);
-    EXPECT_EQ(rig.backend->icon().availableSizes().size(), qsizetype(MenuBarGaugeImageRenderer::squareIconSizes.size()));
+    ControllerRig rig;
+    EXPECT_EQ(rig.backend->toolTipTitle(), QStringLiteral("Vantorel"));
+    EXPECT_EQ(rig.backend->toolTipLines(),
+              (QStringList{"Codex 5h 残り37% / Codex 1W 残り80%", "Claude 5h 未取得 / Claude 1W 未取得"}));
+    rig.changeSettings([](AppSettings& s) { s.codexEnabled = s.claudeEnabled = false; });
+    EXPECT_EQ(rig.backend->toolTipLines(), (QStringList{"CodexとClaudeはOFFです。クリックして設定できます。"}));
 }
 
 TEST(StatusItemController, FallbackPanelStandsInWhileNoHostIsThere)
@@ -118,11 +106,12 @@ TEST(StatusItemController, ClicksToggleThePopoverAndNothingFollowsTheViewModelsE
     EXPECT_FALSE(rig.controller->popover().isVisible());
     EXPECT_EQ(rig.lines.mid(2), (QStringList{"popover.open", "popover.close"}));
     // Another application takes over, as a click on the tray host does: the popover hides, and
-    // the click that follows does not open it again.
+    // the click that follows does not open it again; it is the click that closed it.
     rig.backend->click(Activation::trigger);
     emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-    rig.backend->click(Activation::trigger);
+    rig.backend->click(Activation::context);
     EXPECT_FALSE(rig.controller->popover().isVisible());
+    EXPECT_EQ(rig.lines.mid(4), (QStringList{"popover.open", "popover.close"}));
 
     const int icons = rig.backend->iconSetCount();
     rig.harness.destroyViewModel();
@@ -130,7 +119,7 @@ TEST(StatusItemController, ClicksToggleThePopoverAndNothingFollowsTheViewModelsE
     drainEvents();
     EXPECT_FALSE(rig.controller->fallbackPanel());
     EXPECT_EQ(rig.backend->iconSetCount(), icons);
-    EXPECT_EQ(rig.lines.size(), 5);
+    EXPECT_EQ(rig.lines.size(), 6);
 }
 
 // Offscreen there is no tray host: the real backend says so, the panel takes the right half of the

@@ -19,14 +19,12 @@ struct ControllerRig {
     QStringList lines;
     std::unique_ptr<StatusItemController> controller;
 
-    // Tray pictures are drawn when `drawInBackground` runs them; at once by default.
-    std::function<void(std::function<void()>)> drawInBackground = [](std::function<void()> task) { task(); };
+    // The desktop's appearance: set `palette` and call `appearanceChanged` to switch it live.
+    MenuBarPalette palette = MenuBarPalette::light();
+    std::function<void()> appearanceChanged;
 
-    explicit ControllerRig(std::unique_ptr<StatusItemBackend> tray = nullptr,
-                           std::function<void(std::function<void()>)> background = {})
+    explicit ControllerRig(std::unique_ptr<StatusItemBackend> tray = nullptr)
     {
-        if (background)
-            drawInBackground = std::move(background);
         changeSettings([](AppSettings& s) {
             s.codexEnabled = s.claudeEnabled = true;
             s.claudeMenuBarIdentityStyle = MenuBarProviderIdentityStyle::text;
@@ -38,15 +36,18 @@ struct ControllerRig {
         controller = std::make_unique<StatusItemController>(
             viewModel, StatusItemController::Dependencies{
                            .backend = std::move(tray),
-                           .rendererEnvironment = {.appearance = [] { return MenuBarPalette::light(); },
-                                                   .devicePixelRatio = [] { return 1.0; }},
+                           .rendererEnvironment = {.appearance = [this] { return palette; },
+                                                   .devicePixelRatio = [] { return 1.0; },
+                                                   .onAppearanceChange =
+                                                       [this](QObject*, std::function<void()> changed) {
+                                                           appearanceChanged = std::move(changed);
+                                                       }},
                            .popoverContent = [] { return new QWidget; },
-                           .log = [this](const QString& line) { lines.append(line); },
-                           .drawInBackground = [this](std::function<void()> task) { drawInBackground(std::move(task)); }});
+                           .log = [this](const QString& line) { lines.append(line); }});
         drainEvents();
     }
 
-    // The update runs on a queued signal, and the picture it draws arrives one turn later.
+    // The update runs on a queued signal.
     static void settle()
     {
         drainEvents();

@@ -75,11 +75,14 @@ TEST(StatusItemTrayHost, StatusNotifier)
     ControllerRig rig(std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus()));
     QSignalSpy pictureRead(&rig.controller->backend(), &StatusItemBackend::firstPictureRead);
     EXPECT_FALSE(rig.controller->usesNotchFallback());
-    // The watcher reads the item and quits: the host is gone.
+    // The watcher reads the item, asks for its context menu and quits: the host is gone. The item
+    // has no menu; the request opens the popover as a click does.
     ASSERT_TRUE(waitUntil([&] { return panelShown(*rig.controller); }));
     // Its reading of the pictures over the bus, told once.
     ASSERT_TRUE(waitUntil([&] { return pictureRead.count() > 0; }));
     EXPECT_EQ(pictureRead.count(), 1);
+    EXPECT_TRUE(waitUntil([&] { return rig.controller->popover().isVisible(); }));
+    EXPECT_TRUE(rig.lines.contains(QStringLiteral("popover.open")));
 }
 
 // Needs Xvfb, and trayer for the XEmbed host.
@@ -95,8 +98,11 @@ TEST(StatusItemTrayIntegration, RealHosts)
     const auto output = runInTraySession({QStringLiteral("sni"), QStringLiteral(VANTOREL_FAKE_SNI_WATCHER)},
                                          QStringLiteral("StatusNotifier"));
     EXPECT_TRUE(output.contains(passed) && output.endsWith(u"exit 0")) << output.toStdString();
-    EXPECT_TRUE(output.contains(u"watcher: IconPixmap 16x16 22x22 24x24 32x32 48x48 64x64\n"
-                                u"watcher: ToolTip Codex 5h 残り37% / Codex 1W 残り80% / Claude 5h 未取得 / Claude 1W 未取得\n"))
+    EXPECT_TRUE(output.contains(u"watcher: IconPixmap 16x16 20x20 22x22 24x24 32x32 48x48 64x64\n"
+                                u"watcher: ToolTip Vantorel\n"
+                                u"watcher: Codex 5h 残り37% / Codex 1W 残り80%\n"
+                                u"watcher: Claude 5h 未取得 / Claude 1W 未取得\n"
+                                u"watcher: ContextMenu answered\n"))
         << output.toStdString();
 }
 

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QWidget>
 
 #include <future>
 
@@ -269,6 +270,49 @@ TEST(MacSyncCoordinator, ChangesOfOneTurnAreCapturedOnceAfterTheOtherObservers)
     drainEvents();
     EXPECT_EQ(order, (QStringList{u"capture"_s, u"view"_s, u"view"_s, u"view"_s, u"capture"_s}));
     EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision + 1);
+}
+
+// A view that repaints on a change, as the tray item does with its new picture, is painted before
+// the snapshot is rebuilt, whichever observer was connected first.
+TEST(MacSyncCoordinator, TheRebuildComesAfterTheRepaintsAChangeAskedFor)
+{
+    class PaintRecorder final : public QWidget
+    {
+    public:
+        explicit PaintRecorder(QStringList& order) : m_order(order) {}
+
+    protected:
+        void paintEvent(QPaintEvent*) override { m_order << u"paint"_s; }
+
+    private:
+        QStringList& m_order;
+    };
+    for (const bool syncFirst : {true, false}) {
+        LocalRig rig;
+        rig.make();
+        QStringList order;
+        DisplaySource source;
+        PaintRecorder view(order);
+        view.resize(20, 20);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        const auto observeSync = [&] {
+            rig.sync->observe<DisplaySource>(&source, [&order](const DisplaySource& s) {
+                order << u"capture"_s;
+                return s.input;
+            });
+        };
+        if (syncFirst)
+            observeSync();
+        QObject::connect(&source, &DisplaySource::changed, &view, [&view] { view.update(); }, Qt::QueuedConnection);
+        if (!syncFirst)
+            observeSync();
+        drainEvents();
+        order.clear();
+        emit source.changed();
+        drainEvents();
+        EXPECT_EQ(order, (QStringList{u"paint"_s, u"capture"_s})) << (syncFirst ? "sync first" : "view first");
+    }
 }
 
 TEST(MacSyncCoordinator, CancellingTheKeychainLoadEndsItAtOnceAndChangesNothing)

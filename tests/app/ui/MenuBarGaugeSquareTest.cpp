@@ -88,7 +88,9 @@ TEST(MenuBarGaugeSquare, DigitsAreReadableOrLeftOut)
             else
                 EXPECT_EQ(rows, 0) << "case " << i << " at " << side;
         }
-        EXPECT_EQ(darkRowsInCentre(squareImage(icon, 16)), 0) << "case " << i;
+        // A small host takes a picture without the number instead of shrinking a numbered one.
+        for (const int side : {16, 20})
+            EXPECT_EQ(darkRowsInCentre(squareImage(icon, side)), 0) << "case " << i << " at " << side;
     }
     // From 48 pixels there is room even inside four rings, and for three digits from 32.
     RendererRig rig;
@@ -183,34 +185,41 @@ TEST(MenuBarGaugeSquare, ReadsOnLightAndDarkPanels)
     }
 }
 
-// A reading moved by one point changes the arc by less than a pixel in the small sizes: only the
-// sizes where the picture differs are drawn again, the others come from the cache.
-TEST(MenuBarGaugeSquare, ChangesRedrawOnlyTheSizesTheyShowIn)
+// Nothing is drawn until the tray asks for a size, and then only that size, at whatever size the
+// tray shows. A reading moved by one point changes the arc by less than a pixel in the small
+// sizes: those come from the picture before. Only the current picture's sizes are kept.
+TEST(MenuBarGaugeSquare, DrawsOnlyTheSizesAskedForAndKeepsOnlyTheCurrentPicture)
 {
     RendererRig rig;
     const auto input = [](double percent) {
         return Input{.codexEnabled = true, .codexValues = {fiveHour(percent)}, .compact = false};
     };
-    auto first = rig.renderer.planSquare(input(37));
-    ASSERT_FALSE(first.icon);
-    EXPECT_EQ(first.job.sizes.size(), MenuBarGaugeImageRenderer::squareIconSizes.size());
-    const auto shown = rig.renderer.completeSquare(first, MenuBarGaugeImageRenderer::drawSquareSizes(first.job));
+    const auto first = rig.renderer.makeSquare(input(37));
+    EXPECT_EQ(rig.renderer.squareBytes(), 0);
+    QImage panel(26, 26, QImage::Format_ARGB32_Premultiplied);
+    panel.fill(Qt::transparent);
+    QPainter(&panel).drawPixmap(0, 0, first.pixmap(QSize(26, 26), 1));
+    EXPECT_EQ(rig.renderer.squareBytes(), 26 * 26 * 4);
+    EXPECT_GT(panel.pixelColor(13, 1).alpha(), 0) << "drawn to the edge, not a smaller size in the middle";
 
-    auto next = rig.renderer.planSquare(input(38));
-    ASSERT_FALSE(next.icon);
-    std::vector<int> redrawn;
-    for (const auto& size : next.job.sizes)
-        redrawn.push_back(size.side);
-    EXPECT_EQ(redrawn, (std::vector<int>{24, 32, 48, 64}));
-    const auto icon = rig.renderer.completeSquare(next, MenuBarGaugeImageRenderer::drawSquareSizes(next.job));
-    EXPECT_EQ(icon.availableSizes().size(), shown.availableSizes().size());
-    EXPECT_EQ(squareImage(icon, 16), squareImage(shown, 16));
-    EXPECT_NE(squareImage(icon, 64), squareImage(shown, 64));
+    const auto first16 = first.pixmap(QSize(16, 16), 1).cacheKey();
+    const auto first64 = first.pixmap(QSize(64, 64), 1).cacheKey();
+    const auto next = rig.renderer.makeSquare(input(38));
+    EXPECT_NE(next.cacheKey(), first.cacheKey());
+    EXPECT_EQ(next.pixmap(QSize(16, 16), 1).cacheKey(), first16);
+    EXPECT_NE(next.pixmap(QSize(64, 64), 1).cacheKey(), first64);
+    EXPECT_NE(squareImage(next, 64), squareImage(first, 64));
+    EXPECT_EQ(rig.renderer.makeSquare(input(38.2)).cacheKey(), next.cacheKey());
 
-    const auto again = rig.renderer.planSquare(input(38.2));
-    ASSERT_TRUE(again.icon);
-    EXPECT_EQ(again.icon->cacheKey(), icon.cacheKey());
-    EXPECT_TRUE(again.job.sizes.empty());
+    qsizetype onePicture = 0;
+    for (const int side : MenuBarGaugeImageRenderer::squareIconSizes)
+        onePicture += side * side * 4;
+    for (int percent = 0; percent <= 100; ++percent) {
+        const auto icon = rig.renderer.makeSquare(input(percent));
+        for (const QSize& size : icon.availableSizes())
+            icon.pixmap(size, 1);
+    }
+    EXPECT_EQ(rig.renderer.squareBytes(), onePicture);
 }
 
 } // namespace

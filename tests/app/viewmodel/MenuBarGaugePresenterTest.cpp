@@ -69,6 +69,18 @@ TEST(MenuBarGaugePresenter, ValuesAndHelpTextFollowSwitchesReadingsAndNotices)
     EXPECT_FALSE(Presenter::codexFiveHourWindowIsTemporarilyUnavailable(unconfirmed));
     EXPECT_EQ(Presenter::menuBarGaugeHelpText(showing(std::numeric_limits<double>::quiet_NaN(), 5)),
               QStringLiteral("Codex 5h 未取得 / Codex 1W 残り5%"));
+
+    // The tray's tool tip body: each service's lines on one line of their own.
+    auto both = showing(50, 70, QStringLiteral("x"), true);
+    both.settings.codexEnabled = true;
+    both.displayedCodexUsageSnapshot = both.usageSnapshot = unconfirmed.usageSnapshot;
+    both.codexPeriodsNeedConfirmation = true;
+    EXPECT_EQ(Presenter::menuBarGaugeHelpLines(both),
+              (QStringList{"Codex 5h 未取得 / Codex 1W 残り60% / Codex 利用枠の形式を確認できません",
+                           "Claude 5h 残り50% / Claude 1W 残り70% / Claude 更新できません・最終値、このPCで取得5分前"}));
+    EXPECT_EQ(Presenter::menuBarGaugeHelpText(both), Presenter::menuBarGaugeHelpLines(both).join(u" / "));
+    EXPECT_EQ(Presenter::menuBarGaugeHelpLines(bothOff),
+              (QStringList{"CodexとClaudeはOFFです。クリックして設定できます。"}));
 }
 
 TEST(MenuBarGaugePresenter, WidthEqualsTheRenderedImageWidth)

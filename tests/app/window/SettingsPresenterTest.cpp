@@ -165,11 +165,12 @@ TEST(SettingsPresenterTest, MenuBarDescriptionAndTargets)
     settings.menuBarGaugeLabelStyle = MenuBarGaugeLabelStyle::remainingPercent;
     EXPECT_EQ(P::menuBarDescription(settings), "選択した枠だけを表示中。円の横は残り%表示です。");
     const QString panelOnly = "「表示形式」（アイコン/文字）は、トレイがないときに出るパネルだけに反映されます。";
-    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは選択した枠ごとの円と、中央に最も少ない残り%を表示します。" + panelOnly);
+    // The number needs room in the centre: the note says it shows on a large tray only.
+    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは選択した枠ごとの円を表示します。中央の最も少ない残り%は、大きなトレイでだけ表示されます（円が多いほど大きさが必要です）。" + panelOnly);
     settings.menuBarGaugeLabelStyle = MenuBarGaugeLabelStyle::period;
     EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは選択した枠ごとの円だけを表示します。" + panelOnly);
     settings.menuBarCompactMode = true;
-    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは各サービス1つの円と、中央に最も少ない残り%を表示します。" + panelOnly);
+    EXPECT_EQ(P::menuBarTrayNote(settings), "トレイでは各サービス1つの円と、中央に最も少ない残り%を表示します。数字は、トレイのアイコンが小さいと省かれます。" + panelOnly);
 
     const auto codex = MonitoredProvider::codex;
     const auto claude = MonitoredProvider::claude;

@@ -12,6 +12,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <cerrno>
+
+#include <sys/wait.h>
+
 namespace vantorel {
 namespace {
 
@@ -29,6 +33,12 @@ Json parsed(const char* text)
     return *json::parse(QByteArray(text));
 }
 
+bool noChildLeft()
+{
+    siginfo_t info{};
+    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
+}
+
 class CodexCLIUsageServiceTest : public testing::Test
 {
 public:
@@ -40,6 +50,10 @@ public:
     {
         return waitForOutcome(service.fetchUsage(fake.executablePath(), token));
     }
+
+    // A reading is handed over before its child is reaped: each test ends once the event loop
+    // has reaped them all, so that no process object outlives it.
+    void TearDown() override { EXPECT_TRUE(waitUntil(noChildLeft)); }
 };
 
 TEST_F(CodexCLIUsageServiceTest, SkipsNoiseAroundTheAnswersAndSpeaksTheProtocol)
@@ -135,6 +149,26 @@ TEST_F(CodexCLIUsageServiceTest, AnExecutableThatCannotRunIsALaunchFailure)
     EXPECT_FALSE(error->detail().isEmpty());
     EXPECT_EQ(waitForOutcome(service.fetchUsage(dir.filePath("none"))).errorAs<CodexCLIUsageError>(),
               CodexCLIUsageError(CodexCode::executableNotFound));
+}
+
+// Whether the child's process is still there (running or not yet reaped) when the reading it
+// answered arrives; the awaiting coroutine resumes as the fetch returns, without an event between.
+QCoro::Task<bool> childThereWhenTheReadingArrives(QCoro::Task<UsageSnapshot> fetch, qint64 pid)
+{
+    co_await std::move(fetch);
+    co_return QFile::exists(QStringLiteral("/proc/%1").arg(pid));
+}
+
+// A reading is handed over as soon as it is read: the child is killed then and reaped afterwards.
+TEST_F(CodexCLIUsageServiceTest, AReadingDoesNotWaitForTheChildToBeReaped)
+{
+    FakeCodexAppServer fake({"pid ready", "expect", initializeAnswer, "expect", "expect", rateLimitsAnswer, "hang"});
+    const QString ready = fake.makeFifo("ready");
+    auto fetch = service.fetchUsage(fake.executablePath());
+    const auto pid = fake.awaitPid(ready);
+    ASSERT_TRUE(pid);
+    EXPECT_EQ(waitForOutcome(childThereWhenTheReadingArrives(std::move(fetch), *pid)).value, true);
+    EXPECT_TRUE(waitUntil([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(*pid)); }));
 }
 
 // Silence until the deadline and a cancelled caller both end the child before the call returns.
