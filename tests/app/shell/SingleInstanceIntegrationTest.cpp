@@ -57,9 +57,10 @@ TEST(SingleInstanceIntegration, SecondCopyReplacesTheFirst)
     ASSERT_TRUE(waitUntil([&] { return !first.running(); }, 30'000));
     EXPECT_EQ(first.process.exitCode(), 0);
     EXPECT_TRUE(first.log().contains(u"app.willTerminate"));
-    EXPECT_TRUE(second.log().contains(u"singleInstance.terminateOther pid=" + QString::number(first.pid)
-                                      + u" name=vantorel bundle=" VANTOREL_APP_BINARY))
-        << second.log().toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return second.log().contains(u"singleInstance.terminateOther pid=" + QString::number(first.pid)
+                                     + u" name=vantorel bundle=" VANTOREL_APP_BINARY);
+    })) << second.log().toStdString();
     EXPECT_EQ(ownerPid(), second.pid);
     second.terminate();
 }
@@ -112,7 +113,10 @@ TEST(SingleInstanceIntegration, CopyIgnoringReplacementIsKilledAfterTheGraceTime
         copy.start();
         ASSERT_TRUE(waitUntil([&] { return holder.state() == QProcess::NotRunning; }, SingleInstance::forceTerminateAfterMs + 20'000));
         EXPECT_EQ(holder.exitStatus(), QProcess::CrashExit);
-        EXPECT_TRUE(copy.log().contains(u"singleInstance.forceTerminateOther pid=" + QString::number(holderPid)));
+        // The log is written on its own thread: the line may land after the kill.
+        EXPECT_TRUE(waitUntil([&] {
+            return copy.log().contains(u"singleInstance.forceTerminateOther pid=" + QString::number(holderPid));
+        }));
         EXPECT_TRUE(waitUntil([&] { return ownerPid() == copy.pid; })) << "the name ends with the new copy";
         copy.terminate();
     }
