@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/ui/MenuBarGaugeInput.h"
+#include "app/ui/MenuBarGaugePanelPicture.h"
+#include "app/ui/MenuBarGaugeSquarePicture.h"
 #include "app/ui/MenuBarPalette.h"
-#include "core/model/MenuBarGaugeLabelStyle.h"
-#include "core/model/MenuBarGaugeValue.h"
-#include "core/model/MenuBarProviderIdentityStyle.h"
 
 #include <QCache>
 #include <QFont>
@@ -26,12 +26,13 @@ class DesktopAppearance;
 // Draws the menu-bar picture: per enabled provider (Codex, then Claude) ring gauges with the
 // provider's brand icon or name, as one detailed capsule or one compact cell each. Images are
 // 26 points high, drawn at the device pixel ratio, and cached by a key that sums up everything
-// the picture depends on; a cache hit returns the very same (implicitly shared) image.
+// the picture depends on; a cache hit returns the very same (implicitly shared) image. The panel
+// and the square pictures are drawn by `MenuBarGaugePanelPicture` and `MenuBarGaugeSquarePicture`.
 // Main thread only.
 class MenuBarGaugeImageRenderer {
 public:
-    static constexpr int imageHeight = 26;
-    static constexpr int disabledWidth = 30;
+    static constexpr int imageHeight = MenuBarGaugePanelPicture::imageHeight;
+    static constexpr int disabledWidth = MenuBarGaugePanelPicture::disabledWidth;
     static constexpr int renderedImageCacheLimit = 512;
     static constexpr int brandIconCacheLimit = 8;
     // Tray hosts show square icons only; the square form comes in these sizes (logical pixels).
@@ -42,22 +43,11 @@ public:
     // A size of the square form shows its centre number only where the digits can be this tall
     // (logical pixels); smaller digits cannot be read in a panel, so that size shows none.
     static constexpr qreal squareMinimumDigitHeight = 9;
-    static inline const QString codexIconName = QStringLiteral("codex-menu");
-    static inline const QString claudeIconName = QStringLiteral("claude-menu");
+    static inline const QString& codexIconName = MenuBarGaugeInput::codexIconName;
+    static inline const QString& claudeIconName = MenuBarGaugeInput::claudeIconName;
 
     // Everything the picture shows.
-    struct Input {
-        bool codexEnabled = false;
-        bool claudeEnabled = false;
-        QList<MenuBarGaugeValue> codexValues;
-        QList<MenuBarGaugeValue> claudeValues;
-        bool compact = true;
-        MenuBarGaugeLabelStyle labelStyle = MenuBarGaugeLabelStyle::period;
-        MenuBarProviderIdentityStyle codexIdentityStyle = MenuBarProviderIdentityStyle::icon;
-        MenuBarProviderIdentityStyle claudeIdentityStyle = MenuBarProviderIdentityStyle::icon;
-
-        bool operator==(const Input&) const = default;
-    };
+    using Input = MenuBarGaugeInput;
 
     // What the renderer reads from the platform. Each member is called on every `make`, except
     // `loadBrandIcon`, which is called only when the brand-icon cache misses.
@@ -117,9 +107,9 @@ public:
     // The value a compact cell shows: the first without a percentage, else the lowest (earliest
     // on ties); nothing for an empty list.
     static std::optional<MenuBarGaugeValue> compactSelection(const QList<MenuBarGaugeValue>& values);
-    static QString cacheValues(const QList<MenuBarGaugeValue>& values);
-    static QString cacheKey(const QString& appearanceName, const Input& input);
-    static QString squareCacheKey(const QString& appearanceName, const Input& input);
+    static QList<MenuBarGaugePanelPicture::ValueKey> cacheValues(const QList<MenuBarGaugeValue>& values);
+    static MenuBarGaugePanelPicture::Key cacheKey(const QString& appearanceName, const Input& input);
+    static MenuBarGaugeSquarePicture::Key squareCacheKey(const QString& appearanceName, const Input& input);
     // The rings of the square form, outermost first: each one's remaining percentage, absent
     // without a reading. Empty when no provider is enabled.
     static QList<std::optional<double>> squareRings(const Input& input);
@@ -134,11 +124,8 @@ public:
     // in which case the next call tries again.
     std::optional<QImage> brandIcon(const QString& iconName);
 
-    // What one square picture shows, and the sizes drawn of it so far; defined with the drawing.
-    struct SquarePicture;
-
 private:
-    using ImageCache = QCache<QString, QImage>;
+    using ImageCache = QCache<MenuBarGaugePanelPicture::Key, QImage>;
 
     qreal devicePixelRatio() const;
     ImageCache& renderedImageCache(qreal devicePixelRatio);
@@ -146,7 +133,7 @@ private:
     Environment m_environment;
     std::map<qreal, std::unique_ptr<ImageCache>> m_renderedImageCaches;
     // The current square picture and its icon; the icons the tray was given before hold their own.
-    std::shared_ptr<SquarePicture> m_square;
+    std::shared_ptr<MenuBarGaugeSquarePicture> m_square;
     QIcon m_squareIcon;
     QCache<QString, QImage> m_brandIconCache{brandIconCacheLimit};
 };

@@ -281,15 +281,23 @@ TEST(MenuBarGaugeCache, KeySumsUpEverythingThePictureShows)
 {
     Input input{.codexEnabled = true, .codexValues = {fiveHour(37.2), weekly(80)}, .compact = false,
                 .claudeIdentityStyle = Style::text};
+    using Band = UsageGaugeColorBand;
+    using Key = MenuBarGaugePanelPicture::Key;
+    using W = MenuBarUsageWindow;
+    const QList<MenuBarGaugePanelPicture::ValueKey> codexKeys{{W::fiveHour, {Band::healthy, 37}},
+                                                              {W::weekly, {Band::healthy, 80}}};
     EXPECT_EQ(MenuBarGaugeImageRenderer::cacheKey(QStringLiteral("dark"), input),
-              QStringLiteral("dark|detailed|period|icon||codex-on|claude-off|fiveHour:37-healthy,weekly:80-healthy|"));
+              (Key{.appearanceName = QStringLiteral("dark"), .compact = false, .codexIdentity = Style::icon,
+                   .codexValues = codexKeys}));
     input.claudeEnabled = true;
     input.claudeValues = {weekly(8), fiveHour(std::nullopt)};
     input.compact = true;
     input.labelStyle = MenuBarGaugeLabelStyle::remainingPercent;
     EXPECT_EQ(MenuBarGaugeImageRenderer::cacheKey(QStringLiteral("light"), input),
-              QStringLiteral("light|compact|remainingPercent|icon|text|codex-on|claude-on|"
-                             "fiveHour:37-healthy,weekly:80-healthy|weekly:8-critical,fiveHour:nil-unavailable"));
+              (Key{.appearanceName = QStringLiteral("light"), .compact = true,
+                   .labelStyle = MenuBarGaugeLabelStyle::remainingPercent, .codexIdentity = Style::icon,
+                   .claudeIdentity = Style::text, .codexValues = codexKeys,
+                   .claudeValues = {{W::weekly, {Band::critical, 8}}, {W::fiveHour, {}}}}));
 }
 
 TEST(MenuBarGaugeCache, HitsReturnTheSameImagePerAppearanceAndPixelRatio)

@@ -60,9 +60,9 @@ TEST(MenuBarGaugeSquare, LayoutChoicesShapeTheRingsAndTheNumber)
     auto textIdentity = bothProviders(true);
     textIdentity.codexIdentityStyle = MenuBarProviderIdentityStyle::text;
     EXPECT_EQ(key(textIdentity), key(bothProviders(true)));
-    const QStringList keys{key(bothProviders(true)), key(bothProviders(false)),
-                           key(bothProviders(false, remainingPercent)), key({})};
-    EXPECT_EQ(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size()) << keys.join(u'\n').toStdString();
+    const QList<MenuBarGaugeSquarePicture::Key> keys{key(bothProviders(true)), key(bothProviders(false)),
+                                                     key(bothProviders(false, remainingPercent)), key({})};
+    EXPECT_EQ(QSet<MenuBarGaugeSquarePicture::Key>(keys.cbegin(), keys.cend()).size(), keys.size());
 }
 
 // At 22 and 24 pixels a number is drawn with digits at least 9 pixels tall, or not at all.
