@@ -7,6 +7,7 @@
 #include "support/ViewTest.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QTest>
 #include <QVBoxLayout>
@@ -87,9 +88,24 @@ TEST_F(MemoryHousekeepingView, ClosingThePopoverUnmapsTheJapaneseFontsItsKeptPag
         popover.hide();
         drainEvents();
         EXPECT_EQ(mappedCjkFonts(), QStringList()) << "round " << round;
+        EXPECT_EQ(popover.windowHandle(), nullptr) << "the native window and its image go too, round " << round;
     }
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), QStringLiteral("使用量の履歴")) << "the pages are kept";
+}
+
+// A dialog of the pages still open when the popover hides stands on the popover's native window,
+// which then stays.
+TEST_F(MemoryHousekeepingView, AnOpenDialogKeepsThePopoversNativeWindow)
+{
+    StatusItemPopover popover([] { return new QWidget; });
+    popover.open({});
+    QDialog dialog(&popover);
+    dialog.show();
+    popover.hide();
+    drainEvents();
+    EXPECT_NE(popover.windowHandle(), nullptr);
+    dialog.hide();
 }
 
 } // namespace
