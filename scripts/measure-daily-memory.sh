@@ -3,6 +3,7 @@
 # RssAnon and RssFile at four moments of one run, each after the process has settled:
 #   closed   - the launch window closed (as a window manager closes it);
 #   click    - 45 s after the tray item was clicked twice (the popover opened and closed);
+#   click 2  - after a second opening and closing of the popover, whose pages were kept;
 #   tour     - after the window was reopened through the bus, every sidebar page visited and the
 #              window closed again;
 #   readings - after N refreshes, each bringing a Codex reading of new values.
@@ -162,13 +163,19 @@ figures closed
 
 item=$(item_service)
 [[ -n $item ]] || { echo "no status notifier item on the bus"; exit 1; }
-click_item
-wait_for 10 popover_shown || { echo "the popover did not open"; exit 1; }
-sleep 2
-click_item
-wait_for 10 popover_hidden || { echo "the popover did not close"; exit 1; }
+open_and_close_popover() {
+  click_item
+  wait_for 10 popover_shown || { echo "the popover did not open"; exit 1; }
+  sleep 2
+  click_item
+  wait_for 10 popover_hidden || { echo "the popover did not close"; exit 1; }
+}
+open_and_close_popover
 sleep 45
 figures click
+open_and_close_popover
+sleep "$settle"
+figures "click 2"
 
 gdbus call --session --dest vantorel.monitor --object-path /vantorel/monitor \
   --method org.freedesktop.Application.Activate '{}' >/dev/null

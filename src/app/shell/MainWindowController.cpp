@@ -1,5 +1,6 @@
 #include "app/shell/MainWindowController.h"
 
+#include "app/shell/HiddenWindowRelease.h"
 #include "app/shell/ScreenFit.h"
 #include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
@@ -28,8 +29,11 @@ protected:
     void closeEvent(QCloseEvent* event) override
     {
         QWidget::closeEvent(event);
-        if (event->isAccepted() && m_closed)
+        if (!event->isAccepted())
+            return;
+        if (m_closed)
             m_closed();
+        releaseNativeWindowOnceHidden(this, [this] { destroy(); });
     }
 
 private:

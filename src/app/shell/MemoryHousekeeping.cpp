@@ -90,15 +90,14 @@ void MemoryHousekeeping::pagesClosed()
     if (m_pagesReleaseQueued)
         return;
     m_pagesReleaseQueued = true;
-    // A turn later, destroyed pages have given their pictures and fonts back; the heap goes a turn
-    // after the faces, behind the relayouts that the font change posted to pages kept hidden.
+    // A turn later, destroyed pages have given their pictures and fonts back.
     QMetaObject::invokeMethod(
         this,
         [this] {
             m_pagesReleaseQueued = false;
             m_steps.releasePictures();
             m_steps.releaseFaces();
-            QMetaObject::invokeMethod(this, [this] { m_steps.returnHeap(); }, Qt::QueuedConnection);
+            m_steps.returnHeap();
         },
         Qt::QueuedConnection);
 }

@@ -1,5 +1,6 @@
 #include "app/shell/StatusItemPopover.h"
 
+#include "app/shell/HiddenWindowRelease.h"
 #include "app/shell/ScreenFit.h"
 #include "app/ui/SystemColors.h"
 #include "app/window/ContentView.h"
@@ -124,6 +125,7 @@ void StatusItemPopover::hideEvent(QHideEvent* event)
 {
     qApp->removeEventFilter(this);
     QWidget::hideEvent(event);
+    releaseNativeWindowOnceHidden(this, [this] { destroy(); });
     emit closed();
 }
 

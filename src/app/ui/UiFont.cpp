@@ -1,9 +1,5 @@
 #include "app/ui/UiFont.h"
 
-#include "app/ui/ApplicationResources.h"
-
-#include <QFile>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 
@@ -21,30 +17,16 @@ bool digitsHaveEqualWidth(const QFont& font)
     return true;
 }
 
-// A font without glyphs (scripts/make-empty-font.py), registered only to change the font database.
-constexpr auto emptyFontPath = ":/fonts/empty.ttf";
-
 } // namespace
 
 void UiFont::releaseUnusedFaces()
 {
-    // Widgets share the application font's private data, which keeps the faces it loaded even
-    // after Qt's font cache is emptied; a copy that differed for a moment starts with none.
-    QFont fresh = QGuiApplication::font();
-    const auto weight = fresh.weight();
-    fresh.setWeight(weight == QFont::Bold ? QFont::Normal : QFont::Bold);
-    fresh.setWeight(weight);
-    QGuiApplication::setFont(fresh);
-
-    // Qt has no call to unload a face, but it empties its font cache whenever its font database
-    // changes, and adding or removing an application font changes it.
-    ApplicationResources::registerAll();
-    QFile file(QString::fromLatin1(emptyFontPath));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const int id = QFontDatabase::addApplicationFontFromData(file.readAll());
-    if (id >= 0)
-        QFontDatabase::removeApplicationFont(id);
+    // Emptying the thread's font cache (what a font database change does) is not enough: a font
+    // kept alive across it, by a hidden page or the application font its widgets share, keeps its
+    // own table of faces, no longer known to the cache, and loads its next faces into that table,
+    // where no later emptying reaches them. Discarding the cache itself gives the next one a new
+    // identity, and every font drops a table made by an earlier cache at its next use.
+    QFont::cleanup();
 }
 
 QFont UiFont::system(int pixelSize, QFont::Weight weight)

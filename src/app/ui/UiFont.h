@@ -25,8 +25,9 @@ public:
     // The same font with digits of equal width, so counters and times do not jitter.
     static QFont monospacedDigits(const QFont& font);
 
-    // Lets go of every font face no live font holds, with its glyph caches and its mapped file, on
-    // the calling thread; the next text drawn in such a face loads it again. GUI thread.
+    // Lets go of every font face the calling thread loaded, with its glyph caches and its mapped
+    // file, except those that text still laid out holds (a line edit's, a text document's); the
+    // next text drawn in such a face loads it again. GUI thread.
     static void releaseUnusedFaces();
 
     static constexpr auto japaneseFamily = "Noto Sans CJK JP";

@@ -49,6 +49,7 @@ TEST(MainWindowControllerTest, OneFixedWindowKeepsItsPageAndPlaceAcrossCloseAndM
     EXPECT_FALSE(content) << "closing gives the pages back";
     EXPECT_EQ(controller.window(), window) << "the window itself is kept";
     EXPECT_EQ(pagesGone, 1) << "the memory housekeeping hears that the pages are gone";
+    EXPECT_EQ(window->windowHandle(), nullptr) << "closing gives the native window and its image back";
 
     controller.show(QStringLiteral("reopen"));
     EXPECT_EQ(controller.window(), window);
@@ -57,6 +58,7 @@ TEST(MainWindowControllerTest, OneFixedWindowKeepsItsPageAndPlaceAcrossCloseAndM
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->page(), PopoverPage::history) << "reopening shows the page left";
     EXPECT_EQ(window->pos(), left) << "reopening shows the window where it was left";
+    EXPECT_NE(window->windowHandle(), nullptr);
     EXPECT_EQ(window->minimumSize(), MainWindowController::windowSize);
 
     window->showMinimized();
