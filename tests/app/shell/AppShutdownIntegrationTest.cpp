@@ -3,6 +3,8 @@
 #include "app/shell/VantorelApp.h"
 #include "core/foundation/PendingCompletion.h"
 
+#include <QCoroTask>
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -2,6 +2,7 @@
 
 #include "app/platform/SystemTrayStatusItemBackend.h"
 #include "app/shell/StatusItemFallbackPanel.h"
+#include "app/shell/StatusItemPopover.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>

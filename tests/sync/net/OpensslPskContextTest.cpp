@@ -1,5 +1,8 @@
 #include "sync/net/OpensslPskContext.h"
 
+#include <QByteArray>
+#include <QStringBuilder>
+
 #include <gtest/gtest.h>
 
 #include <openssl/err.h>
