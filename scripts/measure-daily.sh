@@ -130,24 +130,7 @@ printf '#!/bin/sh\nexec python3 "%s" "$@"\n' "$work/fake-codex.py" >"$work/bin/c
 chmod +x "$work/bin/codex"
 
 # The usage history, 15 minutes apart ending now, in the stored form; copied back before each start.
-python3 - "$work/defaults.json" "${MEASURE_DAILY_SAMPLES:-2500}" <<'PY'
-import base64, json, sys, time, uuid
-count = int(sys.argv[2])
-reference = time.time() - 978307200.0
-samples = []
-for n in range(count):
-    samples.append('{"id":"%s","provider":"%s","recordedAt":%r,"fiveHourRemainingPercent":%r,'
-                   '"weeklyRemainingPercent":%r,"codexPeriodValidationVersion":1}'
-                   % (str(uuid.uuid4()).upper(), "codex" if n % 2 else "claude",
-                      reference - (count - 1 - n) * 900.0, 40.0 + n % 50 + 0.5, 80.25 - n % 30))
-data = ("[" + ",".join(samples) + "]").encode()
-document = {
-    "Vantorel.defaultsApplied.startupUI.1": {"type": "bool", "value": True},
-    "Vantorel.usageHistory": {"type": "data", "value": base64.b64encode(data).decode()},
-}
-with open(sys.argv[1], "w") as out:
-    json.dump(document, out)
-PY
+python3 "$here/history-settings.py" "$work/defaults.json" "${MEASURE_DAILY_SAMPLES:-2500}"
 mkdir -p "$XDG_CONFIG_HOME/autostart"
 printf '[Desktop Entry]\nType=Application\nName=Vantorel\nExec=%s\nTerminal=false\nX-GNOME-Autostart-enabled=true\n' \
   "$app" >"$XDG_CONFIG_HOME/autostart/vantorel.desktop"
