@@ -40,14 +40,7 @@ mkdir -p "$work/home" "$work/config/Vantorel" "$work/config/autostart" "$work/st
   "$work/cache" "$work/bin"
 install -d -m 0700 "$work/runtime"
 
-start_bus() { # <session|system>
-  cat >"$work/$1.conf" <<EOF
-<busconfig><type>$1</type><listen>unix:path=$work/$1.sock</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
-<allow receive_sender="*"/></policy></busconfig>
-EOF
-  dbus-daemon --config-file="$work/$1.conf" --fork --print-pid
-}
+source "$here/private-bus.sh"
 pids+=("$(start_bus session)" "$(start_bus system)")
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
 export XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime

@@ -49,15 +49,7 @@ g++ -O2 -fPIC -std=c++17 "$here/bare-tray.cpp" $(pkg-config --cflags --libs Qt6W
 mkdir -p "$work/home/.cache" "$work/config/Vantorel" "$work/data" "$work/state" "$work/cache" "$work/runtime" \
   "$work/bin" "$work/figures"
 chmod 700 "$work/runtime"
-start_bus() {
-  local type=$1
-  cat >"$work/$type.conf" <<EOF
-<busconfig><type>$type</type><listen>unix:path=$work/$type.sock</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
-<allow receive_sender="*"/></policy></busconfig>
-EOF
-  dbus-daemon --config-file="$work/$type.conf" --fork --print-pid
-}
+source "$here/private-bus.sh"
 session_bus_pid=$(start_bus session)
 system_bus_pid=$(start_bus system)
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state

@@ -109,15 +109,7 @@ in_order() {
 }
 
 # Private buses with policies of our own: nothing reaches the machine's buses.
-start_bus() {
-  local type=$1
-  cat >"$work/$type.conf" <<EOF
-<busconfig><type>$type</type><listen>unix:path=$work/$type.sock</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
-<allow receive_sender="*"/></policy></busconfig>
-EOF
-  dbus-daemon --config-file="$work/$type.conf" --fork --print-pid
-}
+source "$here/private-bus.sh"
 session_bus_pid=$(start_bus session) || fail "no session bus"
 system_bus_pid=$(start_bus system) || fail "no system bus"
 
