@@ -57,13 +57,15 @@ void StatusItemController::updateButton()
     if (!viewModel)
         return;
     const auto input = viewModel->menuBarGaugeInput();
-    const auto toolTip = viewModel->menuBarGaugeHelpText();
+    // The help text is its lines joined: they are made once a reading.
+    const QStringList lines = viewModel->menuBarGaugeHelpLines();
+    const QString toolTip = lines.join(QStringLiteral(" / "));
     const int width = viewModel->menuBarGaugeWidth();
 
     showIcon(m_renderer.makeSquare(input));
-    if (auto lines = viewModel->menuBarGaugeHelpLines(); m_shownToolTip != lines) {
+    if (m_shownToolTip != lines) {
         m_backend->setToolTip(toolTipTitle, lines);
-        m_shownToolTip = std::move(lines);
+        m_shownToolTip = lines;
     }
     const bool fallback = usesNotchFallback();
     updateMenuBarPresentation(input, toolTip, width, fallback);
