@@ -17,7 +17,7 @@
 #          build/test/tests/fake_status_notifier_watcher build/test/tests/fake_desktop_services 100
 # MEASURE_SETTLE (s, default 20) is the wait before each reading; MEASURE_READING_GAP (s, default 3)
 # the wait between the end of one refresh and the next request; MEASURE_FONTS=1 lists the font
-# files mapped at each moment.
+# files mapped at each moment; MEASURE_DUMP=<folder> keeps a copy of /proc/PID/smaps of each moment.
 set -euo pipefail
 app=$(realpath "$1")
 watcher=$(realpath "$2")
@@ -117,6 +117,10 @@ figures() { # <label>
   awk -v label="$1" '
     /^VmRSS:|^RssAnon:|^RssFile:/ { v[$1] = sprintf("%.1f", $2 / 1024) }
     END { printf "  %-9s VmRSS %s MB, RssAnon %s MB, RssFile %s MB\n", label ":", v["VmRSS:"], v["RssAnon:"], v["RssFile:"] }' "$status"
+  if [[ -n ${MEASURE_DUMP:-} ]]; then
+    mkdir -p "$MEASURE_DUMP"
+    cp "/proc/$app_pid/smaps" "$MEASURE_DUMP/${1// /-}.smaps"
+  fi
   if [[ ${MEASURE_FONTS:-0} == 1 ]]; then
     { grep -o '/usr/share/fonts/.*' "/proc/$app_pid/maps" || true; } | sort -u | sed 's/^/             font /'
   fi
