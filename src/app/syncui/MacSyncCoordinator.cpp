@@ -7,6 +7,7 @@
 #include "core/foundation/SecretStoreError.h"
 #include "core/foundation/SettingsStore.h"
 #include "core/foundation/Sleeper.h"
+#include "core/foundation/ThreadPriority.h"
 #include "core/foundation/UuidText.h"
 #include "sync/model/SyncDisplayName.h"
 #include "sync/model/SyncText.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QScopeGuard>
 
 #include <cmath>
 
@@ -28,6 +30,7 @@ QString utf16Text(const char16_t* literal)
 
 const char16_t* const localOffText = u"連携OFF";
 const char16_t* const revocationPendingText = u"登録解除が完了していません。解除を再試行してください。";
+const char16_t* const snapshotFailedText = u"同期データを作成できませんでした。このPCの表示を確認してください。";
 
 // A pretty host name often carries emoji or invisible characters the snapshot's name check
 // refuses; cleaned here once, so a refused name cannot switch sync off on every rebuild.
@@ -113,7 +116,10 @@ MacSyncCoordinator::MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults,
     loadRegistration(m_enabled);
 }
 
-MacSyncCoordinator::~MacSyncCoordinator() = default;
+MacSyncCoordinator::~MacSyncCoordinator()
+{
+    discardSnapshotBuild();
+}
 
 void MacSyncCoordinator::setStatusText(const QString& statusText)
 {
@@ -307,8 +313,20 @@ void MacSyncCoordinator::refreshSnapshotNow()
 namespace {
 
 const QEvent::Type snapshotRefreshEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type snapshotBuiltEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 // Qt posts repaints at low priority, behind any queued call; this comes after them.
 constexpr int afterRepaintsPriority = Qt::LowEventPriority - 1;
+
+class SnapshotBuiltEvent final : public QEvent
+{
+public:
+    explicit SnapshotBuiltEvent(std::uint64_t generation)
+        : QEvent(snapshotBuiltEvent)
+        , generation(generation)
+    {
+    }
+    const std::uint64_t generation;
+};
 
 } // namespace
 
@@ -317,6 +335,8 @@ constexpr int afterRepaintsPriority = Qt::LowEventPriority - 1;
 // turn, the repaint of the tray item's new picture among them.
 void MacSyncCoordinator::scheduleSnapshotRefresh()
 {
+    // A build running now captured the source before this change.
+    ++m_snapshotGeneration;
     if (m_snapshotRefreshScheduled)
         return;
     m_snapshotRefreshScheduled = true;
@@ -325,11 +345,74 @@ void MacSyncCoordinator::scheduleSnapshotRefresh()
 
 bool MacSyncCoordinator::event(QEvent* event)
 {
-    if (event->type() != snapshotRefreshEvent)
-        return QObject::event(event);
-    m_snapshotRefreshScheduled = false;
-    refreshSnapshotNow();
-    return true;
+    if (event->type() == snapshotRefreshEvent) {
+        m_snapshotRefreshScheduled = false;
+        // One build at a time: waiting for it never holds this thread up.
+        if (m_snapshotBuild.valid())
+            m_snapshotRefreshAgain = true;
+        else
+            startSnapshotBuild();
+        return true;
+    }
+    if (event->type() == snapshotBuiltEvent) {
+        finishSnapshotBuild(static_cast<SnapshotBuiltEvent*>(event)->generation);
+        return true;
+    }
+    return QObject::event(event);
+}
+
+// The capture and the cheap check for unchanged content run here; building, encoding,
+// fingerprinting and checking the snapshot run on a thread of their own, from copies.
+void MacSyncCoordinator::startSnapshotBuild()
+{
+    if (!m_captureDisplay)
+        return;
+    std::optional<MacSyncDisplayInput> input = m_captureDisplay();
+    if (!input)
+        return;
+    const Date date = now();
+    if (std::optional<UsageSyncSnapshot> same = m_snapshotStore->unchanged(*input, date)) {
+        ChangeScope scope(*this);
+        publishSnapshot(*std::move(same));
+        return;
+    }
+    const std::uint64_t generation = ++m_snapshotGeneration;
+    m_snapshotBuildGeneration = generation;
+    // The coordinator waits for this thread before it goes: the event always finds it.
+    m_snapshotBuild = std::async(std::launch::async, [this, generation, builder = m_snapshotStore->builder(),
+                                                      input = *std::move(input), date]() mutable {
+        lowerCurrentThreadPriority();
+        const auto announce = qScopeGuard([this, generation] {
+            QCoreApplication::postEvent(this, new SnapshotBuiltEvent(generation), afterRepaintsPriority);
+        });
+        return std::move(builder).build(std::move(input), date);
+    });
+}
+
+void MacSyncCoordinator::finishSnapshotBuild(std::uint64_t generation)
+{
+    if (!m_snapshotBuild.valid() || generation != m_snapshotBuildGeneration)
+        return;
+    std::future<MacSyncSnapshotStore::Candidate> build = std::move(m_snapshotBuild);
+    ChangeScope scope(*this);
+    if (generation == m_snapshotGeneration) {
+        try {
+            publishSnapshot(m_snapshotStore->commit(build.get()));
+        } catch (...) {
+            failClosed(utf16Text(snapshotFailedText), false);
+        }
+    }
+    if (std::exchange(m_snapshotRefreshAgain, false))
+        startSnapshotBuild();
+}
+
+void MacSyncCoordinator::discardSnapshotBuild()
+{
+    m_snapshotRefreshAgain = false;
+    if (!m_snapshotBuild.valid())
+        return;
+    m_snapshotBuild.wait();
+    m_snapshotBuild = {};
 }
 
 void MacSyncCoordinator::refreshSnapshot(Date date)
@@ -339,13 +422,20 @@ void MacSyncCoordinator::refreshSnapshot(Date date)
     const std::optional<MacSyncDisplayInput> input = m_captureDisplay();
     if (!input)
         return;
+    // A build running now captured the source earlier.
+    ++m_snapshotGeneration;
     UsageSyncSnapshot snapshot;
     try {
         snapshot = m_snapshotStore->update(*input, date);
     } catch (...) {
-        failClosed(utf16Text(u"同期データを作成できませんでした。このPCの表示を確認してください。"), false);
+        failClosed(utf16Text(snapshotFailedText), false);
         return;
     }
+    publishSnapshot(std::move(snapshot));
+}
+
+void MacSyncCoordinator::publishSnapshot(UsageSyncSnapshot snapshot)
+{
     if (m_latestSnapshot && *m_latestSnapshot == snapshot)
         return;
     m_latestSnapshot = std::move(snapshot);
@@ -549,6 +639,7 @@ void MacSyncCoordinator::handleSystemWake()
 void MacSyncCoordinator::handleTermination()
 {
     ChangeScope scope(*this);
+    discardSnapshotBuild();
     if (m_displayMaintenanceEnabled) {
         m_displayMaintenanceEnabled = false;
         updateMaintenanceTask();

@@ -11,7 +11,9 @@
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -67,6 +69,9 @@ public:
     // code is offered until it is. Cleared by every start of serving and every other status.
     bool listenerDown() const { return m_listenerDown; }
     const std::optional<UsageSyncSnapshot>& latestSnapshot() const { return m_latestSnapshot; }
+    // A rebuild that a change asked for is still to come: scheduled, being built off this thread,
+    // or built and not yet published.
+    bool snapshotRefreshPending() const { return m_snapshotRefreshScheduled || m_snapshotBuild.valid(); }
 
     // The running server, null when not serving.
     MacSyncServing* server() const { return m_server.get(); }
@@ -92,8 +97,9 @@ public:
 
     // Rebuilds the snapshot from `source` now and after its changed() signals: one capture on a
     // later turn for all the signals of one turn, after the other observers of those signals and
-    // the repaints they asked for, so that what the user sees is updated first. Observing the
-    // same object again does nothing.
+    // the repaints they asked for, so that what the user sees is updated first. That capture is
+    // built into a snapshot on a worker thread and published on a later turn, unless a change or
+    // a rebuild made here came after it. Observing the same object again does nothing.
     template <typename Source>
     void observe(Source* source, std::function<MacSyncDisplayInput(const Source&)> capture)
     {
@@ -131,6 +137,10 @@ private:
     void refreshSnapshotNow();
     void scheduleSnapshotRefresh();
     void refreshSnapshot(Date date);
+    void startSnapshotBuild();
+    void finishSnapshotBuild(std::uint64_t generation);
+    void discardSnapshotBuild();
+    void publishSnapshot(UsageSyncSnapshot snapshot);
     void loadRegistration(bool startServing);
     void finishRegistrationLoad(const std::optional<RegisteredSyncDevice>& device);
     void startServing();
@@ -180,6 +190,13 @@ private:
     std::function<std::optional<MacSyncDisplayInput>()> m_captureDisplay;
     QMetaObject::Connection m_displayObservation;
     bool m_snapshotRefreshScheduled = false;
+    // The build running off this thread, and the generation it was started at. Every change and
+    // every rebuild made here moves the generation on, so a build that finds it moved is stale.
+    std::future<MacSyncSnapshotStore::Candidate> m_snapshotBuild;
+    std::uint64_t m_snapshotBuildGeneration = 0;
+    std::uint64_t m_snapshotGeneration = 0;
+    // A change came while a build ran: another starts when it ends.
+    bool m_snapshotRefreshAgain = false;
     TaskHandle m_maintenanceTask;
     std::optional<Date> m_maintenanceDeadline;
     std::optional<Date> m_lastRetentionCheck;

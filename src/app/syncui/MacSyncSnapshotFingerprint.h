@@ -12,7 +12,8 @@ namespace vantorel {
 // usage samples, their count, and a 16-byte digest of each sample's encoding in turn. A sample
 // that was in the last fingerprint reuses its digest instead of being encoded again. Two
 // snapshots get the same fingerprint exactly when SyncCoding encodes them to the same bytes;
-// the digest itself is only ever compared with others of this class. GUI thread only.
+// the digest itself is only ever compared with others of this class. A copy shares nothing it
+// changes with the original, so each may be used on a thread of its own.
 class MacSyncSnapshotFingerprint
 {
 public:

@@ -52,12 +52,37 @@ MacSyncSnapshotStore::MacSyncSnapshotStore(const QUuid& hostID, SettingsStore& d
 
 UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input, Date now)
 {
-    if (m_lastSnapshot && m_lastInput && now >= m_lastInputFrom && now < m_lastInputUntil && *m_lastInput == input) {
-        return *m_lastSnapshot;
+    if (std::optional<UsageSyncSnapshot> same = unchanged(input, now)) {
+        return *std::move(same);
     }
-    const Date unchangedUntil = MacSyncSnapshotAdapter::unchangedUntil(input, now);
+    return commit(builder().build(input, now));
+}
 
-    UsageSyncSnapshot snapshot;
+std::optional<UsageSyncSnapshot> MacSyncSnapshotStore::unchanged(const MacSyncDisplayInput& input, Date now) const
+{
+    if (m_lastSnapshot && m_lastInput && now >= m_lastInputFrom && now < m_lastInputUntil && *m_lastInput == input) {
+        return m_lastSnapshot;
+    }
+    return std::nullopt;
+}
+
+MacSyncSnapshotStore::Builder MacSyncSnapshotStore::builder() const
+{
+    Builder builder;
+    builder.m_hostID = m_hostID;
+    builder.m_hostName = m_hostName;
+    builder.m_sourceVersion = m_sourceVersion;
+    builder.m_sourceBuild = m_sourceBuild;
+    builder.m_fingerprints = m_fingerprint;
+    return builder;
+}
+
+MacSyncSnapshotStore::Candidate MacSyncSnapshotStore::Builder::build(MacSyncDisplayInput input, Date now) &&
+{
+    Candidate candidate;
+    candidate.unchangedUntil = MacSyncSnapshotAdapter::unchangedUntil(input, now);
+
+    UsageSyncSnapshot& snapshot = candidate.snapshot;
     snapshot.hostID = m_hostID;
     snapshot.revision = 0;
     snapshot.generatedAt = Date::fromUnixSeconds(0);
@@ -72,11 +97,29 @@ UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input,
     snapshot.notificationHistory = MacSyncSnapshotAdapter::notificationHistory(input.notificationHistory, now);
 
     // The fingerprint covers everything published except the revision and the build time.
-    const QByteArray fingerprint = m_fingerprint.of(snapshot);
-    if (m_lastFingerprint && *m_lastFingerprint == fingerprint && m_lastSnapshot) {
+    candidate.fingerprint = m_fingerprints.of(snapshot);
+    // Checked with the build time it would be published with; the check ignores the revision.
+    snapshot.generatedAt = now.truncatedToWholeUnixSeconds();
+    try {
+        snapshot.validate(m_hostID);
+    } catch (...) {
+        candidate.invalid = std::current_exception();
+    }
+    snapshot.generatedAt = Date::fromUnixSeconds(0);
+
+    candidate.input = std::move(input);
+    candidate.now = now;
+    candidate.fingerprints = std::move(m_fingerprints);
+    return candidate;
+}
+
+UsageSyncSnapshot MacSyncSnapshotStore::commit(Candidate candidate)
+{
+    m_fingerprint = std::move(candidate.fingerprints);
+    if (m_lastFingerprint && *m_lastFingerprint == candidate.fingerprint && m_lastSnapshot) {
         // The candidate's samples would otherwise stay in the fingerprint beside the kept ones.
         m_fingerprint.shareSamples(*m_lastSnapshot);
-        rememberInput(input, now, unchangedUntil);
+        rememberInput(std::move(candidate.input), candidate.now, candidate.unchangedUntil);
         return *m_lastSnapshot;
     }
 
@@ -84,20 +127,23 @@ UsageSyncSnapshot MacSyncSnapshotStore::update(const MacSyncDisplayInput& input,
     if (base == std::numeric_limits<std::uint64_t>::max()) {
         throw UsageSyncError(UsageSyncError::Code::invalidData);
     }
+    if (candidate.invalid) {
+        std::rethrow_exception(candidate.invalid);
+    }
+    UsageSyncSnapshot& snapshot = candidate.snapshot;
     snapshot.revision = base + 1;
-    snapshot.generatedAt = now.truncatedToWholeUnixSeconds();
-    snapshot.validate(m_hostID);
+    snapshot.generatedAt = candidate.now.truncatedToWholeUnixSeconds();
 
     m_defaults.set(revisionKey(), QString::number(snapshot.revision));
-    m_lastFingerprint = fingerprint;
+    m_lastFingerprint = std::move(candidate.fingerprint);
     m_lastSnapshot = snapshot;
-    rememberInput(input, now, unchangedUntil);
+    rememberInput(std::move(candidate.input), candidate.now, candidate.unchangedUntil);
     return snapshot;
 }
 
-void MacSyncSnapshotStore::rememberInput(const MacSyncDisplayInput& input, Date from, Date until)
+void MacSyncSnapshotStore::rememberInput(MacSyncDisplayInput input, Date from, Date until)
 {
-    m_lastInput = input;
+    m_lastInput = std::move(input);
     m_lastInputFrom = from;
     m_lastInputUntil = until;
 }

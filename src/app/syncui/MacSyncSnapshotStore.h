@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <exception>
 #include <optional>
 
 namespace vantorel {
@@ -19,12 +20,46 @@ class SettingsStore;
 // snapshot returned gets the next revision of a counter kept in the settings store, unchanged
 // content gets the last snapshot back untouched. An input equal to the last one built, at a time
 // when none of its dated records crosses a rule's boundary, is known to give the same content and
-// costs only the comparison; anything else is encoded and fingerprinted. GUI thread only.
+// costs only the comparison; anything else is encoded and fingerprinted. The store itself is used
+// from one thread; the building, encoding and fingerprinting can run on another (builder()).
 class MacSyncSnapshotStore
 {
 public:
     static QString revisionKey() { return QStringLiteral("Vantorel.sync.revision"); }
     static constexpr std::int64_t minimumRefreshIntervalSeconds = 60;
+
+    // One input's content as built and fingerprinted, not yet numbered.
+    struct Candidate
+    {
+        MacSyncDisplayInput input;
+        Date now;
+        // Until when the input keeps giving this content (MacSyncSnapshotAdapter::unchangedUntil).
+        Date unchangedUntil;
+        // Numbered 0 and dated at the Unix epoch.
+        UsageSyncSnapshot snapshot;
+        QByteArray fingerprint;
+        // The sample digests after this build, for the store to keep.
+        MacSyncSnapshotFingerprint fingerprints;
+        // Why the snapshot, dated `now`, fails its check; thrown only if its content is new.
+        std::exception_ptr invalid;
+    };
+
+    // What a build needs of the store, copied: it shares nothing the store goes on changing, so
+    // it may run on any thread while the store is used on its own.
+    class Builder
+    {
+    public:
+        // Throws JsonEncodeError when the candidate cannot be encoded.
+        Candidate build(MacSyncDisplayInput input, Date now) &&;
+
+    private:
+        friend class MacSyncSnapshotStore;
+        QUuid m_hostID;
+        QString m_hostName;
+        QString m_sourceVersion;
+        QString m_sourceBuild;
+        MacSyncSnapshotFingerprint m_fingerprints;
+    };
 
     // `defaults` must outlive the store. The host name is not sanitised here: one that fails the
     // snapshot's check makes every update throw.
@@ -38,8 +73,16 @@ public:
     // validation's UsageSyncError; a failure changes nothing, the stored counter included.
     UsageSyncSnapshot update(const MacSyncDisplayInput& input, Date now);
 
+    // update() in three steps, for a build elsewhere: the last snapshot when `input` at `now` is
+    // known to give its content again (nothing to build); otherwise a builder to build the
+    // candidate with, and commit() to number it. A candidate from any earlier builder may be
+    // committed; commit() throws like update().
+    std::optional<UsageSyncSnapshot> unchanged(const MacSyncDisplayInput& input, Date now) const;
+    Builder builder() const;
+    UsageSyncSnapshot commit(Candidate candidate);
+
 private:
-    void rememberInput(const MacSyncDisplayInput& input, Date from, Date until);
+    void rememberInput(MacSyncDisplayInput input, Date from, Date until);
 
     QUuid m_hostID;
     SettingsStore& m_defaults;

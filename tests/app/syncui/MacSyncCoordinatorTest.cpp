@@ -15,9 +15,11 @@
 #include "support/ManualSleeper.h"
 #include "support/QtPrinters.h"
 #include "support/TaskOutcome.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTest>
 #include <QWidget>
 
@@ -96,6 +98,22 @@ struct LocalRig
         return *sync;
     }
 };
+
+// Until the rebuilds that changes asked for, built on another thread, are published.
+void settleSnapshot(const MacSyncCoordinator& sync)
+{
+    EXPECT_TRUE(waitUntil([&sync] { return !sync.snapshotRefreshPending(); }));
+}
+
+// Delivers a change to the coordinator and the capture it schedules, one posted batch at a time,
+// and nothing the build posts when it ends.
+void startBuild(DisplaySource& source, MacSyncCoordinator& sync)
+{
+    emit source.changed();
+    QCoreApplication::sendPostedEvents(&sync);
+    QCoreApplication::sendPostedEvents(&sync);
+    EXPECT_TRUE(sync.snapshotRefreshPending());
+}
 
 } // namespace
 
@@ -240,7 +258,7 @@ TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
     rig.sync->observe<DisplaySource>(&rig.source, [](const DisplaySource& s) { return s.input; });
     emit rig.source.changed();
     EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision);
-    drainEvents();
+    settleSnapshot(*rig.sync);
     EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision + 1);
 
     rig.servers.statusHandlers.last()(QString(300, u'x'));
@@ -267,9 +285,59 @@ TEST(MacSyncCoordinator, ChangesOfOneTurnAreCapturedOnceAfterTheOtherObservers)
     source.input.refreshIntervalSeconds = 900;
     for (int i = 0; i < 3; ++i)
         emit source.changed();
-    drainEvents();
+    settleSnapshot(*rig.sync);
     EXPECT_EQ(order, (QStringList{u"capture"_s, u"view"_s, u"view"_s, u"view"_s, u"capture"_s}));
     EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision + 1);
+}
+
+// A build captured before a later change or a rebuild made on this thread is dropped when it
+// ends: the newer content is published once, with the next revision, and never overwritten.
+TEST(MacSyncCoordinator, ABuildOvertakenByAChangeOrARebuildHereIsDropped)
+{
+    LocalRig rig;
+    rig.make(u"Studio"_s, true);
+    std::uint64_t revision = rig.sync->latestSnapshot()->revision;
+    int published = 0;
+    QObject::connect(rig.sync.get(), &MacSyncCoordinator::latestSnapshotChanged, [&published] { ++published; });
+    const auto publishedOnce = [&](std::int64_t interval, const char* what) {
+        EXPECT_EQ(rig.sync->latestSnapshot()->refreshIntervalSeconds, interval) << what;
+        EXPECT_EQ(rig.sync->latestSnapshot()->revision, revision + 1) << what;
+        EXPECT_EQ(std::exchange(published, 0), 1) << what;
+        EXPECT_EQ(rig.servers.calls.filter(u"snapshot"_s).size(), 1) << what;
+        revision = rig.sync->latestSnapshot()->revision;
+        rig.servers.calls.clear();
+    };
+    rig.servers.calls.clear();
+
+    rig.source.input.refreshIntervalSeconds = 600;
+    startBuild(rig.source, *rig.sync);
+    rig.source.input.refreshIntervalSeconds = 900;
+    rig.sync->maintain(syncNow + 3'600);
+    settleSnapshot(*rig.sync);
+    publishedOnce(900, "after a rebuild here");
+
+    rig.source.input.refreshIntervalSeconds = 1'200;
+    startBuild(rig.source, *rig.sync);
+    rig.source.input.refreshIntervalSeconds = 1'500;
+    emit rig.source.changed();
+    settleSnapshot(*rig.sync);
+    publishedOnce(1'500, "after a change");
+}
+
+// The application quits while a build runs: the quit waits for it and drops it, so no thread is
+// left and nothing is published afterwards.
+TEST(MacSyncCoordinator, AQuitWhileABuildRunsWaitsForItAndPublishesNothing)
+{
+    LocalRig rig;
+    rig.make();
+    const UsageSyncSnapshot before = *rig.sync->latestSnapshot();
+    rig.source.input.refreshIntervalSeconds = 600;
+    startBuild(rig.source, *rig.sync);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_FALSE(rig.sync->snapshotRefreshPending());
+    drainEvents();
+    EXPECT_EQ(rig.sync->latestSnapshot(), before);
 }
 
 // A view that repaints on a change, as the tray item does with its new picture, is painted before
