@@ -2,6 +2,7 @@
 
 #include "app/ui/IconProvider.h"
 #include "app/ui/UiFont.h"
+#include "core/foundation/ThreadPriority.h"
 
 #include <QPixmapCache>
 
@@ -52,7 +53,7 @@ void emptyThreadCache()
 } // namespace
 
 MemoryHousekeeping::MemoryHousekeeping(QObject* parent)
-    : MemoryHousekeeping(realSteps(), burstSettleMilliseconds, parent)
+    : MemoryHousekeeping(realSteps(this), burstSettleMilliseconds, parent)
 {
 }
 
@@ -63,6 +64,12 @@ MemoryHousekeeping::MemoryHousekeeping(Steps steps, int settleMilliseconds, QObj
     m_burstSettle.setSingleShot(true);
     m_burstSettle.setInterval(settleMilliseconds);
     connect(&m_burstSettle, &QTimer::timeout, this, [this] { m_steps.returnHeap(); });
+}
+
+MemoryHousekeeping::~MemoryHousekeeping()
+{
+    if (m_heapTrim.valid())
+        m_heapTrim.wait();
 }
 
 void MemoryHousekeeping::startUpDone()
@@ -102,7 +109,7 @@ void MemoryHousekeeping::pagesClosed()
         Qt::QueuedConnection);
 }
 
-MemoryHousekeeping::Steps MemoryHousekeeping::realSteps()
+MemoryHousekeeping::Steps MemoryHousekeeping::realSteps(MemoryHousekeeping* owner)
 {
     return Steps{
         .releasePictures =
@@ -111,7 +118,7 @@ MemoryHousekeeping::Steps MemoryHousekeeping::realSteps()
                 QPixmapCache::clear();
             },
         .releaseFaces = &UiFont::releaseUnusedFaces,
-        .returnHeap = &MemoryHousekeeping::returnFreedHeapToSystem,
+        .returnHeap = [owner] { owner->returnFreedHeapToSystem(); },
     };
 }
 
@@ -127,7 +134,13 @@ void MemoryHousekeeping::returnFreedHeapToSystem()
 {
 #if defined(__GLIBC__)
     emptyThreadCache();
-    malloc_trim(0);
+    // Seconds apart, the last trimming has long ended: this only reaps its thread.
+    if (m_heapTrim.valid())
+        m_heapTrim.wait();
+    m_heapTrim = std::async(std::launch::async, [] {
+        lowerCurrentThreadPriority();
+        malloc_trim(0);
+    });
 #endif
 }
 
