@@ -56,9 +56,11 @@ bool HistoryRetention::keepsUsageRecordedAt(Date recordedAt, Date referenceDate)
 QList<UsageHistoryEntry> HistoryRetention::prunedUsage(QList<UsageHistoryEntry> entries, Date referenceDate)
 {
     entries.removeIf([&](const UsageHistoryEntry& entry) { return !keepsUsageRecordedAt(entry.recordedAt, referenceDate); });
-    std::stable_sort(entries.begin(), entries.end(), [](const UsageHistoryEntry& a, const UsageHistoryEntry& b) {
-        return a.recordedAt < b.recordedAt;
-    });
+    const auto earlier = [](const UsageHistoryEntry& a, const UsageHistoryEntry& b) { return a.recordedAt < b.recordedAt; };
+    // A list kept in order, the usual case, is left as a stable sort would leave it.
+    if (!std::is_sorted(entries.cbegin(), entries.cend(), earlier)) {
+        std::stable_sort(entries.begin(), entries.end(), earlier);
+    }
     if (entries.size() > maximumUsageEntries) {
         entries.remove(0, entries.size() - maximumUsageEntries);
     }
