@@ -99,6 +99,8 @@ TEST(HistoryRetention, PruningKeepsTheWindowTheNewest2500AndStableOrder)
     EXPECT_EQ(pruned[2'499].id, tie1.id);
     EXPECT_TRUE(std::is_sorted(pruned.begin(), pruned.end(),
                                [](const auto& a, const auto& b) { return a.recordedAt < b.recordedAt; }));
+    // A list already in order, ties included, comes back as it was.
+    EXPECT_EQ(HistoryRetention::prunedUsage(pruned, referenceTime), pruned);
 }
 
 TEST(HistoryRetention, TheCollectorKeepsWhatPruningTheWholeListKeeps)
