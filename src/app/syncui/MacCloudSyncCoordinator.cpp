@@ -280,7 +280,12 @@ void MacCloudSyncCoordinator::receiveSnapshot(const UsageSyncSnapshot& snapshot)
 {
     ChangeScope scope(*this);
     try {
-        snapshot.validated(m_hostID).accepted(m_latestSnapshot);
+        // The snapshot kept was checked for this host, so accepting a later one checks that too:
+        // the whole snapshot is validated once.
+        if (m_latestSnapshot)
+            snapshot.checkAccepted(m_latestSnapshot);
+        else
+            snapshot.validate(m_hostID);
     } catch (...) {
         if (m_enabled)
             m_errorMessage = text(u"同期データを確認できませんでした。このPCの表示を確認してください。");
