@@ -36,20 +36,27 @@ constexpr std::size_t threadCacheBlocksPerSize = 7;
 constexpr std::size_t threadCacheLargestBlock = 1032;
 constexpr std::size_t threadCacheSizeStep = 16;
 
-// Takes every block this thread's cache holds and frees it past the cache, into the free lists,
-// leaving the cache empty. A block this thread frees goes straight back into its cache while the
-// cache has room, and blocks taken out and freed again only trade places with fresh ones (a full
-// cache of them, a quarter of a megabyte, strewn over the heap). A thread's cache goes to the free
-// lists when the thread ends, so the blocks are freed by a thread that ends at once.
-void emptyThreadCache()
+constexpr std::size_t threadCacheBlocks = threadCacheLargestBlock / threadCacheSizeStep * threadCacheBlocksPerSize;
+using ThreadCacheBlocks = std::array<void*, threadCacheBlocks>;
+
+// Takes every block this thread's cache holds, leaving the cache empty. Freed again by this
+// thread, they would go straight back into its cache, and blocks taken out and freed here only
+// trade places with fresh ones (a full cache, a quarter of a megabyte, strewn over the heap).
+ThreadCacheBlocks takeThreadCache()
 {
-    constexpr std::size_t sizes = threadCacheLargestBlock / threadCacheSizeStep;
-    std::array<void*, sizes * threadCacheBlocksPerSize> blocks{};
+    ThreadCacheBlocks blocks{};
     auto block = blocks.begin();
     for (std::size_t size = threadCacheSizeStep; size <= threadCacheLargestBlock; size += threadCacheSizeStep) {
         for (std::size_t i = 0; i < threadCacheBlocksPerSize; ++i)
             *block++ = std::malloc(size);
     }
+    return blocks;
+}
+
+// A thread's cache goes to the free lists when the thread ends, so the blocks are freed by a
+// thread that ends at once, before trimming merges and returns the free lists.
+void freePastThreadCache(const ThreadCacheBlocks& blocks)
+{
     std::thread([&blocks] {
         for (void* taken : blocks)
             std::free(taken);
@@ -140,12 +147,14 @@ void MemoryHousekeeping::tuneHeapForIdling()
 void MemoryHousekeeping::returnFreedHeapToSystem()
 {
 #if defined(__GLIBC__)
-    emptyThreadCache();
+    // Only this thread can empty its own cache; the rest is done on a thread of its own.
+    ThreadCacheBlocks blocks = takeThreadCache();
     // Seconds apart, the last trimming has long ended: this only reaps its thread.
     if (m_heapTrim.valid())
         m_heapTrim.wait();
-    m_heapTrim = std::async(std::launch::async, [] {
+    m_heapTrim = std::async(std::launch::async, [blocks] {
         lowerCurrentThreadPriority();
+        freePastThreadCache(blocks);
         malloc_trim(0);
     });
 #endif

@@ -84,7 +84,11 @@ TEST(MemoryHousekeeping, ReturningTheHeapEmptiesTheCallingThreadsCache)
         std::free(freed);
     // Cached blocks count as in use.
     const std::size_t inUseWithFullCache = mallinfo2().uordblks;
-    MemoryHousekeeping::returnFreedHeapToSystem();
+    {
+        MemoryHousekeeping housekeeping;
+        housekeeping.returnFreedHeapToSystem();
+        // Going, it waits for the thread that frees and trims.
+    }
     const std::size_t inUseAfter = mallinfo2().uordblks;
     EXPECT_GT(inUseWithFullCache, inUseAfter + 200 * 1024);
 #endif
