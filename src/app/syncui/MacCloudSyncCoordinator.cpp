@@ -280,12 +280,9 @@ void MacCloudSyncCoordinator::receiveSnapshot(const UsageSyncSnapshot& snapshot)
 {
     ChangeScope scope(*this);
     try {
-        // The snapshot kept was checked for this host, so accepting a later one checks that too:
-        // the whole snapshot is validated once.
-        if (m_latestSnapshot)
-            snapshot.checkAccepted(m_latestSnapshot);
-        else
-            snapshot.validate(m_hostID);
+        // The snapshot kept was validated for this host too.
+        snapshot.validate(m_hostID);
+        snapshot.checkFollows(m_latestSnapshot);
     } catch (...) {
         if (m_enabled)
             m_errorMessage = text(u"同期データを確認できませんでした。このPCの表示を確認してください。");

@@ -146,6 +146,11 @@ UsageSyncSnapshot UsageSyncSnapshot::validated(const std::optional<QUuid>& expec
 void UsageSyncSnapshot::checkAccepted(const std::optional<UsageSyncSnapshot>& previous) const
 {
     validate(previous ? std::optional(previous->hostID) : std::nullopt);
+    checkFollows(previous);
+}
+
+void UsageSyncSnapshot::checkFollows(const std::optional<UsageSyncSnapshot>& previous) const
+{
     if (!previous || revision > previous->revision)
         return;
     if (revision == previous->revision && *this == *previous)

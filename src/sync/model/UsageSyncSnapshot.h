@@ -58,6 +58,9 @@ struct UsageSyncSnapshot
     // Throws like validated() without copying the snapshot.
     void validate(const std::optional<QUuid>& expectedHostID = std::nullopt) const;
     void checkAccepted(const std::optional<UsageSyncSnapshot>& previous) const;
+    // checkAccepted() without the validation, for a snapshot already validated for the previous
+    // one's host: throws olderSnapshot unless its revision may follow.
+    void checkFollows(const std::optional<UsageSyncSnapshot>& previous) const;
 };
 
 Json toSyncJson(const UsageSyncSnapshot& snapshot);

@@ -86,7 +86,8 @@ void LocalSyncServer::updateSnapshot(const UsageSyncSnapshot& snapshot)
         return;
     }
     try {
-        snapshot.checkAccepted(m_snapshot);
+        // The snapshot kept was validated for this host too.
+        snapshot.checkFollows(m_snapshot);
     } catch (...) {
         notifyStatus(statusOlderSnapshot());
         return;
