@@ -92,127 +92,6 @@ struct Encoder
     }
 };
 
-std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
-{
-    const auto type = json::string(entry, typeKey);
-    const Json* value = json::member(entry, valueKey);
-    if (!type || !value) {
-        return std::nullopt;
-    }
-    if (*type == u"bool") {
-        return json::boolean(entry, valueKey);
-    }
-    if (*type == u"integer") {
-        return json::integer(entry, valueKey);
-    }
-    if (*type == u"double") {
-        return numberFrom(*value);
-    }
-    if (*type == u"string") {
-        return json::string(entry, valueKey);
-    }
-    if (*type == u"data") {
-        if (!value->is_string()) {
-            return std::nullopt;
-        }
-        // Decoded straight from the parsed text: the histories' text runs to megabytes.
-        const auto& text = value->get_ref<const std::string&>();
-        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(text.data(), qsizetype(text.size())),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded) {
-            return std::nullopt;
-        }
-        return std::move(*decoded);
-    }
-    if (*type == u"date") {
-        const auto seconds = numberFrom(*value);
-        if (!seconds) {
-            return std::nullopt;
-        }
-        return Date(*seconds);
-    }
-    if (*type == u"stringList") {
-        if (!value->is_array()) {
-            return std::nullopt;
-        }
-        QStringList list;
-        list.reserve(static_cast<qsizetype>(value->size()));
-        for (const Json& item : *value) {
-            if (!item.is_string()) {
-                return std::nullopt;
-            }
-            list.append(json::qstr(item.get_ref<const std::string&>()));
-        }
-        return list;
-    }
-    return std::nullopt;
-}
-
-// String literals this long (the histories' base64 data, megabytes) cost the JSON lexer most of
-// the read, and Qt's base64 decoder most of the rest: they are lifted out of the text before it
-// is parsed, each replaced by a short stand-in, and decoded straight from the file's bytes. A
-// lifted literal the plain parse would have refused sends the whole read back to the plain parse.
-constexpr qsizetype liftedLiteralMinimumLength = 64 * 1024;
-
-struct LiftedLiterals
-{
-    // The file with every lifted literal's content replaced by "\u0000<index>". A file holding an
-    // escaped NUL anywhere is not lifted, so no stored string can pose as a stand-in.
-    QByteArray text;
-    // Views into the file's bytes, without the quotes; none holds a backslash.
-    QList<QByteArrayView> literals;
-};
-
-// None when there is nothing to lift. Object keys stay; text that is not JSON is left for the
-// parser to refuse.
-std::optional<LiftedLiterals> liftLongLiterals(const QByteArray& bytes)
-{
-    if (bytes.size() < liftedLiteralMinimumLength || bytes.contains("\\u0000")) {
-        return std::nullopt;
-    }
-    LiftedLiterals lifted;
-    const char* const end = bytes.constEnd();
-    const char* copied = bytes.constBegin();
-    const char* next = copied;
-    while (const auto* open = static_cast<const char*>(std::memchr(next, '"', size_t(end - next)))) {
-        const char* close = open + 1;
-        bool escaped = false;
-        for (;;) {
-            const auto* quote = static_cast<const char*>(std::memchr(close, '"', size_t(end - close)));
-            const auto* backslash = quote ? static_cast<const char*>(std::memchr(close, '\\', size_t(quote - close))) : nullptr;
-            if (!quote || !backslash) {
-                close = quote;
-                break;
-            }
-            escaped = true;
-            close = backslash + 2;
-            if (close >= end) {
-                return std::nullopt;
-            }
-        }
-        if (!close) {
-            break;
-        }
-        const char* after = close + 1;
-        while (after < end && (*after == ' ' || *after == '\n' || *after == '\r' || *after == '\t')) {
-            ++after;
-        }
-        const bool isKey = after < end && *after == ':';
-        if (!escaped && !isKey && close - open - 1 >= liftedLiteralMinimumLength) {
-            lifted.text.append(copied, open + 1 - copied);
-            lifted.text.append("\\u0000" + QByteArray::number(lifted.literals.size()));
-            lifted.literals.append(QByteArrayView(open + 1, close - open - 1));
-            copied = close;
-        }
-        next = close + 1;
-    }
-    if (lifted.literals.isEmpty()) {
-        return std::nullopt;
-    }
-    lifted.text.append(copied, end - copied);
-    return lifted;
-}
-
 constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr unsigned char notBase64 = 0x80;
 
@@ -263,59 +142,64 @@ std::optional<QByteArray> decodeWholeBase64(QByteArrayView text)
     return bytes;
 }
 
-// Whether the lifted text is what the JSON string it was in holds: base64 letters only. Other
-// text might not have parsed at all.
-bool isPlainLiteral(QByteArrayView literal)
+std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
 {
-    return std::all_of(literal.begin(), literal.end(), [](char c) {
-        return base64Values[static_cast<unsigned char>(c)] != notBase64 || c == '=';
-    });
-}
-
-// The lifted literal a stand-in names, if the value is one.
-const QByteArrayView* liftedLiteral(const Json& value, const LiftedLiterals& lifted)
-{
-    if (!value.is_string()) {
-        return nullptr;
-    }
-    const auto& text = value.get_ref<const std::string&>();
-    if (text.size() < 2 || text.front() != '\0') {
-        return nullptr;
-    }
-    bool ok = false;
-    const qsizetype index = QByteArrayView(text.data() + 1, qsizetype(text.size() - 1)).toLongLong(&ok);
-    return ok && index >= 0 && index < lifted.literals.size() ? &lifted.literals.at(index) : nullptr;
-}
-
-// Puts each lifted literal back in place of its stand-in; false when one is not plain.
-bool restoreLiterals(Json& value, const LiftedLiterals& lifted)
-{
-    if (const QByteArrayView* literal = liftedLiteral(value, lifted)) {
-        if (!isPlainLiteral(*literal)) {
-            return false;
-        }
-        value = std::string(literal->data(), size_t(literal->size()));
-        return true;
-    }
-    if (value.is_structured()) {
-        for (Json& element : value) {
-            if (!restoreLiterals(element, lifted)) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-// A data entry whose value was lifted and is whole base64, decoded; none for any other entry.
-std::optional<QByteArray> liftedData(const Json& entry, const LiftedLiterals& lifted)
-{
+    const auto type = json::string(entry, typeKey);
     const Json* value = json::member(entry, valueKey);
-    const QByteArrayView* literal = value ? liftedLiteral(*value, lifted) : nullptr;
-    if (!literal || json::string(entry, typeKey) != u"data") {
+    if (!type || !value) {
         return std::nullopt;
     }
-    return decodeWholeBase64(*literal);
+    if (*type == u"bool") {
+        return json::boolean(entry, valueKey);
+    }
+    if (*type == u"integer") {
+        return json::integer(entry, valueKey);
+    }
+    if (*type == u"double") {
+        return numberFrom(*value);
+    }
+    if (*type == u"string") {
+        return json::string(entry, valueKey);
+    }
+    if (*type == u"data") {
+        if (!value->is_string()) {
+            return std::nullopt;
+        }
+        // Decoded straight from the parsed text: the histories' text runs to megabytes, which
+        // Qt's decoder takes several times longer over than the table.
+        const auto& text = value->get_ref<const std::string&>();
+        if (auto whole = decodeWholeBase64(QByteArrayView(text.data(), qsizetype(text.size())))) {
+            return std::move(*whole);
+        }
+        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(text.data(), qsizetype(text.size())),
+                                                      QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded) {
+            return std::nullopt;
+        }
+        return std::move(*decoded);
+    }
+    if (*type == u"date") {
+        const auto seconds = numberFrom(*value);
+        if (!seconds) {
+            return std::nullopt;
+        }
+        return Date(*seconds);
+    }
+    if (*type == u"stringList") {
+        if (!value->is_array()) {
+            return std::nullopt;
+        }
+        QStringList list;
+        list.reserve(static_cast<qsizetype>(value->size()));
+        for (const Json& item : *value) {
+            if (!item.is_string()) {
+                return std::nullopt;
+            }
+            list.append(json::qstr(item.get_ref<const std::string&>()));
+        }
+        return list;
+    }
+    return std::nullopt;
 }
 
 // A double or date whose value parsed as the integer 0: the text may have spelled it "-0", which
@@ -663,32 +547,22 @@ struct JsonFileSettingsStore::Contents
 
 namespace {
 
-// Fills `contents` from the file's text; with `lifted`, the text with its long literals lifted
-// out, and false when a lifted literal makes the plain parse the judge.
-bool parseContents(const QByteArray& text, const LiftedLiterals* lifted, JsonFileSettingsStore::Contents& contents)
+// Fills `contents` from the file's text.
+void parseContents(const QByteArray& text, JsonFileSettingsStore::Contents& contents)
 {
     auto document = json::parse(text);
     if (!document) {
         contents.damage = QStringLiteral("notJSON");
-        return !lifted;
+        return;
     }
     if (!document->is_object()) {
         contents.damage = QStringLiteral("notAnObject");
-        return !lifted;
+        return;
     }
     // Decoded once here; a decoded value is written back in its own form, so a number keeps its
     // type even where the file spelled it in a way the writer would not (-0.0, -0).
     contents.entries.reserve(static_cast<qsizetype>(document->size()));
     for (auto it = document->begin(); it != document->end(); ++it) {
-        if (lifted) {
-            if (auto data = liftedData(it.value(), *lifted)) {
-                contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::move(*data)});
-                continue;
-            }
-            if (!restoreLiterals(it.value(), *lifted)) {
-                return false;
-            }
-        }
         auto decoded = decodeEntry(it.value());
         if (decoded && zeroReadAsInteger(it.value()) && holdsNegativeZero(text, it.key())) {
             if (std::holds_alternative<double>(*decoded))
@@ -702,7 +576,6 @@ bool parseContents(const QByteArray& text, const LiftedLiterals* lifted, JsonFil
             contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::make_shared<const Json>(std::move(it.value()))});
         }
     }
-    return true;
 }
 
 } // namespace
@@ -922,13 +795,7 @@ std::shared_ptr<JsonFileSettingsStore::Contents> JsonFileSettingsStore::read(con
         contents->damage = QStringLiteral("tooLarge");
         return contents;
     }
-    if (const auto lifted = liftLongLiterals(bytes)) {
-        if (parseContents(lifted->text, &*lifted, *contents)) {
-            return contents;
-        }
-        *contents = Contents();
-    }
-    parseContents(bytes, nullptr, *contents);
+    parseContents(bytes, *contents);
     return contents;
 }
 

@@ -195,9 +195,9 @@ TEST_F(JsonFileSettingsStoreTest, EntriesThatDoNotDecodeReadAsAbsentAndAreKept)
     EXPECT_EQ((*written)["new"], (Json{{"type", "bool"}, {"value", true}}));
 }
 
-// Long base64 literals skip the JSON lexer and Qt's decoder; every value, and every entry kept as
-// found, must read and write back as the plain parse gives them (which an escaped NUL anywhere in
-// the file turns on).
+// Long literals skip the JSON lexer and long base64 Qt's decoder; every value, and every entry
+// kept as found, must read and write back as the plain parse gives them (an escaped NUL in the
+// file kept such a read on the plain parse, which this compares with).
 TEST_F(JsonFileSettingsStoreTest, LongBase64TextReadsAsThePlainParseGivesIt)
 {
     const QByteArray data(100'000, '\x7f');
@@ -238,7 +238,7 @@ TEST_F(JsonFileSettingsStoreTest, LongBase64TextReadsAsThePlainParseGivesIt)
     EXPECT_EQ(liftedStore->stringValue(QStringLiteral("string")), QString::fromLatin1(letters));
     EXPECT_FALSE(liftedStore->contains(QStringLiteral("badData")));
     EXPECT_EQ(liftedStore->stringValue(QStringLiteral("escaped")), QString(70'000, u'x') + u'"');
-    // Lifted literals that are not base64 letters: the plain parse judges the whole file.
+    // Long literals that are not base64 letters.
     const QByteArray notLetters = QByteArray(70'000, 'A').replace(10, 1, "~");
     const auto [kept, keptWritten] = reload('{' + entry("notLetters", "data", text(notLetters)) + '}');
     EXPECT_FALSE(kept->contains(QStringLiteral("notLetters")));
