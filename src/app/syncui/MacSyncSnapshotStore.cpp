@@ -74,6 +74,7 @@ MacSyncSnapshotStore::Builder MacSyncSnapshotStore::builder() const
     builder.m_sourceVersion = m_sourceVersion;
     builder.m_sourceBuild = m_sourceBuild;
     builder.m_fingerprints = m_fingerprint;
+    builder.m_lastFingerprint = m_lastFingerprint;
     return builder;
 }
 
@@ -98,14 +99,16 @@ MacSyncSnapshotStore::Candidate MacSyncSnapshotStore::Builder::build(MacSyncDisp
 
     // The fingerprint covers everything published except the revision and the build time.
     candidate.fingerprint = m_fingerprints.of(snapshot);
-    // Checked with the build time it would be published with; the check ignores the revision.
     snapshot.generatedAt = now.truncatedToWholeUnixSeconds();
-    try {
-        snapshot.validate(m_hostID);
-    } catch (...) {
-        candidate.invalid = std::current_exception();
+    // Content the store already published was checked then; the check ignores the revision.
+    if (candidate.fingerprint != m_lastFingerprint) {
+        candidate.checked = true;
+        try {
+            snapshot.validate(m_hostID);
+        } catch (...) {
+            candidate.invalid = std::current_exception();
+        }
     }
-    snapshot.generatedAt = Date::fromUnixSeconds(0);
 
     candidate.input = std::move(input);
     candidate.now = now;
@@ -127,12 +130,15 @@ UsageSyncSnapshot MacSyncSnapshotStore::commit(Candidate candidate)
     if (base == std::numeric_limits<std::uint64_t>::max()) {
         throw UsageSyncError(UsageSyncError::Code::invalidData);
     }
+    UsageSyncSnapshot& snapshot = candidate.snapshot;
     if (candidate.invalid) {
         std::rethrow_exception(candidate.invalid);
     }
-    UsageSyncSnapshot& snapshot = candidate.snapshot;
+    // Built against content this store has since moved on from.
+    if (!candidate.checked) {
+        snapshot.validate(m_hostID);
+    }
     snapshot.revision = base + 1;
-    snapshot.generatedAt = candidate.now.truncatedToWholeUnixSeconds();
 
     m_defaults.set(revisionKey(), QString::number(snapshot.revision));
     m_lastFingerprint = std::move(candidate.fingerprint);

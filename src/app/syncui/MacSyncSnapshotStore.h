@@ -35,12 +35,14 @@ public:
         Date now;
         // Until when the input keeps giving this content (MacSyncSnapshotAdapter::unchangedUntil).
         Date unchangedUntil;
-        // Numbered 0 and dated at the Unix epoch.
+        // Numbered 0, dated `now` to the whole second.
         UsageSyncSnapshot snapshot;
         QByteArray fingerprint;
         // The sample digests after this build, for the store to keep.
         MacSyncSnapshotFingerprint fingerprints;
-        // Why the snapshot, dated `now`, fails its check; thrown only if its content is new.
+        // Whether the snapshot was checked: not when its content was the store's last. Why it
+        // fails the check; thrown only if its content is new.
+        bool checked = false;
         std::exception_ptr invalid;
     };
 
@@ -59,6 +61,7 @@ public:
         QString m_sourceVersion;
         QString m_sourceBuild;
         MacSyncSnapshotFingerprint m_fingerprints;
+        std::optional<QByteArray> m_lastFingerprint;
     };
 
     // `defaults` must outlive the store. The host name is not sanitised here: one that fails the
