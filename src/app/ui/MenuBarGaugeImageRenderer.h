@@ -32,7 +32,6 @@ class DesktopAppearance;
 class MenuBarGaugeImageRenderer {
 public:
     static constexpr int imageHeight = MenuBarGaugePanelPicture::imageHeight;
-    static constexpr int disabledWidth = MenuBarGaugePanelPicture::disabledWidth;
     static constexpr int renderedImageCacheLimit = 512;
     static constexpr int brandIconCacheLimit = 8;
     // Tray hosts show square icons only; the square form comes in these sizes (logical pixels).

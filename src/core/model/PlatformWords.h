@@ -15,7 +15,6 @@ public:
     {
     }
 
-    constexpr QStringView view() const noexcept { return m_text; }
     operator QString() const { return m_text.toString(); }
 
 private:

@@ -54,8 +54,6 @@ public:
     static QString statusAwaitingRegistration() { return QStringLiteral("iPhoneの登録待ち"); }
     static QString statusAwaitingConnection() { return QStringLiteral("iPhoneの接続待ち"); }
     static QString statusPairingReady() { return QStringLiteral("接続コードを読み取れます"); }
-    static QString statusCheckNetwork() { return MacSyncServing::statusCheckNetwork(); }
-    static QString statusDiscoveryDaemonMissing() { return MacSyncServing::statusDiscoveryDaemonMissing(); }
     static QString statusInvalidSnapshot() { return QStringLiteral("同期データを確認できませんでした"); }
     static QString statusOlderSnapshot() { return QStringLiteral("古い同期データを受け付けませんでした"); }
     static QString statusPairingExpired() { return QStringLiteral("接続コードの有効期限が切れました"); }
