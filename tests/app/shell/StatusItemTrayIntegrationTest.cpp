@@ -6,10 +6,12 @@
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,8 +20,13 @@ namespace {
 
 using namespace statusitemtest;
 
+// Two sessions fit in CTest's time-out, so a hanging one is still reported with its output.
+constexpr int traySessionTimeoutMs = 50'000;
+
 // The integration tests run this program again inside tray-session.sh, which sets
-// VANTOREL_TRAY_HOST; in the normal run the StatusItemTrayHost tests skip themselves.
+// VANTOREL_TRAY_HOST; in the normal run the StatusItemTrayHost tests skip themselves. The output
+// holds everything the session's processes wrote, standard error included, and ends in how the
+// session ended.
 QString runInTraySession(const QStringList& sessionArguments, const QString& innerTest)
 {
     QProcess process;
@@ -28,9 +35,17 @@ QString runInTraySession(const QStringList& sessionArguments, const QString& inn
                                               + sessionArguments
                                               + QStringList{QCoreApplication::applicationFilePath(),
                                                             u"--gtest_filter=StatusItemTrayHost." + innerTest});
-    if (!process.waitForFinished(100'000))
+    QString ending;
+    if (!process.waitForFinished(traySessionTimeoutMs)) {
         process.kill();
-    return QString::fromUtf8(process.readAll()) + u"\nexit " + QString::number(process.exitCode());
+        process.waitForFinished();
+        ending = QStringLiteral("\ntimed out");
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        ending += u"\nexit " + QString::number(process.exitCode());
+    else
+        ending += u"\ncrashed: " + process.errorString();
+    return QString::fromUtf8(process.readAll()) + ending;
 }
 
 // An embedded item knows its window; without one it anchors at the pointer, one pixel wide.
@@ -49,6 +64,8 @@ TEST(StatusItemTrayHost, XEmbed)
     if (qEnvironmentVariable("VANTOREL_TRAY_HOST") != u"xembed")
         GTEST_SKIP() << "runs inside tray-session.sh";
     QProcess trayer;
+    // Its complaints go where the session's output is kept.
+    trayer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QStringList arguments{QStringLiteral("--edge"), QStringLiteral("top")};
     trayer.start(QStringLiteral("trayer"), arguments);
     ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
@@ -110,6 +127,25 @@ TEST(StatusItemTrayIntegration, RealHosts)
                                 u"watcher: Codex 5h 残り37% / Codex 1W 残り80%\n"
                                 u"watcher: Claude 5h 未取得 / Claude 1W 未取得\n"
                                 u"watcher: ContextMenu answered\n"))
+        << output.toStdString();
+}
+
+// A watcher that fails after the item passed (a sanitizer's report at exit) fails the session,
+// and what it wrote to standard error is shown.
+TEST(StatusItemTrayIntegration, FailingWatcherFailsTheSession)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb";
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    QFile watcher(directory.filePath(QStringLiteral("watcher.sh")));
+    ASSERT_TRUE(watcher.open(QIODevice::WriteOnly));
+    watcher.write("#!/bin/sh\n'" VANTOREL_FAKE_SNI_WATCHER "'\necho 'leak report' >&2\nexit 23\n");
+    watcher.close();
+    watcher.setPermissions(watcher.permissions() | QFileDevice::ExeOwner);
+    const auto output = runInTraySession({QStringLiteral("sni"), watcher.fileName()}, QStringLiteral("StatusNotifier"));
+    EXPECT_TRUE(output.contains(u"[  PASSED  ] 1 test.") && output.contains(u"watcher: ContextMenu answered\n")
+                && output.contains(u"watcher: leak report\n") && output.endsWith(u"exit 23"))
         << output.toStdString();
 }
 
