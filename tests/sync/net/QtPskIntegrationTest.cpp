@@ -3,6 +3,7 @@
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
 #include "support/DrainEvents.h"
+#include "support/MemoryPskClient.h"
 #include "support/FakeDnsSd.h"
 
 #include <gtest/gtest.h>
@@ -604,4 +605,111 @@ TEST(QtPskIntegrationTest, AtMostSoManySocketsCloseAtOnceTheOldestAbortedFirst)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(third.isNull());
     EXPECT_EQ(lingering.closingCount(), 2);
+}
+
+namespace {
+
+// A raw TCP peer of `listener` on 127.0.0.1, or from `source` on loopback.
+int rawPeer(quint16 port, in_addr_t source = INADDR_ANY)
+{
+    const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (source != INADDR_ANY) {
+        const sockaddr_in from{AF_INET, 0, {source}, {}};
+        EXPECT_EQ(::bind(peer, reinterpret_cast<const sockaddr*>(&from), sizeof from), 0);
+    }
+    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    EXPECT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    return peer;
+}
+
+// Whether the server ended the connection: the peer reads its end or a reset.
+bool closedByServer(int peer)
+{
+    char scratch[256];
+    ssize_t got = 0;
+    while ((got = ::recv(peer, scratch, sizeof scratch, MSG_DONTWAIT)) > 0) {
+    }
+    return got == 0 || (got < 0 && errno == ECONNRESET);
+}
+
+} // namespace
+
+TEST(QtPskIntegrationTest, PeersThatSendNoClientHelloOfAPskClientsSizeAreEndedAtOnce)
+{
+    // The peers keep their connections open: nothing but the bytes sent may end them.
+    struct Case
+    {
+        const char* name;
+        QByteArray sent;
+        qsizetype piece;
+    };
+    const QList<Case> cases = {
+        {"131,396 bytes declared in nine", QByteArray::fromHex("160301000401020144"), 9},
+        {"the same a byte at a time", QByteArray::fromHex("160301000401020144"), 1},
+        {"a hello beyond the bound in pieces",
+         QByteArray::fromHex("16030120000100") + QByteArray(1, '\x20') + QByteArray(1, '\x01'), 4},
+        {"plain HTTP", "GET / HTTP/1.1\r\n", 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loopback loopback(parameters());
+        const int peer = rawPeer(loopback.listener.port());
+        for (qsizetype offset = 0; offset < c.sent.size(); offset += c.piece) {
+            const QByteArray piece = c.sent.mid(offset, c.piece);
+            ASSERT_EQ(::send(peer, piece.constData(), size_t(piece.size()), MSG_NOSIGNAL), piece.size());
+            QCoreApplication::processEvents();
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
+        EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
+        EXPECT_EQ(classified(loopback.server.error), UsageSyncError::Code::authenticationFailed);
+        loopback.accepted.reset();
+        pollfd ended{peer, POLLIN, 0};
+        EXPECT_EQ(::poll(&ended, 1, pskWaitMilliseconds), 1);
+        EXPECT_TRUE(closedByServer(peer));
+        EXPECT_EQ(ERR_peek_error(), 0u);
+        ::close(peer);
+    }
+}
+
+TEST(QtPskIntegrationTest, AHelloTrickledAByteAtATimeReachesTlsUnchanged)
+{
+    Loopback loopback(parameters());
+    const int peer = rawPeer(loopback.listener.port());
+    test::MemoryPskClient client(parameters());
+    client.handshake();
+    const QByteArray hello = client.takeOutput();
+    for (const char byte : hello) {
+        ASSERT_EQ(::send(peer, &byte, 1, MSG_NOSIGNAL), 1);
+        QCoreApplication::processEvents();
+    }
+    // The server's flight, then the client's answer, and the server has proven the key.
+    pollfd flight{peer, POLLIN, 0};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ::poll(&flight, 1, 0) == 1; }, pskWaitMilliseconds));
+    char chunk[4096];
+    const ssize_t got = ::recv(peer, chunk, sizeof chunk, 0);
+    ASSERT_GT(got, 0);
+    client.give(QByteArrayView(chunk, got));
+    EXPECT_FALSE(client.handshake()) << "the server's Finished cannot have come yet";
+    const QByteArray answer = client.takeOutput();
+    ASSERT_EQ(::send(peer, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL), answer.size());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
+    EXPECT_EQ(loopback.server.state, PskConnection::State::ready);
+    ::close(peer);
+}
+
+TEST(QtPskIntegrationTest, ReceivedBytesCarryNoRoomBeyondThemselves)
+{
+    Loopback loopback(parameters());
+    auto client = loopback.connect(parameters());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
+    ASSERT_EQ(loopback.server.state, PskConnection::State::ready);
+    sendOn(*client, loopback.client, "five!");
+    QByteArray received;
+    loopback.accepted->receive(1, 16'384, [&](const QByteArray& bytes, bool, const std::optional<NetworkError>&) {
+        received = bytes;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, pskWaitMilliseconds));
+    EXPECT_EQ(received, QByteArray("five!"));
+    // A caller keeping a small request must not keep the room of the largest read with it.
+    EXPECT_LT(received.capacity(), 64);
 }
