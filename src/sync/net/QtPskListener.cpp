@@ -35,7 +35,7 @@ constexpr int maximumStartCredit = startsPerWindow;
 // can be held: each then pushes a held one out, whose peer may reconnect at once. At most this
 // many are pushed out per window; beyond it the rest wait in the kernel's queue, where they cost
 // nothing, for the next window.
-constexpr int dropsPerWindow = 50;
+constexpr int dropsPerWindow = 20;
 // Deep enough that a flood of peers reopening their connections cannot overflow it (the kernel
 // caps it at net.core.somaxconn): a full queue drops the next connection attempt, and its retry
 // comes only a second or more later.

@@ -575,7 +575,7 @@ TEST(QtPskIntegrationTest, ABurstFromOneAddressCannotDelayAPeerOnAnother)
     ASSERT_TRUE(QTest::qWaitFor([&] { return spokeAt.has_value(); }, pskWaitMilliseconds));
     // Behind a thousand, the other address's connection still came in turn once taken off the
     // kernel's queue: in arrival order it would have been the last.
-    EXPECT_LT(*spokeAt, 400u);
+    EXPECT_LT(*spokeAt, 500u);
     EXPECT_GE(accepted.size(), size_t(HeldConnections::defaultMaximumPerAddress));
     // Ten handshakes start per ten milliseconds: one turn of the event loop could start them all.
     EXPECT_GE(tookMilliseconds, qint64(accepted.size() / 10 - 2) * 10);
