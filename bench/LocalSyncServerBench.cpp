@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <unistd.h>
 
 using namespace vantorel;
@@ -223,6 +225,93 @@ void readsWhilePeersHoldConnections(benchmark::State& state)
     }
 }
 
+constexpr double floodSettleSeconds = 2.0;
+constexpr double floodTailSeconds = 30.0;
+
+// Hostile peers of every kind from 127.0.0.2 (scripts/sync-flood-peers.py, in a process of its
+// own, so its memory is not counted here), reconnecting as fast as the server drops them, while the
+// paired device reads from 127.0.0.1 every quarter second. Measures the server's (main) thread's
+// CPU during the flood, resident memory before, at its peak and 30 s after the flood ended (also
+// after a malloc_trim, as the application's housekeeping does), and the share of the paired
+// device's reads answered within a second. scripts/measure-sync-flood.sh runs it.
+void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
+{
+    const QString peersScript = qEnvironmentVariable("VANTOREL_FLOOD_PEERS_SCRIPT");
+    const int floodSeconds = qEnvironmentVariableIsSet("VANTOREL_FLOOD_SECONDS")
+        ? qEnvironmentVariableIntValue("VANTOREL_FLOOD_SECONDS")
+        : 120;
+    if (peersScript.isEmpty()) {
+        state.SkipWithError("VANTOREL_FLOOD_PEERS_SCRIPT names no peer script");
+        return;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    ServedSnapshot served;
+    runEventLoopFor(0.2);
+    const bench::RawPskClient client = served.client();
+    if (!warmUp(client, served.port()))
+        state.SkipWithError("the server does not answer");
+    for (auto _ : state) {
+        runEventLoopFor(floodSettleSeconds);
+        const qint64 residentBefore = memoryField("VmRSS:");
+        resetPeakMemory();
+        std::atomic<bool> stop = false;
+        std::vector<double> seconds;
+        int succeeded = 0;
+        QEventLoop readerDone;
+        QProcess peers;
+        peers.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        peers.start(QStringLiteral("python3"), {peersScript, QStringLiteral("--port"), QString::number(served.port()),
+                                                QStringLiteral("--peers"), QString::number(state.range(0)),
+                                                QStringLiteral("--seconds"), QString::number(floodSeconds)});
+        const double cpuBefore = threadCpuSeconds();
+        const double wallBefore = wallSeconds();
+        std::thread paired([&] {
+            while (!stop) {
+                const double began = wallSeconds();
+                const bool ok = client.readSnapshot(served.port());
+                const double took = wallSeconds() - began;
+                seconds.push_back(ok ? took : 1e9);
+                if (ok && took <= servedWithinSeconds)
+                    ++succeeded;
+                std::this_thread::sleep_for(pauseBetweenReads);
+            }
+            QMetaObject::invokeMethod(&readerDone, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        QEventLoop flooding;
+        QObject::connect(&peers, &QProcess::finished, &flooding, &QEventLoop::quit);
+        if (peers.state() != QProcess::NotRunning)
+            flooding.exec();
+        stop = true;
+        readerDone.exec();
+        paired.join();
+        const double cpuDuring = threadCpuSeconds() - cpuBefore;
+        const double wallDuring = wallSeconds() - wallBefore;
+        const qint64 residentPeak = memoryField("VmHWM:");
+        const double tailCpuBefore = threadCpuSeconds();
+        runEventLoopFor(floodTailSeconds);
+        const double cpuAfter = threadCpuSeconds() - tailCpuBefore;
+        const qint64 residentAfter = memoryField("VmRSS:");
+        malloc_trim(0);
+        const qint64 residentTrimmed = memoryField("VmRSS:");
+        state.SetLabel(QString::fromUtf8(peers.readAllStandardOutput()).trimmed().toStdString());
+        std::sort(seconds.begin(), seconds.end());
+        const auto share = [&](double fraction) {
+            return seconds.empty() ? 0.0 : 1000.0 * seconds[std::min(seconds.size() - 1, size_t(fraction * double(seconds.size())))];
+        };
+        state.counters["gui_cpu_pct"] = 100.0 * cpuDuring / wallDuring;
+        state.counters["gui_cpu_after_pct"] = 100.0 * cpuAfter / floodTailSeconds;
+        state.counters["rss_before_MB"] = double(residentBefore) / 1e6;
+        state.counters["rss_peak_growth_MB"] = double(residentPeak - residentBefore) / 1e6;
+        state.counters["rss_after_growth_MB"] = double(residentAfter - residentBefore) / 1e6;
+        state.counters["rss_trimmed_growth_MB"] = double(residentTrimmed - residentBefore) / 1e6;
+        state.counters["paired_reads"] = double(seconds.size());
+        state.counters["paired_ok_pct"] = seconds.empty() ? 0.0 : 100.0 * succeeded / double(seconds.size());
+        state.counters["read_median_ms"] = share(0.5);
+        state.counters["read_p95_ms"] = share(0.95);
+        state.counters["read_max_ms"] = seconds.empty() ? 0.0 : 1000.0 * seconds.back();
+    }
+}
+
 constexpr int rawClients = 8;
 constexpr int readsPerRawClient = 50;
 
@@ -276,6 +365,9 @@ BENCHMARK(readsWhilePeersHoldConnections)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
+
+// 1,000 hostile peers, 200 of each kind.
+BENCHMARK(readsWhileHostilePeersFloodFromAnotherAddress)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

@@ -6,14 +6,15 @@
 
 namespace vantorel {
 
-// How many connections a listener may take: a few per short window, so a reconnect flood cannot
-// take the event loop, plus one more for each peer that proved the key, so paired devices reading
-// back to back are not held to the flood's rate. Times are milliseconds of a monotonic clock.
+// How often a listener may do something costly with a connection (start its handshake, push a
+// held one out): a few times per short window, so a reconnect flood cannot take the event loop,
+// plus once more for each peer that proved the key, so paired devices reading back to back are not
+// held to the flood's rate. Times are milliseconds of a monotonic clock.
 class AcceptBudget
 {
 public:
-    // `maximumCredit` bounds the accepts saved up from proven peers, and so how many connections
-    // beyond `perWindow` one turn may take.
+    // `maximumCredit` bounds what is saved up from proven peers, and so how much beyond
+    // `perWindow` one turn may do.
     AcceptBudget(int perWindow, qint64 windowMilliseconds, int maximumCredit);
 
     // Whether one more connection may be taken at `now`: the window's share or the credit is left.

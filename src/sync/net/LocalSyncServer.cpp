@@ -129,6 +129,7 @@ bool LocalSyncServer::stopQuietly()
     if (!self || m_generation != generation)
         return false;
     m_unproven.clear();
+    m_awaitingRequest.clear();
     m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
@@ -141,6 +142,7 @@ void LocalSyncServer::cancelPairing()
     endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
         m_unproven.removeOne(id);
+        m_awaitingRequest.removeOne(id);
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     }
@@ -365,6 +367,7 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
 void LocalSyncServer::dropConnection(const QUuid& channelID)
 {
     m_unproven.removeOne(channelID);
+    m_awaitingRequest.removeOne(channelID);
     m_pairingChannels.remove(channelID);
     if (const auto channel = m_channels.take(channelID))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
@@ -373,9 +376,17 @@ void LocalSyncServer::dropConnection(const QUuid& channelID)
 bool LocalSyncServer::admitProven(const QUuid& channelID)
 {
     m_unproven.removeOne(channelID);
-    if (m_channels.size() - m_unproven.size() - m_answering.size() <= maximumConnections)
+    // A phone that changed networks leaves connections behind that proved the key and will never
+    // send anything: the oldest of them gives way, so the phone is not refused by its own.
+    const auto proven = [this] { return m_channels.size() - m_unproven.size() - m_answering.size(); };
+    while (proven() > maximumConnections && !m_awaitingRequest.isEmpty())
+        dropConnection(m_awaitingRequest.front());
+    if (proven() <= maximumConnections) {
+        m_awaitingRequest.append(channelID);
         return true;
-    // Beyond the slots: closed before anything is sent, as a connection refused at once would be.
+    }
+    // Every slot holds a request being dealt with: closed before anything is sent, as a
+    // connection refused at once would be.
     dropConnection(channelID);
     return false;
 }
@@ -391,6 +402,7 @@ QCoro::Task<> LocalSyncServer::serve(QPointer<LocalSyncServer> server, std::shar
         const SyncMessage request = co_await channel->receive(requestTimeoutSeconds);
         if (!server)
             throw UsageSyncError(UsageSyncError::Code::cancelled);
+        server->m_awaitingRequest.removeOne(channel->id());
         if (isPairing) {
             co_await answerPairing(server, request, channel);
         } else {
@@ -445,6 +457,7 @@ PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
     m_unproven.removeOne(channelID);
+    m_awaitingRequest.removeOne(channelID);
     m_answering.remove(channelID);
     m_channels.remove(channelID);
     m_pairingChannels.remove(channelID);

@@ -106,7 +106,8 @@ private:
     // The frame answering a read of the stored snapshot, encoded on a worker thread once per
     // stored snapshot and shared by every read.
     PendingCompletion<QByteArray> snapshotFrame();
-    // A connection's peer proved the key: whether it may hold one of the maximumConnections slots.
+    // A connection's peer proved the key: whether it may hold one of the maximumConnections slots,
+    // which the oldest proven connection still silent gives up for it when they are all taken.
     bool admitProven(const QUuid& channelID);
     // Closes a connection at once and frees its place; its serving task ends on its own.
     void dropConnection(const QUuid& channelID);
@@ -157,6 +158,9 @@ private:
     QSet<QUuid> m_pairingChannels;
     // The ids of those channels whose peer has not proven the key yet, oldest first.
     QList<QUuid> m_unproven;
+    // The ids of those channels whose peer proved the key and has not sent its request yet,
+    // oldest first: the first to give way to a newly proven peer when every slot is taken.
+    QList<QUuid> m_awaitingRequest;
     // The ids of those channels whose read is being answered: they hold no slot, since the peer
     // may open its next connection before their serving task has ended.
     QSet<QUuid> m_answering;

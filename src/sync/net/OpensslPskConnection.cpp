@@ -129,9 +129,8 @@ void OpensslPskConnection::start()
         onReadable();
 }
 
-void OpensslPskConnection::beginHandshake()
+bool OpensslPskConnection::beginHandshake()
 {
-    m_callbacks.report(State::preparing);
     m_ssl = m_context->context() ? SSL_new(m_context->context()) : nullptr;
     m_incoming = BIO_new(BIO_s_mem());
     BIO* outgoing = BIO_new(BIO_s_mem());
@@ -140,16 +139,52 @@ void OpensslPskConnection::beginHandshake()
         BIO_free(std::exchange(m_incoming, nullptr));
         BIO_free(outgoing);
         fail(tlsError(QAbstractSocket::SslInternalError, "the TLS context could not be set up"));
-        return;
+        return false;
     }
     SSL_set_bio(m_ssl, m_incoming, outgoing);
     SSL_set_accept_state(m_ssl);
+    const QByteArrayView header = m_helloHeader.bytes();
+    BIO_write(m_incoming, header.data(), int(header.size()));
+    return true;
+}
+
+bool OpensslPskConnection::readHelloHeader()
+{
+    if (!m_spoke) {
+        m_spoke = true;
+        m_callbacks.report(State::preparing);
+    }
+    char header[ClientHelloHeader::size];
+    const ssize_t got = ::recv(m_descriptor, header, size_t(m_helloHeader.missing()), MSG_DONTWAIT);
+    if (got == 0) {
+        m_peerEnded = true;
+        fail(NetworkError::posix(ECONNRESET, QStringLiteral("connection closed during the handshake")));
+        return false;
+    }
+    if (got < 0) {
+        if (!wouldBlock(errno))
+            socketFailed(errno);
+        return false;
+    }
+    switch (m_helloHeader.append(QByteArrayView(header, got))) {
+    case ClientHelloHeader::Verdict::incomplete:
+        return false;
+    case ClientHelloHeader::Verdict::refused:
+        fail(NetworkError::tls(QAbstractSocket::SslHandshakeFailedError,
+                               QStringLiteral("the peer sent no ClientHello of a size a PSK client sends")));
+        return false;
+    case ClientHelloHeader::Verdict::accepted:
+        break;
+    }
+    return beginHandshake();
 }
 
 void OpensslPskConnection::onReadable()
 {
-    if (!m_ssl && !m_failure)
-        beginHandshake();
+    if (!m_failure && !m_ssl && !readHelloHeader()) {
+        updateReadInterest();
+        return;
+    }
     if (m_failure) {
         updateReadInterest();
         return;
@@ -206,10 +241,13 @@ void OpensslPskConnection::deliverReceive()
     QByteArray bytes;
     if (m_ready && !m_endOfStream) {
         ERR_clear_error();
-        bytes.resize(std::min(*limit, socketChunkBytes));
-        const int got = SSL_read(m_ssl, bytes.data(), int(bytes.size()));
-        bytes.resize(std::max(got, 0));
-        if (got <= 0) {
+        // Read on the stack and copied at their size: the caller keeps what it gets, and an array
+        // sized for the most that could come would carry that capacity with a few bytes.
+        char chunk[socketChunkBytes];
+        const int got = SSL_read(m_ssl, chunk, int(std::min(*limit, socketChunkBytes)));
+        if (got > 0) {
+            bytes = QByteArray(chunk, got);
+        } else {
             switch (SSL_get_error(m_ssl, got)) {
             case SSL_ERROR_ZERO_RETURN:
                 m_endOfStream = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/net/ClientHelloHeader.h"
 #include "sync/net/PskCallbacks.h"
 #include "sync/net/PskConnection.h"
 #include "sync/net/TlsOutbound.h"
@@ -29,7 +30,8 @@ public:
     static constexpr qsizetype socketChunkBytes = 64 * 1024;
 
     // Takes `socketDescriptor` over, not started: the handshake runs only on start(), and not
-    // before the peer has sent something, so a peer that connects and says nothing costs no TLS.
+    // before the peer has sent the headers of a ClientHello, so a peer that connects and says
+    // nothing, or anything else, costs no TLS.
     // Dropping an unstarted connection just closes the descriptor. `onHandshake` runs once the
     // peer has proven the key, synchronously: it must not call back into this connection.
     OpensslPskConnection(qintptr socketDescriptor, std::shared_ptr<const OpensslPskContext> context,
@@ -44,7 +46,8 @@ public:
     void cancel() override;
 
 private:
-    void beginHandshake();
+    bool beginHandshake();
+    bool readHelloHeader();
     void onReadable();
     void advance();
     void handshake();
@@ -66,7 +69,11 @@ private:
     std::unique_ptr<SocketWatch> m_readable;
     std::unique_ptr<SocketWatch> m_writable;
     PskCallbacks m_callbacks;
+    // What the peer sent before TLS was set up: TLS sees it only once it declares a ClientHello
+    // of a size a PSK client sends.
+    ClientHelloHeader m_helloHeader;
     bool m_started = false;
+    bool m_spoke = false;
     bool m_ready = false;
     // The socket reported its end (or a reset): no more bytes will come from it.
     bool m_peerEnded = false;

@@ -1,6 +1,7 @@
 #include "sync/net/QtPskListener.h"
 
 #include "sync/net/AcceptBudget.h"
+#include "sync/net/HeldConnections.h"
 #include "sync/net/OpensslPskConnection.h"
 #include "sync/net/OpensslPskContext.h"
 
@@ -23,15 +24,18 @@ namespace {
 // accepting resumes after this pause instead of retrying in a loop.
 constexpr int acceptPauseMilliseconds = 1000;
 
-// A reconnect flood must not take the event loop: at most this many connections of peers that
-// have not proven the key are taken per window (1,000 a second, each costing the main thread up to
-// a tenth of a millisecond when it begins a handshake), the rest wait in the kernel's queue. With
-// the server holding 512 of them, a paired device's connection queued behind a thousand peers that
-// reopen every connection the server drops is still taken within a second. Each finished handshake
-// lets one more in, so paired devices are not held to that rate.
-constexpr int acceptsPerWindow = 10;
-constexpr int acceptWindowMilliseconds = 10;
-constexpr int maximumAcceptCredit = acceptsPerWindow;
+// A reconnect flood must not take the event loop: at most this many handshakes of peers that have
+// not proven the key start per window (1,000 a second, each costing the main thread up to a tenth
+// of a millisecond), the rest are held, a turn for each address. Each finished handshake lets one
+// more start at once, so paired devices are not held to that rate.
+constexpr int startsPerWindow = 10;
+constexpr int budgetWindowMilliseconds = 10;
+constexpr int maximumStartCredit = startsPerWindow;
+// Accepting costs no TLS, so connections are taken as fast as they come, until more arrive than
+// can be held: each then pushes a held one out, whose peer may reconnect at once. At most this
+// many are pushed out per window; beyond it the rest wait in the kernel's queue, where they cost
+// nothing, for the next window.
+constexpr int dropsPerWindow = 20;
 // Deep enough that a flood of peers reopening their connections cannot overflow it (the kernel
 // caps it at net.core.somaxconn): a full queue drops the next connection attempt, and its retry
 // comes only a second or more later.
@@ -42,18 +46,22 @@ constexpr int listenBacklog = 4096;
 // QTcpServer only listens here; accepting is ours. At the descriptor limit Qt 6.4 either retries
 // the failing accept in a busy loop or stops accepting for good, without telling. We also take the
 // descriptor before any handshake: QSslServer would only hand a socket over after it, but the
-// connection's owner must run the handshake under its own time-out.
+// connection's owner must run the handshake under its own time-out. One timer serves both
+// budgets, armed only while one of them holds something back.
 class QtPskListener::Server final : public QTcpServer
 {
 public:
     explicit Server(QtPskListener& owner)
         : m_owner(owner)
-        , m_budget(acceptsPerWindow, acceptWindowMilliseconds, maximumAcceptCredit)
+        , m_starts(startsPerWindow, budgetWindowMilliseconds, maximumStartCredit)
+        , m_drops(dropsPerWindow, budgetWindowMilliseconds, 0)
     {
         m_clock.start();
         m_resume.setSingleShot(true);
         QObject::connect(&m_resume, &QTimer::timeout, this, [this] { resume(); });
     }
+
+    ~Server() override { closeHeld(); }
 
     bool start(const QHostAddress& address)
     {
@@ -66,14 +74,11 @@ public:
         return true;
     }
 
-    // A peer proved the key: one more connection may come in at once.
+    // A peer proved the key: one more handshake may start at once.
     void credit()
     {
-        m_budget.credit();
-        if (m_pausedForBudget) {
-            m_resume.stop();
-            resume();
-        }
+        m_starts.credit();
+        startHeld();
     }
 
     void stop()
@@ -81,6 +86,7 @@ public:
         m_resume.stop();
         m_notifier.reset();
         close();
+        closeHeld();
     }
 
 private:
@@ -88,45 +94,85 @@ private:
     // descriptor may be left: it would report every object here as invalid.
     __attribute__((no_sanitize("vptr"))) void resume()
     {
-        m_pausedForBudget = false;
-        if (m_notifier)
-            m_notifier->setEnabled(true);
+        if (m_notifier && !m_notifier->isEnabled()) {
+            const qint64 paused = m_acceptPausedUntil - m_clock.elapsed();
+            if (paused <= 0) {
+                m_notifier->setEnabled(true);
+                acceptPending();
+                return;
+            }
+            resumeWithin(paused);
+        }
+        startHeld();
     }
 
     __attribute__((no_sanitize("vptr"))) void acceptPending()
     {
         for (;;) {
-            if (!m_budget.allows(m_clock.elapsed())) {
-                pause(m_budget.waitFrom(m_clock.elapsed()));
-                m_pausedForBudget = true;
-                return;
+            if (!m_drops.allows(m_clock.elapsed())) {
+                holdBackAccepting(m_drops.waitFrom(m_clock.elapsed()));
+                break;
             }
-            const int descriptor = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            sockaddr_storage peer{};
+            socklen_t peerLength = sizeof peer;
+            const int descriptor = ::accept4(int(socketDescriptor()), reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                                             SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (descriptor >= 0) {
-                m_budget.spend();
-                m_owner.accept(descriptor);
+                const int givenUp = m_held.hold(HeldConnections::addressGroup(peer), descriptor);
+                if (givenUp >= 0) {
+                    m_drops.spend();
+                    ::close(givenUp);
+                }
                 continue;
             }
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK)
-                pause(acceptPauseMilliseconds);
-            return;
+                holdBackAccepting(acceptPauseMilliseconds);
+            break;
+        }
+        startHeld();
+    }
+
+    __attribute__((no_sanitize("vptr"))) void startHeld()
+    {
+        while (!m_held.isEmpty()) {
+            if (!m_starts.allows(m_clock.elapsed())) {
+                resumeWithin(m_starts.waitFrom(m_clock.elapsed()));
+                return;
+            }
+            m_starts.spend();
+            m_owner.accept(m_held.next());
         }
     }
 
-    __attribute__((no_sanitize("vptr"))) void pause(qint64 milliseconds)
+    __attribute__((no_sanitize("vptr"))) void holdBackAccepting(qint64 milliseconds)
     {
         m_notifier->setEnabled(false);
-        m_resume.start(int(milliseconds));
+        m_acceptPausedUntil = m_clock.elapsed() + milliseconds;
+        resumeWithin(milliseconds);
+    }
+
+    void resumeWithin(qint64 milliseconds)
+    {
+        if (!m_resume.isActive() || m_resume.remainingTime() > milliseconds)
+            m_resume.start(int(milliseconds));
+    }
+
+    void closeHeld()
+    {
+        for (const int descriptor : m_held.takeAll())
+            ::close(descriptor);
     }
 
     QtPskListener& m_owner;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_resume;
     QElapsedTimer m_clock;
-    AcceptBudget m_budget;
-    bool m_pausedForBudget = false;
+    HeldConnections m_held;
+    AcceptBudget m_starts;
+    AcceptBudget m_drops;
+    qint64 m_acceptPausedUntil = 0;
 };
 
 QtPskListener::QtPskListener(PskParameters parameters, QHostAddress address, std::optional<Advertisement> advertisement,

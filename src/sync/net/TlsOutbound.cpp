@@ -20,11 +20,12 @@ TlsOutbound::Result TlsOutbound::flush(SSL* ssl, int descriptor)
     BIO* outgoing = SSL_get_wbio(ssl);
     for (;;) {
         if (m_encryptedSent == m_encrypted.size()) {
-            m_encrypted.resize(pieceBytes);
-            const int taken = BIO_read(outgoing, m_encrypted.data(), int(m_encrypted.size()));
-            m_encrypted.resize(std::max(taken, 0));
             m_encryptedSent = 0;
-            if (taken <= 0) {
+            const qsizetype pending = std::min(qsizetype(BIO_ctrl_pending(outgoing)), pieceBytes);
+            if (pending == 0) {
+                // Nothing held between sends: most connections send one answer, or only a
+                // handshake flight, and then wait.
+                m_encrypted = QByteArray();
                 if (m_plaintext.isEmpty())
                     return Result::sent;
                 if (!encryptNext(ssl)) {
@@ -33,6 +34,12 @@ TlsOutbound::Result TlsOutbound::flush(SSL* ssl, int descriptor)
                 }
                 continue;
             }
+            // Sized by what it takes; the room of a whole piece is reused only for another one.
+            if (m_encrypted.capacity() < pending || m_encrypted.capacity() > 2 * pending)
+                m_encrypted = QByteArray(pending, Qt::Uninitialized);
+            else
+                m_encrypted.resize(pending);
+            m_encrypted.resize(std::max(BIO_read(outgoing, m_encrypted.data(), int(pending)), 0));
         }
         const ssize_t sent = ::send(descriptor, m_encrypted.constData() + m_encryptedSent,
                                     size_t(m_encrypted.size() - m_encryptedSent), MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -10,7 +10,9 @@ namespace vantorel {
 // What one TLS connection still owes its peer: plaintext, encrypted a piece at a time as the
 // socket takes it, and the encrypted bytes the socket has not taken yet. However long a frame, the
 // encrypted copy stays one piece and its buffer is reused, where a whole frame at once would cost
-// fresh pages for every connection. The SSL object must write into a memory BIO.
+// fresh pages for every connection; it is as large as the piece it holds, and gone once
+// everything went out, so a connection that waits holds none. The SSL object must write into a
+// memory BIO.
 class TlsOutbound
 {
 public:
@@ -38,6 +40,8 @@ public:
     Result flushAndCloseNotify(SSL* ssl, int descriptor);
     // The errno of the last socketFailed.
     int errorCode() const { return m_errorCode; }
+    // Bytes of memory held for encrypted output.
+    qsizetype encryptedCapacity() const { return m_encrypted.capacity(); }
 
 private:
     bool encryptNext(SSL* ssl);

@@ -129,12 +129,6 @@ TEST(LocalSyncServerTest, OnlyPeersThatProvedTheKeyHoldASlotAgainstANewcomer)
     for (const auto& script : proven)
         EXPECT_EQ(script->cancelCount, 0) << "a peer that proved the key was pushed out";
 
-    // A ninth peer proving the key finds every slot taken: closed without a word.
-    unproven[1]->reportState(PskConnection::State::ready);
-    drainEvents();
-    EXPECT_EQ(unproven[1]->cancelCount, 1);
-    EXPECT_TRUE(unproven[1]->sent.isEmpty());
-
     // One being answered holds no slot (its peer may already be opening the next connection).
     proven[0]->deliver(SyncChannel::frameOf(SyncMessage::readSnapshot()));
     drainEvents();
@@ -145,7 +139,40 @@ TEST(LocalSyncServerTest, OnlyPeersThatProvedTheKeyHoldASlotAgainstANewcomer)
     int cancelled = newcomer->cancelCount;
     for (const auto& script : proven + unproven)
         cancelled += script->cancelCount;
-    EXPECT_EQ(cancelled, 2);
+    EXPECT_EQ(cancelled, 1);
+}
+
+TEST(LocalSyncServerTest, APhoneIsNeverRefusedByItsOwnSilentConnections)
+{
+    // A phone that changed networks left eight connections behind that proved the key and then
+    // sent nothing: each newly proven one displaces the oldest of them, and is never refused.
+    Served s;
+    QList<std::shared_ptr<FakePskConnection::Script>> stale;
+    for (int i = 0; i < LocalSyncServer::maximumConnections; ++i) {
+        stale.append(s.connect());
+        stale.last()->reportState(PskConnection::State::ready);
+        drainEvents();
+    }
+    // Those that stay silent in turn become the newest to give way.
+    QList<std::shared_ptr<FakePskConnection::Script>> fresh;
+    for (int round = 0; round < 3; ++round) {
+        fresh.append(s.connect());
+        fresh.last()->reportState(PskConnection::State::ready);
+        drainEvents();
+        EXPECT_EQ(fresh.last()->cancelCount, 0) << "round " << round;
+        EXPECT_EQ(stale[round]->cancelCount, 1) << "round " << round;
+        EXPECT_TRUE(stale[round]->sent.isEmpty());
+    }
+    for (int i = 3; i < LocalSyncServer::maximumConnections; ++i)
+        EXPECT_EQ(stale[i]->cancelCount, 0) << i;
+    // One that has sent its request is answered, not displaced.
+    fresh[0]->deliver(SyncChannel::frameOf(SyncMessage::readSnapshot()));
+    drainEvents();
+    const auto last = s.connect();
+    Served::request(*last);
+    EXPECT_EQ(fresh[0]->sent.size(), 1);
+    EXPECT_EQ(fresh[0]->cancelCount, 0);
+    EXPECT_EQ(last->sent.size(), 1);
 }
 
 TEST(LocalSyncServerTest, AHandshakeGetsTwoSecondsAndTheRequestTenMore)

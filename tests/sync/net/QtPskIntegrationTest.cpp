@@ -1,8 +1,10 @@
+#include "sync/net/HeldConnections.h"
 #include "sync/net/LingeringSockets.h"
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
 #include "support/DrainEvents.h"
+#include "support/MemoryPskClient.h"
 #include "support/FakeDnsSd.h"
 
 #include <gtest/gtest.h>
@@ -141,6 +143,29 @@ std::vector<int> acceptedDescriptors(quint16 port)
             found.push_back(descriptor);
     }
     return found;
+}
+
+// A raw TCP peer of `listener` on 127.0.0.1, or from `source` on loopback.
+int rawPeer(quint16 port, in_addr_t source = INADDR_ANY)
+{
+    const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (source != INADDR_ANY) {
+        const sockaddr_in from{AF_INET, 0, {source}, {}};
+        EXPECT_EQ(::bind(peer, reinterpret_cast<const sockaddr*>(&from), sizeof from), 0);
+    }
+    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    EXPECT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    return peer;
+}
+
+// Whether the server ended the connection: the peer reads its end or a reset.
+bool closedByServer(int peer)
+{
+    char scratch[256];
+    ssize_t got = 0;
+    while ((got = ::recv(peer, scratch, sizeof scratch, MSG_DONTWAIT)) > 0) {
+    }
+    return got == 0 || (got < 0 && errno == ECONNRESET);
 }
 
 UsageSyncError::Code classified(const std::optional<NetworkError>& error)
@@ -501,21 +526,29 @@ TEST(QtPskListenerLimits, AtTheDescriptorLimitAcceptingPausesInsteadOfSpinning)
     EXPECT_EXIT(acceptAtTheDescriptorLimit(), testing::ExitedWithCode(0), "");
 }
 
-TEST(QtPskIntegrationTest, AcceptsABurstAFewAtATimeAndLosesNoneOfIt)
+TEST(QtPskIntegrationTest, ABurstFromOneAddressCannotDelayAPeerOnAnother)
 {
     QtPskListener listener(parameters(), QHostAddress::LocalHost);
     std::vector<std::unique_ptr<PskConnection>> accepted;
     QElapsedTimer sinceFirst;
     qint64 tookMilliseconds = 0;
+    // Which hand-over brought the only connection whose peer speaks.
+    std::optional<size_t> spokeAt;
     listener.setNewConnectionHandler([&](std::unique_ptr<PskConnection> connection) {
         if (!sinceFirst.isValid())
             sinceFirst.start();
+        const size_t index = accepted.size();
+        connection->setStateHandler([&spokeAt, index](PskConnection::State state, const std::optional<NetworkError>&) {
+            if (state == PskConnection::State::preparing)
+                spokeAt = index;
+        });
+        connection->start();
         accepted.push_back(std::move(connection));
         tookMilliseconds = sinceFirst.elapsed();
     });
     listener.start();
-    // A thousand peers reopening at once queue in the kernel before the event loop runs; none of
-    // them may be turned away there, or its retry comes a second or more later.
+    // A thousand peers on one address reopening at once queue in the kernel before the event loop
+    // runs, and a peer on another address behind all of them.
     constexpr int burst = 1000;
     rlimit descriptors{};
     ::getrlimit(RLIMIT_NOFILE, &descriptors);
@@ -523,32 +556,39 @@ TEST(QtPskIntegrationTest, AcceptsABurstAFewAtATimeAndLosesNoneOfIt)
         descriptors.rlim_cur = std::min<rlim_t>(descriptors.rlim_max, 3 * burst);
         ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &descriptors), 0);
     }
-    sockaddr_in address{AF_INET, htons(listener.port()), {htonl(INADDR_LOOPBACK)}, {}};
     std::vector<pollfd> peers;
-    for (int i = 0; i < burst; ++i) {
-        const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        peers.push_back({peer, POLLOUT, 0});
-    }
-    for (pollfd& peer : peers)
-        EXPECT_EQ(::poll(&peer, 1, 100), 1) << "connection " << (&peer - peers.data()) << " was not queued";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return accepted.size() == burst; }, pskWaitMilliseconds)) << accepted.size();
-    // Ten at a time, ten milliseconds apart: one turn of the event loop could take them all.
-    EXPECT_GE(tookMilliseconds, (burst / 10 - 2) * 10);
+    for (int i = 0; i < burst; ++i)
+        peers.push_back({rawPeer(listener.port()), POLLIN, 0});
+    const int other = rawPeer(listener.port(), htonl(INADDR_LOOPBACK + 1));
+    ASSERT_EQ(::send(other, "\x16", 1, MSG_NOSIGNAL), 1);
+    peers.push_back({other, POLLIN, 0});
+    // Every connection is handed over or, beyond what one address may have held, closed.
+    const auto closedByTheListener = [&] {
+        int closed = 0;
+        for (pollfd& peer : peers)
+            closed += ::poll(&peer, 1, 0);
+        return closed;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return int(accepted.size()) + closedByTheListener() == burst + 1; },
+                                2 * pskWaitMilliseconds))
+        << accepted.size() << " handed over";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spokeAt.has_value(); }, pskWaitMilliseconds));
+    // Behind a thousand, the other address's connection still came in turn once taken off the
+    // kernel's queue: in arrival order it would have been the last.
+    EXPECT_LT(*spokeAt, 500u);
+    EXPECT_GE(accepted.size(), size_t(HeldConnections::defaultMaximumPerAddress));
+    // Ten handshakes start per ten milliseconds: one turn of the event loop could start them all.
+    EXPECT_GE(tookMilliseconds, qint64(accepted.size() / 10 - 2) * 10);
     // Every call on them passes MSG_DONTWAIT today; one that did not must still not stall the
     // event loop on a peer.
-    const std::vector<int> taken = acceptedDescriptors(listener.port());
-    EXPECT_EQ(taken.size(), size_t(burst));
-    for (const int descriptor : taken)
+    for (const int descriptor : acceptedDescriptors(listener.port()))
         EXPECT_TRUE(::fcntl(descriptor, F_GETFL) & O_NONBLOCK) << "descriptor " << descriptor << " blocks";
 
-    // Dropped unstarted, a connection closes at once without a byte.
+    // Dropped, a connection closes at once without a byte.
     accepted.clear();
     for (pollfd& peer : peers) {
-        peer.events = POLLIN;
         EXPECT_EQ(::poll(&peer, 1, pskWaitMilliseconds), 1);
-        char byte = 0;
-        EXPECT_EQ(::recv(peer.fd, &byte, 1, 0), 0);
+        EXPECT_TRUE(closedByServer(peer.fd));
         ::close(peer.fd);
     }
 }
@@ -604,4 +644,85 @@ TEST(QtPskIntegrationTest, AtMostSoManySocketsCloseAtOnceTheOldestAbortedFirst)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(third.isNull());
     EXPECT_EQ(lingering.closingCount(), 2);
+}
+
+
+TEST(QtPskIntegrationTest, PeersThatSendNoClientHelloOfAPskClientsSizeAreEndedAtOnce)
+{
+    // The peers keep their connections open: nothing but the bytes sent may end them.
+    struct Case
+    {
+        const char* name;
+        QByteArray sent;
+        qsizetype piece;
+    };
+    const QList<Case> cases = {
+        {"131,396 bytes declared in nine", QByteArray::fromHex("160301000401020144"), 9},
+        {"the same a byte at a time", QByteArray::fromHex("160301000401020144"), 1},
+        {"a hello beyond the bound in pieces",
+         QByteArray::fromHex("16030120000100") + QByteArray(1, '\x20') + QByteArray(1, '\x01'), 4},
+        {"plain HTTP", "GET / HTTP/1.1\r\n", 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loopback loopback(parameters());
+        const int peer = rawPeer(loopback.listener.port());
+        for (qsizetype offset = 0; offset < c.sent.size(); offset += c.piece) {
+            const QByteArray piece = c.sent.mid(offset, c.piece);
+            ASSERT_EQ(::send(peer, piece.constData(), size_t(piece.size()), MSG_NOSIGNAL), piece.size());
+            QCoreApplication::processEvents();
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
+        EXPECT_EQ(loopback.server.state, PskConnection::State::failed);
+        EXPECT_EQ(classified(loopback.server.error), UsageSyncError::Code::authenticationFailed);
+        loopback.accepted.reset();
+        pollfd ended{peer, POLLIN, 0};
+        EXPECT_EQ(::poll(&ended, 1, pskWaitMilliseconds), 1);
+        EXPECT_TRUE(closedByServer(peer));
+        EXPECT_EQ(ERR_peek_error(), 0u);
+        ::close(peer);
+    }
+}
+
+TEST(QtPskIntegrationTest, AHelloTrickledAByteAtATimeReachesTlsUnchanged)
+{
+    Loopback loopback(parameters());
+    const int peer = rawPeer(loopback.listener.port());
+    test::MemoryPskClient client(parameters());
+    client.handshake();
+    const QByteArray hello = client.takeOutput();
+    for (const char byte : hello) {
+        ASSERT_EQ(::send(peer, &byte, 1, MSG_NOSIGNAL), 1);
+        QCoreApplication::processEvents();
+    }
+    // The server's flight, then the client's answer, and the server has proven the key.
+    pollfd flight{peer, POLLIN, 0};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ::poll(&flight, 1, 0) == 1; }, pskWaitMilliseconds));
+    char chunk[4096];
+    const ssize_t got = ::recv(peer, chunk, sizeof chunk, 0);
+    ASSERT_GT(got, 0);
+    client.give(QByteArrayView(chunk, got));
+    EXPECT_FALSE(client.handshake()) << "the server's Finished cannot have come yet";
+    const QByteArray answer = client.takeOutput();
+    ASSERT_EQ(::send(peer, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL), answer.size());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
+    EXPECT_EQ(loopback.server.state, PskConnection::State::ready);
+    ::close(peer);
+}
+
+TEST(QtPskIntegrationTest, ReceivedBytesCarryNoRoomBeyondThemselves)
+{
+    Loopback loopback(parameters());
+    auto client = loopback.connect(parameters());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
+    ASSERT_EQ(loopback.server.state, PskConnection::State::ready);
+    sendOn(*client, loopback.client, "five!");
+    QByteArray received;
+    loopback.accepted->receive(1, 16'384, [&](const QByteArray& bytes, bool, const std::optional<NetworkError>&) {
+        received = bytes;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, pskWaitMilliseconds));
+    EXPECT_EQ(received, QByteArray("five!"));
+    // A caller keeping a small request must not keep the room of the largest read with it.
+    EXPECT_LT(received.capacity(), 64);
 }
