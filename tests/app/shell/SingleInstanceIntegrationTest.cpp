@@ -1,10 +1,14 @@
 #include "app/shell/SingleInstance.h"
+#include "app/viewmodel/StoredState.h"
+#include "core/foundation/JsonFileSettingsStore.h"
+#include "core/model/AppSettings.h"
 #include "support/TestFiles.h"
 #include "support/WaitUntil.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -61,6 +65,27 @@ struct Copy {
         EXPECT_TRUE(log().contains(u"app.willTerminate")) << describe();
     }
 };
+
+// The settings file of a copy whose only change from the defaults is the Codex switch.
+void storeCodexSwitch(const QString& filePath, bool enabled)
+{
+    AppSettings settings;
+    settings.launchAtLogin = false;
+    settings.codexEnabled = enabled;
+    JsonFileSettingsStore store(filePath);
+    store.set(StoredState::Keys::defaultsApplied, true);
+    store.set(StoredState::Keys::settings, json::write(toJson(settings), json::Form::store));
+    store.flush();
+}
+
+std::optional<bool> storedCodexSwitch(const QString& filePath)
+{
+    const JsonFileSettingsStore store(filePath);
+    const auto data = store.dataValue(StoredState::Keys::settings);
+    const auto document = data ? json::parse(*data) : std::nullopt;
+    const auto settings = document ? appSettingsFromJson(*document) : std::nullopt;
+    return settings ? std::optional<bool>(settings->codexEnabled) : std::nullopt;
+}
 
 qint64 ownerPid()
 {
@@ -125,6 +150,32 @@ TEST(SingleInstanceIntegration, CopiesStartedTogetherLeaveOne)
             EXPECT_TRUE(copy.exitedNormally()) << copy.describe();
         }
     }
+}
+
+// The running copy writes its last state as it quits, after the new copy has started: a switch
+// turned off just before is in that write, and the new copy starts from it and keeps it.
+TEST(SingleInstanceIntegration, TheNewCopyStartsFromWhatTheReplacedCopyWroteLast)
+{
+    Copy copy;
+    const QString settingsFile = copy.home.filePath(QStringLiteral("XDG_CONFIG_HOME/Vantorel/defaults.json"));
+    storeCodexSwitch(settingsFile, true);
+    // Stands for the running copy: it quits once told, after its last write.
+    QProcess running;
+    running.start(QStringLiteral(VANTOREL_BUS_NAME_HOLDER), {SingleInstance::serviceName, QStringLiteral("yield")});
+    ASSERT_TRUE(running.waitForReadyRead(10'000) && running.readLine() == "ready\n");
+    copy.start();
+    ASSERT_TRUE(waitUntil([&] { return running.canReadLine(); }, 30'000)) << copy.describe();
+    ASSERT_EQ(running.readLine(), "lost\n");
+
+    storeCodexSwitch(settingsFile, false);
+    EXPECT_FALSE(copy.log().contains(u"viewModel.init ")) << "read before the replaced copy has gone";
+    running.closeWriteChannel();
+    ASSERT_TRUE(waitUntil([&] { return copy.log().contains(u"viewModel.init "); }, 30'000)) << copy.describe();
+    EXPECT_TRUE(copy.log().contains(QRegularExpression(QStringLiteral("viewModel.init [^\n]* codexEnabled=false "))))
+        << copy.describe();
+    EXPECT_EQ(ownerPid(), copy.pid);
+    copy.terminate();
+    EXPECT_EQ(storedCodexSwitch(settingsFile), false);
 }
 
 TEST(SingleInstanceIntegration, CopyIgnoringReplacementIsKilledAfterTheGraceTime)
