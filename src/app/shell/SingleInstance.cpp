@@ -27,12 +27,12 @@ SingleInstance::SingleInstance(QDBusConnection bus, std::function<void(const QSt
 {
 }
 
-void SingleInstance::terminateOtherRunningInstances()
+bool SingleInstance::terminateOtherRunningInstances()
 {
     QDBusConnectionInterface* bus = m_bus.isConnected() ? m_bus.interface() : nullptr;
     if (!bus) {
         log(QStringLiteral("singleInstance.skipped sessionBusUnavailable"));
-        return;
+        return false;
     }
 
     const QDBusReply<QString> owner = bus->serviceOwner(serviceName);
@@ -53,30 +53,45 @@ void SingleInstance::terminateOtherRunningInstances()
             emit nameLost();
     });
     m_bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots);
-    const bool acquired = takeName();
+    if (replacedName.isEmpty()) {
+        m_acquired = takeName();
+        return false;
+    }
 
-    if (replacedName.isEmpty() || replacedPid == 0)
-        return;
-    // The replaced copy quits on NameLost; only one still on the bus after the grace time is
-    // ended by force, so a copy writing out its state is never cut short. A copy that did not
-    // allow the take-over leaves the name free only when it is gone.
+    // Watched before the take-over, whose NameLost makes the replaced copy quit. It leaves the bus
+    // as its process ends, after its last write. A copy that did not allow the take-over leaves the
+    // name free only when it is gone.
     auto* watcher = new QDBusServiceWatcher(replacedName, m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        if (!waitingForReplacedInstance())
+            return;
+        endWait();
+        emit replacedInstanceGone();
+    });
+    m_replacedName = replacedName;
+    m_replacedPid = replacedPid;
+    m_acquired = takeName();
+    // It may have quit by itself before the watch began.
+    const QDBusReply<bool> present = bus->isServiceRegistered(replacedName);
+    if (present.isValid() && !present.value()) {
+        endWait();
+        return false;
+    }
+    // Only a copy still on the bus after the grace time is ended by force, so one writing out its
+    // state is never cut short.
     m_forceTimer = new QTimer(this);
     m_forceTimer->setSingleShot(true);
-    connect(m_forceTimer, &QTimer::timeout, this, [this, replacedName, replacedPid] {
-        forceTerminate(replacedName, replacedPid);
-    });
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this, acquired] {
-        m_forceTimer->stop();
-        if (!acquired)
-            takeName();
-    });
+    connect(m_forceTimer, &QTimer::timeout, this, &SingleInstance::forceTerminate);
     m_forceTimer->start(forceTerminateAfterMs);
+    return true;
 }
 
 bool SingleInstance::takeName()
 {
-    const auto registered = m_bus.interface()->registerService(
+    QDBusConnectionInterface* bus = m_bus.interface();
+    if (!bus)
+        return false;
+    const auto registered = bus->registerService(
         serviceName, QDBusConnectionInterface::ReplaceExistingService, QDBusConnectionInterface::AllowReplacement);
     const bool acquired = registered.isValid() && registered.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!acquired)
@@ -84,17 +99,30 @@ bool SingleInstance::takeName()
     return acquired;
 }
 
-void SingleInstance::forceTerminate(const QString& uniqueName, uint pid)
+void SingleInstance::forceTerminate()
 {
     QDBusConnectionInterface* bus = m_bus.interface();
-    if (!bus)
-        return;
     // The unique name is never reused on a bus: while it is there, the pid is still that copy.
-    const QDBusReply<uint> current = bus->servicePid(uniqueName);
-    if (!current.isValid() || current.value() != pid)
+    const QDBusReply<uint> current = bus ? bus->servicePid(m_replacedName) : QDBusReply<uint>();
+    if (current.isValid() && m_replacedPid != 0 && current.value() == m_replacedPid) {
+        log(QStringLiteral("singleInstance.forceTerminateOther pid=") + QString::number(m_replacedPid));
+        // It leaves the bus as it dies.
+        ::kill(static_cast<pid_t>(m_replacedPid), SIGKILL);
         return;
-    log(QStringLiteral("singleInstance.forceTerminateOther pid=") + QString::number(pid));
-    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    // Gone already, or nothing that could be ended: waiting longer would not help.
+    endWait();
+    emit replacedInstanceGone();
+}
+
+void SingleInstance::endWait()
+{
+    m_replacedName.clear();
+    m_replacedPid = 0;
+    if (m_forceTimer)
+        m_forceTimer->stop();
+    if (!m_acquired)
+        m_acquired = takeName();
 }
 
 void SingleInstance::Activate(const QVariantMap& platformData)

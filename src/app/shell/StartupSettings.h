@@ -15,7 +15,8 @@ struct StartupSettings
     std::shared_ptr<JsonFileSettingsStore::Contents> contents;
 
     static StartupSettings read(const QString& filePath);
-    // read() on another thread.
+    // read() on another thread. Call it before the application object exists, from the thread
+    // that is to make it: that thread becomes Qt's main thread, whichever uses Qt first.
     static std::future<StartupSettings> readInBackground(const QString& filePath);
 };
 

@@ -174,7 +174,7 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     QObject::connect(m_termination.get(), &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
     m_singleInstance = std::make_unique<SingleInstance>(QDBusConnection::sessionBus());
     QObject::connect(m_singleInstance.get(), &SingleInstance::nameLost, &app, &QCoreApplication::quit);
-    m_singleInstance->terminateOtherRunningInstances();
+    const bool replacing = m_singleInstance->terminateOtherRunningInstances();
 
     // Session, lock, power and sleep state, kept current by signals of the desktop's services.
     const QDBusConnection systemBus = QDBusConnection::systemBus();
@@ -187,6 +187,20 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     m_screenSaver->start();
     m_loginAvailability = std::make_unique<MacClaudeLoginAvailability>(m_session.get(), m_screenSaver.get());
 
+    if (!replacing) {
+        startWith(std::move(settings));
+        return;
+    }
+    // The copy being replaced writes its last state as it quits, after this one read the file at
+    // start: that read goes unused, and the file is read again once the copy has gone. Nothing of
+    // what it keeps is read or written here before.
+    QObject::connect(m_singleInstance.get(), &SingleInstance::replacedInstanceGone, m_delegate.get(), [this] {
+        startWith(StartupSettings::readInBackground(JsonFileSettingsStore::defaultFilePath()));
+    });
+}
+
+void VantorelApp::startWith(std::future<StartupSettings> settings)
+{
     // The tray item's platform half asks the session bus how Qt is to draw it, in blocking round
     // trips, and reads no setting: it is made while the settings thread may still be decoding.
     auto statusItemBackend = std::make_unique<SystemTrayStatusItemBackend>(QDBusConnection::sessionBus());
@@ -251,7 +265,7 @@ VantorelApp::VantorelApp(QApplication& app, std::future<StartupSettings> setting
     // Launching has finished once the tray host has read the item's first picture: building the
     // sync services or the launch window first would keep it waiting.
     QTimer::singleShot(launchWindowDelayMilliseconds, m_delegate.get(), [this] { finishLaunching(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
+    QObject::connect(&m_app, &QCoreApplication::aboutToQuit, [defaults = m_defaults] { defaults->flush(); });
 }
 
 VantorelApp::~VantorelApp() = default;
@@ -357,9 +371,14 @@ QWidget* VantorelApp::makeContentView(PopoverPage page)
 int VantorelApp::exec()
 {
     const int exitCode = m_app.exec();
-    // Its hooks (the launch bound, an activation from the bus, the session becoming active) reach
-    // the objects that go next, and the unwinding below runs the event loop again.
+    // Its hooks (the launch bound, an activation from the bus, the session becoming active, the
+    // start once a replaced copy has gone) reach the objects that go next, and the waits below run
+    // the event loop again.
     m_delegate.reset();
+    // A copy replaced while it still waited for the one before it stays until that one has gone
+    // (the grace time bounds it): the copy after it waits only for this one.
+    while (m_singleInstance->waitingForReplacedInstance())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     m_statusItemController.reset();
     if (m_syncServices) {
         m_syncServices->monitoring.reset();
@@ -371,7 +390,8 @@ int VantorelApp::exec()
     // has been reaped: let them unwind and free their frames before the process ends.
     if (const int remaining = unwindSuspendedTasks(maximumUnwindTime); remaining > 0)
         AppDiagnostics::log(QStringLiteral("app.unwind remaining=") + QString::number(remaining));
-    m_defaults->flushAtQuit();
+    if (m_defaults)
+        m_defaults->flushAtQuit();
     AppDiagnostics::flush();
     return exitCode;
 }

@@ -35,7 +35,9 @@ class UrlOpener;
 class VantorelApp final
 {
 public:
-    // `settings` is the settings file as read on another thread while the GUI started.
+    // `settings` is the settings file as read on another thread while the GUI started. When another
+    // copy is running, it takes over and builds the rest only once that copy has gone, over the
+    // file read again.
     VantorelApp(QApplication& app, std::future<StartupSettings> settings);
     ~VantorelApp();
 
@@ -43,6 +45,7 @@ public:
     // the settings and the log. Returns the exit code.
     int exec();
 
+    // Once started over the settings.
     AppViewModel& viewModel() const { return *m_viewModel; }
     // Built on first use.
     MacSyncCoordinator& syncCoordinator();
@@ -57,6 +60,8 @@ private:
     // after the tray item unless something needs them sooner, and over the stored usage history
     // (waiting for its decoding if that still runs), since their first snapshot carries it.
     SyncServices& syncServices();
+    // Builds the settings store over what was read, the view model and the tray item.
+    void startWith(std::future<StartupSettings> settings);
     // Launching has finished: the sync services and the launch window, once the stored usage
     // history is in. The first call counts: the tray host's first read of the picture, or the
     // bound for hosts that never tell.

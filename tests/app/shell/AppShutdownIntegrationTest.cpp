@@ -2,14 +2,19 @@
 #include "app/shell/StartupSettings.h"
 #include "app/shell/VantorelApp.h"
 #include "core/foundation/PendingCompletion.h"
+#include "support/WaitUntil.h"
 
 #include <QCoroTask>
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +65,36 @@ TEST(AppShutdownIntegration, AnActivationWhileTasksUnwindReachesNothingGone)
     EXPECT_EQ(root.exec(), 0);
     EXPECT_TRUE(answered.isCompleted());
     QDBusConnection::disconnectFromBus(QStringLiteral("activator"));
+}
+
+// A copy is replaced while it still waits for the copy before it to go: it quits without starting
+// and stays on the bus until that copy has gone, since the copy after it waits only for it.
+TEST(AppShutdownIntegration, ACopyReplacedWhileItWaitsLeavesAfterTheCopyBeforeIt)
+{
+    ShutdownRig rig;
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    ASSERT_TRUE(app);
+    QProcess before;
+    before.start(QStringLiteral(VANTOREL_BUS_NAME_HOLDER), {SingleInstance::serviceName, QStringLiteral("yield")});
+    ASSERT_TRUE(before.waitForReadyRead(10'000) && before.readLine() == "ready\n");
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    const QString beforeName = bus->serviceOwner(SingleInstance::serviceName);
+
+    VantorelApp root(*app, StartupSettings::readInBackground(JsonFileSettingsStore::defaultFilePath()));
+    ASSERT_TRUE(waitUntil([&] { return before.canReadLine(); }));
+    QDBusConnection after = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("after"));
+    ASSERT_TRUE(after.interface()->registerService(SingleInstance::serviceName,
+                                                   QDBusConnectionInterface::ReplaceExistingService)
+                    .isValid());
+    // Lets the copy before go on the first turn after the replaced one quit.
+    QObject context;
+    QObject::connect(app, &QCoreApplication::aboutToQuit, &context, [&] {
+        QTimer::singleShot(0, &context, [&] { before.closeWriteChannel(); });
+    });
+    EXPECT_EQ(root.exec(), 0);
+    EXPECT_FALSE(bus->isServiceRegistered(beforeName).value());
+    EXPECT_FALSE(QFile::exists(JsonFileSettingsStore::defaultFilePath())) << "the replaced copy wrote settings";
+    QDBusConnection::disconnectFromBus(QStringLiteral("after"));
 }
 
 } // namespace

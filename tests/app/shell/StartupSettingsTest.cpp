@@ -10,9 +10,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace vantorel {
 namespace {
@@ -171,6 +174,22 @@ TEST_F(StartupSettingsTest, ADamagedFileOrAValueOfAnotherTypeGivesNoHistory)
     waitForUsageHistory(*startedOverDamaged);
     EXPECT_TRUE(startedOverDamaged->usageHistory().isEmpty());
     EXPECT_TRUE(startedOverDamaged->notificationHistory().isEmpty());
+}
+
+// A reader that uses Qt before the application object is made must not become Qt's main thread:
+// the application then warns that it is not on the main thread, and the reader's thread data is
+// never freed (status 1 from the leak check at exit). Seen as a copy of the application that
+// ended with status 1 on a busy machine.
+TEST_F(StartupSettingsTest, TheApplicationMadeWhileTheReaderIsInTheFileIsOnTheMainThread)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    QProcess reader;
+    reader.start(QStringLiteral(VANTOREL_SETTINGS_READER_FIRST), {path()});
+    ASSERT_TRUE(reader.waitForFinished(30'000));
+    const QString standardError = QString::fromUtf8(reader.readAllStandardError());
+    EXPECT_TRUE(reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0)
+        << "status " << reader.exitCode() << "\n" << standardError.toStdString();
+    EXPECT_FALSE(standardError.contains(u"main() thread")) << standardError.toStdString();
 }
 
 } // namespace
