@@ -324,17 +324,30 @@ bool LocalSyncServer::isCurrentListener(quint64 serial, bool isPairing) const
     return m_running && current.listener && current.serial == serial;
 }
 
+bool LocalSyncServer::listenerDown() const
+{
+    if (!m_running)
+        return false;
+    // The pairing listener, once it has reported, tells what a new iPhone can reach now.
+    if (m_pairingListener.listener && m_pairingListener.down)
+        return *m_pairingListener.down;
+    return m_registeredListener.listener && m_registeredListener.down.value_or(false);
+}
+
 void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskListener::State state,
                                           const std::optional<NetworkError>& error)
 {
     if (!isCurrentListener(serial, isPairing))
         return;
+    OwnedListener& owned = isPairing ? m_pairingListener : m_registeredListener;
     switch (state) {
     case PskListener::State::ready:
+        owned.down = false;
         notifyStatus(isPairing ? statusPairingReady() : statusAwaitingConnection());
         break;
     case PskListener::State::waiting:
     case PskListener::State::failed:
+        owned.down = true;
         // Left as it is: the owner decides whether to start again.
         notifyStatus(error && error->isDiscoveryDaemonMissing() ? statusDiscoveryDaemonMissing()
                                                                 : statusCheckNetwork());

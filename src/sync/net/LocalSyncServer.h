@@ -78,6 +78,7 @@ public:
     void setOnPairingRequest(PairingRequestHandler handler) override { m_onPairingRequest = std::move(handler); }
     StatusHandler onStatusChange() const override { return m_onStatusChange; }
     void setOnStatusChange(StatusHandler handler) override { m_onStatusChange = std::move(handler); }
+    bool listenerDown() const override;
 
     void updateSnapshot(const UsageSyncSnapshot& snapshot) override;
     void start(const std::optional<RegisteredSyncDevice>& registeredDevice) override;
@@ -93,6 +94,8 @@ private:
         std::unique_ptr<PskListener> listener;
         // Which listener a late report or connection came from; never reused.
         quint64 serial = 0;
+        // Whether its last state was waiting or failed; nothing before its first report.
+        std::optional<bool> down;
     };
 
     OwnedListener makeListener(const SyncCredential& credential, const QString& name, bool isPairing);

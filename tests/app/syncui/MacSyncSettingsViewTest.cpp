@@ -216,7 +216,7 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
          [](SyncRig& r) {
              r.make(true);
              r.pair();
-             r.servers.statusHandlers.last()(MacSyncServing::statusDiscoveryDaemonMissing());
+             r.servers.report(MacSyncServing::statusDiscoveryDaemonMissing(), true);
              drainEvents();
          },
          {u"noDevice"_s}, true, u"wifi"_s, {}},
@@ -253,7 +253,7 @@ TEST_F(MacSyncSettingsViewTest, ADownListenerNamesTheMissingDaemonAndOffersNoCod
     rig.pair();
     drainEvents();
     ASSERT_TRUE(rig.shown(u"countdown"_s));
-    rig.servers.statusHandlers.last()(MacSyncServing::statusDiscoveryDaemonMissing());
+    rig.servers.report(MacSyncServing::statusDiscoveryDaemonMissing(), true);
     drainEvents();
     EXPECT_EQ(text(rig.child(u"statusText"_s)), u"avahi-daemonが動いていないため、iPhoneから接続できません"_s);
     EXPECT_EQ(rig.servers.calls.last(), u"cancelPairing"_s);
@@ -266,11 +266,11 @@ TEST_F(MacSyncSettingsViewTest, ADownListenerNamesTheMissingDaemonAndOffersNoCod
     drainEvents();
     EXPECT_FALSE(rig.shown(u"countdown"_s)) << "no code while the listener is still down";
 
-    rig.servers.statusHandlers.last()(u"接続コードを読み取れます"_s);
+    rig.servers.report(u"接続コードを読み取れます"_s);
     drainEvents();
     EXPECT_FALSE(rig.sync->listenerDown());
     EXPECT_TRUE(rig.shown(u"countdown"_s));
-    rig.servers.statusHandlers.last()(MacSyncServing::statusCheckNetwork());
+    rig.servers.report(MacSyncServing::statusCheckNetwork(), true);
     drainEvents();
     EXPECT_FALSE(rig.shown(u"countdown"_s) || rig.shown(u"registerButton"_s));
 }
