@@ -101,6 +101,7 @@ private:
     OwnedListener makeListener(const SyncCredential& credential, const QString& name, bool isPairing);
     static void cancelListener(OwnedListener& owned);
     bool isCurrentListener(quint64 serial, bool isPairing) const;
+    void handleAdvertisingCheck(QUuid generation, const std::optional<NetworkError>& unavailable);
     void handleListenerState(quint64 serial, bool isPairing, PskListener::State state,
                              const std::optional<NetworkError>& error);
     void handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection);
@@ -143,6 +144,8 @@ private:
     QUuid m_generation;
     OwnedListener m_registeredListener;
     OwnedListener m_pairingListener;
+    // Running without a registered listener, the check found no discovery daemon.
+    bool m_discoveryMissing = false;
     quint64 m_lastListenerSerial = 0;
     std::optional<UsageSyncSnapshot> m_snapshot;
     // Dropped whenever m_snapshot changes.

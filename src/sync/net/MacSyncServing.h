@@ -42,8 +42,8 @@ public:
     virtual void setOnStatusChange(StatusHandler handler) = 0;
 
     // Whether nothing can reach the server now, so no connection code is worth offering: its
-    // listener reported that it is not up (waiting or failed) and has not been ready since.
-    // False while not running.
+    // listener reported that it is not up (waiting or failed) and has not been ready since, or,
+    // running without a listener, it found no discovery daemon. False while not running.
     virtual bool listenerDown() const = 0;
 
     // Keeps the snapshot after the server's own validation and revision check and serves it to
@@ -52,7 +52,8 @@ public:
 
     // Stops whatever ran, marks the server running and, with a device, starts the registered
     // listener keyed by its credential (its states arrive as status texts); without one reports
-    // "iPhoneの登録待ち". Throws when the network parameters or the listener cannot be made.
+    // "iPhoneの登録待ち", and then the missing daemon's text if it finds no discovery daemon.
+    // Throws when the network parameters or the listener cannot be made.
     virtual void start(const std::optional<RegisteredSyncDevice>& registeredDevice) = 0;
 
     // Ends the listeners and any pairing (reported as a null request), closes open connections

@@ -107,6 +107,43 @@ TEST(LocalSyncServerTest, ListenerDownFollowsTheListenersStates)
     EXPECT_FALSE(server.listenerDown());
 }
 
+// Without a registered device no listener runs until pairing begins, so the server asks at once
+// whether the discovery daemon runs and says so, as a listener would, when it does not.
+TEST(LocalSyncServerTest, WithoutARegisteredDeviceAMissingDaemonIsToldAtOnce)
+{
+    Reporting r;
+    auto& [sleeper, services, server, statuses, downAtStatus] = r;
+    const auto missing = NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon);
+
+    server.start(std::nullopt);
+    ASSERT_EQ(services.advertisingChecks.size(), 1);
+    EXPECT_FALSE(server.listenerDown());
+    services.advertisingChecks.takeFirst()(missing);
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("連携OFF"), QStringLiteral("iPhoneの登録待ち"),
+                                     QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません")}));
+    EXPECT_TRUE(server.listenerDown());
+
+    // An answer to an earlier start, one overtaken by a pairing listener (which reports for
+    // itself) and one that finds the daemon say nothing.
+    server.start(std::nullopt);
+    server.start(std::nullopt);
+    EXPECT_FALSE(server.listenerDown());
+    ASSERT_EQ(services.advertisingChecks.size(), 2);
+    services.advertisingChecks.takeFirst()(missing);
+    server.beginPairing();
+    services.advertisingChecks.takeFirst()(missing);
+    server.start(std::nullopt);
+    services.advertisingChecks.takeFirst()(std::nullopt);
+    EXPECT_EQ(statuses.count(QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません")), 1);
+    EXPECT_FALSE(server.listenerDown());
+
+    // With a device the listener tells; a server that advertises nothing asks nothing.
+    server.start(device);
+    LocalSyncServer quiet(hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock(), false);
+    quiet.start(std::nullopt);
+    EXPECT_TRUE(services.advertisingChecks.isEmpty());
+}
+
 TEST(LocalSyncServerTest, AStatusHandlerMayDestroyTheServer)
 {
     ManualSleeper sleeper;
