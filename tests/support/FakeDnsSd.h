@@ -30,6 +30,7 @@ struct FakePublisher final : DnsSdPublisher
             onFailure(*failAtOnce);
         return std::make_unique<Registration>(*this);
     }
+    void checkAvailability(AvailabilityHandler) override {}
 
     QString published;
     FailureHandler onFailure;

@@ -21,6 +21,7 @@ public:
     void setOnPairingRequest(PairingRequestHandler handler) override { m.pairingHandlers[i] = handler; }
     StatusHandler onStatusChange() const override { return m.statusHandlers[i]; }
     void setOnStatusChange(StatusHandler handler) override { m.statusHandlers[i] = handler; }
+    bool listenerDown() const override { return m.listenerDown; }
     void updateSnapshot(const UsageSyncSnapshot& s) override { m.calls << u"snapshot " + QString::number(s.revision); }
     void start(const std::optional<RegisteredSyncDevice>&) override
     {
@@ -73,6 +74,12 @@ MacSyncCoordinator::ServerFactory FakeMacSyncServers::factory()
         statusHandlers.append(MacSyncServing::StatusHandler());
         return std::make_unique<FakeServer>(*this, created.size() - 1);
     };
+}
+
+void FakeMacSyncServers::report(const QString& text, bool down)
+{
+    listenerDown = down;
+    statusHandlers.last()(text);
 }
 
 QCoro::Task<std::optional<RegisteredSyncDevice>> FakeMacSyncDeviceStorage::load(CancelToken token)

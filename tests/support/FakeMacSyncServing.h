@@ -16,12 +16,16 @@ namespace vantorel {
 struct FakeMacSyncServers
 {
     MacSyncCoordinator::ServerFactory factory();
+    // The last server's status report, with its listener down or not.
+    void report(const QString& text, bool down = false);
 
     QStringList calls;
     QList<std::pair<QUuid, QString>> created;
     QList<MacSyncServing::PairingRequestHandler> pairingHandlers;
     QList<MacSyncServing::StatusHandler> statusHandlers;
     std::exception_ptr startError;
+    // What every server says listenerDown() is.
+    bool listenerDown = false;
     // What beginPairing() answers, or throws without it.
     std::optional<PairingInvitation> invitation;
     // approvePairing throws `approveError` before persisting, `approveErrorAfterPersist` after.

@@ -37,12 +37,16 @@ public:
     std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
                                                   const PskParameters& parameters) override;
     std::unique_ptr<DnsSdBrowser> makeBrowser() override;
+    // Kept for the test to answer.
+    void checkAdvertising(DnsSdPublisher::AvailabilityHandler done) override { advertisingChecks.append(std::move(done)); }
 
     // Every listener made, in order, kept after the code under test dropped it.
     QList<std::shared_ptr<Listener>> listeners;
     // Every outgoing connection made.
     QList<std::shared_ptr<FakePskConnection::Script>> connections;
     QList<std::shared_ptr<FakeBrowser::Script>> browsers;
+    // Every check of advertising not answered yet.
+    QList<DnsSdPublisher::AvailabilityHandler> advertisingChecks;
 };
 
 } // namespace vantorel

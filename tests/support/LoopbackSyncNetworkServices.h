@@ -19,6 +19,7 @@ public:
     std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
                                                   const PskParameters& parameters) override;
     std::unique_ptr<DnsSdBrowser> makeBrowser() override { return nullptr; }
+    void checkAdvertising(DnsSdPublisher::AvailabilityHandler done) override { m_inner.checkAdvertising(std::move(done)); }
 
     // Ports of the listeners started so far, in order.
     const QList<quint16>& listenerPorts() const { return *m_ports; }

@@ -292,7 +292,7 @@ void MacSyncCoordinator::failClosed(const std::optional<QString>& message, bool 
 void MacSyncCoordinator::serverStatusChanged(const QString& status)
 {
     setStatusText(SyncText::prefix(status, maximumStatusTextCharacters));
-    const bool down = MacSyncServing::saysListenerDown(status);
+    const bool down = m_server && m_server->listenerDown();
     if (down != m_listenerDown) {
         m_listenerDown = down;
         m_changePending = true;

@@ -65,8 +65,9 @@ public:
     // The last read of the registration found no secret service at all: sync cannot turn on
     // until one runs. Cleared by the next read that gets an answer.
     bool secretStoreMissing() const { return m_secretStoreMissing; }
-    // The server said its listener is not up (no discovery daemon, no network): no connection
-    // code is offered until it is. Cleared by every start of serving and every other status.
+    // The server's last status came while nothing could reach it (no discovery daemon, no
+    // network): no connection code is offered until it can. Cleared by every start of serving
+    // and by a status that comes once it can be reached.
     bool listenerDown() const { return m_listenerDown; }
     const std::optional<UsageSyncSnapshot>& latestSnapshot() const { return m_latestSnapshot; }
     // A rebuild that a change asked for is still to come: scheduled, being built off this thread,

@@ -10,17 +10,25 @@ namespace vantorel {
 
 namespace {
 
-// A file that names no account is no account: the database moves it aside without the account
-// having changed.
-std::optional<QByteArray> readAccount(const QString& path)
+struct AccountReading
+{
+    // False when the content names no account: damaged, or caught in the middle of a rewrite in
+    // place. That tells nothing yet: the database replaces lasting damage with a fresh account,
+    // which is the change then.
+    bool conclusive = true;
+    // Nothing when there is no file.
+    std::optional<QByteArray> account;
+};
+
+AccountReading readAccount(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return {};
     QByteArray bytes = file.read(LocalDirectoryCloudDatabase::maximumAccountBytes + 1);
     if (!LocalDirectoryCloudDatabase::isAccountName(bytes))
-        return std::nullopt;
-    return bytes;
+        return {false, std::nullopt};
+    return {true, std::move(bytes)};
 }
 
 } // namespace
@@ -31,7 +39,7 @@ CloudAccountChangeNotifier::CloudAccountChangeNotifier(QString root, QObject* pa
 {
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { check(); });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { check(); });
-    m_known = readAccount(QDir(m_root).filePath(QStringLiteral("account")));
+    m_known = readAccount(QDir(m_root).filePath(QStringLiteral("account"))).account;
     watch();
 }
 
@@ -59,9 +67,11 @@ void CloudAccountChangeNotifier::check()
 {
     // A replaced file drops out of the watch, and a new folder must be watched itself.
     watch();
-    const auto current = readAccount(QDir(m_root).filePath(QStringLiteral("account")));
-    const bool changed = m_known && current != m_known;
-    m_known = current;
+    const AccountReading current = readAccount(QDir(m_root).filePath(QStringLiteral("account")));
+    if (!current.conclusive)
+        return;
+    const bool changed = m_known && current.account != m_known;
+    m_known = current.account;
     if (changed)
         emit accountChanged();
 }

@@ -42,6 +42,27 @@ void closeQuietly(int fd)
     ::close(fd);
 }
 
+LocalCloudFiles::FileStamp stampOf(const struct stat& status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+            qint64(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+}
+
+// Takes an exclusive flock on `fd`, polling while another holder keeps it.
+bool waitForFlock(int fd, double seconds, const std::function<bool()>& stop)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            fail(errno);
+        if (std::chrono::steady_clock::now() >= deadline || (stop && stop()))
+            return false;
+        std::this_thread::sleep_for(lockRetryInterval);
+    }
+}
+
 void removeTreeAt(int parent, const QByteArray& name, int depth) noexcept
 {
     if (::unlinkat(parent, name.constData(), 0) == 0 || (errno != EISDIR && errno != EPERM))
@@ -160,6 +181,18 @@ std::optional<LocalCloudFiles::Directory> LocalCloudFiles::subdirectory(const Di
 std::optional<QByteArray> LocalCloudFiles::read(const Directory& directory, const QString& name,
                                                 qint64 maximumBytes) const
 {
+    std::optional<FileContent> content = readContent(directory, name, maximumBytes);
+    if (!content)
+        return std::nullopt;
+    if (!content->bytes)
+        fail(EFBIG);
+    return std::move(content->bytes);
+}
+
+std::optional<LocalCloudFiles::FileContent> LocalCloudFiles::readContent(const Directory& directory,
+                                                                         const QString& name,
+                                                                         qint64 maximumBytes) const
+{
     check("read", directory.pathOf(name));
     const int fd = ::openat(directory.fd(), native(name).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
@@ -173,8 +206,9 @@ std::optional<QByteArray> LocalCloudFiles::read(const Directory& directory, cons
         fail(errno);
     if (!S_ISREG(status.st_mode))
         fail(EINVAL);
+    FileContent content{std::nullopt, stampOf(status)};
     if (status.st_size > maximumBytes)
-        fail(EFBIG);
+        return content;
     QByteArray bytes;
     char buffer[65'536];
     for (;;) {
@@ -184,11 +218,13 @@ std::optional<QByteArray> LocalCloudFiles::read(const Directory& directory, cons
         if (got < 0)
             fail(errno);
         if (got == 0)
-            return bytes;
+            break;
         if (bytes.size() + got > maximumBytes)
-            fail(EFBIG);
+            return content;
         bytes.append(buffer, got);
     }
+    content.bytes = std::move(bytes);
+    return content;
 }
 
 void LocalCloudFiles::write(const Directory& directory, const QString& name, const QByteArray& bytes) const
@@ -232,6 +268,23 @@ void LocalCloudFiles::rename(const Directory& directory, const QString& from, co
     check("rename", directory.pathOf(from));
     if (::renameat(directory.fd(), native(from).constData(), directory.fd(), native(to).constData()) != 0)
         fail(errno);
+}
+
+bool LocalCloudFiles::renameIfUnchanged(const Directory& directory, const QString& from, const QString& to,
+                                        const FileStamp& stamp) const
+{
+    check("rename", directory.pathOf(from));
+    struct stat status{};
+    if (::fstatat(directory.fd(), native(from).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return false;
+        fail(errno);
+    }
+    if (!S_ISREG(status.st_mode) || stampOf(status) != stamp)
+        return false;
+    if (::renameat(directory.fd(), native(from).constData(), directory.fd(), native(to).constData()) != 0)
+        fail(errno);
+    return true;
 }
 
 void LocalCloudFiles::remove(const Directory& directory, const QString& name) const noexcept
@@ -290,21 +343,27 @@ std::optional<LocalCloudFiles::Lock> LocalCloudFiles::lock(const Directory& dire
         fail(errno);
     if (!S_ISREG(status.st_mode))
         fail(EINVAL);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return held;
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            fail(errno);
-        if (std::chrono::steady_clock::now() >= deadline || (stop && stop()))
-            return std::nullopt;
-        std::this_thread::sleep_for(lockRetryInterval);
-    }
+    if (!waitForFlock(fd, seconds, stop))
+        return std::nullopt;
+    return held;
 }
 
 bool LocalCloudFiles::tryLock(const Directory& directory) const noexcept
 {
     return ::flock(directory.fd(), LOCK_EX | LOCK_NB) == 0;
+}
+
+std::optional<LocalCloudFiles::Lock> LocalCloudFiles::lockFolder(const Directory& directory, double seconds,
+                                                                 const std::function<bool()>& stop) const
+{
+    check("lock", directory.path());
+    const int fd = ::openat(directory.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(errno);
+    Lock held(fd);
+    if (!waitForFlock(fd, seconds, stop))
+        return std::nullopt;
+    return held;
 }
 
 LocalCloudFiles::Directory LocalCloudFiles::parentOf(const QString& path) const

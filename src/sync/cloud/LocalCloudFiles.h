@@ -67,6 +67,26 @@ public:
         QString m_path;
     };
 
+    // What tells one file and its last write from another: equal stamps mean the same file, not
+    // written since (to the file system's time resolution).
+    struct FileStamp
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNanoseconds = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    // A regular file as one read found it.
+    struct FileContent
+    {
+        // The whole file; nothing when it is over the bound read.
+        std::optional<QByteArray> bytes;
+        FileStamp stamp;
+        bool operator==(const FileContent&) const = default;
+    };
+
     explicit LocalCloudFiles(Fault fault = {});
 
     // The folder at `path`, links on the way followed; nothing when it does not exist.
@@ -78,11 +98,19 @@ public:
     // The whole file; nothing when it does not exist. A symbolic link or a non-regular file fails
     // (ELOOP, EINVAL), and so does a file over `maximumBytes` (EFBIG).
     std::optional<QByteArray> read(const Directory& directory, const QString& name, qint64 maximumBytes) const;
+    // As read, with the stamp of the file read (taken from the open file); a file over
+    // `maximumBytes` is no failure here, its content holds no bytes.
+    std::optional<FileContent> readContent(const Directory& directory, const QString& name,
+                                           qint64 maximumBytes) const;
     // Replaces the file atomically with mode 0600: a temporary beside it, then a rename.
     void write(const Directory& directory, const QString& name, const QByteArray& bytes) const;
     // Mode 0700; an existing entry is fine unless `mustBeNew`.
     void makeDirectory(const Directory& directory, const QString& name, bool mustBeNew = false) const;
     void rename(const Directory& directory, const QString& from, const QString& to) const;
+    // Renames `from` only while that name still holds the file `stamp` was taken of, unwritten
+    // since; false, with nothing renamed, when it holds another file or none.
+    bool renameIfUnchanged(const Directory& directory, const QString& from, const QString& to,
+                           const FileStamp& stamp) const;
     // Clean-up: best effort, never fails, so it may run from scope guards. A link is removed
     // itself, never what it points to.
     void remove(const Directory& directory, const QString& name) const noexcept;
@@ -99,6 +127,9 @@ public:
     // An exclusive flock on the folder itself, held while `directory` stays open; false when
     // another holder has it.
     bool tryLock(const Directory& directory) const noexcept;
+    // An exclusive flock on the folder itself through a descriptor of its own, held until the
+    // lock is destroyed; waited for as lock() does.
+    std::optional<Lock> lockFolder(const Directory& directory, double seconds, const std::function<bool()>& stop) const;
 
     std::optional<QByteArray> read(const QString& path, qint64 maximumBytes) const;
     void write(const QString& path, const QByteArray& bytes) const;

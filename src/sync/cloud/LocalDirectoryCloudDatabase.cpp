@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
@@ -32,6 +33,7 @@ namespace {
 
 using CloudKitCode = CloudKitError::Code;
 using Directory = LocalCloudFiles::Directory;
+using FileContent = LocalCloudFiles::FileContent;
 using Stored = LocalCloudRecordFile;
 
 const QString accountFileName = QStringLiteral("account");
@@ -248,7 +250,7 @@ private:
     Account readAccount(bool createFolderIfMissing)
     {
         Account account;
-        std::optional<QByteArray> bytes;
+        std::optional<FileContent> content;
         try {
             if (createFolderIfMissing && !QFileInfo::exists(m_root))
                 createFolder();
@@ -256,22 +258,63 @@ private:
             if (!account.root)
                 return account;
             start(*account.root);
-            bytes = m_files.read(*account.root, accountFileName, LocalDirectoryCloudDatabase::maximumAccountBytes);
+            content = readAccountFile(*account.root);
+            if (content && !namesAccount(*content))
+                content = recheckDamagedAccount(*account.root, *content);
         } catch (const LocalCloudFileError& failure) {
             if (account.root && isWrongKind(failure.errorNumber))
                 failDamaged(account.root->pathOf(accountFileName));
-            if (account.root && failure.errorNumber == EFBIG)
-                replaceDamagedAccount(*account.root);
             account.status = CloudAccountStatus::couldNotDetermine;
             return account;
         }
-        if (!bytes)
+        if (!content)
             return account;
-        if (!LocalDirectoryCloudDatabase::isAccountName(*bytes))
-            replaceDamagedAccount(*account.root);
+        // Still changing: the next call reads it again.
+        if (!namesAccount(*content)) {
+            account.status = CloudAccountStatus::couldNotDetermine;
+            return account;
+        }
         account.status = CloudAccountStatus::available;
-        account.name = QString::fromLatin1(*bytes);
+        account.name = QString::fromLatin1(*content->bytes);
         return account;
+    }
+
+    std::optional<FileContent> readAccountFile(const Directory& root) const
+    {
+        return m_files.readContent(root, accountFileName, LocalDirectoryCloudDatabase::maximumAccountBytes);
+    }
+
+    static bool namesAccount(const FileContent& content)
+    {
+        return content.bytes && LocalDirectoryCloudDatabase::isAccountName(*content.bytes);
+    }
+
+    // Damage is replaced only once it lasts: another process rewriting the file in place (cp, an
+    // editor, a file-sync tool) shows it empty or half-written for a moment, and replacing that
+    // would sign a valid account out. Under the root folder's lock, which other databases replacing
+    // it take too, the file is read again after a pause; it is replaced only when it is still the
+    // same file with the same bytes, and otherwise what it holds now is the answer. Throws the
+    // damage once the file is replaced.
+    std::optional<FileContent> recheckDamagedAccount(const Directory& root, const FileContent& damaged)
+    {
+        const auto lock = m_files.lockFolder(root, m_options.lockWaitSeconds, [this] { return m_stopping.load(); });
+        if (!lock)
+            throw LocalCloudFileError(EWOULDBLOCK);
+        pause(LocalDirectoryCloudDatabase::damagedAccountRecheckSeconds);
+        std::optional<FileContent> again = readAccountFile(root);
+        if (again == damaged && !m_stopping)
+            replaceDamagedAccount(root, damaged.stamp);
+        return again;
+    }
+
+    void pause(double seconds)
+    {
+        if (m_options.pause) {
+            m_options.pause(seconds);
+            return;
+        }
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_stopping.load(); });
     }
 
     static QByteArray freshAccountName()
@@ -282,11 +325,15 @@ private:
     // Moving a damaged account file aside would otherwise sign the folder out for good (a missing
     // file is a sign-out): a fresh account takes its place at once, as on first use, so the next
     // call, in this process or after a restart, reads it and callers holding the old account see
-    // an account change. This call still reports the damage.
-    [[noreturn]] void replaceDamagedAccount(const Directory& root)
+    // an account change. This call still reports the damage. Returns, replacing nothing, when
+    // the file is no longer the one `damaged` was taken of.
+    void replaceDamagedAccount(const Directory& root, const LocalCloudFiles::FileStamp& damaged)
     {
         const QString path = root.pathOf(accountFileName);
-        if (moveAside(root, accountFileName)) {
+        const MoveAside moved = moveAside(root, accountFileName, damaged);
+        if (moved == MoveAside::changedMeanwhile)
+            return;
+        if (moved == MoveAside::moved) {
             try {
                 m_files.write(root, accountFileName, freshAccountName());
                 AppDiagnostics::log(QStringLiteral("cloud.account.created path=") + path);
@@ -419,22 +466,29 @@ private:
         return record;
     }
 
-    // Renames the entry itself (a link stays a link) to "<name>.damaged-<time>-<random>".
-    bool moveAside(const Directory& directory, const QString& name)
+    enum class MoveAside { moved, changedMeanwhile, failed };
+
+    // Renames the entry itself (a link stays a link) to "<name>.damaged-<time>-<random>"; with
+    // `unchangedSince`, only while the name still holds that file, unwritten.
+    MoveAside moveAside(const Directory& directory, const QString& name,
+                        const std::optional<LocalCloudFiles::FileStamp>& unchangedSince = std::nullopt)
     {
         const QString aside = name + QStringLiteral(".damaged-")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'-"))
             + QUuid::createUuid().toString(QUuid::Id128).left(8);
         const QString path = directory.pathOf(name);
         try {
-            m_files.rename(directory, name, aside);
+            if (!unchangedSince)
+                m_files.rename(directory, name, aside);
+            else if (!m_files.renameIfUnchanged(directory, name, aside, *unchangedSince))
+                return MoveAside::changedMeanwhile;
             AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" movedTo=")
                                 + directory.pathOf(aside));
-            return true;
+            return MoveAside::moved;
         } catch (const LocalCloudFileError& failure) {
             AppDiagnostics::log(QStringLiteral("cloud.record.damaged path=") + path + QStringLiteral(" moveFailed errno=")
                                 + QString::number(failure.errorNumber));
-            return false;
+            return MoveAside::failed;
         }
     }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,11 +25,12 @@ namespace vantorel {
 // No symbolic link inside the root is followed: a link, or a file where a folder of this layout
 // belongs (or a folder where a file belongs), fails the operation with a damaged-entry error that
 // names it. An account file that does not hold an account name is moved aside, reported, and
-// replaced by a fresh account. The account is made together with the folder, on the first
-// account call; removing the file signs out. Another process on the same folder plays another
-// Mac: every operation takes the lock, and a save under ifServerRecordUnchanged is refused when
-// the stored change tag moved. All work runs on one worker thread, which also delivers the
-// answers; constructing touches no file.
+// replaced by a fresh account once the damage lasts: read again under a lock on the root folder
+// after a short pause, it must still be the same file with the same bytes. The account is made
+// together with the folder, on the first account call; removing the file signs out. Another
+// process on the same folder plays another Mac: every operation takes the lock, and a save under
+// ifServerRecordUnchanged is refused when the stored change tag moved. All work runs on one
+// worker thread, which also delivers the answers; constructing touches no file.
 class LocalDirectoryCloudDatabase final : public CloudContainer
 {
 public:
@@ -37,6 +39,12 @@ public:
     static constexpr qint64 maximumAccountBytes = 64;
     // Asset files larger than this are refused.
     static constexpr qint64 maximumAssetBytes = 16 * 1'048'576;
+    // How long a damaged account file must stay as it was before it is replaced: another process
+    // rewriting it in place shows it empty or half-written for a moment.
+    static constexpr double damagedAccountRecheckSeconds = 0.5;
+
+    // Blocks the worker thread for the seconds given.
+    using Pause = std::function<void(double seconds)>;
 
     struct Options
     {
@@ -44,6 +52,8 @@ public:
         // Bytes of records and assets one account may hold.
         std::optional<qint64> byteQuota;
         LocalCloudFiles::Fault fault;
+        // Empty: a real wait, cut short when the database goes.
+        Pause pause;
     };
 
     explicit LocalDirectoryCloudDatabase(QString root);

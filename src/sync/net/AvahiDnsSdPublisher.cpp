@@ -5,11 +5,17 @@
 #include <avahi-client/publish.h>
 #include <avahi-common/error.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QObject>
 
 namespace vantorel {
 
 namespace {
+
+const QString avahiBusName = QStringLiteral("org.freedesktop.Avahi");
 
 class AvahiRegistration final : public DnsSdRegistration
 {
@@ -107,6 +113,27 @@ std::unique_ptr<DnsSdRegistration> AvahiDnsSdPublisher::publish(const QString& n
                                                                  FailureHandler onFailure)
 {
     return std::make_unique<AvahiRegistration>(name, type, port, std::move(onFailure));
+}
+
+void AvahiDnsSdPublisher::checkAvailability(AvailabilityHandler done)
+{
+    const NetworkError missing = AvahiSession::error(AVAHI_ERR_NO_DAEMON);
+    const QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        QMetaObject::invokeMethod(&m_context, [done = std::move(done), missing] { done(missing); }, Qt::QueuedConnection);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                       QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    call << avahiBusName;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), &m_context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, done = std::move(done), missing] {
+        watcher->deleteLater();
+        const QDBusPendingReply<bool> reply = *watcher;
+        // A bus that cannot answer says nothing about the daemon: publishing will tell.
+        done(reply.isValid() && !reply.value() ? std::optional(missing) : std::nullopt);
+    });
 }
 
 } // namespace vantorel

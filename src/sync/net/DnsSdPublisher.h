@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace vantorel {
 
@@ -15,6 +16,8 @@ class DnsSdPublisher
 {
 public:
     using FailureHandler = std::function<void(const NetworkError& error)>;
+    // Nothing when services can be advertised, else why not.
+    using AvailabilityHandler = std::function<void(const std::optional<NetworkError>& unavailable)>;
 
     virtual ~DnsSdPublisher() = default;
 
@@ -24,6 +27,11 @@ public:
     // is gone by then.
     virtual std::unique_ptr<DnsSdRegistration> publish(const QString& name, const QString& type, quint16 port,
                                                        FailureHandler onFailure) = 0;
+
+    // Finds out, without blocking the caller, whether a publication could be made now (the
+    // daemon runs). `done` runs on the main thread from the event loop, never from inside this
+    // call, unless the publisher is gone by then.
+    virtual void checkAvailability(AvailabilityHandler done) = 0;
 };
 
 } // namespace vantorel

@@ -104,7 +104,14 @@ void LocalSyncServer::start(const std::optional<RegisteredSyncDevice>& registere
         return;
     m_running = true;
     if (!registeredDevice) {
-        notifyStatus(statusAwaitingRegistration());
+        if (!notifyStatus(statusAwaitingRegistration()) || !m_advertiseBonjour)
+            return;
+        // No listener reports until pairing begins: a missing daemon is told at once instead.
+        const QPointer<LocalSyncServer> self(this);
+        m_services.checkAdvertising([self, generation = m_generation](const std::optional<NetworkError>& unavailable) {
+            if (self)
+                self->handleAdvertisingCheck(generation, unavailable);
+        });
         return;
     }
     OwnedListener listener = makeListener(registeredDevice->credential, SyncServiceName::registered(m_hostID), false);
@@ -121,6 +128,7 @@ void LocalSyncServer::stop()
 bool LocalSyncServer::stopQuietly()
 {
     m_running = false;
+    m_discoveryMissing = false;
     m_generation = QUuid::createUuid();
     const QUuid generation = m_generation;
     cancelListener(m_registeredListener);
@@ -326,17 +334,42 @@ bool LocalSyncServer::isCurrentListener(quint64 serial, bool isPairing) const
     return m_running && current.listener && current.serial == serial;
 }
 
+bool LocalSyncServer::listenerDown() const
+{
+    if (!m_running)
+        return false;
+    // The pairing listener, once it has reported, tells what a new iPhone can reach now.
+    if (m_pairingListener.listener && m_pairingListener.down)
+        return *m_pairingListener.down;
+    if (m_registeredListener.listener)
+        return m_registeredListener.down.value_or(false);
+    return m_discoveryMissing;
+}
+
+void LocalSyncServer::handleAdvertisingCheck(QUuid generation, const std::optional<NetworkError>& unavailable)
+{
+    // A listener made meanwhile reports for itself.
+    if (!unavailable || !m_running || m_generation != generation || m_registeredListener.listener
+        || m_pairingListener.listener)
+        return;
+    m_discoveryMissing = true;
+    notifyStatus(unavailable->isDiscoveryDaemonMissing() ? statusDiscoveryDaemonMissing() : statusCheckNetwork());
+}
+
 void LocalSyncServer::handleListenerState(quint64 serial, bool isPairing, PskListener::State state,
                                           const std::optional<NetworkError>& error)
 {
     if (!isCurrentListener(serial, isPairing))
         return;
+    OwnedListener& owned = isPairing ? m_pairingListener : m_registeredListener;
     switch (state) {
     case PskListener::State::ready:
+        owned.down = false;
         notifyStatus(isPairing ? statusPairingReady() : statusAwaitingConnection());
         break;
     case PskListener::State::waiting:
     case PskListener::State::failed:
+        owned.down = true;
         // Left as it is: the owner decides whether to start again.
         notifyStatus(error && error->isDiscoveryDaemonMissing() ? statusDiscoveryDaemonMissing()
                                                                 : statusCheckNetwork());

@@ -78,6 +78,7 @@ public:
     void setOnPairingRequest(PairingRequestHandler handler) override { m_onPairingRequest = std::move(handler); }
     StatusHandler onStatusChange() const override { return m_onStatusChange; }
     void setOnStatusChange(StatusHandler handler) override { m_onStatusChange = std::move(handler); }
+    bool listenerDown() const override;
 
     void updateSnapshot(const UsageSyncSnapshot& snapshot) override;
     void start(const std::optional<RegisteredSyncDevice>& registeredDevice) override;
@@ -93,11 +94,14 @@ private:
         std::unique_ptr<PskListener> listener;
         // Which listener a late report or connection came from; never reused.
         quint64 serial = 0;
+        // Whether its last state was waiting or failed; nothing before its first report.
+        std::optional<bool> down;
     };
 
     OwnedListener makeListener(const SyncCredential& credential, const QString& name, bool isPairing);
     static void cancelListener(OwnedListener& owned);
     bool isCurrentListener(quint64 serial, bool isPairing) const;
+    void handleAdvertisingCheck(QUuid generation, const std::optional<NetworkError>& unavailable);
     void handleListenerState(quint64 serial, bool isPairing, PskListener::State state,
                              const std::optional<NetworkError>& error);
     void handleConnection(quint64 serial, bool isPairing, std::unique_ptr<PskConnection> connection);
@@ -141,6 +145,8 @@ private:
     QUuid m_generation;
     OwnedListener m_registeredListener;
     OwnedListener m_pairingListener;
+    // Running without a registered listener, the check found no discovery daemon.
+    bool m_discoveryMissing = false;
     quint64 m_lastListenerSerial = 0;
     std::optional<UsageSyncSnapshot> m_snapshot;
     // Dropped whenever m_snapshot changes.

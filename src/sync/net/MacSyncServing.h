@@ -22,20 +22,16 @@ public:
     // A request when an iPhone asks to pair; nullopt whenever no request is pending any more
     // (cancelled, expired, approved, rejected, or its connection ended).
     using PairingRequestHandler = std::function<void(const std::optional<SyncPairingRequest>& request)>;
-    // The server's one-line status text.
+    // The server's one-line status text; listenerDown() is settled before it is sent.
     using StatusHandler = std::function<void(const QString& text)>;
     // Stores the newly paired device; throws to refuse the approval.
     using Persist = std::function<void(const RegisteredSyncDevice& device)>;
 
-    // The status texts of a listener that is not up: no connection code is worth offering then.
+    // The status texts of a listener that is not up.
     static QString statusCheckNetwork() { return QStringLiteral("ローカルネットワークの接続を確認してください"); }
     static QString statusDiscoveryDaemonMissing()
     {
         return QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません");
-    }
-    static bool saysListenerDown(const QString& status)
-    {
-        return status == statusCheckNetwork() || status == statusDiscoveryDaemonMissing();
     }
 
     virtual ~MacSyncServing() = default;
@@ -45,13 +41,19 @@ public:
     virtual StatusHandler onStatusChange() const = 0;
     virtual void setOnStatusChange(StatusHandler handler) = 0;
 
+    // Whether nothing can reach the server now, so no connection code is worth offering: its
+    // listener reported that it is not up (waiting or failed) and has not been ready since, or,
+    // running without a listener, it found no discovery daemon. False while not running.
+    virtual bool listenerDown() const = 0;
+
     // Keeps the snapshot after the server's own validation and revision check and serves it to
     // the registered iPhone. Never throws: a refused snapshot is reported through the status.
     virtual void updateSnapshot(const UsageSyncSnapshot& snapshot) = 0;
 
     // Stops whatever ran, marks the server running and, with a device, starts the registered
     // listener keyed by its credential (its states arrive as status texts); without one reports
-    // "iPhoneの登録待ち". Throws when the network parameters or the listener cannot be made.
+    // "iPhoneの登録待ち", and then the missing daemon's text if it finds no discovery daemon.
+    // Throws when the network parameters or the listener cannot be made.
     virtual void start(const std::optional<RegisteredSyncDevice>& registeredDevice) = 0;
 
     // Ends the listeners and any pairing (reported as a null request), closes open connections

@@ -4,6 +4,8 @@
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkParameters.h"
 
+#include <QTimer>
+
 namespace vantorel {
 
 QtSyncNetworkServices::QtSyncNetworkServices(DnsSdPublisher* publisher, BrowserFactory browsers,
@@ -34,6 +36,15 @@ std::unique_ptr<PskConnection> QtSyncNetworkServices::makeConnection(const Netwo
 std::unique_ptr<DnsSdBrowser> QtSyncNetworkServices::makeBrowser()
 {
     return m_browsers ? m_browsers() : nullptr;
+}
+
+void QtSyncNetworkServices::checkAdvertising(DnsSdPublisher::AvailabilityHandler done)
+{
+    if (m_publisher) {
+        m_publisher->checkAvailability(std::move(done));
+        return;
+    }
+    QTimer::singleShot(0, [done = std::move(done)] { done(std::nullopt); });
 }
 
 } // namespace vantorel

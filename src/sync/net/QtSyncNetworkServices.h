@@ -26,6 +26,7 @@ public:
     std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
                                                   const PskParameters& parameters) override;
     std::unique_ptr<DnsSdBrowser> makeBrowser() override;
+    void checkAdvertising(DnsSdPublisher::AvailabilityHandler done) override;
 
 private:
     DnsSdPublisher* m_publisher;

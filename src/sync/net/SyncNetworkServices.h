@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sync/net/DnsSdBrowser.h"
+#include "sync/net/DnsSdPublisher.h"
 #include "sync/net/NetworkEndpoint.h"
 #include "sync/net/PskConnection.h"
 #include "sync/net/PskListener.h"
@@ -31,6 +32,10 @@ public:
 
     // A browser, not started.
     virtual std::unique_ptr<DnsSdBrowser> makeBrowser() = 0;
+
+    // Whether listeners can be advertised now, answered as DnsSdPublisher::checkAvailability
+    // does; nothing is missing when listeners are not advertised at all.
+    virtual void checkAdvertising(DnsSdPublisher::AvailabilityHandler done) = 0;
 };
 
 } // namespace vantorel

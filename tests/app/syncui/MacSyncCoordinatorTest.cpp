@@ -270,6 +270,25 @@ TEST(MacSyncCoordinator, RebuildSpacingAndServerReports)
     EXPECT_FALSE(rig.sync->pendingRequest());
 }
 
+// Whether nothing can reach the server is what the server says of its listeners, not what its
+// status text reads like.
+TEST(MacSyncCoordinator, ListenerDownIsTheServersStateNotItsText)
+{
+    LocalRig rig;
+    rig.pairing();
+    rig.servers.report(MacSyncServing::statusCheckNetwork());
+    EXPECT_FALSE(rig.sync->listenerDown());
+    EXPECT_TRUE(rig.sync->connectionString() && rig.sync->pendingRequest());
+
+    // Down behind another text: the code nobody can reach goes.
+    rig.servers.report(u"古い同期データを受け付けませんでした"_s, true);
+    EXPECT_TRUE(rig.sync->listenerDown());
+    EXPECT_FALSE(rig.sync->connectionString() || rig.sync->invitation() || rig.sync->pendingRequest());
+    EXPECT_EQ(rig.servers.calls.last(), u"cancelPairing"_s);
+    rig.servers.report(u"iPhoneの接続待ち"_s);
+    EXPECT_FALSE(rig.sync->listenerDown());
+}
+
 TEST(MacSyncCoordinator, ChangesOfOneTurnAreCapturedOnceAfterTheOtherObservers)
 {
     LocalRig rig;

@@ -11,9 +11,11 @@
 #include "core/foundation/SecretStore.h"
 #include "core/foundation/SecretStoreError.h"
 #include "sync/model/UsageSyncError.h"
+#include "sync/net/LocalSyncServer.h"
 #include "support/DrainEvents.h"
 #include "support/FakeMacSyncServing.h"
 #include "support/FakePasteboard.h"
+#include "support/FakeSyncNetworkServices.h"
 #include "support/ManualSleeper.h"
 #include "support/QrDecode.h"
 #include "support/ViewTest.h"
@@ -43,6 +45,8 @@ struct SyncRig
     std::shared_ptr<InMemorySettingsStore> defaults = std::make_shared<InMemorySettingsStore>();
     std::shared_ptr<FakeMacSyncDeviceStorage> storage = std::make_shared<FakeMacSyncDeviceStorage>();
     FakeMacSyncServers servers;
+    // Instead of the fake servers when set.
+    MacSyncCoordinator::ServerFactory serverFactory;
     FakePasteboard pasteboard;
     std::unique_ptr<MacSyncCoordinator> sync;
     std::unique_ptr<MacSyncSettingsView> view;
@@ -56,7 +60,7 @@ struct SyncRig
     MacSyncSettingsView& make(bool enable)
     {
         sync = std::make_unique<MacSyncCoordinator>(defaults, storage, u"Studio"_s, sleeper->clock().clock(), sleeper,
-                                                    servers.factory());
+                                                    serverFactory ? serverFactory : servers.factory());
         if (enable)
             sync->setEnabled(true);
         drainEvents();
@@ -216,7 +220,7 @@ TEST_F(MacSyncSettingsViewTest, RowsFollowEveryState)
          [](SyncRig& r) {
              r.make(true);
              r.pair();
-             r.servers.statusHandlers.last()(MacSyncServing::statusDiscoveryDaemonMissing());
+             r.servers.report(MacSyncServing::statusDiscoveryDaemonMissing(), true);
              drainEvents();
          },
          {u"noDevice"_s}, true, u"wifi"_s, {}},
@@ -253,7 +257,7 @@ TEST_F(MacSyncSettingsViewTest, ADownListenerNamesTheMissingDaemonAndOffersNoCod
     rig.pair();
     drainEvents();
     ASSERT_TRUE(rig.shown(u"countdown"_s));
-    rig.servers.statusHandlers.last()(MacSyncServing::statusDiscoveryDaemonMissing());
+    rig.servers.report(MacSyncServing::statusDiscoveryDaemonMissing(), true);
     drainEvents();
     EXPECT_EQ(text(rig.child(u"statusText"_s)), u"avahi-daemonが動いていないため、iPhoneから接続できません"_s);
     EXPECT_EQ(rig.servers.calls.last(), u"cancelPairing"_s);
@@ -266,13 +270,36 @@ TEST_F(MacSyncSettingsViewTest, ADownListenerNamesTheMissingDaemonAndOffersNoCod
     drainEvents();
     EXPECT_FALSE(rig.shown(u"countdown"_s)) << "no code while the listener is still down";
 
-    rig.servers.statusHandlers.last()(u"接続コードを読み取れます"_s);
+    rig.servers.report(u"接続コードを読み取れます"_s);
     drainEvents();
     EXPECT_FALSE(rig.sync->listenerDown());
     EXPECT_TRUE(rig.shown(u"countdown"_s));
-    rig.servers.statusHandlers.last()(MacSyncServing::statusCheckNetwork());
+    rig.servers.report(MacSyncServing::statusCheckNetwork(), true);
     drainEvents();
     EXPECT_FALSE(rig.shown(u"countdown"_s) || rig.shown(u"registerButton"_s));
+}
+
+// Without a registered iPhone no listener runs to find the daemon missing: turning sync on says
+// so at once, as a failed listener would, and offers no registration nobody could reach.
+TEST_F(MacSyncSettingsViewTest, TurningOnWithoutTheDiscoveryDaemonSaysSoAtOnce)
+{
+    for (const bool daemonRuns : {false, true}) {
+        FakeSyncNetworkServices network;
+        SyncRig rig;
+        rig.serverFactory = [&](const QUuid& hostID, const QString& hostName) -> std::unique_ptr<MacSyncServing> {
+            return std::make_unique<LocalSyncServer>(hostID, hostName, network, *rig.sleeper,
+                                                     rig.sleeper->clock().clock());
+        };
+        rig.make(true);
+        show(rig.view.get());
+        for (const auto& answer : std::exchange(network.advertisingChecks, {}))
+            answer(daemonRuns ? std::nullopt : std::optional(NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon)));
+        drainEvents();
+        EXPECT_EQ(text(rig.child(u"statusText"_s)),
+                  daemonRuns ? u"iPhoneの登録待ち"_s : u"avahi-daemonが動いていないため、iPhoneから接続できません"_s);
+        EXPECT_EQ(rig.shown(u"registerButton"_s), daemonRuns);
+        EXPECT_TRUE(rig.child(u"wifiSwitch"_s)->isEnabled());
+    }
 }
 
 TEST_F(MacSyncSettingsViewTest, RevocationConfirmsButRetryDoesNot)

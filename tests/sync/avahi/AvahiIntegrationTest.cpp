@@ -244,6 +244,23 @@ TEST_F(AvahiIntegration, AClashFailsTheListenerAndARestartedDaemonSeesThePublica
     EXPECT_TRUE(browseSees(line));
 }
 
+// Turned on without a registered device, the server has no listener to fail: it asks the bus
+// whether the daemon runs and says so at once when it does not.
+TEST_F(AvahiIntegration, WithoutARegisteredDeviceAStoppedDaemonIsToldAtOnce)
+{
+    std::optional<std::optional<NetworkError>> answer;
+    publisher.checkAvailability([&](const std::optional<NetworkError>& unavailable) { answer = unavailable; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, waitMilliseconds));
+    EXPECT_EQ(*answer, std::nullopt);
+
+    stopDaemon();
+    server.start(std::nullopt);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return statuses.contains(LocalSyncServer::statusDiscoveryDaemonMissing()); },
+                                waitMilliseconds));
+    EXPECT_TRUE(server.listenerDown());
+    ASSERT_TRUE(startDaemon());
+}
+
 TEST_F(AvahiIntegration, AnInstanceThatCannotResolveHoldsBackNoOther)
 {
     // Its host has no address record: the daemon gives up resolving it only after its own

@@ -26,9 +26,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <future>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantorel {
@@ -65,7 +67,8 @@ protected:
     }
     void TearDown() override { qputenv("TMPDIR", savedTemp); }
 
-    // Notes the database's account reads, its locks and the payload copies it hands out.
+    // Notes the database's account reads, its locks, its pauses and the payload copies it hands
+    // out; a pause runs `duringPause` instead of waiting.
     void open(LocalDirectoryCloudDatabase::Options options)
     {
         store.reset();
@@ -77,6 +80,11 @@ protected:
             else if (call == "mkdir" && path.contains("cloud-fetch"))
                 events.append("copy");
             return fault ? fault(call, path) : 0;
+        };
+        options.pause = [this](double seconds) {
+            events.append("pause " + QString::number(seconds));
+            if (duringPause)
+                duringPause();
         };
         const auto database = std::make_shared<LocalDirectoryCloudDatabase>(root, options);
         notifier = std::make_unique<CloudAccountChangeNotifier>(root);
@@ -102,6 +110,7 @@ protected:
     const QString root = dir.filePath("cloud");
     ManualSleeper sleeper;
     QStringList events;
+    std::function<void()> duringPause;
     std::unique_ptr<CloudAccountChangeNotifier> notifier;
     std::unique_ptr<CloudKitSnapshotStore> store;
     QString account;
@@ -337,6 +346,95 @@ TEST_F(CloudStoreOnDiskTest, AnAccountFileThatNamesNoAccountIsReportedAndReplace
     AppDiagnostics::flush();
     const QByteArray created = "cloud.account.created path=" + accountFile.toUtf8();
     EXPECT_EQ(test::readFileBytes(logs.filePath("Vantorel.log")).count(created), movedAside);
+}
+
+// Another process rewriting the account file in place shows it empty or half-written for a
+// moment: only a file that is, under the root folder's lock and after a pause, still the same
+// file with the same bytes is replaced; a file still changing reads as undetermined for now.
+TEST_F(CloudStoreOnDiskTest, OnlyLastingDamageReplacesTheAccount)
+{
+    notifier.reset();
+    const QString accountFile = root + "/account";
+    const auto inode = [&] {
+        struct stat status{};
+        return ::stat(QFile::encodeName(accountFile).constData(), &status) == 0 ? status.st_ino : ino_t(0);
+    };
+    const auto movedAside = [&] { return entries(root).filter("account.damaged-").size(); };
+    const ino_t original = inode();
+    bool rootLockedDuringPause = false;
+
+    // A copy over the file in place, caught between its truncation and its write.
+    ASSERT_TRUE(test::writeFileBytes(accountFile, {}));
+    duringPause = [&] {
+        const int probe = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        rootLockedDuringPause = ::flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(probe);
+        test::writeFileBytes(accountFile, account.toLatin1());
+    };
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), account.toStdString());
+    EXPECT_TRUE(rootLockedDuringPause);
+    EXPECT_TRUE(events.contains("pause " + QString::number(LocalDirectoryCloudDatabase::damagedAccountRecheckSeconds)));
+    EXPECT_EQ(inode(), original);
+    EXPECT_EQ(save(hostA, 1), "ok");
+
+    // Still being written when read again: nothing is replaced until it stays as it is.
+    ASSERT_TRUE(test::writeFileBytes(accountFile, account.toLatin1().left(10)));
+    duringPause = [&] { test::writeFileBytes(accountFile, account.toLatin1().left(20)); };
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), "unavailable");
+    EXPECT_EQ(movedAside(), 0);
+    duringPause = nullptr;
+    const std::string damaged = "damaged(" + accountFile.toStdString() + ")";
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), damaged);
+    EXPECT_EQ(movedAside(), 1);
+
+    // The name comes to hold another file, with the same bytes, just before the rename.
+    ASSERT_TRUE(test::writeFileBytes(accountFile, "not an account"));
+    std::atomic<bool> swapped = false;
+    LocalDirectoryCloudDatabase::Options options;
+    options.fault = [&](const QString& call, const QString& path) {
+        if (call == "rename" && path == accountFile && !swapped.exchange(true))
+            LocalCloudFiles().write(accountFile, "not an account");
+        return 0;
+    };
+    open(options);
+    notifier.reset();
+    const ino_t planted = inode();
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), "unavailable");
+    EXPECT_TRUE(swapped);
+    EXPECT_NE(inode(), planted);
+    EXPECT_EQ(movedAside(), 1);
+
+    // Another database replacing it holds the lock: this one waits, then leaves it alone.
+    options.fault = {};
+    options.lockWaitSeconds = 0;
+    open(options);
+    notifier.reset();
+    const int holder = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), "unavailable");
+    ::close(holder);
+    EXPECT_EQ(movedAside(), 1);
+    EXPECT_EQ(nameOf(waitForOutcome(store->accountIdentifier({}))), damaged);
+    EXPECT_EQ(movedAside(), 2);
+}
+
+// A rewrite in place is no account change, however the watch catches it; a real one still is.
+TEST_F(CloudStoreOnDiskTest, AnAccountFileCaughtMidRewriteIsNoAccountChange)
+{
+    QSignalSpy changes(notifier.get(), &CloudAccountChangeNotifier::accountChanged);
+    const QString accountFile = root + "/account";
+    for (const QByteArray& passing : {QByteArray(), account.toLatin1().left(7), QByteArray("x")}) {
+        // The write itself queues the watch's event, so the next turn reads this content.
+        ASSERT_TRUE(test::writeFileBytes(accountFile, passing));
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(test::writeFileBytes(accountFile, account.toLatin1()));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(changes.size(), 0);
+    LocalCloudFiles().write(accountFile, "_" + QByteArray(32, 'e'));
+    ASSERT_TRUE(changes.wait(10'000));
+    drainEvents();
+    EXPECT_EQ(changes.size(), 1);
 }
 
 // Payload files of a save live in the database's own scratch folder; the next start removes the

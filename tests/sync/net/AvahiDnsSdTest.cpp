@@ -28,4 +28,11 @@ TEST(AvahiDnsSdTest, WithoutADaemonBrowsingWaitsAndPublishingFailsAtOnce)
     EXPECT_EQ(failure, NetworkError::dnsServiceDiscovery(-26));
     ASSERT_TRUE(found->finished) << "without waiting out the time-out";
     EXPECT_EQ(errorName(found->error), "unavailable");
+
+    // Asked ahead of any publication, without a bus the daemon is missing too.
+    std::optional<std::optional<NetworkError>> answer;
+    publisher.checkAvailability([&](const std::optional<NetworkError>& unavailable) { answer = unavailable; });
+    EXPECT_FALSE(answer) << "answered from inside the call";
+    drainEvents();
+    EXPECT_EQ(answer, std::optional(std::optional(NetworkError::dnsServiceDiscovery(-26))));
 }

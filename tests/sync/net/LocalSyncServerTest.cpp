@@ -17,15 +17,31 @@ namespace {
 
 const RegisteredSyncDevice device{QStringLiteral("iPhone"), SyncCredential{uuidNumber(9), QByteArray(32, 'k')}, Date()};
 
+// A server over scripted listeners, with each status it sends and whether its listener was down
+// then.
+struct Reporting
+{
+    Reporting()
+    {
+        server.setOnStatusChange([this](const QString& text) {
+            statuses.append(text);
+            downAtStatus.append(server.listenerDown());
+        });
+    }
+
+    ManualSleeper sleeper;
+    FakeSyncNetworkServices services;
+    LocalSyncServer server{hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock()};
+    QStringList statuses;
+    QList<bool> downAtStatus;
+};
+
 } // namespace
 
 TEST(LocalSyncServerTest, StatusFollowsOnlyTheCurrentListenerOfARunningServer)
 {
-    ManualSleeper sleeper;
-    FakeSyncNetworkServices services;
-    LocalSyncServer server(hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock());
-    QStringList statuses;
-    server.setOnStatusChange([&](const QString& text) { statuses.append(text); });
+    Reporting r;
+    auto& [sleeper, services, server, statuses, downAtStatus] = r;
 
     server.start(std::nullopt);
     EXPECT_EQ(statuses, (QStringList{QStringLiteral("連携OFF"), QStringLiteral("iPhoneの登録待ち")}));
@@ -59,7 +75,73 @@ TEST(LocalSyncServerTest, StatusFollowsOnlyTheCurrentListenerOfARunningServer)
     services.listeners.last()->report(PskListener::State::failed,
                                       NetworkError::dnsServiceDiscovery(NetworkError::avahiDisconnected));
     EXPECT_EQ(statuses.mid(1), QStringList(2, QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません")));
-    EXPECT_TRUE(MacSyncServing::saysListenerDown(statuses.last()));
+    EXPECT_TRUE(server.listenerDown());
+}
+
+// Whether nothing can reach the server is the state its listeners last reported, whatever
+// other statuses come meanwhile; the pairing listener, once it has reported, speaks for itself.
+TEST(LocalSyncServerTest, ListenerDownFollowsTheListenersStates)
+{
+    Reporting r;
+    auto& [sleeper, services, server, statuses, downAtStatus] = r;
+
+    server.start(device);
+    EXPECT_FALSE(server.listenerDown());
+    services.listeners.last()->report(PskListener::State::waiting);
+    server.updateSnapshot(UsageSyncSnapshot{});
+    EXPECT_TRUE(server.listenerDown()) << "an unrelated status leaves the listener down";
+    services.listeners.last()->report(PskListener::State::ready);
+    EXPECT_EQ(downAtStatus, (QList<bool>{false, true, true, false}));
+
+    server.beginPairing();
+    services.listeners.last()->report(PskListener::State::failed, NetworkError::posix(ENETDOWN));
+    EXPECT_TRUE(server.listenerDown());
+    server.beginPairing();
+    EXPECT_FALSE(server.listenerDown()) << "a new pairing listener has not reported yet";
+    services.listeners[0]->report(PskListener::State::failed);
+    services.listeners.last()->report(PskListener::State::ready);
+    EXPECT_FALSE(server.listenerDown());
+    server.cancelPairing();
+    EXPECT_TRUE(server.listenerDown());
+    server.stop();
+    EXPECT_FALSE(server.listenerDown());
+}
+
+// Without a registered device no listener runs until pairing begins, so the server asks at once
+// whether the discovery daemon runs and says so, as a listener would, when it does not.
+TEST(LocalSyncServerTest, WithoutARegisteredDeviceAMissingDaemonIsToldAtOnce)
+{
+    Reporting r;
+    auto& [sleeper, services, server, statuses, downAtStatus] = r;
+    const auto missing = NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon);
+
+    server.start(std::nullopt);
+    ASSERT_EQ(services.advertisingChecks.size(), 1);
+    EXPECT_FALSE(server.listenerDown());
+    services.advertisingChecks.takeFirst()(missing);
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("連携OFF"), QStringLiteral("iPhoneの登録待ち"),
+                                     QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません")}));
+    EXPECT_TRUE(server.listenerDown());
+
+    // An answer to an earlier start, one overtaken by a pairing listener (which reports for
+    // itself) and one that finds the daemon say nothing.
+    server.start(std::nullopt);
+    server.start(std::nullopt);
+    EXPECT_FALSE(server.listenerDown());
+    ASSERT_EQ(services.advertisingChecks.size(), 2);
+    services.advertisingChecks.takeFirst()(missing);
+    server.beginPairing();
+    services.advertisingChecks.takeFirst()(missing);
+    server.start(std::nullopt);
+    services.advertisingChecks.takeFirst()(std::nullopt);
+    EXPECT_EQ(statuses.count(QStringLiteral("avahi-daemonが動いていないため、iPhoneから接続できません")), 1);
+    EXPECT_FALSE(server.listenerDown());
+
+    // With a device the listener tells; a server that advertises nothing asks nothing.
+    server.start(device);
+    LocalSyncServer quiet(hostA, QStringLiteral("Mac"), services, sleeper, sleeper.clock().clock(), false);
+    quiet.start(std::nullopt);
+    EXPECT_TRUE(services.advertisingChecks.isEmpty());
 }
 
 TEST(LocalSyncServerTest, AStatusHandlerMayDestroyTheServer)
