@@ -378,6 +378,13 @@ void JsonFileSettingsStore::flushAtQuit()
                stderr);
 }
 
+void JsonFileSettingsStore::writeNow()
+{
+    // A retry after a failed write keeps its back-off: only what changed since goes out now.
+    if (m_changed)
+        handOver();
+}
+
 void JsonFileSettingsStore::retryUnsaved()
 {
     if (!fileLacksChanges())

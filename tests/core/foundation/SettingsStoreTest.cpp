@@ -528,6 +528,25 @@ TEST_F(JsonFileSettingsStoreTest, ABurstOfChangesIsWrittenOnceAfterTheWriteDelay
     EXPECT_FALSE(timer->isActive()) << "a store whose file holds everything waits for nothing";
 }
 
+// A change the user made by hand goes to the writer at once, with the changes still waiting, and
+// nothing waits for the delay after it; with nothing changed, writeNow writes nothing.
+TEST_F(JsonFileSettingsStoreTest, WriteNowHandsTheChangesOverWithoutTheDelay)
+{
+    ManualOneShotTimer* timer = nullptr;
+    auto store = openTimed(m_path, timer);
+    store->writeNow();
+    store->set(QStringLiteral("Vantorel.reading"), std::int64_t{1});
+    store->set(QStringLiteral("Vantorel.switch"), false);
+    store->writeNow();
+    EXPECT_FALSE(timer->isActive());
+    store->writeNow();
+    // Waits for the writer without handing anything over: the file already has it all.
+    store->flush();
+    EXPECT_EQ(store->completedWriteCount(), 1);
+    EXPECT_EQ(open().boolValue(QStringLiteral("Vantorel.switch")), false);
+    EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.reading")), 1);
+}
+
 // A change that could not be written while the folder was unusable reaches the file once it is
 // usable again: after the back-off, at a later change, on retryUnsaved() and at quit. The failure
 // stays reported until the file holds everything.
