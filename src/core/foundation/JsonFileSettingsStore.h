@@ -15,8 +15,8 @@
 namespace vantorel {
 
 // The settings store of the application: one JSON file mapping each key to a tagged value,
-// {"type": "bool" | "integer" | "double" | "string" | "data" | "date" | "stringList", "value": …},
-// replaced atomically (mode 0600). A file that cannot be read or parsed is moved aside as
+// {"type": "bool" | "integer" | "double" | "string" | "data" | "date" | "stringList", "value": …}
+// (SettingsValueCoding), replaced atomically (mode 0600). A file that cannot be read or parsed is moved aside as
 // "<file>.damaged-<UTC time>", logged, and the store starts empty. An entry whose tag or value
 // does not decode reads as absent but is kept in the file. Copies that an interrupted save left
 // beside the file are removed at start.

@@ -19,7 +19,8 @@ TEST(Base64Text, CodesAsQtDoesForEveryRemainder)
             byte = static_cast<char>(random.bounded(256));
         QByteArray text("prefix");
         Base64Text::append(text, data);
-        EXPECT_EQ(text, "prefix" + data.toBase64());
+        const QByteArray expected = QByteArray("prefix").append(data.toBase64());
+        EXPECT_EQ(text, expected);
         if (length > 0) {
             EXPECT_EQ(Base64Text::decodeWhole(data.toBase64()), data);
         }
