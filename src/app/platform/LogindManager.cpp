@@ -43,7 +43,9 @@ std::shared_ptr<InhibitorLock> LogindManager::inhibit(const QString& what, const
 
 void LogindManager::handlePrepareForSleep(bool start)
 {
-    if (!start)
+    if (start)
+        emit preparingForSleep();
+    else
         emit resumedFromSleep();
 }
 

@@ -23,8 +23,8 @@ private:
     QDBusUnixFileDescriptor m_descriptor;
 };
 
-// The login manager (org.freedesktop.login1.Manager on the system bus): inhibitor locks and the
-// wake from sleep. Every call is asynchronous.
+// The login manager (org.freedesktop.login1.Manager on the system bus): inhibitor locks, and the
+// system going to sleep and waking. Every call is asynchronous.
 class LogindManager final : public QObject
 {
     Q_OBJECT
@@ -46,6 +46,9 @@ public:
                                            const QString& mode);
 
 signals:
+    // The system is about to sleep (PrepareForSleep(true)): it waits for the delay locks taken
+    // before, and only for them.
+    void preparingForSleep();
     // The system has woken from sleep (PrepareForSleep(false)).
     void resumedFromSleep();
 

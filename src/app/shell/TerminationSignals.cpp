@@ -3,6 +3,8 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <iterator>
+#include <utility>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -13,6 +15,10 @@ namespace vantorel {
 namespace {
 
 int pipeFds[2] = {-1, -1};
+
+constexpr int caughtSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Which of them have our handler: a SIGHUP that the starter ignores (nohup) stays ignored.
+bool caught[std::size(caughtSignals)] = {};
 
 void handleSignal(int signalNumber)
 {
@@ -42,8 +48,13 @@ void TerminationSignals::catchEarly()
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pipeFds) != 0) {
         return;
     }
-    installHandler(SIGTERM, handleSignal);
-    installHandler(SIGINT, handleSignal);
+    for (std::size_t i = 0; i < std::size(caughtSignals); ++i) {
+        struct sigaction current = {};
+        ::sigaction(caughtSignals[i], nullptr, &current);
+        caught[i] = !(caughtSignals[i] == SIGHUP && current.sa_handler == SIG_IGN);
+        if (caught[i])
+            installHandler(caughtSignals[i], handleSignal);
+    }
 }
 
 TerminationSignals::TerminationSignals(QObject* parent)
@@ -62,8 +73,10 @@ TerminationSignals::~TerminationSignals()
     if (!m_notifier) {
         return;
     }
-    installHandler(SIGTERM, SIG_DFL);
-    installHandler(SIGINT, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(caughtSignals); ++i) {
+        if (std::exchange(caught[i], false))
+            installHandler(caughtSignals[i], SIG_DFL);
+    }
     delete m_notifier;
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);

@@ -6,8 +6,10 @@ class QSocketNotifier;
 
 namespace vantorel {
 
-// Turns SIGTERM and SIGINT into a Qt signal on the GUI thread: the handler only writes the
-// signal number into a pipe whose read end the event loop watches. One instance per process.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the GUI thread: the handler only writes the
+// signal number into a pipe whose read end the event loop watches. SIGHUP comes when the terminal
+// or the session that started the process goes; its default action would end the process without
+// writing anything out. One instance per process.
 class TerminationSignals final : public QObject
 {
     Q_OBJECT

@@ -13,6 +13,7 @@
 #include "app/platform/NotificationManager.h"
 #include "app/platform/QtPasteboard.h"
 #include "app/platform/ScreenSaverMonitor.h"
+#include "app/platform/SleepPreparation.h"
 #include "app/platform/SecretServiceStore.h"
 #include "app/platform/UPowerMonitor.h"
 #include "app/platform/SystemTrayStatusItemBackend.h"
@@ -32,6 +33,7 @@
 #include "app/shell/StatusItemController.h"
 #include "app/shell/StatusItemPopover.h"
 #include "app/shell/TerminationSignals.h"
+#include "app/shell/UnplannedExit.h"
 #include "app/ui/ApplicationPalette.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/viewmodel/LaunchAtLogin.h"
@@ -258,6 +260,13 @@ void VantorelApp::startWith(std::future<StartupSettings> settings)
     const auto retryUnsavedSettings = [defaults = m_defaults] { defaults->retryUnsaved(); };
     QObject::connect(m_session.get(), &LogindSession::becameActive, m_session.get(), retryUnsavedSettings);
     QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, m_logind.get(), retryUnsavedSettings);
+    // Ways out that never return from exec() write out first too: the display lost (Qt ends the
+    // process from inside the event loop), and a machine that sleeps and never wakes.
+    m_unplannedExit = std::make_unique<UnplannedExit>([defaults = m_defaults] {
+        defaults->flushAtQuit();
+        AppDiagnostics::flush();
+    });
+    m_sleepPreparation = std::make_unique<SleepPreparation>(m_logind.get(), [defaults = m_defaults] { defaults->flush(); });
     QObject::connect(m_singleInstance.get(), &SingleInstance::activateRequested, m_delegate.get(), [this] {
         const QWidget* window = m_statusItemController->mainWindow();
         m_delegate->applicationShouldHandleReopen(window && window->isVisible() && !window->isMinimized());

@@ -23,9 +23,11 @@ class MacSyncCoordinator;
 class MemoryHousekeeping;
 class Pasteboard;
 class ScreenSaverMonitor;
+class SleepPreparation;
 class SingleInstance;
 class StatusItemController;
 class TerminationSignals;
+class UnplannedExit;
 class UPowerMonitor;
 class UrlOpener;
 
@@ -41,8 +43,8 @@ public:
     VantorelApp(QApplication& app, std::future<StartupSettings> settings);
     ~VantorelApp();
 
-    // Runs the event loop until the application quits or SIGTERM/SIGINT arrives, then writes out
-    // the settings and the log. Returns the exit code.
+    // Runs the event loop until the application quits or SIGTERM/SIGINT/SIGHUP arrives, then
+    // writes out the settings and the log. Returns the exit code.
     int exec();
 
     // Once started over the settings.
@@ -80,6 +82,9 @@ private:
     std::unique_ptr<ScreenSaverMonitor> m_screenSaver;
     std::unique_ptr<MacClaudeLoginAvailability> m_loginAvailability;
     std::shared_ptr<JsonFileSettingsStore> m_defaults;
+    // Armed until the process returns through main.
+    std::unique_ptr<UnplannedExit> m_unplannedExit;
+    std::unique_ptr<SleepPreparation> m_sleepPreparation;
     // Before the view model and the tray item, whose closings and bursts it hears until they go.
     std::unique_ptr<MemoryHousekeeping> m_housekeeping;
     std::unique_ptr<AppViewModel> m_viewModel;

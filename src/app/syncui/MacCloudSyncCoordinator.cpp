@@ -298,6 +298,8 @@ void MacCloudSyncCoordinator::storeEnabled(bool enabled)
 {
     m_enabled = enabled;
     m_defaults->set(enabledKey(), enabled);
+    // The switch turned, by the user or for them, is on disk at once.
+    m_defaults->writeNow();
 }
 
 void MacCloudSyncCoordinator::setEnabled(bool on)

@@ -141,6 +141,8 @@ void MacSyncCoordinator::storeEnabled(bool enabled)
 {
     m_enabled = enabled;
     m_defaults->set(enabledKey(), enabled);
+    // The switch turned, by the user or for them, is on disk at once.
+    m_defaults->writeNow();
     m_changePending = true;
 }
 

@@ -205,6 +205,7 @@ void AppViewModel::setSettings(const AppSettings& settings)
     const AppSettings previous = m_state.settings;
     publishedState().settings = settings;
     m_settingsChangeHandler->settingsDidChange(previous);
+    saveChangesNow();
 }
 
 void AppViewModel::setUsageHistory(const QList<UsageHistoryEntry>& history)
@@ -215,11 +216,18 @@ void AppViewModel::setUsageHistory(const QList<UsageHistoryEntry>& history)
 void AppViewModel::setOnboardingProgress(const OnboardingProgress& progress)
 {
     publishedState().onboardingProgress = progress;
+    saveChangesNow();
 }
 
 void AppViewModel::setInitialSetupProgress(const OnboardingProgress& progress)
 {
     publishedState().initialSetupProgress = progress;
+    saveChangesNow();
+}
+
+void AppViewModel::saveChangesNow()
+{
+    defaults().writeNow();
 }
 
 void AppViewModel::setDiscordTestPreview(const std::optional<DiscordTestDraft>& draft)

@@ -130,12 +130,18 @@ public:
     OnboardingProgressStore& onboardingStore() const { return *m_onboardingStore; }
     OnboardingProgressStore& initialSetupStore() const { return *m_initialSetupStore; }
 
-    // What views write. setSettings runs the settings-change handling after storing the record.
+    // What views write. setSettings runs the settings-change handling after storing the record;
+    // it and the progress setters put what they store on disk at once (saveChangesNow).
     void setSettings(const AppSettings& settings);
     void setUsageHistory(const QList<UsageHistoryEntry>& history);
     void setOnboardingProgress(const OnboardingProgress& progress);
     void setInitialSetupProgress(const OnboardingProgress& progress);
     void setDiscordTestPreview(const std::optional<DiscordTestDraft>& draft);
+    // A change the user made by hand goes to storage now rather than with the write-behind that
+    // gathers a reading's changes, so that the process ending right after keeps it. Views call it
+    // after the operations they run for the user that a reading runs too (a manual reading saved,
+    // a history deleted).
+    void saveChangesNow();
 
     // Refresh schedule and loop.
     void startRefreshTimer();

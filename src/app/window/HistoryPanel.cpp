@@ -143,6 +143,7 @@ void HistoryPanel::confirmClear()
         } else {
             m_viewModel.clearNotificationHistory(provider(filter));
         }
+        m_viewModel.saveChangesNow();
         refresh();
     });
     m_confirmation = box;

@@ -190,6 +190,7 @@ void ManualInputPanel::save(const UsageSnapshot& snapshot)
         m_model.saveUsageSnapshot(snapshot);
     else
         m_model.saveClaudeUsageSnapshot(snapshot);
+    m_model.saveChangesNow();
 }
 
 void ManualInputPanel::setMessage(const QString& text)

@@ -3,6 +3,7 @@
 #include "core/foundation/AppDiagnostics.h"
 #include "core/foundation/ThreadPriority.h"
 #include "core/foundation/OneShotTimer.h"
+#include "core/foundation/SettingsValueCoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,245 +13,18 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <bit>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-#include <unistd.h>
+#include <unordered_set>
 
 namespace vantorel {
 
 namespace {
-
-constexpr std::string_view typeKey = "type";
-constexpr std::string_view valueKey = "value";
-
-// JSON has no NaN or infinities, and -0.0 is written "-0", which reads back as the integer 0; such
-// numbers are kept as their text so they survive a reload.
-Json numberValue(double number)
-{
-    if (number == 0.0 && std::signbit(number)) {
-        return "-0";
-    }
-    if (std::isfinite(number)) {
-        return number;
-    }
-    return std::isnan(number) ? "nan" : (number > 0 ? "inf" : "-inf");
-}
-
-std::optional<double> numberFrom(const Json& value)
-{
-    if (value.is_number()) {
-        return value.get<double>();
-    }
-    if (value.is_string()) {
-        const auto& text = value.get_ref<const std::string&>();
-        if (text == "nan") {
-            return std::nan("");
-        }
-        if (text == "inf") {
-            return HUGE_VAL;
-        }
-        if (text == "-inf") {
-            return -HUGE_VAL;
-        }
-        if (text == "-0") {
-            return -0.0;
-        }
-    }
-    return std::nullopt;
-}
-
-struct Encoder
-{
-    Json operator()(bool value) const { return tagged("bool", value); }
-    Json operator()(std::int64_t value) const { return tagged("integer", value); }
-    Json operator()(double value) const { return tagged("double", numberValue(value)); }
-    Json operator()(const QString& value) const { return tagged("string", json::str(value)); }
-    Json operator()(const QByteArray& value) const { return tagged("data", value.toBase64().toStdString()); }
-    Json operator()(Date value) const { return tagged("date", numberValue(value.timeIntervalSinceReferenceDate())); }
-    Json operator()(const QStringList& value) const
-    {
-        Json list = Json::array();
-        for (const QString& item : value) {
-            list.push_back(json::str(item));
-        }
-        return tagged("stringList", std::move(list));
-    }
-
-    static Json tagged(const char* type, Json value)
-    {
-        return Json{{typeKey, type}, {valueKey, std::move(value)}};
-    }
-};
-
-constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr unsigned char notBase64 = 0x80;
-
-// Each byte's six bits in the standard alphabet, notBase64 for every other byte.
-constexpr std::array<unsigned char, 256> base64Values = [] {
-    std::array<unsigned char, 256> values{};
-    values.fill(notBase64);
-    for (unsigned char i = 0; i < 64; ++i) {
-        values[static_cast<unsigned char>(base64Alphabet[i])] = i;
-    }
-    return values;
-}();
-
-// Standard base64 in whole groups of four with padding only at the end, decoded; none for any
-// other text, which Qt's decoder judges instead. Both give the same bytes for such text.
-std::optional<QByteArray> decodeWholeBase64(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() % 4 != 0) {
-        return std::nullopt;
-    }
-    const qsizetype padding = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
-    QByteArray bytes(text.size() / 4 * 3 - padding, Qt::Uninitialized);
-    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-    auto* out = reinterpret_cast<unsigned char*>(bytes.data());
-    unsigned char seen = 0;
-    const qsizetype wholeGroups = text.size() / 4 - (padding ? 1 : 0);
-    for (qsizetype group = 0; group < wholeGroups; ++group, in += 4, out += 3) {
-        const unsigned char a = base64Values[in[0]], b = base64Values[in[1]], c = base64Values[in[2]], d = base64Values[in[3]];
-        seen |= a | b | c | d;
-        const std::uint32_t bits = std::uint32_t(a) << 18 | std::uint32_t(b) << 12 | std::uint32_t(c) << 6 | d;
-        out[0] = static_cast<unsigned char>(bits >> 16);
-        out[1] = static_cast<unsigned char>(bits >> 8);
-        out[2] = static_cast<unsigned char>(bits);
-    }
-    if (padding) {
-        const unsigned char a = base64Values[in[0]], b = base64Values[in[1]];
-        const unsigned char c = padding == 1 ? base64Values[in[2]] : 0;
-        seen |= a | b | c;
-        const std::uint32_t bits = std::uint32_t(a) << 18 | std::uint32_t(b) << 12 | std::uint32_t(c) << 6;
-        out[0] = static_cast<unsigned char>(bits >> 16);
-        if (padding == 1) {
-            out[1] = static_cast<unsigned char>(bits >> 8);
-        }
-    }
-    if (seen & notBase64) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-std::optional<SettingsStore::Value> decodeEntry(const Json& entry)
-{
-    const auto type = json::string(entry, typeKey);
-    const Json* value = json::member(entry, valueKey);
-    if (!type || !value) {
-        return std::nullopt;
-    }
-    if (*type == u"bool") {
-        return json::boolean(entry, valueKey);
-    }
-    if (*type == u"integer") {
-        return json::integer(entry, valueKey);
-    }
-    if (*type == u"double") {
-        return numberFrom(*value);
-    }
-    if (*type == u"string") {
-        return json::string(entry, valueKey);
-    }
-    if (*type == u"data") {
-        if (!value->is_string()) {
-            return std::nullopt;
-        }
-        // Decoded straight from the parsed text: the histories' text runs to megabytes, which
-        // Qt's decoder takes several times longer over than the table.
-        const auto& text = value->get_ref<const std::string&>();
-        if (auto whole = decodeWholeBase64(QByteArrayView(text.data(), qsizetype(text.size())))) {
-            return std::move(*whole);
-        }
-        auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(text.data(), qsizetype(text.size())),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded) {
-            return std::nullopt;
-        }
-        return std::move(*decoded);
-    }
-    if (*type == u"date") {
-        const auto seconds = numberFrom(*value);
-        if (!seconds) {
-            return std::nullopt;
-        }
-        return Date(*seconds);
-    }
-    if (*type == u"stringList") {
-        if (!value->is_array()) {
-            return std::nullopt;
-        }
-        QStringList list;
-        list.reserve(static_cast<qsizetype>(value->size()));
-        for (const Json& item : *value) {
-            if (!item.is_string()) {
-                return std::nullopt;
-            }
-            list.append(json::qstr(item.get_ref<const std::string&>()));
-        }
-        return list;
-    }
-    return std::nullopt;
-}
-
-// A double or date whose value parsed as the integer 0: the text may have spelled it "-0", which
-// the parser reads without its sign.
-bool zeroReadAsInteger(const Json& entry)
-{
-    const Json* value = json::member(entry, valueKey);
-    const auto type = json::string(entry, typeKey);
-    return value && (value->is_number_integer() || value->is_number_unsigned()) && value->get<std::int64_t>() == 0
-        && (type == u"double" || type == u"date");
-}
-
-// Whether the value of the top-level key `key` in the JSON object `text` holds a number spelled
-// "-0" (the last such key, as the parser keeps the last of repeated keys). Only called for the rare
-// entry zeroReadAsInteger finds, so a plain walk over the text is quick enough.
-bool holdsNegativeZero(const QByteArray& text, const std::string& key)
-{
-    int depth = 0;
-    bool inKey = false;
-    bool found = false;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = text.at(i);
-        if (c == '"') {
-            const qsizetype begin = i + 1;
-            for (++i; i < size && text.at(i) != '"'; ++i) {
-                if (text.at(i) == '\\')
-                    ++i;
-            }
-            qsizetype next = i + 1;
-            while (next < size && std::isspace(static_cast<unsigned char>(text.at(next))))
-                ++next;
-            if (depth == 1 && next < size && text.at(next) == ':') {
-                const QByteArray literal = text.mid(begin - 1, i - begin + 2);
-                const auto decoded = json::parse(literal);
-                inKey = decoded && decoded->is_string() && decoded->get_ref<const std::string&>() == key;
-                if (inKey)
-                    found = false;
-            }
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            --depth;
-        } else if (inKey && c == '-' && i + 1 < size && text.at(i + 1) == '0') {
-            const char after = i + 2 < size ? text.at(i + 2) : ' ';
-            found = found
-                || !(std::isdigit(static_cast<unsigned char>(after)) || after == '.' || after == 'e' || after == 'E');
-        }
-    }
-    return found;
-}
 
 // "20260301T081500Z": the ISO text without separators, safe in a file name.
 QString fileNameStamp(Date date)
@@ -346,47 +120,6 @@ qsizetype entryIndex(const QList<JsonFileSettingsStore::Entry>& entries, const Q
 }
 
 
-// The two Base64 characters of each 12 bits: half the lookups of one character at a time.
-constexpr auto base64Pairs = [] {
-    std::array<std::array<char, 2>, 4096> pairs{};
-    for (std::size_t bits = 0; bits < pairs.size(); ++bits)
-        pairs[bits] = {base64Alphabet[bits >> 6], base64Alphabet[bits & 63]};
-    return pairs;
-}();
-
-// Appends the padded standard Base64 of `data` (as QByteArray::toBase64 gives it) straight into
-// `out`, which should have the room reserved: the histories run to hundreds of kilobytes a write.
-void appendBase64(QByteArray& out, QByteArrayView data)
-{
-    const qsizetype start = out.size();
-    out.resize(start + (data.size() + 2) / 3 * 4);
-    char* o = out.data() + start;
-    const auto* in = reinterpret_cast<const unsigned char*>(data.data());
-    const qsizetype whole = data.size() - data.size() % 3;
-    for (qsizetype i = 0; i < whole; i += 3) {
-        const unsigned bits = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-        std::memcpy(o, base64Pairs[bits >> 12].data(), 2);
-        std::memcpy(o + 2, base64Pairs[bits & 4095].data(), 2);
-        o += 4;
-    }
-    if (const qsizetype left = data.size() - whole; left > 0) {
-        const unsigned bits = unsigned(in[whole]) << 16 | (left == 2 ? unsigned(in[whole + 1]) << 8 : 0u);
-        o[0] = base64Alphabet[bits >> 18];
-        o[1] = base64Alphabet[(bits >> 12) & 63];
-        o[2] = left == 2 ? base64Alphabet[(bits >> 6) & 63] : '=';
-        o[3] = '=';
-    }
-}
-
-// {"type":"data","value":"<Base64>"}, as json::write gives the tagged value: the alphabet holds
-// nothing that the store form escapes.
-void appendDataValue(QByteArray& out, QByteArrayView data)
-{
-    out.append(R"({"type":"data","value":")");
-    appendBase64(out, data);
-    out.append(R"("})");
-}
-
 // The whole file's bytes, built on the writer thread: json::write of the object of every entry,
 // with the data values' Base64 written straight into the text rather than through a tree.
 // `expectedSize` is reserved up front.
@@ -402,12 +135,12 @@ QByteArray fileBytes(const QList<JsonFileSettingsStore::Entry>& entries, qsizety
         bytes.append(':');
         const auto* value = std::get_if<SettingsStore::Value>(&entry.stored);
         if (const auto* data = value ? std::get_if<QByteArray>(value) : nullptr) {
-            appendDataValue(bytes, *data);
+            SettingsValueCoding::appendData(bytes, *data);
         } else if (value) {
-            bytes.append(json::write(std::visit(Encoder{}, *value), json::Form::store));
+            bytes.append(json::write(SettingsValueCoding::encode(*value), json::Form::store));
         } else if (const auto* encoded =
                        std::get_if<std::shared_ptr<const JsonFileSettingsStore::EncodedData>>(&entry.stored)) {
-            appendDataValue(bytes, (*encoded)->encode());
+            SettingsValueCoding::appendData(bytes, (*encoded)->encode());
         } else {
             bytes.append(json::write(*std::get<std::shared_ptr<const Json>>(entry.stored), json::Form::store));
         }
@@ -562,14 +295,16 @@ void parseContents(const QByteArray& text, JsonFileSettingsStore::Contents& cont
     // Decoded once here; a decoded value is written back in its own form, so a number keeps its
     // type even where the file spelled it in a way the writer would not (-0.0, -0).
     contents.entries.reserve(static_cast<qsizetype>(document->size()));
+    // Looked for in the text once, when the first zero that may have been spelled "-0" comes.
+    std::optional<std::unordered_set<std::string>> negativeZeroKeys;
     for (auto it = document->begin(); it != document->end(); ++it) {
-        auto decoded = decodeEntry(it.value());
-        if (decoded && zeroReadAsInteger(it.value()) && holdsNegativeZero(text, it.key())) {
-            if (std::holds_alternative<double>(*decoded))
-                decoded = -0.0;
-            else
-                decoded = Date(-0.0);
+        bool negativeZero = false;
+        if (SettingsValueCoding::readAsIntegerZero(it.value())) {
+            if (!negativeZeroKeys)
+                negativeZeroKeys = SettingsValueCoding::negativeZeroKeys(text);
+            negativeZero = negativeZeroKeys->contains(it.key());
         }
+        auto decoded = SettingsValueCoding::decode(it.value(), negativeZero);
         if (decoded) {
             contents.entries.append(JsonFileSettingsStore::Entry{json::qstr(it.key()), std::move(*decoded)});
         } else {
@@ -641,6 +376,13 @@ void JsonFileSettingsStore::flushAtQuit()
     std::fputs(qUtf8Printable(QStringLiteral("vantorel: quitting with settings changes that could not be saved to ")
                               + m_filePath + QStringLiteral(": ") + failure + QLatin1Char('\n')),
                stderr);
+}
+
+void JsonFileSettingsStore::writeNow()
+{
+    // A retry after a failed write keeps its back-off: only what changed since goes out now.
+    if (m_changed)
+        handOver();
 }
 
 void JsonFileSettingsStore::retryUnsaved()

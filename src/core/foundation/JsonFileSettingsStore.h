@@ -15,8 +15,8 @@
 namespace vantorel {
 
 // The settings store of the application: one JSON file mapping each key to a tagged value,
-// {"type": "bool" | "integer" | "double" | "string" | "data" | "date" | "stringList", "value": …},
-// replaced atomically (mode 0600). A file that cannot be read or parsed is moved aside as
+// {"type": "bool" | "integer" | "double" | "string" | "data" | "date" | "stringList", "value": …}
+// (SettingsValueCoding), replaced atomically (mode 0600). A file that cannot be read or parsed is moved aside as
 // "<file>.damaged-<UTC time>", logged, and the store starts empty. An entry whose tag or value
 // does not decode reads as absent but is kept in the file. Copies that an interrupted save left
 // beside the file are removed at start.
@@ -25,9 +25,10 @@ namespace vantorel {
 // change not yet written the store hands an implicitly shared copy of the entries to a writer
 // thread of its own, which serialises and writes the whole file at a lower priority than the
 // thread that made the store, so the GUI thread never serialises the file nor competes with it.
-// The delay lets the changes of one reading, made over a few turns, go out in one write. One write
-// is in flight at a time and a newer state replaces one still waiting. flush() writes what is
-// pending and waits for it; so does the destructor, for the changes not yet handed over.
+// The delay lets the changes of one reading, made over a few turns, go out in one write; a change
+// the user made by hand is handed over at once (writeNow). One write is in flight at a time and a
+// newer state replaces one still waiting. flush() writes what is pending and waits for it; so does
+// the destructor, for the changes not yet handed over.
 //
 // A failed write is logged, reported through writeFailure() and, once per run of failures, on
 // standard error. What it could not write is kept and written again: with the next change, after a
@@ -87,6 +88,7 @@ public:
     void set(const QString& key, const Value& value) override;
     void remove(const QString& key) override;
     void setEncodedData(const QString& key, std::function<QByteArray()> encode, bool alreadyStored = false) override;
+    void writeNow() override;
     QString writeFailure() const override;
     void setWriteFailureObserver(std::function<void()> observer) override;
 

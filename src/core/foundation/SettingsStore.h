@@ -39,6 +39,12 @@ public:
         set(key, encode());
     }
 
+    // Starts writing the changes made so far at once, without waiting for the write to end, where
+    // the implementation would otherwise gather them for a while: for a change the user made by
+    // hand, which must not be lost if the process ends right after. Stores that write through
+    // have nothing to do.
+    virtual void writeNow() {}
+
     // Why the latest write to storage failed (the system's error text); empty when it succeeded
     // or the store keeps nothing on disk.
     virtual QString writeFailure() const { return {}; }

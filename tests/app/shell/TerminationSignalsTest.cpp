@@ -21,5 +21,17 @@ TEST(TerminationSignals, ASignalBeforeTheWatcherIsReportedOnItsFirstTurn)
     EXPECT_EQ(received, SIGTERM);
 }
 
+// The session or terminal that started the process going away ends it as SIGTERM does, with
+// everything written out, not by the signal's default action.
+TEST(TerminationSignals, AHangupIsReportedAsATerminationIs)
+{
+    TerminationSignals watcher;
+    int received = 0;
+    QObject::connect(&watcher, &TerminationSignals::terminationRequested, [&](int signalNumber) { received = signalNumber; });
+    ASSERT_EQ(::raise(SIGHUP), 0);
+    EXPECT_TRUE(waitUntil([&] { return received != 0; }));
+    EXPECT_EQ(received, SIGHUP);
+}
+
 } // namespace
 } // namespace vantorel

@@ -283,6 +283,24 @@ TEST_F(JsonFileSettingsStoreTest, NegativeZerosFoundInTheFileKeepTheirSignAfterA
     EXPECT_FALSE(std::signbit(*open().doubleValue(QStringLiteral("zero"))));
 }
 
+// Only an entry's own "value" spelled -0 gives a zero its sign: "-0" in another member or nested
+// deeper leaves it alone, beside many zeros that send the reader to the text.
+TEST_F(JsonFileSettingsStoreTest, AMinusZeroOutsideTheValueMemberLeavesAZeroPositive)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    QByteArray text = R"({"note":{"type":"double","value":0,"note":-0},)"
+                      R"("nested":{"type":"date","value":0,"extra":{"value":-0}},)"
+                      R"("negative":{"type":"double","value":-0})";
+    for (int i = 0; i < 200; ++i)
+        text += ",\"zero" + QByteArray::number(i) + "\":{\"type\":\"double\",\"value\":0}";
+    ASSERT_TRUE(test::writeFileBytes(m_path, text + '}'));
+    const auto store = open();
+    EXPECT_FALSE(std::signbit(*store.doubleValue(QStringLiteral("note"))));
+    EXPECT_FALSE(std::signbit(store.dateValue(QStringLiteral("nested"))->timeIntervalSinceReferenceDate()));
+    EXPECT_TRUE(std::signbit(*store.doubleValue(QStringLiteral("negative"))));
+    EXPECT_FALSE(std::signbit(*store.doubleValue(QStringLiteral("zero199"))));
+}
+
 TEST_F(JsonFileSettingsStoreTest, ADamagedFileIsMovedAsideAndTheStoreStartsEmpty)
 {
     const QByteArray damaged[] = {
@@ -508,6 +526,25 @@ TEST_F(JsonFileSettingsStoreTest, ABurstOfChangesIsWrittenOnceAfterTheWriteDelay
     EXPECT_EQ(store->completedWriteCount(), 1);
     EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.n")), 9);
     EXPECT_FALSE(timer->isActive()) << "a store whose file holds everything waits for nothing";
+}
+
+// A change the user made by hand goes to the writer at once, with the changes still waiting, and
+// nothing waits for the delay after it; with nothing changed, writeNow writes nothing.
+TEST_F(JsonFileSettingsStoreTest, WriteNowHandsTheChangesOverWithoutTheDelay)
+{
+    ManualOneShotTimer* timer = nullptr;
+    auto store = openTimed(m_path, timer);
+    store->writeNow();
+    store->set(QStringLiteral("Vantorel.reading"), std::int64_t{1});
+    store->set(QStringLiteral("Vantorel.switch"), false);
+    store->writeNow();
+    EXPECT_FALSE(timer->isActive());
+    store->writeNow();
+    // Waits for the writer without handing anything over: the file already has it all.
+    store->flush();
+    EXPECT_EQ(store->completedWriteCount(), 1);
+    EXPECT_EQ(open().boolValue(QStringLiteral("Vantorel.switch")), false);
+    EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.reading")), 1);
 }
 
 // A change that could not be written while the folder was unusable reaches the file once it is
