@@ -335,13 +335,13 @@ void MainPanel::buildCredits(QVBoxLayout* column)
 void MainPanel::buildFooter(QVBoxLayout* column)
 {
     QWidget* content = column->parentWidget();
-    auto* restart = new PillButton(QStringLiteral("再起動"), SystemColors::current().accent, content);
+    auto* restart = new PillButton(QStringLiteral("再起動"), colors::accent, content);
     restart->setObjectName(QStringLiteral("mainPanel.restart"));
     connect(restart, &QAbstractButton::clicked, this, [this] {
         if (m_environment.viewModel)
             m_environment.viewModel->restartApp();
     });
-    auto* quit = new PillButton(QStringLiteral("終了"), SystemColors::current().systemRed, content);
+    auto* quit = new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; }, content);
     quit->setObjectName(QStringLiteral("mainPanel.quit"));
     connect(quit, &QAbstractButton::clicked, this, [this] {
         if (m_environment.viewModel)
