@@ -393,7 +393,7 @@ QWidget* MacInitialSetupView::syncStep()
         const bool neither = !m_draft.wifiSyncEnabled && !m_draft.cloudSyncEnabled;
         notice->setVisible(both || neither);
         if (both) {
-            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCのiCloudデータへ自動で切り替えます。"));
+            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCの同期データへ自動で切り替えます。"));
             notice->setSymbol(QStringLiteral("arrow.left.arrow.right"));
         } else if (neither) {
             notice->setText(QStringLiteral("iPhone連携はOFFです。このPCだけで利用する場合は、このままで問題ありません。"));
