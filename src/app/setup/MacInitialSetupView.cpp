@@ -8,6 +8,7 @@
 #include "app/ui/CaptionLabel.h"
 #include "app/ui/FocusedWheel.h"
 #include "app/ui/HorizontalDivider.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/NoticeLabel.h"
 #include "app/ui/Stepper.h"
 #include "app/ui/SymbolButton.h"
@@ -36,9 +37,7 @@ QString name(const char* suffix)
 
 QLabel* caption(const QString& text, QWidget* parent, const QFont& font = UiFont::caption())
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    auto* label = new LineLimitedLabel(LineLimitedLabel::unlimited, text, parent);
     label->setFont(font);
     setTextColor(label, colors::secondary);
     return label;
