@@ -36,22 +36,6 @@ TEST_F(LineBreaksTest, PhrasesEndAfterPunctuationSpacesAndClosingBracketsAndBefo
     }
 }
 
-// At every width the marks fall between phrases, removing them gives the line back, and each
-// marked line fits unless it is one phrase wider than the line.
-TEST_F(LineBreaksTest, MarkedBreaksFallBetweenPhrasesAtEveryWidth)
-{
-    const QFontMetrics metrics(UiFont::caption());
-    const QStringList phrases = linePhrases(instruction);
-    for (int width = 20; width <= metrics.horizontalAdvance(instruction) + 10; width += 7) {
-        const QString marked = markLineBreaks(instruction, metrics, width);
-        EXPECT_EQ(QString(marked).remove(QChar::LineSeparator), instruction) << width;
-        const QStringList lines = marked.split(QChar::LineSeparator);
-        expectLinesEndAtPunctuation(lines, instruction, "width " + std::to_string(width));
-        for (const QString& line : lines)
-            EXPECT_TRUE(metrics.horizontalAdvance(line.trimmed()) <= width || phrases.contains(line)) << width;
-    }
-}
-
 // A wrapping label breaks between phrases; inside one only when that phrase alone is wider than
 // the line; and at the text's own line feeds.
 TEST_F(LineBreaksTest, WrappingLabelBreaksBetweenPhrasesAndSplitsOnlyAPhraseWiderThanTheLine)

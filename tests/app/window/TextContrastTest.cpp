@@ -81,44 +81,34 @@ UsageSnapshot reading(UsageSource source, Date at)
     UsageSnapshot snapshot;
     snapshot.fiveHourRemainingPercent = 40;
     snapshot.weeklyRemainingPercent = 70;
-    snapshot.fiveHourResetAt = at + 7200;
-    snapshot.weeklyResetAt = at + 3 * 86'400;
     snapshot.source = source;
     snapshot.updatedAt = at;
-    if (source == UsageSource::codexCLI)
-        snapshot.codexPeriodValidationVersion = CodexPeriodValidation::currentVersion;
+    snapshot.codexPeriodValidationVersion = CodexPeriodValidation::currentVersion;
     return snapshot;
 }
 
 class TextContrastTest : public ViewTest
 {
 protected:
-    AppViewModel& makeModel()
+    // The dashboard with both services on, a reading of each and a ticket.
+    AppViewModel& buildPanel()
     {
         AppViewModel& model = harness.makeViewModel();
         AppSettings settings = model.settings();
-        settings.codexEnabled = true;
         settings.claudeEnabled = true;
         model.setSettings(settings);
-        AppState& state = model.publishedState();
-        state.usageSnapshot = reading(UsageSource::codexCLI, harness.clock.now() - 60);
-        state.usageSnapshot->bankedReset = BankedResetSummary{.availableCount = 1};
-        state.claudeUsageSnapshot = reading(UsageSource::claudeOAuth, harness.clock.now() - 600);
-        return model;
-    }
-
-    MainPanel& buildPanel(AppViewModel& model)
-    {
+        model.publishedState().usageSnapshot = reading(UsageSource::codexCLI, harness.clock.now() - 60);
+        model.publishedState().usageSnapshot->bankedReset = BankedResetSummary{.availableCount = 1};
+        model.publishedState().claudeUsageSnapshot = reading(UsageSource::claudeOAuth, harness.clock.now() - 600);
         ContentEnvironment environment;
         environment.viewModel = &model;
         environment.urlOpener = &opener;
         panel = std::make_unique<MainPanel>(environment, Binding<PopoverPage>{[this] { return page; },
                                                                              [this](PopoverPage p) { page = p; }});
-        // Tall enough that the whole dashboard is laid out and painted, not only what scrolls into view.
+        // Tall enough that the whole dashboard is painted, not only what scrolls into view.
         panel->resize(386, 1000);
         show(panel.get());
-        drainEvents();
-        return *panel;
+        return model;
     }
 
     // Checks every label and button of the dashboard that shows text, as painted in both schemes,
@@ -157,13 +147,12 @@ protected:
 // tinted cards, and every other text of the dashboard read at 4.5 : 1 in light and dark.
 TEST_F(TextContrastTest, DashboardWarningsAndCaptionsAreLegibleInBothSchemes)
 {
-    AppViewModel& model = makeModel();
+    AppViewModel& model = buildPanel();
     AppState& state = model.publishedState();
     // Claude's card: the failure capsule and "更新できません・最終値"; Codex's: "稼働: 要確認" on a
     // green capsule; the status error under リセット券.
     state.claudeUsageErrorMessage = message(ClaudeUsageFailure::keychainUnavailable);
     state.lastErrorMessage = QStringLiteral("Statusを取得できませんでした。");
-    buildPanel(model);
     const QStringList measured = expectEveryTextLegible();
     for (const QString& text : {u"取得失敗"_s, u"更新できません・最終値"_s, u"稼働: 要確認"_s,
                                 u"Statusを取得できませんでした。"_s, u"Codex CLI 自動取得"_s, u"終了"_s})
