@@ -2,6 +2,8 @@
 
 #include "app/ui/ApplicationPalette.h"
 #include "app/ui/KitStyle.h"
+#include "app/ui/LineBreaks.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/UiFont.h"
 
 #include <QAbstractButton>
@@ -13,9 +15,11 @@
 #include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTextOption>
+#include <QToolTip>
 
 namespace vantorel {
 
@@ -127,26 +131,67 @@ void ViewTest::expectButtonsFit(const QWidget* root)
 void ViewTest::expectLinesEndAtPunctuation(const QLabel* label)
 {
     ASSERT_TRUE(label);
-    // Laid out as the label lays out wrapped plain text.
-    QString text = label->text();
-    text.replace(u'\n', QChar::LineSeparator);
-    QTextLayout layout(text, label->font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
     QStringList lines;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(label->contentsRect().width());
-        lines.append(text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator));
+    if (const auto* limited = qobject_cast<const LineLimitedLabel*>(label)) {
+        lines = limited->visibleLines();
+    } else {
+        // Laid out as the label lays out wrapped plain text.
+        QString text = label->text();
+        text.replace(u'\n', QChar::LineSeparator);
+        QTextLayout layout(text, label->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(label->contentsRect().width());
+            lines.append(text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator));
+        }
+        layout.endLayout();
     }
-    layout.endLayout();
-    const QString endings = QStringLiteral("、。！？」）』 ");
+    expectLinesEndAtPunctuation(lines, label->text(), label->objectName().toStdString());
+}
+
+void ViewTest::expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what)
+{
+    const auto squeezed = [](QString piece) { return piece.remove(u' ').remove(u'\n').remove(QChar::LineSeparator); };
+    // Where a line may end, counted in the text without spaces and line feeds.
+    QList<qsizetype> allowed;
+    qsizetype offset = 0;
+    for (const QString& paragraph : text.split(u'\n')) {
+        for (const QString& phrase : linePhrases(paragraph))
+            allowed.append(offset += squeezed(phrase).size());
+    }
+    offset = 0;
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        EXPECT_TRUE(!lines[i].isEmpty() && endings.contains(lines[i].back()))
-            << label->objectName().toStdString() << " breaks after \"" << lines[i].toStdString() << "\" before \""
-            << lines[i + 1].toStdString() << "\"";
+        offset += squeezed(lines[i]).size();
+        EXPECT_TRUE(allowed.contains(offset)) << what << " breaks after \"" << lines[i].toStdString() << "\" before \""
+                                              << lines[i + 1].toStdString() << "\"";
     }
+}
+
+QStringList ViewTest::shownToolTipLines(QWidget* widget)
+{
+    QToolTip::showText(widget->mapToGlobal(widget->rect().center()), widget->toolTip(), widget);
+    QCoreApplication::processEvents();
+    QStringList lines;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() != u"qtooltip_label" || !window->isVisible())
+            continue;
+        // The label lays out the tool tip's rich text in a document of its own, at the label's width.
+        for (QTextDocument* document : window->findChildren<QTextDocument*>()) {
+            document->size();
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+                const QTextLayout* layout = block.layout();
+                for (int i = 0; i < layout->lineCount(); ++i) {
+                    const QTextLine line = layout->lineAt(i);
+                    lines.append(block.text().mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator));
+                }
+            }
+        }
+    }
+    QToolTip::hideText();
+    return lines;
 }
 
 void ViewTest::expectSheetButtonRow(const QWidget* sheet, const QWidget* cancel, const QWidget* action)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -44,9 +45,15 @@ protected:
     // other button its own size hint.
     static void expectButtonsFit(const QWidget* root);
 
-    // Fails for each line of the wrapped `label` but its last that does not end in punctuation
-    // (、。！？ or a closing bracket) or a space: a Japanese line broken inside a word.
+    // Fails for each line of the wrapped `label` but its last that does not end where
+    // `linePhrases` allows a break: a Japanese line broken inside a word.
     static void expectLinesEndAtPunctuation(const QLabel* label);
+    // The same for `lines`, the wrapped lines of `text` in order (spaces at the breaks may be
+    // dropped, and the last line may end in an ellipsis); `what` names them in failures.
+    static void expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what);
+
+    // Shows `widget`'s tool tip as Qt shows it and returns its lines as laid out there; hides it.
+    static QStringList shownToolTipLines(QWidget* widget);
 
     // Fails unless `cancel` and `action` form the kit's button row of `sheet`: one row at the
     // trailing edge, the cancel button right before the action.

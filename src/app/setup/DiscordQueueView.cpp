@@ -3,6 +3,7 @@
 #include "app/setup/NotificationDeliveryEvidenceView.h"
 #include "app/ui/CaptionLabel.h"
 #include "app/ui/DisclosureGroup.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/UiFont.h"
 #include "core/model/NotificationCategory.h"
 
@@ -58,10 +59,8 @@ QWidget* DiscordQueueView::buildContent() const
         auto* lines = new QVBoxLayout(row);
         lines->setContentsMargins(0, 0, 0, 0);
         lines->setSpacing(lineSpacing);
-        auto* title = new QLabel(itemTitle(item));
+        auto* title = new LineLimitedLabel(LineLimitedLabel::unlimited, itemTitle(item));
         title->setObjectName(QStringLiteral("discordQueue.title"));
-        title->setTextFormat(Qt::PlainText);
-        title->setWordWrap(true);
         title->setFont(UiFont::system(11, QFont::DemiBold));
         auto* evidence = new NotificationDeliveryEvidenceView;
         evidence->setEvidence(deliveryRecord(item, m_history), item);

@@ -1,6 +1,7 @@
 #include "app/setup/DiscordTestPreviewView.h"
 
 #include "app/ui/IconProvider.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SheetButtonRow.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
@@ -18,10 +19,7 @@ namespace {
 
 QLabel* wrappingLabel(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
+    return new LineLimitedLabel(LineLimitedLabel::unlimited, text, parent);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "app/ui/CaptionLabel.h"
 #include "app/ui/FocusedWheel.h"
 #include "app/ui/HorizontalDivider.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/NoticeLabel.h"
 #include "app/ui/Stepper.h"
 #include "app/ui/SymbolButton.h"
@@ -36,9 +37,7 @@ QString name(const char* suffix)
 
 QLabel* caption(const QString& text, QWidget* parent, const QFont& font = UiFont::caption())
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    auto* label = new LineLimitedLabel(LineLimitedLabel::unlimited, text, parent);
     label->setFont(font);
     setTextColor(label, colors::secondary);
     return label;
@@ -393,7 +392,7 @@ QWidget* MacInitialSetupView::syncStep()
         const bool neither = !m_draft.wifiSyncEnabled && !m_draft.cloudSyncEnabled;
         notice->setVisible(both || neither);
         if (both) {
-            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCのiCloudデータへ自動で切り替えます。"));
+            notice->setText(QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCの同期データへ自動で切り替えます。"));
             notice->setSymbol(QStringLiteral("arrow.left.arrow.right"));
         } else if (neither) {
             notice->setText(QStringLiteral("iPhone連携はOFFです。このPCだけで利用する場合は、このままで問題ありません。"));

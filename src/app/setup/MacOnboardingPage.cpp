@@ -48,7 +48,7 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
               QStringLiteral("最速設定でも更新要求の実行時刻はiOSが決定します。ホーム画面の更新ボタンでも再確認できます。")},
          }},
         {QStringLiteral("moon.zzz"), QStringLiteral("ロック中とスリープ中"),
-         QStringLiteral("初期設定では、画面が消灯・ロックされてもこのPCでの取得・通知・iCloud公開を継続します。"),
+         QStringLiteral("初期設定では、画面が消灯・ロックされてもこのPCでの取得・通知・同期フォルダへの保存を継続します。"),
          {
              {QStringLiteral("lock"), QStringLiteral("画面ロック"),
               QStringLiteral("ユーザーセッションが動いていれば、通常どおり取得と公開を続けます。")},
@@ -66,7 +66,7 @@ const QList<MacOnboardingPage>& MacOnboardingPage::all()
              {QStringLiteral("icloud"), QStringLiteral("iCloud"),
               QStringLiteral("両端末で明示的にONにします。このPCは同期フォルダへ保存し、iPhoneはその同期データを読みます。")},
              {QStringLiteral("arrow.left.arrow.right"), QStringLiteral("自動切替"),
-              QStringLiteral("Wi-Fiの通常失敗時だけ、同じ送信元（このPC）のiCloudデータを確認します。認証や登録エラーは隠しません。")},
+              QStringLiteral("Wi-Fiの通常失敗時だけ、同じ送信元（このPC）の同期データを確認します。認証や登録エラーは隠しません。")},
          }},
         {QStringLiteral("bell.badge"), QStringLiteral("通知の違い"),
          QStringLiteral("観測した変化と、予定時刻のお知らせを区別して扱います。"),

@@ -3,6 +3,7 @@
 #include "app/setup/MacOnboardingPage.h"
 #include "app/setup/SetupPageFrame.h"
 #include "app/ui/IconProvider.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -45,10 +46,8 @@ public:
         m_title = new QLabel(this);
         m_title->setTextFormat(Qt::PlainText);
         m_title->setFont(UiFont::system(13, QFont::DemiBold));
-        m_detail = new QLabel(this);
-        m_detail->setTextFormat(Qt::PlainText);
+        m_detail = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), this);
         m_detail->setFont(UiFont::system(12));
-        m_detail->setWordWrap(true);
         setTextColor(m_detail, colors::secondary);
         texts->addWidget(m_title);
         texts->addWidget(m_detail);

@@ -7,11 +7,9 @@
 namespace vantorel {
 
 NotificationDeliveryEvidenceView::NotificationDeliveryEvidenceView(QWidget* parent)
-    : QLabel(parent)
+    : LineLimitedLabel(unlimited, QString(), parent)
 {
     setObjectName(QStringLiteral("deliveryEvidence"));
-    setTextFormat(Qt::PlainText);
-    setWordWrap(true);
     setFont(UiFont::caption());
     setTextColor(this, colors::secondary);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/ui/LineLimitedLabel.h"
 #include "core/model/NotificationDeliveryEvidence.h"
 #include "core/rules/PendingDiscordNotification.h"
 
-#include <QLabel>
 #include <QStringList>
 #include <QTimeZone>
 
@@ -14,7 +14,7 @@ namespace vantorel {
 // What happened to one notification on each channel and, while its Discord message is still
 // queued, what it waits for. The lines are plain text (they may quote status-page component
 // names) and the accessible name holds them all, so a screen reader reads the record at once.
-class NotificationDeliveryEvidenceView : public QLabel
+class NotificationDeliveryEvidenceView : public LineLimitedLabel
 {
     Q_OBJECT
 

@@ -2,6 +2,7 @@
 
 #include "app/ui/HorizontalDivider.h"
 #include "app/ui/IconProvider.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -74,15 +75,15 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     auto* heading = new QHBoxLayout;
     heading->setSpacing(8);
     m_headingSymbol = new SymbolView(QString(), IconProvider::symbolSize(metrics.headingSymbolSize), colors::accent, body);
-    m_headingTitle = plainLabel(UiFont::system(metrics.headingSize, QFont::Bold), body);
+    m_headingTitle = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), body);
     m_headingTitle->setObjectName(namePrefix + QStringLiteral(".title"));
-    m_headingTitle->setWordWrap(true);
+    m_headingTitle->setFont(UiFont::system(metrics.headingSize, QFont::Bold));
     heading->addWidget(m_headingSymbol, 0, Qt::AlignVCenter);
     heading->addWidget(m_headingTitle, 1);
     bodyColumn->addLayout(heading);
-    m_explanation = plainLabel(UiFont::system(metrics.explanationSize, QFont::Medium), body);
+    m_explanation = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), body);
     m_explanation->setObjectName(namePrefix + QStringLiteral(".explanation"));
-    m_explanation->setWordWrap(true);
+    m_explanation->setFont(UiFont::system(metrics.explanationSize, QFont::Medium));
     setTextColor(m_explanation, colors::secondary);
     bodyColumn->addWidget(m_explanation);
     m_content = new QVBoxLayout;

@@ -1,5 +1,6 @@
 #include "app/setup/UsageConsumptionSummaryView.h"
 
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
 #include "sync/presentation/UsageConsumptionPresentation.h"
@@ -19,9 +20,7 @@ constexpr qreal cornerRadius = 7;
 
 QLabel* plainLabel(const QFont& font, ColorPick color, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    auto* label = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), parent);
     label->setFont(font);
     setTextColor(label, std::move(color));
     return label;

@@ -2,6 +2,7 @@
 
 #include "app/syncui/MacCloudSyncCoordinator.h"
 #include "app/ui/CaptionLabel.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/SystemColors.h"
@@ -20,10 +21,8 @@ namespace {
 
 QLabel* smallLine(const QString& name, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
+    auto* label = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), parent);
     label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     label->setFont(UiFont::caption2());
     setTextColor(label, colors::secondary);
     return label;

@@ -53,9 +53,7 @@ QVBoxLayout* column(QWidget* widget, int spacing)
 
 QLabel* deviceLabel(QWidget* parent)
 {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    auto* label = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), parent);
     label->setFont(UiFont::system(12, QFont::Medium));
     return label;
 }

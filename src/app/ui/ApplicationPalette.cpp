@@ -32,7 +32,7 @@ QPalette paletteFor(const SystemColors& c)
         palette.setColor(group, QPalette::Highlight, c.accent);
         palette.setColor(group, QPalette::HighlightedText, Qt::white);
         palette.setColor(group, QPalette::Link, c.accent);
-        palette.setColor(group, QPalette::PlaceholderText, c.tertiaryLabel);
+        palette.setColor(group, QPalette::PlaceholderText, c.placeholderText);
         palette.setColor(group, QPalette::ToolTipBase, c.controlBackground);
         palette.setColor(group, QPalette::ToolTipText, c.label);
         palette.setColor(group, QPalette::Light, c.controlBackground.lighter(115));
@@ -47,6 +47,8 @@ QPalette paletteFor(const SystemColors& c)
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(QPalette::Disabled, role, c.tertiaryLabel);
     palette.setColor(QPalette::Disabled, QPalette::Highlight, c.systemGray);
+    // A disabled field still says what belongs in it.
+    palette.setColor(QPalette::Disabled, QPalette::PlaceholderText, c.placeholderText);
     return palette;
 }
 

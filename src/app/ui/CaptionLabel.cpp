@@ -6,13 +6,10 @@
 namespace vantorel {
 
 CaptionLabel::CaptionLabel(const QString& text, QWidget* parent)
-    : QLabel(parent)
+    : LineLimitedLabel(unlimited, text, parent)
 {
-    setTextFormat(Qt::PlainText);
-    setWordWrap(true);
     setFont(UiFont::caption());
     setTextColor(this, colors::secondary);
-    setText(text);
 }
 
 SectionTitle::SectionTitle(const QString& text, QWidget* parent)

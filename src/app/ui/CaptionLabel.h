@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/ui/LineLimitedLabel.h"
+
 #include <QLabel>
 
 namespace vantorel {
 
-// Explanations and status lines: caption font, secondary colour, plain text, wrapping.
-class CaptionLabel : public QLabel
+// Explanations and status lines: caption font, secondary colour, plain text, wrapping between phrases.
+class CaptionLabel : public LineLimitedLabel
 {
     Q_OBJECT
 

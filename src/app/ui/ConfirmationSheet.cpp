@@ -2,6 +2,7 @@
 
 #include "app/ui/KitStyle.h"
 #include "app/ui/LineBreaks.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SheetButtonRow.h"
 #include "app/ui/TextColor.h"
 #include "app/ui/UiFont.h"
@@ -18,9 +19,7 @@ constexpr int sheetMargin = 20;
 
 QLabel* wrappedLabel(const QString& text, const QFont& font, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    auto* label = new LineLimitedLabel(LineLimitedLabel::unlimited, text, parent);
     label->setFont(font);
     return label;
 }

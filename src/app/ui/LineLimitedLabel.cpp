@@ -1,5 +1,7 @@
 #include "app/ui/LineLimitedLabel.h"
 
+#include "app/ui/LineBreaks.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTextLayout>
@@ -23,7 +25,14 @@ QStringList LineLimitedLabel::layoutLines(int width) const
     if (content.isEmpty() || width <= 0)
         return lines;
     const QFontMetrics metrics(font());
-    QString flat = content;
+    // Breaks between phrases are marked first; the layout breaks inside a phrase only where the
+    // phrase alone is wider than the line.
+    QStringList paragraphs = content.split(u'\n');
+    for (QString& paragraph : paragraphs)
+        paragraph = markLineBreaks(paragraph, metrics, width);
+    // The text's own line feeds stay apart from the marked breaks in `marked`; the layout breaks at both.
+    const QString marked = paragraphs.join(u'\n');
+    QString flat = marked;
     flat.replace(u'\n', QChar::LineSeparator);
     QTextLayout layout(flat, font());
     QTextOption option;
@@ -37,8 +46,9 @@ QStringList LineLimitedLabel::layoutLines(int width) const
         line.setLineWidth(width);
         if (lines.size() + 1 == m_maximumLines) {
             // The last allowed line takes the rest of the text, elided to the width.
-            QString rest = flat.mid(line.textStart());
-            rest.replace(QChar::LineSeparator, u' ');
+            QString rest = marked.mid(line.textStart());
+            rest.remove(QChar::LineSeparator);
+            rest.replace(u'\n', u' ');
             lines.append(metrics.elidedText(rest, Qt::ElideRight, width));
             break;
         }

@@ -2,15 +2,22 @@
 
 #include <QLabel>
 
+#include <limits>
+
 namespace vantorel {
 
-// Plain text wrapped onto at most `maximumLines` lines; the last line shown ends in an ellipsis
-// when the text does not fit. `text()` stays the whole text.
+// Plain text wrapped between the phrases of `linePhrases` (inside a phrase only when the phrase
+// alone is wider than the line) onto at most `maximumLines` lines; the last line shown ends in an
+// ellipsis when the text does not fit. `text()` stays the whole text. Every label of the kit that
+// wraps is one: Qt's own word wrap breaks Japanese between any two characters.
 class LineLimitedLabel : public QLabel
 {
     Q_OBJECT
 
 public:
+    // For a label that takes as many lines as its text needs.
+    static constexpr int unlimited = std::numeric_limits<int>::max();
+
     explicit LineLimitedLabel(int maximumLines, const QString& text = QString(), QWidget* parent = nullptr);
 
     int maximumLines() const { return m_maximumLines; }

@@ -18,9 +18,9 @@ constexpr qreal outlineWidth = 1.5;
 
 } // namespace
 
-PillButton::PillButton(const QString& title, const QColor& color, QWidget* parent)
+PillButton::PillButton(const QString& title, ColorPick color, QWidget* parent)
     : QAbstractButton(parent)
-    , m_color(color)
+    , m_color(std::move(color))
 {
     setText(title);
     setAccessibleName(title);
@@ -30,9 +30,9 @@ PillButton::PillButton(const QString& title, const QColor& color, QWidget* paren
     FocusRing::track(this);
 }
 
-void PillButton::setColor(const QColor& color)
+void PillButton::setColor(ColorPick color)
 {
-    m_color = color;
+    m_color = std::move(color);
     update();
 }
 
@@ -56,13 +56,15 @@ void PillButton::paintEvent(QPaintEvent*)
     const qreal radius = capsule.height() / 2;
     QPainterPath path;
     path.addRoundedRect(capsule, radius, radius);
-    painter.fillPath(path, SystemColors::withOpacity(m_color, isDown() ? 0.16 : 0.08));
-    painter.setPen(QPen(SystemColors::withOpacity(m_color, 0.7), outlineWidth));
+    const SystemColors& colors = SystemColors::current();
+    const QColor color = m_color(colors);
+    painter.fillPath(path, SystemColors::withOpacity(color, isDown() ? 0.16 : 0.08));
+    painter.setPen(QPen(SystemColors::withOpacity(color, 0.7), outlineWidth));
     painter.drawPath(path);
     if (FocusRing::isShown(this))
         FocusRing::paint(painter, QRectF(rect()), rect().height() / 2.0);
 
-    painter.setPen(m_color);
+    painter.setPen(colors.textShade(color));
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

@@ -1,21 +1,22 @@
 #pragma once
 
+#include "app/ui/TextColor.h"
+
 #include <QAbstractButton>
-#include <QColor>
 
 namespace vantorel {
 
-// A capsule text button tinted with one colour: the title in the colour at full strength, the
-// outline at 70 % and the fill at 8 %, so changing the colour recolours all three.
+// A capsule text button tinted with one system colour, picked anew for each scheme: the title in
+// the colour's text shade, the outline at 70 % and the fill at 8 %, so changing the colour
+// recolours all three.
 class PillButton : public QAbstractButton
 {
     Q_OBJECT
 
 public:
-    PillButton(const QString& title, const QColor& color, QWidget* parent = nullptr);
+    PillButton(const QString& title, ColorPick color, QWidget* parent = nullptr);
 
-    void setColor(const QColor& color);
-    QColor color() const { return m_color; }
+    void setColor(ColorPick color);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -24,7 +25,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QColor m_color;
+    ColorPick m_color;
 };
 
 } // namespace vantorel

@@ -37,6 +37,12 @@ SystemColors SystemColors::light()
     colors.systemYellow = QColor(255, 204, 0);
     colors.systemGray = QColor(142, 142, 147);
     colors.textBackground = QColor(255, 255, 255);
+    colors.placeholderText = QColor(140, 140, 140);
+    colors.secondaryText = QColor(92, 92, 92);
+    colors.accentText = QColor(0, 84, 200);
+    colors.orangeText = QColor(148, 64, 0);
+    colors.greenText = QColor(0, 110, 40);
+    colors.redText = QColor(176, 22, 18);
     return colors;
 }
 
@@ -51,6 +57,12 @@ SystemColors SystemColors::dark()
     colors.systemYellow = QColor(255, 214, 10);
     colors.systemGray = QColor(152, 152, 157);
     colors.textBackground = QColor(30, 30, 30);
+    colors.placeholderText = QColor(120, 120, 120);
+    colors.secondaryText = QColor(176, 176, 176);
+    colors.accentText = QColor(110, 175, 255);
+    colors.orangeText = colors.systemOrange;
+    colors.greenText = colors.systemGreen;
+    colors.redText = QColor(255, 132, 122);
     return colors;
 }
 
@@ -62,6 +74,21 @@ const SystemColors& SystemColors::current()
 QColor SystemColors::withOpacity(QColor color, qreal opacity)
 {
     color.setAlphaF(float(opacity));
+    return color;
+}
+
+QColor SystemColors::textShade(const QColor& color) const
+{
+    if (color == secondaryLabel)
+        return secondaryText;
+    if (color == accent)
+        return accentText;
+    if (color == systemOrange)
+        return orangeText;
+    if (color == systemGreen)
+        return greenText;
+    if (color == systemRed)
+        return redText;
     return color;
 }
 

@@ -16,6 +16,18 @@ struct SystemColors : MenuBarPalette {
     QColor systemYellow;
     QColor systemGray;
     QColor textBackground;
+    // A text field's placeholder, enabled or not: at least 3 : 1 on the field.
+    QColor placeholderText;
+
+    // Text drawn in the secondary grey, the accent, orange, green or red takes a shade of that
+    // colour which reads at least 4.5 : 1 on the window and on its tinted cards and capsules (the
+    // system's own orange falls to 1.6 : 1 there in light mode, its grey to 3.1 : 1). Icons, dots,
+    // bars and charts keep the system colours.
+    QColor secondaryText;
+    QColor accentText;
+    QColor orangeText;
+    QColor greenText;
+    QColor redText;
 
     static SystemColors light();
     static SystemColors dark();
@@ -23,6 +35,10 @@ struct SystemColors : MenuBarPalette {
     static const SystemColors& current();
 
     static QColor withOpacity(QColor color, qreal opacity);
+
+    // The colour text asked to be drawn in `color` is drawn in: the text shade of a system colour
+    // that has one, else `color` itself.
+    QColor textShade(const QColor& color) const;
 
     bool operator==(const SystemColors&) const = default;
 };

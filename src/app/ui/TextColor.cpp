@@ -37,7 +37,11 @@ public:
         setObjectName(QStringLiteral("textColorFollower"));
     }
 
-    void apply() { applyTextColor(static_cast<QWidget*>(parent()), m_pick(SystemColors::current())); }
+    void apply()
+    {
+        const SystemColors& colors = SystemColors::current();
+        applyTextColor(static_cast<QWidget*>(parent()), colors.textShade(m_pick(colors)));
+    }
 
     // Only windows receive ApplicationPaletteChange; a child hears of a new application palette
     // as the PaletteChange of its inherited roles. Setting the same colours again sends nothing,

@@ -21,8 +21,8 @@ QColor accent(const SystemColors& c);
 } // namespace colors
 
 // Sets the widget's text colour (window text, text and button text) to `pick` of the current
-// system colours, and sets it again whenever the application palette changes, so the widget
-// follows light and dark like one that uses the palette unchanged.
+// system colours, in its text shade, and sets it again whenever the application palette changes,
+// so the widget follows light and dark like one that uses the palette unchanged.
 void setTextColor(QWidget* widget, ColorPick pick);
 
 } // namespace vantorel

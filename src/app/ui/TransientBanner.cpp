@@ -1,6 +1,6 @@
 #include "app/ui/TransientBanner.h"
 
-#include "app/ui/LineBreaks.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/TextColor.h"
@@ -18,12 +18,10 @@ TransientBanner::TransientBanner(QWidget* parent)
     : QWidget(parent)
     , m_symbol(new SymbolView(QStringLiteral("exclamationmark.triangle"), 13,
                               [](const SystemColors& c) { return c.systemOrange; }, this))
-    , m_text(new QLabel(this))
+    , m_text(new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), this))
 {
     setObjectName(QStringLiteral("transientBanner"));
     m_text->setObjectName(QStringLiteral("banner.text"));
-    m_text->setTextFormat(Qt::PlainText);
-    m_text->setWordWrap(true);
     m_text->setFont(UiFont::callout());
     setTextColor(m_text, colors::label);
     auto* layout = new QHBoxLayout(this);
@@ -76,8 +74,7 @@ void TransientBanner::place()
 {
     const QWidget* host = parentWidget();
     const int width = host->width() - 2 * margin;
-    const int textWidth = width - 2 * padding - m_symbol->sizeHint().width() - symbolSpacing;
-    m_text->setText(breakAtPunctuation(m_message, m_text->fontMetrics(), textWidth));
+    m_text->setText(m_message);
     const int height = heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height();
     setGeometry(margin, host->height() - margin - height, width, height);
 }

@@ -1,5 +1,6 @@
 #include "app/window/ClaudeRecoveryView.h"
 
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/TextColor.h"
 #include "app/ui/UiFont.h"
@@ -57,10 +58,8 @@ ClaudeRecoveryView::ClaudeRecoveryView(QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
-    m_message = new QLabel(this);
+    m_message = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), this);
     m_message->setObjectName(QStringLiteral("claude-recovery.message"));
-    m_message->setTextFormat(Qt::PlainText);
-    m_message->setWordWrap(true);
     m_message->setFont(UiFont::callout());
     setTextColor(m_message, colors::secondary);
     column->addWidget(m_message);

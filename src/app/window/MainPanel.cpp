@@ -4,6 +4,7 @@
 #include "app/setup/MacOverviewQuickActions.h"
 #include "app/ui/ApplicationResources.h"
 #include "app/ui/IconButton.h"
+#include "app/ui/LineBreaks.h"
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/MinuteTicker.h"
 #include "app/ui/PillButton.h"
@@ -26,7 +27,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -229,11 +229,11 @@ void MainPanel::buildBanner(QVBoxLayout* column)
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(3);
-    m_bannerTitle = dashboardLabel(QStringLiteral("mainPanel.bannerTitle"), UiFont::system(14, QFont::Bold),
-                                   std::nullopt, m_banner);
-    m_bannerTitle->setWordWrap(true);
-    // Three lines: the longest recovery instruction ends with the button to press.
-    m_bannerMessage = dashboardLines(QStringLiteral("mainPanel.bannerMessage"), 3, UiFont::caption(),
+    m_bannerTitle = dashboardLines(QStringLiteral("mainPanel.bannerTitle"), LineLimitedLabel::unlimited,
+                                   UiFont::system(14, QFont::Bold), std::nullopt, m_banner);
+    // Four lines: the longest recovery instruction, broken only between phrases, ends with the
+    // button to press.
+    m_bannerMessage = dashboardLines(QStringLiteral("mainPanel.bannerMessage"), 4, UiFont::caption(),
                                      DashboardTint::secondary, m_banner);
     texts->addWidget(m_bannerTitle);
     texts->addWidget(m_bannerMessage);
@@ -335,13 +335,13 @@ void MainPanel::buildCredits(QVBoxLayout* column)
 void MainPanel::buildFooter(QVBoxLayout* column)
 {
     QWidget* content = column->parentWidget();
-    auto* restart = new PillButton(QStringLiteral("再起動"), SystemColors::current().accent, content);
+    auto* restart = new PillButton(QStringLiteral("再起動"), colors::accent, content);
     restart->setObjectName(QStringLiteral("mainPanel.restart"));
     connect(restart, &QAbstractButton::clicked, this, [this] {
         if (m_environment.viewModel)
             m_environment.viewModel->restartApp();
     });
-    auto* quit = new PillButton(QStringLiteral("終了"), SystemColors::current().systemRed, content);
+    auto* quit = new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; }, content);
     quit->setObjectName(QStringLiteral("mainPanel.quit"));
     connect(quit, &QAbstractButton::clicked, this, [this] {
         if (m_environment.viewModel)
@@ -397,7 +397,7 @@ void MainPanel::refresh()
     m_bannerTitle->setText(insight.title);
     m_bannerMessage->setText(insight.message);
     // Should a text ever outgrow the lines, the whole of it is one hover away.
-    m_bannerMessage->setToolTip(insight.message.isEmpty() ? QString() : Qt::convertFromPlainText(insight.message));
+    m_bannerMessage->setToolTip(insight.message.isEmpty() ? QString() : toolTipText(insight.message));
 
     m_quickActions->setState(settings.codexEnabled, settings.claudeEnabled, state.isRefreshingAny);
     m_copiedMessage->setText(state.lastCopiedSummaryMessage.value_or(QString()));

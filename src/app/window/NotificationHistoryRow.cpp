@@ -74,8 +74,9 @@ NotificationHistoryRow::NotificationHistoryRow(const NotificationHistoryEntry& e
     setObjectName(QStringLiteral("notificationRow"));
     const NotificationCategoryAppearance look = notificationhistory::appearance(entry.category);
 
-    auto* title = plainLabel(entry.title, UiFont::system(12, QFont::DemiBold), colors::label, "notificationRow.title", this);
-    title->setWordWrap(true);
+    auto* title = new LineLimitedLabel(LineLimitedLabel::unlimited, entry.title, this);
+    title->setObjectName(QStringLiteral("notificationRow.title"));
+    title->setFont(UiFont::system(12, QFont::DemiBold));
     auto* date = plainLabel(DateTexts::historyDateText(entry.createdAt), UiFont::monospacedDigits(UiFont::system(9)),
                             colors::tertiary, "notificationRow.date", this);
     date->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -1,5 +1,7 @@
 #include "app/window/ProviderUsageGroup.h"
 
+#include "app/ui/LineBreaks.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/MinuteTicker.h"
 #include "app/ui/UiFont.h"
 #include "app/window/CompactUsageMeter.h"
@@ -11,7 +13,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -63,9 +64,8 @@ ProviderUsageGroup::ProviderUsageGroup(const QString& providerName, DashboardTin
     m_source = dashboardLabel(QStringLiteral("providerCard.source"), UiFont::caption2(), DashboardTint::secondary, this);
     sourceRow->addWidget(m_source, 0, Qt::AlignTop);
     sourceRow->addStretch(1);
-    m_freshness = dashboardLabel(QStringLiteral("providerCard.freshness"), UiFont::caption2(), DashboardTint::secondary,
-                                 this);
-    m_freshness->setWordWrap(true);
+    m_freshness = dashboardLines(QStringLiteral("providerCard.freshness"), LineLimitedLabel::unlimited, UiFont::caption2(),
+                                 DashboardTint::secondary, this);
     m_freshness->setAlignment(Qt::AlignRight | Qt::AlignTop);
     m_freshness->setToolTip(QStringLiteral("使用量をこのPCで取得した時刻。Statusや同期の更新時刻とは別です。"));
     sourceRow->addWidget(m_freshness);
@@ -94,7 +94,7 @@ void ProviderUsageGroup::setInput(const ProviderUsageGroupInput& input)
     m_notFetched->setVisible(item == ProviderHeaderItem::usageNotFetched);
     m_statusBadge->setVisible(item == ProviderHeaderItem::statusBadge);
     // A widget tooltip renders markup; the error is outside text.
-    m_failurePill->setToolTip(Qt::convertFromPlainText(input.usageErrorMessage.value_or(QString())));
+    m_failurePill->setToolTip(toolTipText(input.usageErrorMessage.value_or(QString())));
     m_statusBadge->setStatus(input.overallStatus, input.errorMessage);
 
     m_source->setText(ProviderUsageGroupPresenter::sourceText(input));
@@ -114,7 +114,7 @@ void ProviderUsageGroup::setInput(const ProviderUsageGroupInput& input)
     if (note) {
         m_note->setContent(note->text, note->systemName,
                            note->warning ? DashboardTint::orange : DashboardTint::secondary);
-        m_note->setToolTip(note->toolTip.isEmpty() ? QString() : Qt::convertFromPlainText(note->toolTip));
+        m_note->setToolTip(note->toolTip.isEmpty() ? QString() : toolTipText(note->toolTip));
     }
 }
 

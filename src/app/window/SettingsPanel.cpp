@@ -198,9 +198,9 @@ SettingsPanel::SettingsPanel(const ContentEnvironment& environment, Binding<Popo
     auto* claudeColumn = new QVBoxLayout(claudeLine);
     claudeColumn->setContentsMargins(0, 0, 0, 0);
     m_claudeRecovery = new ClaudeRecoveryView(claudeLine);
-    m_claudeMessage = plainLabel(QString(), UiFont::callout(), claudeLine);
+    m_claudeMessage = new LineLimitedLabel(LineLimitedLabel::unlimited, QString(), claudeLine);
     m_claudeMessage->setObjectName(QStringLiteral("settings.claudeMessage"));
-    m_claudeMessage->setWordWrap(true);
+    m_claudeMessage->setFont(UiFont::callout());
     setTextColor(m_claudeMessage, colors::secondary);
     claudeColumn->addWidget(m_claudeRecovery);
     claudeColumn->addWidget(m_claudeMessage);

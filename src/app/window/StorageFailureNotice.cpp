@@ -1,5 +1,6 @@
 #include "app/window/StorageFailureNotice.h"
 
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/UiFont.h"
 #include "app/viewmodel/AppViewModel.h"
@@ -34,8 +35,8 @@ StorageFailureNotice::StorageFailureNotice(AppViewModel* viewModel, QWidget* par
     row->addWidget(symbol, 0, Qt::AlignTop);
     // The label colour on the tint reads as a warning in both schemes; the text names a folder
     // from outside, so it is plain.
-    m_text = dashboardLabel(QStringLiteral("storageFailureNotice.text"), UiFont::callout(), std::nullopt, panel);
-    m_text->setWordWrap(true);
+    m_text = dashboardLines(QStringLiteral("storageFailureNotice.text"), LineLimitedLabel::unlimited, UiFont::callout(),
+                            std::nullopt, panel);
     row->addWidget(m_text, 1);
     if (m_viewModel)
         connect(m_viewModel, &AppViewModel::changed, this, &StorageFailureNotice::refresh, Qt::QueuedConnection);

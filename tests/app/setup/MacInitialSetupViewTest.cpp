@@ -147,7 +147,7 @@ TEST_F(MacInitialSetupViewTest, StepRules)
         bool shown;
         QString text;
     } sync[] = {{"wifiSync", false, {}},
-                {"cloudSync", true, QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCのiCloudデータへ自動で切り替えます。")},
+                {"cloudSync", true, QStringLiteral("通常はWi-Fiを優先し、接続できない場合だけこのPCの同期データへ自動で切り替えます。")},
                 {"wifiSync", false, {}},
                 {"cloudSync", true, QStringLiteral("iPhone連携はOFFです。このPCだけで利用する場合は、このままで問題ありません。")}};
     for (const auto& row : sync) {

@@ -55,7 +55,7 @@ protected:
 
 TEST(MacOnboardingPages, GuideAndWizardTextsNameThisPlatformsThings)
 {
-    const QRegularExpression otherPlatform(QStringLiteral("Mac(?![A-Za-z])|macOS|Keychain|キーチェーン|メニューバー"));
+    const QRegularExpression otherPlatform(QStringLiteral("Mac(?![A-Za-z])|macOS|Keychain|キーチェーン|メニューバー|iCloud(?:公開|データ)"));
     QStringList texts;
     for (const MacOnboardingPage& page : MacOnboardingPage::all()) {
         texts << page.title << page.introduction;

@@ -64,7 +64,7 @@ TEST_F(KeyboardFocusTest, KitControlsRingTheirKeyboardFocusInBothSchemesButNotAC
         column->addWidget(field);
         auto* compact = new CompactButton(QStringLiteral("更新"), QStringLiteral("arrow.clockwise"));
         auto* icon = new IconButton(QStringLiteral("gearshape"), QStringLiteral("設定"));
-        auto* pill = new PillButton(QStringLiteral("終了"), SystemColors::current().systemRed);
+        auto* pill = new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; });
         auto* toggle = new ToggleSwitch(QStringLiteral("バックグラウンド監視"));
         toggle->setChecked(true);
         auto* segments = new SegmentedControl({QStringLiteral("アイコン"), QStringLiteral("文字")});

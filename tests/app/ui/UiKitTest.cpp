@@ -145,17 +145,18 @@ TEST_F(UiKitTest, ButtonsKeepTheirGeometryAndOrder)
 
 TEST_F(UiKitTest, PillButtonTintsFillOutlineAndTitleFromOneColour)
 {
-    const QColor tint(255, 59, 48);
-    PillButton pill(QStringLiteral("終了"), tint);
+    const QColor tint = SystemColors::light().systemRed;
+    const QColor title = SystemColors::light().redText;
+    PillButton pill(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; });
     const QImage image = render(&pill);
     const int middle = image.height() / 2;
     expectNear(image.pixelColor(0, middle), over(tint, 0.7, Qt::white), 12, "outline");
     expectNear(image.pixelColor(6, middle), over(tint, 0.08, Qt::white), 2, "fill");
-    EXPECT_GT(inkedPixels(image, tint), 10) << "title in the full colour";
+    EXPECT_GT(inkedPixels(image, title), 10) << "title in the colour's text shade";
 
     pill.setEnabled(false);
     const QImage dimmed = render(&pill);
-    EXPECT_EQ(inkedPixels(dimmed, tint), 0);
+    EXPECT_EQ(inkedPixels(dimmed, title), 0);
 }
 
 TEST_F(UiKitTest, ControlsReportUserChangesApartFromProgrammaticOnes)

@@ -45,7 +45,7 @@ QWidget* stubPanel(const QString& title)
                                       QStringLiteral("exclamationmark.triangle")));
     auto* row = new QHBoxLayout;
     row->addWidget(new CompactButton(QStringLiteral("更新"), QStringLiteral("arrow.clockwise")));
-    row->addWidget(new PillButton(QStringLiteral("終了"), SystemColors::current().systemRed));
+    row->addWidget(new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; }));
     row->addWidget(new IconButton(QStringLiteral("gearshape"), QStringLiteral("設定")));
     row->addStretch();
     column->addLayout(row);

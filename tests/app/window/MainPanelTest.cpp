@@ -21,6 +21,8 @@
 namespace vantorel {
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 class MainPanelTest : public ViewTest
 {
 protected:
@@ -257,6 +259,41 @@ TEST_F(MainPanelTest, TheBannerShowsEveryClaudeFailureWhole)
             EXPECT_EQ(squeezed(tip.toPlainText().replace(QChar::Nbsp, u' ')), squeezed(text));
         }
         saveGrab(panel.get(), dark ? "banner-claude-longest-dark" : "banner-claude-longest-light");
+    }
+}
+
+// Every Claude failure wraps only between phrases, in the banner and in the tool tips of the
+// banner and of the card's failure capsule: no "取 / 得", no "さい。" left alone.
+TEST_F(MainPanelTest, ClaudeFailuresBreakOnlyBetweenPhrases)
+{
+    AppViewModel& model = makeModel(false, true);
+    UsageSnapshot reading = codexReading(50, 60, harness.clock.now());
+    reading.source = UsageSource::claudeOAuth;
+    model.publishedState().claudeUsageSnapshot = reading;
+    build();
+    auto* banner = find<LineLimitedLabel>(panel.get(), "mainPanel.bannerMessage");
+    auto* capsule = find<QWidget>(find<QWidget>(panel.get(), "providerCard.Claude"), "providerCard.failure");
+    const auto squeezed = [](QString text) { return text.remove(u' ').remove(u'\n'); };
+    for (const ClaudeUsageFailure failure : allClaudeUsageFailures) {
+        const QString text = message(failure);
+        const std::string name = rawValue(failure).toStdString();
+        model.publishedState().claudeUsageErrorMessage = text;
+        drainEvents();
+        for (int level = 0; level < 4; ++level)
+            QCoreApplication::sendPostedEvents();
+        const QString bannerText = banner->text();
+        const struct {
+            std::string what;
+            QString text;
+            QStringList lines;
+        } shown[] = {{name + " in the banner", bannerText, banner->visibleLines()},
+                     {name + " in the banner's tool tip", bannerText, shownToolTipLines(banner)},
+                     {name + " in the capsule's tool tip", text, shownToolTipLines(capsule)}};
+        for (const auto& [what, whole, lines] : shown) {
+            EXPECT_EQ(squeezed(lines.join(QString())), squeezed(whole)) << what;
+            expectLinesEndAtPunctuation(lines, whole, what);
+            EXPECT_FALSE(lines.contains(u"さい。"_s)) << what;
+        }
     }
 }
 

@@ -1,0 +1,66 @@
+#include "app/ui/LineBreaks.h"
+#include "app/ui/LineLimitedLabel.h"
+#include "app/ui/UiFont.h"
+#include "support/ViewTest.h"
+
+#include <QFontMetrics>
+
+namespace vantorel {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+const QString instruction = u"Claude Codeの認証ファイルがないか、読み取れませんでした。Claude Codeでログインしてから「認証を再読込」を押してください。"_s;
+
+class LineBreaksTest : public ViewTest
+{
+};
+
+TEST_F(LineBreaksTest, PhrasesEndAfterPunctuationSpacesAndClosingBracketsAndBeforeOpeningOnes)
+{
+    const struct {
+        QString line;
+        QStringList phrases;
+    } rows[] = {
+        {u"Codeでログインしてから「認証を再読込」を押してください。"_s,
+         {u"Codeでログインしてから"_s, u"「認証を再読込」"_s, u"を押してください。"_s}},
+        {u"「設定。」を開く"_s, {u"「設定。」"_s, u"を開く"_s}},
+        {u"ないか、読み取れません。"_s, {u"ないか、"_s, u"読み取れません。"_s}},
+        {u"Codex CLI（任意）です！次へ"_s, {u"Codex "_s, u"CLI"_s, u"（任意）"_s, u"です！"_s, u"次へ"_s}},
+        {u"句読点のない長い文"_s, {u"句読点のない長い文"_s}},
+        {QString(), {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(linePhrases(row.line), row.phrases) << row.line.toStdString();
+        EXPECT_EQ(linePhrases(row.line).join(QString()), row.line);
+    }
+}
+
+// A wrapping label breaks between phrases; inside one only when that phrase alone is wider than
+// the line; and at the text's own line feeds.
+TEST_F(LineBreaksTest, WrappingLabelBreaksBetweenPhrasesAndSplitsOnlyAPhraseWiderThanTheLine)
+{
+    LineLimitedLabel label(LineLimitedLabel::unlimited, instruction);
+    label.setFont(UiFont::caption());
+    const QFontMetrics metrics(label.font());
+    int widestPhrase = 0;
+    for (const QString& phrase : linePhrases(instruction))
+        widestPhrase = std::max(widestPhrase, metrics.horizontalAdvance(phrase.trimmed()));
+    for (int width = 40; width <= 420; width += 10) {
+        label.resize(width, label.heightForWidth(width));
+        const QStringList lines = label.visibleLines();
+        EXPECT_EQ(QString(lines.join(QString())).remove(u' '), QString(instruction).remove(u' ')) << width;
+        EXPECT_EQ(label.heightForWidth(width), int(lines.size()) * metrics.lineSpacing()) << width;
+        for (const QString& line : lines)
+            EXPECT_LE(metrics.horizontalAdvance(line), width) << width;
+        if (width >= widestPhrase)
+            expectLinesEndAtPunctuation(lines, instruction, "width " + std::to_string(width));
+    }
+
+    label.setText(u"一行目。\n二行目、三行目"_s);
+    label.resize(400, label.heightForWidth(400));
+    EXPECT_EQ(label.visibleLines(), (QStringList{u"一行目。"_s, u"二行目、三行目"_s}));
+}
+
+} // namespace
+} // namespace vantorel
