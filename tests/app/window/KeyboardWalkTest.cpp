@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
 #include <QSet>
@@ -116,6 +117,24 @@ TEST_F(KeyboardWalkTest, EveryTabStopOfEveryPageLooksFocused)
             EXPECT_GT(stops, 3) << where.toStdString();
         }
     }
+}
+
+// The window opens with the focus on its first control, a sidebar button, and no ring: Return
+// is still the guide's forward button, as the user sees no other control chosen.
+TEST_F(KeyboardWalkTest, ReturnGoesOnThroughTheGuideFromTheFocusTheWindowOpensWith)
+{
+    auto view = makeView();
+    view->setPage(PopoverPage::setup);
+    show(view.get());
+    view->activateWindow();
+    drainEvents();
+    for (int press = 0; press < 3; ++press) {
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : view.get(), Qt::Key_Return);
+        drainEvents();
+    }
+    EXPECT_EQ(view->page(), PopoverPage::setup);
+    EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("onboarding.counter"))->text(), QStringLiteral("4 / 9"));
 }
 
 } // namespace
