@@ -8,6 +8,7 @@
 #include "app/window/ManualInputPanel.h"
 #include "app/window/SettingsPanel.h"
 #include "app/window/SidebarButton.h"
+#include "core/model/CodexPeriodValidation.h"
 #include "support/DrainEvents.h"
 #include "support/FakeUrlOpener.h"
 #include "support/ViewTest.h"
@@ -77,6 +78,12 @@ TEST_F(KeyboardWalkTest, EveryTabStopOfEveryPageLooksFocused)
     settings.codexEnabled = true;
     settings.claudeEnabled = true;
     rig.model.setSettings(settings);
+    // A day of readings, so that the history page shows its chart.
+    QList<UsageHistoryEntry> history;
+    for (int hour = 24; hour > 0; --hour)
+        history.append({QUuid::createUuid(), MonitoredProvider::codex, rig.harness.clock.now() - hour * 3600.0,
+                        50.0 + hour, 80.0, CodexPeriodValidation::currentVersion});
+    rig.model.setUsageHistory(history);
     for (const bool dark : {false, true}) {
         setDark(dark);
         auto view = makeView();
