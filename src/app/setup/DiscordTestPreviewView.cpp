@@ -3,6 +3,7 @@
 #include "app/ui/IconProvider.h"
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SheetButtonRow.h"
+#include "app/ui/SheetWindow.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -32,8 +33,8 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
 {
     setObjectName(QStringLiteral("discordTestPreview"));
     setWindowTitle(QStringLiteral("Discord送信前の確認"));
+    makeSheetWindow(this, sheetWidth);
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(sheetWidth);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);

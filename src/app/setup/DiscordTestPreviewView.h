@@ -9,8 +9,9 @@
 namespace vantorel {
 
 // The confirmation sheet of a Discord test message: the exact text that will be posted, with
-// "キャンセル" (also Escape and closing the window) and "この内容を送信". Return triggers
-// neither. The host opens it window-modal with open() and decides what the two actions do.
+// "キャンセル" (also Escape and closing the window) and "この内容を送信". Return presses only
+// the button that has the focus. The host opens it window-modal with open() and decides what the
+// two actions do.
 class DiscordTestPreviewView : public QDialog
 {
     Q_OBJECT

@@ -30,6 +30,17 @@ QLabel* plainLabel(const QFont& font, QWidget* parent)
     return label;
 }
 
+// `key` anywhere in the frame's window clicks `button` while it is enabled.
+void clickOnKey(const QKeySequence& key, QAbstractButton* button, QWidget* frame)
+{
+    auto* shortcut = new QShortcut(key, frame);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, button, [button] {
+        if (button->isEnabled())
+            button->click();
+    });
+}
+
 } // namespace
 
 SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, Metrics metrics, QWidget* parent)
@@ -108,15 +119,12 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     footer->addWidget(m_forward);
     column->addLayout(footer);
 
-    // The forward button is the window's default action, wherever the focus is.
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-        auto* shortcut = new QShortcut(key, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, m_forward, [this] {
-            if (m_forward->isEnabled())
-                m_forward->click();
-        });
-    }
+    // The forward button is the window's default action; a button with the focus ring keeps
+    // Return and Enter for itself (the kit's buttons claim them before any shortcut). Escape is
+    // "あとで".
+    clickOnKey(QKeySequence(Qt::Key_Return), m_forward, this);
+    clickOnKey(QKeySequence(Qt::Key_Enter), m_forward, this);
+    clickOnKey(QKeySequence(Qt::Key_Escape), m_defer, this);
 }
 
 void SetupPageFrame::setStep(int index, int count)

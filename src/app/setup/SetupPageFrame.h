@@ -14,9 +14,10 @@ class SymbolView;
 
 // The frame shared by the onboarding guide and the setup wizard: a header with the flow's title,
 // a step counter and a progress bar; a scrolling body with the page's heading, its explanation
-// and the page's own content; and a footer with "あとで", "戻る" and the forward button, which
-// Return and Enter click anywhere in the window. The frame holds no progress: the owner sets
-// what it shows and connects the buttons.
+// and the page's own content; and a footer with "あとで", "戻る" and the forward button. Return
+// and Enter click the forward button unless the focus ring is on a button (that button takes
+// them); Escape clicks "あとで". The frame holds no progress: the owner sets what it shows and
+// connects the buttons.
 class SetupPageFrame : public QWidget
 {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -86,6 +87,11 @@ void MainWindowController::create()
     window->setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
+    // Ctrl+W closes the window as its close button does.
+    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window);
+    close->setContext(Qt::WindowShortcut);
+    QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
+    
     m_window = window;
     log(QStringLiteral("mainWindow.created"));
 }

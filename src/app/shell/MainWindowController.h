@@ -16,7 +16,7 @@ namespace vantorel {
 // Owns the single main window: built once, on the first request, and kept for the life of the
 // process. Closing it gives its root view back (pages, their memory and threads) but keeps the
 // window, its position and the page shown, so the next request shows the same page where the
-// user left it. GUI thread only.
+// user left it. Ctrl+W closes it as its close button does. GUI thread only.
 class MainWindowController final
 {
 public:

@@ -4,6 +4,7 @@
 #include "app/ui/LineBreaks.h"
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SheetButtonRow.h"
+#include "app/ui/SheetWindow.h"
 #include "app/ui/TextColor.h"
 #include "app/ui/UiFont.h"
 
@@ -34,7 +35,7 @@ ConfirmationSheet::ConfirmationSheet(const QString& question, const QString& mes
     , m_cancel(new QPushButton(QStringLiteral("キャンセル"), this))
 {
     setWindowTitle(question);
-    setFixedWidth(sheetWidth);
+    makeSheetWindow(this, sheetWidth);
     m_question->setObjectName(QStringLiteral("confirmation.question"));
     // Broken at punctuation for the sheet's fixed width, so no line ends inside a word.
     QLabel* messageLabel = wrappedLabel(QString(), UiFont::callout(), this);
@@ -49,7 +50,8 @@ ConfirmationSheet::ConfirmationSheet(const QString& question, const QString& mes
         title.setColor(group, QPalette::ButtonText, Qt::white);
     m_destructive->setPalette(title);
     m_cancel->setObjectName(QStringLiteral("confirmation.cancel"));
-    // Return must never delete: the action is no default, not even while it has the focus.
+    // Return deletes only from the focused action (the kit's buttons take Return while focused);
+    // with the focus anywhere else it cancels.
     m_destructive->setAutoDefault(false);
     m_cancel->setDefault(true);
     m_cancel->setFocus();

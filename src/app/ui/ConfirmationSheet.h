@@ -8,9 +8,10 @@ class QPushButton;
 namespace vantorel {
 
 // The kit's question before an action that cannot be undone: the question in bold, a line on
-// what follows, then "キャンセル" (the default, also Escape) and the action's button filled red.
-// Wide enough that a short Japanese message keeps to one line; a longer one wraps at punctuation.
-// Without a message only the question shows.
+// what follows, then "キャンセル" (the default, also Escape) and the action's button filled red,
+// which Return presses only while it has the focus. Wide enough that a short Japanese message
+// keeps to one line; a longer one wraps at punctuation. Without a message only the question
+// shows. A window of one size with no maximise button.
 class ConfirmationSheet : public QDialog
 {
     Q_OBJECT

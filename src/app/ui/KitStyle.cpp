@@ -1,5 +1,6 @@
 #include "app/ui/KitStyle.h"
 
+#include "app/ui/ButtonKeys.h"
 #include "app/ui/FocusRing.h"
 #include "app/ui/SystemColors.h"
 
@@ -81,6 +82,8 @@ QSize KitStyle::sizeFromContents(ContentsType type, const QStyleOption* option, 
 void KitStyle::polish(QWidget* widget)
 {
     QProxyStyle::polish(widget);
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        ButtonKeys::install(button);
     if (qobject_cast<QPushButton*>(widget))
         FocusRing::track(widget);
     else if (auto* area = qobject_cast<QScrollArea*>(widget); area && area->focusPolicy() != Qt::NoFocus)

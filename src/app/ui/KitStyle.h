@@ -9,7 +9,8 @@ namespace vantorel {
 // inconsistent. Push buttons get one padding and one minimum width, scroll bars are thin with a
 // visible handle and no arrow buttons, text fields keep a border that shows in both schemes, and
 // password fields show small bullets. Push buttons and page scroll areas show the kit's focus ring
-// when the keyboard brought the focus, as the kit's own controls do.
+// when the keyboard brought the focus, as the kit's own controls do, and every button takes
+// Return and Enter while it has the focus.
 class KitStyle final : public QProxyStyle
 {
     Q_OBJECT

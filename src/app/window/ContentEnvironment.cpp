@@ -15,4 +15,15 @@ void ContentEnvironment::openPage(const QUrl& url, const QString& name) const
         viewModel->reportOpenFailure(OpenFailure::Kind::page, name);
 }
 
+void ContentEnvironment::quitApplication() const
+{
+    const QString message = QStringLiteral("app.quitRequested");
+    if (viewModel)
+        viewModel->log(message);
+    else
+        AppDiagnostics::log(message);
+    if (quit)
+        quit();
+}
+
 } // namespace vantorel

@@ -26,7 +26,7 @@ struct ContentEnvironment {
     // Timed work of the views themselves (clearing a pairing copy at its expiry).
     std::shared_ptr<Sleeper> sleeper;
     UrlOpener* urlOpener = nullptr;
-    // Quits the application; logs nothing itself.
+    // Quits the application; logs nothing itself (see quitApplication).
     std::function<void()> quit;
     // Opens the Codex CLI in a terminal.
     std::function<void()> openCodexCLI;
@@ -34,6 +34,9 @@ struct ContentEnvironment {
     // Opens a web page. When nothing took it, logs that and has the view model say it in the
     // window; `name` is the label of the button that asked.
     void openPage(const QUrl& url, const QString& name) const;
+
+    // What "終了" and Ctrl+Q do: logs "app.quitRequested", then runs `quit`.
+    void quitApplication() const;
 };
 
 } // namespace vantorel

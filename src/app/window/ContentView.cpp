@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -76,6 +77,12 @@ ContentView::ContentView(ContentEnvironment environment, ContentPages pages, Pop
         connect(m_environment.viewModel, &AppViewModel::changed, this, &ContentView::updateBanner,
                 Qt::QueuedConnection);
     }
+
+    // Ctrl+Q quits from every page, the way "終了" does.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, [this] { m_environment.quitApplication(); });
+    
 
     m_panel = buildPanel(m_page);
     pageLayout->addWidget(m_panel);

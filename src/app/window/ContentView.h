@@ -14,7 +14,8 @@ class TransientBanner;
 
 // The root view of the main window and of the popover: the sidebar, a divider and the panel of
 // the selected page, 95 + 1 + 386 = 482 px wide. It owns the page selection and the first-run
-// gating: each time it comes on screen it may open the onboarding guide.
+// gating: each time it comes on screen it may open the onboarding guide. Ctrl+Q in its window
+// quits as "終了" does.
 class ContentView : public QWidget
 {
     Q_OBJECT

@@ -343,14 +343,7 @@ void MainPanel::buildFooter(QVBoxLayout* column)
     });
     auto* quit = new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; }, content);
     quit->setObjectName(QStringLiteral("mainPanel.quit"));
-    connect(quit, &QAbstractButton::clicked, this, [this] {
-        if (m_environment.viewModel)
-            m_environment.viewModel->log(QStringLiteral("app.quitRequested"));
-        else
-            AppDiagnostics::log(QStringLiteral("app.quitRequested"));
-        if (m_environment.quit)
-            m_environment.quit();
-    });
+    connect(quit, &QAbstractButton::clicked, this, [this] { m_environment.quitApplication(); });
 
     auto* times = new QWidget(content);
     auto* timesColumn = new QVBoxLayout(times);

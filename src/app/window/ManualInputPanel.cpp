@@ -137,6 +137,9 @@ ManualInputPanel::ManualInputPanel(AppViewModel& model, Binding<PopoverPage> pag
     connect(parse, &QPushButton::clicked, this, &ManualInputPanel::parsePastedText);
     connect(m_resetEnabled, &ToggleSwitch::toggled, m_resetRow, &QWidget::setVisible);
     connect(save, &QPushButton::clicked, this, &ManualInputPanel::saveManualReading);
+    // Return in a field of the form saves it, as its button does.
+    for (QLineEdit* field : {m_fiveHour, m_weekly, m_credits})
+        connect(field, &QLineEdit::returnPressed, this, &ManualInputPanel::saveManualReading);
 }
 
 void ManualInputPanel::readClipboard()

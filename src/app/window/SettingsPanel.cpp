@@ -591,9 +591,7 @@ void SettingsPanel::runAction(SettingsPresenter::Action action)
         model->restartApp();
         break;
     case SettingsPresenter::Action::quit:
-        model->log(QStringLiteral("app.quitRequested"));
-        if (m_environment.quit)
-            m_environment.quit();
+        m_environment.quitApplication();
         break;
     }
 }

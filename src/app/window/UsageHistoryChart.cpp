@@ -65,6 +65,8 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
     setMinimumHeight(minimumChartHeight);
     setMaximumHeight(chartHeight);
     setFrameShape(QFrame::NoFrame);
+    // A picture with nothing to scroll or pick: no Tab stop.
+    setFocusPolicy(Qt::NoFocus);
     setRenderHint(QPainter::Antialiasing);
     setBackgroundBrush(Qt::NoBrush);
     setStyleSheet(QStringLiteral("background: transparent"));

@@ -111,6 +111,41 @@ TEST_F(MacInitialSetupViewTest, DeferAfterEditsChangesNothing)
     EXPECT_EQ(open(3)->draft().settings, before);
 }
 
+TEST_F(MacInitialSetupViewTest, ReturnPressesTheFocusedButtonTheForwardOneOnlyElsewhereAndEscapeDefers)
+{
+    AppSettings settings = rig.model.settings();
+    settings.claudeEnabled = true;
+    rig.model.setSettings(settings);
+    const AppSettings before = rig.model.settings();
+    auto view = open(0);
+    view->activateWindow();
+    click(view.get(), "claudeEnabled");
+    for (int step = 0; step < 6; ++step)
+        click(view.get(), "next");
+    ASSERT_FALSE(view->draft().settings.claudeEnabled);
+    // The ring on あとで on the last step: Return leaves without applying.
+    auto* defer = find<QAbstractButton>(view.get(), QStringLiteral("initial-setup.defer"));
+    auto* back = find<QAbstractButton>(view.get(), QStringLiteral("initial-setup.back"));
+    back->setFocus();
+    QTest::keyClick(back, Qt::Key_Backtab);
+    ASSERT_TRUE(defer->hasFocus());
+    QTest::keyClick(defer, Qt::Key_Return);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_EQ(rig.model.settings(), before) << "Claude stays on";
+    EXPECT_EQ(rig.model.initialSetupProgress().state, OnboardingCompletionState::deferred);
+
+    // Away from the buttons Return is the forward button's, and Escape is あとで wherever the focus is.
+    view = open(5);
+    view->activateWindow();
+    auto* scroll = find<QWidget>(view.get(), QStringLiteral("initial-setup.scroll"));
+    scroll->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(scroll, Qt::Key_Return);
+    EXPECT_EQ(rig.model.initialSetupProgress().currentStep, 6);
+    QTest::keyClick(scroll, Qt::Key_Escape);
+    EXPECT_EQ(dismissals, 2);
+    EXPECT_EQ(rig.model.settings(), before);
+}
+
 TEST_F(MacInitialSetupViewTest, StepRules)
 {
     auto view = open(0);

@@ -137,6 +137,25 @@ TEST_F(MacOnboardingViewTest, ActionsWriteOnlyTheGuidesProgress)
         EXPECT_FALSE(harness.defaults->value(QStringLiteral("vantorel-mac-initial-setup") + QLatin1String(key)));
 }
 
+TEST_F(MacOnboardingViewTest, AFocusedButtonTakesReturnAndEscapeDefers)
+{
+    harness.makeViewModel();
+    build();
+    click(QStringLiteral("onboarding.next"));
+    click(QStringLiteral("onboarding.next"));
+    auto* back = find<QPushButton>(view.get(), QStringLiteral("onboarding.back"));
+    auto* defer = find<QPushButton>(view.get(), QStringLiteral("onboarding.defer"));
+    defer->setFocus();
+    QTest::keyClick(defer, Qt::Key_Tab);
+    ASSERT_TRUE(back->hasFocus());
+    QTest::keyClick(back, Qt::Key_Return);
+    EXPECT_EQ(text(QStringLiteral("onboarding.counter")), QStringLiteral("2 / 9"));
+    QTest::keyClick(back, Qt::Key_Escape);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_EQ(handOvers, 0);
+    EXPECT_EQ(stored(".state"), SettingsStore::Value(QStringLiteral("deferred")));
+}
+
 TEST_F(MacOnboardingViewTest, ReopensOnTheStoredPageAfterARestart)
 {
     harness.makeViewModel();

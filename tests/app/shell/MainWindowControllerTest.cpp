@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,33 @@ TEST(MainWindowControllerTest, OneFixedWindowKeepsItsPageAndPlaceAcrossCloseAndM
     EXPECT_EQ(lines.count(QStringLiteral("mainWindow.created")), 1);
     EXPECT_EQ(lines.first(), QStringLiteral("mainWindow.created"));
     EXPECT_EQ(lines.last(), QStringLiteral("mainWindow.open reason=reopen"));
+}
+
+TEST(MainWindowControllerTest, CtrlWClosesTheWindowAndCtrlQQuitsAsTheQuitButtonDoes)
+{
+    int quits = 0;
+    MainWindowController controller(
+        [&quits](PopoverPage page) {
+            ContentEnvironment environment;
+            environment.quit = [&quits] { ++quits; };
+            return new ContentView(std::move(environment), ContentPages(), page);
+        },
+        [](const QString&) {});
+    controller.show(QStringLiteral("launch"));
+    QWidget* window = controller.window();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QWidget* focus = window->focusWidget() ? window->focusWidget() : window;
+    QTest::keyClick(focus, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(window->isVisible()) << "quitting is the application's, not the window's";
+
+    QPointer<QWidget> content = controller.content();
+    QTest::keyClick(focus, Qt::Key_W, Qt::ControlModifier);
+    drainEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(content) << "closed as by its close button: the pages are gone";
+    EXPECT_EQ(quits, 1);
 }
 
 // Logical screens of 1280 × 800 at a scale factor of 2 and of 1366 × 768 at 150 %, each under a

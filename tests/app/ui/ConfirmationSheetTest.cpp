@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 namespace vantorel {
 namespace {
@@ -61,7 +62,7 @@ TEST_F(ConfirmationSheetTest, ALongMessageWrapsAtPunctuationAndNoMessageLeavesOn
     saveGrab(&bare, QStringLiteral("confirmation-sheet-bare"));
 }
 
-TEST_F(ConfirmationSheetTest, OnlyTheActionConfirmsAndReturnOrEscapeCancel)
+TEST_F(ConfirmationSheetTest, OnlyTheActionConfirmsAndReturnCancelsUnlessTheActionHasTheFocus)
 {
     show(&parent);
     ConfirmationSheet sheet(QStringLiteral("通知履歴を削除しますか？"), QStringLiteral("削除した履歴は元に戻せません。"),
@@ -82,6 +83,32 @@ TEST_F(ConfirmationSheetTest, OnlyTheActionConfirmsAndReturnOrEscapeCancel)
     EXPECT_EQ(confirmed.size(), 1);
     EXPECT_FALSE(sheet.isVisible());
     EXPECT_EQ(sheet.text(), "通知履歴を削除しますか？");
+
+    // The ring on the red action: Return is that action, and キャンセル stays the default.
+    sheet.open();
+    QApplication::processEvents();
+    QTest::keyClick(sheet.cancelButton(), Qt::Key_Tab);
+    ASSERT_EQ(sheet.focusWidget(), sheet.destructiveButton());
+    QTest::keyClick(sheet.destructiveButton(), Qt::Key_Return);
+    EXPECT_EQ(confirmed.size(), 2);
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    EXPECT_TRUE(sheet.cancelButton()->isDefault());
+}
+
+TEST_F(ConfirmationSheetTest, IsADialogOfOneSizeWithoutMaximiseOrMinimise)
+{
+    show(&parent);
+    ConfirmationSheet sheet(QStringLiteral("iCloudの同期データを削除しますか？"),
+                            QStringLiteral("このPCのiCloud同期データ（同期フォルダ内）を削除し、送信をOFFにします。このPC内の履歴は削除しません。"),
+                            QStringLiteral("iCloudデータを削除"), &parent);
+    sheet.open();
+    QApplication::processEvents();
+    EXPECT_TRUE(sheet.windowFlags().testFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(sheet.windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint));
+    // What the window manager is told: one size, so nothing to resize or maximise.
+    ASSERT_TRUE(sheet.windowHandle());
+    EXPECT_EQ(sheet.windowHandle()->minimumSize(), sheet.windowHandle()->maximumSize());
+    EXPECT_EQ(sheet.size(), QSize(ConfirmationSheet::sheetWidth, sheet.heightForWidth(ConfirmationSheet::sheetWidth)));
 }
 
 } // namespace

@@ -8,12 +8,14 @@
 #include "app/window/ManualInputPanel.h"
 #include "app/window/SettingsPanel.h"
 #include "app/window/SidebarButton.h"
+#include "core/model/CodexPeriodValidation.h"
 #include "support/DrainEvents.h"
 #include "support/FakeUrlOpener.h"
 #include "support/ViewTest.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
 #include <QSet>
@@ -76,6 +78,12 @@ TEST_F(KeyboardWalkTest, EveryTabStopOfEveryPageLooksFocused)
     settings.codexEnabled = true;
     settings.claudeEnabled = true;
     rig.model.setSettings(settings);
+    // A day of readings, so that the history page shows its chart.
+    QList<UsageHistoryEntry> history;
+    for (int hour = 24; hour > 0; --hour)
+        history.append({QUuid::createUuid(), MonitoredProvider::codex, rig.harness.clock.now() - hour * 3600.0,
+                        50.0 + hour, 80.0, CodexPeriodValidation::currentVersion});
+    rig.model.setUsageHistory(history);
     for (const bool dark : {false, true}) {
         setDark(dark);
         auto view = makeView();
@@ -116,6 +124,24 @@ TEST_F(KeyboardWalkTest, EveryTabStopOfEveryPageLooksFocused)
             EXPECT_GT(stops, 3) << where.toStdString();
         }
     }
+}
+
+// The window opens with the focus on its first control, a sidebar button, and no ring: Return
+// is still the guide's forward button, as the user sees no other control chosen.
+TEST_F(KeyboardWalkTest, ReturnGoesOnThroughTheGuideFromTheFocusTheWindowOpensWith)
+{
+    auto view = makeView();
+    view->setPage(PopoverPage::setup);
+    show(view.get());
+    view->activateWindow();
+    drainEvents();
+    for (int press = 0; press < 3; ++press) {
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : view.get(), Qt::Key_Return);
+        drainEvents();
+    }
+    EXPECT_EQ(view->page(), PopoverPage::setup);
+    EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("onboarding.counter"))->text(), QStringLiteral("4 / 9"));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 
 namespace vantorel {
 namespace {
@@ -60,6 +61,21 @@ TEST_F(ManualInputPanelTest, EachTargetSavesThroughItsOwnOperationAndKeepsTheFie
     EXPECT_EQ(model.claudeUsageSnapshot()->fiveHourRemainingPercent, 40);
     EXPECT_EQ(message(), "Claude の貼り付け内容を保存しました。");
     EXPECT_EQ(model.usageSnapshot()->fiveHourRemainingPercent, 72);
+}
+
+TEST_F(ManualInputPanelTest, ReturnInAFieldOfTheFormSavesAsItsButtonDoes)
+{
+    show(panel.get());
+    field("fiveHour")->setText("72");
+    field("fiveHour")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field("fiveHour"), Qt::Key_Return);
+    ASSERT_TRUE(model.usageSnapshot());
+    EXPECT_EQ(model.usageSnapshot()->fiveHourRemainingPercent, 72);
+    EXPECT_EQ(message(), "Codex の手入力を保存しました。");
+
+    field("weekly")->setText("51");
+    QTest::keyClick(field("weekly"), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(model.usageSnapshot()->weeklyRemainingPercent, 51);
 }
 
 TEST_F(ManualInputPanelTest, ManualFormRefusesBadOrEmptyInputAndSavesTheResetOnlyWhenSwitchedOn)

@@ -282,6 +282,8 @@ TEST_F(SettingsPanelTest, TestSheetSendsOnlyOnConfirm)
     settle();
     ASSERT_TRUE(sheet());
     EXPECT_EQ(sheet()->width(), DiscordTestPreviewView::sheetWidth);
+    EXPECT_EQ(sheet()->minimumSize(), sheet()->maximumSize()) << "one size: nothing to resize or maximise";
+    EXPECT_FALSE(sheet()->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint));
     expectSheetButtonRow(sheet(), at("discordTestPreview.cancel"), at("discordTestPreview.confirm"));
     grabBoth(sheet(), QStringLiteral("settings-sheet"));
     QTest::keyClick(sheet(), Qt::Key_Escape);
