@@ -417,9 +417,10 @@ void AppViewModel::recordUsageHistory(MonitoredProvider provider, const UsageSna
 
 void AppViewModel::recordObservedNotification(const QUuid& id, MonitoredProvider provider,
                                               NotificationHistoryCategory category, const QString& title,
-                                              const QString& body, bool localEnabled, NotificationDeliveryStatus discord)
+                                              const QString& body, bool localEnabled, NotificationDeliveryStatus discord,
+                                              LocalNotificationRequest::Urgency urgency)
 {
-    m_readingIntake->recordObservedNotification(id, provider, category, title, body, localEnabled, discord);
+    m_readingIntake->recordObservedNotification(id, provider, category, title, body, localEnabled, discord, urgency);
 }
 
 void AppViewModel::clearNotificationHistory(std::optional<MonitoredProvider> provider)
