@@ -542,8 +542,12 @@ QString AppViewModel::diagnosticSummaryText() const
 void AppViewModel::openDiagnosticsLog()
 {
     const QFileInfo log(AppDiagnostics::logFilePath());
-    if (!m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath())))
-        reportOpenFailure(OpenFailure::Kind::file, QStringLiteral("診断ログ"));
+    m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath()),
+                                   [viewModel = QPointer<AppViewModel>(this)] {
+                                       if (viewModel)
+                                           viewModel->reportOpenFailure(OpenFailure::Kind::file,
+                                                                        QStringLiteral("診断ログ"));
+                                   });
 }
 
 void AppViewModel::reportOpenFailure(OpenFailure::Kind kind, const QString& name)
