@@ -1,8 +1,12 @@
 #include "support/FakeXdgOpen.h"
 
 #include "support/TestFiles.h"
+#include "support/WaitUntil.h"
 
 #include <QFile>
+#include <QProcess>
+
+#include <algorithm>
 
 namespace vantorel {
 
@@ -36,6 +40,15 @@ QStringList FakeXdgOpen::addresses() const
     QStringList result = QString::fromUtf8(lines).split(u'\n');
     result.removeAll(QString());
     return result;
+}
+
+bool FakeXdgOpen::waitForHandlers(const QObject& opener)
+{
+    return waitUntil([&opener] {
+        const auto processes = opener.findChildren<QProcess*>();
+        return std::all_of(processes.begin(), processes.end(),
+                           [](const QProcess* process) { return process->state() == QProcess::NotRunning; });
+    });
 }
 
 } // namespace vantorel

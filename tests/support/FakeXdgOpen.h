@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QObject;
+
 namespace vantorel {
 
 // An `xdg-open` first on PATH while the object lives (PATH is restored after): it records each
@@ -21,6 +23,9 @@ public:
     void setExitStatus(int status);
     // The addresses it was started with, in order.
     QStringList addresses() const;
+    // Runs the event loop until every handler process `opener` started has exited and its exit
+    // was heard; false after a bounded wait.
+    static bool waitForHandlers(const QObject& opener);
 
 private:
     QTemporaryDir m_dir;

@@ -1,21 +1,12 @@
 #include "app/platform/UrlOpener.h"
 #include "support/FakeXdgOpen.h"
+#include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
-
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace vantorel {
 namespace {
-
-// Every handler the opener started has exited and been heard.
-bool handlersDone(const DesktopUrlOpener& opener)
-{
-    const auto processes = opener.findChildren<QProcess*>();
-    return std::all_of(processes.begin(), processes.end(),
-                       [](const QProcess* process) { return process->state() == QProcess::NotRunning; });
-}
 
 TEST(DesktopUrlOpenerTest, AHandlerThatExitsWithAnErrorIsAFailureAndOneThatSucceedsIsNot)
 {
@@ -28,7 +19,7 @@ TEST(DesktopUrlOpenerTest, AHandlerThatExitsWithAnErrorIsAFailureAndOneThatSucce
     };
 
     open(QStringLiteral("https://status.openai.com/"));
-    ASSERT_TRUE(waitUntil([&opener] { return handlersDone(opener); }));
+    ASSERT_TRUE(FakeXdgOpen::waitForHandlers(opener));
     EXPECT_EQ(failed, QStringList());
 
     // What xdg-open answers when no browser is configured.

@@ -17,7 +17,6 @@ TEST(ContentEnvironmentTest, AHandlerThatFailsIsNamedAsOneThatIsMissing)
 {
     FakeXdgOpen xdgOpen;
     ASSERT_TRUE(xdgOpen.isReady());
-    xdgOpen.setExitStatus(3);
     ViewModelHarness harness;
     auto dependencies = harness.dependencies();
     auto opener = std::make_shared<DesktopUrlOpener>();
@@ -27,6 +26,11 @@ TEST(ContentEnvironmentTest, AHandlerThatFailsIsNamedAsOneThatIsMissing)
     environment.viewModel = &model;
     environment.urlOpener = opener.get();
 
+    environment.openPage(ExternalPages::claudeStatus(), QStringLiteral("Claude 状態"));
+    ASSERT_TRUE(FakeXdgOpen::waitForHandlers(*opener));
+    EXPECT_FALSE(model.openFailureMessage()) << "a handler that succeeded";
+
+    xdgOpen.setExitStatus(3);
     environment.openPage(ExternalPages::openAIStatus(), QStringLiteral("Codex 状態"));
     ASSERT_TRUE(waitUntil([&model] { return model.openFailureMessage().has_value(); }));
     EXPECT_EQ(model.openFailureMessage(), QStringLiteral("「Codex 状態」を開けませんでした。ブラウザが見つかりません。"));
@@ -34,7 +38,7 @@ TEST(ContentEnvironmentTest, AHandlerThatFailsIsNamedAsOneThatIsMissing)
     model.openDiagnosticsLog();
     const QString logFailure = QStringLiteral("「診断ログ」を開けませんでした。ファイルを開くアプリが見つかりません。");
     EXPECT_TRUE(waitUntil([&] { return model.openFailureMessage() == logFailure; }));
-    EXPECT_EQ(xdgOpen.addresses().size(), 2);
+    EXPECT_EQ(xdgOpen.addresses().size(), 3);
 }
 
 } // namespace
