@@ -38,20 +38,20 @@ bool firstArgumentIsTrue(const QDBusMessage& reply)
 constexpr uchar criticalUrgency = 2;
 
 // Where the hicolor theme, which every icon theme falls back on, keeps an application's icon:
-// `make install` puts the scalable one there, packages often add sizes.
-bool iconIsInstalled(const QString& name)
+// `make install` puts the scalable one there, packages often add sizes. Empty when none is.
+QString installedIconFile(const QString& name)
 {
     if (name.isEmpty())
-        return false;
+        return {};
     static constexpr int pixelSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
     QStringList files{QStringLiteral("icons/hicolor/scalable/apps/%1.svg").arg(name)};
     for (const int size : pixelSizes)
         files.append(QStringLiteral("icons/hicolor/%1x%1/apps/%2.png").arg(QString::number(size), name));
     for (const QString& file : std::as_const(files)) {
-        if (!QStandardPaths::locate(QStandardPaths::GenericDataLocation, file).isEmpty())
-            return true;
+        if (QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation, file); !path.isEmpty())
+            return path;
     }
-    return false;
+    return {};
 }
 
 // The `image-data` hint: width, height, row stride, alpha, bits per sample, channels, bytes.
@@ -96,9 +96,10 @@ const FreedesktopNotificationBackend::Appearance& FreedesktopNotificationBackend
     if (m_appearance)
         return *m_appearance;
     m_appearance.emplace();
-    if (iconIsInstalled(m_options.iconName)) {
-        m_appearance->iconName = m_options.iconName;
-    } else if (!m_options.picture.isNull()) {
+    // The file rather than the name: servers that look names up only in the theme folders that
+    // hold an index (dunst) miss an icon installed into ~/.local/share/icons.
+    m_appearance->icon = installedIconFile(m_options.iconName);
+    if (m_appearance->icon.isEmpty() && !m_options.picture.isNull()) {
         m_appearance->picture = m_options.picture.pixmap(QSize(imageSize, imageSize), 1.0)
                                     .toImage()
                                     .convertToFormat(QImage::Format_RGBA8888);
@@ -184,7 +185,7 @@ QCoro::Task<bool> FreedesktopNotificationBackend::add(LocalNotificationRequest r
     if (!shown.picture.isNull())
         hints.insert(QStringLiteral("image-data"), QVariant::fromValue(imageData(shown.picture)));
     auto notify = QDBusMessage::createMethodCall(options.serviceName, objectPath, interfaceName, QStringLiteral("Notify"));
-    notify << applicationName << uint(0) << shown.iconName << request.title
+    notify << applicationName << uint(0) << shown.icon << request.title
            << (readsMarkup ? request.body.toHtmlEscaped() : request.body)
            << QStringList{defaultActionKey, defaultActionLabel} << hints << int(-1);
     const QDBusMessage reply = co_await call(bus, notify, options.callTimeoutMs);

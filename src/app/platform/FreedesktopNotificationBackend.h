@@ -43,7 +43,7 @@ public:
         // Another name lets tests run their own server beside a real one.
         QString serviceName = standardServiceName;
         int callTimeoutMs = 5000;
-        // The icon theme name the installed application's icon has.
+        // The icon theme name the installed application's icon has (its desktop entry's Icon).
         QString iconName = desktopEntry;
         // Sent as the picture when no icon of that name is installed (a run from the build tree);
         // none when null.
@@ -58,7 +58,7 @@ public:
     // refusal to report, so `denied` never comes back.
     QCoro::Task<AuthorizationStatus> authorizationStatus() override;
 
-    // Notify with the application name, the installed icon's name or else the picture as image
+    // Notify with the application name, the installed icon's file or else the picture as image
     // data, the `default` action, no replacement, the desktop entry and sound hints, urgency
     // critical for a critical request, and the server's default expiry. The body is escaped when
     // the server reads markup, so outside text (an incident name with "<" or "&") shows as
@@ -77,7 +77,8 @@ private:
     // How the notification shows the application, decided on the first notification.
     struct Appearance
     {
-        QString iconName;
+        // The installed icon's path, or empty.
+        QString icon;
         // RGBA, non-premultiplied; null when the icon name is sent.
         QImage picture;
     };

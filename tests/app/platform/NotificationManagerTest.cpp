@@ -148,10 +148,13 @@ public:
         restore("XDG_DATA_DIRS", m_savedSystem);
     }
 
-    bool install(const QString& path) const
+    // The installed file's path, or empty when it could not be written.
+    QString install(const QString& path) const
     {
         const QString file = m_home.filePath(path);
-        return QDir().mkpath(QFileInfo(file).path()) && test::writeFileBytes(file, "<svg/>");
+        if (!QDir().mkpath(QFileInfo(file).path()) || !test::writeFileBytes(file, "<svg/>"))
+            return {};
+        return file;
     }
 
 private:
@@ -214,7 +217,8 @@ TEST_F(FreedesktopNotificationIntegrationTest, TheInstalledIconIsNamedAndOtherwi
     const auto fromBuildTree = managerFor(server.serviceName(), QDBusConnection::sessionBus(), picture);
     EXPECT_EQ(post(fromBuildTree), Result::accepted);
     EXPECT_EQ(post(fromBuildTree), Result::accepted);
-    ASSERT_TRUE(data.install(QStringLiteral("icons/hicolor/scalable/apps/vantorel.svg")));
+    const QString installed = data.install(QStringLiteral("icons/hicolor/scalable/apps/vantorel.svg"));
+    ASSERT_FALSE(installed.isEmpty());
     EXPECT_EQ(post(managerFor(server.serviceName(), QDBusConnection::sessionBus(), picture)), Result::accepted);
 
     const auto calls = server.calls();
@@ -237,7 +241,7 @@ TEST_F(FreedesktopNotificationIntegrationTest, TheInstalledIconIsNamedAndOtherwi
                   picture.pixmap(QSize(64, 64), 1.0).toImage().pixelColor(32, 32));
     }
     EXPECT_EQ(calls[1].image->data, calls[0].image->data);
-    EXPECT_EQ(calls[2].appIcon, QStringLiteral("vantorel")) << "an installed icon goes by its name";
+    EXPECT_EQ(calls[2].appIcon, installed) << "an installed icon is sent as its file";
     EXPECT_FALSE(calls[2].hints.contains(QStringLiteral("image-data")));
 }
 
