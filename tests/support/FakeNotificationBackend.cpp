@@ -8,6 +8,7 @@ struct FakeNotificationBackend::State
     bool accepts = true;
     int statusQueries = 0;
     QList<LocalNotificationRequest> posted;
+    std::function<void()> activationHandler;
 };
 
 FakeNotificationBackend::FakeNotificationBackend()
@@ -33,6 +34,17 @@ int FakeNotificationBackend::statusQueryCount() const
 QList<LocalNotificationRequest> FakeNotificationBackend::posted() const
 {
     return m_state->posted;
+}
+
+void FakeNotificationBackend::activate() const
+{
+    if (m_state->activationHandler)
+        m_state->activationHandler();
+}
+
+void FakeNotificationBackend::setActivationHandler(std::function<void()> handler)
+{
+    m_state->activationHandler = std::move(handler);
 }
 
 QCoro::Task<NotificationBackend::AuthorizationStatus> FakeNotificationBackend::authorizationStatus()

@@ -1,8 +1,10 @@
 #include "support/FakeNotificationServer.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <QThread>
 
@@ -29,6 +31,24 @@ struct Shared
 
 namespace {
 
+const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString notificationsInterface = QStringLiteral("org.freedesktop.Notifications");
+
+std::optional<FakeNotificationServer::Image> readImage(const QVariant& hint)
+{
+    if (hint.metaType() != QMetaType::fromType<QDBusArgument>())
+        return std::nullopt;
+    const auto argument = hint.value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String("(iiibiiay)"))
+        return std::nullopt;
+    FakeNotificationServer::Image image;
+    argument.beginStructure();
+    argument >> image.width >> image.height >> image.rowStride >> image.hasAlpha >> image.bitsPerSample
+        >> image.channels >> image.data;
+    argument.endStructure();
+    return image;
+}
+
 class NotificationService : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -45,14 +65,16 @@ public slots:
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
     {
         std::lock_guard lock(m_shared->mutex);
-        m_shared->calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+        const uint id = m_shared->notifyError ? 0 : uint(m_shared->calls.size() + 1);
+        m_shared->calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout,
+                                readImage(hints.value(QStringLiteral("image-data"))), id});
         if (m_shared->observer)
             m_shared->observer(m_shared->calls.last());
         if (m_shared->notifyError) {
             sendErrorReply(m_shared->notifyError->first, m_shared->notifyError->second);
             return 0;
         }
-        return uint(m_shared->calls.size());
+        return id;
     }
 
     QStringList GetCapabilities()
@@ -88,14 +110,14 @@ protected:
             QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_connectionName);
             NotificationService service(shared);
             serving = bus.isConnected()
-                && bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                && bus.registerObject(notificationsPath, &service,
                                       QDBusConnection::ExportAllSlots)
                 && bus.registerService(m_serviceName);
             ready.set_value(serving);
             if (serving)
                 exec();
             bus.unregisterService(m_serviceName);
-            bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+            bus.unregisterObject(notificationsPath);
         }
         QDBusConnection::disconnectFromBus(m_connectionName);
     }
@@ -114,7 +136,8 @@ QString FakeNotificationServer::uniqueServiceName()
 
 FakeNotificationServer::FakeNotificationServer(QString serviceName)
     : m_serviceName(std::move(serviceName))
-    , m_thread(std::make_unique<Thread>(m_serviceName, QStringLiteral("fake-notification-server-") + m_serviceName))
+    , m_connectionName(QStringLiteral("fake-notification-server-") + m_serviceName)
+    , m_thread(std::make_unique<Thread>(m_serviceName, m_connectionName))
 {
     auto started = m_thread->ready.get_future();
     m_thread->start();
@@ -154,6 +177,21 @@ QList<FakeNotificationServer::Call> FakeNotificationServer::calls() const
 {
     std::lock_guard lock(m_thread->shared->mutex);
     return m_thread->shared->calls;
+}
+
+void FakeNotificationServer::invokeAction(uint id, const QString& actionKey) const
+{
+    auto signal = QDBusMessage::createSignal(notificationsPath, notificationsInterface, QStringLiteral("ActionInvoked"));
+    signal << id << actionKey;
+    QDBusConnection(m_connectionName).send(signal);
+}
+
+void FakeNotificationServer::closeNotification(uint id, uint reason) const
+{
+    auto signal = QDBusMessage::createSignal(notificationsPath, notificationsInterface,
+                                             QStringLiteral("NotificationClosed"));
+    signal << id << reason;
+    QDBusConnection(m_connectionName).send(signal);
 }
 
 } // namespace vantorel

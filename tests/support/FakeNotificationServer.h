@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -17,6 +18,18 @@ namespace vantorel {
 class FakeNotificationServer
 {
 public:
+    // The `image-data` hint as it arrived.
+    struct Image
+    {
+        int width = 0;
+        int height = 0;
+        int rowStride = 0;
+        bool hasAlpha = false;
+        int bitsPerSample = 0;
+        int channels = 0;
+        QByteArray data;
+    };
+
     struct Call
     {
         QString appName;
@@ -27,6 +40,10 @@ public:
         QStringList actions;
         QVariantMap hints;
         int expireTimeout = 0;
+        // Read from the hints when `image-data` has the signature (iiibiiay).
+        std::optional<Image> image;
+        // The id Notify answered.
+        uint id = 0;
     };
 
     // A name no other server in this process or any other uses.
@@ -46,12 +63,17 @@ public:
     void failNotify(QString errorName, QString message);
 
     QList<Call> calls() const;
+    // Emits ActionInvoked or NotificationClosed from the server's connection, as a desktop does
+    // when the user clicks or dismisses a notification; the ids need not be ones it gave.
+    void invokeAction(uint id, const QString& actionKey) const;
+    void closeNotification(uint id, uint reason) const;
     // Called on the server's thread with each Notify call, after it is recorded.
     void setObserver(std::function<void(const Call&)> observer);
 
 private:
     class Thread;
     QString m_serviceName;
+    QString m_connectionName;
     std::unique_ptr<Thread> m_thread;
     bool m_serving = false;
 };

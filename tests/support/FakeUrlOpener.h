@@ -6,14 +6,16 @@
 
 namespace vantorel {
 
-// Records the addresses it is asked to open; opens nothing.
+// Records the addresses it is asked to open; opens nothing. With `result` false no handler
+// takes them.
 class FakeUrlOpener final : public UrlOpener
 {
 public:
-    bool open(const QUrl& url) override
+    void open(const QUrl& url, Failure failed) override
     {
         opened.append(url);
-        return result;
+        if (!result && failed)
+            failed();
     }
 
     QList<QUrl> opened;

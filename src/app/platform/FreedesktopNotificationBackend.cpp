@@ -1,7 +1,11 @@
 #include "app/platform/FreedesktopNotificationBackend.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QPixmap>
+#include <QPointer>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -30,6 +34,38 @@ bool firstArgumentIsTrue(const QDBusMessage& reply)
         && reply.arguments().constFirst().metaType() == QMetaType::fromType<bool>() && reply.arguments().constFirst().toBool();
 }
 
+// The freedesktop urgency levels, sent as a byte.
+constexpr uchar criticalUrgency = 2;
+
+// Where the hicolor theme, which every icon theme falls back on, keeps an application's icon:
+// `make install` puts the scalable one there, packages often add sizes. Empty when none is.
+QString installedIconFile(const QString& name)
+{
+    if (name.isEmpty())
+        return {};
+    static constexpr int pixelSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+    QStringList files{QStringLiteral("icons/hicolor/scalable/apps/%1.svg").arg(name)};
+    for (const int size : pixelSizes)
+        files.append(QStringLiteral("icons/hicolor/%1x%1/apps/%2.png").arg(QString::number(size), name));
+    for (const QString& file : std::as_const(files)) {
+        if (QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation, file); !path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+// The `image-data` hint: width, height, row stride, alpha, bits per sample, channels, bytes.
+QDBusArgument imageData(const QImage& picture)
+{
+    QDBusArgument argument;
+    argument.beginStructure();
+    argument << picture.width() << picture.height() << int(picture.bytesPerLine()) << true
+             << 8 << 4
+             << QByteArray::fromRawData(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes());
+    argument.endStructure();
+    return argument;
+}
+
 bool firstArgumentListsName(const QDBusMessage& reply, const QString& name)
 {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -48,6 +84,60 @@ FreedesktopNotificationBackend::FreedesktopNotificationBackend(QDBusConnection b
     : m_bus(std::move(bus))
     , m_options(std::move(options))
 {
+}
+
+void FreedesktopNotificationBackend::setActivationHandler(std::function<void()> handler)
+{
+    m_activationHandler = std::move(handler);
+}
+
+const FreedesktopNotificationBackend::Appearance& FreedesktopNotificationBackend::appearance()
+{
+    if (m_appearance)
+        return *m_appearance;
+    m_appearance.emplace();
+    // The file rather than the name: servers that look names up only in the theme folders that
+    // hold an index (dunst) miss an icon installed into ~/.local/share/icons.
+    m_appearance->icon = installedIconFile(m_options.iconName);
+    if (m_appearance->icon.isEmpty() && !m_options.picture.isNull()) {
+        m_appearance->picture = m_options.picture.pixmap(QSize(imageSize, imageSize), 1.0)
+                                    .toImage()
+                                    .convertToFormat(QImage::Format_RGBA8888);
+    }
+    return *m_appearance;
+}
+
+void FreedesktopNotificationBackend::listenForAnswers()
+{
+    if (std::exchange(m_listening, true))
+        return;
+    // Subscribed through the service's name, so the bus forwards only its signals; the ids in
+    // them are the server's, shared by every program that posts notifications.
+    m_bus.connect(m_options.serviceName, objectPath, interfaceName, QStringLiteral("ActionInvoked"), this,
+                  SLOT(onActionInvoked(uint, QString)));
+    m_bus.connect(m_options.serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
+                  SLOT(onNotificationClosed(uint, uint)));
+}
+
+void FreedesktopNotificationBackend::remember(uint id)
+{
+    if (m_shownIds.size() >= maximumRememberedNotifications)
+        m_shownIds.removeFirst();
+    m_shownIds.append(id);
+}
+
+void FreedesktopNotificationBackend::onActionInvoked(uint id, const QString& actionKey)
+{
+    if (actionKey != defaultActionKey || !m_shownIds.contains(id))
+        return;
+    if (m_activationHandler)
+        m_activationHandler();
+}
+
+void FreedesktopNotificationBackend::onNotificationClosed(uint id, uint reason)
+{
+    Q_UNUSED(reason);
+    m_shownIds.removeOne(id);
 }
 
 QCoro::Task<NotificationBackend::AuthorizationStatus> FreedesktopNotificationBackend::authorizationStatus()
@@ -73,6 +163,10 @@ QCoro::Task<bool> FreedesktopNotificationBackend::add(LocalNotificationRequest r
 {
     const QDBusConnection bus = m_bus;
     const Options options = m_options;
+    const Appearance shown = appearance();
+    // Before the first Notify, so that no click on it can come before we listen.
+    listenForAnswers();
+    const QPointer<FreedesktopNotificationBackend> self(this);
 
     const auto capabilitiesCall = QDBusMessage::createMethodCall(options.serviceName, objectPath, interfaceName,
                                                                  QStringLiteral("GetCapabilities"));
@@ -86,11 +180,21 @@ QCoro::Task<bool> FreedesktopNotificationBackend::add(LocalNotificationRequest r
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
     hints.insert(QStringLiteral("sound-name"), soundName);
+    if (request.urgency == LocalNotificationRequest::Urgency::critical)
+        hints.insert(QStringLiteral("urgency"), QVariant::fromValue(criticalUrgency));
+    if (!shown.picture.isNull())
+        hints.insert(QStringLiteral("image-data"), QVariant::fromValue(imageData(shown.picture)));
     auto notify = QDBusMessage::createMethodCall(options.serviceName, objectPath, interfaceName, QStringLiteral("Notify"));
-    notify << applicationName << uint(0) << QString() << request.title
-           << (readsMarkup ? request.body.toHtmlEscaped() : request.body) << QStringList() << hints << int(-1);
+    notify << applicationName << uint(0) << shown.icon << request.title
+           << (readsMarkup ? request.body.toHtmlEscaped() : request.body)
+           << QStringList{defaultActionKey, defaultActionLabel} << hints << int(-1);
     const QDBusMessage reply = co_await call(bus, notify, options.callTimeoutMs);
-    co_return reply.type() == QDBusMessage::ReplyMessage;
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        co_return false;
+    const QVariant id = reply.arguments().value(0);
+    if (self && id.metaType() == QMetaType::fromType<uint>())
+        self->remember(id.toUInt());
+    co_return true;
 }
 
 } // namespace vantorel

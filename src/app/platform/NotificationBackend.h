@@ -4,6 +4,8 @@
 
 #include <QCoroTask>
 
+#include <functional>
+
 namespace vantorel {
 
 // The desktop's notification service as NotificationManager needs it. Calls run on the caller's
@@ -22,6 +24,10 @@ public:
     // Hands the notification over for immediate display; true when the service accepted it.
     // Never throws.
     virtual QCoro::Task<bool> add(LocalNotificationRequest request) = 0;
+
+    // Runs `handler` on this thread each time the user activates (clicks) a notification this
+    // backend posted, never for another program's. Replaces the handler set before.
+    virtual void setActivationHandler(std::function<void()> handler) = 0;
 };
 
 } // namespace vantorel

@@ -8,15 +8,6 @@
 
 namespace vantorel {
 
-namespace {
-
-LocalNotificationRequest makeRequest(QString title, QString body)
-{
-    return {NotificationManager::identifierPrefix + uuidText(QUuid::createUuid()), std::move(title), std::move(body)};
-}
-
-} // namespace
-
 NotificationManager::NotificationManager(std::shared_ptr<NotificationBackend> backend)
     : m_backend(std::move(backend))
 {
@@ -38,19 +29,27 @@ QCoro::Task<AppNotificationAuthorizationState> NotificationManager::authorizatio
     co_return AppNotificationAuthorizationState::notDetermined;
 }
 
-void NotificationManager::send(QString title, QString body, bool enabled, Completion completion) const
+void NotificationManager::send(QString title, QString body, bool enabled, Completion completion,
+                               LocalNotificationRequest::Urgency urgency) const
 {
-    deliver(m_backend, std::move(title), std::move(body), enabled, std::move(completion));
+    LocalNotificationRequest request{identifierPrefix + uuidText(QUuid::createUuid()), std::move(title),
+                                     std::move(body), urgency};
+    deliver(m_backend, std::move(request), enabled, std::move(completion));
 }
 
-QCoro::Task<> NotificationManager::deliver(std::shared_ptr<NotificationBackend> backend, QString title, QString body,
-                                           bool enabled, Completion completion)
+void NotificationManager::setActivationHandler(std::function<void()> handler) const
+{
+    m_backend->setActivationHandler(std::move(handler));
+}
+
+QCoro::Task<> NotificationManager::deliver(std::shared_ptr<NotificationBackend> backend,
+                                           LocalNotificationRequest request, bool enabled, Completion completion)
 {
     auto result = LocalNotificationSubmissionResult::disabled;
     if (enabled) {
         result = LocalNotificationSubmissionResult::notAuthorized;
         if (co_await backend->authorizationStatus() == NotificationBackend::AuthorizationStatus::authorized) {
-            const bool accepted = co_await backend->add(makeRequest(std::move(title), std::move(body)));
+            const bool accepted = co_await backend->add(std::move(request));
             result = accepted ? LocalNotificationSubmissionResult::accepted : LocalNotificationSubmissionResult::failed;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/platform/AppNotificationAuthorizationState.h"
+#include "app/platform/LocalNotificationRequest.h"
 #include "app/platform/LocalNotificationSubmissionResult.h"
 
 #include <QString>
@@ -33,10 +34,15 @@ public:
     // reports an authorised service; the completion, if any, then receives the outcome on a
     // later turn of the calling thread's event loop, never inside this call. It is called even if
     // the manager is gone by then.
-    void send(QString title, QString body, bool enabled, Completion completion = {}) const;
+    void send(QString title, QString body, bool enabled, Completion completion = {},
+              LocalNotificationRequest::Urgency urgency = LocalNotificationRequest::Urgency::normal) const;
+
+    // Runs `handler` on this thread each time the user clicks one of the notifications this
+    // process posted. Replaces the handler set before.
+    void setActivationHandler(std::function<void()> handler) const;
 
 private:
-    static QCoro::Task<> deliver(std::shared_ptr<NotificationBackend> backend, QString title, QString body,
+    static QCoro::Task<> deliver(std::shared_ptr<NotificationBackend> backend, LocalNotificationRequest request,
                                  bool enabled, Completion completion);
 
     std::shared_ptr<NotificationBackend> m_backend;

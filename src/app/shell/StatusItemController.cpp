@@ -1,5 +1,6 @@
 #include "app/shell/StatusItemController.h"
 
+#include "app/platform/NotificationManager.h"
 #include "app/shell/MainWindowController.h"
 #include "app/shell/StatusItemFallbackPanel.h"
 #include "app/shell/StatusItemPopover.h"
@@ -44,6 +45,12 @@ StatusItemController::StatusItemController(AppViewModel& viewModel, Dependencies
     });
     // The picture's colours follow a live switch between light and dark.
     m_renderer.followAppearance(this, [this] { scheduleUpdate(); });
+    if (const auto& notifications = viewModel.dependencies().notificationManager) {
+        notifications->setActivationHandler([controller = QPointer<StatusItemController>(this)] {
+            if (controller)
+                controller->showForNotification();
+        });
+    }
     followPrimaryScreen();
     updateButton();
     log(QStringLiteral("statusItem.created"));
@@ -94,6 +101,23 @@ void StatusItemController::showMainWindow(const QString& reason)
     if (!m_viewModel)
         return;
     m_mainWindowController->show(reason);
+}
+
+void StatusItemController::showForNotification()
+{
+    if (!m_viewModel)
+        return;
+    if (usesNotchFallback()) {
+        showMainWindow(QStringLiteral("notification"));
+        return;
+    }
+    if (m_popover->isVisible()) {
+        m_popover->raise();
+        m_popover->activateWindow();
+        return;
+    }
+    m_popover->open(m_backend->anchorRectangle());
+    log(QStringLiteral("popover.open"));
 }
 
 QWidget* StatusItemController::mainWindow() const

@@ -24,7 +24,8 @@ class StatusItemPopover;
 
 // The application's presence in the tray: keeps the item's picture and tool tip equal to what
 // the view model says, shows the gauge in a small panel of its own while no tray host is there,
-// and toggles the popover with the application's content when either is clicked.
+// toggles the popover with the application's content when either is clicked, and brings the
+// application up when one of its notifications is clicked.
 // GUI thread only.
 class StatusItemController final : public QObject {
     Q_OBJECT
@@ -63,6 +64,9 @@ public:
     // Builds the main window once and brings it to the front; does nothing once the view model
     // is gone.
     void showMainWindow(const QString& reason);
+    // What a click on one of the application's notifications does: opens the popover beside the
+    // item (leaving it open when it is), or the main window while no tray host shows the item.
+    void showForNotification();
     // The main window once built, else null.
     QWidget* mainWindow() const;
 

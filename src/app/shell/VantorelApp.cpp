@@ -94,8 +94,10 @@ AppViewModelDependencies applicationDependencies(std::shared_ptr<JsonFileSetting
         = std::make_shared<ClaudeCodeTokenStore>(std::make_shared<ClaudeCodeCredentialFileReader>());
     dependencies.keychainStore = std::make_shared<KeychainStore>(std::make_shared<SecretServiceStore>());
     dependencies.automaticallyStartServices = true;
-    dependencies.notificationManager
-        = std::make_shared<NotificationManager>(std::make_shared<FreedesktopNotificationBackend>());
+    FreedesktopNotificationBackend::Options notificationOptions;
+    notificationOptions.picture = ApplicationResources::applicationIcon();
+    dependencies.notificationManager = std::make_shared<NotificationManager>(
+        std::make_shared<FreedesktopNotificationBackend>(QDBusConnection::sessionBus(), notificationOptions));
     dependencies.updateLaunchAtLogin = [](AppViewModel& viewModel, bool enabled, bool showSuccessMessage) {
         LaunchAtLogin::updateInBackground(viewModel, LoginItemService::mainApp(), enabled, showSuccessMessage);
     };

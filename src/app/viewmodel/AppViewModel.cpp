@@ -425,9 +425,10 @@ void AppViewModel::recordUsageHistory(MonitoredProvider provider, const UsageSna
 
 void AppViewModel::recordObservedNotification(const QUuid& id, MonitoredProvider provider,
                                               NotificationHistoryCategory category, const QString& title,
-                                              const QString& body, bool localEnabled, NotificationDeliveryStatus discord)
+                                              const QString& body, bool localEnabled, NotificationDeliveryStatus discord,
+                                              LocalNotificationRequest::Urgency urgency)
 {
-    m_readingIntake->recordObservedNotification(id, provider, category, title, body, localEnabled, discord);
+    m_readingIntake->recordObservedNotification(id, provider, category, title, body, localEnabled, discord, urgency);
 }
 
 void AppViewModel::clearNotificationHistory(std::optional<MonitoredProvider> provider)
@@ -549,8 +550,12 @@ QString AppViewModel::diagnosticSummaryText() const
 void AppViewModel::openDiagnosticsLog()
 {
     const QFileInfo log(AppDiagnostics::logFilePath());
-    if (!m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath())))
-        reportOpenFailure(OpenFailure::Kind::file, QStringLiteral("診断ログ"));
+    m_dependencies.urlOpener->open(QUrl::fromLocalFile(log.exists() ? log.absoluteFilePath() : log.absolutePath()),
+                                   [viewModel = QPointer<AppViewModel>(this)] {
+                                       if (viewModel)
+                                           viewModel->reportOpenFailure(OpenFailure::Kind::file,
+                                                                        QStringLiteral("診断ログ"));
+                                   });
 }
 
 void AppViewModel::reportOpenFailure(OpenFailure::Kind kind, const QString& name)

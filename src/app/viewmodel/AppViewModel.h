@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/platform/LocalNotificationRequest.h"
 #include "app/viewmodel/AppState.h"
 #include "app/viewmodel/AppTasks.h"
 #include "app/viewmodel/AppViewModelDependencies.h"
@@ -169,7 +170,8 @@ public:
     void recordUsageHistory(MonitoredProvider provider, const UsageSnapshot& snapshot);
     void recordObservedNotification(const QUuid& id, MonitoredProvider provider, NotificationHistoryCategory category,
                                     const QString& title, const QString& body, bool localEnabled,
-                                    NotificationDeliveryStatus discord);
+                                    NotificationDeliveryStatus discord,
+                                    LocalNotificationRequest::Urgency urgency = LocalNotificationRequest::Urgency::normal);
     void persistUsageHistory();
     void persistNotificationHistory();
     void clearNotificationHistory(std::optional<MonitoredProvider> provider);

@@ -94,13 +94,13 @@ QCoro::Task<> precheck(std::shared_ptr<ClaudeCodeTokenStore> store,
     }
 }
 
-// Opens a page with the view model's launcher, or the desktop's when it has none.
+// Opens a page with the view model's launcher, or its URL opener when it has none.
 void openPage(AppViewModel& viewModel, const QUrl& url)
 {
     if (const auto& launcher = viewModel.dependencies().claudeURLLauncher)
         launcher(url);
     else
-        DesktopUrlOpener().open(url);
+        viewModel.dependencies().urlOpener->open(url, {});
 }
 
 } // namespace

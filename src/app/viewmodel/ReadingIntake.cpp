@@ -148,7 +148,8 @@ void ReadingIntake::clearNotificationHistory(std::optional<MonitoredProvider> pr
 
 void ReadingIntake::recordObservedNotification(const QUuid& id, MonitoredProvider provider,
                                                NotificationHistoryCategory category, const QString& title,
-                                               const QString& body, bool localEnabled, NotificationDeliveryStatus discord)
+                                               const QString& body, bool localEnabled, NotificationDeliveryStatus discord,
+                                               LocalNotificationRequest::Urgency urgency)
 {
     NotificationHistoryEntry entry;
     entry.id = id;
@@ -170,9 +171,10 @@ void ReadingIntake::recordObservedNotification(const QUuid& id, MonitoredProvide
         return;
     }
     QPointer<AppViewModel> viewModel(&m_viewModel);
-    manager->send(title, body, true, [viewModel, id](LocalNotificationSubmissionResult result) {
-        recordLocalOutcome(viewModel, id, result);
-    });
+    manager->send(
+        title, body, true,
+        [viewModel, id](LocalNotificationSubmissionResult result) { recordLocalOutcome(viewModel, id, result); },
+        urgency);
 }
 
 void ReadingIntake::invalidateCodexPeriodComparisons(bool rearmWarnings)

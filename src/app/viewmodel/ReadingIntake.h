@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/platform/LocalNotificationRequest.h"
 #include "core/model/MonitoredProvider.h"
 #include "core/model/NotificationDeliveryStatus.h"
 #include "core/model/NotificationHistoryCategory.h"
@@ -28,11 +29,12 @@ public:
     void logUsageSnapshot(const UsageSnapshot& snapshot, const QString& providerName);
     void recordUsageHistory(MonitoredProvider provider, const UsageSnapshot& snapshot);
     void clearNotificationHistory(std::optional<MonitoredProvider> provider);
-    // Adds the record and, when the local channel is on, posts it; the local outcome replaces
-    // `submitting` when it arrives.
+    // Adds the record and, when the local channel is on, posts it with the urgency; the local
+    // outcome replaces `submitting` when it arrives.
     void recordObservedNotification(const QUuid& id, MonitoredProvider provider, NotificationHistoryCategory category,
                                     const QString& title, const QString& body, bool localEnabled,
-                                    NotificationDeliveryStatus discord);
+                                    NotificationDeliveryStatus discord,
+                                    LocalNotificationRequest::Urgency urgency = LocalNotificationRequest::Urgency::normal);
 
     // Drops the Codex reset baselines and confirmed reading, optionally re-arms the Codex
     // low-balance levels, and cancels every queued Codex usage message.

@@ -205,6 +205,9 @@ void UsageNotifications::checkUsageThreshold(const QString& providerName, const 
     const MonitoredProvider provider = providerNamed(providerName);
     const AppSettings& settings = m_viewModel.settings();
     const bool localOnly = *level == UsageAlertThreshold::warning || !sendsDiscordCriticalAlert;
+    // A balance about to run out must not slip by unseen.
+    const auto urgency = *level == UsageAlertThreshold::warning ? LocalNotificationRequest::Urgency::normal
+                                                                : LocalNotificationRequest::Urgency::critical;
 
     bool recordedLocally = false;
     if (settings.isNotificationEnabled(NotificationCategory::lowBalance, provider, NotificationChannel::local)) {
@@ -214,7 +217,8 @@ void UsageNotifications::checkUsageThreshold(const QString& providerName, const 
             m_viewModel.recordObservedNotification(historyID, provider, NotificationHistoryCategory::usage, title, body,
                                                    true,
                                                    localOnly ? NotificationDeliveryStatus::notApplicable
-                                                             : NotificationDeliveryStatus::disabled);
+                                                             : NotificationDeliveryStatus::disabled,
+                                                   urgency);
             recordedLocally = true;
             if (localOnly) {
                 return;

@@ -8,11 +8,15 @@ namespace vantorel {
 
 void ContentEnvironment::openPage(const QUrl& url, const QString& name) const
 {
-    if (urlOpener && urlOpener->open(url))
-        return;
-    AppDiagnostics::log(QStringLiteral("window.openURL failed url=") + url.toString());
-    if (viewModel)
-        viewModel->reportOpenFailure(OpenFailure::Kind::page, name);
+    auto failed = [url, name, viewModel = QPointer<AppViewModel>(viewModel)] {
+        AppDiagnostics::log(QStringLiteral("window.openURL failed url=") + url.toString());
+        if (viewModel)
+            viewModel->reportOpenFailure(OpenFailure::Kind::page, name);
+    };
+    if (urlOpener)
+        urlOpener->open(url, std::move(failed));
+    else
+        failed();
 }
 
 void ContentEnvironment::quitApplication() const

@@ -31,8 +31,8 @@ struct ContentEnvironment {
     // Opens the Codex CLI in a terminal.
     std::function<void()> openCodexCLI;
 
-    // Opens a web page. When nothing took it, logs that and has the view model say it in the
-    // window; `name` is the label of the button that asked.
+    // Opens a web page. When nothing took it or its handler failed, logs that and has the view
+    // model say it in the window; `name` is the label of the button that asked.
     void openPage(const QUrl& url, const QString& name) const;
 
     // What "終了" and Ctrl+Q do: logs "app.quitRequested", then runs `quit`.

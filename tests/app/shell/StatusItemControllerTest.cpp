@@ -3,6 +3,7 @@
 #include "app/platform/SystemTrayStatusItemBackend.h"
 #include "app/shell/StatusItemFallbackPanel.h"
 #include "app/shell/StatusItemPopover.h"
+#include "support/FakeNotificationBackend.h"
 
 #include "app/ui/SystemColors.h"
 #include "support/ViewTest.h"
@@ -120,6 +121,33 @@ TEST(StatusItemController, ClicksToggleThePopoverAndNothingFollowsTheViewModelsE
     EXPECT_FALSE(rig.controller->fallbackPanel());
     EXPECT_EQ(rig.backend->iconSetCount(), icons);
     EXPECT_EQ(rig.lines.size(), 6);
+}
+
+// A click on a notification brings the program up, as a click on the item does, but never closes it.
+TEST(StatusItemController, ANotificationClickOpensThePopoverOrWithoutATrayTheWindow)
+{
+    ControllerRig rig;
+    const auto& popover = rig.controller->popover();
+    rig.harness.notificationBackend->activate();
+    ASSERT_TRUE(popover.isVisible());
+    rig.harness.notificationBackend->activate();
+    EXPECT_TRUE(popover.isVisible());
+    EXPECT_EQ(rig.lines.mid(2), QStringList{"popover.open"});
+    EXPECT_FALSE(rig.controller->mainWindow());
+
+    rig.backend->click(Activation::trigger);
+    rig.backend->setAvailable(false);
+    drainEvents();
+    rig.harness.notificationBackend->activate();
+    ASSERT_TRUE(rig.controller->mainWindow());
+    EXPECT_TRUE(rig.controller->mainWindow()->isVisible());
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_EQ(rig.lines.filter(QStringLiteral("mainWindow.open")), QStringList{"mainWindow.open reason=notification"});
+
+    rig.harness.destroyViewModel();
+    rig.controller->mainWindow()->hide();
+    rig.harness.notificationBackend->activate();
+    EXPECT_FALSE(rig.controller->mainWindow()->isVisible()) << "nothing follows the view model's end";
 }
 
 // Offscreen there is no tray host: the real backend says so, the panel takes the right half of the

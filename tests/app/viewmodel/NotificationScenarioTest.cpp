@@ -180,6 +180,30 @@ INSTANTIATE_TEST_SUITE_P(
                        {Status::accepted, Status::notApplicable}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(NotificationScenarioTest, OnlyALowBalanceAtTheCriticalOrExhaustedLevelIsUrgent)
+{
+    using Urgency = LocalNotificationRequest::Urgency;
+    AppViewModel& vm = start(true, false);
+    serveStatus({{"API", "operational"}}, "1970-01-01T00:00:12.5Z");
+    runScenario(vm.refreshStatus());
+    serveStatus({{"API", "major_outage"}}, "1970-01-01T00:00:12.5Z");
+    runScenario(vm.refreshStatus());
+    for (const double percent : {15.0, 8.0, 0.0})
+        vm.saveUsageSnapshot(reading(percent));
+    drainEvents();
+
+    QList<std::pair<QString, Urgency>> posted;
+    for (const auto& request : harness.notificationBackend->posted())
+        posted.append({request.title, request.urgency});
+    const QList<std::pair<QString, Urgency>> expected{
+        {"Codex Status が悪化しました", Urgency::normal},
+        {"Codex 使用量が少なくなっています", Urgency::normal},
+        {"Codex 使用量が少なくなっています", Urgency::critical},
+        {"Codex 利用枠が0%になりました", Urgency::critical},
+    };
+    EXPECT_EQ(posted, expected);
+}
+
 TEST_F(NotificationScenarioTest, ResetsAreAnnouncedOnceThrottledAndDroppedWhenStale)
 {
     AppViewModel& vm = start();
