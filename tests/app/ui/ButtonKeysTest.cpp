@@ -34,7 +34,7 @@ TEST_F(ButtonKeysTest, EveryButtonTypeTakesReturnAndEnterWhileFocusedBeforeTheWi
 
     const QList<QAbstractButton*> buttons{
         new QPushButton(QStringLiteral("保存")),
-        new PillButton(QStringLiteral("終了"), SystemColors::current().systemRed),
+        new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; }),
         new CompactButton(QStringLiteral("更新"), QStringLiteral("arrow.clockwise")),
         new IconButton(QStringLiteral("trash"), QStringLiteral("削除")),
         new ToggleSwitch(QStringLiteral("通知")),
