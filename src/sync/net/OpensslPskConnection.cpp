@@ -143,45 +143,53 @@ bool OpensslPskConnection::beginHandshake()
     }
     SSL_set_bio(m_ssl, m_incoming, outgoing);
     SSL_set_accept_state(m_ssl);
-    const QByteArrayView header = m_helloHeader.bytes();
-    BIO_write(m_incoming, header.data(), int(header.size()));
+    const QByteArrayView hello = m_hello.bytes();
+    BIO_write(m_incoming, hello.data(), int(hello.size()));
+    m_hello.release();
     return true;
 }
 
-bool OpensslPskConnection::readHelloHeader()
+bool OpensslPskConnection::readClientHello()
 {
     if (!m_spoke) {
         m_spoke = true;
         m_callbacks.report(State::preparing);
     }
-    char header[ClientHelloHeader::size];
-    const ssize_t got = ::recv(m_descriptor, header, size_t(m_helloHeader.missing()), MSG_DONTWAIT);
-    if (got == 0) {
-        m_peerEnded = true;
-        fail(NetworkError::posix(ECONNRESET, QStringLiteral("connection closed during the handshake")));
-        return false;
+    // The headers first, then the rest of the record as it declares, so nothing beyond the hello
+    // is taken before TLS is set up.
+    for (;;) {
+        char chunk[ClientHelloRecord::maximumBytes];
+        const qsizetype wanted = m_hello.missing();
+        const ssize_t got = ::recv(m_descriptor, chunk, size_t(wanted), MSG_DONTWAIT);
+        if (got == 0) {
+            m_peerEnded = true;
+            fail(NetworkError::posix(ECONNRESET, QStringLiteral("connection closed during the handshake")));
+            return false;
+        }
+        if (got < 0) {
+            if (!wouldBlock(errno))
+                socketFailed(errno);
+            return false;
+        }
+        switch (m_hello.append(QByteArrayView(chunk, got))) {
+        case ClientHelloRecord::Verdict::incomplete:
+            if (got < wanted)
+                return false;
+            continue;
+        case ClientHelloRecord::Verdict::refused:
+            m_hello.release();
+            fail(NetworkError::tls(QAbstractSocket::SslHandshakeFailedError,
+                                   QStringLiteral("the peer sent no ClientHello of a size a PSK client sends")));
+            return false;
+        case ClientHelloRecord::Verdict::accepted:
+            return beginHandshake();
+        }
     }
-    if (got < 0) {
-        if (!wouldBlock(errno))
-            socketFailed(errno);
-        return false;
-    }
-    switch (m_helloHeader.append(QByteArrayView(header, got))) {
-    case ClientHelloHeader::Verdict::incomplete:
-        return false;
-    case ClientHelloHeader::Verdict::refused:
-        fail(NetworkError::tls(QAbstractSocket::SslHandshakeFailedError,
-                               QStringLiteral("the peer sent no ClientHello of a size a PSK client sends")));
-        return false;
-    case ClientHelloHeader::Verdict::accepted:
-        break;
-    }
-    return beginHandshake();
 }
 
 void OpensslPskConnection::onReadable()
 {
-    if (!m_failure && !m_ssl && !readHelloHeader()) {
+    if (!m_failure && !m_ssl && !readClientHello()) {
         updateReadInterest();
         return;
     }

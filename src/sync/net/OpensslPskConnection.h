@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sync/net/ClientHelloHeader.h"
+#include "sync/net/ClientHelloRecord.h"
 #include "sync/net/PskCallbacks.h"
 #include "sync/net/PskConnection.h"
 #include "sync/net/TlsOutbound.h"
@@ -30,8 +30,8 @@ public:
     static constexpr qsizetype socketChunkBytes = 64 * 1024;
 
     // Takes `socketDescriptor` over, not started: the handshake runs only on start(), and not
-    // before the peer has sent the headers of a ClientHello, so a peer that connects and says
-    // nothing, or anything else, costs no TLS.
+    // before the peer has sent a whole ClientHello, so a peer that connects and says nothing, or
+    // anything else, or sends a hello and stalls before its end, costs no TLS.
     // Dropping an unstarted connection just closes the descriptor. `onHandshake` runs once the
     // peer has proven the key, synchronously: it must not call back into this connection.
     OpensslPskConnection(qintptr socketDescriptor, std::shared_ptr<const OpensslPskContext> context,
@@ -45,9 +45,14 @@ public:
     void receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion) override;
     void cancel() override;
 
+    // Whether TLS is set up, which it is from the peer's whole ClientHello on.
+    bool hasTlsSession() const { return m_ssl != nullptr; }
+    // Bytes of memory held for a ClientHello still arriving.
+    qsizetype heldHelloBytes() const { return m_hello.capacity(); }
+
 private:
     bool beginHandshake();
-    bool readHelloHeader();
+    bool readClientHello();
     void onReadable();
     void advance();
     void handshake();
@@ -69,9 +74,9 @@ private:
     std::unique_ptr<SocketWatch> m_readable;
     std::unique_ptr<SocketWatch> m_writable;
     PskCallbacks m_callbacks;
-    // What the peer sent before TLS was set up: TLS sees it only once it declares a ClientHello
+    // What the peer sent before TLS was set up: TLS sees it only once it is a whole ClientHello
     // of a size a PSK client sends.
-    ClientHelloHeader m_helloHeader;
+    ClientHelloRecord m_hello;
     bool m_started = false;
     bool m_spoke = false;
     bool m_ready = false;

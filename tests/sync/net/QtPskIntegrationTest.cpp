@@ -1,5 +1,6 @@
 #include "sync/net/HeldConnections.h"
 #include "sync/net/LingeringSockets.h"
+#include "sync/net/OpensslPskConnection.h"
 #include "sync/net/QtPskConnection.h"
 #include "sync/net/QtPskListener.h"
 #include "sync/net/SyncNetworkFailure.h"
@@ -707,6 +708,30 @@ TEST(QtPskIntegrationTest, AHelloTrickledAByteAtATimeReachesTlsUnchanged)
     ASSERT_EQ(::send(peer, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL), answer.size());
     ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.server.state.has_value(); }, pskWaitMilliseconds));
     EXPECT_EQ(loopback.server.state, PskConnection::State::ready);
+    ::close(peer);
+}
+
+TEST(QtPskIntegrationTest, ATrickledHelloCostsItsBytesAndNoTlsUntilItsLastByte)
+{
+    Loopback loopback(parameters());
+    const int peer = rawPeer(loopback.listener.port());
+    test::MemoryPskClient client(parameters());
+    client.handshake();
+    const QByteArray hello = client.takeOutput();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.accepted != nullptr; }, pskWaitMilliseconds));
+    const auto* accepted = dynamic_cast<const OpensslPskConnection*>(loopback.accepted.get());
+    ASSERT_NE(accepted, nullptr);
+    for (qsizetype sent = 1; sent < hello.size(); ++sent) {
+        ASSERT_EQ(::send(peer, hello.constData() + sent - 1, 1, MSG_NOSIGNAL), 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return accepted->heldHelloBytes() == sent || accepted->hasTlsSession(); },
+                                    pskWaitMilliseconds));
+        ASSERT_FALSE(accepted->hasTlsSession()) << "TLS set up after " << sent << " of " << hello.size() << " bytes";
+    }
+    ASSERT_EQ(::send(peer, hello.constData() + hello.size() - 1, 1, MSG_NOSIGNAL), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted->hasTlsSession(); }, pskWaitMilliseconds));
+    // Handed to TLS, the hello is no longer held beside it.
+    EXPECT_EQ(accepted->heldHelloBytes(), 0);
+    EXPECT_FALSE(loopback.server.state.has_value());
     ::close(peer);
 }
 
