@@ -1,5 +1,6 @@
 #include "core/sources/ChildProcess.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 
 #include <csignal>
@@ -61,8 +62,12 @@ ChildProcess::~ChildProcess()
         delete m_process;
         return;
     }
-    // QProcess's own destructor would wait for the child; let it reap the child first.
+    // QProcess's own destructor would wait for the child; let it reap the child first. Until then
+    // the application holds it, so a child still unreaped when the application ends (a busy machine
+    // slow to deliver the kill) is reaped and freed with it instead of left behind.
     QProcess* process = m_process;
+    if (QCoreApplication* app = QCoreApplication::instance(); app && app->thread() == process->thread())
+        process->setParent(app);
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QObject::connect(process, &QProcess::errorOccurred, process, [process] {
         if (process->state() == QProcess::NotRunning)

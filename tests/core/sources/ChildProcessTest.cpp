@@ -4,7 +4,9 @@
 #include "support/TestFiles.h"
 #include "support/WaitUntil.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QProcess>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -169,6 +171,22 @@ TEST(ChildProcessTest, DestroyingARunningChildKillsItsGroupAndReapsItLater)
     ASSERT_FALSE(child->hasExited());
     child.reset();
     EXPECT_TRUE(waitUntil([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); })) << "left a zombie";
+}
+
+// A killed child the loop has not reaped yet when the application ends is reaped and freed with the
+// application, not left behind (the sanitizers call what is left a leak).
+TEST(ChildProcessTest, AChildUnreapedWhenTheApplicationEndsEndsWithIt)
+{
+    auto child = shellChild(QStringLiteral("echo started; exec sleep 1000"));
+    child->start();
+    ASSERT_TRUE(waitUntil([&] { return child->takeLine().has_value(); }));
+    const qint64 pid = child->processId();
+    child.reset();
+    // No loop turn has run since the kill: what the application holds is what its end frees.
+    const QList<QProcess*> held = QCoreApplication::instance()->findChildren<QProcess*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(held.size(), 1);
+    delete held.first();
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "left a zombie";
 }
 
 TEST(ChildProcessTest, KillReachesWhatTheChildStarted)
