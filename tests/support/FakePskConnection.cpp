@@ -27,6 +27,14 @@ bool FakePskConnection::Script::deliver(const QByteArray& bytes, bool isComplete
     return true;
 }
 
+bool FakePskConnection::Script::setUpTls()
+{
+    if (!tlsSetupHandler)
+        return false;
+    tlsSetupHandler();
+    return true;
+}
+
 FakePskConnection::FakePskConnection()
     : m_script(std::make_shared<Script>())
 {
@@ -35,6 +43,11 @@ FakePskConnection::FakePskConnection()
 void FakePskConnection::setStateHandler(StateHandler handler)
 {
     m_script->stateHandler = std::move(handler);
+}
+
+void FakePskConnection::setTlsSetupHandler(TlsSetupHandler handler)
+{
+    m_script->tlsSetupHandler = std::move(handler);
 }
 
 void FakePskConnection::start()

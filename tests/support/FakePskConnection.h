@@ -36,14 +36,18 @@ public:
         bool completeSend(std::optional<NetworkError> error = std::nullopt);
         // Completes the waiting read; false if none waits.
         bool deliver(const QByteArray& bytes, bool isComplete = false, std::optional<NetworkError> error = std::nullopt);
+        // Calls the TLS set-up handler, as a whole hello arriving would; false if none is set.
+        bool setUpTls();
 
         StateHandler stateHandler;
+        TlsSetupHandler tlsSetupHandler;
     };
 
     FakePskConnection();
     std::shared_ptr<Script> script() const { return m_script; }
 
     void setStateHandler(StateHandler handler) override;
+    void setTlsSetupHandler(TlsSetupHandler handler) override;
     void start() override;
     bool isLocalNetworkDenied() const override;
     void send(const QByteArray& content, SendCompletion completion) override;

@@ -137,6 +137,7 @@ bool LocalSyncServer::stopQuietly()
     if (!self || m_generation != generation)
         return false;
     m_unproven.clear();
+    m_unprovenTls.clear();
     m_awaitingRequest.clear();
     m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
@@ -149,7 +150,7 @@ void LocalSyncServer::cancelPairing()
     m_pending.reset();
     endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
-        m_unproven.removeOne(id);
+        forgetUnproven(id);
         m_awaitingRequest.removeOne(id);
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
@@ -389,7 +390,12 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
     // connect, or even begin a handshake, and stall must not lock the paired device out.
     if (m_unproven.size() >= maximumUnprovenConnections)
         dropConnection(m_unproven.front());
+    PskConnection& owned = *connection;
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
+    owned.setTlsSetupHandler([self = QPointer<LocalSyncServer>(this), id = channel->id()] {
+        if (self)
+            self->admitTlsSetup(id);
+    });
     m_channels.insert(channel->id(), channel);
     m_unproven.append(channel->id());
     if (isPairing)
@@ -397,9 +403,25 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
     serve(QPointer<LocalSyncServer>(this), channel, isPairing);
 }
 
-void LocalSyncServer::dropConnection(const QUuid& channelID)
+void LocalSyncServer::admitTlsSetup(const QUuid& channelID)
+{
+    if (!m_unproven.contains(channelID) || m_unprovenTls.contains(channelID))
+        return;
+    // What OpenSSL holds for a peer that sent a hello and stalls cannot be freed short of closing.
+    while (m_unprovenTls.size() >= maximumUnprovenTlsSessions)
+        dropConnection(m_unprovenTls.front());
+    m_unprovenTls.append(channelID);
+}
+
+void LocalSyncServer::forgetUnproven(const QUuid& channelID)
 {
     m_unproven.removeOne(channelID);
+    m_unprovenTls.removeOne(channelID);
+}
+
+void LocalSyncServer::dropConnection(const QUuid& channelID)
+{
+    forgetUnproven(channelID);
     m_awaitingRequest.removeOne(channelID);
     m_pairingChannels.remove(channelID);
     if (const auto channel = m_channels.take(channelID))
@@ -408,7 +430,7 @@ void LocalSyncServer::dropConnection(const QUuid& channelID)
 
 bool LocalSyncServer::admitProven(const QUuid& channelID)
 {
-    m_unproven.removeOne(channelID);
+    forgetUnproven(channelID);
     // A phone that changed networks leaves connections behind that proved the key and will never
     // send anything: the oldest of them gives way, so the phone is not refused by its own.
     const auto proven = [this] { return m_channels.size() - m_unproven.size() - m_answering.size(); };
@@ -489,7 +511,7 @@ PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
 
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
-    m_unproven.removeOne(channelID);
+    forgetUnproven(channelID);
     m_awaitingRequest.removeOne(channelID);
     m_answering.remove(channelID);
     m_channels.remove(channelID);

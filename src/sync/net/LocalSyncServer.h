@@ -40,6 +40,12 @@ public:
     // every connection they lose, as fast as the listener takes them, cannot push the paired
     // device's connection out before its handshake ends; few enough for the descriptor limit.
     static constexpr int maximumUnprovenConnections = 512;
+    // Of those, the ones holding TLS state (their peer's whole hello went to OpenSSL, which keeps
+    // about 40 kB each until the handshake ends and cannot release it sooner); a newcomer needing
+    // it beyond them takes the place of the oldest. A paired device finishes its handshake within
+    // milliseconds of its hello, so it is not displaced: 128 newer hellos take at least an eighth of
+    // a second at the listener's start budget.
+    static constexpr int maximumUnprovenTlsSessions = 128;
     // How long an accepted connection may take to complete its TLS handshake: a peer without the
     // key must not hold one of the slots for long.
     static constexpr double handshakeTimeoutSeconds = 2.0;
@@ -113,6 +119,11 @@ private:
     // A connection's peer proved the key: whether it may hold one of the maximumConnections slots,
     // which the oldest proven connection still silent gives up for it when they are all taken.
     bool admitProven(const QUuid& channelID);
+    // An unproven connection is about to set TLS up: the oldest other holding it gives way when
+    // maximumUnprovenTlsSessions do.
+    void admitTlsSetup(const QUuid& channelID);
+    // Takes a connection off the unproven lists.
+    void forgetUnproven(const QUuid& channelID);
     // Closes a connection at once and frees its place; its serving task ends on its own.
     void dropConnection(const QUuid& channelID);
     static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
@@ -164,6 +175,8 @@ private:
     QSet<QUuid> m_pairingChannels;
     // The ids of those channels whose peer has not proven the key yet, oldest first.
     QList<QUuid> m_unproven;
+    // The ids of those holding TLS state, in the order they set it up.
+    QList<QUuid> m_unprovenTls;
     // The ids of those channels whose peer proved the key and has not sent its request yet,
     // oldest first: the first to give way to a newly proven peer when every slot is taken.
     QList<QUuid> m_awaitingRequest;

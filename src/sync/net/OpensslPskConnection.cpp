@@ -182,6 +182,8 @@ bool OpensslPskConnection::readClientHello()
                                    QStringLiteral("the peer sent no ClientHello of a size a PSK client sends")));
             return false;
         case ClientHelloRecord::Verdict::accepted:
+            if (m_onTlsSetup)
+                m_onTlsSetup();
             return beginHandshake();
         }
     }

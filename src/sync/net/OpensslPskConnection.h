@@ -39,6 +39,7 @@ public:
     ~OpensslPskConnection() override;
 
     void setStateHandler(StateHandler handler) override;
+    void setTlsSetupHandler(TlsSetupHandler handler) override { m_onTlsSetup = std::move(handler); }
     void start() override;
     bool isLocalNetworkDenied() const override { return false; }
     void send(const QByteArray& content, SendCompletion completion) override;
@@ -65,6 +66,7 @@ private:
 
     std::shared_ptr<const OpensslPskContext> m_context;
     std::function<void()> m_onHandshake;
+    TlsSetupHandler m_onTlsSetup;
     int m_descriptor = -1;
     SSL* m_ssl = nullptr;
     // Owned by m_ssl: what the peer sent, not yet decrypted.

@@ -25,11 +25,18 @@ public:
     // and an error. Bytes that arrived before an error or the end are delivered first.
     using ReceiveCompletion =
         std::function<void(const QByteArray& bytes, bool isComplete, const std::optional<NetworkError>& error)>;
+    using TlsSetupHandler = std::function<void()>;
 
     virtual ~PskConnection() = default;
 
     // Replaces the state handler; an empty function removes it, after which no state is reported.
     virtual void setStateHandler(StateHandler handler) = 0;
+
+    // Runs synchronously (also from within start()) each time, just before an accepted connection
+    // sets up TLS state of its own for the peer's handshake, which holds tens of kilobytes until
+    // the handshake ends. It may cancel other connections, never this one. Connections that keep
+    // no such state per peer never call it.
+    virtual void setTlsSetupHandler(TlsSetupHandler handler) { Q_UNUSED(handler) }
 
     // Connects or, for an accepted connection, runs the server side of the handshake. Reports
     // `preparing` once the handshake begins (for an accepted connection, once the peer has sent

@@ -25,17 +25,20 @@ namespace {
 constexpr int acceptPauseMilliseconds = 1000;
 
 // A reconnect flood must not take the event loop: at most this many handshakes of peers that have
-// not proven the key start per window (1,000 a second, each costing the main thread up to a tenth
-// of a millisecond), the rest are held, a turn for each address. Each finished handshake lets one
-// more start at once, so paired devices are not held to that rate.
-constexpr int startsPerWindow = 10;
+// not proven the key start per window (500 a second, each costing the main thread up to a tenth
+// of a millisecond, and its accept and close as much again), the rest are held, a turn for each
+// address. Each finished handshake lets one more start at once, so paired devices are not held to
+// that rate.
+constexpr int startsPerWindow = 5;
 constexpr int budgetWindowMilliseconds = 10;
 constexpr int maximumStartCredit = startsPerWindow;
 // Accepting costs no TLS, so connections are taken as fast as they come, until more arrive than
 // can be held: each then pushes a held one out, whose peer may reconnect at once. At most this
-// many are pushed out per window; beyond it the rest wait in the kernel's queue, where they cost
-// nothing, for the next window.
-constexpr int dropsPerWindow = 20;
+// many are pushed out per window (1,000 a second); beyond it the rest wait in the kernel's queue,
+// where they cost nothing, for the next window. Every connection taken is one more closed: under a
+// flood of 1,000 peers the two budgets together keep the main thread near a tenth of a core and a
+// phone's read on another address within half a second.
+constexpr int dropsPerWindow = 10;
 // Deep enough that a flood of peers reopening their connections cannot overflow it (the kernel
 // caps it at net.core.somaxconn): a full queue drops the next connection attempt, and its retry
 // comes only a second or more later.

@@ -224,6 +224,50 @@ TEST(LocalSyncServerTest, OnlyPeersThatProvedTheKeyHoldASlotAgainstANewcomer)
     EXPECT_EQ(cancelled, 1);
 }
 
+// A peer that sends a whole hello and stalls makes OpenSSL hold tens of kilobytes until the
+// handshake ends: fewer of those are kept than unproven connections, and the oldest gives way.
+TEST(LocalSyncServerTest, FewUnprovenConnectionsHoldTlsAndTheOldestOfThemGivesWay)
+{
+    Served s;
+    QList<std::shared_ptr<FakePskConnection::Script>> all;
+    const auto cancelled = [&all] {
+        int count = 0;
+        for (const auto& script : all)
+            count += script->cancelCount;
+        return count;
+    };
+    const auto silent = s.connect();
+    all.append(silent);
+    QList<std::shared_ptr<FakePskConnection::Script>> hellos;
+    for (int i = 0; i < LocalSyncServer::maximumUnprovenTlsSessions; ++i) {
+        hellos.append(s.connect());
+        ASSERT_TRUE(hellos.last()->setUpTls());
+    }
+    all += hellos;
+    EXPECT_EQ(cancelled(), 0);
+
+    // One that proved the key and one whose handshake failed hold no TLS of an unproven peer any more.
+    hellos[0]->reportState(PskConnection::State::ready);
+    hellos[1]->reportState(PskConnection::State::failed, NetworkError::posix(ECONNRESET));
+    drainEvents();
+    for (int i = 0; i < 2; ++i) {
+        all.append(s.connect());
+        all.last()->setUpTls();
+    }
+    EXPECT_EQ(cancelled(), 1) << "only the failed handshake's connection was closed";
+    EXPECT_EQ(hellos[1]->cancelCount, 1);
+
+    // The next one displaces the oldest unproven holder, not the older silent connection.
+    all.append(s.connect());
+    all.last()->setUpTls();
+    EXPECT_EQ(hellos[2]->cancelCount, 1);
+    EXPECT_EQ(cancelled(), 2);
+    EXPECT_EQ(silent->cancelCount, 0);
+    EXPECT_EQ(hellos[0]->cancelCount, 0) << "a peer that proved the key was pushed out";
+    Served::request(*hellos[0]);
+    EXPECT_EQ(hellos[0]->sent.size(), 1);
+}
+
 TEST(LocalSyncServerTest, APhoneIsNeverRefusedByItsOwnSilentConnections)
 {
     // A phone that changed networks left eight connections behind that proved the key and then

@@ -721,14 +721,19 @@ TEST(QtPskIntegrationTest, ATrickledHelloCostsItsBytesAndNoTlsUntilItsLastByte)
     ASSERT_TRUE(QTest::qWaitFor([&] { return loopback.accepted != nullptr; }, pskWaitMilliseconds));
     const auto* accepted = dynamic_cast<const OpensslPskConnection*>(loopback.accepted.get());
     ASSERT_NE(accepted, nullptr);
+    // Its owner hears of the set-up before TLS exists, so it can make room first.
+    QList<bool> setUps;
+    loopback.accepted->setTlsSetupHandler([&] { setUps.append(accepted->hasTlsSession()); });
     for (qsizetype sent = 1; sent < hello.size(); ++sent) {
         ASSERT_EQ(::send(peer, hello.constData() + sent - 1, 1, MSG_NOSIGNAL), 1);
         ASSERT_TRUE(QTest::qWaitFor([&] { return accepted->heldHelloBytes() == sent || accepted->hasTlsSession(); },
                                     pskWaitMilliseconds));
         ASSERT_FALSE(accepted->hasTlsSession()) << "TLS set up after " << sent << " of " << hello.size() << " bytes";
     }
+    EXPECT_TRUE(setUps.isEmpty());
     ASSERT_EQ(::send(peer, hello.constData() + hello.size() - 1, 1, MSG_NOSIGNAL), 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return accepted->hasTlsSession(); }, pskWaitMilliseconds));
+    EXPECT_EQ(setUps, QList<bool>{false});
     // Handed to TLS, the hello is no longer held beside it.
     EXPECT_EQ(accepted->heldHelloBytes(), 0);
     EXPECT_FALSE(loopback.server.state.has_value());
