@@ -51,7 +51,11 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
 
     column->addWidget(wrappingLabel(QStringLiteral("保存済みWebhookの宛先へ、以下の合成データを実際に送信します。"), this));
 
-    auto* content = wrappingLabel(m_draft.content, this);
+    // Selectable, so that the exact text can be copied: QLabel paints its own lines with the selection,
+    // at the cost of Qt's breaks, and nothing is inserted into the text that a copy would carry.
+    auto* content = new QLabel(m_draft.content, this);
+    content->setTextFormat(Qt::PlainText);
+    content->setWordWrap(true);
     content->setObjectName(QStringLiteral("discordTestPreview.content"));
     content->setTextInteractionFlags(Qt::TextSelectableByMouse);
     content->setMinimumWidth(sheetWidth - 40);
