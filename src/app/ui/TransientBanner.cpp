@@ -40,7 +40,7 @@ void TransientBanner::setMessage(const std::optional<QString>& message)
         hide();
         return;
     }
-    m_message = *message;
+    m_text->setText(*message);
     place();
     raise();
     show();
@@ -48,7 +48,7 @@ void TransientBanner::setMessage(const std::optional<QString>& message)
 
 QString TransientBanner::text() const
 {
-    return isVisibleTo(parentWidget()) ? m_message : QString();
+    return isVisibleTo(parentWidget()) ? m_text->text() : QString();
 }
 
 bool TransientBanner::eventFilter(QObject* watched, QEvent* event)
@@ -74,8 +74,8 @@ void TransientBanner::place()
 {
     const QWidget* host = parentWidget();
     const int width = host->width() - 2 * margin;
-    m_text->setText(m_message);
-    const int height = heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height();
+    const int forWidth = heightForWidth(width);
+    const int height = forWidth > 0 ? forWidth : sizeHint().height();
     setGeometry(margin, host->height() - margin - height, width, height);
 }
 

@@ -37,7 +37,6 @@ private:
 
     SymbolView* m_symbol;
     QLabel* m_text;
-    QString m_message;
 };
 
 } // namespace vantorel
