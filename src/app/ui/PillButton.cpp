@@ -30,12 +30,6 @@ PillButton::PillButton(const QString& title, ColorPick color, QWidget* parent)
     FocusRing::track(this);
 }
 
-void PillButton::setColor(ColorPick color)
-{
-    m_color = std::move(color);
-    update();
-}
-
 QSize PillButton::sizeHint() const
 {
     const QFontMetrics metrics(font());

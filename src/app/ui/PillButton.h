@@ -16,8 +16,6 @@ class PillButton : public QAbstractButton
 public:
     PillButton(const QString& title, ColorPick color, QWidget* parent = nullptr);
 
-    void setColor(ColorPick color);
-
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
