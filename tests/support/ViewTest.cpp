@@ -18,7 +18,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QTextOption>
 #include <QToolTip>
 
 namespace vantorel {
@@ -130,26 +129,10 @@ void ViewTest::expectButtonsFit(const QWidget* root)
 
 void ViewTest::expectLinesEndAtPunctuation(const QLabel* label)
 {
-    ASSERT_TRUE(label);
-    QStringList lines;
-    if (const auto* limited = qobject_cast<const LineLimitedLabel*>(label)) {
-        lines = limited->visibleLines();
-    } else {
-        // Laid out as the label lays out wrapped plain text.
-        QString text = label->text();
-        text.replace(u'\n', QChar::LineSeparator);
-        QTextLayout layout(text, label->font());
-        QTextOption option;
-        option.setWrapMode(QTextOption::WordWrap);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(label->contentsRect().width());
-            lines.append(text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator));
-        }
-        layout.endLayout();
-    }
-    expectLinesEndAtPunctuation(lines, label->text(), label->objectName().toStdString());
+    // Every wrapping label of the kit lays its lines out itself.
+    const auto* limited = qobject_cast<const LineLimitedLabel*>(label);
+    ASSERT_TRUE(limited) << label->objectName().toStdString() << " is no wrapping label of the kit";
+    expectLinesEndAtPunctuation(limited->visibleLines(), label->text(), label->objectName().toStdString());
 }
 
 void ViewTest::expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what)
