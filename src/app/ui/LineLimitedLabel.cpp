@@ -20,8 +20,15 @@ LineLimitedLabel::LineLimitedLabel(int maximumLines, const QString& text, QWidge
 
 QStringList LineLimitedLabel::layoutLines(int width) const
 {
-    QStringList lines;
     const QString content = text();
+    if (width != m_layout.width || content != m_layout.text || font() != m_layout.font)
+        m_layout = {content, font(), width, breakLines(content, width)};
+    return m_layout.lines;
+}
+
+QStringList LineLimitedLabel::breakLines(const QString& content, int width) const
+{
+    QStringList lines;
     if (content.isEmpty() || width <= 0)
         return lines;
     const QFontMetrics metrics(font());

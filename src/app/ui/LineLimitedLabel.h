@@ -34,8 +34,18 @@ protected:
 
 private:
     QStringList layoutLines(int width) const;
+    QStringList breakLines(const QString& content, int width) const;
 
     int m_maximumLines;
+    // The last lines laid out: painting, the height for a width and the size hint ask for the same
+    // lines again and again, and measuring every phrase each time is the costly part.
+    struct Layout {
+        QString text;
+        QFont font;
+        int width = -1;
+        QStringList lines;
+    };
+    mutable Layout m_layout;
 };
 
 } // namespace vantorel
