@@ -106,8 +106,11 @@ void SingleInstance::forceTerminate()
     const QDBusReply<uint> current = bus ? bus->servicePid(m_replacedName) : QDBusReply<uint>();
     if (current.isValid() && m_replacedPid != 0 && current.value() == m_replacedPid) {
         log(QStringLiteral("singleInstance.forceTerminateOther pid=") + QString::number(m_replacedPid));
-        // It leaves the bus as it dies.
+        // It leaves the bus as it dies. One stuck in the kernel may never die: after one more grace
+        // time the wait ends all the same (the pid cleared sends the next time-out past this).
         ::kill(static_cast<pid_t>(m_replacedPid), SIGKILL);
+        m_replacedPid = 0;
+        m_forceTimer->start(forceTerminateAfterMs);
         return;
     }
     // Gone already, or nothing that could be ended: waiting longer would not help.
