@@ -298,8 +298,9 @@ private:
     std::optional<FileContent> recheckDamagedAccount(const Directory& root, const FileContent& damaged)
     {
         const auto lock = m_files.lockFolder(root, m_options.lockWaitSeconds, [this] { return m_stopping.load(); });
+        // Another database is at it: the damage read stands for now, which names no account.
         if (!lock)
-            throw LocalCloudFileError(EWOULDBLOCK);
+            return damaged;
         pause(LocalDirectoryCloudDatabase::damagedAccountRecheckSeconds);
         std::optional<FileContent> again = readAccountFile(root);
         if (again == damaged && !m_stopping)
