@@ -91,7 +91,7 @@ void MainWindowController::create()
     auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window);
     close->setContext(Qt::WindowShortcut);
     QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
-    
+
     m_window = window;
     log(QStringLiteral("mainWindow.created"));
 }

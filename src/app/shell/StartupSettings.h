@@ -15,8 +15,8 @@ struct StartupSettings
     std::shared_ptr<JsonFileSettingsStore::Contents> contents;
 
     static StartupSettings read(const QString& filePath);
-    // read() on another thread. Call it before the application object exists, from the thread
-    // that is to make it: that thread becomes Qt's main thread, whichever uses Qt first.
+    // read() on another thread. Call it from the thread that makes (or made) the application
+    // object: that thread becomes Qt's main thread, whichever uses Qt first.
     static std::future<StartupSettings> readInBackground(const QString& filePath);
 };
 

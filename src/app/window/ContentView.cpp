@@ -82,7 +82,7 @@ ContentView::ContentView(ContentEnvironment environment, ContentPages pages, Pop
     auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, [this] { m_environment.quitApplication(); });
-    
+
 
     m_panel = buildPanel(m_page);
     pageLayout->addWidget(m_panel);
