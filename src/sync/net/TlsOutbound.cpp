@@ -34,11 +34,9 @@ TlsOutbound::Result TlsOutbound::flush(SSL* ssl, int descriptor)
                 }
                 continue;
             }
-            // Sized by what it takes; the room of a whole piece is reused only for another one.
-            if (m_encrypted.capacity() < pending || m_encrypted.capacity() > 2 * pending)
-                m_encrypted = QByteArray(pending, Qt::Uninitialized);
-            else
-                m_encrypted.resize(pending);
+            // Sized by what it takes: what a piece leaves in the BIO is a record's overhead, and
+            // the room of a whole piece would outlive it.
+            m_encrypted = QByteArray(pending, Qt::Uninitialized);
             m_encrypted.resize(std::max(BIO_read(outgoing, m_encrypted.data(), int(pending)), 0));
         }
         const ssize_t sent = ::send(descriptor, m_encrypted.constData() + m_encryptedSent,

@@ -9,9 +9,9 @@ namespace vantorel {
 
 // What one TLS connection still owes its peer: plaintext, encrypted a piece at a time as the
 // socket takes it, and the encrypted bytes the socket has not taken yet. However long a frame, the
-// encrypted copy stays one piece and its buffer is reused, where a whole frame at once would cost
-// fresh pages for every connection; it is as large as the piece it holds, and gone once
-// everything went out, so a connection that waits holds none. The SSL object must write into a
+// encrypted copy stays one piece, where a whole frame at once would cost fresh pages for every
+// connection; its buffer is as large as the piece it holds, and gone once everything went out, so
+// a connection that waits holds none. The SSL object must write into a
 // memory BIO.
 class TlsOutbound
 {
