@@ -150,8 +150,7 @@ void LocalSyncServer::cancelPairing()
     m_pending.reset();
     endPairingOffer();
     for (const QUuid& id : std::exchange(m_pairingChannels, {})) {
-        forgetUnproven(id);
-        m_awaitingRequest.removeOne(id);
+        forgetWaiting(id);
         if (const auto channel = m_channels.take(id))
             channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
     }
@@ -413,16 +412,16 @@ void LocalSyncServer::admitTlsSetup(const QUuid& channelID)
     m_unprovenTls.append(channelID);
 }
 
-void LocalSyncServer::forgetUnproven(const QUuid& channelID)
+void LocalSyncServer::forgetWaiting(const QUuid& channelID)
 {
     m_unproven.removeOne(channelID);
     m_unprovenTls.removeOne(channelID);
+    m_awaitingRequest.removeOne(channelID);
 }
 
 void LocalSyncServer::dropConnection(const QUuid& channelID)
 {
-    forgetUnproven(channelID);
-    m_awaitingRequest.removeOne(channelID);
+    forgetWaiting(channelID);
     m_pairingChannels.remove(channelID);
     if (const auto channel = m_channels.take(channelID))
         channel->close(UsageSyncError(UsageSyncError::Code::cancelled));
@@ -430,7 +429,7 @@ void LocalSyncServer::dropConnection(const QUuid& channelID)
 
 bool LocalSyncServer::admitProven(const QUuid& channelID)
 {
-    forgetUnproven(channelID);
+    forgetWaiting(channelID);
     // A phone that changed networks leaves connections behind that proved the key and will never
     // send anything: the oldest of them gives way, so the phone is not refused by its own.
     const auto proven = [this] { return m_channels.size() - m_unproven.size() - m_answering.size(); };
@@ -511,8 +510,7 @@ PendingCompletion<QByteArray> LocalSyncServer::snapshotFrame()
 
 void LocalSyncServer::endConnection(const QUuid& channelID)
 {
-    forgetUnproven(channelID);
-    m_awaitingRequest.removeOne(channelID);
+    forgetWaiting(channelID);
     m_answering.remove(channelID);
     m_channels.remove(channelID);
     m_pairingChannels.remove(channelID);

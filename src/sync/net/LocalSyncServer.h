@@ -122,8 +122,8 @@ private:
     // An unproven connection is about to set TLS up: the oldest other holding it gives way when
     // maximumUnprovenTlsSessions do.
     void admitTlsSetup(const QUuid& channelID);
-    // Takes a connection off the unproven lists.
-    void forgetUnproven(const QUuid& channelID);
+    // Takes a connection off the lists of those waiting to prove the key or to send a request.
+    void forgetWaiting(const QUuid& channelID);
     // Closes a connection at once and frees its place; its serving task ends on its own.
     void dropConnection(const QUuid& channelID);
     static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
