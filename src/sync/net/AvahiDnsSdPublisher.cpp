@@ -16,6 +16,8 @@ namespace vantorel {
 namespace {
 
 const QString avahiBusName = QStringLiteral("org.freedesktop.Avahi");
+// As long as the other calls to the desktop's services wait, rather than D-Bus's 25 s.
+constexpr int availabilityCallTimeoutMs = 5000;
 
 class AvahiRegistration final : public DnsSdRegistration
 {
@@ -127,7 +129,7 @@ void AvahiDnsSdPublisher::checkAvailability(AvailabilityHandler done)
                                                        QStringLiteral("/org/freedesktop/DBus"),
                                                        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     call << avahiBusName;
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), &m_context);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, availabilityCallTimeoutMs), &m_context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, done = std::move(done), missing] {
         watcher->deleteLater();
         const QDBusPendingReply<bool> reply = *watcher;
