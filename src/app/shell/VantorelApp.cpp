@@ -17,7 +17,6 @@
 #include "app/platform/SecretServiceStore.h"
 #include "app/platform/UPowerMonitor.h"
 #include "app/platform/SystemTrayStatusItemBackend.h"
-#include "app/platform/UrlOpener.h"
 #include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/shell/AppLifecycleBridge.h"
@@ -227,7 +226,6 @@ void VantorelApp::startWith(std::future<StartupSettings> settings)
     // are built once the tray host has read its first picture.
     QObject::connect(statusItemBackend.get(), &StatusItemBackend::firstPictureRead, m_delegate.get(),
                      [this] { finishLaunching(); });
-    m_urlOpener = std::make_unique<DesktopUrlOpener>();
     m_pasteboard = std::make_unique<QtPasteboard>();
     m_statusItemController = std::make_unique<StatusItemController>(
         *m_viewModel, StatusItemController::Dependencies{
@@ -344,7 +342,8 @@ QWidget* VantorelApp::makeContentView(PopoverPage page)
     const SyncServices& services = syncServices();
     ContentEnvironment environment;
     environment.viewModel = m_viewModel.get();
-    environment.urlOpener = m_urlOpener.get();
+    // The view model's: one opener keeps every handler it started, whoever asked.
+    environment.urlOpener = m_viewModel->dependencies().urlOpener.get();
     environment.syncCoordinator = services.sync.get();
     environment.cloudCoordinator = services.cloudSync.get();
     environment.pasteboard = m_pasteboard.get();

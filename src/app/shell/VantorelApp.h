@@ -29,7 +29,6 @@ class StatusItemController;
 class TerminationSignals;
 class UnplannedExit;
 class UPowerMonitor;
-class UrlOpener;
 
 // The composition root: the one place that builds the long-lived objects of the process, in
 // start-up order, and connects them. Everything lives until the process ends; nothing is
@@ -90,7 +89,6 @@ private:
     std::unique_ptr<AppViewModel> m_viewModel;
     std::unique_ptr<SyncServices> m_syncServices;
     bool m_launched = false;
-    std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<StatusItemController> m_statusItemController;
 };
