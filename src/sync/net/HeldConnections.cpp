@@ -42,9 +42,11 @@ int HeldConnections::hold(const QByteArray& group, int descriptor)
     if (found != m_groups.end() && int(found->size()) >= m_maximumPerAddress) {
         givenUp = giveUpOldestOf(group);
     } else if (m_size >= m_maximumHeld) {
-        const auto largest = std::max_element(m_groups.cbegin(), m_groups.cend(),
-                                              [](const auto& a, const auto& b) { return a.size() < b.size(); });
-        givenUp = giveUpOldestOf(largest.key());
+        // A copy: erasing the group it names may move another group into its slot.
+        const QByteArray largest = std::max_element(m_groups.cbegin(), m_groups.cend(), [](const auto& a, const auto& b) {
+                                       return a.size() < b.size();
+                                   }).key();
+        givenUp = giveUpOldestOf(largest);
     }
     found = m_groups.find(group);
     if (found == m_groups.end()) {

@@ -412,14 +412,14 @@ void LocalSyncServer::admitTlsSetup(const QUuid& channelID)
     m_unprovenTls.append(channelID);
 }
 
-void LocalSyncServer::forgetWaiting(const QUuid& channelID)
+void LocalSyncServer::forgetWaiting(QUuid channelID)
 {
     m_unproven.removeOne(channelID);
     m_unprovenTls.removeOne(channelID);
     m_awaitingRequest.removeOne(channelID);
 }
 
-void LocalSyncServer::dropConnection(const QUuid& channelID)
+void LocalSyncServer::dropConnection(QUuid channelID)
 {
     forgetWaiting(channelID);
     m_pairingChannels.remove(channelID);

@@ -123,9 +123,10 @@ private:
     // maximumUnprovenTlsSessions do.
     void admitTlsSetup(const QUuid& channelID);
     // Takes a connection off the lists of those waiting to prove the key or to send a request.
-    void forgetWaiting(const QUuid& channelID);
-    // Closes a connection at once and frees its place; its serving task ends on its own.
-    void dropConnection(const QUuid& channelID);
+    void forgetWaiting(QUuid channelID);
+    // Closes a connection at once and frees its place; its serving task ends on its own. Both take
+    // the id by value: callers pass an element of the very lists these remove it from.
+    void dropConnection(QUuid channelID);
     static QCoro::Task<> answerPairing(QPointer<LocalSyncServer> server, const SyncMessage& request,
                                        std::shared_ptr<SyncChannel> channel);
     static QCoro::Task<> expire(QPointer<LocalSyncServer> server, Sleeper& sleeper, CancelToken token);

@@ -1,3 +1,4 @@
+#include "fuzz/HeldConnectionsScenario.h"
 #include "sync/net/HeldConnections.h"
 
 #include <QList>
@@ -5,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -86,4 +88,23 @@ TEST(HeldConnectionsTest, AFloodGivesUpItsOwnOldestAndNeverAnotherAddress)
     EXPECT_EQ(all, (std::vector<int>{1, 13, 14, 20, 30}));
     EXPECT_TRUE(held.isEmpty());
     EXPECT_EQ(held.next(), -1);
+}
+
+// Random holds from up to 1,024 addresses and takes, checked at every step against a model of
+// what must be held: groups outnumber one hash span many times over and every place is taken, so
+// nearly every hold gives a group up, and the hash moves entries about as groups empty.
+TEST(HeldConnectionsTest, ManyMoreAddressesThanPlacesKeepEveryGroupsTurnAndOldest)
+{
+    for (const std::uint8_t perAddress : {0, 1}) {
+        std::mt19937 random(perAddress + 1);
+        // One or two places an address, 256 in all.
+        std::vector<std::uint8_t> bytes{perAddress, 56};
+        for (int op = 0; op < 6'000; ++op) {
+            // Seven holds from any address for each take.
+            const std::uint8_t kind = op % 8 == 7 ? 3 : std::uint8_t(random() % 2);
+            bytes.push_back(std::uint8_t(kind | (random() % 4) << 2));
+            bytes.push_back(std::uint8_t(random()));
+        }
+        EXPECT_EQ(fuzz::playHeldConnections(bytes.data(), bytes.size()), "") << int(perAddress) + 1 << " an address";
+    }
 }
