@@ -1,4 +1,6 @@
 #include "app/platform/ClaudeUsageFailure.h"
+#include "app/setup/MacInitialSetupView.h"
+#include "app/setup/MacOnboardingView.h"
 #include "app/shell/StatusItemPopover.h"
 #include "app/ui/DisclosureGroup.h"
 #include "app/ui/SegmentedControl.h"
@@ -258,40 +260,64 @@ protected:
         pages.settings = [](const ContentEnvironment& e, Binding<PopoverPage> p) {
             return new SettingsPanel(e, std::move(p));
         };
+        pages.setup = [](const ContentEnvironment& e, ContentPages::Action dismiss, ContentPages::Action proceed) {
+            return new MacOnboardingView(*e.viewModel, std::move(dismiss), std::move(proceed));
+        };
+        pages.initialSetup = [](const ContentEnvironment& e, MacInitialSetupDraft draft, ContentPages::Action dismiss) {
+            return new MacInitialSetupView(*e.viewModel, e.syncCoordinator, e.cloudCoordinator, std::move(draft),
+                                           std::move(dismiss));
+        };
         return new ContentView(environment, pages);
     }
 
-    // Opens each page of `content` shown inside `top`, every group of it expanded and both
-    // sections of the history, and checks every text there in both schemes: the sidebar with
-    // that page's entry selected, the page's labels and controls, the chart's legend and axes.
+    // Shows what comes after the present view of `panel`: the notification log after the usage
+    // history, the next step of the guide and the wizard. False when there is nothing after it.
+    static bool advance(QWidget* panel, int step)
+    {
+        QAbstractButton* next = nullptr;
+        if (auto* picker = panel->findChild<SegmentedControl*>(u"historySection"_s))
+            next = step == 0 ? picker->findChild<QAbstractButton*>(u"segment.1"_s) : nullptr;
+        for (const QString& name : {u"onboarding.next"_s, u"initial-setup.next"_s}) {
+            if (auto* button = panel->findChild<QAbstractButton*>(name); button && button->isVisible())
+                next = button;
+        }
+        if (!next || !next->isEnabled())
+            return false;
+        next->click();
+        drainEvents();
+        return true;
+    }
+
+    // Opens each page of `content` shown inside `top`, every group of it expanded, each section
+    // of the history and each step of the guide and the wizard, and checks every text there in
+    // both schemes: the sidebar with that page's entry selected, the page's labels and controls,
+    // the chart's legend and axes.
     QStringList expectEveryPageLegible(ContentView* content, QWidget* top, const QString& artefact)
     {
+        // The guide has nine pages, the wizard seven steps.
+        constexpr int maximumSteps = 10;
         QStringList measured;
         for (const PopoverPage shown : {PopoverPage::main, PopoverPage::manual, PopoverPage::history,
-                                        PopoverPage::settings}) {
+                                        PopoverPage::settings, PopoverPage::setup, PopoverPage::initialSetup}) {
             content->setPage(shown);
             drainEvents();
             QWidget* panel = content->currentPanel();
-            // Collapsed groups hold texts too.
-            for (DisclosureGroup* group : panel->findChildren<DisclosureGroup*>())
-                group->setExpanded(true);
-            const int sections = shown == PopoverPage::history ? 2 : 1;
-            for (int section = 0; section < sections; ++section) {
-                if (auto* picker = panel->findChild<SegmentedControl*>(u"historySection"_s)) {
-                    find<QAbstractButton>(picker, u"segment."_s + QString::number(section))->click();
-                    drainEvents();
-                }
-                const std::string where = objectNameOf(shown).toStdString() + (section ? " (通知)" : "");
+            int step = 0;
+            do {
+                // Collapsed groups hold texts too.
+                for (DisclosureGroup* group : panel->findChildren<DisclosureGroup*>())
+                    group->setExpanded(true);
+                const std::string where = objectNameOf(shown).toStdString() + " " + std::to_string(step);
                 for (const bool dark : {false, true}) {
                     setDark(dark);
                     drainEvents();
-                    saveGrab(top, artefact + u'-' + objectNameOf(shown) + QString::number(section)
+                    saveGrab(top, artefact + u'-' + objectNameOf(shown) + QString::number(step)
                                       + (dark ? u"-dark"_s : u"-light"_s));
                     measured += expectTextsLegible(top, where.c_str());
                     if (auto* chart = panel->findChild<UsageHistoryChart*>(); chart && chart->isVisible())
                         measured += expectChartLegible(top, chart);
                 }
-            }
+            } while (++step < maximumSteps && advance(panel, step - 1));
         }
         return measured;
     }
