@@ -41,7 +41,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         if (!isEnabled())
             painter.setOpacity(0.45);
-        // On the dark track a grey segment stood out by about 1.5 : 1; the accent makes the
+        // On the dark track a grey segment stood out by about 1.5 : 1; an accent fill makes the
         // choice plain there, with a white title.
         const bool dark = colors.name == QLatin1String("dark");
         const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -49,7 +49,7 @@ protected:
             QPainterPath path;
             path.addRoundedRect(r, segmentCornerRadius, segmentCornerRadius);
             painter.fillPath(path.translated(0, 0.5), QColor(0, 0, 0, 30));
-            painter.fillPath(path, dark ? colors.accent : QColor(Qt::white));
+            painter.fillPath(path, dark ? colors.accentTextFill : QColor(Qt::white));
         }
         if (FocusRing::isShown(this))
             FocusRing::paint(painter, r, segmentCornerRadius);

@@ -39,10 +39,12 @@ SystemColors SystemColors::light()
     colors.textBackground = QColor(255, 255, 255);
     colors.placeholderText = QColor(140, 140, 140);
     colors.secondaryText = QColor(92, 92, 92);
+    colors.tertiaryText = QColor(102, 102, 102);
     colors.accentText = QColor(0, 84, 200);
     colors.orangeText = QColor(148, 64, 0);
     colors.greenText = QColor(0, 110, 40);
     colors.redText = QColor(176, 22, 18);
+    colors.accentTextFill = QColor(0, 104, 230);
     return colors;
 }
 
@@ -59,10 +61,12 @@ SystemColors SystemColors::dark()
     colors.textBackground = QColor(30, 30, 30);
     colors.placeholderText = QColor(120, 120, 120);
     colors.secondaryText = QColor(176, 176, 176);
+    colors.tertiaryText = QColor(160, 160, 160);
     colors.accentText = QColor(110, 175, 255);
     colors.orangeText = colors.systemOrange;
     colors.greenText = colors.systemGreen;
     colors.redText = QColor(255, 132, 122);
+    colors.accentTextFill = QColor(0, 104, 230);
     return colors;
 }
 
@@ -81,6 +85,8 @@ QColor SystemColors::textShade(const QColor& color) const
 {
     if (color == secondaryLabel)
         return secondaryText;
+    if (color == tertiaryLabel)
+        return tertiaryText;
     if (color == accent)
         return accentText;
     if (color == systemOrange)

@@ -19,15 +19,19 @@ struct SystemColors : MenuBarPalette {
     // A text field's placeholder, enabled or not: at least 3 : 1 on the field.
     QColor placeholderText;
 
-    // Text drawn in the secondary grey, the accent, orange, green or red takes a shade of that
-    // colour which reads at least 4.5 : 1 on the window and on its tinted cards and capsules (the
-    // system's own orange falls to 1.6 : 1 there in light mode, its grey to 3.1 : 1). Icons, dots,
-    // bars and charts keep the system colours.
+    // Text drawn in the secondary or tertiary grey, the accent, orange, green or red takes a shade
+    // of that colour which reads at least 4.5 : 1 on the window, the sidebar and the tinted cards,
+    // capsules and selections (the system's own orange falls to 1.6 : 1 there in light mode, its
+    // tertiary grey to 1.9 : 1). Icons, dots, bars and chart lines keep the system colours.
     QColor secondaryText;
+    QColor tertiaryText;
     QColor accentText;
     QColor orangeText;
     QColor greenText;
     QColor redText;
+    // A fill in the accent with white text on it: white reads 4.5 : 1 there (3.65 : 1 on the dark
+    // accent itself) and the fill still stands 3 : 1 apart from a dark track.
+    QColor accentTextFill;
 
     static SystemColors light();
     static SystemColors dark();

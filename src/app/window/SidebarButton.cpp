@@ -82,7 +82,7 @@ void SidebarButton::paintEvent(QPaintEvent*)
     const int symbol = symbolFrame;
     const QPixmap pixmap = IconProvider::pixmap(m_symbol, symbol, ink, devicePixelRatioF());
     const QFontMetrics metrics(font());
-    painter.setPen(ink);
+    painter.setPen(colors.textShade(ink));
     painter.setFont(font());
 
     if (m_role == SidebarButtonRole::navigation) {

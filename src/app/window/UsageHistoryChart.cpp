@@ -4,6 +4,7 @@
 #include "app/ui/UiFont.h"
 
 #include <QCategoryAxis>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGraphicsLayout>
@@ -102,6 +103,7 @@ UsageHistoryChart::UsageHistoryChart(QWidget* parent)
         series->attachAxis(m_yAxis);
     }
     applyColors();
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 UsageHistoryChart::~UsageHistoryChart()
@@ -154,11 +156,13 @@ QStringList UsageHistoryChart::axisLabels() const
     return labels;
 }
 
-void UsageHistoryChart::changeEvent(QEvent* event)
+bool UsageHistoryChart::eventFilter(QObject* watched, QEvent* event)
 {
-    QChartView::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
+    // The style sheet keeps every palette change from the chart, which kept the axis labels of the
+    // scheme it was built in; the application object itself hears of a new palette.
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange)
         applyColors();
+    return QChartView::eventFilter(watched, event);
 }
 
 void UsageHistoryChart::applyColors()
@@ -172,8 +176,8 @@ void UsageHistoryChart::applyColors()
     m_xAxis->setGridLineColor(SystemColors::withOpacity(colors.secondaryLabel, 0.1));
     m_yAxis->setGridLineColor(SystemColors::withOpacity(colors.secondaryLabel, 0.16));
     m_yAxis->setLinePenColor(SystemColors::withOpacity(colors.secondaryLabel, 0.16));
-    m_xAxis->setLabelsColor(colors.secondaryLabel);
-    m_yAxis->setLabelsColor(colors.secondaryLabel);
+    m_xAxis->setLabelsColor(colors.secondaryText);
+    m_yAxis->setLabelsColor(colors.secondaryText);
     chart()->setPlotAreaBackgroundBrush(SystemColors::withOpacity(colors.secondaryLabel, 0.035));
 }
 

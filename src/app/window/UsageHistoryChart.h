@@ -35,7 +35,7 @@ public:
     QSize sizeHint() const override { return {QChartView::sizeHint().width(), chartHeight}; }
 
 protected:
-    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyColors();

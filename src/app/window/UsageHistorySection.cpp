@@ -170,6 +170,7 @@ public:
         : QWidget(parent)
         , m_title(title)
     {
+        setAccessibleName(title);
         setFont(UiFont::caption2());
         setFixedSize(capsuleWidth + spacing + fontMetrics().horizontalAdvance(title) + 1, fontMetrics().height());
     }
@@ -191,7 +192,7 @@ protected:
         QPainterPath capsule;
         capsule.addRoundedRect(QRectF(0, (height() - capsuleHeight) / 2.0, capsuleWidth, capsuleHeight), 1.5, 1.5);
         painter.fillPath(capsule, m_color ? m_color(colors) : colors.secondaryLabel);
-        painter.setPen(colors.secondaryLabel);
+        painter.setPen(colors.secondaryText);
         painter.drawText(QRect(capsuleWidth + spacing, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, m_title);
     }
 
@@ -218,6 +219,7 @@ public:
     {
         setObjectName(QStringLiteral("usageLegend"));
         m_fiveHour->setObjectName(QStringLiteral("legend.fiveHour"));
+        m_weekly->setObjectName(QStringLiteral("legend.weekly"));
         m_latest->setObjectName(QStringLiteral("legend.latest"));
         m_weekly->present(weeklyTint, 1);
         auto* layout = new QHBoxLayout(this);
