@@ -177,7 +177,7 @@ void KitStyle::drawControl(ControlElement element, const QStyleOption* option, Q
     const SystemColors& colors = SystemColors::current();
     const bool enabled = option->state & State_Enabled;
     const bool pressed = option->state & State_Sunken;
-    QColor fill = pressed ? colors.systemRed.darker(115) : colors.systemRed;
+    QColor fill = pressed ? colors.redTextFill.darker(115) : colors.redTextFill;
     if (!enabled)
         fill = SystemColors::withOpacity(colors.systemRed, 0.45);
     painter->save();

@@ -45,6 +45,7 @@ SystemColors SystemColors::light()
     colors.greenText = QColor(0, 110, 40);
     colors.redText = QColor(176, 22, 18);
     colors.accentTextFill = QColor(0, 104, 230);
+    colors.redTextFill = QColor(215, 0, 21);
     return colors;
 }
 
@@ -67,6 +68,7 @@ SystemColors SystemColors::dark()
     colors.greenText = colors.systemGreen;
     colors.redText = QColor(255, 132, 122);
     colors.accentTextFill = QColor(0, 104, 230);
+    colors.redTextFill = QColor(215, 0, 21);
     return colors;
 }
 

@@ -32,6 +32,8 @@ struct SystemColors : MenuBarPalette {
     // A fill in the accent with white text on it: white reads 4.5 : 1 there (3.65 : 1 on the dark
     // accent itself) and the fill still stands 3 : 1 apart from a dark track.
     QColor accentTextFill;
+    // The red of a destructive button, under its white title: 5.4 : 1 (the system red gives 3.5).
+    QColor redTextFill;
 
     static SystemColors light();
     static SystemColors dark();

@@ -2,6 +2,7 @@
 #include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/shell/StatusItemPopover.h"
+#include "app/ui/ConfirmationSheet.h"
 #include "app/ui/DisclosureGroup.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/SystemColors.h"
@@ -431,6 +432,22 @@ TEST_F(TextContrastTest, EveryPageOfThePopoverIsLegibleInBothSchemes)
     ASSERT_TRUE(content);
     const QStringList measured = expectEveryPageLegible(content, &popover, u"popover"_s);
     expectNamedTextsMeasured(measured, DateTexts::historyDateText(model.notificationHistory().first().createdAt));
+}
+
+// The question before a deletion: its white title on the red button as much as its texts.
+TEST_F(TextContrastTest, TheConfirmationSheetIsLegibleInBothSchemes)
+{
+    QWidget parent;
+    show(&parent);
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        ConfirmationSheet sheet(QStringLiteral("使用率履歴を削除しますか？"), QStringLiteral("削除した履歴は元に戻せません。"),
+                                QStringLiteral("Codexの履歴を削除"), &parent);
+        sheet.open();
+        drainEvents();
+        const QStringList measured = expectTextsLegible(&sheet, "confirmation sheet");
+        EXPECT_TRUE(measured.contains(QStringLiteral("Codexの履歴を削除"))) << schemeName();
+    }
 }
 
 } // namespace
