@@ -5,6 +5,8 @@
 
 #include <QFontMetrics>
 
+#include <initializer_list>
+
 namespace vantorel {
 namespace {
 
@@ -16,49 +18,51 @@ class LineBreaksTest : public ViewTest
 {
 };
 
+// Each row: a text and the pieces it splits into, which joined give it back.
+struct Split {
+    QString text;
+    QStringList pieces;
+};
+
+void expectSplits(QStringList (*split)(const QString&), std::initializer_list<Split> rows)
+{
+    for (const Split& row : rows) {
+        EXPECT_EQ(split(row.text), row.pieces) << row.text.toStdString();
+        EXPECT_EQ(split(row.text).join(QString()), row.text);
+    }
+}
+
 TEST_F(LineBreaksTest, PhrasesEndAfterPunctuationSpacesAndClosingBracketsAndBeforeOpeningOnes)
 {
-    const struct {
-        QString line;
-        QStringList phrases;
-    } rows[] = {
-        {u"Codeでログインしてから「認証を再読込」を押してください。"_s,
-         {u"Codeでログインしてから"_s, u"「認証を再読込」"_s, u"を押してください。"_s}},
-        {u"「設定。」を開く"_s, {u"「設定。」"_s, u"を開く"_s}},
-        {u"ないか、読み取れません。"_s, {u"ないか、"_s, u"読み取れません。"_s}},
-        // A space between Latin words keeps a name whole; one beside Japanese ends a phrase.
-        {u"Codex CLI（任意）です！次へ"_s, {u"Codex CLI"_s, u"（任意）"_s, u"です！"_s, u"次へ"_s}},
-        {u"Claude  Codeで 開く"_s, {u"Claude  Codeで "_s, u"開く"_s}},
-        {u"句読点のない長い文"_s, {u"句読点のない長い文"_s}},
-        {QString(), {}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(linePhrases(row.line), row.phrases) << row.line.toStdString();
-        EXPECT_EQ(linePhrases(row.line).join(QString()), row.line);
-    }
+    expectSplits(&linePhrases,
+                 {
+                     {u"Codeでログインしてから「認証を再読込」を押してください。"_s,
+                      {u"Codeでログインしてから"_s, u"「認証を再読込」"_s, u"を押してください。"_s}},
+                     {u"「設定。」を開く"_s, {u"「設定。」"_s, u"を開く"_s}},
+                     {u"ないか、読み取れません。"_s, {u"ないか、"_s, u"読み取れません。"_s}},
+                     // A space between Latin words keeps a name whole; one beside Japanese ends a phrase.
+                     {u"Codex CLI（任意）です！次へ"_s, {u"Codex CLI"_s, u"（任意）"_s, u"です！"_s, u"次へ"_s}},
+                     {u"Claude  Codeで 開く"_s, {u"Claude  Codeで "_s, u"開く"_s}},
+                     {u"句読点のない長い文"_s, {u"句読点のない長い文"_s}},
+                     {QString(), {}},
+                 });
 }
 
 TEST_F(LineBreaksTest, PartsOfAPhraseEndAfterParticlesBeforeAWordAndAfterSpacesInsideNames)
 {
-    const struct {
-        QString phrase;
-        QStringList parts;
-    } rows[] = {
-        {u"保存済み認証の再読込と必要時の公式ログイン開始を補助します。"_s,
-         {u"保存済み認証の"_s, u"再読込と"_s, u"必要時の"_s, u"公式ログイン開始を"_s, u"補助します。"_s}},
-        // A demonstrative stays with its word; a particle before hiragana or punctuation, or
-        // without a word before it, ends nothing.
-        {u"時にもこのPCまたはiCloudを確認します。"_s, {u"時にもこのPCまたは"_s, u"iCloudを"_s, u"確認します。"_s}},
-        {u"この端末の設定を"_s, {u"この端末の"_s, u"設定を"_s}},
-        {u"を開く"_s, {u"を開く"_s}},
-        {u"ClaudeはClaude Codeで"_s, {u"Claudeは"_s, u"Claude "_s, u"Codeで"_s}},
-        {u"句読点のない長い文"_s, {u"句読点のない長い文"_s}},
-        {QString(), {}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(phraseParts(row.phrase), row.parts) << row.phrase.toStdString();
-        EXPECT_EQ(phraseParts(row.phrase).join(QString()), row.phrase);
-    }
+    expectSplits(&phraseParts,
+                 {
+                     {u"保存済み認証の再読込と必要時の公式ログイン開始を補助します。"_s,
+                      {u"保存済み認証の"_s, u"再読込と"_s, u"必要時の"_s, u"公式ログイン開始を"_s, u"補助します。"_s}},
+                     // A demonstrative stays with its word; a particle before hiragana or
+                     // punctuation, or without a word before it, ends nothing.
+                     {u"時にもこのPCまたはiCloudを確認します。"_s, {u"時にもこのPCまたは"_s, u"iCloudを"_s, u"確認します。"_s}},
+                     {u"この端末の設定を"_s, {u"この端末の"_s, u"設定を"_s}},
+                     {u"を開く"_s, {u"を開く"_s}},
+                     {u"ClaudeはClaude Codeで"_s, {u"Claudeは"_s, u"Claude "_s, u"Codeで"_s}},
+                     {u"句読点のない長い文"_s, {u"句読点のない長い文"_s}},
+                     {QString(), {}},
+                 });
 }
 
 // A wrapping label breaks between phrases; between the parts of one only when that phrase alone is
