@@ -91,12 +91,28 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         // A body laid out anew changes what this area asks for; the sheet hears of it only so.
-        if (watched == widget() && event->type() == QEvent::LayoutRequest)
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) {
             updateGeometry();
+            showScrollBarWhenCut();
+        }
         return QScrollArea::eventFilter(watched, event);
     }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        showScrollBarWhenCut();
+        QScrollArea::resizeEvent(event);
+    }
+
 private:
+    // Decided here from the body's whole height: Qt's own choice keeps a scroll bar once shown
+    // when the body, narrowed by it, wraps a line more than it would without it.
+    void showScrollBarWhenCut()
+    {
+        setVerticalScrollBarPolicy(heightForWidth(width()) > height() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    }
+
     static constexpr int minimumVisibleLines = 3;
 };
 

@@ -31,6 +31,17 @@ QString lines(int count)
     return lines.join(u'\n');
 }
 
+// Japanese characters, then narrow Latin ones, up to `width`: a scroll bar's width less wraps it.
+QString lineAsWideAs(const QFontMetrics& metrics, int width)
+{
+    QString line;
+    for (const QChar c : {u'確', u'i'}) {
+        while (metrics.horizontalAdvance(line + c) <= width)
+            line += c;
+    }
+    return line;
+}
+
 // A sheet taller than the screen's room below its title bar is cut to that room: its body scrolls
 // to its last line and both buttons stay whole inside the sheet. Shorter again, it is as tall as
 // its content and nothing scrolls.
@@ -70,21 +81,26 @@ TEST_F(SheetWindowTest, ASheetTallerThanTheScreenScrollsItsBodyAndKeepsItsButton
         QScrollBar* bar = area->verticalScrollBar();
         EXPECT_GT(bar->maximum(), 0);
         bar->setValue(bar->maximum());
-        const auto* last = dialog->findChild<QLabel*>(sheet.lastLabel);
-        const int lastBottom = last->mapTo(area->viewport(), QPoint(0, last->height())).y();
+        auto* message = dialog->findChild<QLabel*>(sheet.lastLabel);
+        ASSERT_TRUE(message);
+        const int lastBottom = message->mapTo(area->viewport(), QPoint(0, message->height())).y();
         EXPECT_LE(lastBottom, area->viewport()->height()) << "the body scrolls to its last line";
         saveGrab(dialog, u"sheet-cut-to-screen-"_s + sheet.lastLabel.section(u'.', 0, 0));
 
-        for (QLabel* label : dialog->findChildren<QLabel*>()) {
-            if (label->objectName() == sheet.lastLabel)
-                label->setText(lines(2));
+        // Line by line shorter, up to the first height that fits, the last line one that fits the
+        // body's whole width and wraps beside a scroll bar: then the bar goes.
+        const QString wide = lineAsWideAs(message->fontMetrics(), area->width());
+        for (int count = longer; count >= 0 && dialog->height() == available.height() - frame.top() - frame.bottom();
+             --count) {
+            message->setText(lines(count) + u'\n' + wide);
+            // The body's layout request, then the sheet's.
+            QApplication::processEvents();
+            QApplication::processEvents();
         }
-        // The body's layout request, then the sheet's.
-        QApplication::processEvents();
-        QApplication::processEvents();
         EXPECT_LT(dialog->height(), available.height() - frame.top() - frame.bottom());
         EXPECT_EQ(dialog->height(), dialog->heightForWidth(dialog->width()));
         EXPECT_EQ(bar->maximum(), 0);
+        EXPECT_FALSE(bar->isVisible());
         dialog->close();
     }
 }
