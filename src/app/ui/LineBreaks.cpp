@@ -56,7 +56,7 @@ bool endsWithParticle(QStringView text, qsizetype end)
     if (end < 2)
         return false;
     const QChar last = text[end - 1];
-    if (!QStringView(u"はがをにへでとも").contains(last) && last != u'の')
+    if (!QStringView(u"はがをにへでともの").contains(last))
         return false;
     if (last == u'の' && QStringView(u"こそあど").contains(text[end - 2]))
         return false;
@@ -113,28 +113,30 @@ QString markLineBreaks(const QString& line, const QFontMetrics& metrics, int wid
     const auto fits = [&](const QString& text) { return metrics.horizontalAdvance(text.trimmed()) <= width; };
     QString marked;
     QString current;
-    const auto append = [&](const QString& piece) {
-        const QString longer = current + piece;
-        if (!current.isEmpty() && !fits(longer)) {
-            marked += current + QChar::LineSeparator;
-            current = piece;
-        } else {
-            current = longer;
-        }
+    const auto breakLine = [&] {
+        marked += current + QChar::LineSeparator;
+        current.clear();
     };
     for (const QString& phrase : linePhrases(line)) {
-        if (fits(phrase)) {
-            append(phrase);
+        const QString longer = current + phrase;
+        if (fits(longer)) {
+            current = longer;
             continue;
+        }
+        if (!current.isEmpty()) {
+            breakLine();
+            if (fits(phrase)) {
+                current = phrase;
+                continue;
+            }
         }
         // A phrase too wide for any line starts its own, so the line before still ends at
         // punctuation, and breaks between its parts.
-        if (!current.isEmpty()) {
-            marked += current + QChar::LineSeparator;
-            current.clear();
+        for (const QString& part : phraseParts(phrase)) {
+            if (!current.isEmpty() && !fits(current + part))
+                breakLine();
+            current += part;
         }
-        for (const QString& part : phraseParts(phrase))
-            append(part);
     }
     return marked + current;
 }
