@@ -241,13 +241,13 @@ visit() { click "$sidebar_x" "${sidebar_y[$1]}"; page "$1" "$sidebar_region"; }
 frame_title_region=region=110,8,120,30
 # The button that opens the guide again, on top of the settings page, and the notification tab
 # of the history page.
-guide_button=(172 194)
+guide_button=(172 210)
 history_notifications_tab=(376 86)
 # The history page's delete button; the settings page's iCloud switch on its first screen and
 # its cloud data delete button a wheel's screen further down.
 history_clear=(453 38)
-cloud_switch=(442 495)
-cloud_delete=(193 131)
+cloud_switch=(442 511)
+cloud_delete=(193 147)
 # The wheel over a scrolling page, a screen at a time, until it reaches the end.
 scroll() {
   local page=$1 screen answer name

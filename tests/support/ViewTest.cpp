@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QLocale>
@@ -132,18 +133,25 @@ void ViewTest::expectLinesEndAtPunctuation(const QLabel* label)
     // Every wrapping label of the kit lays its lines out itself.
     const auto* limited = qobject_cast<const LineLimitedLabel*>(label);
     ASSERT_TRUE(limited) << label->objectName().toStdString() << " is no wrapping label of the kit";
-    expectLinesEndAtPunctuation(limited->visibleLines(), label->text(), label->objectName().toStdString());
+    expectLinesEndAtPunctuation(limited->visibleLines(), label->text(), label->objectName().toStdString(),
+                                label->font(), label->contentsRect().width());
 }
 
-void ViewTest::expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what)
+void ViewTest::expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what,
+                                           const QFont& font, int width)
 {
     const auto squeezed = [](QString piece) { return piece.remove(u' ').remove(u'\n').remove(QChar::LineSeparator); };
+    const QFontMetrics metrics(font);
     // Where a line may end, counted in the text without spaces and line feeds.
     QList<qsizetype> allowed;
     qsizetype offset = 0;
     for (const QString& paragraph : text.split(u'\n')) {
-        for (const QString& phrase : linePhrases(paragraph))
-            allowed.append(offset += squeezed(phrase).size());
+        for (const QString& phrase : linePhrases(paragraph)) {
+            const QStringList parts = metrics.horizontalAdvance(phrase.trimmed()) > width ? phraseParts(phrase)
+                                                                                           : QStringList{phrase};
+            for (const QString& part : parts)
+                allowed.append(offset += squeezed(part).size());
+        }
     }
     offset = 0;
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -7,6 +8,8 @@
 class QLabel;
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace vantorel {
 
@@ -46,11 +49,14 @@ protected:
     static void expectButtonsFit(const QWidget* root);
 
     // Fails for each line of the wrapped `label` but its last that does not end where
-    // `linePhrases` allows a break: a Japanese line broken inside a word.
+    // `linePhrases` allows a break, or `phraseParts` inside a phrase wider than the label: a
+    // Japanese line broken inside a word.
     static void expectLinesEndAtPunctuation(const QLabel* label);
     // The same for `lines`, the wrapped lines of `text` in order (spaces at the breaks may be
-    // dropped, and the last line may end in an ellipsis); `what` names them in failures.
-    static void expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what);
+    // dropped, and the last line may end in an ellipsis), `width` pixels of `font` wide; `what`
+    // names them in failures. By default no phrase is too wide, so they break only between phrases.
+    static void expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what,
+                                            const QFont& font = QFont(), int width = std::numeric_limits<int>::max());
 
     // Shows `widget`'s tool tip as Qt shows it and returns its lines as laid out there; hides it.
     static QStringList shownToolTipLines(QWidget* widget);

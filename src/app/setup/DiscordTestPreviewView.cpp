@@ -1,6 +1,7 @@
 #include "app/setup/DiscordTestPreviewView.h"
 
 #include "app/ui/IconProvider.h"
+#include "app/ui/KitStyle.h"
 #include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SheetButtonRow.h"
 #include "app/ui/SheetWindow.h"
@@ -17,6 +18,9 @@
 namespace vantorel {
 
 namespace {
+
+constexpr int margin = 20;
+constexpr int spacing = 16;
 
 QLabel* wrappingLabel(const QString& text, QWidget* parent)
 {
@@ -36,9 +40,10 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
     makeSheetWindow(this, sheetWidth);
     setWindowModality(Qt::WindowModal);
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(16);
+    auto* body = new QWidget(this);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
 
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(6);
@@ -58,7 +63,7 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
     content->setWordWrap(true);
     content->setObjectName(QStringLiteral("discordTestPreview.content"));
     content->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    content->setMinimumWidth(sheetWidth - 40);
+    content->setMinimumWidth(sheetWidth - 2 * margin - KitStyle::scrollBarExtent);
     column->addWidget(content);
 
     auto* note = wrappingLabel(QStringLiteral("メンションなし。受付確認は表示・閲覧の保証ではありません。"), this);
@@ -80,7 +85,7 @@ DiscordTestPreviewView::DiscordTestPreviewView(DiscordTestDraft draft, std::func
         if (action)
             action();
     });
-    column->addLayout(sheetButtonRow(cancelButton, send));
+    setSheetLayout(this, body, sheetButtonRow(cancelButton, send), margin, spacing);
 }
 
 void DiscordTestPreviewView::dismissQuietly()

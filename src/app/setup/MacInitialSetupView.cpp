@@ -16,6 +16,7 @@
 #include "app/ui/TextColor.h"
 #include "app/ui/ToggleSwitch.h"
 #include "app/ui/UiFont.h"
+#include "app/syncui/MacSyncCoordinator.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "app/setup/MenuBarProviderOptions.h"
 #include "core/model/PlatformWords.h"
@@ -73,6 +74,7 @@ MacInitialSetupView::MacInitialSetupView(AppViewModel& model, MacSyncCoordinator
                                          std::function<void()> dismiss, QWidget* parent)
     : QWidget(parent)
     , m_model(model)
+    , m_sync(sync)
     , m_actions(model, sync, cloud)
     , m_draft(std::move(draft))
     , m_settings{[this] { return m_draft.settings; },
@@ -107,6 +109,8 @@ MacInitialSetupView::MacInitialSetupView(AppViewModel& model, MacSyncCoordinator
         render();
     });
     connect(&m_model, &AppViewModel::changed, this, &MacInitialSetupView::render);
+    if (m_sync)
+        connect(m_sync, &MacSyncCoordinator::changed, this, &MacInitialSetupView::render);
 
     m_actions.begin();
     render();
@@ -377,9 +381,19 @@ QWidget* MacInitialSetupView::syncStep()
                                   m_draft.cloudSyncEnabled = on;
                                   edited();
                               }};
-    layout->addWidget(setupToggle(
-        step, name("wifiSync"), QStringLiteral("Wi-Fi連携"), QStringLiteral("wifi"),
-        QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。ONにした後、設定画面のQRコードでiPhoneを登録します。"), wifi));
+    QLabel* wifiDetail = nullptr;
+    layout->addWidget(setupToggle(step, name("wifiSync"), QStringLiteral("Wi-Fi連携"), QStringLiteral("wifi"), QString(),
+                                  wifi, &wifiDetail));
+    wifiDetail->setObjectName(name("wifiSyncDetail"));
+    // Without the discovery daemon no iPhone could register, so the step says what 設定 would.
+    m_updaters.push_back([this, wifiDetail] {
+        wifiDetail->setText(m_sync && m_sync->discoveryDaemonMissing()
+                                ? QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。%1。")
+                                      .arg(MacSyncServing::statusDiscoveryDaemonMissing())
+                                : QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。ONにした後、設定画面のQRコードでiPhoneを登録します。"));
+    });
+    if (m_sync)
+        m_sync->checkDiscoveryDaemon();
     layout->addWidget(setupToggle(
         step, name("cloudSync"), QStringLiteral("iCloud同期"), QStringLiteral("icloud"),
         QStringLiteral("ONにすると、表示データをこのPCの同期フォルダへ保存します。外出先のiPhoneはその同期データから取得します。"),

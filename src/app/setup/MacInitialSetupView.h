@@ -55,6 +55,7 @@ private:
     void whenShown(QWidget* widget, std::function<bool()> condition);
 
     AppViewModel& m_model;
+    MacSyncCoordinator* m_sync;
     MacInitialSetupActions m_actions;
     MacInitialSetupDraft m_draft;
     Binding<AppSettings> m_settings;

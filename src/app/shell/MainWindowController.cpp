@@ -1,7 +1,7 @@
 #include "app/shell/MainWindowController.h"
 
 #include "app/shell/HiddenWindowRelease.h"
-#include "app/shell/ScreenFit.h"
+#include "app/ui/ScreenFit.h"
 #include "app/window/ContentView.h"
 #include "core/foundation/AppDiagnostics.h"
 
@@ -125,13 +125,7 @@ void MainWindowController::fitToScreen(bool centre)
     if (!screen)
         return;
     const QRect available = screen->availableGeometry();
-    // The decoration is known once the window manager framed the window.
-    const QRect frameGeometry = m_window->frameGeometry();
-    const QRect geometry = m_window->geometry();
-    QMargins frame(geometry.left() - frameGeometry.left(), geometry.top() - frameGeometry.top(),
-                   frameGeometry.right() - geometry.right(), frameGeometry.bottom() - geometry.bottom());
-    if (frame.isNull())
-        frame = assumedFrame;
+    const QMargins frame = ScreenFit::frameOf(m_window);
     const QSize size = fittedSize(available, frame);
     m_window->setFixedSize(size);
     if (m_content)

@@ -22,10 +22,6 @@ class MainWindowController final
 public:
     static constexpr QSize windowSize{482, 560};
     static inline const QString windowTitle = QStringLiteral("Vantorel");
-    // Room kept for the window manager's title bar while its real size is unknown (before the
-    // window was first shown).
-    static constexpr QMargins assumedFrame{0, 40, 0, 0};
-
     // Builds the root view showing `page`.
     using ContentFactory = std::function<QWidget*(PopoverPage page)>;
 

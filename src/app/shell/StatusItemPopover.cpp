@@ -1,7 +1,7 @@
 #include "app/shell/StatusItemPopover.h"
 
 #include "app/shell/HiddenWindowRelease.h"
-#include "app/shell/ScreenFit.h"
+#include "app/ui/ScreenFit.h"
 #include "app/ui/SystemColors.h"
 #include "app/window/ContentView.h"
 

@@ -138,6 +138,11 @@ struct VantorelApp::LocalSyncServices
         };
     }
 
+    MacSyncCoordinator::DiscoveryCheck discoveryCheck()
+    {
+        return [this](DnsSdPublisher::AvailabilityHandler done) { network.checkAdvertising(std::move(done)); };
+    }
+
     AvahiDnsSdPublisher publisher;
     QtSyncNetworkServices network;
     TimerSleeper sleeper;
@@ -312,7 +317,8 @@ VantorelApp::SyncServices& VantorelApp::syncServices()
     auto& sync = services->sync;
     sync = std::make_unique<MacSyncCoordinator>(
         m_defaults, std::make_shared<MacSyncKeychainStorage>(std::make_shared<SecretServiceStore>()),
-        LocalHostName::current(), systemClock(), std::make_shared<TimerSleeper>(), services->localSync->serverFactory());
+        LocalHostName::current(), systemClock(), std::make_shared<TimerSleeper>(), services->localSync->serverFactory(),
+        services->localSync->discoveryCheck());
     sync->observe<AppViewModel>(m_viewModel.get(),
                                 [](const AppViewModel& viewModel) { return MacSyncDisplayInput::capture(viewModel); });
     QObject::connect(m_logind.get(), &LogindManager::resumedFromSleep, sync.get(), &MacSyncCoordinator::handleSystemWake);

@@ -12,6 +12,7 @@
 #include "sync/model/SyncDisplayName.h"
 #include "sync/model/SyncText.h"
 #include "sync/model/UsageSyncError.h"
+#include "sync/net/NetworkError.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -89,7 +90,7 @@ private:
 MacSyncCoordinator::MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults,
                                        std::shared_ptr<MacSyncDeviceStorage> deviceStorage, const QString& hostName,
                                        Clock now, std::shared_ptr<Sleeper> sleeper, ServerFactory serverFactory,
-                                       QObject* parent)
+                                       DiscoveryCheck discoveryCheck, QObject* parent)
     : QObject(parent)
     , m_statusText(utf16Text(localOffText))
     , m_defaults(std::move(defaults))
@@ -98,6 +99,7 @@ MacSyncCoordinator::MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults,
     , m_now(std::move(now))
     , m_sleeper(std::move(sleeper))
     , m_serverFactory(std::move(serverFactory))
+    , m_discoveryCheck(std::move(discoveryCheck))
 {
     const AppDiagnostics::VersionAndBuild version = AppDiagnostics::versionAndBuild();
     m_snapshotStore = std::make_unique<MacSyncSnapshotStore>(storedOrNewHostID(*m_defaults), *m_defaults, m_hostName,
@@ -127,6 +129,22 @@ void MacSyncCoordinator::setStatusText(const QString& statusText)
         m_statusText = statusText;
         m_changePending = true;
     }
+}
+
+void MacSyncCoordinator::checkDiscoveryDaemon()
+{
+    if (!m_discoveryCheck)
+        return;
+    m_discoveryCheck([self = QPointer<MacSyncCoordinator>(this)](const std::optional<NetworkError>& unavailable) {
+        if (!self)
+            return;
+        ChangeScope scope(*self);
+        const bool missing = unavailable && unavailable->isDiscoveryDaemonMissing();
+        if (self->m_discoveryDaemonMissing != missing) {
+            self->m_discoveryDaemonMissing = missing;
+            self->m_changePending = true;
+        }
+    });
 }
 
 void MacSyncCoordinator::setErrorMessage(const std::optional<QString>& message)

@@ -5,6 +5,7 @@
 #include "core/foundation/Clock.h"
 #include "core/foundation/TaskHandle.h"
 #include "sync/model/UsageSyncSnapshot.h"
+#include "sync/net/DnsSdPublisher.h"
 #include "sync/net/MacSyncServing.h"
 
 #include <QMetaObject>
@@ -35,6 +36,8 @@ class MacSyncCoordinator final : public QObject
 
 public:
     using ServerFactory = std::function<std::unique_ptr<MacSyncServing>(const QUuid& hostID, const QString& hostName)>;
+    // Finds out, as DnsSdPublisher::checkAvailability does, whether the servers could be found.
+    using DiscoveryCheck = std::function<void(DnsSdPublisher::AvailabilityHandler done)>;
 
     static QString enabledKey() { return QStringLiteral("Vantorel.sync.enabled"); }
     static QString hostIDKey() { return QStringLiteral("Vantorel.sync.hostID"); }
@@ -47,10 +50,11 @@ public:
     static constexpr double maximumInvitationLifetimeSeconds = 301.0;
 
     // `hostName` is the raw name of the machine; it is cleaned and cut here. The server factory
-    // makes a server for every start of serving. Loads the registered device at once.
+    // makes a server for every start of serving. Loads the registered device at once. Without a
+    // discovery check the daemon is never missing.
     MacSyncCoordinator(std::shared_ptr<SettingsStore> defaults, std::shared_ptr<MacSyncDeviceStorage> deviceStorage,
                        const QString& hostName, Clock now, std::shared_ptr<Sleeper> sleeper,
-                       ServerFactory serverFactory, QObject* parent = nullptr);
+                       ServerFactory serverFactory, DiscoveryCheck discoveryCheck = {}, QObject* parent = nullptr);
     ~MacSyncCoordinator() override;
 
     bool enabled() const { return m_enabled; }
@@ -69,6 +73,9 @@ public:
     // network): no connection code is offered until it can. Cleared by every start of serving
     // and by a status that comes once it can be reached.
     bool listenerDown() const { return m_listenerDown; }
+    // The last checkDiscoveryDaemon() found no discovery daemon, so no iPhone could find this PC
+    // whether sync is on or not.
+    bool discoveryDaemonMissing() const { return m_discoveryDaemonMissing; }
     const std::optional<UsageSyncSnapshot>& latestSnapshot() const { return m_latestSnapshot; }
     // A rebuild that a change asked for is still to come: scheduled, being built off this thread,
     // or built and not yet published.
@@ -86,6 +93,9 @@ public:
     void rejectPendingDevice();
     void revokeDevice();
     void clearPairingDisplay();
+    // Asks, without waiting, whether the discovery daemon runs; discoveryDaemonMissing() follows
+    // the answer, with changed() when it changed. For views that tell before sync is on.
+    void checkDiscoveryDaemon();
     // Whole seconds left on the shown invitation, rounded up, 0 to 300.
     int remainingPairingSeconds(Date date) const;
     // Expires a shown invitation and, while sync or the cloud needs it, rebuilds the snapshot
@@ -173,6 +183,7 @@ private:
     bool m_revocationPending = false;
     bool m_secretStoreMissing = false;
     bool m_listenerDown = false;
+    bool m_discoveryDaemonMissing = false;
     std::optional<UsageSyncSnapshot> m_latestSnapshot;
 
     std::shared_ptr<SettingsStore> m_defaults;
@@ -181,6 +192,7 @@ private:
     Clock m_now;
     std::shared_ptr<Sleeper> m_sleeper;
     ServerFactory m_serverFactory;
+    DiscoveryCheck m_discoveryCheck;
     std::unique_ptr<MacSyncSnapshotStore> m_snapshotStore;
     std::unique_ptr<MacSyncServing> m_server;
     std::optional<QUuid> m_serverGeneration;

@@ -17,6 +17,7 @@ namespace vantorel {
 namespace {
 
 constexpr int sheetMargin = 20;
+constexpr int textSpacing = 8;
 
 QLabel* wrappedLabel(const QString& text, const QFont& font, QWidget* parent)
 {
@@ -56,13 +57,13 @@ ConfirmationSheet::ConfirmationSheet(const QString& question, const QString& mes
     m_cancel->setDefault(true);
     m_cancel->setFocus();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(sheetMargin, sheetMargin, sheetMargin, sheetMargin);
-    layout->setSpacing(8);
-    layout->addWidget(m_question);
-    layout->addWidget(messageLabel);
-    layout->addSpacing(8);
-    layout->addLayout(sheetButtonRow(m_cancel, m_destructive));
+    auto* body = new QWidget(this);
+    auto* texts = new QVBoxLayout(body);
+    texts->setContentsMargins(0, 0, 0, 0);
+    texts->setSpacing(textSpacing);
+    texts->addWidget(m_question);
+    texts->addWidget(messageLabel);
+    setSheetLayout(this, body, sheetButtonRow(m_cancel, m_destructive), sheetMargin, 2 * textSpacing);
 
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_destructive, &QPushButton::clicked, this, [this] {

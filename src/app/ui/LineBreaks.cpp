@@ -25,6 +25,45 @@ bool opensBracket(QChar c)
     return c == u'「' || c == u'『' || c == u'（';
 }
 
+bool isHiragana(QChar c)
+{
+    return c.unicode() >= 0x3041 && c.unicode() <= 0x309F;
+}
+
+bool isLatinWordCharacter(QChar c)
+{
+    return c.unicode() < 0x80 && c.isLetterOrNumber();
+}
+
+// Whether the spaces around `at` join two Latin words, as in a name ("Claude Code"): breaking
+// there splits the name, so such a space only parts a phrase too wide for its line.
+bool joinsLatinWords(QStringView line, qsizetype at)
+{
+    qsizetype before = at;
+    while (before > 0 && line[before - 1] == u' ')
+        --before;
+    qsizetype after = at;
+    while (after < line.size() && line[after] == u' ')
+        ++after;
+    return before > 0 && after < line.size() && isLatinWordCharacter(line[before - 1])
+           && isLatinWordCharacter(line[after]);
+}
+
+// A particle after a word, ending a Japanese phrase ("認証の", "開始を") when a word of kanji,
+// katakana or Latin letters follows; "この", "その", "あの" and "どの" belong to the word after them.
+bool endsWithParticle(QStringView text, qsizetype end)
+{
+    if (end < 2)
+        return false;
+    const QChar last = text[end - 1];
+    if (!QStringView(u"はがをにへでともの").contains(last))
+        return false;
+    if (last == u'の' && QStringView(u"こそあど").contains(text[end - 2]))
+        return false;
+    const QChar next = text[end];
+    return next.isLetterOrNumber() && !isHiragana(next);
+}
+
 } // namespace
 
 QStringList linePhrases(const QString& line)
@@ -40,6 +79,8 @@ QStringList linePhrases(const QString& line)
         const QChar c = line[i++];
         if (!endsPhrase(c) && !closesBracket(c))
             continue;
+        if (c == u' ' && joinsLatinWords(line, i - 1))
+            continue;
         // Punctuation and closing brackets right after it stay with the phrase ("。」").
         while (i < line.size() && (endsPhrase(line[i]) || closesBracket(line[i])))
             ++i;
@@ -51,17 +92,50 @@ QStringList linePhrases(const QString& line)
     return result;
 }
 
+QStringList phraseParts(const QString& phrase)
+{
+    QStringList result;
+    qsizetype start = 0;
+    for (qsizetype i = 1; i < phrase.size(); ++i) {
+        const bool afterJoiningSpace = phrase[i - 1] == u' ' && phrase[i] != u' ' && joinsLatinWords(phrase, i - 1);
+        if (afterJoiningSpace || endsWithParticle(phrase, i)) {
+            result.append(phrase.mid(start, i - start));
+            start = i;
+        }
+    }
+    if (start < phrase.size())
+        result.append(phrase.mid(start));
+    return result;
+}
+
 QString markLineBreaks(const QString& line, const QFontMetrics& metrics, int width)
 {
+    const auto fits = [&](const QString& text) { return metrics.horizontalAdvance(text.trimmed()) <= width; };
     QString marked;
     QString current;
+    const auto breakLine = [&] {
+        marked += current + QChar::LineSeparator;
+        current.clear();
+    };
     for (const QString& phrase : linePhrases(line)) {
         const QString longer = current + phrase;
-        if (!current.isEmpty() && metrics.horizontalAdvance(longer.trimmed()) > width) {
-            marked += current + QChar::LineSeparator;
-            current = phrase;
-        } else {
+        if (fits(longer)) {
             current = longer;
+            continue;
+        }
+        if (!current.isEmpty()) {
+            breakLine();
+            if (fits(phrase)) {
+                current = phrase;
+                continue;
+            }
+        }
+        // A phrase too wide for any line starts its own, so the line before still ends at
+        // punctuation, and breaks between its parts.
+        for (const QString& part : phraseParts(phrase)) {
+            if (!current.isEmpty() && !fits(current + part))
+                breakLine();
+            current += part;
         }
     }
     return marked + current;

@@ -32,8 +32,8 @@ QStringList LineLimitedLabel::breakLines(const QString& content, int width) cons
     if (content.isEmpty() || width <= 0)
         return lines;
     const QFontMetrics metrics(font());
-    // Breaks between phrases are marked first; the layout breaks inside a phrase only where the
-    // phrase alone is wider than the line.
+    // Breaks between phrases and parts are marked first; the layout breaks inside a part only
+    // where the part alone is wider than the line.
     QStringList paragraphs = content.split(u'\n');
     for (QString& paragraph : paragraphs)
         paragraph = markLineBreaks(paragraph, metrics, width);

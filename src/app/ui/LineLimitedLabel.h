@@ -6,10 +6,11 @@
 
 namespace vantorel {
 
-// Plain text wrapped between the phrases of `linePhrases` (inside a phrase only when the phrase
-// alone is wider than the line) onto at most `maximumLines` lines; the last line shown ends in an
-// ellipsis when the text does not fit. `text()` stays the whole text. Every label of the kit that
-// wraps is one: Qt's own word wrap breaks Japanese between any two characters.
+// Plain text wrapped between the phrases of `linePhrases` (between the parts of `phraseParts` only
+// when the phrase alone is wider than the line, inside a part only when that part is) onto at most
+// `maximumLines` lines; the last line shown ends in an ellipsis when the text does not fit.
+// `text()` stays the whole text. Every label of the kit that wraps is one: Qt's own word wrap
+// breaks Japanese between any two characters.
 class LineLimitedLabel : public QLabel
 {
     Q_OBJECT

@@ -146,6 +146,35 @@ TEST_F(MacInitialSetupViewTest, ReturnPressesTheFocusedButtonTheForwardOneOnlyEl
     EXPECT_EQ(rig.model.settings(), before);
 }
 
+// Without avahi-daemon no iPhone could register: the Wi-Fi step says so, in 設定's words, as soon
+// as the check answers, and keeps its registration hint while the daemon runs.
+TEST_F(MacInitialSetupViewTest, TheWifiStepSaysAtOnceWhenTheDiscoveryDaemonIsMissing)
+{
+    const QString registration = QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。ONにした後、設定画面のQRコードでiPhoneを登録します。");
+    const QString missing = QStringLiteral("同じ家庭内LANでiPhoneと直接同期します。avahi-daemonが動いていないため、iPhoneから接続できません。");
+    auto view = open(4);
+    auto* detail = find<QLabel>(view.get(), QStringLiteral("initial-setup.wifiSyncDetail"));
+    ASSERT_EQ(rig.discoveryChecks.size(), 1);
+    EXPECT_EQ(detail->text(), registration) << "nothing is known before the answer";
+    rig.discoveryChecks.takeFirst()(NetworkError::dnsServiceDiscovery(NetworkError::avahiNoDaemon));
+    EXPECT_EQ(detail->text(), missing);
+    expectLinesEndAtPunctuation(detail);
+    saveGrab(view.get(), QStringLiteral("initial-setup-wifi-no-avahi-daemon"));
+
+    // Each visit asks again; a daemon started meanwhile brings the hint back, and another
+    // failure of discovery is no missing daemon.
+    click(view.get(), "back");
+    click(view.get(), "next");
+    detail = find<QLabel>(view.get(), QStringLiteral("initial-setup.wifiSyncDetail"));
+    ASSERT_EQ(rig.discoveryChecks.size(), 1);
+    rig.discoveryChecks.takeFirst()(std::nullopt);
+    EXPECT_EQ(detail->text(), registration);
+    click(view.get(), "back");
+    click(view.get(), "next");
+    rig.discoveryChecks.takeFirst()(NetworkError::dnsServiceDiscovery(-1));
+    EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.wifiSyncDetail"))->text(), registration);
+}
+
 TEST_F(MacInitialSetupViewTest, StepRules)
 {
     auto view = open(0);

@@ -2,6 +2,7 @@
 #include "app/setup/MacOnboardingPage.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/ui/IconProvider.h"
+#include "app/ui/LineLimitedLabel.h"
 #include "app/ui/SymbolButton.h"
 #include "app/viewmodel/AppViewModel.h"
 #include "core/foundation/InMemorySettingsStore.h"
@@ -189,6 +190,34 @@ TEST_F(MacOnboardingViewTest, EveryPageHasThreePointsDrawnSymbolsAndAllGlyphs)
         setDark(false);
         drainEvents();
         expectNoMissingGlyphs(view.get());
+    }
+}
+
+// At the window's width every wrapped text of every page breaks between phrases, never inside a
+// word or a name ("補助 / します。", "ClaudeはClaude / Code"), and shows its whole text.
+TEST_F(MacOnboardingViewTest, EveryPageBreaksItsTextsBetweenPhrases)
+{
+    harness.makeViewModel();
+    build();
+    for (int page = 0; page < 9; ++page) {
+        harness.viewModel().setOnboardingProgress(harness.viewModel().onboardingStore().move(page));
+        drainEvents();
+        for (const LineLimitedLabel* label : view->findChildren<LineLimitedLabel*>()) {
+            if (!label->isVisibleTo(view.get()))
+                continue;
+            SCOPED_TRACE(label->text().toStdString());
+            expectLinesEndAtPunctuation(label);
+            const QStringList lines = label->visibleLines();
+            EXPECT_EQ(lines.join(QString()).remove(u' '), QString(label->text()).remove(u' '));
+            for (const QString& line : lines)
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->contentsRect().width()) << line.toStdString();
+            for (const QString& name : {QStringLiteral("Claude Code"), QStringLiteral("Codex CLI")}) {
+                qsizetype whole = 0;
+                for (const QString& line : lines)
+                    whole += line.count(name);
+                EXPECT_EQ(whole, label->text().count(name)) << name.toStdString() << " split";
+            }
+        }
     }
 }
 

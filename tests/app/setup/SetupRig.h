@@ -17,12 +17,18 @@ namespace vantorel {
 inline const QString stepKey = QStringLiteral("vantorel-mac-initial-setup.step");
 
 // The real view model and both real coordinators over their fakes, both channels off; terminal
-// commands are recorded.
+// commands are recorded, and the discovery daemon checks wait in `discoveryChecks` for answers.
 struct SetupRig {
     ViewModelHarness harness;
     FakeMacSyncServers servers;
-    MacSyncCoordinator wifi{harness.defaults, std::make_shared<FakeMacSyncDeviceStorage>(), QStringLiteral("Studio"),
-                            harness.clock.clock(), harness.sleeper, servers.factory()};
+    QList<DnsSdPublisher::AvailabilityHandler> discoveryChecks;
+    MacSyncCoordinator wifi{harness.defaults,
+                            std::make_shared<FakeMacSyncDeviceStorage>(),
+                            QStringLiteral("Studio"),
+                            harness.clock.clock(),
+                            harness.sleeper,
+                            servers.factory(),
+                            [this](DnsSdPublisher::AvailabilityHandler done) { discoveryChecks.append(std::move(done)); }};
     MacCloudSyncCoordinator cloud{QUuid::createUuid(), std::make_shared<ScriptedCloudSnapshotStore>(), harness.defaults,
                                   harness.clock.clock(), harness.sleeper, nullptr};
     QStringList terminalCommands;

@@ -1,5 +1,5 @@
 #include "app/shell/MainWindowController.h"
-#include "app/shell/ScreenFit.h"
+#include "app/ui/ScreenFit.h"
 #include "app/window/ContentView.h"
 #include "support/DrainEvents.h"
 

@@ -9,10 +9,24 @@
 
 namespace vantorel {
 
-// Fitting the main window and the popover into a screen's available geometry: their one size
-// wherever it fits, smaller where it does not (their pages scroll), and never a title bar or a
-// top edge above or left of the screen.
+// Fitting the main window, the popover and the sheets into a screen's available geometry: their
+// one size wherever it fits, smaller where it does not (their pages scroll), and never a title bar
+// or a top edge above or left of the screen.
 namespace ScreenFit {
+
+// Room kept for the window manager's title bar while a window's real decoration is unknown
+// (before it was first shown).
+inline constexpr QMargins assumedFrame{0, 40, 0, 0};
+
+// The window manager's decoration around `window`, or `assumedFrame` before it has one.
+inline QMargins frameOf(const QWidget* window)
+{
+    const QRect frameGeometry = window->frameGeometry();
+    const QRect geometry = window->geometry();
+    const QMargins frame(geometry.left() - frameGeometry.left(), geometry.top() - frameGeometry.top(),
+                         frameGeometry.right() - geometry.right(), frameGeometry.bottom() - geometry.bottom());
+    return frame.isNull() ? assumedFrame : frame;
+}
 
 // `wanted`, shrunk in each direction to what `available` leaves once `frame` (the window
 // manager's decoration around the content) is counted.
