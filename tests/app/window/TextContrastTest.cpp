@@ -1,4 +1,5 @@
 #include "app/platform/ClaudeUsageFailure.h"
+#include "app/setup/DiscordTestPreviewView.h"
 #include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/shell/StatusItemPopover.h"
@@ -434,8 +435,9 @@ TEST_F(TextContrastTest, EveryPageOfThePopoverIsLegibleInBothSchemes)
     expectNamedTextsMeasured(measured, DateTexts::historyDateText(model.notificationHistory().first().createdAt));
 }
 
-// The question before a deletion: its white title on the red button as much as its texts.
-TEST_F(TextContrastTest, TheConfirmationSheetIsLegibleInBothSchemes)
+// The sheets the pages open: the question before a deletion (its white title on the red button
+// as much as its texts) and the Discord test message.
+TEST_F(TextContrastTest, TheSheetsAreLegibleInBothSchemes)
 {
     QWidget parent;
     show(&parent);
@@ -447,6 +449,13 @@ TEST_F(TextContrastTest, TheConfirmationSheetIsLegibleInBothSchemes)
         drainEvents();
         const QStringList measured = expectTextsLegible(&sheet, "confirmation sheet");
         EXPECT_TRUE(measured.contains(QStringLiteral("Codexの履歴を削除"))) << schemeName();
+
+        DiscordTestPreviewView preview(DiscordTestDraft{QUuid::createUuid(), QStringLiteral("【Vantorel テスト】Discord通知のテストです。")},
+                                       [] {}, [] {}, &parent);
+        preview.open();
+        drainEvents();
+        EXPECT_TRUE(expectTextsLegible(&preview, "Discord test sheet").contains(QStringLiteral("この内容を送信")))
+            << schemeName();
     }
 }
 
