@@ -3,6 +3,7 @@
 #include "app/ui/SystemColors.h"
 
 #include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QPainter>
@@ -14,20 +15,48 @@ namespace vantorel {
 
 namespace {
 
-constexpr auto focusByMouseProperty = "kitFocusByMouse";
+constexpr auto keyboardFocusOnLeaveProperty = "kitKeyboardFocusOnLeave";
 
-// One filter for every tracked control: it only notes how each one got its focus.
-class FocusReasonFilter final : public QObject
+bool isWindowChange(Qt::FocusReason reason)
+{
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
+// Watches every focus change of the application and keeps each window's
+// WA_KeyboardFocusChange about its present focus only. Qt sets that attribute when Tab, Backtab
+// or an arrow key being delivered moves the focus, or a shortcut gives it, and never clears it;
+// the reason alone cannot tell, as a control that disables itself passes the focus on with
+// TabFocusReason. Clearing the attribute before every other change leaves it set exactly when
+// the user's key placed the focus.
+class KeyboardFocusFilter final : public QObject
 {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::FocusIn)
+        const QEvent::Type type = event->type();
+        if ((type != QEvent::FocusAboutToChange && type != QEvent::FocusIn && type != QEvent::FocusOut)
+            || !watched->isWidgetType())
             return false;
+        QWidget* window = static_cast<QWidget*>(watched)->window();
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        // Focus coming back with its window or after a popup keeps what it was.
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            watched->setProperty(focusByMouseProperty, reason == Qt::MouseFocusReason);
+        if (type == QEvent::FocusAboutToChange) {
+            // Sent before Qt decides about the new focus (clearFocus sends it too): from here on
+            // only the change itself may set the attribute.
+            if (!isWindowChange(reason))
+                window->setAttribute(Qt::WA_KeyboardFocusChange, false);
+        } else if (type == QEvent::FocusOut) {
+            // Leaving with its window or for a popup: a keyboard focus is one again when it
+            // comes back to this same control, and to no other.
+            if (isWindowChange(reason))
+                watched->setProperty(keyboardFocusOnLeaveProperty, window->testAttribute(Qt::WA_KeyboardFocusChange));
+        } else if (isWindowChange(reason)) {
+            window->setAttribute(Qt::WA_KeyboardFocusChange, watched->property(keyboardFocusOnLeaveProperty).toBool());
+            watched->setProperty(keyboardFocusOnLeaveProperty, QVariant());
+        } else if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason
+                   && reason != Qt::ShortcutFocusReason) {
+            // A focus given where there was none (no FocusAboutToChange went before it).
+            window->setAttribute(Qt::WA_KeyboardFocusChange, false);
+        }
         return false;
     }
 };
@@ -77,20 +106,23 @@ void FocusRing::ringScrollArea(QAbstractScrollArea* area)
     if (area->findChild<QWidget*>(scrollAreaRingName, Qt::FindDirectChildrenOnly))
         return;
     new ScrollAreaRing(area);
-    // Installed after the ring's own filter, so it notes the reason before the ring looks at it.
+    // The application's filter runs before the ring's own, so the ring sees the decided focus.
     track(area);
 }
 
-void FocusRing::track(QWidget* control)
+void FocusRing::track(QWidget*)
 {
-    static FocusReasonFilter filter;
-    control->installEventFilter(&filter);
+    static KeyboardFocusFilter filter;
+    // Every focus change matters, not only the tracked controls' own: the one before a control
+    // gets the focus happens on the control that loses it. Qt moves a filter installed twice
+    // instead of adding it again.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->installEventFilter(&filter);
 }
 
 bool FocusRing::isShown(const QWidget* control)
 {
-    return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange)
-           && !control->property(focusByMouseProperty).toBool();
+    return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void FocusRing::paint(QPainter& painter, const QRectF& bounds, qreal radius)

@@ -17,7 +17,7 @@ namespace vantorel {
 inline const QString stepKey = QStringLiteral("vantorel-mac-initial-setup.step");
 
 // The real view model and both real coordinators over their fakes, both channels off; terminal
-// commands are recorded.
+// commands and the programs a restart would start are recorded.
 struct SetupRig {
     ViewModelHarness harness;
     FakeMacSyncServers servers;
@@ -26,6 +26,9 @@ struct SetupRig {
     MacCloudSyncCoordinator cloud{QUuid::createUuid(), std::make_shared<ScriptedCloudSnapshotStore>(), harness.defaults,
                                   harness.clock.clock(), harness.sleeper, nullptr};
     QStringList terminalCommands;
+    QStringList detachedPrograms;
+    // When set, Codex loads go here instead of to the harness's script.
+    std::function<QCoro::Task<UsageSnapshot>(CancelToken)> codexUsageLoader;
     AppViewModel& model = makeViewModel();
     MacInitialSetupActions actions{model, &wifi, &cloud};
 
@@ -44,6 +47,14 @@ struct SetupRig {
             terminalCommands << QStringLiteral("claude login");
             return true;
         };
+        dependencies.codexUsageLoader = [this, scripted = dependencies.codexUsageLoader](CancelToken token) {
+            return codexUsageLoader ? codexUsageLoader(std::move(token)) : scripted(std::move(token));
+        };
+        dependencies.startDetachedProcess = [this](const QString& program, const QStringList&) {
+            detachedPrograms << program;
+            return std::optional<QString>();
+        };
+        dependencies.quitApplication = [] {};
         return harness.makeViewModel(std::move(dependencies));
     }
     MacInitialSetupDraft draft() const { return {model.settings(), wifi.enabled(), cloud.enabled()}; }
