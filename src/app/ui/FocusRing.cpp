@@ -15,48 +15,36 @@ namespace vantorel {
 
 namespace {
 
-constexpr auto keyboardFocusOnLeaveProperty = "kitKeyboardFocusOnLeave";
+constexpr auto keyboardFocusProperty = "kitKeyboardFocus";
 
-bool isWindowChange(Qt::FocusReason reason)
-{
-    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
-}
-
-// Watches every focus change of the application and keeps each window's
-// WA_KeyboardFocusChange about its present focus only. Qt sets that attribute when Tab, Backtab
-// or an arrow key being delivered moves the focus, or a shortcut gives it, and never clears it;
-// the reason alone cannot tell, as a control that disables itself passes the focus on with
-// TabFocusReason. Clearing the attribute before every other change leaves it set exactly when
-// the user's key placed the focus.
+// Watches every focus change of the application and notes on the control that gets the focus
+// whether a key of the user's put it there. Qt marks a window with WA_KeyboardFocusChange when
+// Tab, Backtab or an arrow key moves its focus while that key is being delivered, or a
+// shortcut gives it, right before the control's FocusIn; it never clears the mark. The reason
+// alone cannot tell: a control that disables itself passes the focus on with TabFocusReason.
+// So the filter reads the mark at each FocusIn and clears it, and the next change finds it set
+// only if that change was the keyboard's.
 class KeyboardFocusFilter final : public QObject
 {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const QEvent::Type type = event->type();
-        if ((type != QEvent::FocusAboutToChange && type != QEvent::FocusIn && type != QEvent::FocusOut)
-            || !watched->isWidgetType())
+        if ((type != QEvent::FocusIn && type != QEvent::FocusOut) || !watched->isWidgetType())
             return false;
-        QWidget* window = static_cast<QWidget*>(watched)->window();
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (type == QEvent::FocusAboutToChange) {
-            // Sent before Qt decides about the new focus (clearFocus sends it too): from here on
-            // only the change itself may set the attribute.
-            if (!isWindowChange(reason))
-                window->setAttribute(Qt::WA_KeyboardFocusChange, false);
-        } else if (type == QEvent::FocusOut) {
-            // Leaving with its window or for a popup: a keyboard focus is one again when it
-            // comes back to this same control, and to no other.
-            if (isWindowChange(reason))
-                watched->setProperty(keyboardFocusOnLeaveProperty, window->testAttribute(Qt::WA_KeyboardFocusChange));
-        } else if (isWindowChange(reason)) {
-            window->setAttribute(Qt::WA_KeyboardFocusChange, watched->property(keyboardFocusOnLeaveProperty).toBool());
-            watched->setProperty(keyboardFocusOnLeaveProperty, QVariant());
-        } else if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason
-                   && reason != Qt::ShortcutFocusReason) {
-            // A focus given where there was none (no FocusAboutToChange went before it).
-            window->setAttribute(Qt::WA_KeyboardFocusChange, false);
+        // Leaving with its window or for a popup, a control keeps what it had, so that the ring
+        // comes back with the window to this same control and to no other.
+        const bool withWindow = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (type == QEvent::FocusOut) {
+            if (!withWindow)
+                watched->setProperty(keyboardFocusProperty, false);
+            return false;
         }
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (!withWindow)
+            watched->setProperty(keyboardFocusProperty, window->testAttribute(Qt::WA_KeyboardFocusChange));
+        window->setAttribute(Qt::WA_KeyboardFocusChange, false);
         return false;
     }
 };
@@ -122,7 +110,7 @@ void FocusRing::track(QWidget*)
 
 bool FocusRing::isShown(const QWidget* control)
 {
-    return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+    return control->hasFocus() && control->property(keyboardFocusProperty).toBool();
 }
 
 void FocusRing::paint(QPainter& painter, const QRectF& bounds, qreal radius)

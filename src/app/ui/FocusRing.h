@@ -12,8 +12,8 @@ namespace vantorel {
 // `paint` while `isShown`: while it has the focus and a key of the user put it there (Tab,
 // Backtab or an arrow key moved it, or a shortcut gave it). A focus that the program moves (a
 // control that disables itself, a page that opens or replaces the clicked one) or a click gives
-// shows none, and keeps none when it leaves with its window and comes back. Buttons take Return
-// exactly while the ring is shown (`ButtonKeys`).
+// shows none. A ring that leaves with its window comes back with it, to that control only.
+// Buttons take Return exactly while the ring is shown (`ButtonKeys`).
 class FocusRing
 {
 public:
