@@ -23,7 +23,8 @@ constexpr auto keyboardFocusProperty = "kitKeyboardFocus";
 // shortcut gives it, right before the control's FocusIn; it never clears the mark. The reason
 // alone cannot tell: a control that disables itself passes the focus on with TabFocusReason.
 // So the filter reads the mark at each FocusIn and clears it, and the next change finds it set
-// only if that change was the keyboard's.
+// only if that change was the keyboard's. Qt's own styles therefore never see the mark: a control
+// that shows the keyboard focus draws the kit's ring.
 class KeyboardFocusFilter final : public QObject
 {
 public:
@@ -101,9 +102,9 @@ void FocusRing::ringScrollArea(QAbstractScrollArea* area)
 void FocusRing::track(QWidget*)
 {
     static KeyboardFocusFilter filter;
-    // Every focus change matters, not only the tracked controls' own: the one before a control
-    // gets the focus happens on the control that loses it. Qt moves a filter installed twice
-    // instead of adding it again.
+    // Every FocusIn must clear the mark, a field's or a label's as much as a ringed control's, or
+    // a later focus that the program moves would find it left over. Qt moves a filter installed
+    // twice instead of adding it again.
     if (QCoreApplication* application = QCoreApplication::instance())
         application->installEventFilter(&filter);
 }
