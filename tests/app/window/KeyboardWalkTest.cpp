@@ -200,7 +200,11 @@ TEST_F(KeyboardWalkTest, AFocusTheProgramMovesAfterAClickShowsNoRingAndLeavesRet
     ASSERT_EQ(focused(), find<QWidget>(view.get(), QStringLiteral("quickActions.copy")));
     EXPECT_FALSE(ringed());
     expectReturnPassesBy("overview");
+    // The refresh ends before the next step: its status page answers over the loopback, then its
+    // Codex reading comes after the hour.
+    ASSERT_TRUE(waitUntil([this] { return rig.model.state().isRefreshingCodexCLI; }));
     rig.harness.sleeper->advance(3600);
+    ASSERT_TRUE(waitUntil([this] { return !rig.harness.logLines(QStringLiteral("refreshScheduledItems.end")).isEmpty(); }));
     view->setPage(PopoverPage::settings);
     drainEvents();
 
