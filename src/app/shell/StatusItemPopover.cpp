@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -25,6 +26,9 @@ StatusItemPopover::StatusItemPopover(const ContentFactory& content, QWidget* par
     setFixedSize(popoverSize);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(borderWidth, borderWidth, borderWidth, borderWidth);
+    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QWidget::hide);
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &StatusItemPopover::onApplicationStateChanged);
 }
 

@@ -15,7 +15,8 @@ namespace vantorel {
 // content (smaller on a screen whose available geometry is smaller), placed by the item, with a thin border so it stands apart from a window behind it. It
 // hides when the application loses activation to another one and when a mouse button is pressed
 // in any other window, the application's own included; dialogs opened from its pages and the
-// windows it is told to ignore keep it open. Escape closes it.
+// windows it is told to ignore keep it open. Escape closes it, and so does Ctrl+W, as it closes
+// the window.
 class StatusItemPopover final : public QWidget {
     Q_OBJECT
 

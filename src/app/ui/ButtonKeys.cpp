@@ -1,6 +1,7 @@
 #include "app/ui/ButtonKeys.h"
 
 #include "app/ui/FocusRing.h"
+#include "app/ui/ToggleSwitch.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>
@@ -44,6 +45,10 @@ public:
 
 void ButtonKeys::install(QAbstractButton* button)
 {
+    // A switch takes Space only, as Qt's and KDE's switches and check boxes do: Return stays the
+    // window's, so it does not flip a setting on its way to the forward button.
+    if (qobject_cast<ToggleSwitch*>(button))
+        return;
     static ButtonKeyFilter filter;
     // Qt moves a filter installed twice instead of adding it again.
     button->installEventFilter(&filter);

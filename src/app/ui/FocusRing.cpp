@@ -3,6 +3,7 @@
 #include "app/ui/SystemColors.h"
 
 #include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QPainter>
@@ -14,20 +15,37 @@ namespace vantorel {
 
 namespace {
 
-constexpr auto focusByMouseProperty = "kitFocusByMouse";
+constexpr auto keyboardFocusProperty = "kitKeyboardFocus";
 
-// One filter for every tracked control: it only notes how each one got its focus.
-class FocusReasonFilter final : public QObject
+// Watches every focus change of the application and notes on the control that gets the focus
+// whether a key of the user's put it there. Qt marks a window with WA_KeyboardFocusChange when
+// Tab, Backtab or an arrow key moves its focus while that key is being delivered, or a
+// shortcut gives it, right before the control's FocusIn; it never clears the mark. The reason
+// alone cannot tell: a control that disables itself passes the focus on with TabFocusReason.
+// So the filter reads the mark at each FocusIn and clears it, and the next change finds it set
+// only if that change was the keyboard's. Qt's own styles therefore never see the mark: a control
+// that shows the keyboard focus draws the kit's ring.
+class KeyboardFocusFilter final : public QObject
 {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::FocusIn)
+        const QEvent::Type type = event->type();
+        if ((type != QEvent::FocusIn && type != QEvent::FocusOut) || !watched->isWidgetType())
             return false;
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        // Focus coming back with its window or after a popup keeps what it was.
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            watched->setProperty(focusByMouseProperty, reason == Qt::MouseFocusReason);
+        // Leaving with its window or for a popup, a control keeps what it had, so that the ring
+        // comes back with the window to this same control and to no other.
+        const bool withWindow = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (type == QEvent::FocusOut) {
+            if (!withWindow)
+                watched->setProperty(keyboardFocusProperty, false);
+            return false;
+        }
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (!withWindow)
+            watched->setProperty(keyboardFocusProperty, window->testAttribute(Qt::WA_KeyboardFocusChange));
+        window->setAttribute(Qt::WA_KeyboardFocusChange, false);
         return false;
     }
 };
@@ -77,20 +95,23 @@ void FocusRing::ringScrollArea(QAbstractScrollArea* area)
     if (area->findChild<QWidget*>(scrollAreaRingName, Qt::FindDirectChildrenOnly))
         return;
     new ScrollAreaRing(area);
-    // Installed after the ring's own filter, so it notes the reason before the ring looks at it.
+    // The application's filter runs before the ring's own, so the ring sees the decided focus.
     track(area);
 }
 
-void FocusRing::track(QWidget* control)
+void FocusRing::track(QWidget*)
 {
-    static FocusReasonFilter filter;
-    control->installEventFilter(&filter);
+    static KeyboardFocusFilter filter;
+    // Every FocusIn must clear the mark, a field's or a label's as much as a ringed control's, or
+    // a later focus that the program moves would find it left over. Qt moves a filter installed
+    // twice instead of adding it again.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->installEventFilter(&filter);
 }
 
 bool FocusRing::isShown(const QWidget* control)
 {
-    return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange)
-           && !control->property(focusByMouseProperty).toBool();
+    return control->hasFocus() && control->property(keyboardFocusProperty).toBool();
 }
 
 void FocusRing::paint(QPainter& painter, const QRectF& bounds, qreal radius)

@@ -9,9 +9,11 @@ class QWidget;
 namespace vantorel {
 
 // The kit's keyboard focus ring. A control asks for it with `track` once and draws it with
-// `paint` while `isShown`: while it has the focus, the keyboard moved the focus in its window
-// (Tab, Backtab or a shortcut, as Qt's own styles decide) and the control did not get it from
-// a click.
+// `paint` while `isShown`: while it has the focus and a key of the user put it there (Tab,
+// Backtab or an arrow key moved it, or a shortcut gave it). A focus that the program moves (a
+// control that disables itself, a page that opens or replaces the clicked one) or a click gives
+// shows none. A ring that leaves with its window comes back with it, to that control only.
+// Buttons take Return exactly while the ring is shown (`ButtonKeys`).
 class FocusRing
 {
 public:

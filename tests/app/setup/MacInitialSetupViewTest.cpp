@@ -7,6 +7,7 @@
 #include "support/ViewTest.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QSpinBox>
 #include <QTest>
@@ -144,6 +145,21 @@ TEST_F(MacInitialSetupViewTest, ReturnPressesTheFocusedButtonTheForwardOneOnlyEl
     QTest::keyClick(scroll, Qt::Key_Escape);
     EXPECT_EQ(dismissals, 2);
     EXPECT_EQ(rig.model.settings(), before);
+
+    // A switch takes Space only: Return on the one just turned on goes forward and leaves it on.
+    settings.claudeEnabled = false;
+    rig.model.setSettings(settings);
+    view = open(0);
+    view->activateWindow();
+    auto* claude = find<QAbstractButton>(view.get(), QStringLiteral("initial-setup.claudeEnabled"));
+    for (int presses = 0; presses < 20 && !claude->hasFocus(); ++presses)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view.get(), Qt::Key_Tab);
+    ASSERT_TRUE(claude->hasFocus());
+    QTest::keyClick(claude, Qt::Key_Space);
+    ASSERT_TRUE(view->draft().settings.claudeEnabled);
+    QTest::keyClick(claude, Qt::Key_Return);
+    EXPECT_TRUE(view->draft().settings.claudeEnabled);
+    EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.counter"))->text(), QStringLiteral("2 / 7"));
 }
 
 // Without avahi-daemon no iPhone could register: the Wi-Fi step says so, in 設定's words, as soon

@@ -17,7 +17,8 @@ namespace vantorel {
 inline const QString stepKey = QStringLiteral("vantorel-mac-initial-setup.step");
 
 // The real view model and both real coordinators over their fakes, both channels off; terminal
-// commands are recorded, and the discovery daemon checks wait in `discoveryChecks` for answers.
+// commands and the programs a restart would start are recorded, and the discovery daemon checks wait
+// in `discoveryChecks` for answers.
 struct SetupRig {
     ViewModelHarness harness;
     FakeMacSyncServers servers;
@@ -32,6 +33,9 @@ struct SetupRig {
     MacCloudSyncCoordinator cloud{QUuid::createUuid(), std::make_shared<ScriptedCloudSnapshotStore>(), harness.defaults,
                                   harness.clock.clock(), harness.sleeper, nullptr};
     QStringList terminalCommands;
+    QStringList detachedPrograms;
+    // When set, Codex loads go here instead of to the harness's script.
+    std::function<QCoro::Task<UsageSnapshot>(CancelToken)> codexUsageLoader;
     AppViewModel& model = makeViewModel();
     MacInitialSetupActions actions{model, &wifi, &cloud};
 
@@ -50,6 +54,14 @@ struct SetupRig {
             terminalCommands << QStringLiteral("claude login");
             return true;
         };
+        dependencies.codexUsageLoader = [this, scripted = dependencies.codexUsageLoader](CancelToken token) {
+            return codexUsageLoader ? codexUsageLoader(std::move(token)) : scripted(std::move(token));
+        };
+        dependencies.startDetachedProcess = [this](const QString& program, const QStringList&) {
+            detachedPrograms << program;
+            return std::optional<QString>();
+        };
+        dependencies.quitApplication = [] {};
         return harness.makeViewModel(std::move(dependencies));
     }
     MacInitialSetupDraft draft() const { return {model.settings(), wifi.enabled(), cloud.enabled()}; }

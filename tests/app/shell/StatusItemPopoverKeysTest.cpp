@@ -13,7 +13,7 @@ class StatusItemPopoverKeys : public ViewTest
 {
 };
 
-TEST_F(StatusItemPopoverKeys, EscapeClosesItWhereverTheFocusIsAndOtherKeysDoNot)
+TEST_F(StatusItemPopoverKeys, EscapeAndCtrlWCloseItWhereverTheFocusIsAndOtherKeysDoNot)
 {
     QLineEdit* field = nullptr;
     StatusItemPopover popover([&field] {
@@ -37,6 +37,16 @@ TEST_F(StatusItemPopoverKeys, EscapeClosesItWhereverTheFocusIsAndOtherKeysDoNot)
     EXPECT_TRUE(popover.isVisible());
     QTest::keyClick(&popover, Qt::Key_Escape);
     EXPECT_FALSE(popover.isVisible());
+
+    // Ctrl+W closes it as it closes the window, from a field too.
+    popover.open({});
+    QApplication::processEvents();
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_W);
+    EXPECT_TRUE(popover.isVisible());
+    QTest::keyClick(field, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_FALSE(popover.justHidDueToDeactivation());
 }
 
 } // namespace

@@ -21,7 +21,7 @@ class ButtonKeysTest : public ViewTest
 {
 };
 
-TEST_F(ButtonKeysTest, EveryButtonTypeTakesReturnAndEnterWhileFocusedBeforeTheWindowsShortcut)
+TEST_F(ButtonKeysTest, EveryButtonTypeButTheSwitchTakesReturnAndEnterWhileFocusedBeforeTheWindowsShortcut)
 {
     QWidget window;
     auto* column = new QVBoxLayout(&window);
@@ -37,10 +37,11 @@ TEST_F(ButtonKeysTest, EveryButtonTypeTakesReturnAndEnterWhileFocusedBeforeTheWi
         new PillButton(QStringLiteral("終了"), [](const SystemColors& c) { return c.systemRed; }),
         new CompactButton(QStringLiteral("更新"), QStringLiteral("arrow.clockwise")),
         new IconButton(QStringLiteral("trash"), QStringLiteral("削除")),
-        new ToggleSwitch(QStringLiteral("通知")),
     };
     for (QAbstractButton* button : buttons)
         column->addWidget(button);
+    auto* toggle = new ToggleSwitch(QStringLiteral("通知"));
+    column->addWidget(toggle);
     show(&window);
     window.activateWindow();
     QApplication::processEvents();
@@ -61,6 +62,17 @@ TEST_F(ButtonKeysTest, EveryButtonTypeTakesReturnAndEnterWhileFocusedBeforeTheWi
         EXPECT_EQ(clicked.size(), 2) << name;
     }
     EXPECT_EQ(windowReturns, 0);
+
+    // A switch takes Space, as Qt's and KDE's do; Return stays the window's.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(toggle->hasFocus());
+    QTest::keyClick(toggle, Qt::Key_Space);
+    EXPECT_TRUE(toggle->isChecked());
+    QTest::keyClick(toggle, Qt::Key_Return);
+    QTest::keyClick(toggle, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_EQ(windowReturns, 1);
+    windowReturns = 0;
 
     // Away from the buttons the window's shortcut has the key, and so it has with the focus on
     // a button that shows no ring: one just clicked.

@@ -115,6 +115,61 @@ TEST_F(KeyboardFocusTest, KitControlsRingTheirKeyboardFocusInBothSchemesButNotAC
     }
 }
 
+// Only a key of the user's puts a keyboard focus: Tab, an arrow or a shortcut rings the control
+// it reaches, and the ring stays on it through another window; a focus that the program passes
+// on (as Qt does with Tab's reason when a control disables itself) or gives while the window is
+// away rings nothing, however many keys came before.
+TEST_F(KeyboardFocusTest, OnlyTheUsersKeysPutTheRingAndItComesBackOnlyToItsOwnControl)
+{
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    auto* field = new QLineEdit;
+    auto* first = new CompactButton(QStringLiteral("更新"), QStringLiteral("arrow.clockwise"));
+    auto* second = new CompactButton(QStringLiteral("コピー"), QStringLiteral("doc.on.doc"));
+    auto* third = new IconButton(QStringLiteral("gearshape"), QStringLiteral("設定"));
+    for (QWidget* widget : {static_cast<QWidget*>(field), static_cast<QWidget*>(first), static_cast<QWidget*>(second),
+                            static_cast<QWidget*>(third)})
+        column->addWidget(widget);
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("別のウィンドウ"));
+    (new QVBoxLayout(&other))->addWidget(new QLineEdit);
+    show(&window);
+    window.activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(field->hasFocus());
+    const auto activate = [](QWidget* target) {
+        target->activateWindow();
+        QApplication::processEvents();
+        ASSERT_TRUE(target->isActiveWindow());
+    };
+
+    QTest::keyClick(field, Qt::Key_Tab);
+    ASSERT_TRUE(first->hasFocus());
+    EXPECT_TRUE(FocusRing::isShown(first));
+    first->setEnabled(false);
+    ASSERT_TRUE(second->hasFocus());
+    EXPECT_FALSE(FocusRing::isShown(second)) << "passed on by the program";
+    first->setEnabled(true);
+    second->setFocus();
+    EXPECT_FALSE(FocusRing::isShown(second));
+
+    // Through another window and back to the control that had it: the ring again.
+    QTest::keyClick(second, Qt::Key_Tab);
+    ASSERT_TRUE(third->hasFocus());
+    show(&other);
+    activate(&other);
+    EXPECT_FALSE(FocusRing::isShown(third));
+    activate(&window);
+    ASSERT_TRUE(third->hasFocus());
+    EXPECT_TRUE(FocusRing::isShown(third));
+    // Given while the window was away, the focus comes back to another control: no ring.
+    activate(&other);
+    second->setFocus();
+    activate(&window);
+    ASSERT_TRUE(second->hasFocus());
+    EXPECT_FALSE(FocusRing::isShown(second));
+}
+
 TEST_F(KeyboardFocusTest, TheSelectedSegmentStandsOutInDark)
 {
     setDark(true);

@@ -2,6 +2,7 @@
 
 #include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
+#include "app/ui/FocusRing.h"
 #include "app/window/ContentView.h"
 #include "app/window/HistoryPanel.h"
 #include "app/window/MainPanel.h"
@@ -9,16 +10,20 @@
 #include "app/window/SettingsPanel.h"
 #include "app/window/SidebarButton.h"
 #include "core/model/CodexPeriodValidation.h"
+#include "core/sources/CodexCLIUsageError.h"
 #include "support/DrainEvents.h"
 #include "support/FakeUrlOpener.h"
 #include "support/ViewTest.h"
+#include "support/WaitUntil.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace vantorel {
@@ -66,6 +71,13 @@ protected:
     SetupRig rig;
     FakeUrlOpener opener;
 };
+
+// A Codex reading that takes an hour on the test's clock: its button stays busy meanwhile.
+QCoro::Task<UsageSnapshot> slowReading(std::shared_ptr<Sleeper> sleeper, CancelToken token)
+{
+    co_await sleeper->sleep(3600, token);
+    throw CodexCLIUsageError(CodexCLIUsageError::Code::executableNotFound);
+}
 
 QString describe(const QWidget* widget)
 {
@@ -142,6 +154,85 @@ TEST_F(KeyboardWalkTest, ReturnGoesOnThroughTheGuideFromTheFocusTheWindowOpensWi
     }
     EXPECT_EQ(view->page(), PopoverPage::setup);
     EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("onboarding.counter"))->text(), QStringLiteral("4 / 9"));
+}
+
+
+// A control that disables itself, or a page that replaces the one clicked, passes the focus on as
+// Tab would; after earlier keys that used to ring the next control and hand it Return.
+TEST_F(KeyboardWalkTest, AFocusTheProgramMovesAfterAClickShowsNoRingAndLeavesReturnToTheWindow)
+{
+    AppSettings settings = rig.model.settings();
+    settings.codexEnabled = true;
+    settings.codexCLIAutoRefreshEnabled = true;
+    rig.model.publishedState().discordWebhookIsSaved = true;
+    rig.model.setSettings(settings);
+    rig.model.setInitialSetupProgress(rig.model.initialSetupStore().move(6));
+    rig.model.setInitialSetupProgress(rig.model.initialSetupStore().deferPresentation());
+    rig.codexUsageLoader = [sleeper = rig.harness.sleeper](CancelToken token) { return slowReading(sleeper, token); };
+    auto view = makeView();
+    show(view.get());
+    view->activateWindow();
+    drainEvents();
+    const auto focused = [] { return QApplication::focusWidget(); };
+    const auto ringed = [&focused] { return focused() && FocusRing::isShown(focused()); };
+    // Return on the control the focus landed on leaves it alone.
+    const auto expectReturnPassesBy = [&focused](const char* where) {
+        auto* button = qobject_cast<QAbstractButton*>(focused());
+        ASSERT_TRUE(button) << where;
+        QSignalSpy clicked(button, &QAbstractButton::clicked);
+        QTest::keyClick(button, Qt::Key_Return);
+        EXPECT_TRUE(clicked.isEmpty()) << where << ": Return pressed " << describe(button).toStdString();
+    };
+    const auto clickAfterTab = [&](const QString& name) {
+        QTest::keyClick(focused() ? focused() : view.get(), Qt::Key_Tab);
+        EXPECT_TRUE(ringed()) << "a Tab rings where it lands";
+        auto* button = find<QAbstractButton>(view.get(), name);
+        QTest::mouseClick(button, Qt::LeftButton);
+        drainEvents();
+        // The page hears of a busy view model one turn after the view model's own change.
+        QCoreApplication::sendPostedEvents();
+        return button;
+    };
+
+    // The overview: 使用量を更新 waits for its readings, and the focus lands on コピー.
+    auto* update = clickAfterTab(QStringLiteral("quickActions.refresh"));
+    ASSERT_FALSE(update->isEnabled());
+    ASSERT_EQ(focused(), find<QWidget>(view.get(), QStringLiteral("quickActions.copy")));
+    EXPECT_FALSE(ringed());
+    expectReturnPassesBy("overview");
+    // The refresh ends before the next step: its status page answers over the loopback, then its
+    // Codex reading comes after the hour.
+    ASSERT_TRUE(waitUntil([this] { return rig.model.state().isRefreshingCodexCLI; }));
+    rig.harness.sleeper->advance(3600);
+    ASSERT_TRUE(waitUntil([this] { return !rig.harness.logLines(QStringLiteral("refreshScheduledItems.end")).isEmpty(); }));
+    view->setPage(PopoverPage::settings);
+    drainEvents();
+
+    // Discord 削除 disables itself with the webhook gone; the focus lands on the queue's header.
+    clickAfterTab(QStringLiteral("discord.delete"));
+    ASSERT_TRUE(waitUntil([this] { return !rig.model.discordWebhookIsSaved(); }));
+    drainEvents();
+    EXPECT_FALSE(ringed()) << describe(focused()).toStdString();
+    expectReturnPassesBy("Discord");
+
+    // Settings: Codexを更新 waits for its reading, and the focus lands on 再起動.
+    auto* refresh = clickAfterTab(QStringLiteral("settings.action.refreshCodex"));
+    ASSERT_FALSE(refresh->isEnabled());
+    ASSERT_EQ(focused(), find<QWidget>(view.get(), QStringLiteral("settings.action.restart")));
+    EXPECT_FALSE(ringed());
+    expectReturnPassesBy("settings");
+    EXPECT_TRUE(rig.detachedPrograms.isEmpty()) << "Return restarted the application";
+    rig.harness.sleeper->advance(3600);
+
+    // 続きから設定 opens the wizard on its last step in place of the settings.
+    clickAfterTab(QStringLiteral("settings.setup.open"));
+    ASSERT_EQ(view->page(), PopoverPage::initialSetup);
+    ASSERT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.counter"))->text(), QStringLiteral("7 / 7"));
+    ASSERT_TRUE(focused());
+    EXPECT_FALSE(ringed()) << describe(focused()).toStdString();
+    QTest::keyClick(focused(), Qt::Key_Return);
+    drainEvents();
+    EXPECT_EQ(rig.model.initialSetupProgress().state, OnboardingCompletionState::completed) << "Return starts";
 }
 
 } // namespace
