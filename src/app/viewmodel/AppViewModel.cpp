@@ -202,10 +202,21 @@ bool AppViewModel::codexFiveHourWindowIsTemporarilyUnavailable() const
 
 void AppViewModel::setSettings(const AppSettings& settings)
 {
+    storeSettings(settings);
+    saveChangesNow();
+}
+
+void AppViewModel::setTypedSettings(const AppSettings& settings)
+{
+    storeSettings(settings);
+    defaults().writeOncePaused(typingPause);
+}
+
+void AppViewModel::storeSettings(const AppSettings& settings)
+{
     const AppSettings previous = m_state.settings;
     publishedState().settings = settings;
     m_settingsChangeHandler->settingsDidChange(previous);
-    saveChangesNow();
 }
 
 void AppViewModel::setUsageHistory(const QList<UsageHistoryEntry>& history)

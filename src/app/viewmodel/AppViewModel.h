@@ -17,6 +17,7 @@
 
 #include <QCoroTask>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -134,6 +135,11 @@ public:
     // What views write. setSettings runs the settings-change handling after storing the record;
     // it and the progress setters put what they store on disk at once (saveChangesNow).
     void setSettings(const AppSettings& settings);
+    // As setSettings, for a field the user types into: the record is stored and handled at once
+    // but written once typing has paused for typingPause, when the field is left (saveChangesNow)
+    // or at quit, whichever comes first, so that typing a path costs one write rather than one a key.
+    void setTypedSettings(const AppSettings& settings);
+    static constexpr std::chrono::milliseconds typingPause{1'000};
     void setUsageHistory(const QList<UsageHistoryEntry>& history);
     void setOnboardingProgress(const OnboardingProgress& progress);
     void setInitialSetupProgress(const OnboardingProgress& progress);
@@ -301,6 +307,9 @@ signals:
     void refreshFinished();
 
 private:
+    // Publishes the record and runs the settings-change handling, which stores it.
+    void storeSettings(const AppSettings& settings);
+
     AppViewModelDependencies m_dependencies;
     AppState m_state;
     AppTasks m_tasks;

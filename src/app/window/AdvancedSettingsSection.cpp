@@ -91,17 +91,8 @@ AdvancedSettingsSection::AdvancedSettingsSection(AppViewModel& model, QWidget* p
     column->addWidget(new HorizontalDivider(this));
     column->addWidget(openLog, 0, Qt::AlignLeft);
 
-    // Bound fields write on the user's edits only, a whole record each time.
-    connect(m_path, &QLineEdit::textEdited, this, [this](const QString& text) {
-        AppSettings settings = m_model.settings();
-        settings.codexCLIExecutablePath = text;
-        m_model.setSettings(settings);
-    });
-    connect(m_apiModel, &QLineEdit::textEdited, this, [this](const QString& text) {
-        AppSettings settings = m_model.settings();
-        settings.apiRateModel = text;
-        m_model.setSettings(settings);
-    });
+    bindTypedField(m_path, &AppSettings::codexCLIExecutablePath);
+    bindTypedField(m_apiModel, &AppSettings::apiRateModel);
     connect(m_rate, &ToggleSwitch::clicked, this, [this](bool on) {
         AppSettings settings = m_model.settings();
         settings.apiRateAutoRefreshEnabled = on;
@@ -120,6 +111,20 @@ AdvancedSettingsSection::AdvancedSettingsSection(AppViewModel& model, QWidget* p
 
     loadServiceNameDrafts();
     refresh();
+}
+
+void AdvancedSettingsSection::bindTypedField(QLineEdit* field, QString AppSettings::*member)
+{
+    // The user's edits only, a whole record each time; on disk once typing pauses or the field is
+    // left (Return, focus elsewhere), not at every key.
+    connect(field, &QLineEdit::textEdited, this, [this, member](const QString& text) {
+        AppSettings settings = m_model.settings();
+        settings.*member = text;
+        m_model.setTypedSettings(settings);
+    });
+    // Also sent while this section is being destroyed with the focus in the field: it reaches the
+    // model alone, which outlives the windows.
+    connect(field, &QLineEdit::editingFinished, field, [model = &m_model] { model->saveChangesNow(); });
 }
 
 void AdvancedSettingsSection::loadServiceNameDrafts()

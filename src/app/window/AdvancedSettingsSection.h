@@ -13,9 +13,11 @@ namespace vantorel {
 
 class AppViewModel;
 class ToggleSwitch;
+struct AppSettings;
 
 // The content of the settings page's "詳細" group: the Codex CLI path, the API rate probe with
-// its model and key, the status component names of both services and the diagnostics log. The
+// its model and key, the status component names of both services and the diagnostics log. What
+// is typed into the path and model fields is written once typing pauses or the field is left. The
 // two name editors keep their drafts until "対象サービス名を保存"; the key lives only in its
 // masked field and is emptied by every save and delete.
 class AdvancedSettingsSection : public QWidget
@@ -33,6 +35,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Writes the field's text to `member` of the settings record as the user types it.
+    void bindTypedField(QLineEdit* field, QString AppSettings::*member);
     void refresh();
     void saveServiceNames();
 

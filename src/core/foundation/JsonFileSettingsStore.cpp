@@ -385,6 +385,14 @@ void JsonFileSettingsStore::writeNow()
         handOver();
 }
 
+void JsonFileSettingsStore::writeOncePaused(std::chrono::milliseconds pause)
+{
+    // Each key moves the deadline on; a reading's changes waiting for the write-behind go with the
+    // text, in the same write.
+    if (m_changed)
+        m_timer->start(pause, [this] { handOver(); });
+}
+
 void JsonFileSettingsStore::retryUnsaved()
 {
     if (!fileLacksChanges())

@@ -26,9 +26,10 @@ namespace vantorel {
 // thread of its own, which serialises and writes the whole file at a lower priority than the
 // thread that made the store, so the GUI thread never serialises the file nor competes with it.
 // The delay lets the changes of one reading, made over a few turns, go out in one write; a change
-// the user made by hand is handed over at once (writeNow). One write is in flight at a time and a
-// newer state replaces one still waiting. flush() writes what is pending and waits for it; so does
-// the destructor, for the changes not yet handed over.
+// the user made by hand is handed over at once (writeNow), text being typed once typing pauses
+// (writeOncePaused). One write is in flight at a time and a newer state replaces one still
+// waiting. flush() writes what is pending and waits for it; so does the destructor, for the
+// changes not yet handed over.
 //
 // A failed write is logged, reported through writeFailure() and, once per run of failures, on
 // standard error. What it could not write is kept and written again: with the next change, after a
@@ -89,6 +90,7 @@ public:
     void remove(const QString& key) override;
     void setEncodedData(const QString& key, std::function<QByteArray()> encode, bool alreadyStored = false) override;
     void writeNow() override;
+    void writeOncePaused(std::chrono::milliseconds pause) override;
     QString writeFailure() const override;
     void setWriteFailureObserver(std::function<void()> observer) override;
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -44,6 +45,11 @@ public:
     // hand, which must not be lost if the process ends right after. Stores that write through
     // have nothing to do.
     virtual void writeNow() {}
+    // Writes the changes made so far once `pause` has passed without another such call, rather
+    // than at once or with the write-behind: for text the user is typing, so that a word costs one
+    // write when typing pauses instead of one a key. writeNow and a flush write them sooner.
+    // Stores that write through have nothing to do.
+    virtual void writeOncePaused(std::chrono::milliseconds pause) { (void)pause; }
 
     // Why the latest write to storage failed (the system's error text); empty when it succeeded
     // or the store keeps nothing on disk.

@@ -547,6 +547,29 @@ TEST_F(JsonFileSettingsStoreTest, WriteNowHandsTheChangesOverWithoutTheDelay)
     EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.reading")), 1);
 }
 
+// Text being typed waits for a pause after its last key, taking a reading's waiting change along;
+// with nothing changed there is nothing to wait for.
+TEST_F(JsonFileSettingsStoreTest, WriteOncePausedWaitsFromTheLastCall)
+{
+    constexpr std::chrono::milliseconds pause{300};
+    ManualOneShotTimer* timer = nullptr;
+    auto store = openTimed(m_path, timer);
+    store->writeOncePaused(pause);
+    EXPECT_FALSE(timer->isActive());
+    store->set(QStringLiteral("Vantorel.reading"), std::int64_t{1});
+    for (const QString text : {"/o", "/op", "/opt"}) {
+        store->set(QStringLiteral("Vantorel.typed"), text);
+        store->writeOncePaused(pause);
+        EXPECT_EQ(timer->delay(), pause);
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_path));
+    ASSERT_TRUE(timer->fire());
+    store->flush();
+    EXPECT_EQ(store->completedWriteCount(), 1);
+    EXPECT_EQ(open().stringValue(QStringLiteral("Vantorel.typed")), QStringLiteral("/opt"));
+    EXPECT_EQ(open().integerValue(QStringLiteral("Vantorel.reading")), 1);
+}
+
 // A change that could not be written while the folder was unusable reaches the file once it is
 // usable again: after the back-off, at a later change, on retryUnsaved() and at quit. The failure
 // stays reported until the file holds everything.
