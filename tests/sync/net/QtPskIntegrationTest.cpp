@@ -724,7 +724,10 @@ TEST(QtPskIntegrationTest, ATrickledHelloCostsItsBytesAndNoTlsUntilItsLastByte)
     ASSERT_NE(accepted, nullptr);
     // Its owner hears of the set-up before TLS exists, so it can make room first.
     QList<bool> setUps;
-    loopback.accepted->setTlsSetupHandler([&] { setUps.append(accepted->hasTlsSession()); });
+    loopback.accepted->setTlsSetupHandler([&] {
+        setUps.append(accepted->hasTlsSession());
+        return true;
+    });
     for (qsizetype sent = 1; sent < hello.size(); ++sent) {
         ASSERT_EQ(::send(peer, hello.constData() + sent - 1, 1, MSG_NOSIGNAL), 1);
         ASSERT_TRUE(QTest::qWaitFor([&] { return accepted->heldHelloBytes() == sent || accepted->hasTlsSession(); },
