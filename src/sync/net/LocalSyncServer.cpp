@@ -138,6 +138,7 @@ bool LocalSyncServer::stopQuietly()
         return false;
     m_unproven.clear();
     m_unprovenTls.clear();
+    m_tlsSessionsByGroup.clear();
     m_origins.clear();
     m_awaitingRequest.clear();
     m_answering.clear();
@@ -392,7 +393,7 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
     const PskConnection::Origin origin = connection->origin();
     if (m_unproven.size() >= maximumUnprovenConnections) {
         const auto others = std::find_if(m_unproven.cbegin(), m_unproven.cend(),
-                                         [this](const QUuid& id) { return !m_origins.value(id).remembered; });
+                                         [this](const QUuid& id) { return !isRemembered(id); });
         if (others != m_unproven.cend())
             dropConnection(*others);
         else if (origin.remembered)
@@ -419,42 +420,49 @@ bool LocalSyncServer::admitTlsSetup(const QUuid& channelID)
         return true;
     // What OpenSSL holds for a peer that sent a hello and stalls cannot be freed short of closing.
     while (m_unprovenTls.size() >= maximumUnprovenTlsSessions) {
-        const std::optional<QUuid> givenWay = tlsSessionGivingWay(m_origins.value(channelID).remembered);
+        const std::optional<QUuid> givenWay = tlsSessionGivingWay(isRemembered(channelID));
         if (!givenWay)
             return false;
         dropConnection(*givenWay);
     }
     m_unprovenTls.append(channelID);
+    if (const auto origin = m_origins.constFind(channelID); !origin->remembered)
+        ++m_tlsSessionsByGroup[origin->addressGroup];
     return true;
 }
 
 std::optional<QUuid> LocalSyncServer::tlsSessionGivingWay(bool forRemembered) const
 {
-    for (const bool remembered : {false, true}) {
-        if (remembered && !forRemembered)
-            break;
-        QHash<QByteArray, int> held;
-        int most = 0;
-        for (const QUuid& id : m_unprovenTls) {
-            const PskConnection::Origin origin = m_origins.value(id);
-            if (origin.remembered == remembered)
-                most = std::max(most, ++held[origin.addressGroup]);
-        }
-        // The first of that group in the list is its oldest.
-        for (const QUuid& id : m_unprovenTls) {
-            const PskConnection::Origin origin = m_origins.value(id);
-            if (origin.remembered == remembered && held.value(origin.addressGroup) == most)
-                return id;
-        }
+    if (m_tlsSessionsByGroup.isEmpty())
+        return forRemembered && !m_unprovenTls.isEmpty() ? std::optional(m_unprovenTls.front()) : std::nullopt;
+    const int most = *std::max_element(m_tlsSessionsByGroup.cbegin(), m_tlsSessionsByGroup.cend());
+    // The first of those groups in the list is their oldest: with one flooding group mostly the
+    // first of all, with many groups of one the first.
+    for (const QUuid& id : m_unprovenTls) {
+        const auto origin = m_origins.constFind(id);
+        if (!origin->remembered && m_tlsSessionsByGroup.value(origin->addressGroup) == most)
+            return id;
     }
     return std::nullopt;
+}
+
+bool LocalSyncServer::isRemembered(const QUuid& channelID) const
+{
+    const auto origin = m_origins.constFind(channelID);
+    return origin != m_origins.cend() && origin->remembered;
 }
 
 void LocalSyncServer::forgetWaiting(QUuid channelID)
 {
     m_unproven.removeOne(channelID);
-    m_unprovenTls.removeOne(channelID);
-    m_origins.remove(channelID);
+    const auto origin = m_origins.constFind(channelID);
+    if (m_unprovenTls.removeOne(channelID) && !origin->remembered) {
+        const auto sessions = m_tlsSessionsByGroup.find(origin->addressGroup);
+        if (--*sessions == 0)
+            m_tlsSessionsByGroup.erase(sessions);
+    }
+    if (origin != m_origins.cend())
+        m_origins.erase(origin);
     m_awaitingRequest.removeOne(channelID);
 }
 

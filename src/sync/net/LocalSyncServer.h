@@ -127,8 +127,10 @@ private:
     // of them gives way, or false when none may for this one.
     bool admitTlsSetup(const QUuid& channelID);
     // The oldest session of the address group holding most among those not from a remembered
-    // address; among remembered ones only `forRemembered`.
+    // address; once only remembered ones hold TLS, the oldest of them, for `forRemembered` only.
     std::optional<QUuid> tlsSessionGivingWay(bool forRemembered) const;
+    // Whether an unproven connection's peer is on an address a paired device proved the key from.
+    bool isRemembered(const QUuid& channelID) const;
     // Takes a connection off the lists of those waiting to prove the key or to send a request.
     void forgetWaiting(QUuid channelID);
     // Closes a connection at once and frees its place; its serving task ends on its own. Both take
@@ -187,6 +189,8 @@ private:
     QList<QUuid> m_unprovenTls;
     // Where the peers of m_unproven are.
     QHash<QUuid, PskConnection::Origin> m_origins;
+    // How many of m_unprovenTls each address group holds, of those not from a remembered address.
+    QHash<QByteArray, int> m_tlsSessionsByGroup;
     // The ids of those channels whose peer proved the key and has not sent its request yet,
     // oldest first: the first to give way to a newly proven peer when every slot is taken.
     QList<QUuid> m_awaitingRequest;
