@@ -129,7 +129,8 @@ struct Loopback
     Observed client;
 };
 
-// This process's sockets accepted on `port`: bound to it and connected to a peer.
+// This process's sockets accepted on 127.0.0.1:`port`: bound to it and connected to a peer. A peer
+// bound to another loopback address may get the same port number for its own end.
 std::vector<int> acceptedDescriptors(quint16 port)
 {
     std::vector<int> found;
@@ -142,6 +143,7 @@ std::vector<int> acceptedDescriptors(quint16 port)
         socklen_t peerLength = sizeof peer;
         if (::getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &localLength) == 0
             && local.sin_family == AF_INET && local.sin_port == htons(port)
+            && local.sin_addr.s_addr == htonl(INADDR_LOOPBACK)
             && ::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0)
             found.push_back(descriptor);
     }
