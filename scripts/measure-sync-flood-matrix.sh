@@ -73,9 +73,9 @@ run() {
         VANTOREL_FLOOD_SECONDS="$seconds" VANTOREL_FLOOD_TAIL_SECONDS="$tail" VANTOREL_FLOOD_LISTEN=any "$@" \
         "$bench" --benchmark_filter="readsWhileHostilePeersFloodFromAnotherAddress" \
         --benchmark_out="$keep/$name.json" --benchmark_out_format=json > "$keep/$name.log" 2>&1 || status=$?
-    python3 - "$keep/$name.json" "$label" "$kind" "$round" "$status" >> "$rows" <<'EOF'
+    python3 - "$keep/$name.json" "$label" "$kind" "$round" "$status" "$seconds" >> "$rows" <<'EOF'
 import json, sys
-path, label, kind, round_, status = sys.argv[1:]
+path, label, kind, round_, status, seconds = sys.argv[1:]
 status = int(status)
 def ms(value):
     return "fail" if value >= 1e9 else f"{value:.0f}"
@@ -85,13 +85,15 @@ except (OSError, ValueError, IndexError, KeyError):
     run = None
 if run is None or "paired_reads" not in run:
     death = f"signal {status - 128}" if status > 128 else f"exit {status}"
-    print(f"| {label} | {kind} | {round_} | – | – | – | – | – | **no** ({death}) |")
+    print(f"| {label} | {kind} | {round_} | – | – | – | – | – | – | **no** ({death}) |")
     sys.exit()
 reads = int(run["paired_reads"])
 alive = "yes" if status == 0 and run["alive_after"] == 1 else f"**no** (exit {status}, answers {int(run['alive_after'])})"
+# The peers' script reports "KIND_dropped=N" for each kind.
+dropped = sum(int(part.partition("=")[2]) for part in run.get("label", "").split() if "_dropped=" in part)
 print(f"| {label} | {kind} | {round_} | {int(run['paired_answered'])} / {reads} | {run['paired_ok_pct']:.0f} % "
       f"| {ms(run['read_median_ms'])} / {ms(run['read_p95_ms'])} / {ms(run['read_max_ms'])} "
-      f"| {run['gui_cpu_pct']:.1f} | {run['rss_peak_growth_MB']:.1f} | {alive} |")
+      f"| {run['gui_cpu_pct']:.1f} | {run['rss_peak_growth_MB']:.1f} | {dropped / float(seconds):.0f} | {alive} |")
 EOF
     tail -n 1 "$rows" >&2
 }
@@ -128,9 +130,9 @@ done
 
 {
     echo "Sync server under $peers hostile peers of one kind for $seconds s, release build, $(git rev-parse --short HEAD), started $started, load average then $load."
-    echo "Latencies of all reads (a failed read counts as endless); CPU: the server thread during the flood; RSS: peak growth over idle."
+    echo "Latencies of all reads (a failed read counts as endless; a phone 0.3 s or 0.5 s away needs four round trips, 1.2 s or 2 s, for a read of its own); CPU: the server thread during the flood; RSS: peak growth over idle; drops/s: peers' connections the server ended per second of the run."
     echo
-    echo "| case | peers | run | reads answered / made | within 1 s | median / p95 / max ms | server CPU % | peak RSS growth MB | alive at end |"
-    echo "|---|---|---|---|---|---|---|---|---|"
+    echo "| case | peers | run | reads answered / made | within 1 s | median / p95 / max ms | server CPU % | peak RSS growth MB | drops/s | alive at end |"
+    echo "|---|---|---|---|---|---|---|---|---|---|"
     cat "$rows"
 } > "$output"
