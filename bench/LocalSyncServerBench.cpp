@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QTimer>
 
@@ -76,10 +77,11 @@ void readSnapshotsConcurrently(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * clients);
 }
 
-// A running server on 127.0.0.1 holding a snapshot at its limits, for clients on other threads.
+// A running server on 127.0.0.1 (or `listenAddress`) holding a snapshot at its limits, for clients on other threads.
 struct ServedSnapshot
 {
-    ServedSnapshot()
+    explicit ServedSnapshot(const QHostAddress& listenAddress = QHostAddress::LocalHost)
+        : services(listenAddress)
     {
         server.updateSnapshot(snapshot);
         server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), credential, Date::now()});
@@ -226,29 +228,84 @@ void readsWhilePeersHoldConnections(benchmark::State& state)
 }
 
 constexpr double floodSettleSeconds = 2.0;
-constexpr double floodTailSeconds = 30.0;
+constexpr double defaultFloodTailSeconds = 30.0;
+constexpr int relayStartMilliseconds = 5000;
 
-// Hostile peers of every kind from 127.0.0.2 (scripts/sync-flood-peers.py, in a process of its
-// own, so its memory is not counted here), reconnecting as fast as the server drops them, while the
-// paired device reads from 127.0.0.1 every quarter second. Measures the server's (main) thread's
-// CPU during the flood, resident memory before, at its peak and 30 s after the flood ended (also
-// after a malloc_trim, as the application's housekeeping does), and the share of the paired
-// device's reads answered within a second. scripts/measure-sync-flood.sh runs it.
+double environmentSeconds(const char* name, double fallback)
+{
+    bool ok = false;
+    const double seconds = qEnvironmentVariable(name).toDouble(&ok);
+    return ok ? seconds : fallback;
+}
+
+// Where the flood case's server listens: VANTOREL_FLOOD_LISTEN, "any" (both families, as the
+// application listens) or a numeric address; 127.0.0.1 when unset.
+QHostAddress floodListenAddress()
+{
+    const QString listen = qEnvironmentVariable("VANTOREL_FLOOD_LISTEN");
+    if (listen.isEmpty())
+        return QHostAddress::LocalHost;
+    return listen == QLatin1String("any") ? QHostAddress(QHostAddress::Any) : QHostAddress(listen);
+}
+
+// Hostile peers (scripts/sync-flood-peers.py, in a process of its own, so its memory is not
+// counted here), reconnecting as fast as the server drops them, while the paired device, having
+// read once before, reads every quarter second. Measures the server's (main) thread's CPU during
+// the flood, resident memory before, at its peak and after the flood ended (also after a
+// malloc_trim, as the application's housekeeping does), the paired device's reads (answered,
+// answered within a second, latencies) and whether the server still answers after the flood.
+// scripts/measure-sync-flood.sh and scripts/measure-sync-flood-matrix.sh run it; by default the
+// peers are 200 of each kind from 127.0.0.2 and the paired device reads from 127.0.0.1.
+// Environment:
+//   VANTOREL_FLOOD_PEERS_SCRIPT   the peers' script (required)
+//   VANTOREL_FLOOD_SECONDS        how long the peers flood (120)
+//   VANTOREL_FLOOD_PEERS_ARGS     more arguments for the peers' script, e.g. "--kinds hello
+//                                 --source 127.0.1.1-127.0.1.255 --host fd00::1"
+//   VANTOREL_FLOOD_LISTEN         the server's listening address (127.0.0.1; "any" for both families)
+//   VANTOREL_FLOOD_PHONE_HOST     the address the paired device reads from (127.0.0.1)
+//   VANTOREL_FLOOD_PHONE_SOURCE   the paired device's own address (the system's choice)
+//   VANTOREL_FLOOD_ROUND_TRIP     seconds of round trip the paired device is away, through
+//                                 VANTOREL_FLOOD_RELAY_SCRIPT (scripts/sync-flood-relay.py)
+//   VANTOREL_FLOOD_TAIL_SECONDS   how long to watch the server after the flood (30)
 void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
 {
     const QString peersScript = qEnvironmentVariable("VANTOREL_FLOOD_PEERS_SCRIPT");
-    const int floodSeconds = qEnvironmentVariableIsSet("VANTOREL_FLOOD_SECONDS")
-        ? qEnvironmentVariableIntValue("VANTOREL_FLOOD_SECONDS")
-        : 120;
+    const double floodSeconds = environmentSeconds("VANTOREL_FLOOD_SECONDS", 120);
+    const double floodTailSeconds = environmentSeconds("VANTOREL_FLOOD_TAIL_SECONDS", defaultFloodTailSeconds);
+    const double roundTrip = environmentSeconds("VANTOREL_FLOOD_ROUND_TRIP", 0);
+    const QByteArray phoneHost = qEnvironmentVariableIsSet("VANTOREL_FLOOD_PHONE_HOST")
+        ? qgetenv("VANTOREL_FLOOD_PHONE_HOST")
+        : QByteArray("127.0.0.1");
+    const QByteArray phoneSource = qgetenv("VANTOREL_FLOOD_PHONE_SOURCE");
     if (peersScript.isEmpty()) {
         state.SkipWithError("VANTOREL_FLOOD_PEERS_SCRIPT names no peer script");
         return;
     }
     std::signal(SIGPIPE, SIG_IGN);
-    ServedSnapshot served;
+    ServedSnapshot served(floodListenAddress());
     runEventLoopFor(0.2);
-    const bench::RawPskClient client = served.client();
-    if (!warmUp(client, served.port()))
+    bench::RawPskClient client = served.client();
+    client.setRoute(phoneHost, phoneSource);
+    quint16 phonePort = served.port();
+    // The far phone reads through a relay that delays both directions and reaches the server from
+    // the phone's own address.
+    QProcess relay;
+    relay.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (roundTrip > 0) {
+        const QString upstream = phoneHost.contains(':') ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2");
+        relay.start(QStringLiteral("python3"),
+                    {qEnvironmentVariable("VANTOREL_FLOOD_RELAY_SCRIPT"), QStringLiteral("--upstream"),
+                     upstream.arg(QString::fromLatin1(phoneHost)).arg(served.port()), QStringLiteral("--source"),
+                     phoneSource.isEmpty() ? QStringLiteral("127.0.0.1") : QString::fromLatin1(phoneSource),
+                     QStringLiteral("--round-trip"), QString::number(roundTrip)});
+        if (!relay.waitForReadyRead(relayStartMilliseconds)) {
+            state.SkipWithError("the relay did not start");
+            return;
+        }
+        phonePort = quint16(relay.readLine().trimmed().toUInt());
+        client.setRoute("127.0.0.1", {});
+    }
+    if (!warmUp(client, phonePort))
         state.SkipWithError("the server does not answer");
     for (auto _ : state) {
         runEventLoopFor(floodSettleSeconds);
@@ -256,21 +313,29 @@ void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
         resetPeakMemory();
         std::atomic<bool> stop = false;
         std::vector<double> seconds;
+        int answered = 0;
         int succeeded = 0;
         QEventLoop readerDone;
         QProcess peers;
         peers.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        peers.start(QStringLiteral("python3"), {peersScript, QStringLiteral("--port"), QString::number(served.port()),
-                                                QStringLiteral("--peers"), QString::number(state.range(0)),
-                                                QStringLiteral("--seconds"), QString::number(floodSeconds)});
+        QStringList arguments{peersScript,
+                              QStringLiteral("--port"),
+                              QString::number(served.port()),
+                              QStringLiteral("--peers"),
+                              QString::number(state.range(0)),
+                              QStringLiteral("--seconds"),
+                              QString::number(floodSeconds)};
+        arguments += qEnvironmentVariable("VANTOREL_FLOOD_PEERS_ARGS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        peers.start(QStringLiteral("python3"), arguments);
         const double cpuBefore = threadCpuSeconds();
         const double wallBefore = wallSeconds();
         std::thread paired([&] {
             while (!stop) {
                 const double began = wallSeconds();
-                const bool ok = client.readSnapshot(served.port());
+                const bool ok = client.readSnapshot(phonePort);
                 const double took = wallSeconds() - began;
                 seconds.push_back(ok ? took : 1e9);
+                answered += ok ? 1 : 0;
                 if (ok && took <= servedWithinSeconds)
                     ++succeeded;
                 std::this_thread::sleep_for(pauseBetweenReads);
@@ -293,22 +358,29 @@ void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
         const qint64 residentAfter = memoryField("VmRSS:");
         malloc_trim(0);
         const qint64 residentTrimmed = memoryField("VmRSS:");
+        const bool alive = warmUp(client, phonePort);
         state.SetLabel(QString::fromUtf8(peers.readAllStandardOutput()).trimmed().toStdString());
         std::sort(seconds.begin(), seconds.end());
         const auto share = [&](double fraction) {
             return seconds.empty() ? 0.0 : 1000.0 * seconds[std::min(seconds.size() - 1, size_t(fraction * double(seconds.size())))];
         };
         state.counters["gui_cpu_pct"] = 100.0 * cpuDuring / wallDuring;
-        state.counters["gui_cpu_after_pct"] = 100.0 * cpuAfter / floodTailSeconds;
+        state.counters["gui_cpu_after_pct"] = floodTailSeconds > 0 ? 100.0 * cpuAfter / floodTailSeconds : 0.0;
         state.counters["rss_before_MB"] = double(residentBefore) / 1e6;
         state.counters["rss_peak_growth_MB"] = double(residentPeak - residentBefore) / 1e6;
         state.counters["rss_after_growth_MB"] = double(residentAfter - residentBefore) / 1e6;
         state.counters["rss_trimmed_growth_MB"] = double(residentTrimmed - residentBefore) / 1e6;
         state.counters["paired_reads"] = double(seconds.size());
+        state.counters["paired_answered"] = answered;
         state.counters["paired_ok_pct"] = seconds.empty() ? 0.0 : 100.0 * succeeded / double(seconds.size());
         state.counters["read_median_ms"] = share(0.5);
         state.counters["read_p95_ms"] = share(0.95);
         state.counters["read_max_ms"] = seconds.empty() ? 0.0 : 1000.0 * seconds.back();
+        state.counters["alive_after"] = alive ? 1 : 0;
+    }
+    if (relay.state() != QProcess::NotRunning) {
+        relay.kill();
+        relay.waitForFinished();
     }
 }
 

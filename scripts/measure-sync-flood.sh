@@ -3,6 +3,8 @@
 # builds the server benchmark in release mode and runs its flood case, which starts
 # scripts/sync-flood-peers.py (1,000 peers from 127.0.0.2, 200 of each kind, reconnecting as fast
 # as they are dropped) while a paired device reads from 127.0.0.1 every quarter second.
+# scripts/measure-sync-flood-matrix.sh runs the same case over each kind of peer, their addresses
+# and a far phone's round trip.
 # Usage: scripts/measure-sync-flood.sh [flood seconds, default 120] [build dir, default build/bench]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
 """Hostile peers of the local sync server, none holding the key: each keeps one connection open
-from --source to 127.0.0.1:--port and opens a new one as soon as the server drops it. The kinds
-take turns: silent (says nothing), hello (a whole TLS 1.2 PSK ClientHello, then stalls),
-oversized (a 9-byte record and ClientHello header declaring 131,396 bytes), trickle (a ClientHello
-one byte every half second), failing (plain HTTP, which fails at once). Runs until --seconds have
-passed, then prints how many connections the server dropped per kind."""
+to --host:--port and opens a new one as soon as the server drops it. The kinds (--kinds, comma
+separated, or "mix" for all) take turns: silent (says nothing), hello (a whole TLS 1.2 PSK
+ClientHello, then stalls), oversized (a 9-byte record and ClientHello header declaring 131,396
+bytes), trickle (a ClientHello one byte every half second), failing (plain HTTP, which fails at
+once). The peers take turns over the source addresses of --source: a comma-separated list of
+addresses and inclusive ranges such as 127.0.1.1-127.0.1.255 or fd00::1:0-fd00::1:3e7, IPv4 or
+IPv6 (the addresses must exist on this host, e.g. on lo in a network namespace). Runs until
+--seconds have passed, then prints how many connections the server dropped per kind.
+Example: sync-flood-peers.py --port 4000 --kinds hello --source 127.0.1.0-127.0.2.255"""
 
 import argparse
 import errno
+import ipaddress
 import selectors
 import socket
 import time
@@ -26,9 +31,20 @@ OPENINGS = {
 TRICKLE_SECONDS = 0.5
 
 
+def addresses(spec):
+    for item in spec.split(","):
+        first, _, last = item.partition("-")
+        first = ipaddress.ip_address(first.strip())
+        last = ipaddress.ip_address(last.strip()) if last else first
+        while first <= last:
+            yield str(first)
+            first += 1
+
+
 class Peer:
-    def __init__(self, kind):
+    def __init__(self, kind, source):
         self.kind = kind
+        self.source = source
         self.socket = None
         self.sent = 0
         self.next_trickle = 0.0
@@ -39,19 +55,22 @@ def main():
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--peers", type=int, default=1000)
     parser.add_argument("--seconds", type=float, default=120)
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--source", default="127.0.0.2")
-    parser.add_argument("--kinds", default=",".join(OPENINGS))
+    parser.add_argument("--kinds", default="mix")
     arguments = parser.parse_args()
-    kinds = arguments.kinds.split(",")
+    kinds = list(OPENINGS) if arguments.kinds == "mix" else arguments.kinds.split(",")
+    sources = list(addresses(arguments.source))
     selector = selectors.DefaultSelector()
     dropped = {kind: 0 for kind in kinds}
 
     def open_peer(peer):
-        sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        family = socket.AF_INET6 if ":" in arguments.host else socket.AF_INET
+        sock = socket.socket(family, socket.SOCK_STREAM)
         sock.setblocking(False)
-        sock.bind((arguments.source, 0))
+        sock.bind((peer.source, 0))
         try:
-            sock.connect(("127.0.0.1", arguments.port))
+            sock.connect((arguments.host, arguments.port))
         except BlockingIOError:
             pass
         peer.socket = sock
@@ -65,7 +84,7 @@ def main():
         dropped[peer.kind] += 1
         open_peer(peer)
 
-    peers = [Peer(kinds[i % len(kinds)]) for i in range(arguments.peers)]
+    peers = [Peer(kinds[i % len(kinds)], sources[i % len(sources)]) for i in range(arguments.peers)]
     for peer in peers:
         open_peer(peer)
     trickling = [peer for peer in peers if peer.kind == "trickle"]

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -46,6 +47,23 @@ bool readExactly(SSL* ssl, char* into, int length)
     return true;
 }
 
+// A numeric address and port; empty when `host` is not one.
+sockaddr_storage numericAddress(const QByteArray& host, std::uint16_t port, socklen_t& length)
+{
+    sockaddr_storage address{};
+    length = 0;
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.constData(), QByteArray::number(port).constData(), &hints, &found) == 0 && found) {
+        std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+        length = found->ai_addrlen;
+        ::freeaddrinfo(found);
+    }
+    return address;
+}
+
 } // namespace
 
 RawPskClient::RawPskClient(QByteArray identity, QByteArray key)
@@ -65,15 +83,30 @@ RawPskClient::~RawPskClient()
     SSL_CTX_free(static_cast<SSL_CTX*>(m_context));
 }
 
+void RawPskClient::setRoute(QByteArray host, QByteArray source)
+{
+    m_host = std::move(host);
+    m_source = std::move(source);
+}
+
 bool RawPskClient::readSnapshot(std::uint16_t port) const
 {
-    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    socklen_t length = 0;
+    const sockaddr_storage address = numericAddress(m_host, port, length);
+    if (length == 0)
+        return false;
+    const int descriptor = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval timeout{socketTimeoutSeconds, 0};
     ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     ::setsockopt(descriptor, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    bool bound = true;
+    if (!m_source.isEmpty()) {
+        socklen_t sourceLength = 0;
+        const sockaddr_storage source = numericAddress(m_source, 0, sourceLength);
+        bound = sourceLength > 0 && ::bind(descriptor, reinterpret_cast<const sockaddr*>(&source), sourceLength) == 0;
+    }
     bool ok = false;
-    if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    if (bound && ::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
         SSL* ssl = SSL_new(static_cast<SSL_CTX*>(m_context));
         const QByteArray credential[2] = {m_identity, m_key};
         SSL_set_app_data(ssl, credential);

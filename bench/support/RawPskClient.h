@@ -16,13 +16,18 @@ public:
     RawPskClient(const RawPskClient&) = delete;
     RawPskClient& operator=(const RawPskClient&) = delete;
 
-    // Connects to 127.0.0.1:`port`, sends a read request and returns whether a snapshot came back
-    // within the companion's time-outs.
+    // Where the reads go and, when not empty, the address they come from: numeric IPv4 or IPv6.
+    void setRoute(QByteArray host, QByteArray source);
+
+    // Connects to the route's host (127.0.0.1 unless set) at `port`, sends a read request and
+    // returns whether a snapshot came back within the companion's time-outs.
     bool readSnapshot(std::uint16_t port) const;
 
 private:
     QByteArray m_identity;
     QByteArray m_key;
+    QByteArray m_host = "127.0.0.1";
+    QByteArray m_source;
     void* m_context = nullptr;
 };
 

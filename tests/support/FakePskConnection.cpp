@@ -29,10 +29,7 @@ bool FakePskConnection::Script::deliver(const QByteArray& bytes, bool isComplete
 
 bool FakePskConnection::Script::setUpTls()
 {
-    if (!tlsSetupHandler)
-        return false;
-    tlsSetupHandler();
-    return true;
+    return tlsSetupHandler && tlsSetupHandler();
 }
 
 FakePskConnection::FakePskConnection()

@@ -21,6 +21,7 @@ public:
         bool started = false;
         int cancelCount = 0;
         bool localNetworkDenied = false;
+        Origin origin;
         bool hasStateHandler() const { return static_cast<bool>(stateHandler); }
         // Every send, in order, and the completions not yet played.
         QList<QByteArray> sent;
@@ -36,7 +37,8 @@ public:
         bool completeSend(std::optional<NetworkError> error = std::nullopt);
         // Completes the waiting read; false if none waits.
         bool deliver(const QByteArray& bytes, bool isComplete = false, std::optional<NetworkError> error = std::nullopt);
-        // Calls the TLS set-up handler, as a whole hello arriving would; false if none is set.
+        // Calls the TLS set-up handler, as a whole hello arriving would; false if none is set or it
+        // refused.
         bool setUpTls();
 
         StateHandler stateHandler;
@@ -50,6 +52,7 @@ public:
     void setTlsSetupHandler(TlsSetupHandler handler) override;
     void start() override;
     bool isLocalNetworkDenied() const override;
+    Origin origin() const override { return m_script->origin; }
     void send(const QByteArray& content, SendCompletion completion) override;
     void receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion) override;
     void cancel() override;

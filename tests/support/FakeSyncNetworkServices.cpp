@@ -32,10 +32,11 @@ void FakeSyncNetworkServices::Listener::report(PskListener::State state, std::op
         stateHandler(state, error);
 }
 
-std::shared_ptr<FakePskConnection::Script> FakeSyncNetworkServices::Listener::connect() const
+std::shared_ptr<FakePskConnection::Script> FakeSyncNetworkServices::Listener::connect(PskConnection::Origin origin) const
 {
     auto connection = std::make_unique<FakePskConnection>();
     auto script = connection->script();
+    script->origin = std::move(origin);
     if (connectionHandler)
         connectionHandler(std::move(connection));
     return script;

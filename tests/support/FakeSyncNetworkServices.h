@@ -28,8 +28,8 @@ public:
         PskListener::ConnectionHandler connectionHandler;
 
         void report(PskListener::State state, std::optional<NetworkError> error = std::nullopt) const;
-        // Hands over a new connection and returns its script.
-        std::shared_ptr<FakePskConnection::Script> connect() const;
+        // Hands over a new connection from `origin` and returns its script.
+        std::shared_ptr<FakePskConnection::Script> connect(PskConnection::Origin origin = {}) const;
     };
 
     std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,

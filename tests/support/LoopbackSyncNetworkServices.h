@@ -3,17 +3,23 @@
 #include "sync/model/UsageSyncError.h"
 #include "sync/net/QtSyncNetworkServices.h"
 
+#include <QHostAddress>
 #include <QList>
 
 #include <memory>
 
 namespace vantorel {
 
-// Real TLS-PSK listeners and connections on 127.0.0.1, without DNS-SD, remembering the port of
-// every listener started so a test can reach a server's listener directly.
+// Real TLS-PSK listeners and connections on 127.0.0.1 (or on `listenAddress`), without DNS-SD,
+// remembering the port of every listener started so a test can reach a server's listener directly.
 class LoopbackSyncNetworkServices final : public SyncNetworkServices
 {
 public:
+    explicit LoopbackSyncNetworkServices(const QHostAddress& listenAddress = QHostAddress::LocalHost)
+        : m_inner(nullptr, {}, listenAddress)
+    {
+    }
+
     std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,
                                               const std::optional<QString>& serviceName) override;
     std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
@@ -30,7 +36,7 @@ public:
     std::optional<UsageSyncError> nextListenerError;
 
 private:
-    QtSyncNetworkServices m_inner{nullptr, {}, QHostAddress::LocalHost};
+    QtSyncNetworkServices m_inner;
     std::shared_ptr<QList<quint16>> m_ports = std::make_shared<QList<quint16>>();
 };
 

@@ -1,8 +1,8 @@
 #include "sync/net/HeldConnections.h"
 
-#include <algorithm>
+#include "sync/net/ProvenAddresses.h"
 
-#include <netinet/in.h>
+#include <algorithm>
 
 namespace vantorel {
 
@@ -20,19 +20,8 @@ HeldConnections::HeldConnections(int maximumPerAddress, int maximumHeld)
 
 QByteArray HeldConnections::addressGroup(const sockaddr_storage& address)
 {
-    if (address.ss_family == AF_INET) {
-        const auto& ipv4 = reinterpret_cast<const sockaddr_in&>(address);
-        return QByteArray(reinterpret_cast<const char*>(&ipv4.sin_addr), sizeof ipv4.sin_addr);
-    }
-    if (address.ss_family == AF_INET6) {
-        const auto& ipv6 = reinterpret_cast<const sockaddr_in6&>(address);
-        const auto* bytes = reinterpret_cast<const char*>(&ipv6.sin6_addr);
-        // A dual-stack listener sees IPv4 peers as ::ffff:a.b.c.d: the same peer as over IPv4.
-        if (IN6_IS_ADDR_V4MAPPED(&ipv6.sin6_addr))
-            return QByteArray(bytes + 12, 4);
-        return QByteArray(bytes, ipv6GroupBytes);
-    }
-    return {};
+    const QByteArray exact = ProvenAddresses::addressOf(address);
+    return exact.size() > ipv6GroupBytes ? exact.first(ipv6GroupBytes) : exact;
 }
 
 int HeldConnections::hold(const QByteArray& group, int descriptor)

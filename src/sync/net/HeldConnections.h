@@ -13,8 +13,11 @@ namespace vantorel {
 // Accepted connections whose handshake has not started, held by the peer's address and handed
 // out round-robin over the addresses: a peer flooding from one address delays a peer on another
 // by at most one connection per turn, however many it queued. IPv6 peers are grouped by their
-// /64, which one host usually holds whole. Holds bare descriptors and costs no timer; those it
-// gives up are returned for the caller to close.
+// /64, which one host may hold whole, but one group may as well be a whole network: a home network
+// gives every host the same /64, and every link-local address is in fe80::/64 (as hosts behind one
+// shared IPv4 address are one group). So the turns protect a peer only from floods on another
+// group; a paired device's own connections are held apart (PreferredConnections). Holds bare
+// descriptors and costs no timer; those it gives up are returned for the caller to close.
 class HeldConnections
 {
 public:

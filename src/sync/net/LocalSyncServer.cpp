@@ -138,6 +138,8 @@ bool LocalSyncServer::stopQuietly()
         return false;
     m_unproven.clear();
     m_unprovenTls.clear();
+    m_tlsSessionsByGroup.clear();
+    m_origins.clear();
     m_awaitingRequest.clear();
     m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
@@ -386,36 +388,81 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
     if (!isCurrentListener(serial, isPairing))
         return;
     // Only a peer that proved the key holds a slot against a newcomer: a flood of peers that
-    // connect, or even begin a handshake, and stall must not lock the paired device out.
-    if (m_unproven.size() >= maximumUnprovenConnections)
-        dropConnection(m_unproven.front());
+    // connect, or even begin a handshake, and stall must not lock the paired device out. Nor does
+    // one from an address the device proved the key from give way to another address.
+    const PskConnection::Origin origin = connection->origin();
+    if (m_unproven.size() >= maximumUnprovenConnections) {
+        const auto others = std::find_if(m_unproven.cbegin(), m_unproven.cend(),
+                                         [this](const QUuid& id) { return !isRemembered(id); });
+        if (others != m_unproven.cend())
+            dropConnection(*others);
+        else if (origin.remembered)
+            dropConnection(m_unproven.front());
+        else
+            return;
+    }
     PskConnection& owned = *connection;
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
     owned.setTlsSetupHandler([self = QPointer<LocalSyncServer>(this), id = channel->id()] {
-        if (self)
-            self->admitTlsSetup(id);
+        return !self || self->admitTlsSetup(id);
     });
     m_channels.insert(channel->id(), channel);
     m_unproven.append(channel->id());
+    m_origins.insert(channel->id(), origin);
     if (isPairing)
         m_pairingChannels.insert(channel->id());
     serve(QPointer<LocalSyncServer>(this), channel, isPairing);
 }
 
-void LocalSyncServer::admitTlsSetup(const QUuid& channelID)
+bool LocalSyncServer::admitTlsSetup(const QUuid& channelID)
 {
     if (!m_unproven.contains(channelID) || m_unprovenTls.contains(channelID))
-        return;
+        return true;
     // What OpenSSL holds for a peer that sent a hello and stalls cannot be freed short of closing.
-    while (m_unprovenTls.size() >= maximumUnprovenTlsSessions)
-        dropConnection(m_unprovenTls.front());
+    while (m_unprovenTls.size() >= maximumUnprovenTlsSessions) {
+        const std::optional<QUuid> givenWay = tlsSessionGivingWay(isRemembered(channelID));
+        if (!givenWay)
+            return false;
+        dropConnection(*givenWay);
+    }
     m_unprovenTls.append(channelID);
+    if (const auto origin = m_origins.constFind(channelID); !origin->remembered)
+        ++m_tlsSessionsByGroup[origin->addressGroup];
+    return true;
+}
+
+std::optional<QUuid> LocalSyncServer::tlsSessionGivingWay(bool forRemembered) const
+{
+    if (m_tlsSessionsByGroup.isEmpty())
+        return forRemembered && !m_unprovenTls.isEmpty() ? std::optional(m_unprovenTls.front()) : std::nullopt;
+    const int most = *std::max_element(m_tlsSessionsByGroup.cbegin(), m_tlsSessionsByGroup.cend());
+    // The first of those groups in the list is their oldest: with one flooding group mostly the
+    // first of all, with many groups of one the first.
+    for (const QUuid& id : m_unprovenTls) {
+        const auto origin = m_origins.constFind(id);
+        if (!origin->remembered && m_tlsSessionsByGroup.value(origin->addressGroup) == most)
+            return id;
+    }
+    return std::nullopt;
+}
+
+bool LocalSyncServer::isRemembered(const QUuid& channelID) const
+{
+    const auto origin = m_origins.constFind(channelID);
+    return origin != m_origins.cend() && origin->remembered;
 }
 
 void LocalSyncServer::forgetWaiting(QUuid channelID)
 {
     m_unproven.removeOne(channelID);
-    m_unprovenTls.removeOne(channelID);
+    const auto origin = m_origins.constFind(channelID);
+    if (m_unprovenTls.removeOne(channelID) && !origin->remembered) {
+        const auto sessions = m_tlsSessionsByGroup.find(origin->addressGroup);
+        if (--*sessions == 0)
+            m_tlsSessionsByGroup.erase(sessions);
+    }
+    if (origin != m_origins.cend())
+        m_origins.erase(origin);
     m_awaitingRequest.removeOne(channelID);
 }
 

@@ -5,6 +5,7 @@
 #include "core/foundation/TaskHandle.h"
 #include "sync/net/MacSyncServing.h"
 #include "sync/net/PairedHost.h"
+#include "sync/net/PskConnection.h"
 #include "sync/net/PskListener.h"
 
 #include <QCoroTask>
@@ -16,6 +17,7 @@
 #include <QSet>
 
 #include <memory>
+#include <optional>
 
 namespace vantorel {
 
@@ -42,9 +44,11 @@ public:
     static constexpr int maximumUnprovenConnections = 512;
     // Of those, the ones holding TLS state (their peer's whole hello went to OpenSSL, which keeps
     // about 40 kB each until the handshake ends and cannot release it sooner); a newcomer needing
-    // it beyond them takes the place of the oldest. A paired device finishes its handshake within
-    // milliseconds of its hello, so it is not displaced: 128 newer hellos take at least an eighth of
-    // a second at the listener's start budget.
+    // it beyond them takes the place of the oldest of the address group holding most, so a flood
+    // displaces its own. A paired device on a slow network (Wi-Fi power saving, a link the flood
+    // loads) needs a second or so for its handshake after its hello, while the listener starts
+    // about 500 a second: its connections from an address it proved the key from give way only to
+    // one another.
     static constexpr int maximumUnprovenTlsSessions = 128;
     // How long an accepted connection may take to complete its TLS handshake: a peer without the
     // key must not hold one of the slots for long.
@@ -119,9 +123,14 @@ private:
     // A connection's peer proved the key: whether it may hold one of the maximumConnections slots,
     // which the oldest proven connection still silent gives up for it when they are all taken.
     bool admitProven(const QUuid& channelID);
-    // An unproven connection is about to set TLS up: the oldest other holding it gives way when
-    // maximumUnprovenTlsSessions do.
-    void admitTlsSetup(const QUuid& channelID);
+    // An unproven connection is about to set TLS up: when maximumUnprovenTlsSessions hold it, one
+    // of them gives way, or false when none may for this one.
+    bool admitTlsSetup(const QUuid& channelID);
+    // The oldest session of the address group holding most among those not from a remembered
+    // address; once only remembered ones hold TLS, the oldest of them, for `forRemembered` only.
+    std::optional<QUuid> tlsSessionGivingWay(bool forRemembered) const;
+    // Whether an unproven connection's peer is on an address a paired device proved the key from.
+    bool isRemembered(const QUuid& channelID) const;
     // Takes a connection off the lists of those waiting to prove the key or to send a request.
     void forgetWaiting(QUuid channelID);
     // Closes a connection at once and frees its place; its serving task ends on its own. Both take
@@ -178,6 +187,10 @@ private:
     QList<QUuid> m_unproven;
     // The ids of those holding TLS state, in the order they set it up.
     QList<QUuid> m_unprovenTls;
+    // Where the peers of m_unproven are.
+    QHash<QUuid, PskConnection::Origin> m_origins;
+    // How many of m_unprovenTls each address group holds, of those not from a remembered address.
+    QHash<QByteArray, int> m_tlsSessionsByGroup;
     // The ids of those channels whose peer proved the key and has not sent its request yet,
     // oldest first: the first to give way to a newly proven peer when every slot is taken.
     QList<QUuid> m_awaitingRequest;

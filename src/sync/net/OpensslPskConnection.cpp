@@ -100,9 +100,10 @@ private:
 } // namespace
 
 OpensslPskConnection::OpensslPskConnection(qintptr socketDescriptor, std::shared_ptr<const OpensslPskContext> context,
-                                           std::function<void()> onHandshake)
+                                           std::function<void()> onHandshake, Origin origin)
     : m_context(std::move(context))
     , m_onHandshake(std::move(onHandshake))
+    , m_origin(std::move(origin))
     , m_descriptor(int(socketDescriptor))
 {
 }
@@ -182,8 +183,11 @@ bool OpensslPskConnection::readClientHello()
                                    QStringLiteral("the peer sent no ClientHello of a size a PSK client sends")));
             return false;
         case ClientHelloRecord::Verdict::accepted:
-            if (m_onTlsSetup)
-                m_onTlsSetup();
+            if (m_onTlsSetup && !m_onTlsSetup()) {
+                m_hello.release();
+                fail(NetworkError::posix(ECONNABORTED, QStringLiteral("no room for another handshake")));
+                return false;
+            }
             return beginHandshake();
         }
     }

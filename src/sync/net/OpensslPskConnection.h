@@ -35,13 +35,14 @@ public:
     // Dropping an unstarted connection just closes the descriptor. `onHandshake` runs once the
     // peer has proven the key, synchronously: it must not call back into this connection.
     OpensslPskConnection(qintptr socketDescriptor, std::shared_ptr<const OpensslPskContext> context,
-                         std::function<void()> onHandshake = {});
+                         std::function<void()> onHandshake = {}, Origin origin = {});
     ~OpensslPskConnection() override;
 
     void setStateHandler(StateHandler handler) override;
     void setTlsSetupHandler(TlsSetupHandler handler) override { m_onTlsSetup = std::move(handler); }
     void start() override;
     bool isLocalNetworkDenied() const override { return false; }
+    Origin origin() const override { return m_origin; }
     void send(const QByteArray& content, SendCompletion completion) override;
     void receive(qsizetype minimumIncompleteLength, qsizetype maximumLength, ReceiveCompletion completion) override;
     void cancel() override;
@@ -67,6 +68,7 @@ private:
     std::shared_ptr<const OpensslPskContext> m_context;
     std::function<void()> m_onHandshake;
     TlsSetupHandler m_onTlsSetup;
+    Origin m_origin;
     int m_descriptor = -1;
     SSL* m_ssl = nullptr;
     // Owned by m_ssl: what the peer sent, not yet decrypted.

@@ -25,7 +25,18 @@ public:
     // and an error. Bytes that arrived before an error or the end are delivered first.
     using ReceiveCompletion =
         std::function<void(const QByteArray& bytes, bool isComplete, const std::optional<NetworkError>& error)>;
-    using TlsSetupHandler = std::function<void()>;
+    // Whether the connection may set TLS up; one refused fails at once.
+    using TlsSetupHandler = std::function<bool()>;
+
+    // Where an accepted connection's peer is: the group the listener held it in (its IPv4 address,
+    // or its IPv6 /64), and whether a paired device proved the key from its very address lately.
+    struct Origin
+    {
+        QByteArray addressGroup;
+        bool remembered = false;
+
+        bool operator==(const Origin&) const = default;
+    };
 
     virtual ~PskConnection() = default;
 
@@ -34,9 +45,12 @@ public:
 
     // Runs synchronously (also from within start()) each time, just before an accepted connection
     // sets up TLS state of its own for the peer's handshake, which holds tens of kilobytes until
-    // the handshake ends. It may cancel other connections, never this one. Connections that keep
-    // no such state per peer never call it.
+    // the handshake ends. It may cancel other connections, never this one; when it answers false
+    // the connection fails instead. Connections that keep no such state per peer never call it.
     virtual void setTlsSetupHandler(TlsSetupHandler handler) { Q_UNUSED(handler) }
+
+    // Of an accepted connection; empty for connections that keep no record of it.
+    virtual Origin origin() const { return {}; }
 
     // Connects or, for an accepted connection, runs the server side of the handshake. Reports
     // `preparing` once the handshake begins (for an accepted connection, once the peer has sent

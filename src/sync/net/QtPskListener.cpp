@@ -4,6 +4,8 @@
 #include "sync/net/HeldConnections.h"
 #include "sync/net/OpensslPskConnection.h"
 #include "sync/net/OpensslPskContext.h"
+#include "sync/net/PreferredConnections.h"
+#include "sync/net/ProvenAddresses.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -28,7 +30,8 @@ constexpr int acceptPauseMilliseconds = 1000;
 // not proven the key start per window (500 a second, each costing the main thread up to a tenth
 // of a millisecond, and its accept and close as much again), the rest are held, a turn for each
 // address. Each finished handshake lets one more start at once, so paired devices are not held to
-// that rate.
+// that rate. Connections from an address a paired device proved the key from lately are held apart
+// and take every other start while others wait too, so their turn never waits behind the round.
 constexpr int startsPerWindow = 5;
 constexpr int budgetWindowMilliseconds = 10;
 constexpr int maximumStartCredit = startsPerWindow;
@@ -51,6 +54,8 @@ constexpr int listenBacklog = 4096;
 // descriptor before any handshake: QSslServer would only hand a socket over after it, but the
 // connection's owner must run the handshake under its own time-out. One timer serves both
 // budgets, armed only while one of them holds something back.
+// Which addresses proved the key is kept per listener, in memory only: a listener of another key
+// serves another device.
 class QtPskListener::Server final : public QTcpServer
 {
 public:
@@ -77,9 +82,11 @@ public:
         return true;
     }
 
-    // A peer proved the key: one more handshake may start at once.
-    void credit()
+    // A peer proved the key from `address`: its later connections are preferred, and one more
+    // handshake may start at once.
+    void proven(const QByteArray& address)
     {
+        m_proven.remember(address, m_clock.elapsed());
         m_starts.credit();
         startHeld();
     }
@@ -121,7 +128,9 @@ private:
             const int descriptor = ::accept4(int(socketDescriptor()), reinterpret_cast<sockaddr*>(&peer), &peerLength,
                                              SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (descriptor >= 0) {
-                const int givenUp = m_held.hold(HeldConnections::addressGroup(peer), descriptor);
+                const int givenUp = m_proven.contains(ProvenAddresses::addressOf(peer), m_clock.elapsed())
+                    ? m_preferred.hold(descriptor, PreferredConnections::peek(descriptor))
+                    : m_held.hold(HeldConnections::addressGroup(peer), descriptor);
                 if (givenUp >= 0) {
                     m_drops.spend();
                     ::close(givenUp);
@@ -139,14 +148,27 @@ private:
 
     __attribute__((no_sanitize("vptr"))) void startHeld()
     {
-        while (!m_held.isEmpty()) {
+        while (!m_held.isEmpty() || !m_preferred.isEmpty()) {
             if (!m_starts.allows(m_clock.elapsed())) {
                 resumeWithin(m_starts.waitFrom(m_clock.elapsed()));
                 return;
             }
             m_starts.spend();
-            m_owner.accept(m_held.next());
+            m_preferredWentLast = !m_preferred.isEmpty() && (m_held.isEmpty() || !m_preferredWentLast);
+            handOver(m_preferredWentLast ? m_preferred.next() : m_held.next());
         }
+    }
+
+    __attribute__((no_sanitize("vptr"))) void handOver(int descriptor)
+    {
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        // A peer already gone has no address; its connection fails on its first read.
+        if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
+            peer.ss_family = AF_UNSPEC;
+        const QByteArray address = ProvenAddresses::addressOf(peer);
+        m_owner.accept(descriptor, {HeldConnections::addressGroup(peer), m_proven.contains(address, m_clock.elapsed())},
+                       address);
     }
 
     __attribute__((no_sanitize("vptr"))) void holdBackAccepting(qint64 milliseconds)
@@ -166,6 +188,8 @@ private:
     {
         for (const int descriptor : m_held.takeAll())
             ::close(descriptor);
+        for (const int descriptor : m_preferred.takeAll())
+            ::close(descriptor);
     }
 
     QtPskListener& m_owner;
@@ -173,6 +197,10 @@ private:
     QTimer m_resume;
     QElapsedTimer m_clock;
     HeldConnections m_held;
+    PreferredConnections m_preferred;
+    ProvenAddresses m_proven;
+    // Whether the last start went to a preferred connection.
+    bool m_preferredWentLast = false;
     AcceptBudget m_starts;
     AcceptBudget m_drops;
     qint64 m_acceptPausedUntil = 0;
@@ -241,15 +269,18 @@ void QtPskListener::start()
     report(State::ready);
 }
 
-void QtPskListener::accept(qintptr socketDescriptor)
+void QtPskListener::accept(qintptr socketDescriptor, PskConnection::Origin origin, const QByteArray& address)
 {
     // Handed over on a later turn, not from inside QTcpServer's accept loop, so the handler may
     // drop this listener. A hand-over that never runs closes the connection with the lambda.
     auto connection = std::make_shared<std::unique_ptr<PskConnection>>(
-        std::make_unique<OpensslPskConnection>(socketDescriptor, m_tls, [server = QPointer<Server>(m_server.get())] {
-            if (server)
-                server->credit();
-        }));
+        std::make_unique<OpensslPskConnection>(
+            socketDescriptor, m_tls,
+            [server = QPointer<Server>(m_server.get()), address] {
+                if (server)
+                    server->proven(address);
+            },
+            std::move(origin)));
     QMetaObject::invokeMethod(
         &m_context,
         [this, connection] {

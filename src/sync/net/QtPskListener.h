@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sync/net/DnsSdPublisher.h"
+#include "sync/net/PskConnection.h"
 #include "sync/net/PskListener.h"
 #include "sync/net/PskParameters.h"
 
@@ -43,7 +44,7 @@ public:
 private:
     class Server;
 
-    void accept(qintptr socketDescriptor);
+    void accept(qintptr socketDescriptor, PskConnection::Origin origin, const QByteArray& address);
     void report(State state, std::optional<NetworkError> error = std::nullopt);
 
     QHostAddress m_address;

@@ -6,7 +6,9 @@
 #include "sync/net/SyncChannel.h"
 #include "sync/net/SyncNetworkParameters.h"
 #include "sync/net/SyncWire.h"
+#include "support/LoopbackPskPeer.h"
 #include "support/LoopbackSyncNetworkServices.h"
+#include "support/MemoryPskClient.h"
 #include "support/ManualSleeper.h"
 #include "support/OpensslPeer.h"
 #include "support/QtPrinters.h"
@@ -18,6 +20,12 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <algorithm>
+#include <vector>
+
+#include <poll.h>
+#include <unistd.h>
 
 using namespace vantorel;
 using namespace vantorel::test;
@@ -259,4 +267,48 @@ TEST(LocalSyncServerIntegrationTest, SilentPeerIsClosedAfterTenSecondsWithoutAnA
     h.sleeper.advance(0.5);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answer->done; }, serverWaitMilliseconds));
     EXPECT_EQ(answer->result, "unavailable") << "the stream ended without a frame";
+}
+
+// A phone on a slow network (a round trip of half a second) has sent its hello and waits for the
+// server's flight while 200 peers on another address send hellos and stall: more TLS set-ups than
+// the server keeps, each pushing an older one out. Before, the phone's, the oldest, went first.
+TEST(LocalSyncServerIntegrationTest, APhoneSlowToAnswerKeepsItsHandshakeWhileAnotherAddressFloodsHellos)
+{
+    Harness h;
+    h.server.updateSnapshot(emptySnapshot());
+    ASSERT_EQ(serverOutcomeName(h.read()), "ok");
+    const quint16 port = h.services.lastListener().port;
+    const PskParameters keyed = SyncNetworkParameters::make(deviceCredential);
+    MemoryPskClient phone(keyed);
+    const int phonePeer = helloPeer(port, phone);
+    // The server's flight has come: the phone's TLS session is set up.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            pollfd flight{phonePeer, POLLIN, 0};
+            return ::poll(&flight, 1, 0) == 1;
+        },
+        serverWaitMilliseconds));
+
+    MemoryPskClient stranger(PskParameters{keyed.identity, QByteArray(PskParameters::keyBytes, 'x')});
+    stranger.handshake();
+    const QByteArray hello = stranger.takeOutput();
+    constexpr int stalling = LocalSyncServer::maximumUnprovenTlsSessions + 72;
+    std::vector<pollfd> flood;
+    for (int i = 0; i < stalling; ++i) {
+        flood.push_back({rawPeer(port, htonl(INADDR_LOOPBACK + 1)), POLLIN, 0});
+        ASSERT_EQ(::send(flood.back().fd, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL), hello.size());
+    }
+    // Each got the server's flight, so set TLS up, or was pushed out.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(flood.begin(), flood.end(), [](pollfd& peer) { return ::poll(&peer, 1, 0) == 1; });
+        },
+        serverWaitMilliseconds));
+
+    ASSERT_TRUE(finishHandshake(phonePeer, phone, serverWaitMilliseconds)) << "the phone's handshake was cut";
+    EXPECT_FALSE(exchange(phonePeer, phone, SyncChannel::frameOf(SyncMessage::readSnapshot()), serverWaitMilliseconds)
+                     .isEmpty());
+    for (const pollfd& peer : flood)
+        ::close(peer.fd);
+    ::close(phonePeer);
 }

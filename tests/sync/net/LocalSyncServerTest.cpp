@@ -322,3 +322,65 @@ TEST(LocalSyncServerTest, AHandshakeGetsTwoSecondsAndTheRequestTenMore)
     s.sleeper.advance(0.1);
     EXPECT_EQ(keyed->cancelCount, 1);
 }
+
+// A flood's TLS sessions displace their own: the oldest of the address group holding most gives
+// way. One from an address the paired device proved the key from gives way only to another such,
+// at the TLS cap as among all unproven connections, where another address is refused instead.
+TEST(LocalSyncServerTest, UnprovenPeersGiveWayByAddressAndARememberedOneOnlyToItsLike)
+{
+    const PskConnection::Origin phone{"phone", true};
+    const PskConnection::Origin flood{"flood", false};
+    const PskConnection::Origin other{"other", false};
+    {
+        SCOPED_TRACE("TLS sessions");
+        Served s;
+        const auto connectWithTls = [&](const PskConnection::Origin& origin) {
+            const auto script = s.services.listeners.last()->connect(origin);
+            drainEvents();
+            script->setUpTls();
+            return script;
+        };
+        const auto phoneSession = connectWithTls(phone);
+        const auto otherSession = connectWithTls(other);
+        QList<std::shared_ptr<FakePskConnection::Script>> floodSessions;
+        for (int i = 2; i < LocalSyncServer::maximumUnprovenTlsSessions; ++i)
+            floodSessions.append(connectWithTls(flood));
+        EXPECT_EQ(floodSessions[0]->cancelCount, 0);
+        const auto newcomer = connectWithTls(other);
+        EXPECT_EQ(floodSessions[0]->cancelCount, 1) << "the address holding most gives its oldest";
+        EXPECT_EQ(otherSession->cancelCount, 0);
+        EXPECT_EQ(phoneSession->cancelCount, 0);
+        // The phone's address floods too: its newcomers displace every other address first.
+        QList<std::shared_ptr<FakePskConnection::Script>> phoneSessions{phoneSession};
+        for (int i = 1; i < LocalSyncServer::maximumUnprovenTlsSessions; ++i)
+            phoneSessions.append(connectWithTls(phone));
+        for (const auto& script : floodSessions + QList{otherSession, newcomer})
+            EXPECT_EQ(script->cancelCount, 1);
+        for (const auto& script : phoneSessions)
+            EXPECT_EQ(script->cancelCount, 0);
+        const auto refused = s.services.listeners.last()->connect(other);
+        drainEvents();
+        EXPECT_FALSE(refused->setUpTls()) << "no remembered session gives way to another address";
+        EXPECT_EQ(connectWithTls(phone)->cancelCount, 0);
+        EXPECT_EQ(phoneSession->cancelCount, 1) << "but the oldest of them to one of its own";
+    }
+    {
+        SCOPED_TRACE("connections");
+        Served s;
+        const auto phoneWaiting = s.services.listeners.last()->connect(phone);
+        QList<std::shared_ptr<FakePskConnection::Script>> others;
+        for (int i = 1; i < LocalSyncServer::maximumUnprovenConnections; ++i)
+            others.append(s.services.listeners.last()->connect(flood));
+        drainEvents();
+        EXPECT_TRUE(s.services.listeners.last()->connect(other)->started);
+        EXPECT_EQ(others[0]->cancelCount, 1);
+        EXPECT_EQ(phoneWaiting->cancelCount, 0);
+        for (int i = 1; i < LocalSyncServer::maximumUnprovenConnections; ++i)
+            s.services.listeners.last()->connect(phone);
+        drainEvents();
+        EXPECT_FALSE(s.services.listeners.last()->connect(other)->started) << "every unproven one is remembered";
+        EXPECT_EQ(phoneWaiting->cancelCount, 0);
+        EXPECT_TRUE(s.services.listeners.last()->connect(phone)->started);
+        EXPECT_EQ(phoneWaiting->cancelCount, 1);
+    }
+}

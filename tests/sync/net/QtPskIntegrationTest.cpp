@@ -7,6 +7,7 @@
 #include "support/DrainEvents.h"
 #include "support/MemoryPskClient.h"
 #include "support/FakeDnsSd.h"
+#include "support/LoopbackPskPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,7 @@
 #include <unistd.h>
 
 using namespace vantorel;
+using vantorel::test::rawPeer;
 
 namespace {
 
@@ -127,7 +129,8 @@ struct Loopback
     Observed client;
 };
 
-// This process's sockets accepted on `port`: bound to it and connected to a peer.
+// This process's sockets accepted on 127.0.0.1:`port`: bound to it and connected to a peer. A peer
+// bound to another loopback address may get the same port number for its own end.
 std::vector<int> acceptedDescriptors(quint16 port)
 {
     std::vector<int> found;
@@ -140,23 +143,11 @@ std::vector<int> acceptedDescriptors(quint16 port)
         socklen_t peerLength = sizeof peer;
         if (::getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &localLength) == 0
             && local.sin_family == AF_INET && local.sin_port == htons(port)
+            && local.sin_addr.s_addr == htonl(INADDR_LOOPBACK)
             && ::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0)
             found.push_back(descriptor);
     }
     return found;
-}
-
-// A raw TCP peer of `listener` on 127.0.0.1, or from `source` on loopback.
-int rawPeer(quint16 port, in_addr_t source = INADDR_ANY)
-{
-    const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (source != INADDR_ANY) {
-        const sockaddr_in from{AF_INET, 0, {source}, {}};
-        EXPECT_EQ(::bind(peer, reinterpret_cast<const sockaddr*>(&from), sizeof from), 0);
-    }
-    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    EXPECT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    return peer;
 }
 
 // Whether the server ended the connection: the peer reads its end or a reset.
@@ -724,7 +715,10 @@ TEST(QtPskIntegrationTest, ATrickledHelloCostsItsBytesAndNoTlsUntilItsLastByte)
     ASSERT_NE(accepted, nullptr);
     // Its owner hears of the set-up before TLS exists, so it can make room first.
     QList<bool> setUps;
-    loopback.accepted->setTlsSetupHandler([&] { setUps.append(accepted->hasTlsSession()); });
+    loopback.accepted->setTlsSetupHandler([&] {
+        setUps.append(accepted->hasTlsSession());
+        return true;
+    });
     for (qsizetype sent = 1; sent < hello.size(); ++sent) {
         ASSERT_EQ(::send(peer, hello.constData() + sent - 1, 1, MSG_NOSIGNAL), 1);
         ASSERT_TRUE(QTest::qWaitFor([&] { return accepted->heldHelloBytes() == sent || accepted->hasTlsSession(); },
@@ -756,4 +750,120 @@ TEST(QtPskIntegrationTest, ReceivedBytesCarryNoRoomBeyondThemselves)
     EXPECT_EQ(received, QByteArray("five!"));
     // A caller keeping a small request must not keep the room of the largest read with it.
     EXPECT_LT(received.capacity(), 64);
+}
+
+namespace {
+
+// A listener on 127.0.0.1 that starts every connection it hands over, noting which hand-over was
+// the last whose peer proved the key.
+struct Accepting
+{
+    Accepting()
+    {
+        listener.setNewConnectionHandler([this](std::unique_ptr<PskConnection> connection) {
+            const size_t index = accepted.size();
+            connection->setStateHandler([this, index](PskConnection::State state, const std::optional<NetworkError>&) {
+                if (state == PskConnection::State::ready)
+                    provenAt = index;
+            });
+            connection->start();
+            accepted.push_back(std::move(connection));
+        });
+        listener.start();
+        rlimit descriptors{};
+        ::getrlimit(RLIMIT_NOFILE, &descriptors);
+        if (descriptors.rlim_cur < 4'000) {
+            descriptors.rlim_cur = std::min<rlim_t>(descriptors.rlim_max, 4'000);
+            EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &descriptors), 0);
+        }
+    }
+
+    // The phone reads once from 127.0.0.1: the listener remembers the address it proved the key from.
+    void proveOnce()
+    {
+        test::MemoryPskClient phone(parameters());
+        const int peer = test::helloPeer(listener.port(), phone);
+        EXPECT_TRUE(test::finishHandshake(peer, phone, pskWaitMilliseconds));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return provenAt.has_value(); }, pskWaitMilliseconds));
+        ::close(peer);
+    }
+
+    QtPskListener listener{parameters(), QHostAddress::LocalHost};
+    std::vector<std::unique_ptr<PskConnection>> accepted;
+    std::optional<size_t> provenAt;
+};
+
+} // namespace
+
+// Hosts behind one shared IPv4 address look like one peer. A thousand peers there that say
+// nothing, leave, speak no TLS or trickle a hello cannot push out the phone's connection, which
+// sent its hello at once: before, its group gave up its oldest connections first, the phone's
+// among them, before any handshake had started.
+TEST(QtPskIntegrationTest, AFloodFromThePhonesOwnAddressCannotPushItsConnectionOut)
+{
+    Accepting a;
+    a.proveOnce();
+    const size_t before = a.accepted.size();
+    test::MemoryPskClient phone(parameters());
+    const int phonePeer = test::helloPeer(a.listener.port(), phone);
+    const QByteArray partOfAHello = QByteArray::fromHex("160301");
+    std::vector<int> flood;
+    for (int i = 0; i < 1000; ++i) {
+        flood.push_back(rawPeer(a.listener.port()));
+        if (i % 4 == 1)
+            ::shutdown(flood.back(), SHUT_WR);
+        else if (i % 4 == 2)
+            ::send(flood.back(), "GET / HTTP/1.1\r\n", 16, MSG_NOSIGNAL);
+        else if (i % 4 == 3)
+            ::send(flood.back(), partOfAHello.constData(), size_t(partOfAHello.size()), MSG_NOSIGNAL);
+    }
+    ASSERT_TRUE(test::finishHandshake(phonePeer, phone, pskWaitMilliseconds)) << "the phone's connection was given up";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.provenAt >= before; }, pskWaitMilliseconds));
+    EXPECT_EQ(*a.provenAt, before) << "started ahead of every peer that had not sent a whole hello";
+    for (const int peer : flood)
+        ::close(peer);
+    ::close(phonePeer);
+}
+
+// Silent peers on 600 addresses, more than the listener has places for and than one span of a
+// hash: a round over them takes more than a second. The phone's next connection does not wait for it.
+TEST(QtPskIntegrationTest, PeersOnMoreAddressesThanPlacesCannotHoldBackAPhoneThatProvedTheKey)
+{
+    Accepting a;
+    a.proveOnce();
+    constexpr int addresses = 600;
+    std::vector<pollfd> peers;
+    for (int i = 0; i < addresses; ++i)
+        peers.push_back({rawPeer(a.listener.port(), htonl(0x7f000000u | quint32(1 + i / 250) << 8 | quint32(1 + i % 250))),
+                         POLLIN, 0});
+    const auto closedByTheListener = [&] {
+        int closed = 0;
+        for (pollfd& peer : peers)
+            closed += ::poll(&peer, 1, 0);
+        return closed;
+    };
+    // Every one is held or handed over or, once every place was taken, given up; the phone's first
+    // connection stays open beside them.
+    int held = 0;
+    int taken = 0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            taken = int(acceptedDescriptors(a.listener.port()).size()) - 1;
+            held = taken - int(a.accepted.size() - 1);
+            return taken + closedByTheListener() == addresses;
+        },
+        2 * pskWaitMilliseconds))
+        << taken << " taken, " << closedByTheListener() << " closed";
+    EXPECT_GT(closedByTheListener(), 0) << "every place was taken";
+    ASSERT_GT(held, 10) << "a round is still to go";
+    const size_t before = a.accepted.size();
+    test::MemoryPskClient phone(parameters());
+    const int phonePeer = test::helloPeer(a.listener.port(), phone);
+    ASSERT_TRUE(test::finishHandshake(phonePeer, phone, pskWaitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.provenAt >= before; }, pskWaitMilliseconds));
+    // Two windows of starts at most, one of which may have been under way.
+    EXPECT_LT(*a.provenAt - before, 10u) << held << " were held";
+    for (const pollfd& peer : peers)
+        ::close(peer.fd);
+    ::close(phonePeer);
 }

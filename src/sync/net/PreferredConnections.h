@@ -1,0 +1,59 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace vantorel {
+
+// Accepted connections from an address a paired device proved the key from lately, held apart from
+// the others: the listener starts them before the round-robin turn, and they are never given up for
+// a connection from another address. A flood may come from that very address (hosts behind one
+// shared IPv4 address), so once every place here is taken they give way by how far their peer got,
+// which a peek at the socket tells without taking anything off it: a peer that left or sent what
+// no PSK client sends first, then one that said nothing, then one that sent part of a hello, and
+// a whole hello last; the oldest first among equals. A paired device sends its hello as soon as it
+// has connected, so it is given up only for peers sending whole hellos too, which nothing before
+// the handshake tells apart from it. Holds bare descriptors and costs no timer.
+class PreferredConnections
+{
+public:
+    // How far a peer got before its handshake started, least first.
+    enum class Opening { hopeless, silent, partial, wholeHello };
+    using Peek = std::function<Opening(int descriptor)>;
+
+    // Few: they are only a paired device's, unless its address floods, and the peek on the one
+    // given way reads a socket.
+    static constexpr int defaultMaximumHeld = 64;
+
+    // What `descriptor`'s peer has sent so far, left on the socket for the handshake.
+    static Opening peek(int descriptor);
+
+    // `peek` looks again at the connection about to be given up, whose peer may have spoken since.
+    explicit PreferredConnections(Peek peek = &PreferredConnections::peek, int maximumHeld = defaultMaximumHeld);
+
+    // Holds `descriptor`, whose peer's opening is `opening`. Returns the descriptor given up to
+    // make room, this one if its peer got least far of all, or -1.
+    int hold(int descriptor, Opening opening);
+    // The oldest connection of those whose peer got furthest, or -1 when none is held.
+    int next();
+    // Every descriptor held, which are then no longer held.
+    std::vector<int> takeAll();
+
+    int size() const { return int(m_held.size()); }
+    bool isEmpty() const { return m_held.empty(); }
+
+private:
+    struct Held
+    {
+        int descriptor = -1;
+        Opening opening = Opening::hopeless;
+    };
+
+    const Peek m_peek;
+    const int m_maximumHeld;
+    // Oldest first.
+    std::deque<Held> m_held;
+};
+
+} // namespace vantorel
