@@ -63,6 +63,10 @@ int PreferredConnections::hold(int descriptor, Opening opening)
     }
     if (opening < victim->opening)
         return descriptor;
+    if (victim->opening == Opening::wholeHello) {
+        m_held.push_back({descriptor, opening});
+        return -1;
+    }
     const int givenUp = victim->descriptor;
     m_held.erase(victim);
     m_held.push_back({descriptor, opening});

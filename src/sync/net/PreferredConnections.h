@@ -11,10 +11,13 @@ namespace vantorel {
 // a connection from another address. A flood may come from that very address (hosts behind one
 // shared IPv4 address), so once every place here is taken they give way by how far their peer got,
 // which a peek at the socket tells without taking anything off it: a peer that left or sent what
-// no PSK client sends first, then one that said nothing, then one that sent part of a hello, and
-// a whole hello last; the oldest first among equals. A paired device sends its hello as soon as it
-// has connected, so it is given up only for peers sending whole hellos too, which nothing before
-// the handshake tells apart from it. Holds bare descriptors and costs no timer.
+// no PSK client sends first, then one that said nothing, then one that sent part of a hello; the
+// oldest first among equals. A paired device sends its hello as soon as it has connected. Peers
+// sending whole hellos too cannot be told from it before the handshake, and giving the oldest of
+// them up would make the device's connection a lottery it mostly loses: once every place holds a
+// whole hello, a newcomer with one waits beyond the places instead, and the listener takes no more
+// until a start frees a place, so the rest wait their turn in the kernel's queue. Holds bare
+// descriptors and costs no timer.
 class PreferredConnections
 {
 public:
@@ -33,8 +36,12 @@ public:
     explicit PreferredConnections(Peek peek = &PreferredConnections::peek, int maximumHeld = defaultMaximumHeld);
 
     // Holds `descriptor`, whose peer's opening is `opening`. Returns the descriptor given up to
-    // make room, this one if its peer got least far of all, or -1.
+    // make room, this one if its peer got least far of all, or -1. Not to be called while
+    // isOverflowing().
     int hold(int descriptor, Opening opening);
+    // Whether one whole hello waits beyond the places: nothing more may be held until next()
+    // took one.
+    bool isOverflowing() const { return int(m_held.size()) > m_maximumHeld; }
     // The oldest connection of those whose peer got furthest, or -1 when none is held.
     int next();
     // Every descriptor held, which are then no longer held.

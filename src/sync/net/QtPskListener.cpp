@@ -104,7 +104,7 @@ private:
     // descriptor may be left: it would report every object here as invalid.
     __attribute__((no_sanitize("vptr"))) void resume()
     {
-        if (m_notifier && !m_notifier->isEnabled()) {
+        if (m_notifier && !m_notifier->isEnabled() && !m_preferred.isOverflowing()) {
             const qint64 paused = m_acceptPausedUntil - m_clock.elapsed();
             if (paused <= 0) {
                 m_notifier->setEnabled(true);
@@ -135,6 +135,12 @@ private:
                     m_drops.spend();
                     ::close(givenUp);
                 }
+                // Whole hellos fill the preferred places: the rest wait in the kernel's queue,
+                // where they cost nothing, until a start frees a place.
+                if (m_preferred.isOverflowing()) {
+                    m_notifier->setEnabled(false);
+                    break;
+                }
                 continue;
             }
             if (errno == EINTR || errno == ECONNABORTED)
@@ -156,6 +162,9 @@ private:
             m_starts.spend();
             m_preferredWentLast = !m_preferred.isEmpty() && (m_held.isEmpty() || !m_preferredWentLast);
             handOver(m_preferredWentLast ? m_preferred.next() : m_held.next());
+            if (m_notifier && !m_notifier->isEnabled() && !m_preferred.isOverflowing()
+                && m_acceptPausedUntil <= m_clock.elapsed())
+                m_notifier->setEnabled(true);
         }
     }
 

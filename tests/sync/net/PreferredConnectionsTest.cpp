@@ -68,9 +68,9 @@ TEST(PreferredConnectionsTest, AFullLaneGivesUpWhoGotLeastFarAfterLookingAgain)
     EXPECT_EQ(takeAllInOrder(held), (QList<int>{10, 2, 6}));
 }
 
-// Peers sending whole hellos from the phone's address cannot be told from it: the oldest goes, and
-// no look at it is wasted.
-TEST(PreferredConnectionsTest, WholeHellosGiveWayOldestFirstWithoutALook)
+// Peers sending whole hellos from the phone's address cannot be told from it: none is given up for
+// another, a newcomer waits beyond the places until a start frees one, and no look is wasted.
+TEST(PreferredConnectionsTest, WholeHellosWaitTheirTurnBeyondThePlacesWithoutALook)
 {
     int looks = 0;
     PreferredConnections held(
@@ -81,12 +81,14 @@ TEST(PreferredConnectionsTest, WholeHellosGiveWayOldestFirstWithoutALook)
         2);
     held.hold(1, Opening::wholeHello);
     held.hold(2, Opening::wholeHello);
-    EXPECT_EQ(held.hold(3, Opening::wholeHello), 1);
-    EXPECT_EQ(held.hold(4, Opening::partial), 4);
+    EXPECT_FALSE(held.isOverflowing());
+    EXPECT_EQ(held.hold(3, Opening::wholeHello), -1);
+    EXPECT_TRUE(held.isOverflowing());
+    EXPECT_EQ(held.next(), 1);
+    EXPECT_FALSE(held.isOverflowing());
+    EXPECT_EQ(held.hold(4, Opening::partial), 4) << "got less far than every whole hello";
     EXPECT_EQ(looks, 0);
-    std::vector<int> all = held.takeAll();
-    std::sort(all.begin(), all.end());
-    EXPECT_EQ(all, (std::vector<int>{2, 3}));
+    EXPECT_EQ(takeAllInOrder(held), (QList<int>{2, 3}));
 }
 
 TEST(PreferredConnectionsTest, APeekTellsHowFarAPeerGotAndLeavesItsBytes)

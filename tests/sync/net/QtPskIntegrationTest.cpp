@@ -825,6 +825,41 @@ TEST(QtPskIntegrationTest, AFloodFromThePhonesOwnAddressCannotPushItsConnectionO
     ::close(phonePeer);
 }
 
+// Peers on the phone's own address that send whole hellos look like the phone until their
+// handshakes run. None of them is given up unstarted: before, each newcomer beyond the preferred
+// places pushed the oldest out, and the phone's connection went with the others two times in three.
+TEST(QtPskIntegrationTest, WholeHellosFromThePhonesOwnAddressWaitTheirTurnAndNoneIsGivenUp)
+{
+    Accepting a;
+    a.proveOnce();
+    std::vector<std::unique_ptr<test::MemoryPskClient>> clients;
+    std::vector<int> peers;
+    for (int i = 0; i < 301; ++i) {
+        clients.push_back(std::make_unique<test::MemoryPskClient>(parameters()));
+        peers.push_back(test::helloPeer(a.listener.port(), *clients.back()));
+    }
+    // A started handshake answers with the server's first flight; one given up unstarted ends with
+    // no byte at all.
+    int closedUnanswered = 0;
+    const auto answered = [&] {
+        int count = 0;
+        closedUnanswered = 0;
+        for (const int peer : peers) {
+            char byte;
+            const ssize_t got = ::recv(peer, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+            count += got > 0;
+            closedUnanswered += got == 0;
+        }
+        return count;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered() + closedUnanswered == int(peers.size()); }, pskWaitMilliseconds));
+    EXPECT_EQ(closedUnanswered, 0);
+    // The phone among them, the middle one, finishes its handshake.
+    EXPECT_TRUE(test::finishHandshake(peers[150], *clients[150], pskWaitMilliseconds));
+    for (const int peer : peers)
+        ::close(peer);
+}
+
 // Silent peers on 600 addresses, more than the listener has places for and than one span of a
 // hash: a round over them takes more than a second. The phone's next connection does not wait for it.
 TEST(QtPskIntegrationTest, PeersOnMoreAddressesThanPlacesCannotHoldBackAPhoneThatProvedTheKey)
