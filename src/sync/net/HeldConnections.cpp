@@ -1,7 +1,5 @@
 #include "sync/net/HeldConnections.h"
 
-#include "sync/net/ProvenAddresses.h"
-
 #include <algorithm>
 
 namespace vantorel {
@@ -18,10 +16,9 @@ HeldConnections::HeldConnections(int maximumPerAddress, int maximumHeld)
 {
 }
 
-QByteArray HeldConnections::addressGroup(const sockaddr_storage& address)
+QByteArray HeldConnections::addressGroup(const QByteArray& address)
 {
-    const QByteArray exact = ProvenAddresses::addressOf(address);
-    return exact.size() > ipv6GroupBytes ? exact.first(ipv6GroupBytes) : exact;
+    return address.size() > ipv6GroupBytes ? address.first(ipv6GroupBytes) : address;
 }
 
 int HeldConnections::hold(const QByteArray& group, int descriptor)

@@ -6,8 +6,6 @@
 #include <deque>
 #include <vector>
 
-#include <sys/socket.h>
-
 namespace vantorel {
 
 // Accepted connections whose handshake has not started, held by the peer's address and handed
@@ -29,9 +27,9 @@ public:
     explicit HeldConnections(int maximumPerAddress = defaultMaximumPerAddress,
                              int maximumHeld = defaultMaximumHeld);
 
-    // Which group `address` holds its connections in: an IPv4 address (also one mapped into IPv6)
-    // alone, an IPv6 address by its first 64 bits.
-    static QByteArray addressGroup(const sockaddr_storage& address);
+    // Which group the peer at `address` (as ProvenAddresses::addressOf gives it) holds its
+    // connections in: an IPv4 address alone, an IPv6 address by its first 64 bits.
+    static QByteArray addressGroup(const QByteArray& address);
 
     // Holds `descriptor` of `group`, its newest. Returns the descriptor given up to make room, or
     // -1: the oldest of the same group once that group has its share, else, once every place is

@@ -128,9 +128,10 @@ private:
             const int descriptor = ::accept4(int(socketDescriptor()), reinterpret_cast<sockaddr*>(&peer), &peerLength,
                                              SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (descriptor >= 0) {
-                const int givenUp = m_proven.contains(ProvenAddresses::addressOf(peer), m_clock.elapsed())
+                const QByteArray address = ProvenAddresses::addressOf(peer);
+                const int givenUp = m_proven.contains(address, m_clock.elapsed())
                     ? m_preferred.hold(descriptor, PreferredConnections::peek(descriptor))
-                    : m_held.hold(HeldConnections::addressGroup(peer), descriptor);
+                    : m_held.hold(HeldConnections::addressGroup(address), descriptor);
                 if (givenUp >= 0) {
                     m_drops.spend();
                     ::close(givenUp);
@@ -176,7 +177,7 @@ private:
         if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
             peer.ss_family = AF_UNSPEC;
         const QByteArray address = ProvenAddresses::addressOf(peer);
-        m_owner.accept(descriptor, {HeldConnections::addressGroup(peer), m_proven.contains(address, m_clock.elapsed())},
+        m_owner.accept(descriptor, {HeldConnections::addressGroup(address), m_proven.contains(address, m_clock.elapsed())},
                        address);
     }
 

@@ -1,5 +1,7 @@
 #include "fuzz/HeldConnectionsScenario.h"
 #include "sync/net/HeldConnections.h"
+#include "sync/net/ProvenAddresses.h"
+#include "support/SocketAddress.h"
 
 #include <QList>
 
@@ -8,23 +10,13 @@
 #include <algorithm>
 #include <random>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
 using namespace vantorel;
 
 namespace {
 
 QByteArray group(const char* address)
 {
-    sockaddr_storage storage{};
-    if (::inet_pton(AF_INET, address, &reinterpret_cast<sockaddr_in&>(storage).sin_addr) == 1) {
-        storage.ss_family = AF_INET;
-    } else {
-        EXPECT_EQ(::inet_pton(AF_INET6, address, &reinterpret_cast<sockaddr_in6&>(storage).sin6_addr), 1) << address;
-        storage.ss_family = AF_INET6;
-    }
-    return HeldConnections::addressGroup(storage);
+    return HeldConnections::addressGroup(ProvenAddresses::addressOf(test::socketAddress(address)));
 }
 
 QList<int> takeAllInTurn(HeldConnections& held)

@@ -1,9 +1,7 @@
 #include "sync/net/ProvenAddresses.h"
+#include "support/SocketAddress.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
 
 using namespace vantorel;
 
@@ -11,14 +9,7 @@ namespace {
 
 QByteArray address(const char* text)
 {
-    sockaddr_storage storage{};
-    if (::inet_pton(AF_INET, text, &reinterpret_cast<sockaddr_in&>(storage).sin_addr) == 1) {
-        storage.ss_family = AF_INET;
-    } else {
-        EXPECT_EQ(::inet_pton(AF_INET6, text, &reinterpret_cast<sockaddr_in6&>(storage).sin6_addr), 1) << text;
-        storage.ss_family = AF_INET6;
-    }
-    return ProvenAddresses::addressOf(storage);
+    return ProvenAddresses::addressOf(test::socketAddress(text));
 }
 
 } // namespace
