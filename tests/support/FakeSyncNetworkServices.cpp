@@ -43,10 +43,12 @@ std::shared_ptr<FakePskConnection::Script> FakeSyncNetworkServices::Listener::co
 }
 
 std::unique_ptr<PskListener> FakeSyncNetworkServices::makeListener(const PskParameters&,
-                                                                   const std::optional<QString>& serviceName)
+                                                                   const std::optional<QString>& serviceName,
+                                                                   std::shared_ptr<ProvenAddresses> provenAddresses)
 {
     auto script = std::make_shared<Listener>();
     script->serviceName = serviceName;
+    script->provenAddresses = std::move(provenAddresses);
     listeners.append(script);
     return std::make_unique<FakeListener>(script);
 }

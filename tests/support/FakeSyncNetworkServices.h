@@ -22,6 +22,7 @@ public:
     struct Listener
     {
         std::optional<QString> serviceName;
+        std::shared_ptr<ProvenAddresses> provenAddresses;
         bool started = false;
         bool cancelled = false;
         PskListener::StateHandler stateHandler;
@@ -33,7 +34,8 @@ public:
     };
 
     std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,
-                                              const std::optional<QString>& serviceName) override;
+                                              const std::optional<QString>& serviceName,
+                                              std::shared_ptr<ProvenAddresses> provenAddresses) override;
     std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,
                                                   const PskParameters& parameters) override;
     std::unique_ptr<DnsSdBrowser> makeBrowser() override;

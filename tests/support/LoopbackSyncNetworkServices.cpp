@@ -33,11 +33,13 @@ private:
 } // namespace
 
 std::unique_ptr<PskListener> LoopbackSyncNetworkServices::makeListener(const PskParameters& parameters,
-                                                                       const std::optional<QString>& serviceName)
+                                                                       const std::optional<QString>& serviceName,
+                                                                       std::shared_ptr<ProvenAddresses> provenAddresses)
 {
     if (const auto error = std::exchange(nextListenerError, std::nullopt))
         throw *error;
-    return std::make_unique<RecordingListener>(m_inner.makeListener(parameters, serviceName), m_ports);
+    return std::make_unique<RecordingListener>(
+        m_inner.makeListener(parameters, serviceName, std::move(provenAddresses)), m_ports);
 }
 
 std::unique_ptr<PskConnection> LoopbackSyncNetworkServices::makeConnection(const NetworkEndpoint& endpoint,

@@ -134,7 +134,8 @@ struct VantorelApp::LocalSyncServices
     MacSyncCoordinator::ServerFactory serverFactory()
     {
         return [this](const QUuid& hostID, const QString& hostName) -> std::unique_ptr<MacSyncServing> {
-            return std::make_unique<LocalSyncServer>(hostID, hostName, network, sleeper, systemClock());
+            return std::make_unique<LocalSyncServer>(hostID, hostName, network, sleeper, systemClock(), true,
+                                                     &provenAddresses);
         };
     }
 
@@ -146,6 +147,8 @@ struct VantorelApp::LocalSyncServices
     AvahiDnsSdPublisher publisher;
     QtSyncNetworkServices network;
     TimerSleeper sleeper;
+    // Where the registered device proved its key from, kept across the servers started for it.
+    ProvenAddressBook provenAddresses;
 };
 
 // What syncs the state to paired devices and the cloud, and the background monitor that follows

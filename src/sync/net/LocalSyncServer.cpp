@@ -30,12 +30,14 @@ UsageSyncError asUsageSyncError(std::exception_ptr error)
 } // namespace
 
 LocalSyncServer::LocalSyncServer(const QUuid& hostID, const QString& hostName, SyncNetworkServices& services,
-                                 Sleeper& sleeper, Clock clock, bool advertiseBonjour)
+                                 Sleeper& sleeper, Clock clock, bool advertiseBonjour,
+                                 ProvenAddressBook* provenAddresses)
     : m_hostID(hostID)
     , m_hostName(SyncDisplayName::sanitized(hostName, SyncDisplayName::hostNameFallback(),
                                             SyncDisplayName::maximumHostNameCharacters))
     , m_advertiseBonjour(advertiseBonjour)
     , m_services(services)
+    , m_provenAddresses(provenAddresses ? *provenAddresses : m_ownProvenAddresses)
     , m_sleeper(sleeper)
     , m_clock(std::move(clock))
     , m_generation(QUuid::createUuid())
@@ -138,8 +140,6 @@ bool LocalSyncServer::stopQuietly()
         return false;
     m_unproven.clear();
     m_unprovenTls.clear();
-    m_tlsSessionsByGroup.clear();
-    m_origins.clear();
     m_awaitingRequest.clear();
     m_answering.clear();
     for (const auto& channel : std::exchange(m_channels, {}))
@@ -305,7 +305,9 @@ LocalSyncServer::OwnedListener LocalSyncServer::makeListener(const SyncCredentia
                                                              bool isPairing)
 {
     const PskParameters parameters = SyncNetworkParameters::make(credential);
-    OwnedListener owned{m_services.makeListener(parameters, m_advertiseBonjour ? std::optional(name) : std::nullopt),
+    // An invitation's listener remembers for itself: its key serves one pairing.
+    OwnedListener owned{m_services.makeListener(parameters, m_advertiseBonjour ? std::optional(name) : std::nullopt,
+                                                isPairing ? nullptr : m_provenAddresses.of(parameters.identity)),
                         ++m_lastListenerSerial};
     const QPointer<LocalSyncServer> self(this);
     const quint64 serial = owned.serial;
@@ -388,27 +390,17 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
     if (!isCurrentListener(serial, isPairing))
         return;
     // Only a peer that proved the key holds a slot against a newcomer: a flood of peers that
-    // connect, or even begin a handshake, and stall must not lock the paired device out. Nor does
-    // one from an address the device proved the key from give way to another address.
+    // connect, or even begin a handshake, and stall must not lock the paired device out.
     const PskConnection::Origin origin = connection->origin();
-    if (m_unproven.size() >= maximumUnprovenConnections) {
-        const auto others = std::find_if(m_unproven.cbegin(), m_unproven.cend(),
-                                         [this](const QUuid& id) { return !isRemembered(id); });
-        if (others != m_unproven.cend())
-            dropConnection(*others);
-        else if (origin.remembered)
-            dropConnection(m_unproven.front());
-        else
-            return;
-    }
+    if (const std::optional<QUuid> givingWay = m_unproven.givingWayTo(origin))
+        dropConnection(*givingWay);
     PskConnection& owned = *connection;
     const auto channel = SyncChannel::create(std::move(connection), m_sleeper);
     owned.setTlsSetupHandler([self = QPointer<LocalSyncServer>(this), id = channel->id()] {
         return !self || self->admitTlsSetup(id);
     });
     m_channels.insert(channel->id(), channel);
-    m_unproven.append(channel->id());
-    m_origins.insert(channel->id(), origin);
+    m_unproven.hold(channel->id(), origin);
     if (isPairing)
         m_pairingChannels.insert(channel->id());
     serve(QPointer<LocalSyncServer>(this), channel, isPairing);
@@ -416,53 +408,22 @@ void LocalSyncServer::handleConnection(quint64 serial, bool isPairing, std::uniq
 
 bool LocalSyncServer::admitTlsSetup(const QUuid& channelID)
 {
-    if (!m_unproven.contains(channelID) || m_unprovenTls.contains(channelID))
+    const PskConnection::Origin* origin = m_unproven.originOf(channelID);
+    if (!origin || m_unprovenTls.contains(channelID))
         return true;
+    // A copy: releasing the connection that gives way may move this one's entry.
+    const PskConnection::Origin from = *origin;
     // What OpenSSL holds for a peer that sent a hello and stalls cannot be freed short of closing.
-    while (m_unprovenTls.size() >= maximumUnprovenTlsSessions) {
-        const std::optional<QUuid> givenWay = tlsSessionGivingWay(isRemembered(channelID));
-        if (!givenWay)
-            return false;
-        dropConnection(*givenWay);
-    }
-    m_unprovenTls.append(channelID);
-    if (const auto origin = m_origins.constFind(channelID); !origin->remembered)
-        ++m_tlsSessionsByGroup[origin->addressGroup];
+    if (const std::optional<QUuid> givingWay = m_unprovenTls.givingWayTo(from))
+        dropConnection(*givingWay);
+    m_unprovenTls.hold(channelID, from);
     return true;
-}
-
-std::optional<QUuid> LocalSyncServer::tlsSessionGivingWay(bool forRemembered) const
-{
-    if (m_tlsSessionsByGroup.isEmpty())
-        return forRemembered && !m_unprovenTls.isEmpty() ? std::optional(m_unprovenTls.front()) : std::nullopt;
-    const int most = *std::max_element(m_tlsSessionsByGroup.cbegin(), m_tlsSessionsByGroup.cend());
-    // The first of those groups in the list is their oldest: with one flooding group mostly the
-    // first of all, with many groups of one the first.
-    for (const QUuid& id : m_unprovenTls) {
-        const auto origin = m_origins.constFind(id);
-        if (!origin->remembered && m_tlsSessionsByGroup.value(origin->addressGroup) == most)
-            return id;
-    }
-    return std::nullopt;
-}
-
-bool LocalSyncServer::isRemembered(const QUuid& channelID) const
-{
-    const auto origin = m_origins.constFind(channelID);
-    return origin != m_origins.cend() && origin->remembered;
 }
 
 void LocalSyncServer::forgetWaiting(QUuid channelID)
 {
-    m_unproven.removeOne(channelID);
-    const auto origin = m_origins.constFind(channelID);
-    if (m_unprovenTls.removeOne(channelID) && !origin->remembered) {
-        const auto sessions = m_tlsSessionsByGroup.find(origin->addressGroup);
-        if (--*sessions == 0)
-            m_tlsSessionsByGroup.erase(sessions);
-    }
-    if (origin != m_origins.cend())
-        m_origins.erase(origin);
+    m_unproven.release(channelID);
+    m_unprovenTls.release(channelID);
     m_awaitingRequest.removeOne(channelID);
 }
 

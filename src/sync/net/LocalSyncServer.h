@@ -6,7 +6,9 @@
 #include "sync/net/MacSyncServing.h"
 #include "sync/net/PairedHost.h"
 #include "sync/net/PskConnection.h"
+#include "sync/net/ProvenAddressBook.h"
 #include "sync/net/PskListener.h"
+#include "sync/net/UnprovenPlaces.h"
 
 #include <QCoroTask>
 #include <QByteArray>
@@ -38,18 +40,22 @@ public:
     // Connections of peers that proved the key, held at once (reads being answered not counted).
     static constexpr int maximumConnections = 8;
     // Connections whose peer has not proven the key yet, held at once; a newcomer beyond them
-    // takes the place of the oldest, however far its handshake got. Many, so that peers reopening
-    // every connection they lose, as fast as the listener takes them, cannot push the paired
-    // device's connection out before its handshake ends; few enough for the descriptor limit.
+    // takes the place of the oldest of the address holding most, however far its handshake got.
+    // Many, so that peers reopening every connection they lose, as fast as the listener takes
+    // them, cannot push the paired device's connection out before its handshake ends; few enough
+    // for the descriptor limit.
     static constexpr int maximumUnprovenConnections = 512;
     // Of those, the ones holding TLS state (their peer's whole hello went to OpenSSL, which keeps
     // about 40 kB each until the handshake ends and cannot release it sooner); a newcomer needing
     // it beyond them takes the place of the oldest of the address group holding most, so a flood
     // displaces its own. A paired device on a slow network (Wi-Fi power saving, a link the flood
     // loads) needs a second or so for its handshake after its hello, while the listener starts
-    // about 500 a second: its connections from an address it proved the key from give way only to
-    // one another.
+    // about 500 a second.
     static constexpr int maximumUnprovenTlsSessions = 128;
+    // Of both, connections from an address a paired device proved the key from lately hold at most
+    // this share, and give way among themselves beyond it: others may flood from such an address
+    // too, and must leave room for the device on a new address and for one pairing.
+    static constexpr int rememberedShareDivisor = 2;
     // How long an accepted connection may take to complete its TLS handshake: a peer without the
     // key must not hold one of the slots for long.
     static constexpr double handshakeTimeoutSeconds = 2.0;
@@ -74,10 +80,12 @@ public:
     }
 
     // `hostName` is kept sanitized (fallback "Mac", at most 128 characters). `services`,
-    // `sleeper` and the clock's target must outlive the server. Without `advertiseBonjour` the
-    // listeners are not published by DNS-SD.
+    // `sleeper` and the clock's target must outlive the server, and so must `provenAddresses`,
+    // which keeps where the registered device proved its key from beyond this server's life (the
+    // server keeps its own without one). Without `advertiseBonjour` the listeners are not
+    // published by DNS-SD.
     LocalSyncServer(const QUuid& hostID, const QString& hostName, SyncNetworkServices& services, Sleeper& sleeper,
-                    Clock clock, bool advertiseBonjour = true);
+                    Clock clock, bool advertiseBonjour = true, ProvenAddressBook* provenAddresses = nullptr);
     // Cancels the listeners and closes open connections without calling either callback.
     ~LocalSyncServer() override;
 
@@ -123,14 +131,9 @@ private:
     // A connection's peer proved the key: whether it may hold one of the maximumConnections slots,
     // which the oldest proven connection still silent gives up for it when they are all taken.
     bool admitProven(const QUuid& channelID);
-    // An unproven connection is about to set TLS up: when maximumUnprovenTlsSessions hold it, one
-    // of them gives way, or false when none may for this one.
+    // An unproven connection is about to set TLS up: when its side of the places is full, one
+    // session gives way (never this one).
     bool admitTlsSetup(const QUuid& channelID);
-    // The oldest session of the address group holding most among those not from a remembered
-    // address; once only remembered ones hold TLS, the oldest of them, for `forRemembered` only.
-    std::optional<QUuid> tlsSessionGivingWay(bool forRemembered) const;
-    // Whether an unproven connection's peer is on an address a paired device proved the key from.
-    bool isRemembered(const QUuid& channelID) const;
     // Takes a connection off the lists of those waiting to prove the key or to send a request.
     void forgetWaiting(QUuid channelID);
     // Closes a connection at once and frees its place; its serving task ends on its own. Both take
@@ -160,6 +163,8 @@ private:
     const QString m_hostName;
     const bool m_advertiseBonjour;
     SyncNetworkServices& m_services;
+    ProvenAddressBook m_ownProvenAddresses;
+    ProvenAddressBook& m_provenAddresses;
     Sleeper& m_sleeper;
     Clock m_clock;
     bool m_running = false;
@@ -183,14 +188,9 @@ private:
     // Every connection from hand-over until its serving task ends; at most maximumConnections.
     QHash<QUuid, std::shared_ptr<SyncChannel>> m_channels;
     QSet<QUuid> m_pairingChannels;
-    // The ids of those channels whose peer has not proven the key yet, oldest first.
-    QList<QUuid> m_unproven;
-    // The ids of those holding TLS state, in the order they set it up.
-    QList<QUuid> m_unprovenTls;
-    // Where the peers of m_unproven are.
-    QHash<QUuid, PskConnection::Origin> m_origins;
-    // How many of m_unprovenTls each address group holds, of those not from a remembered address.
-    QHash<QByteArray, int> m_tlsSessionsByGroup;
+    // Those channels whose peer has not proven the key yet, and of them those holding TLS state.
+    UnprovenPlaces m_unproven{maximumUnprovenConnections, maximumUnprovenConnections / rememberedShareDivisor};
+    UnprovenPlaces m_unprovenTls{maximumUnprovenTlsSessions, maximumUnprovenTlsSessions / rememberedShareDivisor};
     // The ids of those channels whose peer proved the key and has not sent its request yet,
     // oldest first: the first to give way to a newly proven peer when every slot is taken.
     QList<QUuid> m_awaitingRequest;

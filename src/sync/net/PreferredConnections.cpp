@@ -5,12 +5,17 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace vantorel {
 
 PreferredConnections::Opening PreferredConnections::peek(int descriptor)
 {
+    // What a peer sent before it left stays readable: only the poll tells that it has gone.
+    pollfd state{descriptor, POLLRDHUP, 0};
+    if (::poll(&state, 1, 0) > 0 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0)
+        return Opening::hopeless;
     char bytes[ClientHelloRecord::maximumBytes];
     const ssize_t got = ::recv(descriptor, bytes, sizeof bytes, MSG_PEEK | MSG_DONTWAIT);
     if (got < 0)
@@ -35,16 +40,17 @@ PreferredConnections::Opening PreferredConnections::peek(int descriptor)
     return Opening::partial;
 }
 
-PreferredConnections::PreferredConnections(Peek peek, int maximumHeld)
+PreferredConnections::PreferredConnections(Peek peek, int maximumHeld, int maximumWaiting)
     : m_peek(std::move(peek))
     , m_maximumHeld(maximumHeld)
+    , m_maximumWaiting(maximumWaiting)
 {
 }
 
-int PreferredConnections::hold(int descriptor, Opening opening)
+int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray& address)
 {
     if (int(m_held.size()) < m_maximumHeld) {
-        m_held.push_back({descriptor, opening});
+        m_held.push_back({descriptor, opening, address});
         return -1;
     }
     const auto leastFirst = [](const Held& a, const Held& b) { return a.opening < b.opening; };
@@ -64,12 +70,18 @@ int PreferredConnections::hold(int descriptor, Opening opening)
     if (opening < victim->opening)
         return descriptor;
     if (victim->opening == Opening::wholeHello) {
-        m_held.push_back({descriptor, opening});
-        return -1;
+        // Every one held sent a whole hello; the oldest, first to start, may have left since.
+        victim->opening = m_peek(victim->descriptor);
+        if (victim->opening == Opening::wholeHello) {
+            if (int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
+                return descriptor;
+            m_held.push_back({descriptor, opening, address});
+            return -1;
+        }
     }
     const int givenUp = victim->descriptor;
     m_held.erase(victim);
-    m_held.push_back({descriptor, opening});
+    m_held.push_back({descriptor, opening, address});
     return givenUp;
 }
 
@@ -77,10 +89,22 @@ int PreferredConnections::next()
 {
     if (m_held.empty())
         return -1;
-    // The first of the furthest is the oldest of them.
-    const auto chosen = std::max_element(m_held.begin(), m_held.end(),
-                                         [](const Held& a, const Held& b) { return a.opening < b.opening; });
+    const Opening furthest = std::max_element(m_held.begin(), m_held.end(), [](const Held& a, const Held& b) {
+                                 return a.opening < b.opening;
+                             })->opening;
+    auto chosen = m_held.end();
+    for (auto held = m_held.begin(); held != m_held.end(); ++held) {
+        if (held->opening != furthest)
+            continue;
+        if (chosen == m_held.end())
+            chosen = held;
+        if (held->address != m_lastAddress) {
+            chosen = held;
+            break;
+        }
+    }
     const int descriptor = chosen->descriptor;
+    m_lastAddress = chosen->address;
     m_held.erase(chosen);
     return descriptor;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <deque>
 #include <functional>
 #include <vector>
@@ -15,9 +17,10 @@ namespace vantorel {
 // oldest first among equals. A paired device sends its hello as soon as it has connected. Peers
 // sending whole hellos too cannot be told from it before the handshake, and giving the oldest of
 // them up would make the device's connection a lottery it mostly loses: once every place holds a
-// whole hello, a newcomer with one waits beyond the places instead, and the listener takes no more
-// until a start frees a place, so the rest wait their turn in the kernel's queue. Holds bare
-// descriptors and costs no timer.
+// whole hello, a newcomer with one waits beyond the places, in arrival order, so the listener goes
+// on taking other addresses' connections meanwhile; only beyond the waiting places is a newcomer
+// turned away. Starts alternate between addresses, so a flood from one remembered address does not
+// hold back the device on another. Holds bare descriptors and costs no timer.
 class PreferredConnections
 {
 public:
@@ -29,20 +32,21 @@ public:
     // given way reads a socket.
     static constexpr int defaultMaximumHeld = 64;
 
-    // What `descriptor`'s peer has sent so far, left on the socket for the handshake.
+    // What `descriptor`'s peer has sent so far, left on the socket for the handshake; a peer that
+    // has closed its end is hopeless whatever it sent before.
     static Opening peek(int descriptor);
 
-    // `peek` looks again at the connection about to be given up, whose peer may have spoken since.
-    explicit PreferredConnections(Peek peek = &PreferredConnections::peek, int maximumHeld = defaultMaximumHeld);
+    // `peek` looks again at the connection about to be given up, whose peer may have spoken or left
+    // since. Up to `maximumWaiting` whole hellos wait beyond the `maximumHeld` places.
+    explicit PreferredConnections(Peek peek = &PreferredConnections::peek, int maximumHeld = defaultMaximumHeld,
+                                  int maximumWaiting = 0);
 
-    // Holds `descriptor`, whose peer's opening is `opening`. Returns the descriptor given up to
-    // make room, this one if its peer got least far of all, or -1. Not to be called while
-    // isOverflowing().
-    int hold(int descriptor, Opening opening);
-    // Whether one whole hello waits beyond the places: nothing more may be held until next()
-    // took one.
-    bool isOverflowing() const { return int(m_held.size()) > m_maximumHeld; }
-    // The oldest connection of those whose peer got furthest, or -1 when none is held.
+    // Holds `descriptor`, whose peer at `address` sent `opening`. Returns the descriptor given up
+    // to make room, this one if its peer got least far of all or every waiting place is taken, or
+    // -1.
+    int hold(int descriptor, Opening opening, const QByteArray& address = {});
+    // The oldest connection of those whose peer got furthest, another address's than the last one
+    // taken if any; -1 when none is held.
     int next();
     // Every descriptor held, which are then no longer held.
     std::vector<int> takeAll();
@@ -55,12 +59,15 @@ private:
     {
         int descriptor = -1;
         Opening opening = Opening::hopeless;
+        QByteArray address;
     };
 
     const Peek m_peek;
     const int m_maximumHeld;
+    const int m_maximumWaiting;
     // Oldest first.
     std::deque<Held> m_held;
+    QByteArray m_lastAddress;
 };
 
 } // namespace vantorel

@@ -2,9 +2,18 @@
 
 #include <algorithm>
 
+#include <ctime>
+
 #include <netinet/in.h>
 
 namespace vantorel {
+
+qint64 ProvenAddresses::now()
+{
+    timespec time{};
+    ::clock_gettime(CLOCK_BOOTTIME, &time);
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1'000'000;
+}
 
 QByteArray ProvenAddresses::addressOf(const sockaddr_storage& address)
 {

@@ -11,7 +11,8 @@ namespace vantorel {
 
 // The exact addresses from which a peer proved the key lately, kept in memory only: a listener
 // holds their connections apart from a flood, which may share the phone's IPv6 /64 (a home
-// network's whole) or even its IPv4 address. Times are milliseconds of a monotonic clock.
+// network's whole) or even its IPv4 address. Times are milliseconds of a clock that keeps counting
+// while the machine sleeps (now()), so a lifetime ends a day after the proof, however long asleep.
 class ProvenAddresses
 {
 public:
@@ -21,6 +22,9 @@ public:
     // About as long as a DHCP lease or a temporary IPv6 address lasts: beyond it the address may
     // well be another host's.
     static constexpr qint64 lifetimeMilliseconds = qint64(24) * 60 * 60 * 1000;
+
+    // Milliseconds since boot, suspended time included.
+    static qint64 now();
 
     // An IPv4 address (also one mapped into IPv6) or a whole IPv6 address; empty for other families.
     static QByteArray addressOf(const sockaddr_storage& address);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 namespace vantorel {
@@ -46,6 +47,32 @@ constexpr int dropsPerWindow = 10;
 // caps it at net.core.somaxconn): a full queue drops the next connection attempt, and its retry
 // comes only a second or more later.
 constexpr int listenBacklog = 4096;
+// Whole hellos from a remembered address wait beyond the preferred places, up to as many as a flood
+// of a thousand peers keeps open at once: left in the kernel's queue instead, they would hold every
+// other address back behind them. Each holds a descriptor, so the process's limit is raised to make
+// room (desktop sessions start at 1,024), and they get only what is left beside the rest: the held
+// and preferred connections, the server's, lingering closes and the application's own files.
+constexpr rlim_t maximumWaitingHellos = 1024;
+constexpr rlim_t descriptorsForTheRest = 1536;
+
+int waitingPlaces()
+{
+    static const int places = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return 0;
+        const rlim_t wanted = descriptorsForTheRest + maximumWaitingHellos;
+        if (limit.rlim_cur < wanted && limit.rlim_cur < limit.rlim_max) {
+            const rlimit raised{std::min(wanted, limit.rlim_max), limit.rlim_max};
+            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+                limit = raised;
+        }
+        return limit.rlim_cur <= descriptorsForTheRest
+            ? 0
+            : int(std::min(maximumWaitingHellos, limit.rlim_cur - descriptorsForTheRest));
+    }();
+    return places;
+}
 
 } // namespace
 
@@ -54,13 +81,15 @@ constexpr int listenBacklog = 4096;
 // descriptor before any handshake: QSslServer would only hand a socket over after it, but the
 // connection's owner must run the handshake under its own time-out. One timer serves both
 // budgets, armed only while one of them holds something back.
-// Which addresses proved the key is kept per listener, in memory only: a listener of another key
-// serves another device.
+// Which addresses proved the key is kept in memory only, shared by the listeners of one key: a
+// listener of another key serves another device.
 class QtPskListener::Server final : public QTcpServer
 {
 public:
-    explicit Server(QtPskListener& owner)
+    Server(QtPskListener& owner, std::shared_ptr<ProvenAddresses> proven)
         : m_owner(owner)
+        , m_preferred(&PreferredConnections::peek, PreferredConnections::defaultMaximumHeld, waitingPlaces())
+        , m_proven(proven ? std::move(proven) : std::make_shared<ProvenAddresses>())
         , m_starts(startsPerWindow, budgetWindowMilliseconds, maximumStartCredit)
         , m_drops(dropsPerWindow, budgetWindowMilliseconds, 0)
     {
@@ -86,7 +115,7 @@ public:
     // handshake may start at once.
     void proven(const QByteArray& address)
     {
-        m_proven.remember(address, m_clock.elapsed());
+        m_proven->remember(address, ProvenAddresses::now());
         m_starts.credit();
         startHeld();
     }
@@ -104,7 +133,7 @@ private:
     // descriptor may be left: it would report every object here as invalid.
     __attribute__((no_sanitize("vptr"))) void resume()
     {
-        if (m_notifier && !m_notifier->isEnabled() && !m_preferred.isOverflowing()) {
+        if (m_notifier && !m_notifier->isEnabled()) {
             const qint64 paused = m_acceptPausedUntil - m_clock.elapsed();
             if (paused <= 0) {
                 m_notifier->setEnabled(true);
@@ -129,18 +158,12 @@ private:
                                              SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (descriptor >= 0) {
                 const QByteArray address = ProvenAddresses::addressOf(peer);
-                const int givenUp = m_proven.contains(address, m_clock.elapsed())
-                    ? m_preferred.hold(descriptor, PreferredConnections::peek(descriptor))
+                const int givenUp = m_proven->contains(address, ProvenAddresses::now())
+                    ? m_preferred.hold(descriptor, PreferredConnections::peek(descriptor), address)
                     : m_held.hold(HeldConnections::addressGroup(address), descriptor);
                 if (givenUp >= 0) {
                     m_drops.spend();
                     ::close(givenUp);
-                }
-                // Whole hellos fill the preferred places: the rest wait in the kernel's queue,
-                // where they cost nothing, until a start frees a place.
-                if (m_preferred.isOverflowing()) {
-                    m_notifier->setEnabled(false);
-                    break;
                 }
                 continue;
             }
@@ -163,9 +186,6 @@ private:
             m_starts.spend();
             m_preferredWentLast = !m_preferred.isEmpty() && (m_held.isEmpty() || !m_preferredWentLast);
             handOver(m_preferredWentLast ? m_preferred.next() : m_held.next());
-            if (m_notifier && !m_notifier->isEnabled() && !m_preferred.isOverflowing()
-                && m_acceptPausedUntil <= m_clock.elapsed())
-                m_notifier->setEnabled(true);
         }
     }
 
@@ -177,7 +197,9 @@ private:
         if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
             peer.ss_family = AF_UNSPEC;
         const QByteArray address = ProvenAddresses::addressOf(peer);
-        m_owner.accept(descriptor, {HeldConnections::addressGroup(address), m_proven.contains(address, m_clock.elapsed())},
+        // Remembered connections give way by their very address, as they are remembered.
+        const bool remembered = m_proven->contains(address, ProvenAddresses::now());
+        m_owner.accept(descriptor, {remembered ? address : HeldConnections::addressGroup(address), remembered},
                        address);
     }
 
@@ -208,7 +230,7 @@ private:
     QElapsedTimer m_clock;
     HeldConnections m_held;
     PreferredConnections m_preferred;
-    ProvenAddresses m_proven;
+    std::shared_ptr<ProvenAddresses> m_proven;
     // Whether the last start went to a preferred connection.
     bool m_preferredWentLast = false;
     AcceptBudget m_starts;
@@ -217,11 +239,11 @@ private:
 };
 
 QtPskListener::QtPskListener(PskParameters parameters, QHostAddress address, std::optional<Advertisement> advertisement,
-                             DnsSdPublisher* publisher)
+                             DnsSdPublisher* publisher, std::shared_ptr<ProvenAddresses> provenAddresses)
     : m_address(std::move(address))
     , m_advertisement(std::move(advertisement))
     , m_publisher(publisher)
-    , m_server(std::make_unique<Server>(*this))
+    , m_server(std::make_unique<Server>(*this, std::move(provenAddresses)))
     , m_tls(OpensslPskContext::make(std::move(parameters)))
 {
 }

@@ -15,6 +15,7 @@
 namespace vantorel {
 
 class OpensslPskContext;
+class ProvenAddresses;
 
 // PskListener over QTcpServer. Each accepted socket is handed over as an OpensslPskConnection
 // before its handshake, so the connection's owner runs the handshake under its own time-out; all
@@ -29,10 +30,12 @@ public:
     };
 
     // Listens on `address` (every interface by default) at a free port; advertised through
-    // `publisher` when both are given.
+    // `publisher` when both are given. Where peers proved the key from is kept in
+    // `provenAddresses`, shared with other listeners of the same key, or in a set of its own.
     explicit QtPskListener(PskParameters parameters, QHostAddress address = QHostAddress::Any,
                            std::optional<Advertisement> advertisement = std::nullopt,
-                           DnsSdPublisher* publisher = nullptr);
+                           DnsSdPublisher* publisher = nullptr,
+                           std::shared_ptr<ProvenAddresses> provenAddresses = nullptr);
     ~QtPskListener() override;
 
     void setStateHandler(StateHandler handler) override;

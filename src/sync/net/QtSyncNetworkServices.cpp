@@ -17,12 +17,14 @@ QtSyncNetworkServices::QtSyncNetworkServices(DnsSdPublisher* publisher, BrowserF
 }
 
 std::unique_ptr<PskListener> QtSyncNetworkServices::makeListener(const PskParameters& parameters,
-                                                                 const std::optional<QString>& serviceName)
+                                                                 const std::optional<QString>& serviceName,
+                                                                 std::shared_ptr<ProvenAddresses> provenAddresses)
 {
     std::optional<QtPskListener::Advertisement> advertisement;
     if (serviceName)
         advertisement = QtPskListener::Advertisement{*serviceName, SyncNetworkParameters::serviceType()};
-    return std::make_unique<QtPskListener>(parameters, m_listenAddress, std::move(advertisement), m_publisher);
+    return std::make_unique<QtPskListener>(parameters, m_listenAddress, std::move(advertisement), m_publisher,
+                                           std::move(provenAddresses));
 }
 
 std::unique_ptr<PskConnection> QtSyncNetworkServices::makeConnection(const NetworkEndpoint& endpoint,

@@ -14,6 +14,8 @@
 
 namespace vantorel {
 
+class ProvenAddresses;
+
 // Where the sync server and transports get their listeners, connections and browsers, so that
 // tests can hand them scripted ones.
 class SyncNetworkServices
@@ -22,9 +24,11 @@ public:
     virtual ~SyncNetworkServices() = default;
 
     // A listener, not started, on any free port; advertised under `serviceName` with the sync
-    // service type when a name is given.
+    // service type when a name is given. It keeps where peers proved the key from in
+    // `provenAddresses`, or in a set of its own when none is given.
     virtual std::unique_ptr<PskListener> makeListener(const PskParameters& parameters,
-                                                      const std::optional<QString>& serviceName) = 0;
+                                                      const std::optional<QString>& serviceName,
+                                                      std::shared_ptr<ProvenAddresses> provenAddresses) = 0;
 
     // A connection to `endpoint`, not started.
     virtual std::unique_ptr<PskConnection> makeConnection(const NetworkEndpoint& endpoint,

@@ -269,6 +269,48 @@ TEST(LocalSyncServerIntegrationTest, SilentPeerIsClosedAfterTenSecondsWithoutAnA
     EXPECT_EQ(answer->result, "unavailable") << "the stream ended without a frame";
 }
 
+namespace {
+
+// Sends a ClientHello of a peer without the key from each of `count` new connections from `source`.
+std::vector<pollfd> helloFlood(quint16 port, in_addr_t source, int count)
+{
+    MemoryPskClient stranger(PskParameters{SyncNetworkParameters::make(deviceCredential).identity,
+                                           QByteArray(PskParameters::keyBytes, 'x')});
+    stranger.handshake();
+    const QByteArray hello = stranger.takeOutput();
+    std::vector<pollfd> flood;
+    for (int i = 0; i < count; ++i) {
+        flood.push_back({rawPeer(port, source), POLLIN, 0});
+        EXPECT_EQ(::send(flood.back().fd, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL), hello.size());
+    }
+    return flood;
+}
+
+bool serverFlightArrived(int peer)
+{
+    pollfd flight{peer, POLLIN, 0};
+    return ::poll(&flight, 1, 0) == 1;
+}
+
+// Once each peer of the flood got the server's flight (so set TLS up) or was pushed out, the
+// phone, slow to answer, still finishes its handshake and reads.
+void expectThePhoneReadsAfterTheFlood(int phonePeer, MemoryPskClient& phone, std::vector<pollfd>& flood)
+{
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(flood.begin(), flood.end(), [](pollfd& peer) { return ::poll(&peer, 1, 0) == 1; });
+        },
+        serverWaitMilliseconds));
+    EXPECT_TRUE(finishHandshake(phonePeer, phone, serverWaitMilliseconds)) << "the phone's handshake was cut";
+    EXPECT_FALSE(exchange(phonePeer, phone, SyncChannel::frameOf(SyncMessage::readSnapshot()), serverWaitMilliseconds)
+                     .isEmpty());
+    for (const pollfd& peer : flood)
+        ::close(peer.fd);
+    ::close(phonePeer);
+}
+
+} // namespace
+
 // A phone on a slow network (a round trip of half a second) has sent its hello and waits for the
 // server's flight while 200 peers on another address send hellos and stall: more TLS set-ups than
 // the server keeps, each pushing an older one out. Before, the phone's, the oldest, went first.
@@ -282,33 +324,70 @@ TEST(LocalSyncServerIntegrationTest, APhoneSlowToAnswerKeepsItsHandshakeWhileAno
     MemoryPskClient phone(keyed);
     const int phonePeer = helloPeer(port, phone);
     // The server's flight has come: the phone's TLS session is set up.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            pollfd flight{phonePeer, POLLIN, 0};
-            return ::poll(&flight, 1, 0) == 1;
-        },
-        serverWaitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return serverFlightArrived(phonePeer); }, serverWaitMilliseconds));
+    std::vector<pollfd> flood =
+        helloFlood(port, htonl(INADDR_LOOPBACK + 1), LocalSyncServer::maximumUnprovenTlsSessions + 72);
+    expectThePhoneReadsAfterTheFlood(phonePeer, phone, flood);
+}
 
-    MemoryPskClient stranger(PskParameters{keyed.identity, QByteArray(PskParameters::keyBytes, 'x')});
-    stranger.handshake();
-    const QByteArray hello = stranger.takeOutput();
-    constexpr int stalling = LocalSyncServer::maximumUnprovenTlsSessions + 72;
-    std::vector<pollfd> flood;
-    for (int i = 0; i < stalling; ++i) {
-        flood.push_back({rawPeer(port, htonl(INADDR_LOOPBACK + 1)), POLLIN, 0});
-        ASSERT_EQ(::send(flood.back().fd, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL), hello.size());
+// The phone proved its key from two addresses; hosts sharing the one it left flood hellos while it
+// is slow to answer on the other. Before, remembered sessions gave way to one another oldest first,
+// and the phone's went three times in three.
+TEST(LocalSyncServerIntegrationTest, AHelloFloodFromOneRememberedAddressCannotCutTheHandshakeOnAnother)
+{
+    Harness h;
+    h.server.updateSnapshot(emptySnapshot());
+    ASSERT_EQ(serverOutcomeName(h.read()), "ok");
+    const quint16 port = h.services.lastListener().port;
+    const in_addr_t phoneAddress = htonl(INADDR_LOOPBACK + 2);
+    const PskParameters keyed = SyncNetworkParameters::make(deviceCredential);
+    {
+        MemoryPskClient proving(keyed);
+        const int peer = helloPeer(port, proving, phoneAddress);
+        ASSERT_TRUE(finishHandshake(peer, proving, serverWaitMilliseconds));
+        ::close(peer);
     }
-    // Each got the server's flight, so set TLS up, or was pushed out.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return std::all_of(flood.begin(), flood.end(), [](pollfd& peer) { return ::poll(&peer, 1, 0) == 1; });
-        },
-        serverWaitMilliseconds));
+    MemoryPskClient phone(keyed);
+    const int phonePeer = helloPeer(port, phone, phoneAddress);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return serverFlightArrived(phonePeer); }, serverWaitMilliseconds));
 
-    ASSERT_TRUE(finishHandshake(phonePeer, phone, serverWaitMilliseconds)) << "the phone's handshake was cut";
+    std::vector<pollfd> flood =
+        helloFlood(port, htonl(INADDR_LOOPBACK), LocalSyncServer::maximumUnprovenTlsSessions + 72);
+    expectThePhoneReadsAfterTheFlood(phonePeer, phone, flood);
+}
+
+// A wake from sleep stops the server and starts it again with a new listener. The phone's address
+// is still remembered there, so a flood on it cannot push the phone's connection out: before, the
+// new listener knew nothing, held the phone's connection with the flood's, and gave it up first.
+TEST(LocalSyncServerIntegrationTest, AfterAWakeTheRememberedPhoneIsStillServedFirstUnderAFloodOnItsAddress)
+{
+    Harness h;
+    h.server.updateSnapshot(emptySnapshot());
+    ASSERT_EQ(serverOutcomeName(h.read()), "ok");
+    const quint16 before = h.services.lastListener().port;
+    h.statuses.clear();
+    h.server.stop();
+    h.server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), deviceCredential, Date()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.statuses.contains(LocalSyncServer::statusAwaitingConnection()); },
+                                serverWaitMilliseconds));
+    const quint16 port = h.services.lastListener().port;
+    ASSERT_NE(port, before);
+
+    MemoryPskClient phone(SyncNetworkParameters::make(deviceCredential));
+    const int phonePeer = helloPeer(port, phone);
+    const QByteArray partOfAHello = QByteArray::fromHex("160301");
+    std::vector<int> flood;
+    for (int i = 0; i < 1000; ++i) {
+        flood.push_back(rawPeer(port));
+        if (i % 3 == 1)
+            ::send(flood.back(), "GET / HTTP/1.1\r\n", 16, MSG_NOSIGNAL);
+        else if (i % 3 == 2)
+            ::send(flood.back(), partOfAHello.constData(), size_t(partOfAHello.size()), MSG_NOSIGNAL);
+    }
+    ASSERT_TRUE(finishHandshake(phonePeer, phone, serverWaitMilliseconds)) << "the phone's connection was given up";
     EXPECT_FALSE(exchange(phonePeer, phone, SyncChannel::frameOf(SyncMessage::readSnapshot()), serverWaitMilliseconds)
                      .isEmpty());
-    for (const pollfd& peer : flood)
-        ::close(peer.fd);
+    for (const int peer : flood)
+        ::close(peer);
     ::close(phonePeer);
 }

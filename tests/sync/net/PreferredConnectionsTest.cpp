@@ -69,26 +69,44 @@ TEST(PreferredConnectionsTest, AFullLaneGivesUpWhoGotLeastFarAfterLookingAgain)
 }
 
 // Peers sending whole hellos from the phone's address cannot be told from it: none is given up for
-// another, a newcomer waits beyond the places until a start frees one, and no look is wasted.
-TEST(PreferredConnectionsTest, WholeHellosWaitTheirTurnBeyondThePlacesWithoutALook)
+// another, a newcomer waits beyond the places, in turn, and only beyond the waiting places is one
+// turned away, the newest. The oldest is looked at again first: a peer that sent its hello and left
+// keeps no place.
+TEST(PreferredConnectionsTest, WholeHellosWaitTheirTurnBeyondThePlacesUntilTheWaitingPlacesAreTaken)
 {
-    int looks = 0;
+    QHash<int, Opening> now;
+    QList<int> looked;
     PreferredConnections held(
-        [&](int) {
-            ++looks;
-            return Opening::wholeHello;
+        [&](int descriptor) {
+            looked.append(descriptor);
+            return now.value(descriptor, Opening::wholeHello);
         },
-        2);
-    held.hold(1, Opening::wholeHello);
-    held.hold(2, Opening::wholeHello);
-    EXPECT_FALSE(held.isOverflowing());
+        2, 2);
+    EXPECT_EQ(held.hold(1, Opening::wholeHello), -1);
+    EXPECT_EQ(held.hold(2, Opening::wholeHello), -1);
     EXPECT_EQ(held.hold(3, Opening::wholeHello), -1);
-    EXPECT_TRUE(held.isOverflowing());
-    EXPECT_EQ(held.next(), 1);
-    EXPECT_FALSE(held.isOverflowing());
-    EXPECT_EQ(held.hold(4, Opening::partial), 4) << "got less far than every whole hello";
-    EXPECT_EQ(looks, 0);
-    EXPECT_EQ(takeAllInOrder(held), (QList<int>{2, 3}));
+    EXPECT_EQ(held.hold(4, Opening::wholeHello), -1);
+    EXPECT_EQ(held.hold(5, Opening::wholeHello), 5) << "every waiting place is taken";
+    EXPECT_EQ(held.hold(6, Opening::partial), 6) << "got less far than every whole hello";
+    EXPECT_EQ(looked, (QList<int>{1, 1, 1})) << "the oldest, before each whole hello beyond the places";
+    now[1] = Opening::hopeless;
+    EXPECT_EQ(held.hold(7, Opening::wholeHello), 1) << "it left after its hello";
+    EXPECT_EQ(held.next(), 2);
+    EXPECT_EQ(held.hold(8, Opening::wholeHello), -1);
+    EXPECT_EQ(takeAllInOrder(held), (QList<int>{3, 4, 7, 8}));
+}
+
+// A flood from one remembered address must not hold back the phone on another: starts alternate
+// between addresses among the peers that got furthest, the oldest first.
+TEST(PreferredConnectionsTest, StartsAlternateBetweenAddressesAmongThoseThatGotFurthest)
+{
+    PreferredConnections held([](int) { return Opening::wholeHello; }, 16, 16);
+    for (int i = 1; i <= 6; ++i)
+        held.hold(i, Opening::wholeHello, "flood");
+    held.hold(7, Opening::wholeHello, "phone");
+    held.hold(8, Opening::silent, "other");
+    held.hold(9, Opening::wholeHello, "phone");
+    EXPECT_EQ(takeAllInOrder(held), (QList<int>{1, 7, 2, 9, 3, 4, 5, 6, 8}));
 }
 
 TEST(PreferredConnectionsTest, APeekTellsHowFarAPeerGotAndLeavesItsBytes)
@@ -107,8 +125,9 @@ TEST(PreferredConnectionsTest, APeekTellsHowFarAPeerGotAndLeavesItsBytes)
         {"nothing yet", {}, false, Opening::silent},
         {"left without a byte", {}, true, Opening::hopeless},
         {"part of a hello", hello.left(20), false, Opening::partial},
-        {"part of a hello, then left", hello.left(20), true, Opening::partial},
+        {"part of a hello, then left", hello.left(20), true, Opening::hopeless},
         {"a whole hello", hello, false, Opening::wholeHello},
+        {"a whole hello, then left", hello, true, Opening::hopeless},
         {"plain HTTP", "GET / HTTP/1.1\r\n", false, Opening::hopeless},
         {"a hello longer than a PSK client sends", QByteArray::fromHex("160301000401020144"), false, Opening::hopeless},
     };

@@ -902,3 +902,32 @@ TEST(QtPskIntegrationTest, PeersOnMoreAddressesThanPlacesCannotHoldBackAPhoneTha
         ::close(peer.fd);
     ::close(phonePeer);
 }
+
+// Hosts sharing an address the phone once proved the key from flood it with whole hellos; the
+// phone, moved to a new address, is taken and started at once. Before, the listener took nothing
+// more once the flood's hellos filled its preferred places, and the phone waited in the kernel's
+// queue behind the whole flood.
+TEST(QtPskIntegrationTest, AHelloFloodFromARememberedAddressCannotHoldBackThePhoneOnANewOne)
+{
+    Accepting a;
+    a.proveOnce();
+    std::vector<std::unique_ptr<test::MemoryPskClient>> clients;
+    std::vector<int> flood;
+    for (int i = 0; i < 600; ++i) {
+        clients.push_back(std::make_unique<test::MemoryPskClient>(parameters()));
+        flood.push_back(test::helloPeer(a.listener.port(), *clients.back()));
+    }
+    const size_t before = a.accepted.size();
+    test::MemoryPskClient phone(parameters());
+    const int phonePeer = test::helloPeer(a.listener.port(), phone, htonl(INADDR_LOOPBACK + 2));
+    ASSERT_TRUE(test::finishHandshake(phonePeer, phone, pskWaitMilliseconds));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.provenAt >= before; }, pskWaitMilliseconds));
+    EXPECT_LT(*a.provenAt - before, 10u) << "started after so many of the flood";
+    // None of the flood was turned away either: they wait their turn in the listener.
+    for (int& peer : flood) {
+        char byte;
+        EXPECT_NE(::recv(peer, &byte, 1, MSG_PEEK | MSG_DONTWAIT), 0);
+        ::close(peer);
+    }
+    ::close(phonePeer);
+}
