@@ -518,6 +518,30 @@ TEST(QtPskListenerLimits, AtTheDescriptorLimitAcceptingPausesInsteadOfSpinning)
     EXPECT_EXIT(acceptAtTheDescriptorLimit(), testing::ExitedWithCode(0), "");
 }
 
+namespace {
+
+// In a process of its own, started as a desktop session starts it (1,024 descriptors): exits 1 when
+// a listener left the limit too low for its waiting hellos beside everything else.
+[[noreturn]] void listenUnderADesktopSessionsLimit()
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const rlim_t wanted = std::min<rlim_t>(2'560, limit.rlim_max);
+    limit.rlim_cur = std::min<rlim_t>(1'024, limit.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    QtPskListener listener(parameters(), QHostAddress::LocalHost);
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    std::_Exit(limit.rlim_cur >= wanted ? 0 : 1);
+}
+
+} // namespace
+
+TEST(QtPskListenerLimits, AListenerRaisesASessionsDescriptorLimitForTheHellosThatWait)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(listenUnderADesktopSessionsLimit(), testing::ExitedWithCode(0), "");
+}
+
 TEST(QtPskIntegrationTest, ABurstFromOneAddressCannotDelayAPeerOnAnother)
 {
     QtPskListener listener(parameters(), QHostAddress::LocalHost);
