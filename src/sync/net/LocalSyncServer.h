@@ -52,9 +52,10 @@ public:
     // loads) needs a second or so for its handshake after its hello, while the listener starts
     // about 500 a second.
     static constexpr int maximumUnprovenTlsSessions = 128;
-    // Of both, connections from an address a paired device proved the key from lately hold at most
-    // this share, and give way among themselves beyond it: others may flood from such an address
-    // too, and must leave room for the device on a new address and for one pairing.
+    // Of both, connections from an address a paired device proved the key from lately keep this
+    // share against other addresses' (they may take what nobody else needs), and give way among
+    // themselves beyond it: others may flood from such an address too, and must leave room for the
+    // device on a new address and for a device pairing.
     static constexpr int rememberedShareDivisor = 2;
     // How long an accepted connection may take to complete its TLS handshake: a peer without the
     // key must not hold one of the slots for long.

@@ -12,12 +12,11 @@ UnprovenPlaces::UnprovenPlaces(int capacity, int rememberedShare)
 
 std::optional<QUuid> UnprovenPlaces::givingWayTo(const PskConnection::Origin& origin) const
 {
-    if (origin.remembered && m_rememberedCount > 0 && m_rememberedCount >= m_rememberedShare)
-        return oldestOfLargest(m_remembered);
     if (size() < m_capacity)
         return std::nullopt;
-    return m_rememberedCount > m_rememberedShare || m_others.isEmpty() ? oldestOfLargest(m_remembered)
-                                                                       : oldestOfLargest(m_others);
+    const bool rememberedGiveWay =
+        origin.remembered ? m_rememberedCount >= m_rememberedShare : m_rememberedCount > m_rememberedShare;
+    return rememberedGiveWay || m_others.isEmpty() ? oldestOfLargest(m_remembered) : oldestOfLargest(m_others);
 }
 
 void UnprovenPlaces::hold(const QUuid& id, const PskConnection::Origin& origin)

@@ -12,19 +12,20 @@
 namespace vantorel {
 
 // Places for connections whose peer has not proven the key yet, shared between the addresses a
-// paired device proved the key from lately and every other address. Remembered connections hold
-// at most a share of them: hosts behind the phone's IPv4 address, or one that took an address the
-// phone used, may flood from a remembered address too, and must not shut a new address (the phone
-// having moved, a device pairing) out. Each side gives way by address: the oldest connection of
-// the address (or group) holding most goes first, so a flood displaces its own.
+// paired device proved the key from lately and every other address. Remembered connections may
+// take places nobody else needs, but against others they keep only a share: hosts behind the
+// phone's IPv4 address, or one that took an address the phone used, may flood from a remembered
+// address too, and must not shut a new address (the phone having moved, a device pairing) out.
+// Each side gives way by address: the oldest connection of the address (or group) holding most
+// goes first, so a flood displaces its own.
 class UnprovenPlaces
 {
 public:
     UnprovenPlaces(int capacity, int rememberedShare);
 
     // The connection that must give way before a newcomer from `origin` is held, or nullopt when
-    // there is room: a remembered one while remembered ones hold their share and the newcomer is
-    // remembered too (or they hold more), else, once every place is taken, another one.
+    // there is room. Once every place is taken: a remembered one when remembered ones hold their
+    // share and the newcomer is remembered too, or hold more than their share; another one else.
     std::optional<QUuid> givingWayTo(const PskConnection::Origin& origin) const;
     // Holds `id` as the newest connection from `origin`; room must have been made.
     void hold(const QUuid& id, const PskConnection::Origin& origin);

@@ -351,8 +351,8 @@ TEST(LocalSyncServerTest, UnprovenPeersGiveWayByAddressAndRememberedOnesBeyondTh
         EXPECT_EQ(floodSessions[0]->cancelCount, 1) << "the address holding most gives its oldest";
         EXPECT_EQ(otherSession->cancelCount, 0);
         EXPECT_EQ(phoneSession->cancelCount, 0);
-        // Hosts sharing a remembered address flood too: they take up to half the sessions, then
-        // displace their own, never the phone's on its other remembered address.
+        // Hosts sharing a remembered address flood too: they take sessions from others until they hold half,
+        // then displace their own, never the phone's on its other remembered address.
         constexpr int share = LocalSyncServer::maximumUnprovenTlsSessions / LocalSyncServer::rememberedShareDivisor;
         QList<std::shared_ptr<FakePskConnection::Script>> shared;
         for (int i = 0; i < LocalSyncServer::maximumUnprovenTlsSessions; ++i)
