@@ -22,6 +22,8 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -84,10 +86,18 @@ struct ServedSnapshot
         : services(listenAddress)
     {
         server.updateSnapshot(snapshot);
-        server.start(RegisteredSyncDevice{QStringLiteral("iPhone"), credential, Date::now()});
+        server.start(device);
     }
 
+    // The registered listener's, unless a pairing started a listener since.
     quint16 port() const { return services.lastListener().port; }
+    // Stopped and started again for the same device, as a wake from sleep does: a new listener on
+    // another port.
+    void restart()
+    {
+        server.stop();
+        server.start(device);
+    }
     bench::RawPskClient client() const
     {
         const PskParameters parameters = SyncNetworkParameters::make(credential);
@@ -96,6 +106,7 @@ struct ServedSnapshot
 
     const UsageSyncSnapshot snapshot = snapshotAtLimits();
     const SyncCredential credential = SyncCredential::random();
+    const RegisteredSyncDevice device{QStringLiteral("iPhone"), credential, Date::now()};
     TimerSleeper sleeper;
     LoopbackSyncNetworkServices services;
     LocalSyncServer server{snapshot.hostID, snapshot.hostName, services, sleeper, systemClock(), false};
@@ -230,6 +241,12 @@ void readsWhilePeersHoldConnections(benchmark::State& state)
 constexpr double floodSettleSeconds = 2.0;
 constexpr double defaultFloodTailSeconds = 30.0;
 constexpr int relayStartMilliseconds = 5000;
+constexpr auto pauseBetweenPairings = std::chrono::milliseconds(250);
+// The longest a pairing attempt can take: the new device's time-outs for connecting, the
+// handshake's reads and the answer.
+constexpr double pairingAttemptLimitSeconds = 30.0;
+// A failed read's latency: endless.
+constexpr double failedRead = 1e9;
 
 double environmentSeconds(const char* name, double fallback)
 {
@@ -248,12 +265,89 @@ QHostAddress floodListenAddress()
     return listen == QLatin1String("any") ? QHostAddress(QHostAddress::Any) : QHostAddress(listen);
 }
 
+// A new device pairing from a thread of its own while this one serves, one attempt after another,
+// each with a fresh invitation and its pairing listener's port. An attempt succeeded when the
+// server was asked to pair (the handshake with the invitation's key completed and the request
+// arrived); the request is then rejected, which ends the attempt and the offer.
+class PairingAttempts
+{
+public:
+    PairingAttempts(ServedSnapshot& served, QByteArray host, QByteArray source)
+        : m_served(served)
+        , m_host(std::move(host))
+        , m_source(std::move(source))
+    {
+        m_served.server.setOnPairingRequest([this](const std::optional<SyncPairingRequest>& request) {
+            if (!request)
+                return;
+            m_seconds.push_back(wallSeconds() - m_attemptBegan);
+            // Not from within the server's own announcement.
+            QTimer::singleShot(0, &m_context, [this, id = request->id] { m_served.server.rejectPairing(id); });
+        });
+    }
+    ~PairingAttempts()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        m_served.server.setOnPairingRequest({});
+    }
+    PairingAttempts(const PairingAttempts&) = delete;
+    PairingAttempts& operator=(const PairingAttempts&) = delete;
+
+    // `count` attempts, the first `delaySeconds` from now; `done` runs on this thread after the last.
+    void start(int count, double delaySeconds, std::function<void()> done)
+    {
+        m_thread = std::thread([this, count, delaySeconds, done = std::move(done)] {
+            std::this_thread::sleep_for(std::chrono::duration<double>(delaySeconds));
+            for (int i = 0; i < count; ++i) {
+                PskParameters parameters;
+                quint16 port = 0;
+                QMetaObject::invokeMethod(
+                    &m_context,
+                    [&] {
+                        parameters = SyncNetworkParameters::make(m_served.server.beginPairing().credential);
+                        port = m_served.services.listenerPorts().last();
+                        m_attemptBegan = wallSeconds();
+                    },
+                    Qt::BlockingQueuedConnection);
+                bench::RawPskClient device(parameters.identity, parameters.key);
+                device.setRoute(m_host, m_source);
+                device.requestPairing(port, "Bench");
+                ++m_made;
+                std::this_thread::sleep_for(pauseBetweenPairings);
+            }
+            QMetaObject::invokeMethod(&m_context, done, Qt::QueuedConnection);
+        });
+    }
+
+    int made() const { return m_made; }
+    int succeeded() const { return int(m_seconds.size()); }
+    // From an invitation to the server's request, of the slowest attempt that succeeded.
+    double slowestSeconds() const
+    {
+        return m_seconds.empty() ? 0.0 : *std::max_element(m_seconds.cbegin(), m_seconds.cend());
+    }
+
+private:
+    ServedSnapshot& m_served;
+    const QByteArray m_host;
+    const QByteArray m_source;
+    QObject m_context;
+    std::thread m_thread;
+    std::atomic<int> m_made = 0;
+    // Main thread only.
+    double m_attemptBegan = 0;
+    std::vector<double> m_seconds;
+};
+
 // Hostile peers (scripts/sync-flood-peers.py, in a process of its own, so its memory is not
 // counted here), reconnecting as fast as the server drops them, while the paired device, having
 // read once before, reads every quarter second. Measures the server's (main) thread's CPU during
 // the flood, resident memory before, at its peak and after the flood ended (also after a
 // malloc_trim, as the application's housekeeping does), the paired device's reads (answered,
-// answered within a second, latencies) and whether the server still answers after the flood.
+// answered within a second, latencies, those failed before the first answer and how long that
+// took) and whether the server still answers after the flood. With pairings, a new device pairs
+// instead while the paired device keeps quiet, and the flood lasts until its last attempt ended.
 // scripts/measure-sync-flood.sh and scripts/measure-sync-flood-matrix.sh run it; by default the
 // peers are 200 of each kind from 127.0.0.2 and the paired device reads from 127.0.0.1.
 // Environment:
@@ -264,6 +358,15 @@ QHostAddress floodListenAddress()
 //   VANTOREL_FLOOD_LISTEN         the server's listening address (127.0.0.1; "any" for both families)
 //   VANTOREL_FLOOD_PHONE_HOST     the address the paired device reads from (127.0.0.1)
 //   VANTOREL_FLOOD_PHONE_SOURCE   the paired device's own address (the system's choice)
+//   VANTOREL_FLOOD_PHONE_READ_SOURCE  the paired device's address from the flood on, when it moved
+//                                 there after its first read (PHONE_SOURCE; not with a round trip)
+//   VANTOREL_FLOOD_ALSO_PROVEN_FROM  addresses, comma separated, the paired device read from once
+//                                 before as well, so the server remembers them too
+//   VANTOREL_FLOOD_RESTART        1: the server is stopped and started again for the same device
+//                                 after the first read, as a wake from sleep does
+//   VANTOREL_FLOOD_READ_DELAY     seconds into the flood before the first read or pairing (0)
+//   VANTOREL_FLOOD_PAIRINGS       pairing attempts of a new device, one after another (0)
+//   VANTOREL_FLOOD_PAIRING_SOURCE the new device's own address (127.0.0.3)
 //   VANTOREL_FLOOD_ROUND_TRIP     seconds of round trip the paired device is away, through
 //                                 VANTOREL_FLOOD_RELAY_SCRIPT (scripts/sync-flood-relay.py)
 //   VANTOREL_FLOOD_TAIL_SECONDS   how long to watch the server after the flood (30)
@@ -273,18 +376,36 @@ void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
     const double floodSeconds = environmentSeconds("VANTOREL_FLOOD_SECONDS", 120);
     const double floodTailSeconds = environmentSeconds("VANTOREL_FLOOD_TAIL_SECONDS", defaultFloodTailSeconds);
     const double roundTrip = environmentSeconds("VANTOREL_FLOOD_ROUND_TRIP", 0);
+    const double readDelay = environmentSeconds("VANTOREL_FLOOD_READ_DELAY", 0);
+    const int pairings = qEnvironmentVariableIntValue("VANTOREL_FLOOD_PAIRINGS");
+    const bool restart = qEnvironmentVariableIntValue("VANTOREL_FLOOD_RESTART") == 1;
     const QByteArray phoneHost = qEnvironmentVariableIsSet("VANTOREL_FLOOD_PHONE_HOST")
         ? qgetenv("VANTOREL_FLOOD_PHONE_HOST")
         : QByteArray("127.0.0.1");
     const QByteArray phoneSource = qgetenv("VANTOREL_FLOOD_PHONE_SOURCE");
+    const QByteArray readSource = qgetenv("VANTOREL_FLOOD_PHONE_READ_SOURCE");
+    const QByteArray pairingSource = qEnvironmentVariableIsSet("VANTOREL_FLOOD_PAIRING_SOURCE")
+        ? qgetenv("VANTOREL_FLOOD_PAIRING_SOURCE")
+        : QByteArray("127.0.0.3");
     if (peersScript.isEmpty()) {
         state.SkipWithError("VANTOREL_FLOOD_PEERS_SCRIPT names no peer script");
+        return;
+    }
+    if (roundTrip > 0 && (restart || !readSource.isEmpty())) {
+        state.SkipWithError("a far phone neither moves nor outlives a restart: its relay holds one address and port");
         return;
     }
     std::signal(SIGPIPE, SIG_IGN);
     ServedSnapshot served(floodListenAddress());
     runEventLoopFor(0.2);
     bench::RawPskClient client = served.client();
+    for (const QByteArray& address : qgetenv("VANTOREL_FLOOD_ALSO_PROVEN_FROM").split(',')) {
+        if (address.trimmed().isEmpty())
+            continue;
+        client.setRoute(phoneHost, address.trimmed());
+        if (!warmUp(client, served.port()))
+            state.SkipWithError("the server does not answer");
+    }
     client.setRoute(phoneHost, phoneSource);
     quint16 phonePort = served.port();
     // The far phone reads through a relay that delays both directions and reaches the server from
@@ -307,6 +428,14 @@ void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
     }
     if (!warmUp(client, phonePort))
         state.SkipWithError("the server does not answer");
+    if (restart) {
+        served.restart();
+        phonePort = served.port();
+    }
+    if (!readSource.isEmpty())
+        client.setRoute(phoneHost, readSource);
+    // Pairing starts listeners of its own.
+    const quint16 serverPort = served.port();
     for (auto _ : state) {
         runEventLoopFor(floodSettleSeconds);
         const qint64 residentBefore = memoryField("VmRSS:");
@@ -315,40 +444,77 @@ void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
         std::vector<double> seconds;
         int answered = 0;
         int succeeded = 0;
+        int failedBeforeFirstAnswer = 0;
+        double firstAnswerSeconds = failedRead;
         QEventLoop readerDone;
         QProcess peers;
         peers.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Pairing attempts end the flood once they are done; it runs at most as long as they may take.
+        const double peersSeconds =
+            floodSeconds + (pairings > 0 ? readDelay + pairings * pairingAttemptLimitSeconds : 0);
         QStringList arguments{peersScript,
                               QStringLiteral("--port"),
-                              QString::number(served.port()),
+                              QString::number(serverPort),
                               QStringLiteral("--peers"),
                               QString::number(state.range(0)),
                               QStringLiteral("--seconds"),
-                              QString::number(floodSeconds)};
+                              QString::number(peersSeconds)};
         arguments += qEnvironmentVariable("VANTOREL_FLOOD_PEERS_ARGS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
         peers.start(QStringLiteral("python3"), arguments);
         const double cpuBefore = threadCpuSeconds();
         const double wallBefore = wallSeconds();
-        std::thread paired([&] {
-            while (!stop) {
-                const double began = wallSeconds();
-                const bool ok = client.readSnapshot(phonePort);
-                const double took = wallSeconds() - began;
-                seconds.push_back(ok ? took : 1e9);
-                answered += ok ? 1 : 0;
-                if (ok && took <= servedWithinSeconds)
-                    ++succeeded;
-                std::this_thread::sleep_for(pauseBetweenReads);
-            }
-            QMetaObject::invokeMethod(&readerDone, &QEventLoop::quit, Qt::QueuedConnection);
-        });
+        std::thread paired;
+        PairingAttempts pairing(served, phoneHost, pairingSource);
+        bool pairingDone = false;
+        bool floodLongEnough = false;
+        QEventLoop pairingFinished;
+        const auto endFloodWhenDone = [&] {
+            if (pairingDone && floodLongEnough)
+                peers.terminate();
+        };
+        if (pairings > 0) {
+            pairing.start(pairings, readDelay, [&] {
+                pairingDone = true;
+                pairingFinished.quit();
+                endFloodWhenDone();
+            });
+            QTimer::singleShot(int(floodSeconds * 1000), &peers, [&] {
+                floodLongEnough = true;
+                endFloodWhenDone();
+            });
+        } else {
+            paired = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::duration<double>(readDelay));
+                const double firstBegan = wallSeconds();
+                while (!stop) {
+                    const double began = wallSeconds();
+                    const bool ok = client.readSnapshot(phonePort);
+                    const double took = wallSeconds() - began;
+                    seconds.push_back(ok ? took : failedRead);
+                    answered += ok ? 1 : 0;
+                    if (ok && took <= servedWithinSeconds)
+                        ++succeeded;
+                    if (answered == 0)
+                        ++failedBeforeFirstAnswer;
+                    else if (ok && answered == 1)
+                        firstAnswerSeconds = began + took - firstBegan;
+                    std::this_thread::sleep_for(pauseBetweenReads);
+                }
+                QMetaObject::invokeMethod(&readerDone, &QEventLoop::quit, Qt::QueuedConnection);
+            });
+        }
         QEventLoop flooding;
         QObject::connect(&peers, &QProcess::finished, &flooding, &QEventLoop::quit);
         if (peers.state() != QProcess::NotRunning)
             flooding.exec();
+        // Its thread waits for this one to hand it each invitation.
+        if (pairings > 0 && !pairingDone)
+            pairingFinished.exec();
         stop = true;
-        readerDone.exec();
-        paired.join();
+        if (paired.joinable()) {
+            readerDone.exec();
+            paired.join();
+        }
         const double cpuDuring = threadCpuSeconds() - cpuBefore;
         const double wallDuring = wallSeconds() - wallBefore;
         const qint64 residentPeak = memoryField("VmHWM:");
@@ -370,12 +536,18 @@ void readsWhileHostilePeersFloodFromAnotherAddress(benchmark::State& state)
         state.counters["rss_peak_growth_MB"] = double(residentPeak - residentBefore) / 1e6;
         state.counters["rss_after_growth_MB"] = double(residentAfter - residentBefore) / 1e6;
         state.counters["rss_trimmed_growth_MB"] = double(residentTrimmed - residentBefore) / 1e6;
+        state.counters["flood_s"] = wallDuring;
         state.counters["paired_reads"] = double(seconds.size());
         state.counters["paired_answered"] = answered;
         state.counters["paired_ok_pct"] = seconds.empty() ? 0.0 : 100.0 * succeeded / double(seconds.size());
         state.counters["read_median_ms"] = share(0.5);
         state.counters["read_p95_ms"] = share(0.95);
         state.counters["read_max_ms"] = seconds.empty() ? 0.0 : 1000.0 * seconds.back();
+        state.counters["failed_before_first_answer"] = failedBeforeFirstAnswer;
+        state.counters["first_answer_s"] = firstAnswerSeconds;
+        state.counters["pairings_made"] = pairing.made();
+        state.counters["pairings_ok"] = pairing.succeeded();
+        state.counters["pairing_slowest_s"] = pairing.slowestSeconds();
         state.counters["alive_after"] = alive ? 1 : 0;
     }
     if (relay.state() != QProcess::NotRunning) {

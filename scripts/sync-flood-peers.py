@@ -7,13 +7,15 @@ bytes), trickle (a ClientHello one byte every half second), failing (plain HTTP,
 once). The peers take turns over the source addresses of --source: a comma-separated list of
 addresses and inclusive ranges such as 127.0.1.1-127.0.1.255 or fd00::1:0-fd00::1:3e7, IPv4 or
 IPv6 (the addresses must exist on this host, e.g. on lo in a network namespace). Runs until
---seconds have passed, then prints how many connections the server dropped per kind.
+--seconds have passed or it is terminated, then prints how many connections the server dropped
+per kind.
 Example: sync-flood-peers.py --port 4000 --kinds hello --source 127.0.1.0-127.0.2.255"""
 
 import argparse
 import errno
 import ipaddress
 import selectors
+import signal
 import socket
 import time
 
@@ -59,6 +61,9 @@ def main():
     parser.add_argument("--source", default="127.0.0.2")
     parser.add_argument("--kinds", default="mix")
     arguments = parser.parse_args()
+    ending = []
+    # Ended early (by the benchmark, once what it measures is done): the counts are still wanted.
+    signal.signal(signal.SIGTERM, lambda *_: ending.append(True))
     kinds = list(OPENINGS) if arguments.kinds == "mix" else arguments.kinds.split(",")
     sources = list(addresses(arguments.source))
     selector = selectors.DefaultSelector()
@@ -89,7 +94,7 @@ def main():
         open_peer(peer)
     trickling = [peer for peer in peers if peer.kind == "trickle"]
     end = time.monotonic() + arguments.seconds
-    while time.monotonic() < end:
+    while time.monotonic() < end and not ending:
         for key, events in selector.select(timeout=0.05):
             peer = key.data
             if events & selectors.EVENT_READ:

@@ -91,10 +91,23 @@ void RawPskClient::setRoute(QByteArray host, QByteArray source)
 
 bool RawPskClient::readSnapshot(std::uint16_t port) const
 {
+    return exchange(port, readRequest, snapshotPrefix).answered;
+}
+
+bool RawPskClient::requestPairing(std::uint16_t port, const QByteArray& deviceName) const
+{
+    const QByteArray request = R"({"message":{"pair":{"deviceName":")" + deviceName + R"("}},"version":1})";
+    return exchange(port, request, {}).sent;
+}
+
+RawPskClient::Exchange RawPskClient::exchange(std::uint16_t port, const QByteArray& request,
+                                              const QByteArray& answerPrefix) const
+{
+    Exchange done;
     socklen_t length = 0;
     const sockaddr_storage address = numericAddress(m_host, port, length);
     if (length == 0)
-        return false;
+        return done;
     const int descriptor = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval timeout{socketTimeoutSeconds, 0};
     ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
@@ -105,28 +118,28 @@ bool RawPskClient::readSnapshot(std::uint16_t port) const
         const sockaddr_storage source = numericAddress(m_source, 0, sourceLength);
         bound = sourceLength > 0 && ::bind(descriptor, reinterpret_cast<const sockaddr*>(&source), sourceLength) == 0;
     }
-    bool ok = false;
     if (bound && ::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
         SSL* ssl = SSL_new(static_cast<SSL_CTX*>(m_context));
         const QByteArray credential[2] = {m_identity, m_key};
         SSL_set_app_data(ssl, credential);
         SSL_set_fd(ssl, descriptor);
         if (SSL_connect(ssl) == 1) {
-            QByteArray request(4, Qt::Uninitialized);
-            qToBigEndian(std::uint32_t(readRequest.size()), request.data());
-            request += readRequest;
+            QByteArray frame(4, Qt::Uninitialized);
+            qToBigEndian(std::uint32_t(request.size()), frame.data());
+            frame += request;
+            done.sent = SSL_write(ssl, frame.constData(), int(frame.size())) == frame.size();
             char header[4];
-            if (SSL_write(ssl, request.constData(), int(request.size())) == request.size()
-                && readExactly(ssl, header, 4)) {
+            if (done.sent && readExactly(ssl, header, 4)) {
                 QByteArray payload(qFromBigEndian<std::uint32_t>(header), Qt::Uninitialized);
-                ok = readExactly(ssl, payload.data(), int(payload.size())) && payload.startsWith(snapshotPrefix);
+                done.answered =
+                    readExactly(ssl, payload.data(), int(payload.size())) && payload.startsWith(answerPrefix);
             }
             SSL_shutdown(ssl);
         }
         SSL_free(ssl);
     }
     ::close(descriptor);
-    return ok;
+    return done;
 }
 
 } // namespace vantorel::bench

@@ -23,7 +23,23 @@ public:
     // returns whether a snapshot came back within the companion's time-outs.
     bool readSnapshot(std::uint16_t port) const;
 
+    // A new device's pairing request over the same kind of connection, keyed by an invitation's
+    // credential: returns whether the handshake completed and the request went out, then waits as
+    // long as a read would for the answer (the user's decision), whatever it is.
+    bool requestPairing(std::uint16_t port, const QByteArray& deviceName) const;
+
 private:
+    struct Exchange
+    {
+        // The handshake completed and the request went out.
+        bool sent = false;
+        // An answer starting with the expected prefix came back.
+        bool answered = false;
+    };
+
+    // One request over a connection of its own, and its answer.
+    Exchange exchange(std::uint16_t port, const QByteArray& request, const QByteArray& answerPrefix) const;
+
     QByteArray m_identity;
     QByteArray m_key;
     QByteArray m_host = "127.0.0.1";
