@@ -67,8 +67,15 @@ int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray
         victim->opening = now;
         victim = std::min_element(m_held.begin(), m_held.end(), leastFirst);
     }
-    if (opening < victim->opening)
-        return descriptor;
+    if (opening < victim->opening) {
+        // Every place holds a peer that got further. One seen silent or part way may be the
+        // device, accepted before its hello had arrived: it waits beyond the places, where the
+        // next newcomer looks at it again, rather than go.
+        if (opening == Opening::hopeless || int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
+            return descriptor;
+        m_held.push_back({descriptor, opening, address});
+        return -1;
+    }
     if (victim->opening == Opening::wholeHello) {
         // Every one held sent a whole hello; the oldest, first to start, may have left since.
         victim->opening = m_peek(victim->descriptor);

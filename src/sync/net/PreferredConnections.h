@@ -19,7 +19,8 @@ namespace vantorel {
 // them up would make the device's connection a lottery it mostly loses: once every place holds a
 // whole hello, a newcomer with one waits beyond the places, in arrival order, so the listener goes
 // on taking other addresses' connections meanwhile; only beyond the waiting places is a newcomer
-// turned away. Starts alternate between addresses, so a flood from one remembered address does not
+// turned away. So does one seen silent or part way, which may be the device's, accepted before its
+// hello had come, until a newcomer looks at it again. Starts alternate between addresses, so a flood from one remembered address does not
 // hold back the device on another. Holds bare descriptors and costs no timer.
 class PreferredConnections
 {
@@ -42,8 +43,8 @@ public:
                                   int maximumWaiting = 0);
 
     // Holds `descriptor`, whose peer at `address` sent `opening`. Returns the descriptor given up
-    // to make room, this one if its peer got least far of all or every waiting place is taken, or
-    // -1.
+    // to make room, this one if its peer is hopeless and got least far of all or if every waiting
+    // place is taken, or -1.
     int hold(int descriptor, Opening opening, const QByteArray& address = {});
     // The oldest connection of those whose peer got furthest, another address's than the last one
     // taken if any; -1 when none is held.

@@ -87,13 +87,31 @@ TEST(PreferredConnectionsTest, WholeHellosWaitTheirTurnBeyondThePlacesUntilTheWa
     EXPECT_EQ(held.hold(3, Opening::wholeHello), -1);
     EXPECT_EQ(held.hold(4, Opening::wholeHello), -1);
     EXPECT_EQ(held.hold(5, Opening::wholeHello), 5) << "every waiting place is taken";
-    EXPECT_EQ(held.hold(6, Opening::partial), 6) << "got less far than every whole hello";
+    EXPECT_EQ(held.hold(6, Opening::partial), 6) << "every waiting place is taken";
     EXPECT_EQ(looked, (QList<int>{1, 1, 1})) << "the oldest, before each whole hello beyond the places";
     now[1] = Opening::hopeless;
     EXPECT_EQ(held.hold(7, Opening::wholeHello), 1) << "it left after its hello";
     EXPECT_EQ(held.next(), 2);
     EXPECT_EQ(held.hold(8, Opening::wholeHello), -1);
     EXPECT_EQ(takeAllInOrder(held), (QList<int>{3, 4, 7, 8}));
+}
+
+// A connection accepted before its hello arrived looks silent: among whole hellos it waits beyond
+// the places and the next newcomer looks at it again, while a hopeless one goes at once. Before,
+// the phone moved to a new address and remembered there lost one read in thirteen this way.
+TEST(PreferredConnectionsTest, ANewcomerSeenSilentAmongWholeHellosWaitsToBeLookedAtAgain)
+{
+    QHash<int, Opening> now;
+    PreferredConnections held([&](int descriptor) { return now.value(descriptor, Opening::wholeHello); }, 2, 4);
+    held.hold(1, Opening::wholeHello, "flood");
+    held.hold(2, Opening::wholeHello, "flood");
+    EXPECT_EQ(held.hold(3, Opening::hopeless, "flood"), 3);
+    now[4] = Opening::silent;
+    EXPECT_EQ(held.hold(4, Opening::silent, "flood"), -1);
+    EXPECT_EQ(held.hold(5, Opening::silent, "phone"), 4) << "still silent: the newer takes its place";
+    // The phone's hello has come.
+    EXPECT_EQ(held.hold(6, Opening::wholeHello, "flood"), -1);
+    EXPECT_EQ(takeAllInOrder(held), (QList<int>{1, 5, 2, 6}));
 }
 
 // A flood from one remembered address must not hold back the phone on another: starts alternate
