@@ -14,7 +14,8 @@
 #   d  a phone 0.3 s and 0.5 s of round trip away (scripts/sync-flood-relay.py) under
 #      hello-and-stall peers on another address
 #   e  the phone moved: it read from 127.0.0.1, which the server remembers, and reads from
-#      127.0.0.3 while the peers come from 127.0.0.1
+#      127.0.0.3, from 2 s into the flood (a read before the peers hold their places would prove
+#      127.0.0.3 too), while the peers come from 127.0.0.1
 #   f  no reads, but PAIRINGS pairing attempts of a new device from 127.0.0.3, one after another
 #      from 2 s into the flood, which lasts until they are done (at least FLOOD_SECONDS): f-pair
 #      with the peers on the phone's remembered 127.0.0.1, f-pair-control on 127.0.0.2, never
@@ -147,7 +148,7 @@ for which in $cases; do
         d-*) label="d: ${which#d-} s round trip, another address"; rounds=$repeatNoisy
              environment=("${phoneV4[@]}" "VANTOREL_FLOOD_ROUND_TRIP=${which#d-}" "VANTOREL_FLOOD_PEERS_ARGS=--source 127.0.0.2") ;;
         e-moved) label="e: moved to 127.0.0.3, peers on remembered 127.0.0.1"; rounds=1
-                 environment=("${phoneV4[@]}" VANTOREL_FLOOD_PHONE_READ_SOURCE=127.0.0.3
+                 environment=("${phoneV4[@]}" VANTOREL_FLOOD_PHONE_READ_SOURCE=127.0.0.3 VANTOREL_FLOOD_READ_DELAY=2
                               "VANTOREL_FLOOD_PEERS_ARGS=--source 127.0.0.1") ;;
         f-pair) label="f: pairing from 127.0.0.3, peers on remembered 127.0.0.1"; rounds=1
                 environment=("${phoneV4[@]}" "${pairing[@]}" "VANTOREL_FLOOD_PEERS_ARGS=--source 127.0.0.1") ;;
