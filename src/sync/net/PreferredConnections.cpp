@@ -2,6 +2,8 @@
 
 #include "sync/net/ClientHelloRecord.h"
 
+#include <QHashFunctions>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -50,7 +52,7 @@ PreferredConnections::PreferredConnections(Peek peek, int maximumHeld, int maxim
 int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray& address)
 {
     if (int(m_held.size()) < m_maximumHeld) {
-        m_held.push_back({descriptor, opening, address});
+        m_held.push_back({descriptor, opening, qHash(address)});
         return -1;
     }
     const auto leastFirst = [](const Held& a, const Held& b) { return a.opening < b.opening; };
@@ -68,12 +70,13 @@ int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray
         victim = std::min_element(m_held.begin(), m_held.end(), leastFirst);
     }
     if (opening < victim->opening) {
-        // Every place holds a peer that got further. One seen silent or part way may be the
-        // device, accepted before its hello had arrived: it waits beyond the places, where the
-        // next newcomer looks at it again, rather than go.
-        if (opening == Opening::hopeless || int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
+        // Every place holds a whole hello. One seen silent or part way may be the device's,
+        // accepted before its hello had all come: it waits its turn beyond the places as one, and
+        // goes only if it still has not sent it when it is the oldest and looked at again.
+        if (victim->opening < Opening::wholeHello || opening == Opening::hopeless
+            || int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
             return descriptor;
-        m_held.push_back({descriptor, opening, address});
+        m_held.push_back({descriptor, Opening::wholeHello, qHash(address)});
         return -1;
     }
     if (victim->opening == Opening::wholeHello) {
@@ -82,34 +85,35 @@ int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray
         if (victim->opening == Opening::wholeHello) {
             if (int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
                 return descriptor;
-            m_held.push_back({descriptor, opening, address});
+            m_held.push_back({descriptor, opening, qHash(address)});
             return -1;
         }
     }
     const int givenUp = victim->descriptor;
     m_held.erase(victim);
-    m_held.push_back({descriptor, opening, address});
+    m_held.push_back({descriptor, opening, qHash(address)});
     return givenUp;
 }
 
 int PreferredConnections::next()
 {
-    if (m_held.empty())
-        return -1;
-    const Opening furthest = std::max_element(m_held.begin(), m_held.end(), [](const Held& a, const Held& b) {
-                                 return a.opening < b.opening;
-                             })->opening;
+    // One pass: a flood from one address may keep a thousand waiting.
     auto chosen = m_held.end();
+    auto another = m_held.end();
     for (auto held = m_held.begin(); held != m_held.end(); ++held) {
-        if (held->opening != furthest)
+        if (chosen == m_held.end() || held->opening > chosen->opening) {
+            chosen = held;
+            another = m_held.end();
+        } else if (held->opening < chosen->opening) {
             continue;
-        if (chosen == m_held.end())
-            chosen = held;
-        if (held->address != m_lastAddress) {
-            chosen = held;
-            break;
         }
+        if (another == m_held.end() && held->address != m_lastAddress)
+            another = held;
     }
+    if (another != m_held.end())
+        chosen = another;
+    if (chosen == m_held.end())
+        return -1;
     const int descriptor = chosen->descriptor;
     m_lastAddress = chosen->address;
     m_held.erase(chosen);

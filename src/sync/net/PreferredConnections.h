@@ -20,7 +20,7 @@ namespace vantorel {
 // whole hello, a newcomer with one waits beyond the places, in arrival order, so the listener goes
 // on taking other addresses' connections meanwhile; only beyond the waiting places is a newcomer
 // turned away. So does one seen silent or part way, which may be the device's, accepted before its
-// hello had come, until a newcomer looks at it again. Starts alternate between addresses, so a flood from one remembered address does not
+// hello had all come. Starts alternate between addresses, so a flood from one remembered address does not
 // hold back the device on another. Holds bare descriptors and costs no timer.
 class PreferredConnections
 {
@@ -60,7 +60,8 @@ private:
     {
         int descriptor = -1;
         Opening opening = Opening::hopeless;
-        QByteArray address;
+        // The peer's address, as a hash: only told apart from the last one started.
+        size_t address = 0;
     };
 
     const Peek m_peek;
@@ -68,7 +69,7 @@ private:
     const int m_maximumWaiting;
     // Oldest first.
     std::deque<Held> m_held;
-    QByteArray m_lastAddress;
+    size_t m_lastAddress = 0;
 };
 
 } // namespace vantorel

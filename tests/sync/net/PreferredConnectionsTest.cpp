@@ -96,10 +96,10 @@ TEST(PreferredConnectionsTest, WholeHellosWaitTheirTurnBeyondThePlacesUntilTheWa
     EXPECT_EQ(takeAllInOrder(held), (QList<int>{3, 4, 7, 8}));
 }
 
-// A connection accepted before its hello arrived looks silent: among whole hellos it waits beyond
-// the places and the next newcomer looks at it again, while a hopeless one goes at once. Before,
-// the phone moved to a new address and remembered there lost one read in thirteen this way.
-TEST(PreferredConnectionsTest, ANewcomerSeenSilentAmongWholeHellosWaitsToBeLookedAtAgain)
+// A connection accepted before its hello arrived looks silent: among whole hellos it waits its turn
+// as one, and goes only if it is still silent once it is the oldest, while a hopeless one goes at
+// once. Before, the phone moved to a new address and remembered there lost reads this way.
+TEST(PreferredConnectionsTest, ANewcomerSeenSilentAmongWholeHellosWaitsItsTurnAsOne)
 {
     QHash<int, Opening> now;
     PreferredConnections held([&](int descriptor) { return now.value(descriptor, Opening::wholeHello); }, 2, 4);
@@ -108,10 +108,14 @@ TEST(PreferredConnectionsTest, ANewcomerSeenSilentAmongWholeHellosWaitsToBeLooke
     EXPECT_EQ(held.hold(3, Opening::hopeless, "flood"), 3);
     now[4] = Opening::silent;
     EXPECT_EQ(held.hold(4, Opening::silent, "flood"), -1);
-    EXPECT_EQ(held.hold(5, Opening::silent, "phone"), 4) << "still silent: the newer takes its place";
-    // The phone's hello has come.
-    EXPECT_EQ(held.hold(6, Opening::wholeHello, "flood"), -1);
-    EXPECT_EQ(takeAllInOrder(held), (QList<int>{1, 5, 2, 6}));
+    EXPECT_EQ(held.hold(5, Opening::silent, "phone"), -1);
+    EXPECT_EQ(held.hold(6, Opening::partial, "flood"), -1);
+    EXPECT_EQ(held.next(), 1);
+    EXPECT_EQ(held.next(), 5) << "the phone's turn, alternating with the flood";
+    EXPECT_EQ(held.next(), 2);
+    // Peer 4 never spoke: once the oldest, the next newcomer's look gives it up.
+    EXPECT_EQ(held.hold(7, Opening::wholeHello, "flood"), 4);
+    EXPECT_EQ(takeAllInOrder(held), (QList<int>{6, 7}));
 }
 
 // A flood from one remembered address must not hold back the phone on another: starts alternate
