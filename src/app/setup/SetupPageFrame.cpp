@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -70,15 +71,15 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     column->addLayout(header);
     column->addWidget(new HorizontalDivider(this));
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setObjectName(namePrefix + QStringLiteral(".scroll"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* body = new QWidget(scroll);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(namePrefix + QStringLiteral(".scroll"));
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* body = new QWidget(m_scroll);
     body->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setWidget(body);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setWidget(body);
     auto* bodyColumn = new QVBoxLayout(body);
     bodyColumn->setContentsMargins(20, 20, 20, 20);
     bodyColumn->setSpacing(metrics.bodySpacing);
@@ -101,7 +102,7 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     m_content->setContentsMargins(0, 0, 0, 0);
     bodyColumn->addLayout(m_content);
     bodyColumn->addStretch(1);
-    column->addWidget(scroll, 1);
+    column->addWidget(m_scroll, 1);
     column->addWidget(new HorizontalDivider(this));
 
     auto* footer = new QHBoxLayout;
@@ -129,6 +130,10 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
 
 void SetupPageFrame::setStep(int index, int count)
 {
+    // The steps share the body: without this, a step left scrolled down opens the next mid-page.
+    if (index != m_step)
+        m_scroll->verticalScrollBar()->setValue(0);
+    m_step = index;
     m_counter->setText(QString::number(index + 1) + QStringLiteral(" / ") + QString::number(count));
     m_progress->setRange(0, count);
     m_progress->setValue(index + 1);
