@@ -3,6 +3,7 @@
 #include "app/ui/HorizontalDivider.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/LineLimitedLabel.h"
+#include "app/ui/PageScrollArea.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -71,15 +72,8 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     column->addLayout(header);
     column->addWidget(new HorizontalDivider(this));
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setObjectName(namePrefix + QStringLiteral(".scroll"));
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* body = new QWidget(m_scroll);
-    body->setAutoFillBackground(false);
-    m_scroll->viewport()->setAutoFillBackground(false);
-    m_scroll->setWidget(body);
+    auto* body = new QWidget;
+    m_scroll = makePageScrollArea(body, namePrefix + QStringLiteral(".scroll"), this);
     auto* bodyColumn = new QVBoxLayout(body);
     bodyColumn->setContentsMargins(20, 20, 20, 20);
     bodyColumn->setSpacing(metrics.bodySpacing);
