@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
@@ -20,6 +21,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace vantorel {
 
@@ -57,6 +60,32 @@ QString shownText(const QWidget* widget)
     if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
         return button->text();
     return {};
+}
+
+bool laysOut(const QLayout* layout, const QWidget* widget)
+{
+    for (int index = 0; index < layout->count(); ++index) {
+        QLayoutItem* item = layout->itemAt(index);
+        if (item->widget() == widget || (item->layout() && laysOut(item->layout(), widget)))
+            return true;
+    }
+    return false;
+}
+
+// The least height a layout grants `widget` when it has room: its set minimum, else its minimum
+// size hint (its size hint where it may not shrink), and what its width wraps to: its layout's
+// least height for that width, or a wrapped label's height.
+int leastHeight(const QWidget* widget)
+{
+    int least = widget->minimumHeight();
+    if (least == 0)
+        least = widget->sizePolicy().verticalPolicy() & QSizePolicy::ShrinkFlag ? widget->minimumSizeHint().height()
+                                                                                : widget->sizeHint().height();
+    if (QLayout* layout = widget->layout(); layout && layout->hasHeightForWidth())
+        least = std::max(least, layout->totalMinimumHeightForWidth(widget->width()));
+    else if (widget->hasHeightForWidth())
+        least = std::max(least, widget->heightForWidth(widget->width()));
+    return std::min(least, widget->maximumHeight());
 }
 
 } // namespace
@@ -109,6 +138,21 @@ void ViewTest::expectNoMissingGlyphs(const QWidget* root)
             ADD_FAILURE() << "missing glyph in " << widget->metaObject()->className() << " \""
                           << widget->objectName().toStdString() << "\": " << line.toStdString();
     }
+}
+
+int ViewTest::expectNothingSqueezed(const QWidget* root)
+{
+    int weighed = 0;
+    for (const QWidget* widget : root->findChildren<QWidget*>()) {
+        const QWidget* parent = widget->parentWidget();
+        if (!widget->isVisibleTo(root) || !parent || !parent->layout() || !laysOut(parent->layout(), widget))
+            continue;
+        ++weighed;
+        EXPECT_GE(widget->height(), leastHeight(widget))
+            << widget->metaObject()->className() << " \"" << widget->objectName().toStdString() << "\" "
+            << shownText(widget).left(20).toStdString();
+    }
+    return weighed;
 }
 
 void ViewTest::expectButtonsFit(const QWidget* root)

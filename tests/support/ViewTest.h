@@ -58,6 +58,11 @@ protected:
     static void expectLinesEndAtPunctuation(const QStringList& lines, const QString& text, const std::string& what,
                                             const QFont& font = QFont(), int width = std::numeric_limits<int>::max());
 
+    // Fails for each visible widget below `root` that a layout gives less height than its own
+    // minimum (its height for its width where that depends on the width): a part pressed to a
+    // sliver instead of scrolled. Returns how many widgets it weighed.
+    static int expectNothingSqueezed(const QWidget* root);
+
     // Shows `widget`'s tool tip as Qt shows it and returns its lines as laid out there; hides it.
     static QStringList shownToolTipLines(QWidget* widget);
 

@@ -3,6 +3,7 @@
 #include "app/ui/HorizontalDivider.h"
 #include "app/ui/IconProvider.h"
 #include "app/ui/LineLimitedLabel.h"
+#include "app/ui/PageScrollArea.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TextColor.h"
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -70,15 +72,8 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     column->addLayout(header);
     column->addWidget(new HorizontalDivider(this));
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setObjectName(namePrefix + QStringLiteral(".scroll"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* body = new QWidget(scroll);
-    body->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setWidget(body);
+    auto* body = new QWidget;
+    m_scroll = makePageScrollArea(body, namePrefix + QStringLiteral(".scroll"), this);
     auto* bodyColumn = new QVBoxLayout(body);
     bodyColumn->setContentsMargins(20, 20, 20, 20);
     bodyColumn->setSpacing(metrics.bodySpacing);
@@ -101,7 +96,7 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
     m_content->setContentsMargins(0, 0, 0, 0);
     bodyColumn->addLayout(m_content);
     bodyColumn->addStretch(1);
-    column->addWidget(scroll, 1);
+    column->addWidget(m_scroll, 1);
     column->addWidget(new HorizontalDivider(this));
 
     auto* footer = new QHBoxLayout;
@@ -129,6 +124,10 @@ SetupPageFrame::SetupPageFrame(const QString& title, const QString& namePrefix, 
 
 void SetupPageFrame::setStep(int index, int count)
 {
+    // The steps share the body: without this, a step left scrolled down opens the next mid-page.
+    if (index != m_step)
+        m_scroll->verticalScrollBar()->setValue(0);
+    m_step = index;
     m_counter->setText(QString::number(index + 1) + QStringLiteral(" / ") + QString::number(count));
     m_progress->setRange(0, count);
     m_progress->setValue(index + 1);

@@ -5,6 +5,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace vantorel {
@@ -34,7 +35,8 @@ public:
     // Child object names start with `namePrefix` ("<prefix>.defer", "<prefix>.back", ...).
     SetupPageFrame(const QString& title, const QString& namePrefix, Metrics metrics, QWidget* parent = nullptr);
 
-    // Counter "index+1 / count" and the progress bar at index+1 of count.
+    // Counter "index+1 / count" and the progress bar at index+1 of count. A step other than the
+    // one shown opens with the body scrolled to its top.
     void setStep(int index, int count);
     void setHeading(const QString& symbol, const QString& title, const QString& explanation);
     void setForward(const QString& title, const QString& symbol, const QString& objectName);
@@ -49,6 +51,8 @@ public:
 private:
     QLabel* m_counter;
     QProgressBar* m_progress;
+    QScrollArea* m_scroll;
+    int m_step = -1;
     SymbolView* m_headingSymbol;
     QLabel* m_headingTitle;
     QLabel* m_explanation;

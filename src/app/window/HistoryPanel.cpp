@@ -2,6 +2,7 @@
 
 #include "app/ui/ConfirmationSheet.h"
 #include "app/ui/IconButton.h"
+#include "app/ui/PageScrollArea.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/TextColor.h"
 #include "app/ui/UiFont.h"
@@ -12,6 +13,8 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace vantorel {
@@ -26,6 +29,20 @@ QStringList sectionLabels()
     return labels;
 }
 
+// The scrolled page: the scroll area gives it the viewport's height, or its least height at its
+// width where the viewport is shorter, so a short window scrolls the page with every part at its
+// least size and a tall one lays it out as if it did not scroll.
+class HistoryPageContent final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+    int heightForWidth(int width) const override
+    {
+        return layout() ? layout()->totalMinimumHeightForWidth(width) : QWidget::heightForWidth(width);
+    }
+};
+
 } // namespace
 
 HistoryPanel::HistoryPanel(AppViewModel& viewModel, QWidget* parent)
@@ -38,6 +55,13 @@ HistoryPanel::HistoryPanel(AppViewModel& viewModel, QWidget* parent)
     , m_notifications(new NotificationHistorySection(viewModel, this))
 {
     setObjectName(QStringLiteral("historyPanel"));
+    // A window shorter than the page scrolls it rather than pressing the chart and the texts.
+    auto* content = new HistoryPageContent;
+    content->setObjectName(QStringLiteral("history.content"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(makePageScrollArea(content, QStringLiteral("history.scroll"), this));
+
     auto* title = new QLabel(QStringLiteral("履歴"), this);
     title->setFont(UiFont::system(20, QFont::Bold));
     m_storageNote->setObjectName(QStringLiteral("storageNote"));
@@ -59,7 +83,7 @@ HistoryPanel::HistoryPanel(AppViewModel& viewModel, QWidget* parent)
     m_sectionPicker->setAccessibleName(QStringLiteral("履歴の種類"));
     m_sectionPicker->setCurrentIndex(int(m_section));
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(12);
     layout->addLayout(header);

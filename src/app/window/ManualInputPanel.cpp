@@ -3,6 +3,7 @@
 #include "app/platform/Pasteboard.h"
 #include "app/ui/CaptionLabel.h"
 #include "app/ui/HorizontalDivider.h"
+#include "app/ui/PageScrollArea.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/ToggleSwitch.h"
@@ -48,18 +49,10 @@ ManualInputPanel::ManualInputPanel(AppViewModel& model, Binding<PopoverPage> pag
     , m_pasteboard(pasteboard)
 {
     setObjectName(QStringLiteral("manualInputPanel"));
-    auto* scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("manual.scroll"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(scroll);
-    content->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setWidget(content);
+    auto* content = new QWidget;
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
+    outer->addWidget(makePageScrollArea(content, QStringLiteral("manual.scroll"), this));
 
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(16, 16, 16, 16);

@@ -84,6 +84,8 @@ void NotificationHistorySection::rebuildList()
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->setMaximumHeight(listMaximumHeight);
+    // A short window scrolls the page rather than pressing the list below the empty state's size.
+    scroll->setMinimumHeight(HistoryEmptyState::minimumHeight);
     m_rows = new QWidget;
     m_rows->setObjectName(QStringLiteral("notificationRows"));
     auto* layout = new QVBoxLayout(m_rows);

@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 
@@ -189,6 +191,38 @@ TEST_F(MacInitialSetupViewTest, TheWifiStepSaysAtOnceWhenTheDiscoveryDaemonIsMis
     click(view.get(), "next");
     rig.discoveryChecks.takeFirst()(NetworkError::dnsServiceDiscovery(-1));
     EXPECT_EQ(find<QLabel>(view.get(), QStringLiteral("initial-setup.wifiSyncDetail"))->text(), registration);
+}
+
+// The steps share one scrolling body: on a short screen a step left scrolled down, with the focus
+// on one of its controls, must not open the next one (or the one before) mid-page.
+TEST_F(MacInitialSetupViewTest, EveryStepOpensAtItsTopForwardAndBack)
+{
+    auto view = open(0);
+    view->resize(520, 300);
+    view->activateWindow();
+    drainEvents();
+    auto* scroll = find<QScrollArea>(view.get(), QStringLiteral("initial-setup.scroll"));
+    QScrollBar* bar = scroll->verticalScrollBar();
+    const auto counter = [&] { return find<QLabel>(view.get(), QStringLiteral("initial-setup.counter"))->text(); };
+    const auto leaveScrolledDown = [&](const char* button) {
+        for (QWidget* control : scroll->widget()->findChildren<QWidget*>()) {
+            if (control->isVisible() && control->focusPolicy() & Qt::ClickFocus) {
+                control->setFocus(Qt::MouseFocusReason);
+                break;
+            }
+        }
+        ASSERT_GT(bar->maximum(), 0) << counter().toStdString() << " fits: nothing to scroll";
+        bar->setValue(bar->maximum());
+        click(view.get(), button);
+        drainEvents();
+        EXPECT_EQ(bar->value(), 0) << counter().toStdString() << " after " << button;
+    };
+    for (int step = 0; step < 6; ++step)
+        leaveScrolledDown("next");
+    EXPECT_EQ(counter(), "7 / 7");
+    for (int step = 6; step > 0; --step)
+        leaveScrolledDown("back");
+    EXPECT_EQ(counter(), "1 / 7");
 }
 
 TEST_F(MacInitialSetupViewTest, StepRules)

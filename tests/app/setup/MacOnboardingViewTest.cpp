@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <memory>
@@ -155,6 +157,33 @@ TEST_F(MacOnboardingViewTest, AFocusedButtonTakesReturnAndEscapeDefers)
     EXPECT_EQ(dismissals, 1);
     EXPECT_EQ(handOvers, 0);
     EXPECT_EQ(stored(".state"), SettingsStore::Value(QStringLiteral("deferred")));
+}
+
+// The pages share one scrolling body: on a short screen a page left scrolled down must not open
+// the next one (or the one before) mid-page.
+TEST_F(MacOnboardingViewTest, EveryPageOpensAtItsTopForwardAndBack)
+{
+    harness.makeViewModel();
+    build();
+    view->resize(386, 300);
+    drainEvents();
+    auto* scroll = find<QScrollArea>(view.get(), QStringLiteral("onboarding.scroll"));
+    QScrollBar* bar = scroll->verticalScrollBar();
+    const int last = static_cast<int>(MacOnboardingPage::all().size()) - 1;
+    const auto leaveScrolledDown = [&](const char* button) {
+        const std::string page = text(QStringLiteral("onboarding.counter")).toStdString();
+        ASSERT_GT(bar->maximum(), 0) << page << " fits: nothing to scroll";
+        bar->setValue(bar->maximum());
+        click(QString::fromLatin1(button));
+        drainEvents();
+        EXPECT_EQ(bar->value(), 0) << button << " from " << page;
+    };
+    for (int page = 0; page < last; ++page)
+        leaveScrolledDown("onboarding.next");
+    EXPECT_EQ(text(QStringLiteral("onboarding.counter")), QStringLiteral("%1 / %1").arg(last + 1));
+    for (int page = last; page > 0; --page)
+        leaveScrolledDown("onboarding.back");
+    EXPECT_EQ(text(QStringLiteral("onboarding.counter")), QStringLiteral("1 / %1").arg(last + 1));
 }
 
 TEST_F(MacOnboardingViewTest, ReopensOnTheStoredPageAfterARestart)

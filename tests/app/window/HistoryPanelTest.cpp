@@ -6,6 +6,7 @@
 #include "app/ui/IconButton.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/viewmodel/AppViewModel.h"
+#include "app/window/HistoryEmptyState.h"
 #include "app/window/HistoryPanel.h"
 #include "app/window/NotificationHistoryRow.h"
 #include "app/window/UsageHistoryChart.h"
@@ -228,6 +229,52 @@ TEST_F(HistoryPanelTest, ChartMarksRoundJapaneseTimesUnderAnEnglishLocaleAndKeep
         }
         EXPECT_EQ(marks, 2) << c.range;
     }
+}
+
+// A window shorter than the page, as on a small screen at a large scale (the popover shows the
+// same page): every part keeps its own height, and the page scrolls down to the chart's date axis.
+// The window's own height still shows the whole page, the list scrolling within itself.
+TEST_F(HistoryPanelTest, AShortWindowScrollsThePageInsteadOfPressingItsParts)
+{
+    QList<UsageHistoryEntry> history;
+    for (int hour = 48; hour >= 0; --hour)
+        history.append(sample(hour * 3600.0));
+    model().setUsageHistory(history);
+    for (int index = 0; index < 30; ++index)
+        model().publishedState().notificationHistory.append(
+            entry(MonitoredProvider::codex, NotificationHistoryCategory::reset, "リセット", "本文", index * 60.0));
+    const auto panel = makePanel();
+    panel->setFixedSize(386, 240);
+    QApplication::processEvents();
+    auto* chart = find<UsageHistoryChart>(panel.get(), "usageChart");
+    ASSERT_TRUE(chart->isVisible());
+    EXPECT_GT(expectNothingSqueezed(panel.get()), 20);
+    EXPECT_GE(chart->height(), UsageHistoryChart::minimumChartHeight);
+    pick(panel.get(), "historySection", 1);
+    EXPECT_GT(expectNothingSqueezed(panel.get()), 10);
+    // The list never shrinks below the empty state that takes its place.
+    EXPECT_GE(find<QScrollArea>(panel.get(), "notificationList")->height(), HistoryEmptyState::minimumHeight);
+    saveGrab(panel.get(), QStringLiteral("history-notifications-short"));
+
+    pick(panel.get(), "historySection", 0);
+    auto* scroll = find<QScrollArea>(panel.get(), "history.scroll");
+    ASSERT_TRUE(scroll);
+    QScrollBar* bar = scroll->verticalScrollBar();
+    const QRect viewport = scroll->viewport()->rect();
+    const auto shown = [&](const QWidget* part) {
+        return QRect(part->mapTo(scroll->viewport(), QPoint()), part->size());
+    };
+    EXPECT_FALSE(viewport.contains(shown(chart))) << "the chart starts below the window's edge";
+    bar->setValue(bar->maximum());
+    EXPECT_TRUE(viewport.contains(shown(chart))) << "the whole chart, its date axis included, scrolls into sight";
+    EXPECT_GE(chart->axisLabels().size(), 2);
+    saveGrab(panel.get(), QStringLiteral("history-usage-short-scrolled"));
+
+    panel->setFixedSize(386, 560);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->maximum(), 0);
+    pick(panel.get(), "historySection", 1);
+    EXPECT_EQ(bar->maximum(), 0) << "a long list scrolls within itself, not the page";
 }
 
 // Artefacts to look at: the three periods, a paused Codex window, the empty state and the list

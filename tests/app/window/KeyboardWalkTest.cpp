@@ -3,6 +3,7 @@
 #include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
 #include "app/ui/FocusRing.h"
+#include "app/ui/ScreenFit.h"
 #include "app/window/ContentView.h"
 #include "app/window/HistoryPanel.h"
 #include "app/window/MainPanel.h"
@@ -233,6 +234,29 @@ TEST_F(KeyboardWalkTest, AFocusTheProgramMovesAfterAClickShowsNoRingAndLeavesRet
     QTest::keyClick(focused(), Qt::Key_Return);
     drainEvents();
     EXPECT_EQ(rig.model.initialSetupProgress().state, OnboardingCompletionState::completed) << "Return starts";
+}
+
+// The window (or the popover) fitted to a small screen at a large scale: every page scrolls
+// rather than pressing a part below its own height.
+TEST_F(KeyboardWalkTest, EveryPageOfAShortWindowKeepsItsPartsWhole)
+{
+    QList<UsageHistoryEntry> history;
+    for (int hour = 24; hour > 0; --hour)
+        history.append({QUuid::createUuid(), MonitoredProvider::codex, rig.harness.clock.now() - hour * 3600.0,
+                        50.0 + hour, 80.0, CodexPeriodValidation::currentVersion});
+    rig.model.setUsageHistory(history);
+    auto view = makeView();
+    ScreenFit::fitContentHeight(view.get(), ContentView::minimumRootHeight, 250);
+    view->resize(ContentView::rootWidth, 250);
+    show(view.get());
+    for (const PopoverPage page : {PopoverPage::main, PopoverPage::manual, PopoverPage::history, PopoverPage::settings,
+                                   PopoverPage::setup, PopoverPage::initialSetup}) {
+        view->setPage(page);
+        drainEvents();
+        SCOPED_TRACE(objectNameOf(page).toStdString());
+        EXPECT_GT(expectNothingSqueezed(view->currentPanel()), 10);
+        saveGrab(view.get(), QStringLiteral("short-window-") + objectNameOf(page));
+    }
 }
 
 } // namespace
