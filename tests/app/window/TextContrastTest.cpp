@@ -521,9 +521,8 @@ TEST_F(TextContrastTest, ThePanelStandingInForTheTrayIsLegibleInBothSchemes)
             drainEvents();
             saveGrab(&panel, u"tray-stand-in-"_s + (compact ? u"compact-"_s : u"detailed-"_s) + schemeName());
             // The picture lies 1 pixel in from the panel's edges. Codex's "残り" is the lower of its
-            // two lines, right of its ring in a cell and at the capsule's left end; its lower rows
-            // lie clear of the name above it.
-            const QRect word = compact ? QRect(1 + 28, 1 + 19, 36, 6) : QRect(1 + 4, 1 + 19, 30, 6);
+            // two lines, right of its ring in a cell and at the capsule's left end, below the name.
+            const QRect word = compact ? QRect(1 + 28, 1 + 14, 36, 12) : QRect(1 + 4, 1 + 14, 30, 12);
             EXPECT_GE(paintedContrast(&panel, word), textContrast)
                 << schemeName() << (compact ? ", compact" : ", detailed") << ": 残り";
         }
