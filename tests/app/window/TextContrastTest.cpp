@@ -29,6 +29,7 @@
 #include "support/ViewTest.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QChart>
 #include <QFontMetrics>
 #include <QImage>
