@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
@@ -16,6 +17,8 @@ namespace vantorel {
 namespace {
 
 constexpr auto keyboardFocusProperty = "kitKeyboardFocus";
+// On a window: the control that had its focus when the window, or a popup, last took it away.
+constexpr auto leftWithWindowProperty = "kitFocusLeftWithWindow";
 
 // Watches every focus change of the application and notes on the control that gets the focus
 // whether a key of the user's put it there. Qt marks a window with WA_KeyboardFocusChange when
@@ -37,14 +40,21 @@ public:
         // Leaving with its window or for a popup, a control keeps what it had, so that the ring
         // comes back with the window to this same control and to no other.
         const bool withWindow = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        auto* control = static_cast<QWidget*>(watched);
+        QWidget* window = control->window();
         if (type == QEvent::FocusOut) {
-            if (!withWindow)
-                watched->setProperty(keyboardFocusProperty, false);
+            if (withWindow)
+                window->setProperty(leftWithWindowProperty, QVariant::fromValue(QPointer<QWidget>(control)));
+            else
+                control->setProperty(keyboardFocusProperty, false);
             return false;
         }
-        QWidget* window = static_cast<QWidget*>(watched)->window();
-        if (!withWindow)
-            watched->setProperty(keyboardFocusProperty, window->testAttribute(Qt::WA_KeyboardFocusChange));
+        // The program may move the focus while the window is away, and Qt tells no control of it:
+        // a control the window comes back to is the one that left with it, or its note is stale.
+        const bool cameBack = window->property(leftWithWindowProperty).value<QPointer<QWidget>>() == control;
+        if (!withWindow || !cameBack)
+            control->setProperty(keyboardFocusProperty,
+                                 !withWindow && window->testAttribute(Qt::WA_KeyboardFocusChange));
         window->setAttribute(Qt::WA_KeyboardFocusChange, false);
         return false;
     }

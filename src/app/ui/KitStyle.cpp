@@ -201,7 +201,9 @@ void KitStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
     const SystemColors& colors = SystemColors::current();
     const bool enabled = option->state & State_Enabled;
     const bool focused = option->state & State_HasFocus;
-    QColor border = focused ? colors.accent : SystemColors::withOpacity(colors.secondaryLabel, enabled ? textFieldBorderOpacity : textFieldBorderOpacity / 2);
+    QColor border = focused ? colors.accent
+        : enabled           ? colors.textFieldBorder
+                            : SystemColors::withOpacity(colors.secondaryLabel, disabledTextFieldBorderOpacity);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setBrush(option->palette.brush(enabled ? QPalette::Active : QPalette::Disabled, QPalette::Base));

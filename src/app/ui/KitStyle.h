@@ -25,9 +25,9 @@ public:
     static constexpr int scrollBarExtent = 8;
     static constexpr int minimumScrollHandleLength = 24;
     static constexpr char16_t passwordCharacter = u'\u2022';
-    // A text field's border: the secondary label colour at this strength reads on the window and
-    // on the field's own background in both schemes.
-    static constexpr qreal textFieldBorderOpacity = 0.5;
+    // A disabled text field's border: the secondary label colour at this strength, fainter than an
+    // enabled field's (`SystemColors::textFieldBorder`) as every disabled control is.
+    static constexpr qreal disabledTextFieldBorderOpacity = 0.25;
     // A push button with this property set to true is filled red with a white title: the action
     // of a confirmation that cannot be undone.
     static constexpr auto destructiveProperty = "kitDestructive";

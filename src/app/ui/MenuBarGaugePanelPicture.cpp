@@ -114,7 +114,7 @@ public:
             status = QStringLiteral("残り");
         else
             status = QStringLiteral("未確認");
-        drawLeftAlignedText(status, box(x + 28, 0, 36, 12), fonts().statusWord, m_palette.secondaryLabel);
+        drawLeftAlignedText(status, box(x + 28, 0, 36, 12), fonts().statusWord, m_palette.secondaryText);
     }
 
     void drawProvider(const QString& iconName, qreal x, const Values& values, MenuBarGaugeLabelStyle labelStyle,
@@ -133,7 +133,7 @@ public:
             identityWidth = detailedTextIdentityWidth;
             drawLeftAlignedText(displayName(iconName), box(x + 3, 8, 34, 17), fonts().detailedName, m_palette.label);
             const auto status = values.isEmpty() ? QStringLiteral("非表示") : QStringLiteral("残り");
-            drawLeftAlignedText(status, box(x + 4, 0, 30, 12), fonts().statusWord, m_palette.secondaryLabel);
+            drawLeftAlignedText(status, box(x + 4, 0, 30, 12), fonts().statusWord, m_palette.secondaryText);
         }
 
         qreal ringLeft = x + identityWidth - 2;
@@ -181,7 +181,7 @@ public:
         const auto letters = iconName == MenuBarGaugeInput::claudeIconName ? QStringLiteral("Cl")
                                                                                     : QStringLiteral("C");
         m_painter.setFont(fonts().fallbackLetters);
-        m_painter.setPen(m_palette.secondaryLabel);
+        m_painter.setPen(m_palette.secondaryText);
         m_painter.drawText(rect.adjusted(-2, 3, 2, -3), Qt::AlignHCenter | Qt::AlignTop, letters);
     }
 

@@ -1,5 +1,6 @@
 #include "app/ui/SheetWindow.h"
 
+#include "app/ui/FocusRing.h"
 #include "app/ui/ScreenFit.h"
 
 #include <QDialog>
@@ -17,7 +18,9 @@ namespace {
 
 // Fixes the sheet's height to what its content needs at its fixed width, or to the screen's room
 // when that is less, whenever it shows or lays out again: a window whose smallest and largest
-// sizes are one cannot be maximised.
+// sizes are one cannot be maximised. A sheet on screen that changes its height stays inside the
+// screen's available geometry, as the window and the popover do: it first shows before the window
+// manager's title bar is known, and grows into the room that bar leaves once it is.
 class SheetHeightKeeper final : public QObject
 {
 public:
@@ -31,22 +34,33 @@ public:
     {
         // The layout handled a layout request before this filter sees it; the dialog places
         // itself on screen after this filter saw its show event, at the height fixed here.
+        const bool shown = event->type() == QEvent::LayoutRequest && static_cast<QWidget*>(watched)->isVisible();
         if (event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest)
-            fit(static_cast<QWidget*>(watched));
+            fit(static_cast<QWidget*>(watched), shown);
         return false;
     }
 
 private:
-    static void fit(QWidget* sheet)
+    static void fit(QWidget* sheet, bool shown)
     {
         const int width = sheet->minimumWidth();
         int height = sheet->hasHeightForWidth() ? sheet->heightForWidth(width) : sheet->sizeHint().height();
-        if (height <= 0)
+        const QScreen* screen = sheet->screen();
+        if (height <= 0 || !screen)
             return;
-        if (const QScreen* screen = sheet->screen())
-            height = ScreenFit::fittedSize({width, height}, screen->availableGeometry(), ScreenFit::frameOf(sheet)).height();
-        if (sheet->minimumHeight() != height || sheet->maximumHeight() != height)
-            sheet->setFixedHeight(height);
+        const QRect available = screen->availableGeometry();
+        const QMargins frame = ScreenFit::frameOf(sheet);
+        height = ScreenFit::fittedSize({width, height}, available, frame).height();
+        if (sheet->minimumHeight() == height && sheet->maximumHeight() == height)
+            return;
+        sheet->setFixedHeight(height);
+        if (!shown)
+            return;
+        // pos() is the frame's top left: the title bar stays inside too.
+        const QRect placed(sheet->pos(), sheet->size().grownBy(frame));
+        const QRect kept = ScreenFit::keptInside(placed, available);
+        if (kept != placed)
+            sheet->move(kept.topLeft());
     }
 };
 
@@ -61,8 +75,9 @@ public:
         setFrameShape(QFrame::NoFrame);
         setWidgetResizable(true);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // The buttons stay the sheet's keyboard stops; the wheel scrolls a cut body.
+        // A whole body is no keyboard stop; a cut one is, and scrolls by keys as a page does.
         setFocusPolicy(Qt::NoFocus);
+        FocusRing::ringScrollArea(this);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     }
 
@@ -110,7 +125,13 @@ private:
     // when the body, narrowed by it, wraps a line more than it would without it.
     void showScrollBarWhenCut()
     {
-        setVerticalScrollBarPolicy(heightForWidth(width()) > height() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        const bool cut = heightForWidth(width()) > height();
+        setVerticalScrollBarPolicy(cut ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        // Made after the sheet's buttons, the area follows them in the order of Tab: the sheet
+        // still opens on them.
+        setFocusPolicy(cut ? Qt::StrongFocus : Qt::NoFocus);
+        if (!cut && hasFocus())
+            focusNextChild();
     }
 
     static constexpr int minimumVisibleLines = 3;

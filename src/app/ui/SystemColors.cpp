@@ -37,8 +37,8 @@ SystemColors SystemColors::light()
     colors.systemYellow = QColor(255, 204, 0);
     colors.systemGray = QColor(142, 142, 147);
     colors.textBackground = QColor(255, 255, 255);
-    colors.placeholderText = QColor(140, 140, 140);
-    colors.secondaryText = QColor(92, 92, 92);
+    colors.placeholderText = QColor(115, 115, 115);
+    colors.textFieldBorder = QColor(128, 128, 128);
     colors.tertiaryText = QColor(102, 102, 102);
     colors.accentText = QColor(0, 84, 200);
     colors.orangeText = QColor(148, 64, 0);
@@ -60,8 +60,8 @@ SystemColors SystemColors::dark()
     colors.systemYellow = QColor(255, 214, 10);
     colors.systemGray = QColor(152, 152, 157);
     colors.textBackground = QColor(30, 30, 30);
-    colors.placeholderText = QColor(120, 120, 120);
-    colors.secondaryText = QColor(176, 176, 176);
+    colors.placeholderText = QColor(138, 138, 138);
+    colors.textFieldBorder = QColor(132, 132, 132);
     colors.tertiaryText = QColor(160, 160, 160);
     colors.accentText = QColor(110, 175, 255);
     colors.orangeText = colors.systemOrange;

@@ -16,14 +16,17 @@ struct SystemColors : MenuBarPalette {
     QColor systemYellow;
     QColor systemGray;
     QColor textBackground;
-    // A text field's placeholder, enabled or not: at least 3 : 1 on the field.
+    // A text field's placeholder, enabled or not: the only label of several fields, so at least
+    // 4.5 : 1 on the field, and still fainter than the text typed there.
     QColor placeholderText;
+    // A text field's border: at least 3 : 1 against the field and against the window around it.
+    QColor textFieldBorder;
 
     // Text drawn in the secondary or tertiary grey, the accent, orange, green or red takes a shade
     // of that colour which reads at least 4.5 : 1 on the window, the sidebar and the tinted cards,
     // capsules and selections (the system's own orange falls to 1.6 : 1 there in light mode, its
-    // tertiary grey to 1.9 : 1). Icons, dots, bars and chart lines keep the system colours.
-    QColor secondaryText;
+    // tertiary grey to 1.9 : 1). Icons, dots, bars and chart lines keep the system colours. The
+    // secondary grey's shade, `secondaryText`, is the gauge palette's.
     QColor tertiaryText;
     QColor accentText;
     QColor orangeText;

@@ -1,6 +1,5 @@
 #include "app/window/MonospaceEditor.h"
 
-#include "app/ui/KitStyle.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/UiFont.h"
 
@@ -44,11 +43,10 @@ void MonospaceEditor::applyOutline()
     const auto rgba = [](const QColor& c) {
         return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
     };
-    const QString sheet = QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; background-color: %2; "
-                                 "color: %3; }")
-                      .arg(rgba(SystemColors::withOpacity(colors.secondaryLabel, KitStyle::textFieldBorderOpacity)),
-                           rgba(colors.textBackground),
-                           rgba(colors.label));
+    const QString sheet =
+        QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; background-color: %2; "
+                       "color: %3; }")
+            .arg(rgba(colors.textFieldBorder), rgba(colors.textBackground), rgba(colors.label));
     // Setting a sheet changes the palette again; only a new one is applied.
     if (sheet != styleSheet())
         setStyleSheet(sheet);

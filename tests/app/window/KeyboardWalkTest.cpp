@@ -21,11 +21,13 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QScrollArea>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 
 namespace vantorel {
 namespace {
@@ -257,6 +259,53 @@ TEST_F(KeyboardWalkTest, EveryPageOfAShortWindowKeepsItsPartsWhole)
         EXPECT_GT(expectNothingSqueezed(view->currentPanel()), 10);
         saveGrab(view.get(), QStringLiteral("short-window-") + objectNameOf(page));
     }
+}
+
+// The focus that the program moves while the window is away reaches no control until the window
+// comes back, and Qt tells the control that had it nothing: a note of a Tab from before must not
+// ring the control the window now comes back to, nor hand it Return.
+TEST_F(KeyboardWalkTest, AFocusTheProgramMovesWhileTheWindowIsAwayComesBackWithoutARing)
+{
+    auto view = makeView();
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("別のウィンドウ"));
+    (new QVBoxLayout(&other))->addWidget(new QLineEdit);
+    show(view.get());
+    view->activateWindow();
+    drainEvents();
+    // The window system's activation arrives through the event loop, not as a posted event.
+    const auto activate = [](QWidget* window) {
+        window->activateWindow();
+        QApplication::processEvents();
+        ASSERT_TRUE(window->isActiveWindow());
+    };
+    auto* settings = find<QAbstractButton>(view.get(), QStringLiteral("mainPanel.settings"));
+    auto* copy = find<QAbstractButton>(view.get(), QStringLiteral("quickActions.copy"));
+    ASSERT_TRUE(settings && copy);
+    for (int press = 0; press < maximumTabPresses && QApplication::focusWidget() != settings; ++press)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view.get(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), settings) << "Tab reaches the settings button";
+    ASSERT_TRUE(FocusRing::isShown(settings));
+    QSignalSpy settingsClicked(settings, &QAbstractButton::clicked);
+    QSignalSpy copyClicked(copy, &QAbstractButton::clicked);
+
+    show(&other);
+    activate(&other);
+    copy->setFocus();
+    activate(view.get());
+    ASSERT_TRUE(copy->hasFocus());
+    EXPECT_FALSE(FocusRing::isShown(copy));
+    activate(&other);
+    settings->setFocus();
+    activate(view.get());
+    ASSERT_TRUE(settings->hasFocus());
+    EXPECT_FALSE(FocusRing::isShown(settings)) << "the Tab's note outlived the focus it came with";
+    saveGrab(view.get(), QStringLiteral("focus-back-after-program-moves"));
+    QTest::keyClick(settings, Qt::Key_Return);
+    drainEvents();
+    EXPECT_TRUE(settingsClicked.isEmpty()) << "Return pressed the settings button";
+    EXPECT_TRUE(copyClicked.isEmpty());
+    EXPECT_EQ(view->page(), PopoverPage::main);
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 #include "app/setup/DiscordTestPreviewView.h"
 #include "app/setup/MacInitialSetupView.h"
 #include "app/setup/MacOnboardingView.h"
+#include "app/shell/StatusItemFallbackPanel.h"
 #include "app/shell/StatusItemPopover.h"
 #include "app/ui/ConfirmationSheet.h"
 #include "app/ui/DisclosureGroup.h"
+#include "app/ui/MenuBarGaugePanelPicture.h"
 #include "app/ui/SegmentedControl.h"
 #include "app/ui/SystemColors.h"
 #include "app/ui/ToggleSwitch.h"
@@ -27,12 +29,14 @@
 #include "support/ViewTest.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QChart>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollArea>
 
@@ -44,9 +48,10 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-// WCAG 2: text needs 4.5 : 1 against what is behind it, a placeholder 3 : 1.
+// WCAG 2: text needs 4.5 : 1 against what is behind it, and so does a placeholder that is its
+// field's only label; a control's outline 3 : 1.
 constexpr double textContrast = 4.5;
-constexpr double placeholderContrast = 3.0;
+constexpr double outlineContrast = 3.0;
 
 double relativeLuminance(QRgb rgb)
 {
@@ -179,6 +184,38 @@ QStringList expectChartLegible(QWidget* root, UsageHistoryChart* chart)
         EXPECT_GE(paintedContrast(root, chart, area), textContrast)
             << "history, " << schemeName() << ": usageChart " << what;
         measured.append(QString::fromLatin1(what));
+    }
+    return measured;
+}
+
+// Checks every empty text field shown below `top` in the current scheme: its placeholder reads
+// as text on the field, and its border stands 3 : 1 apart from the field and from what lies
+// left of it. Returns the placeholders measured.
+QStringList expectFieldsLegible(QWidget* top, const char* where)
+{
+    QStringList measured;
+    for (QWidget* field : top->findChildren<QWidget*>()) {
+        auto* line = qobject_cast<QLineEdit*>(field);
+        // A stepper's field has no frame, and no room either.
+        if ((line && !line->hasFrame()) || (!line && !qobject_cast<QPlainTextEdit*>(field)) || !field->isVisibleTo(top)
+            || !field->isEnabled())
+            continue;
+        QWidget* root = paintedRoot(field, top);
+        const QImage image = root->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint edge = field->mapTo(root, QPoint(0, field->height() / 2));
+        const QRgb border = image.pixel(edge);
+        for (const auto& [beside, what] :
+             {std::pair{edge - QPoint(2, 0), "outside"}, std::pair{edge + QPoint(2, 0), "inside"}}) {
+            EXPECT_GE(contrastRatio(border, image.pixel(beside)), outlineContrast)
+                << where << ", " << schemeName() << ": border of " << describe(field, what);
+        }
+        if (!line || line->placeholderText().isEmpty() || !line->text().isEmpty())
+            continue;
+        // The text's own rows, clear of the field's rounded border.
+        const QRect inside(QPoint(6, 4), field->size() - QSize(12, 8));
+        EXPECT_GE(paintedContrast(root, field, inside), textContrast)
+            << where << ", " << schemeName() << ": " << describe(field, line->placeholderText());
+        measured.append(line->placeholderText());
     }
     return measured;
 }
@@ -383,7 +420,7 @@ TEST_F(TextContrastTest, DashboardWarningsAndCaptionsAreLegibleInBothSchemes)
     EXPECT_EQ(expectEveryTextLegible().count(u"稼働: 要確認"_s), 4);
 }
 
-// A text field's placeholder reads at 3 : 1 on the field, also while the field is disabled.
+// A text field's placeholder reads at 4.5 : 1 on the field, also while the field is disabled.
 TEST_F(TextContrastTest, PlaceholdersAreLegibleEnabledOrNot)
 {
     AppViewModel& model = harness.makeViewModel();
@@ -403,7 +440,7 @@ TEST_F(TextContrastTest, PlaceholdersAreLegibleEnabledOrNot)
         for (const bool dark : {false, true}) {
             setDark(dark);
             drainEvents();
-            EXPECT_GE(paintedContrast(&section, inside), placeholderContrast)
+            EXPECT_GE(paintedContrast(&section, inside), textContrast)
                 << (enabled ? "enabled, " : "disabled, ") << (dark ? "dark" : "light");
         }
     }
@@ -433,6 +470,64 @@ TEST_F(TextContrastTest, EveryPageOfThePopoverIsLegibleInBothSchemes)
     ASSERT_TRUE(content);
     const QStringList measured = expectEveryPageLegible(content, &popover, u"popover"_s);
     expectNamedTextsMeasured(measured, DateTexts::historyDateText(model.notificationHistory().first().createdAt));
+}
+
+// The fields of 入力 and of the settings say what belongs in them only by their placeholders: each
+// reads as text, and each field's border stands out, in both schemes.
+TEST_F(TextContrastTest, EveryFieldShowsItsPlaceholderAndBorderInBothSchemes)
+{
+    AppViewModel& model = buildModel();
+    std::unique_ptr<ContentView> content(makeContent(model));
+    content->resize(ContentView::rootWidth, StatusItemPopover::popoverSize.height());
+    show(content.get());
+    QStringList measured;
+    for (const PopoverPage shown : {PopoverPage::manual, PopoverPage::settings}) {
+        content->setPage(shown);
+        drainEvents();
+        for (DisclosureGroup* group : content->currentPanel()->findChildren<DisclosureGroup*>())
+            group->setExpanded(true);
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
+        for (const bool dark : {false, true}) {
+            setDark(dark);
+            drainEvents();
+            measured += expectFieldsLegible(content.get(), objectNameOf(shown).toLatin1().constData());
+        }
+    }
+    for (const QString& placeholder :
+         {u"5時間枠の残り% 例: 72"_s, u"週間枠の残り% 例: 51"_s, u"クレジット残高 例: $12.40"_s,
+          u"Discord Webhook URL"_s, u"codex 実行ファイルパス"_s, u"OpenAI API Key"_s})
+        EXPECT_EQ(measured.count(placeholder), 2) << placeholder.toStdString();
+}
+
+// Without a tray host a panel on the window colour shows the gauge picture: the status word under
+// each provider's name reads as text there, in a compact cell and on a detailed capsule.
+TEST_F(TextContrastTest, ThePanelStandingInForTheTrayIsLegibleInBothSchemes)
+{
+    MenuBarGaugeInput input{.codexEnabled = true,
+                            .claudeEnabled = true,
+                            .codexValues = {{MenuBarUsageWindow::fiveHour, 42}, {MenuBarUsageWindow::weekly, 70}},
+                            .claudeValues = {{MenuBarUsageWindow::fiveHour, 80}},
+                            .codexIdentityStyle = MenuBarProviderIdentityStyle::text,
+                            .claudeIdentityStyle = MenuBarProviderIdentityStyle::text};
+    for (const bool dark : {false, true}) {
+        setDark(dark);
+        for (const bool compact : {true, false}) {
+            input.compact = compact;
+            StatusItemFallbackPanel panel;
+            panel.present(MenuBarGaugePanelPicture::draw(input, dark ? MenuBarPalette::dark() : MenuBarPalette::light(),
+                                                         1, {}, QImage()),
+                          u"Vantorel"_s, MenuBarGaugePanelPicture::width(input), QRect());
+            QApplication::processEvents();
+            drainEvents();
+            saveGrab(&panel, u"tray-stand-in-"_s + (compact ? u"compact-"_s : u"detailed-"_s) + schemeName());
+            // The picture lies 1 pixel in from the panel's edges. Codex's "残り" is the lower of its
+            // two lines, right of its ring in a cell and at the capsule's left end, below the name.
+            const QRect word = compact ? QRect(1 + 28, 1 + 14, 36, 12) : QRect(1 + 4, 1 + 14, 30, 12);
+            EXPECT_GE(paintedContrast(&panel, word), textContrast)
+                << schemeName() << (compact ? ", compact" : ", detailed") << ": 残り";
+        }
+    }
 }
 
 // The sheets the pages open: the question before a deletion (its white title on the red button
