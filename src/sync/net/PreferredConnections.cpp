@@ -51,10 +51,19 @@ PreferredConnections::PreferredConnections(Peek peek, int maximumHeld, int maxim
 
 int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray& address)
 {
+    const size_t addressKey = qHash(address);
     if (int(m_held.size()) < m_maximumHeld) {
-        m_held.push_back({descriptor, opening, qHash(address)});
+        m_held.push_back({descriptor, opening, addressKey});
         return -1;
     }
+    // Every place holds a whole hello: the newcomer waits beyond them, counted as `counted`, or
+    // goes itself once the waiting places are all taken.
+    const auto waitBeyondThePlaces = [&](Opening counted) {
+        if (int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
+            return descriptor;
+        m_held.push_back({descriptor, counted, addressKey});
+        return -1;
+    };
     const auto leastFirst = [](const Held& a, const Held& b) { return a.opening < b.opening; };
     auto victim = std::min_element(m_held.begin(), m_held.end(), leastFirst);
     // Looked at again before it goes: a peer seen silent at its accept may have spoken since. Each
@@ -70,28 +79,22 @@ int PreferredConnections::hold(int descriptor, Opening opening, const QByteArray
         victim = std::min_element(m_held.begin(), m_held.end(), leastFirst);
     }
     if (opening < victim->opening) {
-        // Every place holds a whole hello. One seen silent or part way may be the device's,
-        // accepted before its hello had all come: it waits its turn beyond the places as one, and
-        // goes only if it still has not sent it when it is the oldest and looked at again.
-        if (victim->opening < Opening::wholeHello || opening == Opening::hopeless
-            || int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
+        // A newcomer seen silent or part way among whole hellos may be the device's, accepted
+        // before its hello had all come: it waits its turn as one, and goes only if it still has
+        // not sent it when it is the oldest and looked at again.
+        if (victim->opening < Opening::wholeHello || opening == Opening::hopeless)
             return descriptor;
-        m_held.push_back({descriptor, Opening::wholeHello, qHash(address)});
-        return -1;
+        return waitBeyondThePlaces(Opening::wholeHello);
     }
     if (victim->opening == Opening::wholeHello) {
-        // Every one held sent a whole hello; the oldest, first to start, may have left since.
+        // The oldest, first to start, may have left since.
         victim->opening = m_peek(victim->descriptor);
-        if (victim->opening == Opening::wholeHello) {
-            if (int(m_held.size()) >= m_maximumHeld + m_maximumWaiting)
-                return descriptor;
-            m_held.push_back({descriptor, opening, qHash(address)});
-            return -1;
-        }
+        if (victim->opening == Opening::wholeHello)
+            return waitBeyondThePlaces(opening);
     }
     const int givenUp = victim->descriptor;
     m_held.erase(victim);
-    m_held.push_back({descriptor, opening, qHash(address)});
+    m_held.push_back({descriptor, opening, addressKey});
     return givenUp;
 }
 

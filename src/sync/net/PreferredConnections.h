@@ -19,9 +19,10 @@ namespace vantorel {
 // them up would make the device's connection a lottery it mostly loses: once every place holds a
 // whole hello, a newcomer with one waits beyond the places, in arrival order, so the listener goes
 // on taking other addresses' connections meanwhile; only beyond the waiting places is a newcomer
-// turned away. So does one seen silent or part way, which may be the device's, accepted before its
-// hello had all come. Starts alternate between addresses, so a flood from one remembered address does not
-// hold back the device on another. Holds bare descriptors and costs no timer.
+// turned away. A newcomer seen silent or part way waits as one too: it may be the device's,
+// accepted before its hello had all come. Starts alternate between addresses, so a flood from one
+// remembered address does not hold back the device on another. Holds bare descriptors and costs
+// no timer.
 class PreferredConnections
 {
 public:
@@ -43,8 +44,8 @@ public:
                                   int maximumWaiting = 0);
 
     // Holds `descriptor`, whose peer at `address` sent `opening`. Returns the descriptor given up
-    // to make room, this one if its peer is hopeless and got least far of all or if every waiting
-    // place is taken, or -1.
+    // to make room, or this one when its peer got least far of all (unless only whole hellos are
+    // held and it is not hopeless) or every waiting place is taken, or -1.
     int hold(int descriptor, Opening opening, const QByteArray& address = {});
     // The oldest connection of those whose peer got furthest, another address's than the last one
     // taken if any; -1 when none is held.

@@ -28,8 +28,9 @@ public:
     // Whether the connection may set TLS up; one refused fails at once.
     using TlsSetupHandler = std::function<bool()>;
 
-    // Where an accepted connection's peer is: the group the listener held it in (its IPv4 address,
-    // or its IPv6 /64), and whether a paired device proved the key from its very address lately.
+    // Where an accepted connection's peer is: the group it gives way in (its IPv4 address or its
+    // IPv6 /64, or its very address when remembered), and whether a paired device proved the key
+    // from its very address lately.
     struct Origin
     {
         QByteArray addressGroup;
